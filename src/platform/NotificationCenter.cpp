@@ -1,0 +1,107 @@
+#include "platform/NotificationCenter.h"
+
+#include "platform/Lifetime.h"
+
+#include <vector>
+
+namespace platform {
+
+NotificationCenter::Subscription::Subscription(NotificationCenter* center, Token token)
+    : center_(center)
+    , token_(token)
+{
+}
+
+NotificationCenter::Subscription::Subscription(Subscription&& other) noexcept
+    : center_(std::exchange(other.center_, nullptr))
+    , token_(std::exchange(other.token_, 0))
+{
+}
+
+NotificationCenter::Subscription& NotificationCenter::Subscription::operator=(Subscription&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        center_ = std::exchange(other.center_, nullptr);
+        token_ = std::exchange(other.token_, 0);
+    }
+    return *this;
+}
+
+NotificationCenter::Subscription::~Subscription()
+{
+    reset();
+}
+
+void NotificationCenter::Subscription::reset()
+{
+    if (center_)
+        center_->removeObserver(token_);
+    center_ = nullptr;
+    token_ = 0;
+}
+
+NotificationCenter::Token NotificationCenter::addObserver(const QString& name, std::function<void()> callback)
+{
+    const Token token = nextToken_++;
+    observers_.emplace(token, Observer{name, std::make_shared<std::function<void()>>(std::move(callback))});
+    return token;
+}
+
+NotificationCenter::Subscription NotificationCenter::observe(const QString& name, std::function<void()> callback)
+{
+    return Subscription(this, addObserver(name, std::move(callback)));
+}
+
+void NotificationCenter::removeObserver(Token token)
+{
+    observers_.erase(token);
+}
+
+void NotificationCenter::post(const QString& name)
+{
+    // Observers may add or remove observers while being called; a removed
+    // observer that has not run yet is skipped.
+    std::vector<std::pair<Token, std::shared_ptr<std::function<void()>>>> targets;
+    for (const auto& [token, observer] : observers_) {
+        if (observer.name == name)
+            targets.emplace_back(token, observer.callback);
+    }
+    for (const auto& [token, callback] : targets) {
+        if (observers_.count(token))
+            (*callback)();
+    }
+}
+
+namespace {
+std::unique_ptr<NotificationCenter>& defaultSlot()
+{
+    static std::unique_ptr<NotificationCenter> center;
+    return center;
+}
+std::unique_ptr<NotificationCenter>& workspaceSlot()
+{
+    static std::unique_ptr<NotificationCenter> center;
+    return center;
+}
+NotificationCenter& sharedIn(std::unique_ptr<NotificationCenter>& slot)
+{
+    if (!slot) {
+        slot = std::make_unique<NotificationCenter>();
+        registerSharedReset([&slot] { slot.reset(); });
+    }
+    return *slot;
+}
+} // namespace
+
+NotificationCenter& NotificationCenter::defaultCenter()
+{
+    return sharedIn(defaultSlot());
+}
+
+NotificationCenter& NotificationCenter::workspaceCenter()
+{
+    return sharedIn(workspaceSlot());
+}
+
+} // namespace platform

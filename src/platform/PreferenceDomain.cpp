@@ -1,0 +1,350 @@
+#include "platform/PreferenceDomain.h"
+
+#include "platform/Folders.h"
+#include "platform/Lifetime.h"
+#include "platform/SystemLog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <map>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+std::map<QString, std::unique_ptr<PreferenceDomain>>*& registry()
+{
+    static std::map<QString, std::unique_ptr<PreferenceDomain>>* domains = nullptr;
+    return domains;
+}
+
+PreferenceDomain& domainNamed(const QString& name)
+{
+    auto*& domains = registry();
+    if (!domains) {
+        domains = new std::map<QString, std::unique_ptr<PreferenceDomain>>;
+        registerSharedReset([] {
+            delete registry();
+            registry() = nullptr;
+        });
+    }
+    auto& slot = (*domains)[name];
+    if (!slot)
+        slot = std::make_unique<PreferenceDomain>(name);
+    return *slot;
+}
+
+bool isInteger(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+        return true;
+    case QMetaType::ULongLong:
+        return value.toULongLong() <= quint64(std::numeric_limits<qint64>::max());
+    default:
+        return false;
+    }
+}
+
+QJsonValue encode(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return QJsonObject{{QStringLiteral("bool"), value.toBool()}};
+    if (isInteger(value))
+        return QJsonObject{{QStringLiteral("int"), QString::number(value.toLongLong())}};
+    if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
+        return QJsonObject{{QStringLiteral("double"), QString::number(value.toDouble(), 'g', 17)}};
+    if (value.typeId() == QMetaType::QString)
+        return QJsonObject{{QStringLiteral("string"), value.toString()}};
+    if (value.typeId() == QMetaType::QByteArray)
+        return QJsonObject{{QStringLiteral("data"), QString::fromLatin1(value.toByteArray().toBase64())}};
+    if (value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList) {
+        QJsonArray array;
+        for (const QVariant& item : value.toList())
+            array.append(encode(item));
+        return QJsonObject{{QStringLiteral("array"), array}};
+    }
+    QJsonObject dict;
+    const QVariantMap map = value.toMap();
+    for (auto it = map.begin(); it != map.end(); ++it)
+        dict.insert(it.key(), encode(it.value()));
+    return QJsonObject{{QStringLiteral("dict"), dict}};
+}
+
+std::optional<QVariant> decode(const QJsonValue& json)
+{
+    const QJsonObject object = json.toObject();
+    if (object.size() != 1)
+        return std::nullopt;
+    const QString kind = object.begin().key();
+    const QJsonValue inner = object.begin().value();
+    if (kind == QLatin1String("bool") && inner.isBool())
+        return QVariant(inner.toBool());
+    if (kind == QLatin1String("int") && inner.isString()) {
+        bool ok = false;
+        const qint64 number = inner.toString().toLongLong(&ok);
+        return ok ? std::optional<QVariant>(QVariant(number)) : std::nullopt;
+    }
+    if (kind == QLatin1String("double") && inner.isString()) {
+        bool ok = false;
+        const double number = inner.toString().toDouble(&ok);
+        return ok ? std::optional<QVariant>(QVariant(number)) : std::nullopt;
+    }
+    if (kind == QLatin1String("string") && inner.isString())
+        return QVariant(inner.toString());
+    if (kind == QLatin1String("data") && inner.isString())
+        return QVariant(QByteArray::fromBase64(inner.toString().toLatin1()));
+    if (kind == QLatin1String("array") && inner.isArray()) {
+        QVariantList list;
+        for (const QJsonValue& item : inner.toArray()) {
+            auto decoded = decode(item);
+            if (!decoded)
+                return std::nullopt;
+            list.append(*decoded);
+        }
+        return QVariant(list);
+    }
+    if (kind == QLatin1String("dict") && inner.isObject()) {
+        QVariantMap map;
+        const QJsonObject dict = inner.toObject();
+        for (auto it = dict.begin(); it != dict.end(); ++it) {
+            auto decoded = decode(it.value());
+            if (!decoded)
+                return std::nullopt;
+            map.insert(it.key(), *decoded);
+        }
+        return QVariant(map);
+    }
+    return std::nullopt;
+}
+
+QVariant normalized(const QVariant& value)
+{
+    if (isInteger(value) && value.typeId() != QMetaType::Bool)
+        return QVariant(value.toLongLong());
+    if (value.typeId() == QMetaType::Float)
+        return QVariant(value.toDouble());
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QVariantList) {
+        QVariantList list;
+        for (const QVariant& item : value.toList())
+            list.append(normalized(item));
+        return list;
+    }
+    if (value.typeId() == QMetaType::QVariantMap) {
+        QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            it.value() = normalized(it.value());
+        return map;
+    }
+    return value;
+}
+
+QString asideName(const QString& path)
+{
+    QString aside = path + QStringLiteral(".corrupt");
+    if (QFileInfo::exists(aside))
+        aside = path + QStringLiteral(".") + QString::number(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral(".corrupt");
+    return aside;
+}
+
+} // namespace
+
+PreferenceDomain::PreferenceDomain(QString name)
+    : name_(std::move(name))
+{
+}
+
+QString PreferenceDomain::standardName()
+{
+    return QStringLiteral("app.tessaroom");
+}
+
+QString PreferenceDomain::globalName()
+{
+    return QStringLiteral(".GlobalPreferences");
+}
+
+PreferenceDomain& PreferenceDomain::standard()
+{
+    return domainNamed(standardName());
+}
+
+PreferenceDomain& PreferenceDomain::named(const QString& domain)
+{
+    return domainNamed(domain);
+}
+
+QString PreferenceDomain::filePath() const
+{
+    return Folders::preferences() + QLatin1Char('/') + name_ + QStringLiteral(".json");
+}
+
+bool PreferenceDomain::isSupported(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return true;
+    case QMetaType::QStringList:
+        return true;
+    case QMetaType::QVariantList:
+        for (const QVariant& item : value.toList()) {
+            if (!isSupported(item))
+                return false;
+        }
+        return true;
+    case QMetaType::QVariantMap: {
+        const QVariantMap map = value.toMap();
+        for (const QVariant& item : map) {
+            if (!isSupported(item))
+                return false;
+        }
+        return true;
+    }
+    default:
+        return isInteger(value);
+    }
+}
+
+void PreferenceDomain::load() const
+{
+    if (loaded_)
+        return;
+    loaded_ = true;
+    values_.clear();
+    const QString path = filePath();
+    QFile file(path);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        SystemLog::write(QStringLiteral("preferences: could not open %1: %2").arg(path, file.errorString()));
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    std::optional<QVariant> decoded;
+    if (error.error == QJsonParseError::NoError && document.isObject())
+        decoded = decode(QJsonObject{{QStringLiteral("dict"), document.object()}});
+    if (!decoded) {
+        const QString aside = asideName(path);
+        QFile::rename(path, aside);
+        SystemLog::write(QStringLiteral("preferences: could not read %1; kept it aside as %2").arg(path, aside));
+        return;
+    }
+    values_ = decoded->toMap();
+}
+
+bool PreferenceDomain::save()
+{
+    const QString path = filePath();
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
+    const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
+        || !file.commit()) {
+        SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, file.errorString()));
+        writeFailed_ = true;
+        return false;
+    }
+    writeFailed_ = false;
+    return true;
+}
+
+void PreferenceDomain::store(const QString& key, const QVariant& value)
+{
+    load();
+    values_.insert(key, normalized(value));
+    save();
+}
+
+QVariant PreferenceDomain::object(const QString& key) const
+{
+    load();
+    auto it = values_.constFind(key);
+    if (it != values_.constEnd())
+        return it.value();
+    if (name_ == standardName())
+        return named(globalName()).object(key);
+    return {};
+}
+
+std::optional<QString> PreferenceDomain::string(const QString& key) const
+{
+    const QVariant value = object(key);
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    if (value.typeId() == QMetaType::LongLong)
+        return QString::number(value.toLongLong());
+    if (value.typeId() == QMetaType::Double)
+        return QString::number(value.toDouble(), 'g', 17);
+    if (value.typeId() == QMetaType::Bool)
+        return QString::number(value.toBool() ? 1 : 0);
+    return std::nullopt;
+}
+
+std::optional<QByteArray> PreferenceDomain::data(const QString& key) const
+{
+    const QVariant value = object(key);
+    if (value.typeId() == QMetaType::QByteArray)
+        return value.toByteArray();
+    return std::nullopt;
+}
+
+void PreferenceDomain::setBool(const QString& key, bool value) { store(key, QVariant(value)); }
+void PreferenceDomain::setInteger(const QString& key, qint64 value) { store(key, QVariant(value)); }
+void PreferenceDomain::setDouble(const QString& key, double value) { store(key, QVariant(value)); }
+void PreferenceDomain::setString(const QString& key, const QString& value) { store(key, QVariant(value)); }
+void PreferenceDomain::setData(const QString& key, const QByteArray& value) { store(key, QVariant(value)); }
+
+void PreferenceDomain::setObject(const QString& key, const QVariant& value)
+{
+    if (!isSupported(value)) {
+        SystemLog::write(QStringLiteral("preferences: value of unsupported type for %1 in %2 ignored").arg(key, name_));
+        return;
+    }
+    store(key, value);
+}
+
+void PreferenceDomain::remove(const QString& key)
+{
+    load();
+    if (values_.remove(key) > 0)
+        save();
+}
+
+QVariantMap PreferenceDomain::persistentDomain() const
+{
+    load();
+    return values_;
+}
+
+bool PreferenceDomain::exists() const
+{
+    load();
+    return QFileInfo::exists(filePath()) || !values_.isEmpty();
+}
+
+bool PreferenceDomain::synchronize()
+{
+    if (writeFailed_ && !save())
+        return false;
+    loaded_ = false;
+    load();
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace platform {
+
+// One preference domain (the user defaults of an app, or a system domain such
+// as the symbolic hotkeys), kept as a file under Folders::preferences().
+//
+// Values keep their types apart: bool, qint64, double, QString, QByteArray
+// (data), QVariantList and QVariantMap (nested values of the same kinds).
+// Every change is written to disk at once, atomically. A file that cannot be
+// read is renamed aside with a ".corrupt" suffix and a system-log line; it is
+// never overwritten in place.
+class PreferenceDomain {
+public:
+    // The app's own domain. Its lookups also see the global domain.
+    static PreferenceDomain& standard();
+    // Any other domain by name (an earlier product's, a system domain).
+    static PreferenceDomain& named(const QString& domain);
+    // The app's own domain name.
+    static QString standardName();
+    static QString globalName();
+
+    QString name() const { return name_; }
+
+    // The stored object, or an invalid QVariant when the key is absent.
+    QVariant object(const QString& key) const;
+    // A text value, or a stored number given as its text; other values are absent.
+    std::optional<QString> string(const QString& key) const;
+    // A data value; any other kind is absent.
+    std::optional<QByteArray> data(const QString& key) const;
+
+    void setBool(const QString& key, bool value);
+    void setInteger(const QString& key, qint64 value);
+    void setDouble(const QString& key, double value);
+    void setString(const QString& key, const QString& value);
+    void setData(const QString& key, const QByteArray& value);
+    // Stores any supported value unchanged; an unsupported one is ignored.
+    void setObject(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    // The values stored in this domain alone (no global values), or an empty
+    // map when the domain does not exist.
+    QVariantMap persistentDomain() const;
+    bool exists() const;
+    // Re-reads the file, picking up changes made by other programs, and
+    // reports whether the domain's state is on disk.
+    bool synchronize();
+
+    // The file this domain lives in.
+    QString filePath() const;
+
+    static bool isSupported(const QVariant& value);
+
+    explicit PreferenceDomain(QString name);
+
+private:
+    void load() const;
+    bool save();
+    void store(const QString& key, const QVariant& value);
+
+    QString name_;
+    mutable bool loaded_ = false;
+    mutable QVariantMap values_;
+    bool writeFailed_ = false;
+};
+
+} // namespace platform

@@ -1,0 +1,75 @@
+#include "platform/QtScheduler.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QMutexLocker>
+#include <QTimer>
+
+#include <cmath>
+
+namespace platform {
+
+QtScheduler::QtScheduler()
+{
+    if (auto* app = QCoreApplication::instance())
+        context_.moveToThread(app->thread());
+}
+
+QtScheduler::~QtScheduler()
+{
+    for (QThreadPool* pool : std::as_const(queues_)) {
+        pool->waitForDone();
+        delete pool;
+    }
+}
+
+double QtScheduler::now() const
+{
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+}
+
+TimerToken QtScheduler::schedule(double delaySeconds, std::function<void()> work)
+{
+    TimerToken token;
+    {
+        QMutexLocker lock(&mutex_);
+        token = nextToken_++;
+        pending_.insert(token, std::move(work));
+    }
+    const double ms = std::isfinite(delaySeconds) ? std::max(0.0, delaySeconds * 1000.0) : 0.0;
+    const int delay = int(std::min(ms, double(std::numeric_limits<int>::max())));
+    // The timer is created on the main thread so that work always runs there.
+    QMetaObject::invokeMethod(&context_, [this, token, delay] {
+        QTimer::singleShot(delay, Qt::PreciseTimer, &context_, [this, token] { fire(token); });
+    }, Qt::QueuedConnection);
+    return token;
+}
+
+void QtScheduler::cancel(TimerToken token)
+{
+    QMutexLocker lock(&mutex_);
+    pending_.remove(token);
+}
+
+void QtScheduler::fire(TimerToken token)
+{
+    std::function<void()> work;
+    {
+        QMutexLocker lock(&mutex_);
+        work = pending_.take(token);
+    }
+    if (work)
+        work();
+}
+
+void QtScheduler::runInBackground(const char* queueLabel, std::function<void()> work)
+{
+    QThreadPool*& pool = queues_[QByteArray(queueLabel)];
+    if (!pool) {
+        pool = new QThreadPool;
+        pool->setMaxThreadCount(1); // a serial queue
+    }
+    pool->start(std::move(work));
+}
+
+} // namespace platform

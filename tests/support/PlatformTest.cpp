@@ -1,0 +1,39 @@
+#include "support/PlatformTest.h"
+
+#include "platform/Lifetime.h"
+
+#include <QApplication>
+
+#include <memory>
+
+void ensureTestApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tessaroom-tests";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QApplication> app = std::make_unique<QApplication>(argc, argv);
+}
+
+PlatformTest::PlatformTest()
+{
+    ensureTestApplication();
+    const QByteArray root = home_.path().toUtf8();
+    qputenv("HOME", root);
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_DATA_HOME", root + "/data");
+    qputenv("XDG_STATE_HOME", root + "/state");
+    platform::resetSharedInstances();
+    auto clock = std::make_unique<platform::ManualScheduler>(startTime);
+    clock_ = clock.get();
+    platform::Scheduler::install(std::move(clock));
+}
+
+PlatformTest::~PlatformTest()
+{
+    platform::resetSharedInstances();
+    platform::Scheduler::install(std::make_unique<platform::ManualScheduler>(startTime));
+}
