@@ -1,0 +1,128 @@
+#include "platform/ChildProcess.h"
+#include "platform/sim/Tools.h"
+
+#include "platform/Bundle.h"
+#include "platform/Lifetime.h"
+#include "platform/sim/DesktopShortcuts.h"
+#include "platform/sim/World.h"
+
+#include <QFileInfo>
+
+#include <map>
+
+namespace platform {
+
+namespace {
+
+struct ToolState {
+    std::map<QString, sim::ToolHandler> handlers;
+    std::map<QString, QString> launchFailures;
+    std::vector<sim::ToolRun> runs;
+};
+
+sim::ToolOutcome killall(const QStringList& arguments)
+{
+    if (arguments == QStringList{QStringLiteral("Dock")}) {
+        // The Dock comes back at once and reads the desktop shortcuts anew.
+        sim::restartDock();
+        return {};
+    }
+    return {1, QByteArrayLiteral("No matching processes belonging to you were found\n")};
+}
+
+sim::ToolOutcome tccutil(const QStringList& arguments)
+{
+    if (arguments.size() < 2 || arguments.size() > 3 || arguments[0] != QLatin1String("reset"))
+        return {64, QByteArrayLiteral("Usage: tccutil reset SERVICE [BUNDLE_ID]\n")};
+    const QString& service = arguments[1];
+    if (service != QLatin1String("Accessibility") && service != QLatin1String("All"))
+        return {70, QStringLiteral("tccutil: Failed to reset %1\n").arg(service).toUtf8()};
+    if (arguments.size() == 3 && arguments[2] != Bundle::identifier().value_or(QString()))
+        return {70, QStringLiteral("tccutil: No such bundle identifier \"%1\"\n").arg(arguments[2]).toUtf8()};
+    sim::World::shared().setTrusted(false);
+    return {};
+}
+
+sim::ToolOutcome activateSettings(const QStringList&)
+{
+    return {};
+}
+
+ToolState*& stateSlot()
+{
+    static ToolState* state = nullptr;
+    return state;
+}
+
+ToolState& state()
+{
+    auto*& slot = stateSlot();
+    if (!slot) {
+        slot = new ToolState;
+        slot->handlers[sim::tools::killall] = killall;
+        slot->handlers[sim::tools::tccutil] = tccutil;
+        slot->handlers[sim::tools::activateSettings] = activateSettings;
+        registerSharedReset([] {
+            delete stateSlot();
+            stateSlot() = nullptr;
+        });
+    }
+    return *slot;
+}
+
+QString missingFileDescription(const QString& path)
+{
+    return QStringLiteral("The file \u201C%1\u201D doesn\u2019t exist.").arg(QFileInfo(path).fileName());
+}
+
+} // namespace
+
+ChildProcess::Result ChildProcess::run(const QString& executable, const QStringList& arguments,
+                                       const Options& options)
+{
+    ToolState& s = state();
+    Result result;
+    if (auto failure = s.launchFailures.find(executable); failure != s.launchFailures.end()) {
+        result.launchError = failure->second;
+        return result;
+    }
+    auto handler = s.handlers.find(executable);
+    if (handler == s.handlers.end()) {
+        result.launchError = missingFileDescription(executable);
+        return result;
+    }
+    s.runs.push_back({executable, arguments, options.wait});
+    // A handler may install tools itself; call a copy.
+    const sim::ToolHandler tool = handler->second;
+    const sim::ToolOutcome outcome = tool(arguments);
+    if (!options.wait)
+        return result;
+    result.exitStatus = outcome.exitStatus;
+    if (options.captureStandardError)
+        result.standardError = outcome.standardError;
+    return result;
+}
+
+void sim::installTool(const QString& path, ToolHandler handler)
+{
+    ToolState& s = state();
+    s.launchFailures.erase(path);
+    s.handlers[path] = std::move(handler);
+}
+
+void sim::failToolLaunch(const QString& path, const QString& description)
+{
+    state().launchFailures[path] = description;
+}
+
+void sim::makeToolExit(const QString& path, int status, const QByteArray& standardError)
+{
+    installTool(path, [status, standardError](const QStringList&) { return ToolOutcome{status, standardError}; });
+}
+
+std::vector<sim::ToolRun> sim::toolRuns()
+{
+    return state().runs;
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#include "platform/Workspace.h"
+
+#include "platform/sim/WorldState.h"
+
+namespace platform::Workspace {
+
+namespace {
+
+using sim::World;
+using Lock = std::lock_guard<std::recursive_mutex>;
+
+RunningApplication applicationOf(const sim::AppSpec& app)
+{
+    RunningApplication running;
+    running.processIdentifier = app.pid;
+    running.bundleIdentifier = app.bundleID;
+    running.localizedName = app.name;
+    running.icon = app.icon;
+    running.activationPolicy = app.policy;
+    running.bundlePath = app.bundlePath;
+    running.isTerminated = app.terminated;
+    return running;
+}
+
+} // namespace
+
+QList<RunningApplication> runningApplications()
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    QList<RunningApplication> result;
+    for (const auto& app : world.internals().apps) {
+        if (!app.terminated)
+            result.append(applicationOf(app));
+    }
+    return result;
+}
+
+QList<RunningApplication> runningApplications(const QString& bundleIdentifier)
+{
+    QList<RunningApplication> result = runningApplications();
+    result.removeIf([&](const RunningApplication& app) { return app.bundleIdentifier != bundleIdentifier; });
+    return result;
+}
+
+std::optional<RunningApplication> runningApplication(qint32 processIdentifier)
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    if (const sim::AppSpec* app = world.internals().findApp(processIdentifier))
+        return applicationOf(*app);
+    return std::nullopt;
+}
+
+std::optional<RunningApplication> frontmostApplication()
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    const auto& d = world.internals();
+    if (!d.frontmostApp)
+        return std::nullopt;
+    if (const sim::AppSpec* app = d.findApp(*d.frontmostApp))
+        return applicationOf(*app);
+    return std::nullopt;
+}
+
+qint32 currentProcessIdentifier()
+{
+    return World::shared().ownPID();
+}
+
+bool activate(qint32 processIdentifier)
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    auto& d = world.internals();
+    d.countCall(QStringLiteral("activate"));
+    d.activationRequests.append(processIdentifier);
+    const sim::AppSpec* app = d.findApp(processIdentifier);
+    if (!app || app->terminated || app->refusesActivation)
+        return false;
+    d.frontmostApp = processIdentifier;
+    return true;
+}
+
+bool open(const QUrl& url)
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    auto& d = world.internals();
+    d.countCall(QStringLiteral("open"));
+    if (!url.isValid() || url.scheme().isEmpty())
+        return false;
+    d.openedURLs.append(url);
+    return true;
+}
+
+} // namespace platform::Workspace

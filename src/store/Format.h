@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace Format {
+
+// Short text of tracked time: "42s" below a minute, "59m" below an hour, else
+// "25h 1m"; seconds are dropped once a minute is reached and hours are never
+// split into days. A value that is negative or not a number gives "0s".
+QString duration(double seconds);
+
+} // namespace Format
+
+// The text reduced to its emoji, each kept as a whole user-perceived
+// character; possibly empty.
+QString emojiOnly(const QString& text);
+
+// The running system's major version, read once for the life of the process.
+int systemVersion();

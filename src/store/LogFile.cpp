@@ -1,0 +1,154 @@
+#include "store/LogFile.h"
+
+#include "platform/Folders.h"
+#include "platform/Lifetime.h"
+#include "platform/Scheduler.h"
+#include "store/Graphemes.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// The logs folder and the three shared logs, made together on first use.
+struct SharedLogs {
+    QString directory;
+    LogFile switches;
+    LogFile missionControl;
+    LogFile updates;
+};
+
+std::unique_ptr<SharedLogs>& sharedSlot()
+{
+    static std::unique_ptr<SharedLogs> logs;
+    return logs;
+}
+
+SharedLogs& shared()
+{
+    auto& slot = sharedSlot();
+    if (!slot) {
+        // Made once; a folder that cannot be made is not tried again.
+        const QString folder = platform::Folders::logs();
+        QDir().mkpath(folder);
+        auto in = [&folder](const char* name) { return LogFile(folder + QLatin1Char('/') + QLatin1String(name)); };
+        slot.reset(new SharedLogs{folder, in("switches.log"), in("mission-control.log"), in("updates.log")});
+        platform::registerSharedReset([] { sharedSlot().reset(); });
+    }
+    return *slot;
+}
+
+// The file read as UTF-8, or none when it cannot be read. `valid` tells
+// whether the bytes were well-formed; ill-formed ones decode as U+FFFD.
+std::optional<QString> readText(const QString& path, bool* valid)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+    *valid = !decoder.hasError();
+    return text;
+}
+
+// Errors are ignored: the log simply stays as it was.
+void writeAtomically(const QString& path, const QString& text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(text.toUtf8());
+    file.commit();
+}
+
+} // namespace
+
+LogFile::LogFile(QString path, qint64 limit)
+    : path_(std::move(path))
+    , limit_(limit)
+{
+}
+
+QString LogFile::timestamp(double secondsSince1970)
+{
+    const auto whole = static_cast<qint64>(std::floor(secondsSince1970));
+    return QDateTime::fromSecsSinceEpoch(whole, Qt::UTC).toString(Qt::ISODate);
+}
+
+void LogFile::write(const QString& message) const
+{
+    append(QLatin1Char('[') + timestamp(platform::now()) + QStringLiteral("] ") + message);
+}
+
+void LogFile::append(const QString& text) const
+{
+    if (limit_ >= 1) {
+        const QFileInfo info(path_);
+        if (info.exists() && info.size() > limit_)
+            trim();
+    }
+    QFile file(path_);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    file.write(text.toUtf8() + '\n');
+}
+
+void LogFile::trim() const
+{
+    // A log made without a limit is never cut, also when asked directly.
+    if (limit_ <= 0)
+        return;
+    bool valid = true;
+    const std::optional<QString> text = readText(path_, &valid);
+    if (!text)
+        return;
+    // Bytes that are not UTF-8 are kept as U+FFFD, so a damaged file is still
+    // cut back (and is valid UTF-8 again) instead of growing without bound.
+    writeAtomically(path_, Graphemes::last(*text, limit_ / 2));
+}
+
+void LogFile::clear() const
+{
+    writeAtomically(path_, QString());
+}
+
+QString LogFile::tail(qint64 characters) const
+{
+    bool valid = true;
+    const std::optional<QString> text = readText(path_, &valid);
+    if (!text || !valid)
+        return QStringLiteral("(no log yet)");
+    return Graphemes::last(*text, std::max<qint64>(characters, 0));
+}
+
+LogFile& LogFile::switches()
+{
+    return shared().switches;
+}
+
+LogFile& LogFile::missionControl()
+{
+    return shared().missionControl;
+}
+
+LogFile& LogFile::updates()
+{
+    return shared().updates;
+}
+
+QString LogFile::directory()
+{
+    return shared().directory;
+}

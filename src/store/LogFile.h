@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// A plain-text log: one timestamped line per entry, appended to a file and cut
+// back to its recent half when it grows past a byte limit. Logging never fails
+// loudly: a file-system error loses the entry and nothing else happens.
+class LogFile {
+public:
+    static constexpr qint64 defaultLimit = 64000;
+
+    // Touches no file. A limit of 0 or less means the file is never trimmed.
+    explicit LogFile(QString path, qint64 limit = defaultLimit);
+
+    QString path() const { return path_; }
+    qint64 limit() const { return limit_; }
+
+    // Appends "[<UTC time>] <message>".
+    void write(const QString& message) const;
+    // Appends the text and a line feed, first trimming a file that is past
+    // the limit.
+    void append(const QString& text) const;
+    // Keeps the last limit / 2 characters (grapheme clusters).
+    void trim() const;
+    // Empties the file (creating it when missing).
+    void clear() const;
+    // The last n characters of the file, or "(no log yet)" when it cannot be
+    // read as UTF-8.
+    QString tail(qint64 characters) const;
+
+    // The shared logs in the logs folder.
+    static LogFile& switches();
+    static LogFile& missionControl();
+    static LogFile& updates();
+
+    // The logs folder, worked out and created once, on first use.
+    static QString directory();
+
+    // "2026-05-01T08:30:05Z" for a time in seconds since 1970.
+    static QString timestamp(double secondsSince1970);
+
+private:
+    QString path_;
+    qint64 limit_;
+};

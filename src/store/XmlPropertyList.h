@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVariant>
+
+#include <optional>
+
+// Reads the XML form of a property list. The value comes back as a
+// QVariantMap (dict), QVariantList (array), QString, qint64 (integer), double
+// (real), bool, QByteArray (data) or QDateTime (date). The binary and the old
+// text forms are not read.
+namespace XmlPropertyList {
+
+// None when the bytes are not a well-formed XML property list.
+std::optional<QVariant> read(const QByteArray& bytes);
+
+} // namespace XmlPropertyList

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+
+// The kit's text-field look: a bezel-less field padded 10 by 6 points on a
+// dark well with the theme's stroke. The field keeps the font and text
+// colour it inherits or was given.
+class DarkField : public QWidget {
+    Q_OBJECT
+public:
+    // Takes the field in.
+    explicit DarkField(QLineEdit* field, QWidget* parent = nullptr);
+
+    QLineEdit* field() const { return field_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QLineEdit* field_;
+};

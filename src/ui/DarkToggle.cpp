@@ -1,0 +1,35 @@
+#include "ui/DarkToggle.h"
+
+#include "ui/KitShapes.h"
+#include "ui/ViewEnvironment.h"
+
+#include <QPainter>
+
+namespace {
+constexpr double knobInset = 1.5;
+} // namespace
+
+DarkToggle::DarkToggle(bool isOn, QWidget* parent)
+    : QAbstractButton(parent)
+{
+    setCheckable(true);
+    setChecked(isOn);
+    setFixedSize(sizeHint());
+}
+
+void DarkToggle::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = rect();
+    const QColor track = isChecked() ? ViewEnvironment::tintPalette(this).color : QColor::fromRgbF(1, 1, 1, 0.16f);
+    KitShapes::fill(painter, KitShapes::capsule(bounds), track);
+    if (isDown())
+        KitShapes::fill(painter, KitShapes::capsule(bounds), QColor::fromRgbF(0, 0, 0, 0.1f));
+
+    const double diameter = bounds.height() - 2 * knobInset;
+    const double left = isChecked() ? bounds.right() - knobInset - diameter : bounds.left() + knobInset;
+    const QRectF knob(left, bounds.top() + knobInset, diameter, diameter);
+    KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), QColor::fromRgbF(0, 0, 0, 0.25f));
+    KitShapes::fill(painter, KitShapes::capsule(knob), Qt::white);
+}

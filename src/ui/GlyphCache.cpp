@@ -1,0 +1,49 @@
+#include "ui/GlyphCache.h"
+
+#include "platform/Folders.h"
+#include "platform/Lifetime.h"
+
+#include <QDir>
+
+#include <memory>
+
+GlyphCache& GlyphCache::shared()
+{
+    static std::unique_ptr<GlyphCache> instance;
+    if (!instance) {
+        instance = std::make_unique<GlyphCache>();
+        platform::registerSharedReset([] { instance.reset(); });
+    }
+    return *instance;
+}
+
+GlyphImagePtr GlyphCache::tile(const QString& key) const
+{
+    return tiles_.value(key);
+}
+
+void GlyphCache::storeTile(const QString& key, GlyphImagePtr image)
+{
+    if (tiles_.size() >= tileLimit)
+        tiles_.clear();
+    tiles_.insert(key, std::move(image));
+}
+
+QImage GlyphCache::picture(const QString& fileName) const
+{
+    return pictures_.value(fileName);
+}
+
+void GlyphCache::storePicture(const QString& fileName, const QImage& picture)
+{
+    pictures_.insert(fileName, picture);
+}
+
+const QString& GlyphCache::iconsFolder()
+{
+    if (iconsFolder_.isEmpty()) {
+        iconsFolder_ = platform::Folders::applicationSupport() + QStringLiteral("/Tessaroom/icons");
+        QDir().mkpath(iconsFolder_);
+    }
+    return iconsFolder_;
+}

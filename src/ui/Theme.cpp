@@ -1,0 +1,55 @@
+#include "ui/Theme.h"
+
+#include "ui/KitFonts.h"
+
+namespace {
+QColor srgb(double red, double green, double blue)
+{
+    return QColor::fromRgbF(float(red), float(green), float(blue));
+}
+
+QColor white(double opacity)
+{
+    return QColor::fromRgbF(1, 1, 1, float(opacity));
+}
+
+QColor withOpacity(QColor color, double opacity)
+{
+    color.setAlphaF(float(opacity));
+    return color;
+}
+} // namespace
+
+QColor Theme::canvas() { return srgb(0.055, 0.067, 0.094); }
+QColor Theme::surface() { return srgb(0.086, 0.102, 0.137); }
+QColor Theme::raised() { return srgb(0.102, 0.122, 0.165); }
+QColor Theme::elevated() { return srgb(0.133, 0.157, 0.208); }
+QColor Theme::hairline() { return white(0.07); }
+QColor Theme::stroke() { return white(0.13); }
+QColor Theme::text() { return srgb(0.95, 0.96, 0.98); }
+QColor Theme::textSecondary() { return withOpacity(text(), 0.6); }
+QColor Theme::textTertiary() { return withOpacity(text(), 0.38); }
+QColor Theme::wash() { return white(0.055); }
+QColor Theme::fill() { return white(0.1); }
+QColor Theme::green() { return srgb(0.3, 0.87, 0.6); }
+QColor Theme::blue() { return srgb(0.42, 0.74, 1.0); }
+QColor Theme::lilac() { return srgb(0.8, 0.74, 1.0); }
+QColor Theme::coral() { return srgb(1.0, 0.5, 0.48); }
+QColor Theme::mint() { return srgb(0.25, 0.84, 0.55); }
+QColor Theme::amber() { return srgb(1.0, 0.7, 0.25); }
+QColor Theme::red() { return srgb(1.0, 0.27, 0.23); }
+
+QColor Theme::windowBackground()
+{
+    return canvas();
+}
+
+QFont Theme::displayFont(double size, QFont::Weight weight)
+{
+    return KitFonts::system(size, weight);
+}
+
+QFont Theme::font(double size, QFont::Weight weight)
+{
+    return KitFonts::system(size, weight);
+}

@@ -1,0 +1,156 @@
+#include "platform/Folders.h"
+#include "store/LogFile.h"
+#include "support/PlatformTest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class LogFileTest : public PlatformTest {
+protected:
+    QString path() const { return home() + "/test.log"; }
+};
+
+TEST_F(LogFileTest, WritesTimestampedLinesInUtcWithWholeSeconds)
+{
+    LogFile log(path());
+    advance(5.7);
+    log.write("switched to 2");
+    log.write("line one\nline two");
+    EXPECT_EQ(readAll(path()), QByteArray("[2026-05-01T08:30:05Z] switched to 2\n"
+                                          "[2026-05-01T08:30:05Z] line one\nline two\n"));
+    EXPECT_EQ(LogFile::timestamp(0.999), "1970-01-01T00:00:00Z");
+}
+
+TEST_F(LogFileTest, AppendAddsTextWithoutTimestampAndCreatesTheFile)
+{
+    LogFile log(path());
+    log.append(QString::fromUtf8("été"));
+    EXPECT_EQ(readAll(path()), QByteArray("\xc3\xa9t\xc3\xa9\n"));
+}
+
+TEST_F(LogFileTest, TrimsOnlyWhenTheFileIsLargerThanTheLimit)
+{
+    LogFile log(path());
+    writeAll(path(), QByteArray(64000, 'a'));
+    log.append("x");
+    EXPECT_EQ(QFileInfo(path()).size(), 64002);
+
+    QByteArray content = QByteArray(32001, 'b') + QByteArray(32000, 'c');
+    writeAll(path(), content);
+    log.append("y");
+    EXPECT_EQ(readAll(path()), QByteArray(32000, 'c') + "y\n");
+}
+
+TEST_F(LogFileTest, TrimKeepsCharactersNotBytes)
+{
+    LogFile log(path(), 10);
+    // 11 bytes: a, then five two-byte letters; the last five characters stay.
+    writeAll(path(), QByteArray("a") + QByteArray("\xc3\xa9").repeated(5));
+    log.append("z");
+    EXPECT_EQ(readAll(path()), QByteArray("\xc3\xa9").repeated(5) + "z\n");
+
+    // A flag is one character, never cut in half.
+    const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
+    writeAll(path(), QByteArray("abc") + flag);
+    LogFile(path(), 4).trim();
+    EXPECT_EQ(readAll(path()), QByteArray("c") + flag);
+}
+
+TEST_F(LogFileTest, LimitOfZeroNeverTrims)
+{
+    LogFile log(path(), 0);
+    writeAll(path(), QByteArray(70000, 'a'));
+    log.append("b");
+    log.trim();
+    EXPECT_EQ(QFileInfo(path()).size(), 70002);
+}
+
+TEST_F(LogFileTest, FileThatIsNotUtf8IsStillTrimmed)
+{
+    LogFile log(path(), 20);
+    writeAll(path(), QByteArray("\xff\xfe") + QByteArray(30, 'q'));
+    log.append("end");
+    const QByteArray kept = readAll(path());
+    EXPECT_EQ(kept, QByteArray(10, 'q') + "end\n");
+    EXPECT_EQ(log.tail(4), "end\n");
+
+    // The bad bytes themselves may fall inside the kept half: they become
+    // U+FFFD and the file reads as UTF-8 again.
+    writeAll(path(), QByteArray(15, 'r') + "\xff" + QByteArray(6, 's'));
+    log.trim();
+    EXPECT_EQ(readAll(path()), QByteArray(3, 'r') + "\xef\xbf\xbd" + QByteArray(6, 's'));
+}
+
+TEST_F(LogFileTest, TailGivesTheLastCharactersOrAPlaceholder)
+{
+    LogFile log(path());
+    EXPECT_EQ(log.tail(6000), "(no log yet)");
+    writeAll(path(), QByteArray(99, 'a') + "\n");
+    EXPECT_EQ(log.tail(6000).size(), 100);
+    EXPECT_EQ(log.tail(3), "aa\n");
+    EXPECT_EQ(log.tail(0), "");
+    writeAll(path(), "ok\xff");
+    EXPECT_EQ(log.tail(10), "(no log yet)");
+}
+
+TEST_F(LogFileTest, ClearThenWriteLeavesOneLine)
+{
+    LogFile log(path());
+    log.clear();
+    EXPECT_TRUE(QFileInfo::exists(path()));
+    EXPECT_EQ(QFileInfo(path()).size(), 0);
+    log.write("one");
+    log.write("two");
+    log.clear();
+    log.write("three");
+    EXPECT_EQ(readAll(path()), QByteArray("[2026-05-01T08:30:00Z] three\n"));
+}
+
+TEST_F(LogFileTest, SharedLogsLiveInTheLogsFolderMadeOnce)
+{
+    EXPECT_EQ(LogFile::directory(), platform::Folders::logs());
+    EXPECT_TRUE(QFileInfo(LogFile::directory()).isDir());
+    EXPECT_EQ(LogFile::switches().path(), LogFile::directory() + "/switches.log");
+    EXPECT_EQ(LogFile::missionControl().path(), LogFile::directory() + "/mission-control.log");
+    EXPECT_EQ(LogFile::updates().path(), LogFile::directory() + "/updates.log");
+    EXPECT_EQ(LogFile::switches().limit(), 64000);
+    EXPECT_EQ(&LogFile::switches(), &LogFile::switches());
+
+    LogFile::updates().write("checked");
+    EXPECT_TRUE(QFileInfo::exists(LogFile::updates().path()));
+
+    // The folder is not made again: later entries are lost without a fuss.
+    QDir(LogFile::directory()).removeRecursively();
+    LogFile::switches().write("lost");
+    EXPECT_FALSE(QFileInfo::exists(LogFile::switches().path()));
+    EXPECT_EQ(LogFile::switches().tail(10), "(no log yet)");
+}
+
+TEST_F(LogFileTest, UnwritablePathLosesTheEntrySilently)
+{
+    QDir().mkpath(path()); // a folder where the file should be
+    LogFile log(path(), 1);
+    log.write("nowhere");
+    log.clear();
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    EXPECT_EQ(log.tail(5), "(no log yet)");
+}

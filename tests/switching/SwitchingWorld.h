@@ -1,0 +1,141 @@
+#pragma once
+
+#include "engine/SpaceEngine.h"
+#include "platform/PreferenceDomain.h"
+#include "platform/sim/DesktopShortcuts.h"
+#include "platform/sim/World.h"
+#include "store/LogFile.h"
+#include "support/PlatformTest.h"
+#include "switching/DesktopSwitcher.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+// A simulated machine for switching tests: displays whose spaces are
+// numbered from a base id, the system's desktop-shortcut table, the switches
+// log, and a Mission Control route that presses like the real one.
+namespace switching_test {
+
+inline const QString mainDisplay = QStringLiteral("MAIN");
+inline const QString sideDisplay = QStringLiteral("SIDE");
+inline constexpr qint64 control = 262144;
+
+// Spaces baseID, baseID + 1, ... all desktops; the first is current.
+inline platform::sim::DisplaySpec display(const QString& uuid, int spaces, quint64 baseID)
+{
+    platform::sim::DisplaySpec spec;
+    spec.uuid = uuid;
+    for (int i = 0; i < spaces; ++i)
+        spec.spaces.append(platform::sim::SpaceSpec{baseID + quint64(i), qint64(baseID) + i, 0, std::nullopt});
+    spec.currentSpaceID = baseID;
+    return spec;
+}
+
+inline QVariantMap shortcutEntry(QVariant enabled, qint64 keyCode, qint64 mask)
+{
+    const QVariantMap value{{"parameters", QVariantList{qint64(65535), keyCode, mask}}, {"type", "standard"}};
+    QVariantMap entry{{"value", value}};
+    if (enabled.isValid())
+        entry.insert("enabled", enabled);
+    return entry;
+}
+
+inline void writeShortcutTable(const QVariantMap& table)
+{
+    platform::PreferenceDomain::named("com.apple.symbolichotkeys").setObject("AppleSymbolicHotKeys", table);
+}
+
+inline QVariantMap shortcutTable()
+{
+    return platform::PreferenceDomain::named("com.apple.symbolichotkeys").object("AppleSymbolicHotKeys").toMap();
+}
+
+// Control + digit for desktops 1...count, as the system writes them.
+inline QVariantMap digitShortcuts(int count)
+{
+    static const qint64 digits[] = {18, 19, 20, 21, 23, 22, 26, 28, 25, 29};
+    QVariantMap table;
+    for (int i = 0; i < count; ++i)
+        table.insert(QString::number(118 + i), shortcutEntry(true, digits[i], control));
+    return table;
+}
+
+// The switches log without timestamps.
+inline QStringList switchLog()
+{
+    QFile file(LogFile::switches().path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+        lines.append(line.mid(line.indexOf(QStringLiteral("] ")) + 2));
+    return lines;
+}
+
+class SwitchingWorld : public PlatformTest {
+protected:
+    SwitchingWorld()
+    {
+        platform::sim::World::shared().clear();
+        DesktopSwitcher::installAsEngineSwitcher();
+    }
+
+    // Builds the world, lets the Dock load the shortcut table, and makes the
+    // engine see it.
+    void setUp(const QList<platform::sim::DisplaySpec>& displays, const QVariantMap& shortcuts)
+    {
+        writeShortcutTable(shortcuts);
+        auto& world = platform::sim::World::shared();
+        for (const auto& spec : displays)
+            world.addDisplay(spec);
+        platform::sim::restartDock();
+        engine().refresh(false);
+    }
+
+    SpaceEngine& engine() { return SpaceEngine::shared(); }
+    DesktopSwitcher& switcher() { return *DesktopSwitcher::of(engine()); }
+    Desktop desktop(qint64 number) { return *engine().desktopWithNumber(number); }
+    quint64 current(const QString& uuid = mainDisplay)
+    {
+        return platform::sim::World::shared().currentSpace(uuid).value_or(0);
+    }
+
+    // A Mission Control route that, pressed after pressDelay, shows the
+    // desktop when pressesWork is set and reports pressesWork.
+    void installMissionControl(double pressDelay = 0.5)
+    {
+        switcher().setPressInMissionControl([this, pressDelay](qint64 number, std::function<void(bool)> done) {
+            missionControlPresses.append(number);
+            runAfterDelay(pressDelay, [this, number, done] {
+                if (pressesWork) {
+                    const Desktop target = desktop(number);
+                    platform::sim::World::shared().setCurrentSpace(target.displayUUID(), target.id());
+                }
+                done(pressesWork);
+            });
+        });
+    }
+
+    static void runAfterDelay(double delay, std::function<void()> work)
+    {
+        platform::Scheduler::current().schedule(delay, std::move(work));
+    }
+
+    // Switches and records the outcome in results.
+    void request(qint64 number, const QString& reason)
+    {
+        const qsizetype slot = results.size();
+        results.append(-1);
+        engine().switchTo(desktop(number), reason, [this, slot](bool arrived) {
+            results[slot] = results[slot] == -1 ? int(arrived) : 99; // 99: called twice
+        });
+    }
+
+    QList<qint64> missionControlPresses;
+    bool pressesWork = true;
+    QList<int> results;
+};
+
+} // namespace switching_test
