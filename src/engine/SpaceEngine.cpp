@@ -143,19 +143,18 @@ void SpaceEngine::refresh(bool initial)
     QHash<QString, quint64> current;
     for (const auto& display : fresh)
         current.insert(display.uuid, display.currentSpaceID);
-    const QList<Desktop> freshDesktops = numberDesktops(fresh);
-
+    // Unchanged displays mean unchanged desktops: number them only on a change.
     const bool published = fresh != displays_;
     if (published) {
         displays_ = fresh;
-        desktops_ = freshDesktops;
+        desktops_ = numberDesktops(fresh);
         emit displaysChanged();
         emit desktopsChanged();
         emit changed();
     }
 
     std::vector<SwitchEvent> events;
-    recordSwitches(current, freshDesktops, events);
+    recordSwitches(current, events);
     currentPerDisplay_ = current;
 
     auto& center = platform::NotificationCenter::defaultCenter();
@@ -170,16 +169,10 @@ void SpaceEngine::refresh(bool initial)
     }
 }
 
-void SpaceEngine::recordSwitches(const QHash<QString, quint64>& current, const QList<Desktop>& fresh,
-                                 std::vector<SwitchEvent>& events)
+// Runs once the fresh lists are published: displays_ and desktops_ are the
+// new ones, currentPerDisplay_ still the old.
+void SpaceEngine::recordSwitches(const QHash<QString, quint64>& current, std::vector<SwitchEvent>& events)
 {
-    auto findIn = [](const QList<Desktop>& list, quint64 id) -> std::optional<Desktop> {
-        for (const auto& desktop : list) {
-            if (desktop.id() == id)
-                return desktop;
-        }
-        return std::nullopt;
-    };
     // Displays in window-server order, each once.
     QSet<QString> seen;
     for (const auto& display : displays_) {
@@ -196,15 +189,15 @@ void SpaceEngine::recordSwitches(const QHash<QString, quint64>& current, const Q
             // Credit the time so far to the desktop being left.
             sampleTime();
             SpaceStore::shared().flushTime();
-            if (!transitSpaceIDs_.contains(old) && findIn(fresh, old))
+            if (!transitSpaceIDs_.contains(old) && desktopWithID(old))
                 setLastDesktopID(old);
         }
         if (transitSpaceIDs_.contains(id))
             continue;
-        const auto to = findIn(fresh, id);
+        const auto to = desktopWithID(id);
         if (!to)
             continue;
-        events.push_back({display.uuid, firstSeen ? std::nullopt : findIn(desktops_, old), *to});
+        events.push_back({display.uuid, firstSeen ? std::nullopt : desktopWithID(old), *to});
     }
 }
 

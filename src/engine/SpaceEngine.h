@@ -129,8 +129,7 @@ private:
 
     SpaceEngine();
     static QList<Desktop> numberDesktops(const QList<SkyLight::Display>& displays);
-    void recordSwitches(const QHash<QString, quint64>& current, const QList<Desktop>& fresh,
-                        std::vector<SwitchEvent>& events);
+    void recordSwitches(const QHash<QString, quint64>& current, std::vector<SwitchEvent>& events);
     void setLastDesktopID(quint64 id);
     AppsMap buildApps() const;
     QList<SpaceApp> appsOnSpace(quint64 spaceID, const QHash<qint64, int>& rank, const QHash<qint64, qint32>& owner) const;

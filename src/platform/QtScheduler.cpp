@@ -36,13 +36,28 @@ TimerToken QtScheduler::schedule(double delaySeconds, std::function<void()> work
         token = nextToken_++;
         pending_.insert(token, std::move(work));
     }
-    const double ms = std::isfinite(delaySeconds) ? std::max(0.0, delaySeconds * 1000.0) : 0.0;
-    const int delay = int(std::min(ms, double(std::numeric_limits<int>::max())));
+    const double delay = std::isfinite(delaySeconds) ? std::max(0.0, delaySeconds) : 0.0;
+    const double due = now() + delay;
     // The timer is created on the main thread so that work always runs there.
-    QMetaObject::invokeMethod(&context_, [this, token, delay] {
-        QTimer::singleShot(delay, Qt::PreciseTimer, &context_, [this, token] { fire(token); });
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&context_, [this, token, due] { arm(token, due); }, Qt::QueuedConnection);
     return token;
+}
+
+void QtScheduler::arm(TimerToken token, double due)
+{
+    {
+        QMutexLocker lock(&mutex_);
+        if (!pending_.contains(token))
+            return; // cancelled meanwhile
+    }
+    // Qt timers take an int of milliseconds: longer delays are re-armed in steps.
+    const double remainingMs = std::max(0.0, (due - now()) * 1000.0);
+    const double longestMs = double(std::numeric_limits<int>::max());
+    if (remainingMs > longestMs) {
+        QTimer::singleShot(int(longestMs), Qt::CoarseTimer, &context_, [this, token, due] { arm(token, due); });
+        return;
+    }
+    QTimer::singleShot(int(remainingMs), Qt::PreciseTimer, &context_, [this, token] { fire(token); });
 }
 
 void QtScheduler::cancel(TimerToken token)

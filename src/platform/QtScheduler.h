@@ -20,6 +20,7 @@ public:
     void runInBackground(const char* queueLabel, std::function<void()> work) override;
 
 private:
+    void arm(TimerToken token, double due);
     void fire(TimerToken token);
 
     QObject context_;

@@ -2,6 +2,7 @@
 
 #include "engine/Desktop.h"
 #include "store/Palette.h"
+#include "ui/EmojiRaster.h"
 #include "ui/GlyphCache.h"
 #include "ui/KitText.h"
 #include "ui/KitFonts.h"
@@ -102,8 +103,7 @@ void drawMark(QPainter& painter, const QRectF& rect, const Tile& tile)
             drawNumber(painter, rect, tile.number, false);
         return;
     case SpaceIcon::Kind::emoji:
-        KitText::drawCentred(painter, tile.icon.payload(), KitFonts::emoji(rect.width() * 0.6), Qt::white,
-                               rect.center());
+        EmojiRaster::drawCentred(painter, tile.icon.payload(), KitFonts::emoji(rect.width() * 0.6), rect.center());
         return;
     case SpaceIcon::Kind::picture:
         drawNumber(painter, rect, tile.number, false);
@@ -148,7 +148,7 @@ GlyphImagePtr emojiImage(const QString& text, double pointSize)
     const QSizeF measured = KitText::measure(text, font);
     const double side = std::max(measured.width(), measured.height());
     return std::make_shared<GlyphImage>(QSizeF(side, side), [text, font](QPainter& painter, const QRectF& bounds) {
-        KitText::drawCentred(painter, text, font, Qt::white, bounds.center());
+        EmojiRaster::drawCentred(painter, text, font, bounds.center());
     });
 }
 

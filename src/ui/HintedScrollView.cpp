@@ -69,13 +69,6 @@ QScrollArea* HintedScrollView::scrollArea() const
     return scroll_.data();
 }
 
-QSize HintedScrollView::sizeHint() const
-{
-    if (isFlat() && content_)
-        return content_->sizeHint();
-    return QWidget::sizeHint();
-}
-
 bool HintedScrollView::event(QEvent* event)
 {
     if (event->type() == ViewEnvironment::changeEvent() || event->type() == QEvent::ParentChange
@@ -118,6 +111,8 @@ void HintedScrollView::becomeScrolling()
     scroll->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);
     scroll->setWidget(content_);
+    // The scroll area gives its content a background; the page has its own.
+    content_->setAutoFillBackground(false);
     layout()->addWidget(scroll);
     scroll_ = scroll;
     fadeView_ = new Fade(this);

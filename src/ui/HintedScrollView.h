@@ -31,8 +31,6 @@ public:
     // Null while flat.
     QScrollArea* scrollArea() const;
 
-    QSize sizeHint() const override;
-
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,6 +1,7 @@
 #include "ui/ViewEnvironment.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
@@ -49,9 +50,13 @@ QVariant ViewEnvironment::lookup(const QWidget* widget, const char* key)
 void ViewEnvironment::store(QWidget* widget, const char* key, const QVariant& value)
 {
     widget->setProperty(key, value);
-    QList<QWidget*> subtree = widget->findChildren<QWidget*>();
-    subtree.prepend(widget);
-    for (QWidget* member : subtree) {
+    // A widget may rebuild itself on the event, deleting some of the subtree.
+    QList<QPointer<QWidget>> subtree{widget};
+    for (QWidget* member : widget->findChildren<QWidget*>())
+        subtree.append(member);
+    for (const QPointer<QWidget>& member : subtree) {
+        if (!member)
+            continue;
         QEvent event(changeEvent());
         QCoreApplication::sendEvent(member, &event);
         member->update();

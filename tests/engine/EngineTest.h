@@ -17,15 +17,15 @@ protected:
     static platform::sim::DisplaySpec display(const QString& uuid, const QList<quint64>& spaceIDs, quint64 current,
                                               quint32 displayID = 1, const QList<qint64>& types = {})
     {
-        platform::sim::DisplaySpec spec;
-        spec.uuid = uuid;
-        spec.displayID = displayID;
-        spec.currentSpaceID = current;
+        platform::sim::DisplaySpec shown;
+        shown.uuid = uuid;
+        shown.displayID = displayID;
+        shown.currentSpaceID = current;
         for (qsizetype i = 0; i < spaceIDs.size(); ++i) {
             const qint64 type = i < types.size() ? types[i] : 0;
-            spec.spaces.append({spaceIDs[i], static_cast<qint64>(spaceIDs[i]) + 1000, type, {}});
+            shown.spaces.append({spaceIDs[i], static_cast<qint64>(spaceIDs[i]) + 1000, type, {}});
         }
-        return spec;
+        return shown;
     }
 
     static void addApp(qint32 pid, const QString& name,

@@ -223,9 +223,9 @@ TEST_F(SkyLightTest, ScreenForDisplayUUID)
 
 TEST_F(SkyLightTest, SpaceNameIsTheWindowServersOwn)
 {
-    auto spec = display(QStringLiteral("A"), {10, 11}, 10);
-    spec.spaces[0].name = QStringLiteral("Work");
-    world().addDisplay(spec);
+    auto named = display(QStringLiteral("A"), {10, 11}, 10);
+    named.spaces[0].name = QStringLiteral("Work");
+    world().addDisplay(named);
     EXPECT_EQ(SkyLight::spaceName(10), QStringLiteral("Work"));
     // Unnamed spaces answer a generated identifier, the same every time.
     const auto generated = SkyLight::spaceName(11);

@@ -117,6 +117,25 @@ TEST_F(SpaceEngineQueriesTest, AppsAreListedOncePerDesktopFrontmostFirst)
     EXPECT_EQ(mail.name, QStringLiteral("Mail"));
 }
 
+TEST_F(SpaceEngineQueriesTest, WindowNumberListedTwiceKeepsItsFrontPlace)
+{
+    addWindow(1, 500, 10);
+    addWindow(2, 501, 10);
+    const auto entry = [](qint64 number, qint32 pid) {
+        return QVariantMap{{QStringLiteral("kCGWindowNumber"), number},
+                           {QStringLiteral("kCGWindowLayer"), 0},
+                           {QStringLiteral("kCGWindowOwnerPID"), pid},
+                           {QStringLiteral("kCGWindowBounds"),
+                            QVariantMap{{QStringLiteral("Width"), 500.0}, {QStringLiteral("Height"), 500.0}}}};
+    };
+    // A window list that names window 1 twice, first in front of window 2.
+    world().overrideAnswer(QStringLiteral("windowListCopyWindowInfo"),
+                           QVariant(QVariantList{entry(1, 500), entry(2, 501), entry(1, 500)}));
+    SpaceEngine& e = SpaceEngine::shared();
+    e.appsByDesktop(true);
+    EXPECT_EQ(pids(e.apps(*e.desktopWithID(10))), (QList<qint32>{500, 501}));
+}
+
 TEST_F(SpaceEngineQueriesTest, RebuildsAtMostOnceASecondUnlessForced)
 {
     SpaceEngine& e = SpaceEngine::shared();

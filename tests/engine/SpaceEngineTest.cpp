@@ -9,11 +9,25 @@
 #include "store/SpaceStore.h"
 
 #include <QFile>
-#include <QSignalSpy>
+
+#include <limits>
 
 namespace {
 
 using platform::NotificationCenter;
+
+// A clock that tests set directly, also backwards or to a non-number.
+class SettableClock final : public platform::Scheduler {
+public:
+    double time = 1000;
+    double now() const override { return time; }
+    platform::TimerToken schedule(double, std::function<void()>) override { return ++tokens; }
+    void cancel(platform::TimerToken) override {}
+    void runInBackground(const char*, std::function<void()> work) override { work(); }
+
+private:
+    platform::TimerToken tokens = 0;
+};
 
 struct SwitchCall {
     QString uuid;
@@ -49,6 +63,15 @@ protected:
     {
         ASSERT_TRUE(world().setCurrentSpace(uuid, space));
         engine().refresh(false);
+    }
+
+    // How often a signal of the engine fired from now on.
+    template <typename Signal>
+    std::shared_ptr<int> countSignal(SpaceEngine& e, Signal signal)
+    {
+        auto count = std::make_shared<int>(0);
+        QObject::connect(&e, signal, &e, [count] { ++*count; });
+        return count;
     }
 
     int displayReads() const { return world().callCount(QStringLiteral("copyManagedDisplaySpaces")); }
@@ -98,10 +121,10 @@ TEST_F(SpaceEngineTest, UnchangedDisplaysPublishNothing)
 {
     world().addDisplay(display(QStringLiteral("A"), {10, 11}, 10));
     SpaceEngine& e = engine();
-    QSignalSpy desktopsSpy(&e, &SpaceEngine::desktopsChanged);
+    const auto desktopsSignals = countSignal(e, &SpaceEngine::desktopsChanged);
     posted_.clear();
     e.refresh(false);
-    EXPECT_EQ(desktopsSpy.count(), 0);
+    EXPECT_EQ(*desktopsSignals, 0);
     EXPECT_TRUE(posted_.isEmpty());
 }
 
@@ -111,11 +134,11 @@ TEST_F(SpaceEngineTest, SwitchRecordsTheLastDesktopPostsBothAndCallsBack)
 {
     world().addDisplay(display(QStringLiteral("A"), {10, 11}, 10));
     SpaceEngine& e = engine();
-    QSignalSpy lastSpy(&e, &SpaceEngine::lastDesktopIDChanged);
+    const auto lastSignals = countSignal(e, &SpaceEngine::lastDesktopIDChanged);
     posted_.clear();
     switchWorld(QStringLiteral("A"), 11);
     EXPECT_EQ(e.lastDesktopID(), 10u);
-    EXPECT_EQ(lastSpy.count(), 1);
+    EXPECT_EQ(*lastSignals, 1);
     EXPECT_EQ(posted_, (QStringList{QStringLiteral("spaces"), QStringLiteral("active")}));
     EXPECT_EQ(switches_, (QList<SwitchCall>{{QStringLiteral("A"), 10u, 11u}}));
     ASSERT_TRUE(e.lastDesktop());
@@ -208,7 +231,7 @@ TEST_F(SpaceEngineTest, FiveNotificationsWithin30msGiveExactlyTwoRefreshes)
     world().addDisplay(display(QStringLiteral("A"), {10, 11}, 10));
     SpaceEngine& e = engine();
     e.start();
-    advance(0); // the world's own screen announcement
+    advance(0.05); // the world's own screen announcements and their follow-up
     const int before = displayReads();
     for (int i = 0; i < 5; ++i) {
         NotificationCenter::workspaceCenter().post(platform::notifications::activeSpaceDidChange);
@@ -247,7 +270,7 @@ TEST_F(SpaceEngineTest, SweepRefreshesEveryOneAndAHalfSeconds)
     world().addDisplay(display(QStringLiteral("A"), {10, 11}, 10));
     SpaceEngine& e = engine();
     e.start();
-    advance(0);
+    advance(0.05); // the world's own screen announcements and their follow-up
     const int before = displayReads();
     advance(1.5);
     EXPECT_EQ(displayReads() - before, 1);
@@ -260,11 +283,11 @@ TEST_F(SpaceEngineTest, MetadataChangeRepostsSpacesDidChange)
     world().addDisplay(display(QStringLiteral("A"), {10}, 10));
     SpaceEngine& e = engine();
     e.start();
-    QSignalSpy changed(&e, &SpaceEngine::changed);
+    const auto changed = countSignal(e, &SpaceEngine::changed);
     posted_.clear();
     SpaceStore::shared().change(1010, [](SpaceMeta& meta) { meta.name = QStringLiteral("Mail"); });
     EXPECT_EQ(posted_, QStringList{QStringLiteral("spaces")});
-    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(*changed, 1);
     EXPECT_EQ(e.desktops()[0].displayName(), QStringLiteral("Mail"));
 }
 
@@ -369,6 +392,26 @@ TEST_F(SpaceEngineTest, TrackedTimeIsPersistedAtMostOnceAMinuteFromTheSweep)
     }
     EXPECT_TRUE(SpaceStore::shared().hasPendingWrite());
     EXPECT_NEAR(SpaceStore::shared().meta(1010).seconds, 61.5, 1e-9);
+}
+
+TEST_F(SpaceEngineTest, ClockSteppingBackOrLosingTheTimeCountsNothing)
+{
+    auto owned = std::make_unique<SettableClock>();
+    SettableClock& clock = *owned;
+    platform::Scheduler::install(std::move(owned));
+    world().addDisplay(display(QStringLiteral("A"), {10}, 10));
+    SpaceEngine& e = engine();
+    world().noteInputEvent(platform::EventSource::EventType::keyDown);
+    clock.time = 990; // the system clock was set back
+    e.sampleTime();
+    clock.time = std::numeric_limits<double>::quiet_NaN();
+    e.sampleTime();
+    clock.time = 991.5;
+    e.sampleTime(); // the time before it is unknown
+    EXPECT_EQ(SpaceStore::shared().meta(1010).seconds, 0);
+    clock.time = 993;
+    e.sampleTime();
+    EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(1010).seconds, 1.5);
 }
 
 TEST_F(SpaceEngineTest, SaveTimeSamplesAndFlushes)

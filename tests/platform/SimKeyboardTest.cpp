@@ -263,17 +263,6 @@ TEST_F(SimKeyboardTest, HotKeyWinsOverTheDesktopShortcut)
     EXPECT_EQ(current(), 100u);
 }
 
-TEST_F(SimKeyboardTest, EventCreationCanFail)
-{
-    sim::failKeyEventCreation(1);
-    EXPECT_FALSE(KeyEvents::createKeyboardEvent(nullptr, 1, true));
-    EXPECT_TRUE(KeyEvents::createKeyboardEvent(nullptr, 1, true));
-    sim::failEventSourceCreation(true);
-    EXPECT_FALSE(KeyEvents::createSource(EventSource::StateID::hidSystemState));
-    sim::failEventSourceCreation(false);
-    EXPECT_TRUE(KeyEvents::createSource(EventSource::StateID::hidSystemState));
-}
-
 TEST_F(SimKeyboardTest, LocalMonitorsSeeTheirEventTypesInOrderAndMaySwallow)
 {
     QStringList seen;

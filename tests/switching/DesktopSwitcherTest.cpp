@@ -368,11 +368,14 @@ TEST_F(DesktopSwitcherTest, HundredRapidRequestsEndOnTheLastOneWithNothingStuck)
 {
     setUp({display(mainDisplay, 12, 11)}, digitShortcuts(10));
     installMissionControl(0.4);
+    engine().start(); // workspace notifications and the sweep, as in the app
     qint64 last = 0;
     for (int i = 0; i < 100; ++i) {
         last = (i * 7 + i / 9) % 12 + 1;
         request(last, i % 3 == 0 ? "hotkey" : "step");
-        advance(i % 4 == 0 ? 0.0 : 0.02 * (i % 5));
+        // Gaps from none to long enough for a walk to get under way.
+        static const double gaps[] = {0, 0.02, 0.07, 0.3, 0.12, 0.6, 0.01};
+        advance(gaps[i % 7]);
     }
     advance(30);
     EXPECT_EQ(current(), 10 + quint64(last));

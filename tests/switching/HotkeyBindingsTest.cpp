@@ -214,13 +214,17 @@ TEST_F(HotkeyBindingsTest, MoveShortcutSendsTheFrontWindowAndToastsWhenNotFollow
     EXPECT_EQ(app.toasts, QStringList{"Moved Mail to Desktop 2 | arrow.right.doc.on.clipboard | 1.4"});
     EXPECT_EQ(current(), 11u);
 
-    // Following the window: a switch, no toast.
+    // Following the window (on screen again): a switch, no toast.
+    world.setCurrentSpace(mainDisplay, 12);
+    engine().refresh(false);
     Settings::shared().setMoveFollow(true);
     press(*Hotkey::digit(3, controlOption | 0x200));
     EXPECT_EQ(world.window(101)->spaces, QList<quint64>{13});
     EXPECT_EQ(current(), 13u);
     EXPECT_EQ(app.toasts.size(), 1);
-    EXPECT_EQ(reasons(), QStringList{"move window"});
+    ASSERT_EQ(reasons().size(), 2);
+    EXPECT_EQ(reasons()[0], "move window");
+    EXPECT_EQ(switchLog()[1], "brought Mail to the front: accessibility=ok activate=accepted");
 }
 
 TEST_F(HotkeyBindingsTest, MoveToastNamesAWindowWhenTheAppHasNoName)

@@ -13,6 +13,14 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <ostream>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 // A simulated machine for switching tests: displays whose spaces are
 // numbered from a base id, the system's desktop-shortcut table, the switches
 // log, and a Mission Control route that presses like the real one.

@@ -94,6 +94,20 @@ QVariant buildWindowList(const World::Internals& d, quint32 options)
     return answer;
 }
 
+bool isNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The space ids of a request, or none when the request is not a list of numbers.
 std::optional<QList<quint64>> spaceList(const QVariant& spaceIDs)
 {
@@ -101,11 +115,9 @@ std::optional<QList<quint64>> spaceList(const QVariant& spaceIDs)
         return std::nullopt;
     QList<quint64> ids;
     for (const auto& value : spaceIDs.toList()) {
-        bool ok = false;
-        const qulonglong id = value.toULongLong(&ok);
-        if (!ok || value.typeId() == QMetaType::QString)
+        if (!isNumber(value))
             return std::nullopt;
-        ids.append(id);
+        ids.append(value.toULongLong());
     }
     return ids;
 }
@@ -224,10 +236,8 @@ void moveWindowsToManagedSpace(ConnectionID, const QVariant& windowNumbers, quin
     if (!world.displayOfSpace(spaceID) || windowNumbers.typeId() != QMetaType::QVariantList)
         return;
     for (const auto& value : windowNumbers.toList()) {
-        bool ok = false;
-        const qlonglong number = value.toLongLong(&ok);
-        if (ok && value.typeId() != QMetaType::QString)
-            world.moveWindowToSpace(number, spaceID);
+        if (isNumber(value))
+            world.moveWindowToSpace(value.toLongLong(), spaceID);
     }
 }
 

@@ -299,25 +299,25 @@ namespace {
 AppSpec app(qint32 pid, const QString& bundleID, const QString& name, const QString& path, const QColor& color,
             ActivationPolicy policy = ActivationPolicy::regular)
 {
-    AppSpec spec;
-    spec.pid = pid;
-    spec.bundleID = bundleID;
-    spec.name = name;
-    spec.bundlePath = path;
-    spec.icon = WorldFile::makeIcon(color);
-    spec.policy = policy;
-    return spec;
+    AppSpec made;
+    made.pid = pid;
+    made.bundleID = bundleID;
+    made.name = name;
+    made.bundlePath = path;
+    made.icon = WorldFile::makeIcon(color);
+    made.policy = policy;
+    return made;
 }
 
 WindowSpec window(qint64 number, qint32 pid, quint64 space, const QRectF& bounds, qint32 layer = 0)
 {
-    WindowSpec spec;
-    spec.number = number;
-    spec.ownerPID = pid;
-    spec.layer = layer;
-    spec.bounds = bounds;
-    spec.spaces = {space};
-    return spec;
+    WindowSpec made;
+    made.number = number;
+    made.ownerPID = pid;
+    made.layer = layer;
+    made.bounds = bounds;
+    made.spaces = {space};
+    return made;
 }
 
 } // namespace

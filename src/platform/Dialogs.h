@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+namespace platform {
+
+// The system's standard dialogs and a few application services around them:
+// the open panel, the alert, the beep and the character palette.
+
+enum class ModalResponse {
+    cancel = 0,
+    ok = 1,
+    // An alert's buttons, from the right.
+    alertFirstButton = 1000,
+    alertSecondButton = 1001,
+};
+
+// Uniform type identifiers of the picture formats the app opens.
+namespace UTType {
+inline const QString png = QStringLiteral("public.png");
+inline const QString jpeg = QStringLiteral("public.jpeg");
+inline const QString tiff = QStringLiteral("public.tiff");
+inline const QString heic = QStringLiteral("public.heic");
+inline const QString icns = QStringLiteral("com.apple.icns");
+inline const QString gif = QStringLiteral("com.compuserve.gif");
+inline const QString bmp = QStringLiteral("com.microsoft.bmp");
+inline const QString webP = QStringLiteral("org.webmproject.webp");
+} // namespace UTType
+
+// A modal panel in which the user picks files to open.
+class OpenPanel {
+public:
+    // Only files of these types can be chosen; empty: any file.
+    QStringList allowedContentTypes;
+    // Shown above the file list.
+    QString message;
+    bool allowsMultipleSelection = false;
+
+    // Runs the panel until the user answers: ok with the chosen files in
+    // urls(), or cancel.
+    ModalResponse runModal();
+    const QList<QUrl>& urls() const { return urls_; }
+
+private:
+    QList<QUrl> urls_;
+};
+
+// A modal message with an OK button.
+class Alert {
+public:
+    QString messageText;
+    QString informativeText;
+
+    // Answers the button that was clicked (the first one for OK).
+    ModalResponse runModal();
+};
+
+// The system alert sound.
+void beep();
+
+namespace Application {
+
+// Opens the system's emoji and symbols palette; what the user picks there is
+// typed into the focused text field.
+void orderFrontCharacterPalette();
+
+} // namespace Application
+} // namespace platform

@@ -1,0 +1,214 @@
+#include "platform/Dialogs.h"
+#include "platform/sim/DialogScript.h"
+
+#include "platform/Lifetime.h"
+#include "platform/sim/CharacterPalette.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QHash>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScrollArea>
+
+#include <deque>
+
+namespace platform {
+
+namespace {
+
+struct DialogState {
+    std::deque<sim::OpenPanelAnswer> panelAnswers;
+    std::deque<ModalResponse> alertAnswers;
+    std::vector<sim::ShownOpenPanel> panels;
+    std::vector<sim::ShownAlert> alerts;
+    int beeps = 0;
+    int paletteRequests = 0;
+    QPointer<QScrollArea> palette;
+};
+
+DialogState*& stateSlot()
+{
+    static DialogState* state = nullptr;
+    return state;
+}
+
+DialogState& state()
+{
+    auto*& slot = stateSlot();
+    if (!slot) {
+        slot = new DialogState;
+        registerSharedReset([] {
+            delete stateSlot()->palette;
+            delete stateSlot();
+            stateSlot() = nullptr;
+        });
+    }
+    return *slot;
+}
+
+// Nobody can answer a dialog on a screen that does not exist.
+bool unanswerable()
+{
+    return QGuiApplication::platformName() == QStringLiteral("offscreen");
+}
+
+// File name patterns of the types the panel knows; other types are skipped.
+QStringList patterns(const QStringList& contentTypes)
+{
+    static const QHash<QString, QStringList> known{
+        {UTType::png, {QStringLiteral("*.png")}},
+        {UTType::jpeg, {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}},
+        {UTType::tiff, {QStringLiteral("*.tif"), QStringLiteral("*.tiff")}},
+        {UTType::heic, {QStringLiteral("*.heic"), QStringLiteral("*.heif")}},
+        {UTType::icns, {QStringLiteral("*.icns")}},
+        {UTType::gif, {QStringLiteral("*.gif")}},
+        {UTType::bmp, {QStringLiteral("*.bmp")}},
+        {UTType::webP, {QStringLiteral("*.webp")}},
+    };
+    QStringList found;
+    for (const QString& type : contentTypes)
+        found += known.value(type);
+    return found;
+}
+
+sim::OpenPanelAnswer showFileDialog(const OpenPanel& panel)
+{
+    QFileDialog dialog;
+    dialog.setWindowTitle(panel.message);
+    dialog.setFileMode(panel.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    const QStringList allowed = patterns(panel.allowedContentTypes);
+    if (!allowed.isEmpty())
+        dialog.setNameFilter(QStringLiteral("Pictures (") + allowed.join(QLatin1Char(' ')) + QStringLiteral(")"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return {ModalResponse::ok, dialog.selectedUrls()};
+}
+
+sim::OpenPanelAnswer answer(const OpenPanel& panel)
+{
+    DialogState& s = state();
+    if (!s.panelAnswers.empty()) {
+        sim::OpenPanelAnswer next = s.panelAnswers.front();
+        s.panelAnswers.pop_front();
+        return next;
+    }
+    if (unanswerable()) {
+        qWarning("platform: an open panel ran with no answer scripted; it is cancelled");
+        return {};
+    }
+    return showFileDialog(panel);
+}
+
+ModalResponse showMessageBox(const Alert& alert)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(alert.messageText);
+    box.setInformativeText(alert.informativeText);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return ModalResponse::alertFirstButton;
+}
+
+ModalResponse answer(const Alert& alert)
+{
+    DialogState& s = state();
+    if (!s.alertAnswers.empty()) {
+        const ModalResponse next = s.alertAnswers.front();
+        s.alertAnswers.pop_front();
+        return next;
+    }
+    if (unanswerable())
+        return ModalResponse::alertFirstButton;
+    return showMessageBox(alert);
+}
+
+QScrollArea* makePalette()
+{
+    auto* window = new QScrollArea;
+    window->setWindowTitle(QStringLiteral("Emoji & Symbols"));
+    window->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    window->setAttribute(Qt::WA_ShowWithoutActivating);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setFocusPolicy(Qt::NoFocus);
+    auto* grid = new sim::CharacterPalette;
+    window->setWidget(grid);
+    window->resize(grid->width() + 24, 320);
+    return window;
+}
+
+} // namespace
+
+ModalResponse OpenPanel::runModal()
+{
+    const sim::OpenPanelAnswer given = answer(*this);
+    urls_ = given.response == ModalResponse::ok ? given.urls : QList<QUrl>();
+    state().panels.push_back({allowedContentTypes, message, allowsMultipleSelection, given.response});
+    return given.response;
+}
+
+ModalResponse Alert::runModal()
+{
+    const ModalResponse response = answer(*this);
+    state().alerts.push_back({messageText, informativeText, response});
+    return response;
+}
+
+void beep()
+{
+    ++state().beeps;
+    QApplication::beep();
+}
+
+void Application::orderFrontCharacterPalette()
+{
+    DialogState& s = state();
+    ++s.paletteRequests;
+    if (!s.palette)
+        s.palette = makePalette();
+    s.palette->show();
+    s.palette->raise();
+}
+
+void sim::answerNextOpenPanel(OpenPanelAnswer next)
+{
+    state().panelAnswers.push_back(std::move(next));
+}
+
+void sim::answerNextAlert(ModalResponse response)
+{
+    state().alertAnswers.push_back(response);
+}
+
+std::vector<sim::ShownOpenPanel> sim::shownOpenPanels()
+{
+    return state().panels;
+}
+
+std::vector<sim::ShownAlert> sim::shownAlerts()
+{
+    return state().alerts;
+}
+
+int sim::beepCount()
+{
+    return state().beeps;
+}
+
+int sim::characterPaletteRequests()
+{
+    return state().paletteRequests;
+}
+
+bool sim::isCharacterPaletteOpen()
+{
+    return state().palette && state().palette->isVisible();
+}
+
+void sim::pickFromCharacterPalette(const QString& characters)
+{
+    CharacterPalette::type(characters);
+}
+
+} // namespace platform

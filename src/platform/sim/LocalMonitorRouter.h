@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+
+#include <optional>
+
+class QKeyEvent;
+
+namespace platform::sim {
+
+// The application object's part in key delivery: an application-wide event
+// filter that hands every key event to the local monitors first and keeps a
+// swallowed one from the widgets and the shortcut map.
+//
+// Qt shows one key press several times: as a shortcut override, then as the
+// press itself, and again to each parent widget the press propagates to. The
+// monitors see it once; the later sightings get the same verdict.
+class LocalMonitorRouter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override;
+
+private:
+    struct Delivery {
+        const QObject* receiver = nullptr; // compared only, never used
+        const QEvent* event = nullptr;
+        QEvent::Type type = QEvent::None;
+        int key = 0;
+        int modifiers = 0;
+        quint64 timestamp = 0;
+        bool autoRepeat = false;
+        bool swallowed = false;
+
+        bool sameKey(const Delivery& other) const;
+    };
+
+    static Delivery deliveryOf(const QObject* receiver, const QKeyEvent& event);
+    bool isSeen(const Delivery& delivery) const;
+    static bool route(const QKeyEvent& event);
+    static bool apply(QEvent* event, bool swallowed);
+
+    std::optional<Delivery> last_;
+};
+
+} // namespace platform::sim
