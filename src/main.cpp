@@ -1,7 +1,11 @@
+#include "engine/SkyLight.h"
 #include "engine/SpaceEngine.h"
+#include "store/LegacyMigration.h"
 #include "store/LogFile.h"
 #include "store/SpaceStore.h"
 #include "store/Timers.h"
+#include "switching/DesktopSwitcher.h"
+#include "ui/KitFonts.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -38,12 +42,26 @@ void logSwitch(const QString& displayUUID, const std::optional<Desktop>&, const 
     LogFile::switches().write(QStringLiteral("switched to ") + to.displayName() + QStringLiteral(" on ") + displayUUID);
 }
 
+// Older desktop names are imported once, from every space of every display.
+void importLegacyNames(const SpaceEngine& engine)
+{
+    QList<LegacySpace> spaces;
+    for (const SkyLight::Display& display : engine.displays()) {
+        for (const SkyLight::Space& space : display.spaces)
+            spaces.append(LegacySpace{space.id, space.managedID});
+    }
+    SpaceStore::shared().importLegacyNames(spaces, [](quint64 id) { return SkyLight::spaceName(id); });
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    // Before anything reads the preferences, so every reader sees the imported values.
+    LegacyMigration::run();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaroom"));
+    KitFonts::install();
 
     const Options options = parseOptions(QApplication::arguments());
     if (!options.error.isEmpty()) {
@@ -51,7 +69,9 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    DesktopSwitcher::installAsEngineSwitcher();
     SpaceEngine& engine = SpaceEngine::shared();
+    importLegacyNames(engine);
     engine.setOnSwitch(logSwitch);
     engine.start();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] {

@@ -114,7 +114,7 @@ EditSpaceView::EditSpaceView(const Desktop& desktop, bool embedded, std::functio
     hotkey_ = meta.hotkey;
 
     DarkAppearance::apply(this);
-    setFixedWidth(width);
+    setFixedWidth(editorWidth);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(margin, margin, margin, margin);

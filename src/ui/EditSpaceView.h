@@ -32,7 +32,8 @@ class TilePreview;
 class EditSpaceView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int width = 350;
+    // QWidget::width() takes the plain name.
+    static constexpr int editorWidth = 350;
     static constexpr int margin = 18;
     static constexpr int cellSize = 26;
     static constexpr int cellSpacing = 6;
@@ -46,7 +47,6 @@ public:
                            QWidget* parent = nullptr);
 
     const Desktop& desktop() const { return desktop_; }
-    bool isEmbedded() const { return embedded_; }
     QString name() const;
     const SpaceIcon& icon() const { return icon_; }
     const TileColor& color() const { return color_; }

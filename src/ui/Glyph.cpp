@@ -4,12 +4,11 @@
 #include "store/Palette.h"
 #include "ui/EmojiRaster.h"
 #include "ui/GlyphCache.h"
-#include "ui/KitText.h"
 #include "ui/KitFonts.h"
+#include "ui/KitText.h"
 #include "ui/SymbolFont.h"
 #include "ui/SymbolNames.h"
 
-#include <QFileInfo>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>

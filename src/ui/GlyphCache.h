@@ -17,7 +17,6 @@ public:
 
     GlyphImagePtr tile(const QString& key) const;
     void storeTile(const QString& key, GlyphImagePtr image);
-    qsizetype tileCount() const { return tiles_.size(); }
 
     // Null when the picture is not cached.
     QImage picture(const QString& fileName) const;

@@ -44,7 +44,7 @@ private:
 
 HintedScrollView::HintedScrollView(QWidget* content, QWidget* parent)
     : QWidget(parent)
-    , content_(content)
+    , content_(content ? content : new QWidget)
     , fade_(0, [this] {
         if (fadeView_)
             fadeView_->update();

@@ -40,7 +40,6 @@ RecorderButton::RecorderButton(QWidget* parent)
     : QPushButton(parent)
 {
     setFont(KitFonts::system(12, QFont::Medium));
-    setFocusPolicy(Qt::StrongFocus);
     connect(this, &QPushButton::clicked, this, &RecorderButton::toggleRecording);
     updateLabel();
 }
@@ -105,7 +104,6 @@ void RecorderButton::startRecording()
         onRecordingChange_(true);
     updateLabel();
     HotkeyCenter::shared().suspend();
-    platform::QtKeyEvents::routeToLocalMonitors();
     QPointer<RecorderButton> button(this);
     monitor_ = platform::KeyEvents::addLocalMonitor(
         recordedEvents(), [button](const platform::KeyEvent& event) -> std::optional<platform::KeyEvent> {

@@ -16,7 +16,6 @@ public:
     Transition& operator=(const Transition&) = delete;
 
     double value() const;
-    double target() const { return to_; }
     bool isRunning() const { return frame_ != 0; }
 
     // Eases out (the standard ease-out curve) from the current value.

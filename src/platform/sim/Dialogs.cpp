@@ -119,8 +119,10 @@ ModalResponse answer(const Alert& alert)
         s.alertAnswers.pop_front();
         return next;
     }
-    if (unanswerable())
+    if (unanswerable()) {
+        qWarning("platform: an alert ran with no answer scripted; it is dismissed");
         return ModalResponse::alertFirstButton;
+    }
     return showMessageBox(alert);
 }
 

@@ -1,4 +1,5 @@
 #include "platform/KeyEvents.h"
+#include "platform/QtKeyEvents.h"
 #include "platform/sim/Keyboard.h"
 
 #include "platform/HotKeys.h"
@@ -106,6 +107,8 @@ void KeyEvents::post(EventTapLocation tap, const KeyEvent& event)
 
 KeyEvents::MonitorToken KeyEvents::addLocalMonitor(EventMask mask, MonitorHandler handler)
 {
+    // Keys typed into the app's windows reach the monitors before any widget.
+    QtKeyEvents::routeToLocalMonitors();
     KeyboardState& s = state();
     const MonitorToken token = s.nextMonitor++;
     s.monitors[token] = Monitor{mask, std::make_shared<MonitorHandler>(std::move(handler))};

@@ -7,10 +7,36 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
 namespace sim {
+
+namespace {
+
+// Qt flips a modifier key's own bit between the override and the press, so
+// it says nothing about which key press an event belongs to.
+Qt::KeyboardModifiers ownModifier(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+        return Qt::ShiftModifier;
+    case Qt::Key_Control:
+        return Qt::ControlModifier;
+    case Qt::Key_Alt:
+        return Qt::AltModifier;
+    case Qt::Key_AltGr:
+        return Qt::GroupSwitchModifier;
+    case Qt::Key_Meta:
+        return Qt::MetaModifier;
+    default:
+        return {};
+    }
+}
+
+} // namespace
 
 bool LocalMonitorRouter::Delivery::sameKey(const Delivery& other) const
 {
@@ -18,14 +44,14 @@ bool LocalMonitorRouter::Delivery::sameKey(const Delivery& other) const
         && autoRepeat == other.autoRepeat;
 }
 
-LocalMonitorRouter::Delivery LocalMonitorRouter::deliveryOf(const QObject* receiver, const QKeyEvent& event)
+LocalMonitorRouter::Delivery LocalMonitorRouter::deliveryOf(QObject* receiver, const QKeyEvent& event)
 {
     Delivery delivery;
     delivery.receiver = receiver;
     delivery.event = &event;
     delivery.type = event.type();
     delivery.key = event.key();
-    delivery.modifiers = event.modifiers().toInt();
+    delivery.modifiers = (event.modifiers() & ~ownModifier(event.key())).toInt();
     delivery.timestamp = event.timestamp();
     delivery.autoRepeat = event.isAutoRepeat();
     return delivery;
@@ -38,9 +64,18 @@ bool LocalMonitorRouter::isSeen(const Delivery& delivery) const
     // The press that follows its shortcut override.
     if (last_->type == QEvent::ShortcutOverride && delivery.type == QEvent::KeyPress)
         return true;
-    // The same event handed on to a parent, or from the window to a widget;
-    // a new event sent to the same receiver is a new key press.
-    return last_->event == delivery.event && last_->type == delivery.type && last_->receiver != delivery.receiver;
+    return last_->event == delivery.event && last_->type == delivery.type
+        && handsOn(last_->receiver, delivery.receiver);
+}
+
+bool LocalMonitorRouter::handsOn(const QObject* from, const QObject* to)
+{
+    const auto* toWidget = qobject_cast<const QWidget*>(to);
+    if (!from || !toWidget)
+        return false;
+    if (const auto* fromWidget = qobject_cast<const QWidget*>(from))
+        return toWidget != fromWidget && toWidget->isAncestorOf(fromWidget);
+    return toWidget->window()->windowHandle() == from;
 }
 
 bool LocalMonitorRouter::route(const QKeyEvent& event)

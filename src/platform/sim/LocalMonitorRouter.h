@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QObject>
+#include <QPointer>
 
 #include <optional>
 
@@ -25,7 +26,7 @@ protected:
 
 private:
     struct Delivery {
-        const QObject* receiver = nullptr; // compared only, never used
+        QPointer<QObject> receiver;
         const QEvent* event = nullptr;
         QEvent::Type type = QEvent::None;
         int key = 0;
@@ -37,8 +38,11 @@ private:
         bool sameKey(const Delivery& other) const;
     };
 
-    static Delivery deliveryOf(const QObject* receiver, const QKeyEvent& event);
+    static Delivery deliveryOf(QObject* receiver, const QKeyEvent& event);
     bool isSeen(const Delivery& delivery) const;
+    // Whether Qt hands an event on from one receiver to the next: up to a
+    // parent widget, or from a window to a widget inside it.
+    static bool handsOn(const QObject* from, const QObject* to);
     static bool route(const QKeyEvent& event);
     static bool apply(QEvent* event, bool swallowed);
 
