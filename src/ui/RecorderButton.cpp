@@ -1,7 +1,6 @@
 #include "ui/RecorderButton.h"
 
 #include "platform/Dialogs.h"
-#include "platform/QtKeyEvents.h"
 #include "store/KeyNames.h"
 #include "switching/HotkeyCenter.h"
 #include "ui/KitFonts.h"
