@@ -4,7 +4,6 @@
 #include "platform/Lifetime.h"
 #include "platform/SystemLog.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -149,11 +148,13 @@ QVariant normalized(const QVariant& value)
     return value;
 }
 
+// A name no earlier kept-aside file has: a clash would make the rename fail
+// and the next write replace the unreadable file in place.
 QString asideName(const QString& path)
 {
     QString aside = path + QStringLiteral(".corrupt");
-    if (QFileInfo::exists(aside))
-        aside = path + QStringLiteral(".") + QString::number(QDateTime::currentMSecsSinceEpoch()) + QStringLiteral(".corrupt");
+    for (int copy = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++copy)
+        aside = path + QLatin1Char('.') + QString::number(copy) + QStringLiteral(".corrupt");
     return aside;
 }
 

@@ -16,11 +16,12 @@ namespace {
 // 2^63: the first double above the signed 64-bit range.
 constexpr double int64Limit = 9223372036854775808.0;
 
-// Whole seconds, truncated toward zero; negatives and NaN are 0 and values
-// past the 64-bit range stop at its end rather than overflowing.
+// Whole seconds, truncated toward zero; negative and non-finite amounts are
+// no tracked time, and finite values past the 64-bit range stop at its end
+// rather than overflowing.
 qint64 wholeSeconds(double seconds)
 {
-    if (std::isnan(seconds) || seconds <= 0)
+    if (!std::isfinite(seconds) || seconds <= 0)
         return 0;
     if (seconds >= int64Limit)
         return std::numeric_limits<qint64>::max();

@@ -6,7 +6,7 @@ namespace Format {
 
 // Short text of tracked time: "42s" below a minute, "59m" below an hour, else
 // "25h 1m"; seconds are dropped once a minute is reached and hours are never
-// split into days. A value that is negative or not a number gives "0s".
+// split into days. A value that is negative or not finite gives "0s".
 QString duration(double seconds);
 
 } // namespace Format

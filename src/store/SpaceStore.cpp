@@ -4,6 +4,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/SystemLog.h"
+#include "store/BinaryPropertyList.h"
 #include "store/Graphemes.h"
 #include "store/Pref.h"
 #include "store/XmlPropertyList.h"
@@ -65,15 +66,17 @@ std::optional<QString> renamedName(quint64 spaceID)
     return name;
 }
 
-// The "title" of the property list kept for the space; only the XML form of
-// property lists is read.
+// The "title" of the property list kept for the space, in its binary or XML
+// form.
 std::optional<QString> featureTitle(quint64 spaceID)
 {
     const std::optional<QByteArray> data
         = defaults().data(QStringLiteral("QuorvelinFeatureDetails.") + QString::number(spaceID));
     if (!data)
         return std::nullopt;
-    const std::optional<QVariant> list = XmlPropertyList::read(*data);
+    std::optional<QVariant> list = BinaryPropertyList::read(*data);
+    if (!list)
+        list = XmlPropertyList::read(*data);
     if (!list || list->typeId() != QMetaType::QVariantMap)
         return std::nullopt;
     const QVariant title = list->toMap().value(QStringLiteral("title"));

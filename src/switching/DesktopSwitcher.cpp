@@ -116,15 +116,9 @@ void DesktopSwitcher::chooseRoute(const Attempt& attempt)
 void DesktopSwitcher::pressShortcut(const Attempt& attempt, const SystemShortcuts::Combo& combo)
 {
     KeySynth::press(combo.keyCode, combo.flags);
-    Check check;
-    check.generation = attempt.generation;
-    check.note = attempt.reason + QStringLiteral(" [") + combo.display + QStringLiteral("]");
-    check.awaited = attempt.target;
-    check.start = platform::now();
-    check.limit = keyboardLimit;
-    check.from = attempt.from;
+    Check check = arrivalCheck(attempt, attempt.reason + QStringLiteral(" [") + combo.display + QStringLiteral("]"),
+                               keyboardLimit);
     check.fallback = [this, attempt] { fallback(attempt); };
-    check.resolve = finisher(attempt.generation);
     scheduleCheck(std::move(check), checkInterval);
 }
 
@@ -132,15 +126,9 @@ void DesktopSwitcher::switchRaw(const Attempt& attempt, const QString& reason)
 {
     const qint32 status = SkyLight::setCurrentSpace(attempt.target.space);
     refreshEngineSoon();
-    Check check;
-    check.generation = attempt.generation;
-    check.note = reason + QStringLiteral(" [raw] status=") + QString::number(quint32(status));
-    check.awaited = attempt.target;
-    check.start = platform::now();
-    check.limit = rawLimit;
-    check.from = attempt.from;
+    Check check = arrivalCheck(attempt, reason + QStringLiteral(" [raw] status=") + QString::number(quint32(status)),
+                               rawLimit);
     check.fallback = [this, attempt, reason] { reassert(attempt, reason); };
-    check.resolve = finisher(attempt.generation);
     scheduleCheck(std::move(check), rawFirstCheck);
 }
 
@@ -155,15 +143,7 @@ void DesktopSwitcher::reassert(const Attempt& attempt, const QString& reason)
     SkyLight::setCurrentSpace(attempt.target.space);
     log(QStringLiteral("re-asserted switch to ") + quoted(attempt.target.displayName()));
     refreshEngineSoon();
-    Check check;
-    check.generation = attempt.generation;
-    check.note = reason + QStringLiteral(" [raw again]");
-    check.awaited = attempt.target;
-    check.start = platform::now();
-    check.limit = rawLimit;
-    check.from = attempt.from;
-    check.resolve = finisher(attempt.generation);
-    scheduleCheck(std::move(check), rawFirstCheck);
+    scheduleCheck(arrivalCheck(attempt, reason + QStringLiteral(" [raw again]"), rawLimit), rawFirstCheck);
 }
 
 void DesktopSwitcher::fallback(const Attempt& attempt)
@@ -194,20 +174,14 @@ void DesktopSwitcher::missionControlPressed(const Attempt& attempt, const QStrin
                                             bool pressed)
 {
     refreshEngineSoon();
-    Check check;
-    check.generation = attempt.generation;
-    check.note = reason + QStringLiteral(" [mission control] pressed=")
+    const QString note = reason + QStringLiteral(" [mission control] pressed=")
         + (pressed ? QStringLiteral("true") : QStringLiteral("false")) + QStringLiteral(" took=")
         + QString::number(milliseconds(platform::now() - requested)) + QStringLiteral("ms");
-    check.awaited = attempt.target;
-    check.start = platform::now();
-    check.limit = missionControlLimit;
-    check.from = attempt.from;
+    Check check = arrivalCheck(attempt, note, missionControlLimit);
     if (pressed)
         check.fallback = [this, g = attempt.generation] { finish(g, false); };
     else
         check.fallback = [this, attempt, reason] { switchRaw(attempt, reason + QStringLiteral(" raw")); };
-    check.resolve = finisher(attempt.generation);
     scheduleCheck(std::move(check), checkInterval);
 }
 
@@ -225,14 +199,10 @@ void DesktopSwitcher::runPlan(const Attempt& attempt, const StepPlan& stepPlan)
     }
     const Desktop anchor = *route->anchor;
     KeySynth::press(route->anchorCombo->keyCode, route->anchorCombo->flags);
-    Check check;
-    check.generation = attempt.generation;
-    check.note = attempt.reason + QStringLiteral(" [") + route->anchorCombo->display + QStringLiteral(" on the way to ")
-        + quoted(attempt.target.displayName()) + QStringLiteral("]");
+    const QString note = attempt.reason + QStringLiteral(" [") + route->anchorCombo->display
+        + QStringLiteral(" on the way to ") + quoted(attempt.target.displayName()) + QStringLiteral("]");
+    Check check = arrivalCheck(attempt, note, keyboardLimit);
     check.awaited = anchor;
-    check.start = platform::now();
-    check.limit = keyboardLimit;
-    check.from = attempt.from;
     check.fallback = [this, attempt] { fallback(attempt); };
     check.resolve = [this, attempt, start = route->start, target = route->target, anchorID = anchor.id()](bool arrived) {
         if (arrived)
@@ -265,17 +235,25 @@ void DesktopSwitcher::pressArrows(const Attempt& attempt, qsizetype start, qsize
                 KeySynth::press(press.keyCode, press.flags);
         });
     }
-    Check check;
-    check.generation = attempt.generation;
-    check.note = attempt.reason + QStringLiteral(" [") + combo->display
+    const QString note = attempt.reason + QStringLiteral(" [") + combo->display
         + (count == 1 ? QString() : QStringLiteral(" \u00D7") + QString::number(count)) + QStringLiteral("]");
-    check.awaited = attempt.target;
-    check.start = platform::now();
-    check.limit = keyboardLimit + arrowLimitPerExtraPress * double(count - 1);
+    Check check = arrivalCheck(attempt, note, keyboardLimit + arrowLimitPerExtraPress * double(count - 1));
     check.from = from;
     check.fallback = [this, attempt] { fallback(attempt); };
-    check.resolve = finisher(attempt.generation);
     scheduleCheck(std::move(check), checkInterval);
+}
+
+DesktopSwitcher::Check DesktopSwitcher::arrivalCheck(const Attempt& attempt, const QString& note, double limit)
+{
+    Check check;
+    check.generation = attempt.generation;
+    check.note = note;
+    check.awaited = attempt.target;
+    check.start = platform::now();
+    check.limit = limit;
+    check.from = attempt.from;
+    check.resolve = finisher(attempt.generation);
+    return check;
 }
 
 void DesktopSwitcher::scheduleCheck(Check check, double delay)

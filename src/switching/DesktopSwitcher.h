@@ -115,6 +115,9 @@ private:
     void runPlan(const Attempt& attempt, const StepPlan& plan);
     std::optional<Walk> walk(const Attempt& attempt, const StepPlan& plan) const;
     void pressArrows(const Attempt& attempt, qsizetype start, qsizetype target, std::optional<quint64> from);
+    // A check for the attempt's target from now on, ending in the attempt's
+    // finisher and with no fallback; routes adjust what differs.
+    Check arrivalCheck(const Attempt& attempt, const QString& note, double limit);
     void scheduleCheck(Check check, double delay);
     void verify(const Check& check);
     void finish(qint64 generation, bool success);

@@ -5,6 +5,26 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace {
+
+const SkyLight::Display* displayWithUUID(const QList<SkyLight::Display>& displays, const QString& uuid)
+{
+    const auto display = std::find_if(displays.begin(), displays.end(),
+                                      [&](const SkyLight::Display& d) { return d.uuid == uuid; });
+    return display == displays.end() ? nullptr : &*display;
+}
+
+// Every space of the display, full-screen ones too, in window-server order.
+QList<quint64> spaceIDs(const SkyLight::Display& display)
+{
+    QList<quint64> ids;
+    for (const SkyLight::Space& space : display.spaces)
+        ids.append(space.id);
+    return ids;
+}
+
+} // namespace
+
 std::optional<DesktopSwitcher::StepPlan> DesktopSwitcher::stepPlan(const QList<quint64>& order, quint64 current,
                                                                    quint64 target,
                                                                    const QList<QPair<quint64, qint64>>& anchors)
@@ -43,10 +63,8 @@ std::optional<DesktopSwitcher::StepPlan> DesktopSwitcher::plan(const Desktop& ta
 {
     if (!from)
         return std::nullopt;
-    const QList<SkyLight::Display>& displays = engine_.displays();
-    const auto display = std::find_if(displays.begin(), displays.end(),
-                                      [&](const SkyLight::Display& d) { return d.uuid == target.displayUUID(); });
-    if (display == displays.end())
+    const SkyLight::Display* display = displayWithUUID(engine_.displays(), target.displayUUID());
+    if (!display)
         return std::nullopt;
 
     QList<QPair<quint64, qint64>> anchors;
@@ -54,11 +72,7 @@ std::optional<DesktopSwitcher::StepPlan> DesktopSwitcher::plan(const Desktop& ta
         if (SystemShortcuts::combo(desktop.number))
             anchors.append({desktop.id(), desktop.number});
     }
-    QList<quint64> order;
-    for (const SkyLight::Space& space : display->spaces)
-        order.append(space.id);
-
-    const auto walkPlan = stepPlan(order, *from, target.id(), anchors);
+    const auto walkPlan = stepPlan(spaceIDs(*display), *from, target.id(), anchors);
     if (!walkPlan || walkPlan->steps == 0)
         return walkPlan;
     const auto direction = walkPlan->steps > 0 ? SystemShortcuts::Direction::right : SystemShortcuts::Direction::left;
@@ -69,15 +83,10 @@ std::optional<DesktopSwitcher::StepPlan> DesktopSwitcher::plan(const Desktop& ta
 
 std::optional<DesktopSwitcher::Walk> DesktopSwitcher::walk(const Attempt& attempt, const StepPlan& stepPlan) const
 {
-    const QList<SkyLight::Display>& displays = engine_.displays();
-    const auto display = std::find_if(displays.begin(), displays.end(), [&](const SkyLight::Display& d) {
-        return d.uuid == attempt.target.displayUUID();
-    });
-    if (display == displays.end())
+    const SkyLight::Display* display = displayWithUUID(engine_.displays(), attempt.target.displayUUID());
+    if (!display)
         return std::nullopt;
-    QList<quint64> ids;
-    for (const SkyLight::Space& space : display->spaces)
-        ids.append(space.id);
+    const QList<quint64> ids = spaceIDs(*display);
 
     Walk route;
     route.target = ids.indexOf(attempt.target.id());

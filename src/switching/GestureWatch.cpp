@@ -83,6 +83,9 @@ void GestureWatch::tick()
         swiping_ = verdict;
         if (onChange)
             onChange(verdict);
+        // The owner may have stopped the watch on hearing the verdict.
+        if (!timer_)
+            return;
     }
     schedule(secondsSinceLastEvent(Clock::any) < activityWindow ? activeInterval : idleInterval);
 }

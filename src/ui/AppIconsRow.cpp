@@ -176,8 +176,12 @@ void AppIconsRow::mouseReleaseEvent(QMouseEvent* event)
     const qsizetype released = itemAt(event->position());
     const bool clicked = pressed_ >= 0 && released == pressed_ && event->button() == Qt::LeftButton;
     pressed_ = -1;
-    if (clicked)
-        onOpen_(shown_[released]);
+    if (!clicked)
+        return;
+    // Copies: opening an app may rebuild the view that holds this row.
+    const SpaceApp app = shown_[released];
+    const OpenHandler open = onOpen_;
+    open(app);
 }
 
 bool AppIconsRow::event(QEvent* event)

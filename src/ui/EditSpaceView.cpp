@@ -340,8 +340,9 @@ void EditSpaceView::reset()
 void EditSpaceView::done()
 {
     save();
-    if (onDone_)
-        onDone_();
+    // A copy: the caller may take the editor away when told.
+    if (const std::function<void()> finish = onDone_)
+        finish();
 }
 
 void EditSpaceView::choosePicture()

@@ -1,6 +1,7 @@
 #include "ui/HostedWindow.h"
 
 #include "platform/PreferenceDomain.h"
+#include "platform/Workspace.h"
 #include "ui/DarkAppearance.h"
 #include "ui/Theme.h"
 
@@ -84,7 +85,8 @@ void HostedWindow::show()
         focused->clearFocus();
     window_->setFocus(Qt::OtherFocusReason);
     window_->activateWindow();
-    ++activations_;
+    // In front of the other apps, even when it was already showing.
+    platform::Workspace::activate(platform::Workspace::currentProcessIdentifier());
 }
 
 bool HostedWindow::isVisible() const

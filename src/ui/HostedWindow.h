@@ -44,8 +44,6 @@ public:
     bool isMovableByWindowBackground() const { return true; }
     bool isReleasedWhenClosed() const { return false; }
     bool isResizable() const { return false; }
-    // How often show() activated the app.
-    int activationCount() const { return activations_; }
 
     // The user-defaults key a frame is remembered under.
     static QString frameKey(const QString& autosaveName);
@@ -62,5 +60,4 @@ private:
     QWidget* rootView_;
     quint32 styleMask_;
     std::optional<QString> autosaveName_;
-    int activations_ = 0;
 };

@@ -9,6 +9,7 @@
 #include "store/SpaceStore.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <limits>
 
@@ -158,6 +159,19 @@ TEST_F(SpaceEngineTest, SwitchToAFullScreenSpaceRaisesNoEventAndComingBackHasNoF
     switchWorld(QStringLiteral("A"), 12);
     EXPECT_EQ(e.lastDesktopID(), 10u);
     EXPECT_EQ(switches_, (QList<SwitchCall>{{QStringLiteral("A"), std::nullopt, 12u}}));
+}
+
+TEST_F(SpaceEngineTest, CallbackRunsAfterTheActiveSpaceNotification)
+{
+    world().addDisplay(display(QStringLiteral("A"), {10, 11}, 10));
+    SpaceEngine& e = SpaceEngine::shared();
+    e.setOnSwitch([this](const QString&, const std::optional<Desktop>&, const Desktop&) {
+        posted_.append(QStringLiteral("callback"));
+    });
+    posted_.clear();
+    ASSERT_TRUE(world().setCurrentSpace(QStringLiteral("A"), 11));
+    e.refresh(false);
+    EXPECT_EQ(posted_, (QStringList{QStringLiteral("spaces"), QStringLiteral("active"), QStringLiteral("callback")}));
 }
 
 TEST_F(SpaceEngineTest, TransitSpacesNeitherRaiseEventsNorBecomeTheLastDesktop)
@@ -371,9 +385,12 @@ TEST_F(SpaceEngineTest, SwitchCreditsTheDesktopThatWasLeft)
     engine();
     advance(1.0);
     markInput();
+    EXPECT_FALSE(SpaceStore::shared().hasPendingWrite());
     switchWorld(QStringLiteral("A"), 11);
     EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(1010).seconds, 1.0);
     EXPECT_EQ(SpaceStore::shared().meta(1011).seconds, 0);
+    // Every switch asks for the tracked time to be written.
+    EXPECT_TRUE(SpaceStore::shared().hasPendingWrite());
 }
 
 TEST_F(SpaceEngineTest, TrackedTimeIsPersistedAtMostOnceAMinuteFromTheSweep)
@@ -458,6 +475,32 @@ TEST_F(BadgePollTest, IdleUserIsNotPolledAndTheFirstSweepAfterAKeyPressIs)
     EXPECT_EQ(DockBadges::shared().badges().value(500), QStringLiteral("4"));
 }
 
+TEST_F(BadgePollTest, SweepResumesReadingAtOnceWhenTheUserComesBack)
+{
+    SpaceEngine& e = engine();
+    e.start();
+    beIdleFor(120);
+    advance(9); // six sweeps while away
+    EXPECT_EQ(dockReads(), 0);
+    markInput();
+    advance(1.5);
+    EXPECT_GT(dockReads(), 0);
+    EXPECT_EQ(DockBadges::shared().badges().value(500), QStringLiteral("4"));
+}
+
+TEST_F(BadgePollTest, ForcedAppsRebuildAsksForADockRead)
+{
+    SpaceEngine& e = engine();
+    e.appsByDesktop(false);
+    EXPECT_FALSE(DockBadges::shared().reading());
+    e.appsByDesktop(true);
+    EXPECT_TRUE(DockBadges::shared().reading());
+    advance(0);
+    Settings::shared().setBadgesEnabled(false);
+    e.appsByDesktop(true);
+    EXPECT_FALSE(DockBadges::shared().reading());
+}
+
 TEST_F(BadgePollTest, PollsAtMostEverySixSeconds)
 {
     SpaceEngine& e = engine();
@@ -503,4 +546,28 @@ TEST_F(BadgePollTest, BadgeChangeIsLoggedAndRebuildsTheApps)
     EXPECT_TRUE(text.contains(QStringLiteral("] dock badges: Mail 4 (read in 0 ms)"))) << qPrintable(text);
     ASSERT_EQ(e.apps(e.desktops()[0]).size(), 1);
     EXPECT_EQ(e.apps(e.desktops()[0])[0].badge, QStringLiteral("4"));
+}
+
+TEST_F(BadgePollTest, BadgeLogLineListsAppsSortedAndNamesUnnamedOnesByPid)
+{
+    addApp(501, QStringLiteral("Chat"));
+    platform::sim::AppSpec unnamed;
+    unnamed.pid = 502;
+    unnamed.bundlePath = QStringLiteral("/Applications/Zed.app");
+    world().addApp(unnamed);
+    world().setDockItems({{QStringLiteral("Mail"), QStringLiteral("4"), std::nullopt, true},
+                          {QStringLiteral("Zed"), QStringLiteral("!"), QUrl::fromLocalFile(QStringLiteral("/Applications/Zed.app")), true},
+                          {QStringLiteral("Chat"), QStringLiteral("2"), std::nullopt, true}});
+    engine().start();
+    DockBadges::shared().refresh();
+    advance(0);
+    world().setDockItems({});
+    DockBadges::shared().refresh();
+    advance(0);
+    QFile log(LogFile::switches().path());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("] dock badges: Chat 2, Mail 4, pid 502 \u2022 (read in 0 ms)\n")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("] dock badges: none (read in 0 ms)\n"))) << qPrintable(text);
 }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using platform::PreferenceDomain;
 
@@ -69,6 +70,29 @@ TEST_F(PreferenceDomainTest, UnreadableFileIsKeptAsideNotOverwritten)
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_EQ(aside.readAll(), QByteArray("{ not json"));
     EXPECT_TRUE(platform::SystemLog::lines().join("\n").contains("kept it aside"));
+}
+
+TEST_F(PreferenceDomainTest, EveryUnreadableFileKeepsItsOwnAsideCopy)
+{
+    const QString path = PreferenceDomain::standard().filePath();
+    QDir().mkpath(QFileInfo(path).path());
+    auto writeFile = [](const QString& target, const QByteArray& bytes) {
+        QFile file(target);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    auto readFile = [](const QString& target) {
+        QFile file(target);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    writeFile(path + ".corrupt", "first");
+    writeFile(path + ".2.corrupt", "second");
+    writeFile(path, "third");
+
+    PreferenceDomain::standard().setBool("fresh", true);
+    EXPECT_EQ(readFile(path + ".corrupt"), QByteArray("first"));
+    EXPECT_EQ(readFile(path + ".2.corrupt"), QByteArray("second"));
+    EXPECT_EQ(readFile(path + ".3.corrupt"), QByteArray("third"));
 }
 
 TEST_F(PreferenceDomainTest, SynchronizePicksUpChangesWrittenByAnotherProgram)

@@ -131,6 +131,9 @@ TEST_F(WorldTest, WorldFileErrorsSayWhatIsWrongAndChangeNothing)
     EXPECT_TRUE(errorOf(R"({"displays": [{"uuid": "A", "current": 9, "spaces": [{"id": 1}]}]})").contains(QStringLiteral("no space 9")));
     EXPECT_TRUE(errorOf(R"({"apps": [{"pid": 5, "policy": "sometimes"}]})").contains(QStringLiteral("policy")));
     EXPECT_TRUE(errorOf(R"({"windows": [{"number": 5}]})").contains(QStringLiteral("\"pid\"")));
+    EXPECT_TRUE(errorOf(R"({"apps": [{"pid": 5, "frontmost": "yes"}]})").contains(QStringLiteral("app 1 frontmost must be true or false")));
+    EXPECT_TRUE(errorOf(R"({"apps": [{"pid": 5, "refusesActivation": 1}]})").contains(QStringLiteral("refusesActivation must be true or false")));
+    EXPECT_TRUE(errorOf(R"({"displays": [{"uuid": "A"}], "activeMenuBarDisplay": "B"})").contains(QStringLiteral("names no display: B")));
     EXPECT_EQ(world().displays().size(), 1);
     EXPECT_EQ(world().displays()[0].spaces.size(), 4);
 }
@@ -261,6 +264,16 @@ TEST_F(WorldTest, DockTreeHoldsItsItemsUnderAList)
             labels.append(label.toString());
     }
     EXPECT_EQ(labels, (QStringList{QStringLiteral("3"), QStringLiteral("12")}));
+}
+
+TEST_F(WorldTest, DockMadeForItemsTakesAPidNoAppUses)
+{
+    ASSERT_TRUE(world().loadJson(R"({"apps": [{"pid": 95, "name": "Editor"}, {"pid": 96, "name": "Viewer"}],
+                                     "dock": [{"title": "Editor", "badge": "1"}]})"));
+    EXPECT_EQ(world().dockPID(), 97);
+    EXPECT_EQ(platform::Workspace::runningApplication(95)->localizedName, QStringLiteral("Editor"));
+    EXPECT_EQ(platform::Workspace::runningApplication(96)->localizedName, QStringLiteral("Viewer"));
+    EXPECT_EQ(children(AX::createApplication(97)).size(), 1);
 }
 
 TEST_F(WorldTest, UntrustedProcessGetsNothingAndPromptsAreCounted)

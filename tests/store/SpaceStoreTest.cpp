@@ -286,7 +286,7 @@ TEST_F(SpaceStoreLegacyTest, EarlierRenameWinsAndIsUsedExactly)
     EXPECT_EQ(store().legacyName({11, 100}, serverNames({{11, "Server"}})), QString("Feature"));
 }
 
-TEST_F(SpaceStoreLegacyTest, FeatureDetailsNeedAnXmlDictWithATextTitle)
+TEST_F(SpaceStoreLegacyTest, FeatureDetailsNeedADictWithATextTitle)
 {
     const auto lookup = serverNames({{12, "Server"}});
     auto titled = [&](const QByteArray& data) {
@@ -301,6 +301,10 @@ TEST_F(SpaceStoreLegacyTest, FeatureDetailsNeedAnXmlDictWithATextTitle)
     EXPECT_EQ(titled("<plist><dict><key>title</key><integer>4</integer></dict></plist>"), QString("Server"));
     EXPECT_EQ(titled("<plist><array><string>title</string></array></plist>"), QString("Server"));
     EXPECT_EQ(titled("bplist00\xd1\x01\x02"), QString("Server"));
+    // The binary form, as the system writes property lists by default.
+    EXPECT_EQ(titled(QByteArray::fromHex("62706c6973743030d10102557469746c655642696e617279080b11000000000000010100"
+                                         "0000000000000300000000000000000000000000000018")),
+        QString("Binary"));
     EXPECT_EQ(titled("<plist><dict><key>title</key><string>open"), QString("Server"));
 }
 

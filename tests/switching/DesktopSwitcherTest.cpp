@@ -178,6 +178,26 @@ TEST_F(DesktopSwitcherTest, DesktopAboveTenStepsFromTheNearestAnchorWithoutMissi
     EXPECT_EQ(engine().lastDesktopID(), 13u);
 }
 
+TEST_F(DesktopSwitcherTest, AnchorThatNeverArrivesFallsBackToMissionControlWithoutArrows)
+{
+    setUp({display(mainDisplay, 12, 11)}, {});
+    writeShortcutTable(digitShortcuts(10)); // the Dock has not loaded them
+    installMissionControl(0.5);
+    request(12, "step");
+    EXPECT_EQ(engine().transitSpaceIDs(), (QSet<quint64>{20, 21}));
+    advance(5);
+    EXPECT_EQ(current(), 22u);
+    EXPECT_EQ(arrowPresses(), 0);
+    EXPECT_EQ(missionControlPresses, QList<qint64>{12});
+    EXPECT_EQ(shapes(switchLog()),
+              (QStringList{QString::fromUtf8("step [\u23030 on the way to 'Desktop 12']: 11 \u2192 20 'Desktop 10' now=11 after #ms"),
+                           "step fallback [mission control] pressed=true took=#ms: 11 \u2192 22 'Desktop 12' now=22 after #ms"}));
+    EXPECT_EQ(milliseconds(switchLog()[0]), 2000);
+    EXPECT_EQ(results, QList<int>{1});
+    EXPECT_TRUE(engine().transitSpaceIDs().isEmpty());
+    EXPECT_EQ(engine().lastDesktopID(), 11u);
+}
+
 TEST_F(DesktopSwitcherTest, ArrowWalkWithoutAnchorAndItsTimeLimit)
 {
     // Only Control + arrows (the system's defaults) are available.

@@ -82,9 +82,29 @@ TEST_F(GestureWatchTest, StopEndsASwipeButIsQuietOtherwise)
 TEST_F(GestureWatchTest, StartingTwiceKeepsOneTimer)
 {
     watch.start();
+    advance(0.2);
+    watch.start(); // must not restart the 0.25 s wait
+    advance(0.02);
+    World& world = World::shared();
+    world.setSecondsSinceLastEvent(EventType::gesture, 0);
+    for (auto quiet : {EventType::scrollWheel, EventType::magnify, EventType::rotate, EventType::mouseMoved})
+        world.setSecondsSinceLastEvent(quiet, 1);
+    advance(0.04);
+    EXPECT_EQ(watch.livePolls(), 1) << "the first timer polled at 0.25 s";
+}
+
+TEST_F(GestureWatchTest, OwnerThatStopsOnTheVerdictStopsThePolling)
+{
+    watch.onChange = [this](bool swiping) {
+        changes.append(swiping);
+        watch.stop();
+    };
     watch.start();
-    livePoll();
-    EXPECT_EQ(watch.livePolls(), 1);
+    for (int i = 0; i < 5; ++i)
+        livePoll();
+    EXPECT_EQ(changes, (QList<bool>{true, false}));
+    EXPECT_FALSE(watch.pollInterval()) << "a stopped watch polls no more";
+    EXPECT_FALSE(watch.swiping());
 }
 
 TEST_F(GestureWatchTest, PollsFastOnlyWhileTheUserGivesInput)

@@ -499,7 +499,6 @@ TEST_F(EditSpaceViewTest, RendersANamedDesktopWithItsIconColourAndShortcut)
     EditSpaceView view(desktop, true);
     layOut(view);
     const QImage image = render(view, Qt::black, 2);
-    ASSERT_TRUE(image.save(QStringLiteral("/tmp/tessaroom-editor.png")));
     EXPECT_EQ(image.size(), QSize(700, view.height() * 2));
 
     const auto point = [&view](const QWidget* widget, QPointF at) { return widget->mapTo(&view, at.toPoint()); };
@@ -531,6 +530,19 @@ TEST_F(EditSpaceViewTest, RendersANamedDesktopWithItsIconColourAndShortcut)
     EXPECT_EQ(child<QLineEdit>(view, "nameField")->text(), "Mail");
     EXPECT_EQ(view.findChild<HotkeyRecorder*>()->recorderButton()->text(), "⌃⌥M");
     EXPECT_EQ(child<QLabel>(view, "shortcutCaption")->text(), "Control + Option + M");
+
+    // The name, the shortcut and its caption are drawn, not only held.
+    const auto inkOf = [&](const QWidget* widget, const QColor& ink) {
+        int count = 0;
+        for (int y = 0; y < widget->height(); ++y) {
+            for (int x = 0; x < widget->width(); ++x)
+                count += sameColor(UiTest::at(image, point(widget, QPointF(x, y))), ink, 40) ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_GT(inkOf(child<QLineEdit>(view, "nameField"), Theme::text()), 20);
+    EXPECT_GT(inkOf(view.findChild<HotkeyRecorder*>()->recorderButton(), Theme::text()), 10);
+    EXPECT_GT(inkOf(child<QLabel>(view, "shortcutCaption"), over(Theme::textTertiary(), Theme::canvas())), 10);
 }
 
 } // namespace

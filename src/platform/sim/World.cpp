@@ -26,6 +26,7 @@ std::unique_ptr<World>& worldSlot()
 }
 
 constexpr double bootSecondsBeforeStart = 3600;
+constexpr qint32 defaultDockPID = 95;
 
 QString dockBundleID()
 {
@@ -605,14 +606,17 @@ void World::setDockItems(const QList<DockItemSpec>& items)
     Lock lock(mutex_);
     qint32 pid = dockPID();
     if (pid == 0) {
+        // A Dock of its own, under a pid no app of the world uses.
+        pid = defaultDockPID;
+        while (d_->findApp(pid))
+            ++pid;
         AppSpec dock;
-        dock.pid = 95;
+        dock.pid = pid;
         dock.bundleID = dockBundleID();
         dock.name = QStringLiteral("Dock");
         dock.policy = ActivationPolicy::accessory;
         dock.bundlePath = QStringLiteral("/System/Library/CoreServices/Dock.app");
         addApp(dock);
-        pid = dock.pid;
     }
     d_->removeElementTree(d_->dockList);
     const AX::Element list = addElement(pid, {}, {{QStringLiteral("AXRole"), QStringLiteral("AXList")}});

@@ -57,6 +57,15 @@ std::optional<QString> optionalText(const QJsonObject& object, const QString& ke
     return text(object.value(key), what);
 }
 
+std::optional<bool> optionalBool(const QJsonObject& object, const QString& key, const QString& what)
+{
+    if (!object.contains(key))
+        return std::nullopt;
+    if (!object.value(key).isBool())
+        fail(what + QStringLiteral(" must be true or false"));
+    return object.value(key).toBool();
+}
+
 QRectF rect(const QJsonValue& value, const QString& what)
 {
     const QJsonArray array = value.toArray();
@@ -171,9 +180,9 @@ AppSpec readApp(const QJsonValue& value, int index, std::optional<qint32>* front
             fail(where + QStringLiteral(" iconColor is not a colour"));
     }
     app.icon = WorldFile::makeIcon(color);
-    const QJsonValue refuses = object.value(QStringLiteral("refusesActivation"));
-    app.refusesActivation = refuses.toBool(false);
-    if (object.value(QStringLiteral("frontmost")).toBool(false))
+    app.refusesActivation = optionalBool(object, QStringLiteral("refusesActivation"),
+                                         where + QStringLiteral(" refusesActivation")).value_or(false);
+    if (optionalBool(object, QStringLiteral("frontmost"), where + QStringLiteral(" frontmost")).value_or(false))
         *frontmost = app.pid;
     return app;
 }
@@ -206,15 +215,12 @@ DockItemSpec readDockItem(const QJsonValue& value, int index)
     item.statusLabel = optionalText(object, QStringLiteral("badge"), where + QStringLiteral(" badge"));
     if (auto url = optionalText(object, QStringLiteral("url"), where + QStringLiteral(" url")))
         item.url = QUrl(*url);
-    if (object.contains(QStringLiteral("running"))) {
-        if (!object.value(QStringLiteral("running")).isBool())
-            fail(where + QStringLiteral(" running must be true or false"));
-        item.running = object.value(QStringLiteral("running")).toBool();
-    }
+    if (const auto running = optionalBool(object, QStringLiteral("running"), where + QStringLiteral(" running")))
+        item.running = *running;
     return item;
 }
 
-void checkUnique(const WorldContents& contents)
+void checkConsistency(const WorldContents& contents)
 {
     QSet<QString> uuids;
     QSet<quint64> spaces;
@@ -233,6 +239,8 @@ void checkUnique(const WorldContents& contents)
             fail(QStringLiteral("display ") + display.uuid + QStringLiteral(" has no space ") +
                  QString::number(display.currentSpaceID));
     }
+    if (contents.activeMenuBarDisplay && !uuids.contains(*contents.activeMenuBarDisplay))
+        fail(QStringLiteral("activeMenuBarDisplay names no display: ") + *contents.activeMenuBarDisplay);
 }
 
 WorldContents read(const QJsonObject& root)
@@ -253,12 +261,8 @@ WorldContents read(const QJsonObject& root)
         contents.dockItems.append(readDockItem(dock[i], i));
     if (root.contains(QStringLiteral("ownPID")))
         contents.ownPID = static_cast<qint32>(integer(root.value(QStringLiteral("ownPID")), QStringLiteral("ownPID"), 1, 2147483647.0));
-    if (root.contains(QStringLiteral("trusted"))) {
-        if (!root.value(QStringLiteral("trusted")).isBool())
-            fail(QStringLiteral("trusted must be true or false"));
-        contents.trusted = root.value(QStringLiteral("trusted")).toBool();
-    }
-    checkUnique(contents);
+    contents.trusted = optionalBool(root, QStringLiteral("trusted"), QStringLiteral("trusted")).value_or(true);
+    checkConsistency(contents);
     return contents;
 }
 
