@@ -59,14 +59,7 @@ class LargeEngine {
 public:
     LargeEngine()
     {
-        ensureTestApplication();
-        const QByteArray root = home_.path().toUtf8();
-        qputenv("HOME", root);
-        qputenv("XDG_CONFIG_HOME", root + "/config");
-        qputenv("XDG_DATA_HOME", root + "/data");
-        qputenv("XDG_STATE_HOME", root + "/state");
-        platform::resetSharedInstances();
-        platform::Scheduler::install(std::make_unique<platform::ManualScheduler>(startTime));
+        startFreshProcess(home_.path(), startTime);
         buildLargeWorld();
         SpaceEngine::shared().refresh(false);
     }

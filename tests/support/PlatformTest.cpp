@@ -19,18 +19,24 @@ void ensureTestApplication()
     new QApplication(argc, argv);
 }
 
-PlatformTest::PlatformTest()
+platform::ManualScheduler& startFreshProcess(const QString& home, double startSeconds)
 {
     ensureTestApplication();
-    const QByteArray root = home_.path().toUtf8();
+    const QByteArray root = home.toUtf8();
     qputenv("HOME", root);
     qputenv("XDG_CONFIG_HOME", root + "/config");
     qputenv("XDG_DATA_HOME", root + "/data");
     qputenv("XDG_STATE_HOME", root + "/state");
     platform::resetSharedInstances();
-    auto clock = std::make_unique<platform::ManualScheduler>(startTime);
-    clock_ = clock.get();
+    auto clock = std::make_unique<platform::ManualScheduler>(startSeconds);
+    platform::ManualScheduler& installed = *clock;
     platform::Scheduler::install(std::move(clock));
+    return installed;
+}
+
+PlatformTest::PlatformTest()
+    : clock_(&startFreshProcess(home_.path(), startTime))
+{
 }
 
 PlatformTest::~PlatformTest()

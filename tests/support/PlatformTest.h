@@ -27,3 +27,7 @@ private:
 
 // Creates the offscreen application object once per test binary.
 void ensureTestApplication();
+
+// Points the user's folders at home, drops every shared instance (so the
+// simulated world starts afresh) and installs a manual clock at startSeconds.
+platform::ManualScheduler& startFreshProcess(const QString& home, double startSeconds);
