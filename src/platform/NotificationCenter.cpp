@@ -8,12 +8,14 @@ namespace platform {
 
 NotificationCenter::Subscription::Subscription(NotificationCenter* center, Token token)
     : center_(center)
+    , centerAlive_(center ? center->alive_ : nullptr)
     , token_(token)
 {
 }
 
 NotificationCenter::Subscription::Subscription(Subscription&& other) noexcept
     : center_(std::exchange(other.center_, nullptr))
+    , centerAlive_(std::exchange(other.centerAlive_, {}))
     , token_(std::exchange(other.token_, 0))
 {
 }
@@ -23,6 +25,7 @@ NotificationCenter::Subscription& NotificationCenter::Subscription::operator=(Su
     if (this != &other) {
         reset();
         center_ = std::exchange(other.center_, nullptr);
+        centerAlive_ = std::exchange(other.centerAlive_, {});
         token_ = std::exchange(other.token_, 0);
     }
     return *this;
@@ -35,9 +38,10 @@ NotificationCenter::Subscription::~Subscription()
 
 void NotificationCenter::Subscription::reset()
 {
-    if (center_)
+    if (center_ && !centerAlive_.expired())
         center_->removeObserver(token_);
     center_ = nullptr;
+    centerAlive_.reset();
     token_ = 0;
 }
 

@@ -14,7 +14,8 @@ class NotificationCenter {
 public:
     using Token = quint64;
 
-    // Removes its observer when destroyed; movable, not copyable.
+    // Removes its observer when destroyed; movable, not copyable. Outliving its
+    // centre is harmless: it then has nothing to remove.
     class Subscription {
     public:
         Subscription() = default;
@@ -28,6 +29,7 @@ public:
 
     private:
         NotificationCenter* center_ = nullptr;
+        std::weak_ptr<bool> centerAlive_;
         Token token_ = 0;
     };
 
@@ -47,6 +49,7 @@ private:
     };
     std::map<Token, Observer> observers_;
     Token nextToken_ = 1;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Names of the system's own notifications.

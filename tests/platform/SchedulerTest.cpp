@@ -1,3 +1,4 @@
+#include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Scheduler.h"
 #include "support/PlatformTest.h"
@@ -70,5 +71,15 @@ TEST_F(SchedulerTest, ObserverRemovedDuringPostIsNotCalled)
     auto first = center.observe("X", [&] { later.reset(); });
     later = center.observe("X", [&] { ++calls; });
     center.post("X");
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(SchedulerTest, SubscriptionOutlivingItsCentreIsHarmless)
+{
+    int calls = 0;
+    auto subscription = platform::NotificationCenter::defaultCenter().observe("Y", [&] { ++calls; });
+    platform::resetSharedInstances(); // drops the centre, as a fresh test start does
+    subscription.reset();             // must not touch the dropped centre
+    platform::NotificationCenter::defaultCenter().post("Y");
     EXPECT_EQ(calls, 0);
 }
