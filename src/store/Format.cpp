@@ -77,3 +77,17 @@ int systemVersion()
     static const int version = platform::SystemInfo::operatingSystemMajorVersion();
     return version;
 }
+
+QStringView trimmedBlanks(QStringView text)
+{
+    const auto isBlank = [](QChar character) {
+        return character == u'\t' || character.category() == QChar::Separator_Space;
+    };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isBlank(text[start]))
+        ++start;
+    while (end > start && isBlank(text[end - 1]))
+        --end;
+    return text.mid(start, end - start);
+}

@@ -15,5 +15,9 @@ QString duration(double seconds);
 // character; possibly empty.
 QString emojiOnly(const QString& text);
 
+// The text without blanks at either end: Unicode space separators and the tab.
+// Line breaks are not blanks and stay.
+QStringView trimmedBlanks(QStringView text);
+
 // The running system's major version, read once for the life of the process.
 int systemVersion();

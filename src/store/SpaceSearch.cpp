@@ -1,5 +1,7 @@
 #include "store/SpaceSearch.h"
 
+#include "store/Format.h"
+
 #include "store/Graphemes.h"
 
 #include <QStringView>
@@ -244,22 +246,11 @@ std::optional<qsizetype> firstPreparedPrefixMatch(const PreparedQuery& query, co
     return std::nullopt;
 }
 
-bool isBlank(QChar character)
-{
-    return character == u'\t' || character.category() == QChar::Separator_Space;
-}
-
 } // namespace
 
 QString normalize(const QString& text)
 {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text[start]))
-        ++start;
-    while (end > start && isBlank(text[end - 1]))
-        --end;
-    return lowercased(QStringView(text).mid(start, end - start));
+    return lowercased(trimmedBlanks(text));
 }
 
 std::optional<int> score(const QString& query, const QString& name, qint64 number, const QStringList& apps)

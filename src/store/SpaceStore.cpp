@@ -1,5 +1,7 @@
 #include "store/SpaceStore.h"
 
+#include "store/Format.h"
+
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
@@ -32,23 +34,6 @@ std::unique_ptr<SpaceStore>& sharedSlot()
 platform::PreferenceDomain& defaults()
 {
     return platform::PreferenceDomain::standard();
-}
-
-// Unicode space separators and the tab; line breaks are kept.
-bool isBlank(QChar character)
-{
-    return character == QLatin1Char('\t') || character.category() == QChar::Separator_Space;
-}
-
-QString trimmedBlanks(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text.at(start)))
-        ++start;
-    while (end > start && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
 }
 
 bool isUUID(const QString& text)
@@ -92,7 +77,7 @@ std::optional<QString> serverName(quint64 spaceID, const SpaceStore::SpaceNameLo
     const std::optional<QString> raw = spaceName(spaceID);
     if (!raw)
         return std::nullopt;
-    const QString name = trimmedBlanks(*raw);
+    const QString name = trimmedBlanks(*raw).toString();
     if (name.isEmpty() || Graphemes::count(name) > longestServerName || isUUID(name))
         return std::nullopt;
     return name;

@@ -103,3 +103,10 @@ TEST_F(FormatTest, SystemVersionIsTheRunningMajorVersion)
 {
     EXPECT_EQ(systemVersion(), 14);
 }
+
+TEST(TrimmedBlanks, TrimsSpaceSeparatorsAndTabsButKeepsLineBreaks)
+{
+    EXPECT_EQ(trimmedBlanks(QStringLiteral("\t\u00A0 Work\u2003 ")).toString(), QStringLiteral("Work"));
+    EXPECT_EQ(trimmedBlanks(QStringLiteral(" Work\n")).toString(), QStringLiteral("Work\n"));
+    EXPECT_TRUE(trimmedBlanks(QStringLiteral(" \t ")).isEmpty());
+}
