@@ -6,16 +6,15 @@
 
 #include <cmath>
 
-FloatingPanel::FloatingPanel(QSizeF size, int level, bool interactive, bool shadow, quint32 behavior,
-                             int animation)
+FloatingPanel::FloatingPanel(const Options& options)
     : QWidget(nullptr)
-    , level_(level)
-    , interactive_(interactive)
-    , shadow_(shadow)
-    , behavior_(behavior)
-    , animation_(animation)
+    , level_(options.level)
+    , interactive_(options.interactive)
+    , shadow_(options.shadow)
+    , behavior_(options.behavior)
+    , animation_(options.animation)
 {
-    resize(int(std::ceil(size.width())), int(std::ceil(size.height())));
+    resize(int(std::ceil(options.size.width())), int(std::ceil(options.size.height())));
     applyWindowFlags();
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -23,13 +22,13 @@ FloatingPanel::FloatingPanel(QSizeF size, int level, bool interactive, bool shad
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_MacAlwaysShowToolWindow);
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setAttribute(Qt::WA_TransparentForMouseEvents, !interactive);
+    setAttribute(Qt::WA_TransparentForMouseEvents, !options.interactive);
     DarkAppearance::apply(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    acceptsInput_ = interactive;
+    acceptsInput_ = options.interactive;
 }
 
 void FloatingPanel::applyWindowFlags()

@@ -11,6 +11,20 @@
 //
 // The window-server properties (level, collection and animation behaviour)
 // are recorded as given and mapped onto the nearest Qt window flags.
+// Window levels, from the bottom up.
+namespace WindowLevel {
+inline constexpr int normal = 0;
+inline constexpr int floating = 3;
+inline constexpr int mainMenu = 24;
+inline constexpr int status = 25;
+// The notch label sits just above the menu bar's items.
+inline constexpr int notchLabel = 26;
+inline constexpr int popUpMenu = 101;
+inline constexpr int screenSaver = 1000;
+// Mission Control's overlay stays above everything it labels.
+inline constexpr int missionControlOverlay = screenSaver + 1;
+} // namespace WindowLevel
+
 class FloatingPanel : public QWidget {
     Q_OBJECT
 public:
@@ -28,17 +42,23 @@ public:
     static constexpr int animationNone = 2;
     static constexpr int animationUtilityWindow = 4;
 
-    // Window levels the surfaces use.
-    static constexpr int mainMenuLevel = 24;
-    static constexpr int popUpMenuLevel = 101;
-    static constexpr int screenSaverLevel = 1000;
-
     // Style mask of a non-activating panel with no title bar or border.
     static constexpr quint32 nonactivatingPanelMask = 0x80;
 
+    // How the window server stacks and treats the panel.
+    struct Options {
+        QSizeF size;
+        int level = WindowLevel::normal;
+        // Interactive panels take clicks and can become the key window;
+        // others let the mouse through.
+        bool interactive = false;
+        bool shadow = false;
+        quint32 behavior = defaultBehavior;
+        int animation = animationNone;
+    };
+
     // Neither positions nor shows the panel.
-    FloatingPanel(QSizeF size, int level, bool interactive, bool shadow,
-                  quint32 behavior = defaultBehavior, int animation = animationNone);
+    explicit FloatingPanel(const Options& options);
 
     // Fills the panel with content (the panel takes ownership).
     void setContentView(QWidget* content);

@@ -40,7 +40,7 @@ QWidget* pageWithField(QLineEdit** field)
 
 TEST_F(PanelsTest, InformationPanelLetsTheMouseThroughAndNeverBecomesKey)
 {
-    FloatingPanel tag(QSizeF(800, 240), 1000, false, false);
+    FloatingPanel tag({.size = QSizeF(800, 240), .level = WindowLevel::screenSaver});
     EXPECT_EQ(tag.size(), QSize(800, 240));
     EXPECT_FALSE(tag.isVisible());
     EXPECT_FALSE(tag.canBecomeKeyWindow());
@@ -61,7 +61,7 @@ TEST_F(PanelsTest, InformationPanelLetsTheMouseThroughAndNeverBecomesKey)
 
 TEST_F(PanelsTest, InteractivePanelTakesClicksAndKeyWithoutActivating)
 {
-    FloatingPanel strip(QSizeF(400, 96), FloatingPanel::popUpMenuLevel, true, true);
+    FloatingPanel strip({.size = QSizeF(400, 96), .level = WindowLevel::popUpMenu, .interactive = true, .shadow = true});
     EXPECT_TRUE(strip.canBecomeKeyWindow());
     EXPECT_FALSE(strip.ignoresMouseEvents());
     EXPECT_FALSE(strip.testAttribute(Qt::WA_TransparentForMouseEvents));
@@ -74,9 +74,13 @@ TEST_F(PanelsTest, InteractivePanelTakesClicksAndKeyWithoutActivating)
 
 TEST_F(PanelsTest, QuickSwitcherMovesToTheActiveDesktopInsteadOfJoiningAll)
 {
-    FloatingPanel switcher(QSizeF(460, 300), 101, true, true,
-                           FloatingPanel::moveToActiveSpace | FloatingPanel::transient | FloatingPanel::fullScreenAuxiliary,
-                           FloatingPanel::animationUtilityWindow);
+    FloatingPanel switcher({.size = QSizeF(460, 300),
+                           .level = WindowLevel::popUpMenu,
+                           .interactive = true,
+                           .shadow = true,
+                           .behavior = FloatingPanel::moveToActiveSpace | FloatingPanel::transient
+                               | FloatingPanel::fullScreenAuxiliary,
+                           .animation = FloatingPanel::animationUtilityWindow});
     EXPECT_EQ(switcher.collectionBehavior(), 266u);
     EXPECT_FALSE(switcher.joinsAllSpaces());
     EXPECT_EQ(switcher.animationBehavior(), 4);
@@ -84,7 +88,7 @@ TEST_F(PanelsTest, QuickSwitcherMovesToTheActiveDesktopInsteadOfJoiningAll)
 
 TEST_F(PanelsTest, PanelHasNoBackgroundOfItsOwnAndSurvivesClosing)
 {
-    FloatingPanel label(QSizeF(200, 32), 26, false, false);
+    FloatingPanel label({.size = QSizeF(200, 32), .level = WindowLevel::notchLabel});
     auto* content = new QLabel(QStringLiteral("Mail"));
     label.setContentView(content);
     EXPECT_EQ(label.contentView(), content);
