@@ -15,6 +15,9 @@ namespace SpaceMetaDocument {
 
 namespace {
 
+// Room reserved per entry when the document is joined: most entries fit.
+constexpr qsizetype typicalEntryBytes = 128;
+
 bool isAsciiDigit(QChar character)
 {
     return character >= QLatin1Char('0') && character <= QLatin1Char('9');
@@ -87,12 +90,16 @@ Result<QByteArray> encode(const SpaceMetaMap& entries)
         members.emplace_back(QString::number(id), &meta);
     }
     std::sort(members.begin(), members.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    QByteArray document("{");
+    QByteArray document;
+    document.reserve(qsizetype(members.size()) * typicalEntryBytes + 2);
+    document += '{';
     for (const auto& [name, meta] : members) {
         if (document.size() > 1)
             document += ',';
         // Decimal ids need no escaping.
-        document += '"' + name.toLatin1() + "\":";
+        document += '"';
+        document += name.toLatin1();
+        document += "\":";
         document += QJsonDocument(meta->toJson()).toJson(QJsonDocument::Compact);
     }
     document += '}';
