@@ -15,6 +15,8 @@
 #include <map>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace platform {
 
 namespace {
@@ -220,19 +222,48 @@ bool PreferenceDomain::isSupported(const QVariant& value)
     }
 }
 
+PreferenceDomain::DiskState PreferenceDomain::diskState() const
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(filePath()).constData(), &status) != 0)
+        return {};
+    return {
+        .exists = true,
+        .device = quint64(status.st_dev),
+        .inode = quint64(status.st_ino),
+        .size = qint64(status.st_size),
+        .modified = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+        .changed = qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec,
+    };
+}
+
 void PreferenceDomain::load() const
 {
-    if (loaded_)
+    const DiskState now = diskState();
+    if (loaded_ && now == readState_)
         return;
     loaded_ = true;
-    values_.clear();
+    readState_ = now;
+    blocked_ = false;
+    values_ = now.exists ? readFile() : QVariantMap();
+    // Changes not yet on disk stay on top of what another program wrote.
+    for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {
+        if (it.value())
+            values_.insert(it.key(), *it.value());
+        else
+            values_.remove(it.key());
+    }
+}
+
+QVariantMap PreferenceDomain::readFile() const
+{
     const QString path = filePath();
     QFile file(path);
-    if (!file.exists())
-        return;
     if (!file.open(QIODevice::ReadOnly)) {
-        SystemLog::write(QStringLiteral("preferences: could not open %1: %2").arg(path, file.errorString()));
-        return;
+        blocked_ = true;
+        SystemLog::write(QStringLiteral("preferences: could not open %1: %2; it is not written until it can be read")
+                             .arg(path, file.errorString()));
+        return {};
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
@@ -240,35 +271,48 @@ void PreferenceDomain::load() const
     std::optional<QVariant> decoded;
     if (error.error == QJsonParseError::NoError && document.isObject())
         decoded = decode(QJsonObject{{QStringLiteral("dict"), document.object()}});
-    if (!decoded) {
-        const QString aside = asideName(path);
-        QFile::rename(path, aside);
-        SystemLog::write(QStringLiteral("preferences: could not read %1; kept it aside as %2").arg(path, aside));
-        return;
+    if (decoded)
+        return decoded->toMap();
+    const QString aside = asideName(path);
+    QFile moved(path);
+    if (!moved.rename(aside)) {
+        blocked_ = true;
+        SystemLog::write(QStringLiteral("preferences: could not read %1 and could not keep it aside as %2: %3; it is "
+                                        "not written until it can be read")
+                             .arg(path, aside, moved.errorString()));
+        return {};
     }
-    values_ = decoded->toMap();
+    SystemLog::write(QStringLiteral("preferences: could not read %1; kept it aside as %2").arg(path, aside));
+    readState_ = diskState();
+    return {};
 }
 
 bool PreferenceDomain::save()
 {
     const QString path = filePath();
+    if (blocked_) {
+        SystemLog::write(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        return false;
+    }
     QDir().mkpath(QFileInfo(path).path());
     QSaveFile file(path);
     const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
         || !file.commit()) {
         SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, file.errorString()));
-        writeFailed_ = true;
         return false;
     }
-    writeFailed_ = false;
+    unsaved_.clear();
+    readState_ = diskState();
     return true;
 }
 
 void PreferenceDomain::store(const QString& key, const QVariant& value)
 {
     load();
-    values_.insert(key, normalized(value));
+    const QVariant stored = normalized(value);
+    unsaved_.insert(key, stored);
+    values_.insert(key, stored);
     save();
 }
 
@@ -323,8 +367,10 @@ void PreferenceDomain::setObject(const QString& key, const QVariant& value)
 void PreferenceDomain::remove(const QString& key)
 {
     load();
-    if (values_.remove(key) > 0)
-        save();
+    if (values_.remove(key) == 0)
+        return;
+    unsaved_.insert(key, std::nullopt);
+    save();
 }
 
 QVariantMap PreferenceDomain::persistentDomain() const
@@ -341,11 +387,9 @@ bool PreferenceDomain::exists() const
 
 bool PreferenceDomain::synchronize()
 {
-    if (writeFailed_ && !save())
-        return false;
     loaded_ = false;
     load();
-    return true;
+    return unsaved_.isEmpty() || save();
 }
 
 } // namespace platform

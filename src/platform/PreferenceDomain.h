@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QVariant>
 
@@ -13,9 +14,14 @@ namespace platform {
 //
 // Values keep their types apart: bool, qint64, double, QString, QByteArray
 // (data), QVariantList and QVariantMap (nested values of the same kinds).
-// Every change is written to disk at once, atomically. A file that cannot be
-// read is renamed aside with a ".corrupt" suffix and a system-log line; it is
-// never overwritten in place.
+// Every change is written to disk at once, atomically, on top of what the file
+// holds then: other programs share some domains, and a file that changed on
+// disk (size, modification time or inode) is read again before a lookup or a
+// write, so a key another program set is kept.
+// A file that cannot be parsed is renamed aside with a ".corrupt" suffix and a
+// system-log line. A file that exists but cannot be opened, or cannot be moved
+// aside, is never overwritten: writes to the domain are refused with a log
+// line (and kept in memory) until the file changes and can be read.
 class PreferenceDomain {
 public:
     // The app's own domain. Its lookups also see the global domain.
@@ -48,8 +54,8 @@ public:
     // map when the domain does not exist.
     QVariantMap persistentDomain() const;
     bool exists() const;
-    // Re-reads the file, picking up changes made by other programs, and
-    // reports whether the domain's state is on disk.
+    // Re-reads the file, writes changes that could not be written before,
+    // and reports whether the domain's state is on disk.
     bool synchronize();
 
     // The file this domain lives in.
@@ -60,14 +66,34 @@ public:
     explicit PreferenceDomain(QString name);
 
 private:
+    // What identifies one version of the file.
+    struct DiskState {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        // Nanoseconds since 1970.
+        qint64 modified = 0;
+        qint64 changed = 0;
+        friend bool operator==(const DiskState&, const DiskState&) = default;
+    };
+
+    DiskState diskState() const;
+    // Reads the file when it changed since it was last read or written.
     void load() const;
+    QVariantMap readFile() const;
     bool save();
     void store(const QString& key, const QVariant& value);
 
     QString name_;
     mutable bool loaded_ = false;
+    mutable DiskState readState_;
+    // The file's values with the changes not yet on disk applied.
     mutable QVariantMap values_;
-    bool writeFailed_ = false;
+    // Set or removed (none) keys that are not on disk yet.
+    QMap<QString, std::optional<QVariant>> unsaved_;
+    // The file exists but could not be read or kept aside.
+    mutable bool blocked_ = false;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "store/BinaryPropertyList.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <QVariantList>
 #include <QVariantMap>
@@ -100,16 +101,30 @@ private:
         return count;
     }
 
+    // Each object is read once, by its offset: a later reference shares the
+    // value read first (Qt's containers and byte arrays share their data), so
+    // a file that refers to one big object many times costs its size once.
+    // A shared value still counts every value it holds against mostValues, as
+    // whoever walks the result meets each of them.
     std::optional<QVariant> object(quint64 index)
     {
-        if (++visited_ > mostValues || inProgress_.contains(index))
+        if (int(inProgress_.size()) >= mostNesting)
             return std::nullopt;
         const auto offset = objectOffset(index);
-        if (!offset)
+        if (!offset || inProgress_.contains(*offset))
             return std::nullopt;
-        inProgress_.insert(index);
+        if (const auto known = read_.constFind(*offset); known != read_.constEnd()) {
+            visited_ += known->values;
+            return visited_ <= mostValues ? std::optional<QVariant>(known->value) : std::nullopt;
+        }
+        const qint64 before = visited_;
+        if (++visited_ > mostValues)
+            return std::nullopt;
+        inProgress_.insert(*offset);
         std::optional<QVariant> value = objectAt(*offset);
-        inProgress_.remove(index);
+        inProgress_.remove(*offset);
+        if (value)
+            read_.insert(*offset, ReadObject{*value, visited_ - before});
         return value;
     }
 
@@ -198,6 +213,7 @@ private:
         const quint64 unitSize = (marker >> 4) == 0x6 ? 2 : 1;
         if (!count || *count > offsetTable_ / unitSize || !fits(body, *count * unitSize))
             return std::nullopt;
+
         const QByteArray raw = bytes_.mid(qsizetype(body), qsizetype(*count * unitSize));
         switch (marker >> 4) {
         case 0x4:
@@ -268,8 +284,17 @@ private:
     int refSize_ = 0;
     quint64 objectCount_ = 0;
     quint64 offsetTable_ = 0;
-    int visited_ = 0;
+    struct ReadObject {
+        QVariant value;
+        // The values it holds, itself included.
+        qint64 values = 0;
+    };
+
+    qint64 visited_ = 0;
+    // Offsets of the objects being read; their count is the depth.
     QSet<quint64> inProgress_;
+    // Every object read so far, by offset.
+    QHash<quint64, ReadObject> read_;
 };
 
 } // namespace

@@ -11,9 +11,14 @@
 // uid), double (real), bool, QByteArray (data) or QDateTime (date).
 namespace BinaryPropertyList {
 
+// Objects nested deeper than this (the top one counting as 1) are refused.
+inline constexpr int mostNesting = 512;
+
 // None when the bytes are not a well-formed binary property list: every
 // offset, count and reference is checked against the data, and a list that
-// refers to itself is refused.
+// refers to itself and objects nested deeper than mostNesting are refused.
+// An object referred to many times is read once and shared, so the values
+// take at most about twice the input's size.
 std::optional<QVariant> read(const QByteArray& bytes);
 
 } // namespace BinaryPropertyList

@@ -1,5 +1,6 @@
 #include "store/Hotkey.h"
 
+#include "store/JsonMembers.h"
 #include "store/JsonNumbers.h"
 #include "store/KeyNames.h"
 
@@ -119,6 +120,9 @@ std::optional<Hotkey> Hotkey::fromJsonData(const QByteArray& data)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    // Which of two "keyCode" members was meant cannot be told.
+    if (JsonMembers::firstRepeatedName(data))
         return std::nullopt;
     return fromJson(document.object());
 }

@@ -60,6 +60,7 @@ struct Hotkey {
     // are ignored.
     static std::optional<Hotkey> fromJson(const QJsonValue& value);
     QByteArray toJsonData() const;
+    // As fromJson; also none when a member name appears twice.
     static std::optional<Hotkey> fromJsonData(const QByteArray& data);
 
     friend bool operator==(const Hotkey&, const Hotkey&) = default;

@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 // A plain-text log: one timestamped line per entry, appended to a file and cut
-// back to its recent half when it grows past a byte limit. Logging never fails
+// back to at most half its byte limit when it grows past that limit. Logging never fails
 // loudly: a file-system error loses the entry and nothing else happens.
 class LogFile {
 public:
@@ -21,7 +21,10 @@ public:
     // Appends the text and a line feed, first trimming a file that is past
     // the limit.
     void append(const QString& text) const;
-    // Keeps the last limit / 2 characters (grapheme clusters).
+    // Keeps at most the last limit / 2 bytes, cut between two characters
+    // (grapheme clusters); a character longer than that is dropped whole.
+    // Only the end of the file is read, so a huge log costs no more than a
+    // small one.
     void trim() const;
     // Empties the file (creating it when missing).
     void clear() const;

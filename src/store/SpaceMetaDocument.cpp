@@ -1,14 +1,22 @@
 #include "store/SpaceMetaDocument.h"
 
+#include "store/JsonMembers.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace SpaceMetaDocument {
 
 namespace {
+
+// Room reserved per entry when the document is joined: most entries fit.
+constexpr qsizetype typicalEntryBytes = 128;
 
 bool isAsciiDigit(QChar character)
 {
@@ -48,6 +56,9 @@ Result<SpaceMetaMap> decode(const QByteArray& data)
         return Result<SpaceMetaMap>::failure(QStringLiteral("not JSON: ") + parseError.errorString());
     if (!document.isObject())
         return Result<SpaceMetaMap>::failure(QStringLiteral("the top level is not an object"));
+    // The reader keeps only the last of two same-named members.
+    if (const auto repeated = JsonMembers::firstRepeatedName(data))
+        return Result<SpaceMetaMap>::failure(QStringLiteral("member \"%1\" appears twice").arg(*repeated));
     const QJsonObject object = document.object();
     SpaceMetaMap entries;
     for (auto member = object.constBegin(); member != object.constEnd(); ++member) {
@@ -66,15 +77,33 @@ Result<SpaceMetaMap> decode(const QByteArray& data)
 
 Result<QByteArray> encode(const SpaceMetaMap& entries)
 {
-    QJsonObject object;
+    // Inserting members one by one into a QJsonObject costs time in the number
+    // already there; the document is joined from its entries instead, in the
+    // order QJsonObject keeps (member names in text order).
+    std::vector<std::pair<QString, const SpaceMeta*>> members;
+    members.reserve(entries.size());
     for (const auto& [id, meta] : entries) {
         if (!std::isfinite(meta.seconds)) {
             return Result<QByteArray>::failure(
                 QStringLiteral("tracked time of space %1 is not a finite number").arg(id));
         }
-        object.insert(QString::number(id), meta.toJson());
+        members.emplace_back(QString::number(id), &meta);
     }
-    return Result<QByteArray>::success(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    std::sort(members.begin(), members.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QByteArray document;
+    document.reserve(qsizetype(members.size()) * typicalEntryBytes + 2);
+    document += '{';
+    for (const auto& [name, meta] : members) {
+        if (document.size() > 1)
+            document += ',';
+        // Decimal ids need no escaping.
+        document += '"';
+        document += name.toLatin1();
+        document += "\":";
+        document += QJsonDocument(meta->toJson()).toJson(QJsonDocument::Compact);
+    }
+    document += '}';
+    return Result<QByteArray>::success(document);
 }
 
 } // namespace SpaceMetaDocument

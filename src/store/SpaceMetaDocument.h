@@ -15,7 +15,8 @@ using SpaceMetaMap = std::map<qint64, SpaceMeta>;
 namespace SpaceMetaDocument {
 
 // Fails as a whole, with a description, when the bytes are not a JSON object,
-// a member name is not a decimal 64-bit integer, or any entry is unreadable.
+// a member name is not a decimal 64-bit integer or appears twice in one object
+// (at the top or inside an entry), or any entry is unreadable.
 Result<SpaceMetaMap> decode(const QByteArray& data);
 
 // Compact JSON. Fails when a tracked time is not finite, which JSON cannot

@@ -241,8 +241,6 @@ void SpaceStore::importLegacyNames(const QList<LegacySpace>& spaces, const Space
 {
     if (PrefValue<bool>::read(migratedKey, defaults()).value_or(false))
         return;
-    // Set first: the import runs once per account, also when it finds nothing.
-    defaults().setBool(migratedKey, true);
     bool named = false;
     for (const LegacySpace& space : spaces) {
         if (metas_.count(space.managedID))
@@ -255,8 +253,14 @@ void SpaceStore::importLegacyNames(const QList<LegacySpace>& spaces, const Space
         metas_[space.managedID] = entry;
         named = true;
     }
-    if (named)
+    // The names reach the disk before the flag: an import cut short (a crash
+    // on some stored value) runs again at the next launch instead of losing
+    // every name. The flag is set also when nothing was found.
+    if (named) {
         scheduleSave();
+        flushNow();
+    }
+    defaults().setBool(migratedKey, true);
 }
 
 std::optional<QString> SpaceStore::legacyName(const LegacySpace& space, const SpaceNameLookup& spaceName) const

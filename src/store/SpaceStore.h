@@ -67,7 +67,9 @@ public:
     bool hasPendingWrite() const { return pendingWrite_.has_value(); }
 
     // Once per user account: names desktops that have no entry from the
-    // earlier product's keys or, failing those, from the window server.
+    // earlier product's keys or, failing those, from the window server. The
+    // names found are written at once, then the flag that the import ran; an
+    // unreadable earlier value only leaves its desktop unnamed.
     void importLegacyNames(const QList<LegacySpace>& spaces, const SpaceNameLookup& spaceName = {});
     std::optional<QString> legacyName(const LegacySpace& space, const SpaceNameLookup& spaceName = {}) const;
 

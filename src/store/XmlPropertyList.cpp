@@ -9,10 +9,17 @@ namespace XmlPropertyList {
 
 namespace {
 
-std::optional<QVariant> readValue(QXmlStreamReader& reader);
+// One reading: the XML and how deep its containers are nested here.
+struct Reading {
+    QXmlStreamReader reader;
+    int depth = 0;
+};
 
-std::optional<QVariant> readDict(QXmlStreamReader& reader)
+std::optional<QVariant> readValue(Reading& reading);
+
+std::optional<QVariant> readDict(Reading& reading)
 {
+    QXmlStreamReader& reader = reading.reader;
     QVariantMap dict;
     while (reader.readNextStartElement()) {
         if (reader.name() != QLatin1String("key"))
@@ -20,7 +27,7 @@ std::optional<QVariant> readDict(QXmlStreamReader& reader)
         const QString key = reader.readElementText();
         if (reader.hasError() || !reader.readNextStartElement())
             return std::nullopt;
-        std::optional<QVariant> value = readValue(reader);
+        std::optional<QVariant> value = readValue(reading);
         if (!value)
             return std::nullopt;
         dict.insert(key, *value);
@@ -28,11 +35,12 @@ std::optional<QVariant> readDict(QXmlStreamReader& reader)
     return reader.hasError() ? std::nullopt : std::optional<QVariant>(dict);
 }
 
-std::optional<QVariant> readArray(QXmlStreamReader& reader)
+std::optional<QVariant> readArray(Reading& reading)
 {
+    QXmlStreamReader& reader = reading.reader;
     QVariantList array;
     while (reader.readNextStartElement()) {
-        std::optional<QVariant> value = readValue(reader);
+        std::optional<QVariant> value = readValue(reading);
         if (!value)
             return std::nullopt;
         array.append(*value);
@@ -40,8 +48,9 @@ std::optional<QVariant> readArray(QXmlStreamReader& reader)
     return reader.hasError() ? std::nullopt : std::optional<QVariant>(array);
 }
 
-std::optional<QVariant> readScalar(QXmlStreamReader& reader)
+std::optional<QVariant> readScalar(Reading& reading)
 {
+    QXmlStreamReader& reader = reading.reader;
     const QString kind = reader.name().toString();
     const QString text = reader.readElementText();
     if (reader.hasError())
@@ -73,26 +82,44 @@ std::optional<QVariant> readScalar(QXmlStreamReader& reader)
 }
 
 // Reads the element the reader stands on, leaving it on that element's end.
-std::optional<QVariant> readValue(QXmlStreamReader& reader)
+std::optional<QVariant> readValue(Reading& reading)
 {
-    if (reader.name() == QLatin1String("dict"))
-        return readDict(reader);
-    if (reader.name() == QLatin1String("array"))
-        return readArray(reader);
-    return readScalar(reader);
+    const QStringView name = reading.reader.name();
+    if (name != QLatin1String("dict") && name != QLatin1String("array"))
+        return readScalar(reading);
+    if (reading.depth >= mostNesting)
+        return std::nullopt;
+    ++reading.depth;
+    std::optional<QVariant> value = name == QLatin1String("dict") ? readDict(reading) : readArray(reading);
+    --reading.depth;
+    return value;
+}
+
+// Moves to the first element; false at the end or at entity declarations.
+bool readToFirstElement(QXmlStreamReader& reader)
+{
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isDTD() && !reader.entityDeclarations().isEmpty())
+            return false;
+        if (reader.isStartElement())
+            return true;
+    }
+    return false;
 }
 
 } // namespace
 
 std::optional<QVariant> read(const QByteArray& bytes)
 {
-    QXmlStreamReader reader(bytes);
-    if (!reader.readNextStartElement())
+    Reading reading{.reader = QXmlStreamReader(bytes)};
+    QXmlStreamReader& reader = reading.reader;
+    if (!readToFirstElement(reader))
         return std::nullopt;
     // The value sits inside <plist>; a bare value element is read as well.
     if (reader.name() == QLatin1String("plist") && !reader.readNextStartElement())
         return std::nullopt;
-    std::optional<QVariant> value = readValue(reader);
+    std::optional<QVariant> value = readValue(reading);
     if (!value)
         return std::nullopt;
     // Nothing but the closing tags may follow.

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
+
+#include <memory>
 
 using platform::PreferenceDomain;
 
@@ -95,13 +98,101 @@ TEST_F(PreferenceDomainTest, EveryUnreadableFileKeepsItsOwnAsideCopy)
     EXPECT_EQ(readFile(path + ".3.corrupt"), QByteArray("third"));
 }
 
-TEST_F(PreferenceDomainTest, SynchronizePicksUpChangesWrittenByAnotherProgram)
+// --- files shared with other programs ---
+
+TEST_F(PreferenceDomainTest, LookupSeesChangesWrittenByAnotherProgram)
 {
     auto& shortcuts = PreferenceDomain::named("com.apple.symbolichotkeys");
     shortcuts.setInteger("value", 1);
     PreferenceDomain other("com.apple.symbolichotkeys");
     other.setInteger("value", 2);
-    EXPECT_EQ(shortcuts.object("value").toLongLong(), 1);
+    EXPECT_EQ(shortcuts.object("value").toLongLong(), 2);
     EXPECT_TRUE(shortcuts.synchronize());
     EXPECT_EQ(shortcuts.object("value").toLongLong(), 2);
+}
+
+TEST_F(PreferenceDomainTest, TwoWritersOfOneFileEachKeepTheirKeys)
+{
+    PreferenceDomain first("com.apple.symbolichotkeys");
+    PreferenceDomain second("com.apple.symbolichotkeys");
+    EXPECT_FALSE(first.object("60").isValid()); // both have read the (missing) file
+    EXPECT_FALSE(second.object("61").isValid());
+    first.setObject("60", QVariantMap{{"enabled", true}});
+    second.setObject("61", QVariantMap{{"enabled", false}});
+    first.setInteger("118", 1);
+    second.remove("118");
+    second.setInteger("119", 2);
+
+    const QVariantMap onDisk = PreferenceDomain("com.apple.symbolichotkeys").persistentDomain();
+    EXPECT_EQ(onDisk.value("60").toMap().value("enabled"), QVariant(true));
+    EXPECT_EQ(onDisk.value("61").toMap().value("enabled"), QVariant(false));
+    EXPECT_FALSE(onDisk.contains("118"));
+    EXPECT_EQ(onDisk.value("119").toLongLong(), 2);
+    EXPECT_EQ(first.persistentDomain(), onDisk);
+}
+
+// --- files that exist but cannot be read ---
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+TEST_F(PreferenceDomainTest, FileThatCannotBeOpenedIsNeverReplaced)
+{
+    // A socket stands at the path: it exists, and opening it fails even for root.
+    auto& defaults = PreferenceDomain::standard();
+    const QString path = defaults.filePath();
+    QDir().mkpath(QFileInfo(path).path());
+    auto socket = std::make_unique<QLocalServer>();
+    socket->setSocketOptions(QLocalServer::UserAccessOption);
+    ASSERT_TRUE(socket->listen(path)) << socket->errorString().toStdString();
+    ASSERT_TRUE(QFileInfo::exists(path));
+
+    EXPECT_FALSE(defaults.object("anything").isValid());
+    defaults.setBool("fresh", true);
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    EXPECT_EQ(defaults.object("fresh"), QVariant(true)); // kept in memory
+    EXPECT_FALSE(defaults.synchronize());
+    const QString log = platform::SystemLog::lines().join("\n");
+    EXPECT_TRUE(log.contains("preferences: could not open " + path)) << log.toStdString();
+    EXPECT_TRUE(log.contains("preferences: not writing " + path)) << log.toStdString();
+
+    // Once the file can be read, the change goes on top of what it holds.
+    socket.reset();
+    writeFile(path, R"({"kept":{"bool":true}})");
+    EXPECT_EQ(defaults.object("kept"), QVariant(true));
+    EXPECT_TRUE(defaults.synchronize());
+    const QVariantMap onDisk = PreferenceDomain(PreferenceDomain::standardName()).persistentDomain();
+    EXPECT_EQ(onDisk.value("kept"), QVariant(true));
+    EXPECT_EQ(onDisk.value("fresh"), QVariant(true));
+}
+
+TEST_F(PreferenceDomainTest, UnreadableFileThatCannotBeMovedAsideIsNotOverwritten)
+{
+    // "<name>.json" fits in a file name, "<name>.json.corrupt" does not.
+    PreferenceDomain domain(QString(248, 'd'));
+    const QString path = domain.filePath();
+    writeFile(path, "{ not json");
+
+    EXPECT_FALSE(domain.object("anything").isValid());
+    domain.setBool("fresh", true);
+    EXPECT_EQ(contentOf(path), QByteArray("{ not json"));
+    const QString log = platform::SystemLog::lines().join("\n");
+    EXPECT_TRUE(log.contains("and could not keep it aside as " + path + ".corrupt")) << log.toStdString();
+    EXPECT_FALSE(log.contains("kept it aside")) << log.toStdString();
+    EXPECT_TRUE(log.contains("preferences: not writing " + path)) << log.toStdString();
 }

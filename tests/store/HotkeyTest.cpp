@@ -151,6 +151,8 @@ TEST_F(HotkeyTest, StoredFormRejectsAnythingButTwoUnsigned32BitIntegers)
         R"({"keyCode":null,"modifiers":0})",
         R"({"keyCode":true,"modifiers":0})",
         R"([49,6144])",
+        R"({"keyCode":49,"modifiers":6144,"keyCode":50})",
+        R"({"keyCode":49,"modifiers":6144,"modifiers":0})",
         R"(not json)",
         "",
     };

@@ -60,19 +60,22 @@ TEST_F(LogFileTest, TrimsOnlyWhenTheFileIsLargerThanTheLimit)
     EXPECT_EQ(readAll(path()), QByteArray(32000, 'c') + "y\n");
 }
 
-TEST_F(LogFileTest, TrimKeepsCharactersNotBytes)
+TEST_F(LogFileTest, TrimKeepsHalfTheLimitInBytesCutBetweenCharacters)
 {
     LogFile log(path(), 10);
-    // 11 bytes: a, then five two-byte letters; the last five characters stay.
+    // 11 bytes: a, then five two-byte letters; two of them fit in 5 bytes.
     writeAll(path(), QByteArray("a") + QByteArray("\xc3\xa9").repeated(5));
     log.append("z");
-    EXPECT_EQ(readAll(path()), QByteArray("\xc3\xa9").repeated(5) + "z\n");
+    EXPECT_EQ(readAll(path()), QByteArray("\xc3\xa9").repeated(2) + "z\n");
 
     // A flag is one character, never cut in half.
     const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
     writeAll(path(), QByteArray("abc") + flag);
-    LogFile(path(), 4).trim();
+    LogFile(path(), 18).trim();
     EXPECT_EQ(readAll(path()), QByteArray("c") + flag);
+    writeAll(path(), QByteArray("abc") + flag);
+    LogFile(path(), 14).trim();
+    EXPECT_EQ(readAll(path()), QByteArray());
 }
 
 TEST_F(LogFileTest, LimitOfZeroNeverTrims)
@@ -97,7 +100,7 @@ TEST_F(LogFileTest, FileThatIsNotUtf8IsStillTrimmed)
     // U+FFFD and the file reads as UTF-8 again.
     writeAll(path(), QByteArray(15, 'r') + "\xff" + QByteArray(6, 's'));
     log.trim();
-    EXPECT_EQ(readAll(path()), QByteArray(3, 'r') + "\xef\xbf\xbd" + QByteArray(6, 's'));
+    EXPECT_EQ(readAll(path()), QByteArray(1, 'r') + "\xef\xbf\xbd" + QByteArray(6, 's'));
 }
 
 TEST_F(LogFileTest, TailGivesTheLastCharactersOrAPlaceholder)
@@ -153,4 +156,51 @@ TEST_F(LogFileTest, UnwritablePathLosesTheEntrySilently)
     log.clear();
     EXPECT_TRUE(QFileInfo(path()).isDir());
     EXPECT_EQ(log.tail(5), "(no log yet)");
+}
+
+// --- trimming in bytes ---
+
+TEST_F(LogFileTest, EmojiLogEndsWithinHalfItsLimitSoTheNextAppendDoesNotTrimAgain)
+{
+    LogFile log(path(), 100);
+    const QByteArray rocket("\xf0\x9f\x9a\x80");
+    writeAll(path(), rocket.repeated(60)); // 240 bytes, 60 characters
+    log.append("x");
+    EXPECT_EQ(readAll(path()), rocket.repeated(12) + "x\n");
+    log.append("y");
+    EXPECT_EQ(readAll(path()), rocket.repeated(12) + "x\ny\n");
+}
+
+TEST_F(LogFileTest, CharacterLongerThanHalfTheLimitIsDroppedWhole)
+{
+    LogFile log(path(), 1000);
+    // One character of 200 KB: a letter and 100,000 combining accents.
+    const QByteArray huge = "e" + QByteArray("\xcc\x81").repeated(100000);
+    writeAll(path(), "before\n" + huge);
+    log.trim();
+    EXPECT_EQ(readAll(path()), QByteArray());
+
+    writeAll(path(), "before\n" + huge + "after\n");
+    log.trim();
+    EXPECT_EQ(readAll(path()), QByteArray("after\n"));
+}
+
+TEST_F(LogFileTest, HugeLineOfBytesThatAreNotUtf8IsCutToValidText)
+{
+    LogFile log(path(), 1000);
+    writeAll(path(), QByteArray(1024 * 1024, '\xff'));
+    log.append("next");
+    const QByteArray kept = readAll(path());
+    EXPECT_LE(kept.size(), 500 + 5);
+    EXPECT_TRUE(kept.endsWith("\xef\xbf\xbdnext\n"));
+    EXPECT_EQ(QString::fromUtf8(kept).toUtf8(), kept);
+}
+
+TEST_F(LogFileTest, CutFarIntoALongFileStillSeesFlagsWhole)
+{
+    // Letters before the kept part must not shift how the flags pair up.
+    const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
+    writeAll(path(), QByteArray(100000, 'a') + flag.repeated(20) + "\n");
+    LogFile(path(), 100).trim();
+    EXPECT_EQ(readAll(path()), flag.repeated(6) + "\n");
 }

@@ -171,6 +171,9 @@ TEST_F(SpaceMetaTest, DocumentFailsAsAWholeOnAnyBadEntryOrName)
         "{" + good + R"(,"2.0":{"name":"B","icon":"","color":0,"seconds":1}})",
         "{" + good + R"(,"9223372036854775808":{"name":"B","icon":"","color":0,"seconds":1}})",
         "{" + good + R"(,"01":{"name":"B","icon":"","color":0,"seconds":1}})",   // same desktop twice
+        "{" + good + "," + good + "}",                                              // the same name twice
+        R"({"1":{"name":"A","icon":"","color":0,"seconds":1,"name":"B"}})",
+        R"({"1":{"name":"A","icon":"","color":0,"seconds":1,"hotkey":{"keyCode":1,"modifiers":0,"keyCode":2}}})",
     };
     for (const QByteArray& data : invalid) {
         const auto decoded = SpaceMetaDocument::decode(data);
@@ -191,4 +194,27 @@ TEST_F(SpaceMetaTest, EncodingRefusesTimeThatJsonCannotHold)
         EXPECT_FALSE(encoded);
         EXPECT_TRUE(encoded.error().contains(QStringLiteral("space 2"))) << encoded.error().toStdString();
     }
+}
+
+// --- document text ---
+
+TEST_F(SpaceMetaTest, DocumentTextIsWhatAJsonObjectOfTheEntriesWrites)
+{
+    SpaceMetaMap entries;
+    const qint64 ids[] = {1, 2, 10, 11, 100, -1, -10, -2, 9, 99, std::numeric_limits<qint64>::min(),
+                          std::numeric_limits<qint64>::max(), 0, 123456789};
+    int n = 0;
+    for (const qint64 id : ids) {
+        SpaceMeta meta = sample();
+        meta.name = QStringLiteral("Desk \u00e9 %1 \"q\"").arg(n);
+        meta.seconds = n * 0.1;
+        if (n % 2)
+            meta.hotkey.reset();
+        entries[id] = meta;
+        ++n;
+    }
+    QJsonObject object;
+    for (const auto& [id, meta] : entries)
+        object.insert(QString::number(id), meta.toJson());
+    EXPECT_EQ(SpaceMetaDocument::encode(entries).value(), QJsonDocument(object).toJson(QJsonDocument::Compact));
 }

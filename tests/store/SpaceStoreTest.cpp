@@ -244,6 +244,20 @@ TEST_F(SpaceStoreTest, UnreadableDocumentLoadsEmptyAndIsKeptAsideBeforeAnyWrite)
     EXPECT_EQ(stored(), QByteArray("{}"));
 }
 
+TEST_F(SpaceStoreTest, DocumentWithARepeatedNameIsKeptAsideNotHalfRead)
+{
+    const QByteArray repeated = R"({"7":{"name":"first","icon":"","color":-1,"seconds":0},)"
+                                R"("7":{"name":"second","icon":"","color":-1,"seconds":0}})";
+    storeDocument(repeated);
+    EXPECT_TRUE(store().metas().empty());
+    EXPECT_EQ(linesContaining("Tessaroom: could not read space metadata: member \"7\" appears twice").size(), 1);
+    store().change(8, [](SpaceMeta& m) { m.name = "New"; });
+    store().flushNow();
+    // "first" survives in the kept copy.
+    EXPECT_EQ(defaults().data(SpaceStore::unreadableKey), repeated);
+    EXPECT_EQ(storedMap().size(), 1u);
+}
+
 TEST_F(SpaceStoreTest, StoredValueOfTheWrongKindIsKeptAsideToo)
 {
     defaults().setString(SpaceStore::documentKey, "names");
@@ -348,4 +362,38 @@ TEST_F(SpaceStoreLegacyTest, ImportThatFindsNothingStillSetsTheFlagAndAnnouncesN
     EXPECT_EQ(defaults().object(SpaceStore::migratedKey), QVariant(true));
     EXPECT_EQ(announcements, 0);
     EXPECT_FALSE(store().hasPendingWrite());
+}
+
+// --- older names under hostile values ---
+
+TEST_F(SpaceStoreLegacyTest, DeepPropertyListSkipsItsDesktopAndTheImportGoesOn)
+{
+    // Nested arrays deep enough to overflow the stack when followed.
+    const QByteArray deep = "<plist>" + QByteArray("<array>").repeated(200000)
+        + QByteArray("</array>").repeated(200000) + "</plist>";
+    defaults().setData("QuorvelinFeatureDetails.1", deep);
+    defaults().setString("Quorvelin.rename.2", "Two");
+    store().importLegacyNames({{1, 100}, {2, 200}}, serverNames({{1, "Server one"}}));
+    EXPECT_EQ(store().meta(100).name, "Server one");
+    EXPECT_EQ(store().meta(200).name, "Two");
+    EXPECT_EQ(defaults().object(SpaceStore::migratedKey), QVariant(true));
+}
+
+TEST_F(SpaceStoreLegacyTest, NamesAreOnDiskBeforeTheImportCountsAsDone)
+{
+    defaults().setString("Quorvelin.rename.1", "One");
+    std::optional<QVariant> flagDuringImport;
+    const SpaceStore::SpaceNameLookup lookup = [&](quint64) -> std::optional<QString> {
+        flagDuringImport = defaults().object(SpaceStore::migratedKey);
+        return QString("Two");
+    };
+    store().importLegacyNames({{1, 100}, {2, 200}}, lookup);
+    // Cut short here, the next launch would import again.
+    ASSERT_TRUE(flagDuringImport.has_value());
+    EXPECT_FALSE(flagDuringImport->isValid());
+    // Nothing waits for the delayed write.
+    EXPECT_EQ(storedMap().at(100).name, "One");
+    EXPECT_EQ(storedMap().at(200).name, "Two");
+    EXPECT_FALSE(store().hasPendingWrite());
+    EXPECT_EQ(defaults().object(SpaceStore::migratedKey), QVariant(true));
 }

@@ -50,3 +50,43 @@ TEST(XmlPropertyListTest, RejectsWhatIsNotAWellFormedXmlPropertyList)
     EXPECT_FALSE(XmlPropertyList::read("<plist><string>open</plist>").has_value());
     EXPECT_EQ(XmlPropertyList::read("<string>bare</string>"), QVariant("bare"));
 }
+
+// --- hostile shapes ---
+
+namespace {
+
+QByteArray nestedXmlArrays(int depth)
+{
+    return "<plist>" + QByteArray("<array>").repeated(depth) + "<true/>" + QByteArray("</array>").repeated(depth)
+        + "</plist>";
+}
+
+} // namespace
+
+TEST(XmlPropertyListTest, NestingIsReadUpToTheLimitAndRefusedPastIt)
+{
+    const auto deepest = XmlPropertyList::read(nestedXmlArrays(XmlPropertyList::mostNesting));
+    ASSERT_TRUE(deepest.has_value());
+    QVariant inner = *deepest;
+    for (int i = 0; i < XmlPropertyList::mostNesting; ++i)
+        inner = inner.toList().value(0);
+    EXPECT_EQ(inner, QVariant(true));
+    EXPECT_FALSE(XmlPropertyList::read(nestedXmlArrays(XmlPropertyList::mostNesting + 1)).has_value());
+    // 300 KB that overflow the stack when followed.
+    EXPECT_FALSE(XmlPropertyList::read(nestedXmlArrays(20000)).has_value());
+    const QByteArray deepDicts = "<plist>" + QByteArray("<dict><key>k</key>").repeated(20000) + "<true/>"
+        + QByteArray("</dict>").repeated(20000) + "</plist>";
+    EXPECT_FALSE(XmlPropertyList::read(deepDicts).has_value());
+}
+
+TEST(XmlPropertyListTest, EntitiesDeclaredInTheDocumentAreRefused)
+{
+    // A few kilobytes that would expand to megabytes of text.
+    const QByteArray expanding = "<!DOCTYPE plist [<!ENTITY a \"" + QByteArray(4000, 'x') + "\">]><plist><string>"
+        + QByteArray("&a;").repeated(2000) + "</string></plist>";
+    EXPECT_FALSE(XmlPropertyList::read(expanding).has_value());
+    const QByteArray usual = R"(<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0"><string>a &amp; b</string></plist>)";
+    EXPECT_EQ(XmlPropertyList::read(usual), QVariant("a & b"));
+}
