@@ -41,6 +41,13 @@ public:
         EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr);
     }
     void add(const char* data, qint64 length) { EVP_DigestUpdate(context_.get(), data, std::size_t(length)); }
+    void add(const QByteArray& bytes) { add(bytes.constData(), bytes.size()); }
+    Sha256 copy() const
+    {
+        Sha256 other;
+        EVP_MD_CTX_copy_ex(other.context_.get(), context_.get());
+        return other;
+    }
     QByteArray hex()
     {
         unsigned char digest[EVP_MAX_MD_SIZE];
@@ -54,9 +61,9 @@ private:
 };
 
 // SHA-256 of the first length bytes of an open file; none when it is shorter.
-std::optional<QByteArray> digestPrefix(QFile& file, qint64 length)
+// The running digest is left in sha for a caller that goes on reading.
+std::optional<QByteArray> digestPrefix(QFile& file, qint64 length, Sha256& sha)
 {
-    Sha256 sha;
     QByteArray buffer(readPieceBytes, Qt::Uninitialized);
     qint64 left = length;
     while (left > 0) {
@@ -66,7 +73,13 @@ std::optional<QByteArray> digestPrefix(QFile& file, qint64 length)
         sha.add(buffer.constData(), read);
         left -= read;
     }
-    return sha.hex();
+    return sha.copy().hex();
+}
+
+std::optional<QByteArray> digestPrefix(QFile& file, qint64 length)
+{
+    Sha256 sha;
+    return digestPrefix(file, length, sha);
 }
 
 std::optional<QByteArray> digestFile(const QString& path)
@@ -214,7 +227,8 @@ struct Checked {
     QJsonObject fields;
 };
 
-Checked checkIntegrity(const QString& path)
+// fileDigest, when given, receives the SHA-256 of the whole file.
+Checked checkIntegrity(const QString& path, QByteArray* fileDigest = nullptr)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -231,14 +245,21 @@ Checked checkIntegrity(const QString& path)
         if (!file.open(QIODevice::ReadOnly))
             return {CodeSignature::Status::staticCodeNotFound, {}};
         auto trailer = readTrailer(file);
-        if (!trailer)
+        if (!trailer) {
+            if (fileDigest)
+                *fileDigest = digestFile(path).value_or(QByteArray());
             return {CodeSignature::Status::unsigned_, {}};
+        }
         body = trailer->body;
-        if (!file.seek(0))
+        Sha256 sha;
+        if (!file.seek(0) || !(coveredDigest = digestPrefix(file, trailer->contentLength, sha)))
             return {CodeSignature::Status::signatureFailed, {}};
-        coveredDigest = digestPrefix(file, trailer->contentLength);
-        if (!coveredDigest)
-            return {CodeSignature::Status::signatureFailed, {}};
+        if (fileDigest) {
+            // The rest of the file is the trailer: the whole-file digest
+            // costs no second read.
+            sha.add(file.readAll());
+            *fileDigest = sha.hex();
+        }
     }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body.record, &error);
@@ -375,6 +396,21 @@ OSStatus CodeSignature::checkValidity(const QString& path)
 OSStatus CodeSignature::checkValidity(const QString& path, const Requirement& requirement)
 {
     const Checked checked = checkIntegrity(path);
+    if (checked.status != platform::Status::noErr)
+        return checked.status;
+    for (const auto& clause : requirement.clauses) {
+        if (!satisfies(checked.fields, clause))
+            return Status::requirementFailed;
+    }
+    return platform::Status::noErr;
+}
+
+OSStatus CodeSignature::checkImage(const QString& path, const Requirement& requirement, QByteArray& fileDigest)
+{
+    fileDigest.clear();
+    if (QFileInfo(path).isDir())
+        return Status::staticCodeNotFound;
+    const Checked checked = checkIntegrity(path, &fileDigest);
     if (checked.status != platform::Status::noErr)
         return checked.status;
     for (const auto& clause : requirement.clauses) {

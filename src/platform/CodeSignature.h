@@ -56,6 +56,11 @@ OSStatus checkValidity(const QString& path);
 // The same, then requirementFailed when the signature does not satisfy it.
 OSStatus checkValidity(const QString& path, const Requirement& requirement);
 
+// checkValidity(path, requirement) for an image file, reading it once; also
+// gives the SHA-256 of the whole file, signature included, as lower-case hex
+// (empty when the file cannot be read).
+OSStatus checkImage(const QString& path, const Requirement& requirement, QByteArray& fileDigest);
+
 // An Ed25519 key pair as raw 32-byte keys.
 struct SigningKey {
     QByteArray privateKey;

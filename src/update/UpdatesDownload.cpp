@@ -47,6 +47,18 @@ int writeAll(int fd, const char* data, qint64 length)
     return 0;
 }
 
+std::optional<QString> signatureFailure(platform::OSStatus status)
+{
+    using namespace platform::CodeSignature;
+    if (status == platform::Status::noErr)
+        return std::nullopt;
+    if (status == Status::staticCodeNotFound || status == Status::unsigned_)
+        return QStringLiteral("the download is not signed");
+    if (status == Status::requirementFailed)
+        return QStringLiteral("the download is signed by someone else");
+    return QStringLiteral("the download's signature is broken");
+}
+
 } // namespace
 
 bool Updates::canStartDownload() const
@@ -205,10 +217,19 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
     const qint64 actual = info.exists() && info.isFile() ? info.size() : -1;
     if (actual != entry.size)
         return UpdateFailure{QStringLiteral("the download is %1 bytes, not %2").arg(actual).arg(entry.size)};
-    const auto digest = sha256Hex(path);
-    if (!digest || *digest != entry.sha256)
+    const auto requirement = platform::CodeSignature::parseRequirement(signingRequirement);
+    if (!requirement) {
+        const auto digest = sha256Hex(path);
+        if (!digest || *digest != entry.sha256)
+            return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
+        return UpdateFailure{QStringLiteral("the signing rule did not load")};
+    }
+    // The digest and the signature come from one read of the image.
+    QByteArray digest;
+    const platform::OSStatus status = platform::CodeSignature::checkImage(path, *requirement, digest);
+    if (digest.isEmpty() || QString::fromLatin1(digest) != entry.sha256)
         return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
-    if (const auto failure = verifySignature(path))
+    if (const auto failure = signatureFailure(status))
         return UpdateFailure{*failure};
     return std::nullopt;
 }
@@ -233,17 +254,12 @@ std::optional<QString> Updates::sha256Hex(const QString& path)
 std::optional<QString> Updates::verifySignature(const QString& path)
 {
     using namespace platform::CodeSignature;
-    const platform::OSStatus validity = checkValidity(path);
-    if (validity == Status::staticCodeNotFound || validity == Status::unsigned_)
-        return QStringLiteral("the download is not signed");
-    if (validity != platform::Status::noErr)
-        return QStringLiteral("the download's signature is broken");
+    if (const auto failure = signatureFailure(checkValidity(path)))
+        return failure;
     const auto requirement = parseRequirement(signingRequirement);
     if (!requirement)
         return QStringLiteral("the signing rule did not load");
-    if (checkValidity(path, *requirement) != platform::Status::noErr)
-        return QStringLiteral("the download is signed by someone else");
-    return std::nullopt;
+    return signatureFailure(checkValidity(path, *requirement));
 }
 
 QString Updates::updatesFolder()

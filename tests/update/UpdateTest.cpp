@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -121,9 +122,8 @@ QString UpdateTest::makeImage(const QString& name, qint64 payloadBytes, const Te
 
 QJsonObject UpdateTest::feedObject(const QString& origin, const QString& version, const QString& imagePath)
 {
-    QFile image(imagePath);
-    const qint64 size = image.size();
-    const QString digest = Updates::sha256Hex(imagePath).value_or(QString(64, QLatin1Char('0')));
+    const qint64 size = imagePath.isEmpty() ? 1 : QFileInfo(imagePath).size();
+    const QString digest = imagePath.isEmpty() ? QString(64, QLatin1Char('0')) : Updates::sha256Hex(imagePath).value_or(QString());
     return QJsonObject{
         {QStringLiteral("version"), version},
         {QStringLiteral("released"), QStringLiteral("2026-03-07")},
