@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -112,6 +113,24 @@ public:
     static void removeFile(const QString& path);
     // Application Support/Tessaroom/Updates.
     static QString updatesFolder();
+
+    // Where a new copy may go.
+    using ReplaceTest = std::function<bool(const QString& bundlePath)>;
+    // "/Applications", then "Applications" in the user's home folder.
+    static QStringList applicationsFolders();
+    // True when the bundle's parent folder is writable and its volume is not
+    // read-only (a volume that does not say counts as writable).
+    static bool canReplace(const QString& bundlePath);
+    // canReplace, the test the app uses.
+    static const ReplaceTest defaultCanReplace;
+    // The running copy itself when the test passes for it, else the first
+    // candidate folder plus the bundle's name for which it passes, else none.
+    static std::optional<QString> installTarget(const QString& runningCopy, const QStringList& candidates,
+                                                const ReplaceTest& canReplace);
+    // True when the bundle's parent folder lies on a read-only volume that is
+    // not the root file system (the app runs from a disk image); false when
+    // that cannot be told.
+    static bool isOnReadOnlyVolume(const QString& bundlePath);
 
 signals:
     void availableChanged(const std::optional<UpdateFeed>& available);
