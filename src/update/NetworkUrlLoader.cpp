@@ -106,8 +106,10 @@ private:
 
     void fail(const QString& error)
     {
-        QObject::disconnect(reply_, nullptr, nullptr, nullptr);
-        reply_->abort();
+        if (reply_) {
+            QObject::disconnect(reply_, nullptr, nullptr, nullptr);
+            reply_->abort();
+        }
         done(error);
     }
 
