@@ -1,0 +1,168 @@
+#include "update/NetworkUrlLoader.h"
+
+#include "platform/Scheduler.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslConfiguration>
+
+namespace {
+
+const QString timedOut = QStringLiteral("The request timed out.");
+
+// Errors Qt reports for HTTP statuses; those answers are reported as their
+// status, not as a transport failure.
+bool isStatusError(QNetworkReply::NetworkError error)
+{
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError)
+        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
+class NetworkTransfer final : public UrlTransfer {
+public:
+    NetworkTransfer(QNetworkReply* reply, double idleTimeout, UrlTransferHandlers handlers)
+        : reply_(reply)
+        , idleTimeout_(idleTimeout)
+        , handlers_(std::move(handlers))
+        , alive_(std::make_shared<bool>(true))
+    {
+        QObject::connect(reply_, &QNetworkReply::metaDataChanged, reply_, [this] { reportResponse(); });
+        QObject::connect(reply_, &QNetworkReply::readyRead, reply_, [this] { readAvailable(); });
+        QObject::connect(reply_, &QNetworkReply::finished, reply_, [this] { finish(); });
+        armIdleTimer();
+    }
+
+    ~NetworkTransfer() override
+    {
+        *alive_ = false;
+        platform::Scheduler::current().cancel(idleToken_);
+        if (reply_) {
+            // Deleting the reply aborts it; aborting here could run inside
+            // the reply's own signal, which Qt does not allow.
+            QObject::disconnect(reply_, nullptr, nullptr, nullptr);
+            reply_->deleteLater();
+        }
+    }
+
+private:
+    void armIdleTimer()
+    {
+        auto& scheduler = platform::Scheduler::current();
+        scheduler.cancel(idleToken_);
+        std::weak_ptr<bool> alive = alive_;
+        idleToken_ = scheduler.schedule(idleTimeout_, [this, alive] {
+            if (alive.lock())
+                fail(timedOut);
+        });
+    }
+
+    void reportResponse()
+    {
+        if (responded_)
+            return;
+        const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        if (!status.isValid() && !reply_->isFinished())
+            return; // headers not in yet
+        responded_ = true;
+        // A copy: the handler may destroy this transfer and its handlers.
+        if (auto handler = handlers_.response)
+            handler(status.isValid() ? status.toInt() : 0);
+    }
+
+    // Returns false when a handler ended the transfer.
+    bool readAvailable()
+    {
+        const std::weak_ptr<bool> alive = alive_;
+        armIdleTimer();
+        reportResponse();
+        if (!alive.lock())
+            return false;
+        while (reply_->bytesAvailable() > 0) {
+            const QByteArray bytes = reply_->read(NetworkUrlLoader::readBufferBytes);
+            if (bytes.isEmpty())
+                break;
+            if (auto handler = handlers_.data)
+                handler(bytes);
+            if (!alive.lock())
+                return false;
+        }
+        return true;
+    }
+
+    void finish()
+    {
+        if (!readAvailable())
+            return;
+        platform::Scheduler::current().cancel(idleToken_);
+        const auto error = reply_->error();
+        const bool hasStatus = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        if (error == QNetworkReply::NoError || (hasStatus && isStatusError(error)))
+            done(std::nullopt);
+        else
+            done(reply_->errorString());
+    }
+
+    void fail(const QString& error)
+    {
+        if (reply_) {
+            QObject::disconnect(reply_, nullptr, nullptr, nullptr);
+            reply_->abort();
+        }
+        done(error);
+    }
+
+    void done(std::optional<QString> error)
+    {
+        if (finished_)
+            return;
+        finished_ = true;
+        if (auto handler = handlers_.finished)
+            handler(std::move(error));
+    }
+
+    QPointer<QNetworkReply> reply_;
+    double idleTimeout_;
+    UrlTransferHandlers handlers_;
+    std::shared_ptr<bool> alive_;
+    platform::TimerToken idleToken_ = 0;
+    bool responded_ = false;
+    bool finished_ = false;
+};
+
+} // namespace
+
+NetworkUrlLoader::NetworkUrlLoader()
+    : NetworkUrlLoader(Options{})
+{
+}
+
+NetworkUrlLoader::NetworkUrlLoader(Options options)
+    : options_(std::move(options))
+    , manager_(std::make_unique<QNetworkAccessManager>())
+{
+}
+
+NetworkUrlLoader::~NetworkUrlLoader() = default;
+
+std::unique_ptr<UrlTransfer> NetworkUrlLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
+{
+    QNetworkRequest networkRequest(request.url);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    networkRequest.setRawHeader("Cache-Control", "no-cache");
+    if (!request.accept.isEmpty())
+        networkRequest.setRawHeader("Accept", request.accept);
+    // Timing out is ours, on the scheduler.
+    networkRequest.setTransferTimeout(0);
+    if (!options_.extraAuthorities.isEmpty()) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.addCaCertificates(options_.extraAuthorities);
+        networkRequest.setSslConfiguration(tls);
+    }
+    QNetworkReply* reply = manager_->get(networkRequest);
+    reply->setReadBufferSize(readBufferBytes);
+    return std::make_unique<NetworkTransfer>(reply, request.idleTimeoutSeconds, std::move(handlers));
+}

@@ -1,0 +1,308 @@
+#include "update/Updates.h"
+
+#include "platform/CodeSignature.h"
+#include "platform/Folders.h"
+#include "store/LogFile.h"
+#include "update/UrlLoader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Creates a new file only this user can read; the temporary folder is shared.
+int createPrivateFile(const QString& path)
+{
+    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+}
+
+// The error number of a failed write, or 0.
+int writeAll(int fd, const char* data, qint64 length)
+{
+    while (length > 0) {
+        const ssize_t written = ::write(fd, data, std::size_t(length));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        length -= written;
+    }
+    return 0;
+}
+
+std::optional<QString> signatureFailure(platform::OSStatus status)
+{
+    using namespace platform::CodeSignature;
+    if (status == platform::Status::noErr)
+        return std::nullopt;
+    if (status == Status::staticCodeNotFound || status == Status::unsigned_)
+        return QStringLiteral("the download is not signed");
+    if (status == Status::requirementFailed)
+        return QStringLiteral("the download is signed by someone else");
+    return QStringLiteral("the download's signature is broken");
+}
+
+} // namespace
+
+bool Updates::canStartDownload() const
+{
+    return phase_.kind != Phase::Kind::downloading && phase_.kind != Phase::Kind::installing;
+}
+
+void Updates::download(std::function<void()> done)
+{
+    if (!available_ || !canStartDownload()) {
+        if (done)
+            done();
+        return;
+    }
+    // Everything below works on this entry, whatever later checks offer.
+    const UpdateFeed entry = *available_;
+    const quint64 run = ++downloadRun_;
+    setPhase(Phase::downloading(0));
+    fetchImage(entry, run, [this, entry, done = std::move(done)](const Result<QString>& fetched) {
+        downloadFetched(entry, fetched);
+        if (done)
+            done();
+    });
+}
+
+void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched)
+{
+    const auto fail = [&](const QString& text) {
+        setPhase(Phase::failed(text));
+        LogFile::updates().write(QStringLiteral("download of %1 failed: %2").arg(entry.version, text));
+    };
+    if (!fetched.ok()) {
+        fail(fetched.error());
+        return;
+    }
+    const QString temporary = fetched.value();
+    if (const auto failure = verifyDownload(temporary, entry)) {
+        removeFile(temporary);
+        fail(failure->text);
+        return;
+    }
+    const auto stored = storeImage(temporary, QStringLiteral("Tessaroom-%1.dmg").arg(entry.version));
+    if (!stored.ok()) {
+        removeFile(temporary);
+        fail(stored.error());
+        return;
+    }
+    setPhase(Phase::ready(stored.value()));
+    LogFile::updates().write(QStringLiteral("downloaded and verified ") + QFileInfo(stored.value()).fileName());
+}
+
+// --- streaming ---
+
+void Updates::fetchImage(const UpdateFeed& entry, quint64 run, std::function<void(const Result<QString>&)> done)
+{
+    fetch_ = std::make_unique<Fetch>();
+    fetch_->entry = entry;
+    fetch_->run = run;
+    fetch_->done = std::move(done);
+    fetch_->buffer.reserve(downloadPieceBytes);
+    UrlTransferHandlers handlers;
+    handlers.response = [this](int status) { fetchResponse(status); };
+    handlers.data = [this](QByteArrayView bytes) { fetchData(bytes); };
+    handlers.finished = [this](std::optional<QString> error) { endFetch(std::move(error)); };
+    const UrlRequest request{.url = entry.dmg, .accept = {}, .idleTimeoutSeconds = requestIdleTimeout};
+    fetch_->transfer = loader_.start(request, std::move(handlers));
+}
+
+void Updates::fetchResponse(int status)
+{
+    if (status != 200) {
+        endFetch(QStringLiteral("the download answered %1").arg(status));
+        return;
+    }
+    const QString name = QStringLiteral("Tessaroom-%1.dmg")
+                             .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    // Qt answers an empty path for a temporary folder that does not exist;
+    // never fall back to the working folder.
+    const QString folder = QDir::tempPath();
+    fetch_->path = folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+    fetch_->fd = fetch_->path.isEmpty() ? -1 : createPrivateFile(fetch_->path);
+    if (fetch_->fd < 0) {
+        fetch_->path.clear(); // not ours to remove
+        endFetch(QStringLiteral("no room for the download"));
+    }
+}
+
+void Updates::fetchData(QByteArrayView bytes)
+{
+    Fetch& fetch = *fetch_;
+    while (!bytes.isEmpty()) {
+        if (fetch.received >= fetch.entry.size) {
+            endFetch(QStringLiteral("the download is larger than announced"));
+            return;
+        }
+        const qint64 room = std::min(downloadPieceBytes - qint64(fetch.buffer.size()),
+                                     fetch.entry.size - fetch.received);
+        const qint64 taken = std::min(room, qint64(bytes.size()));
+        fetch.buffer.append(bytes.first(taken));
+        fetch.received += taken;
+        bytes = bytes.sliced(taken);
+        if (fetch.buffer.size() < downloadPieceBytes)
+            continue;
+        flushFetchBuffer();
+        if (!fetch_)
+            return;
+        const double fraction = double(fetch.received) / double(fetch.entry.size);
+        if (fraction - fetch.lastFraction >= progressStep) {
+            // Only the run under way may move the phase.
+            if (fetch.run == downloadRun_ && phase_.kind == Phase::Kind::downloading)
+                setPhase(Phase::downloading(fraction));
+            fetch.lastFraction = fraction;
+        }
+    }
+}
+
+void Updates::flushFetchBuffer()
+{
+    Fetch& fetch = *fetch_;
+    if (fetch.buffer.isEmpty())
+        return;
+    const int error = fetch.fd < 0 ? EBADF : writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
+    fetch.buffer.clear();
+    if (error != 0)
+        endFetch(QStringLiteral("the download could not be written: ") + systemError(error));
+}
+
+void Updates::endFetch(std::optional<QString> failure)
+{
+    if (!fetch_)
+        return;
+    if (!failure && fetch_->fd < 0)
+        failure = QStringLiteral("the download answered 0");
+    if (!failure) {
+        flushFetchBuffer();
+        if (!fetch_)
+            return; // the write failed and ended the fetch
+    }
+    std::unique_ptr<Fetch> fetch = std::move(fetch_);
+    if (fetch->fd >= 0)
+        ::close(fetch->fd);
+    // A partial file is never left behind in the shared temporary folder.
+    if (failure && !fetch->path.isEmpty())
+        removeFile(fetch->path);
+    const Result<QString> result =
+        failure ? Result<QString>::failure(*failure) : Result<QString>::success(fetch->path);
+    if (fetch->done)
+        fetch->done(result);
+}
+
+// --- verification and storing ---
+
+std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const UpdateFeed& entry)
+{
+    const QFileInfo info(path);
+    const qint64 actual = info.exists() && info.isFile() ? info.size() : -1;
+    if (actual != entry.size)
+        return UpdateFailure{QStringLiteral("the download is %1 bytes, not %2").arg(actual).arg(entry.size)};
+    const auto requirement = platform::CodeSignature::parseRequirement(signingRequirement);
+    if (!requirement) {
+        const auto digest = sha256Hex(path);
+        if (!digest || *digest != entry.sha256)
+            return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
+        return UpdateFailure{QStringLiteral("the signing rule did not load")};
+    }
+    // The digest and the signature come from one read of the image.
+    QByteArray digest;
+    const platform::OSStatus status = platform::CodeSignature::checkImage(path, *requirement, digest);
+    if (digest.isEmpty() || QString::fromLatin1(digest) != entry.sha256)
+        return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
+    if (const auto failure = signatureFailure(status))
+        return UpdateFailure{*failure};
+    return std::nullopt;
+}
+
+std::optional<QString> Updates::sha256Hex(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
+    QByteArray piece(digestPieceBytes, Qt::Uninitialized);
+    // A failed read ends the reading like the end of the file.
+    for (qint64 read = file.read(piece.data(), piece.size()); read > 0; read = file.read(piece.data(), piece.size()))
+        EVP_DigestUpdate(context.get(), piece.constData(), std::size_t(read));
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), digest, &length);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
+}
+
+std::optional<QString> Updates::verifySignature(const QString& path)
+{
+    using namespace platform::CodeSignature;
+    if (const auto failure = signatureFailure(checkValidity(path)))
+        return failure;
+    const auto requirement = parseRequirement(signingRequirement);
+    if (!requirement)
+        return QStringLiteral("the signing rule did not load");
+    return signatureFailure(checkValidity(path, *requirement));
+}
+
+QString Updates::updatesFolder()
+{
+    return platform::Folders::applicationSupport() + QStringLiteral("/Tessaroom/Updates");
+}
+
+Result<QString> Updates::storeImage(const QString& temporaryPath, const QString& name)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder(QFile::encodeName(updatesFolder()).toStdString());
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error)
+        return Result<QString>::failure(QString::fromStdString(error.message()));
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        fs::remove_all(it->path(), ignored);
+    }
+    const fs::path source(QFile::encodeName(temporaryPath).toStdString());
+    const fs::path target = folder / QFile::encodeName(name).toStdString();
+    error.clear();
+    fs::rename(source, target, error);
+    if (error == std::errc::cross_device_link) {
+        // The temporary folder may be on another file system: copy beside
+        // the target, then rename in place.
+        error.clear();
+        const fs::path partial = folder / (QFile::encodeName(name).toStdString() + ".partial");
+        fs::copy_file(source, partial, fs::copy_options::overwrite_existing, error);
+        if (!error)
+            fs::rename(partial, target, error);
+        std::error_code ignored;
+        if (error)
+            fs::remove(partial, ignored);
+        else
+            fs::remove(source, ignored);
+    }
+    if (error)
+        return Result<QString>::failure(QString::fromStdString(error.message()));
+    return Result<QString>::success(QFile::decodeName(QByteArray::fromStdString(target.string())));
+}
+
+void Updates::removeFile(const QString& path)
+{
+    QFile::remove(path);
+}

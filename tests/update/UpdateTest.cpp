@@ -1,0 +1,171 @@
+#include "UpdateTest.h"
+
+#include "platform/sim/Bundle.h"
+#include "platform/sim/CodeSigning.h"
+#include "platform/sim/SystemVersion.h"
+#include "store/LogFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRandomGenerator>
+
+namespace {
+
+class ScriptedTransfer final : public UrlTransfer {
+public:
+    explicit ScriptedTransfer(std::shared_ptr<ScriptedLoader::Pending> pending)
+        : pending_(std::move(pending))
+    {
+    }
+    ~ScriptedTransfer() override { pending_->cancelled = true; }
+
+private:
+    std::shared_ptr<ScriptedLoader::Pending> pending_;
+};
+
+} // namespace
+
+std::unique_ptr<UrlTransfer> ScriptedLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
+{
+    auto pending = std::make_shared<Pending>(Pending{request, std::move(handlers), false});
+    requests_.push_back(pending);
+    return std::make_unique<ScriptedTransfer>(pending);
+}
+
+void ScriptedLoader::answer(int status, const QByteArray& body, std::optional<std::size_t> index)
+{
+    const auto pending = requests_.at(index.value_or(requests_.size() - 1));
+    const UrlTransferHandlers handlers = pending->handlers;
+    if (!pending->cancelled)
+        handlers.response(status);
+    if (!pending->cancelled && !body.isEmpty())
+        handlers.data(body);
+    if (!pending->cancelled)
+        handlers.finished(std::nullopt);
+}
+
+void ScriptedLoader::fail(const QString& error, std::optional<std::size_t> index)
+{
+    const auto pending = requests_.at(index.value_or(requests_.size() - 1));
+    const UrlTransferHandlers handlers = pending->handlers;
+    if (!pending->cancelled)
+        handlers.finished(error);
+}
+
+const QString UpdateTest::makerTeam = QStringLiteral("4HN7QX2LPD");
+
+UpdateTest::UpdateTest()
+{
+    QDir(home()).mkpath(QStringLiteral("tmp"));
+    qputenv("TMPDIR", temporaryFolder().toUtf8());
+    qunsetenv("TESSAROOM_UPDATE_FEED");
+    platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
+    platform::sim::setOperatingSystemVersion({14, 6, 1});
+    maker_ = makeTeam(makerTeam, true);
+}
+
+UpdateTest::~UpdateTest()
+{
+    qunsetenv("TESSAROOM_UPDATE_FEED");
+    qunsetenv("TMPDIR");
+}
+
+Team UpdateTest::makeTeam(const QString& id, bool pinned)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")});
+    tool.waitForFinished();
+    const QList<QByteArray> keys = tool.readAllStandardOutput().trimmed().split(' ');
+    Team team;
+    team.id = id;
+    team.key = {QByteArray::fromBase64(keys.value(0)), QByteArray::fromBase64(keys.value(1))};
+    team.keyFile = QDir(home()).filePath(QStringLiteral("key-%1-%2").arg(id).arg(QRandomGenerator::global()->generate()));
+    QFile file(team.keyFile);
+    file.open(QIODevice::WriteOnly);
+    file.write(keys.value(0));
+    if (pinned)
+        platform::sim::pinTeamKey(id, team.key.publicKey);
+    return team;
+}
+
+bool UpdateTest::sign(const QString& path, const Team& team)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("sign"), team.keyFile, team.id, path});
+    tool.waitForFinished();
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        ADD_FAILURE() << "signing failed: " << tool.readAllStandardError().toStdString();
+        return false;
+    }
+    return true;
+}
+
+QString UpdateTest::makeImage(const QString& name, qint64 payloadBytes, const Team* team)
+{
+    const QString path = QDir(home()).filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    QByteArray piece(1 << 16, '\0');
+    QRandomGenerator random(42);
+    for (qint64 left = payloadBytes; left > 0; left -= piece.size()) {
+        random.fillRange(reinterpret_cast<quint32*>(piece.data()), piece.size() / 4);
+        file.write(piece.constData(), std::min<qint64>(left, piece.size()));
+    }
+    file.close();
+    if (team)
+        sign(path, *team);
+    return path;
+}
+
+QJsonObject UpdateTest::feedObject(const QString& origin, const QString& version, const QString& imagePath)
+{
+    const qint64 size = imagePath.isEmpty() ? 1 : QFileInfo(imagePath).size();
+    const QString digest = imagePath.isEmpty() ? QString(64, QLatin1Char('0')) : Updates::sha256Hex(imagePath).value_or(QString());
+    return QJsonObject{
+        {QStringLiteral("version"), version},
+        {QStringLiteral("released"), QStringLiteral("2026-03-07")},
+        {QStringLiteral("dmg"), origin + QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg")},
+        {QStringLiteral("size"), double(size)},
+        {QStringLiteral("sha256"), digest},
+        {QStringLiteral("notes"), origin + QStringLiteral("/notes.html")},
+        {QStringLiteral("minOS"), QStringLiteral("14.0")},
+    };
+}
+
+QByteArray UpdateTest::json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString UpdateTest::temporaryFolder() const
+{
+    return QDir(home()).filePath(QStringLiteral("tmp"));
+}
+
+QStringList UpdateTest::temporaryImages() const
+{
+    return QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-*")}, QDir::Files | QDir::Hidden);
+}
+
+QStringList UpdateTest::storedImages() const
+{
+    return QDir(Updates::updatesFolder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QStringList UpdateTest::logLines() const
+{
+    QFile file(LogFile::updates().path());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const qsizetype close = line.indexOf("] ");
+        lines.append(QString::fromUtf8(close >= 0 ? line.mid(close + 2) : line));
+    }
+    return lines;
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/CodeSignature.h"
+#include "support/LoopbackServer.h"
+#include "support/PlatformTest.h"
+#include "update/NetworkUrlLoader.h"
+#include "update/UpdateFeed.h"
+#include "update/Updates.h"
+#include "update/UrlLoader.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// Answers requests only when the test says so.
+class ScriptedLoader final : public UrlLoader {
+public:
+    struct Pending {
+        UrlRequest request;
+        UrlTransferHandlers handlers;
+        bool cancelled = false;
+    };
+
+    std::unique_ptr<UrlTransfer> start(const UrlRequest& request, UrlTransferHandlers handlers) override;
+
+    std::size_t count() const { return requests_.size(); }
+    const Pending& request(std::size_t index) const { return *requests_.at(index); }
+    // Delivers a whole answer to request index (the newest by default).
+    void answer(int status, const QByteArray& body, std::optional<std::size_t> index = std::nullopt);
+    void fail(const QString& error, std::optional<std::size_t> index = std::nullopt);
+
+private:
+    std::vector<std::shared_ptr<Pending>> requests_;
+};
+
+// A signer: a team identifier and its key pair, written to a key file the
+// signing tool reads.
+struct Team {
+    QString id;
+    platform::CodeSignature::SigningKey key;
+    QString keyFile;
+};
+
+// Fresh home, a private temporary folder, no feed variable, running version
+// 1.2 on system 14.6.1, and the maker's team pinned to a key of the test's.
+class UpdateTest : public PlatformTest {
+public:
+    static QByteArray json(const QJsonObject& object);
+
+protected:
+    UpdateTest();
+    ~UpdateTest() override;
+
+    static const QString makerTeam;
+
+    // A new key pair made by the signing tool; pinned for id when asked.
+    Team makeTeam(const QString& id, bool pinned);
+    // Runs the signing tool; false (with its error printed) when it fails.
+    bool sign(const QString& path, const Team& team);
+    // An image of roughly payloadBytes, signed by team unless none.
+    QString makeImage(const QString& name, qint64 payloadBytes, const Team* team);
+
+    static QJsonObject feedObject(const QString& origin, const QString& version, const QString& imagePath);
+    QString temporaryFolder() const;
+    QStringList temporaryImages() const;
+    QStringList storedImages() const;
+    // The lines of "updates.log" without their time stamps.
+    QStringList logLines() const;
+
+    Team maker_;
+};
