@@ -137,6 +137,8 @@ void SwitcherList::rebuild()
         empty_->setPalette(palette);
         empty_->setFont(Theme::font(13));
         contentLayout_->addWidget(empty_);
+        // A layout shows new children only on a later turn of the loop.
+        empty_->show();
         return;
     }
 
@@ -157,6 +159,7 @@ void SwitcherList::rebuild()
     if (ViewEnvironment::rendersFlat(this)) {
         stack->setParent(content_);
         contentLayout_->addWidget(stack);
+        stack->show();
     } else {
         auto* scroll = new QScrollArea(content_);
         scroll->setObjectName(QStringLiteral("rowScroll"));
@@ -164,12 +167,14 @@ void SwitcherList::rebuild()
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         scroll->setWidgetResizable(true);
+        scroll->setAutoFillBackground(false);
         scroll->viewport()->setAutoFillBackground(false);
-        scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-        stack->setAutoFillBackground(false);
         scroll->setWidget(stack);
+        // The scroll area fills what it hosts; the rows lie on the card.
+        stack->setAutoFillBackground(false);
         scroll_ = scroll;
         contentLayout_->addWidget(scroll);
+        scroll->show();
     }
     selectionChanged();
 }

@@ -457,9 +457,16 @@ TEST_F(QuickSwitcherTest, RendersTheCardWithItsRowsTagsChipAndFooter)
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(found[0]->chipText(), QStringLiteral("Opens Safari"));
     EXPECT_EQ(found[0]->keyCap(), nullptr) << "no digit keys once something is typed";
-    keepRender(render(switcher, Theme::canvas(), 2), QStringLiteral("switcher-typed"));
+    EXPECT_TRUE(found[0]->isVisible());
+    image = render(switcher, Theme::canvas(), 2);
+    keepRender(image, QStringLiteral("switcher-typed"));
+    // The selected first row's fill, between its tile and its title.
+    const QPointF inRow = found[0]->mapTo(&switcher, QPointF(42, 40));
+    EXPECT_TRUE(sameColor(at(image, inRow), over(Theme::fill(), over(Theme::switcherCard(), Theme::canvas())), 6));
 
     sim::typeText(QStringLiteral("zzz"));
+    ASSERT_NE(switcher.list()->emptyLabel(), nullptr);
+    EXPECT_TRUE(switcher.list()->emptyLabel()->isVisible());
     keepRender(render(switcher, Theme::canvas(), 2), QStringLiteral("switcher-empty"));
 }
 
