@@ -5,6 +5,7 @@
 #include "platform/MouseEvents.h"
 #include "platform/Screens.h"
 #include "store/SettingEnums.h"
+#include "surfaces/HoverPanel.h"
 #include "ui/Transition.h"
 
 #include <QObject>
@@ -16,7 +17,6 @@
 #include <memory>
 #include <optional>
 
-class HoverPanel;
 class RepeatingTimer;
 class Settings;
 class SpaceEngine;
