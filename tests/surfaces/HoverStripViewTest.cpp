@@ -220,3 +220,18 @@ TEST_F(HoverStripViewTest, RendersTheStripOnItsCard)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HoverStripViewTest, TheStripFollowsTheEnginesDesktops)
+{
+    makeDesktops(3);
+    HoverStripView strip(engine(), {}, {});
+    ASSERT_EQ(strip.items().size(), 3);
+    world().addSpace(QString::fromLatin1(displayUUID), {9, 1009, 0, {}});
+    engine().refresh(false);
+    EXPECT_EQ(strip.items().size(), 4);
+    EXPECT_EQ(strip.items().last()->desktop().number, 4);
+}
+
+} // namespace
