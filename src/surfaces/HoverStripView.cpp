@@ -29,8 +29,13 @@ HoverStripView::HoverStripView(SpaceEngine& engine, HoverStripItem::SelectHandle
 
 void HoverStripView::rebuild()
 {
-    for (HoverStripItem* item : items_)
-        delete item;
+    // A click on an item may switch desktops and so rebuild the strip while
+    // the item is still handling it: let the old items go on the next turn.
+    for (HoverStripItem* item : items_) {
+        layout_->removeWidget(item);
+        item->hide();
+        item->deleteLater();
+    }
     items_.clear();
     for (const Desktop& desktop : engine_.desktops()) {
         auto* item = new HoverStripItem(desktop, engine_.apps(desktop), onSelect_, onOpen_, this);

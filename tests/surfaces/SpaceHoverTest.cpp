@@ -9,6 +9,8 @@
 #include "surfaces/HoverStripItem.h"
 #include "surfaces/HoverStripView.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 namespace sim = platform::sim;
@@ -302,6 +304,35 @@ TEST_F(SpaceHoverTest, StopHidesAShowingStrip)
     EXPECT_FALSE(hover().isShowing());
     EXPECT_FALSE(hover().isDwelling());
     EXPECT_FALSE(hover().isLeaving());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SpaceHoverTest, AClickWhoseSwitchRebuildsTheStripFinishesSafely)
+{
+    // A switcher that arrives at once, so the engine's lists change while the
+    // tile is still handling its click.
+    class ArrivingSwitcher : public DesktopSwitching {
+    public:
+        void switchTo(const Desktop& desktop, const QString&, std::function<void(bool)> completion) override
+        {
+            platform::sim::World::shared().setCurrentSpace(desktop.displayUUID(), desktop.id());
+            SpaceEngine::shared().refresh(false);
+            if (completion)
+                completion(true);
+        }
+    };
+    engine().setSwitcher(std::make_unique<ArrivingSwitcher>());
+    showByDwelling();
+    HoverStripItem* item = hover().panel()->strip()->items()[2];
+    EXPECT_TRUE(clickOn(item, item->tileRect().center()));
+    clock().runPending();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(engine().activeDesktop()->number, 3);
+    ASSERT_EQ(hover().panel()->strip()->items().size(), 3);
+    EXPECT_TRUE(hover().panel()->strip()->items()[2]->desktop().isCurrent);
 }
 
 } // namespace
