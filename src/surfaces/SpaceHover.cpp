@@ -175,10 +175,10 @@ void SpaceHover::show(std::optional<platform::Screen> screen, double pinSeconds)
 
     // Without pointer monitors nothing would ever apply the leave rule, and
     // the panel would keep taking clicks at its level: end the pin here.
-    if (pinSeconds > 0 && (!settings_.hoverEnabled() || !globalMonitor_)) {
+    if (pinSeconds > 0 && !leaveRuleRuns()) {
         QPointer<SpaceHover> self(this);
         runAfter(pinSeconds, [self, generation] {
-            if (self && self->generation_ == generation && !self->globalMonitor_)
+            if (self && self->generation_ == generation && !self->leaveRuleRuns())
                 self->hide();
         });
     }
@@ -211,6 +211,11 @@ void SpaceHover::fadeFrame()
         hidingGeneration_.reset();
         panel_->hide();
     }
+}
+
+bool SpaceHover::leaveRuleRuns() const
+{
+    return globalMonitor_ && settings_.hoverEnabled();
 }
 
 bool SpaceHover::isShowing() const

@@ -86,6 +86,9 @@ private:
     void startLeave();
     void leaveEnded();
     bool pointerNearPanel(QPointF point) const;
+    // Whether pointer moves can hide the strip: monitors run and the strip
+    // is turned on.
+    bool leaveRuleRuns() const;
     void fadeFrame();
 
     SpaceEngine& engine_;

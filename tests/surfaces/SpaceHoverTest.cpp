@@ -284,6 +284,16 @@ TEST_F(SpaceHoverTest, APinnedShowWithTheStripOffHidesItselfWhenThePinEnds)
     EXPECT_EQ(clock().pendingCount(), 0u);
 }
 
+TEST_F(SpaceHoverTest, APinnedShowWhileMonitorsRunButTheStripIsOffHidesToo)
+{
+    hover().start();
+    Settings::shared().setHoverEnabled(false);
+    hover().show(std::nullopt, 4);
+    sim::movePointer({10, 10});
+    advance(4 + fadeOut);
+    EXPECT_FALSE(hover().isShowing());
+}
+
 TEST_F(SpaceHoverTest, ALaterShowOutlivesTheEndOfAnEarlierPin)
 {
     Settings::shared().setHoverEnabled(false);
