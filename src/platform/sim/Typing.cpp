@@ -50,9 +50,12 @@ std::optional<KeyEvent> keyFor(QChar character)
     const bool upper = character != lower;
     for (auto it = qtKeys().constBegin(); it != qtKeys().constEnd(); ++it) {
         const int key = it.value();
+        // Keys beyond the ASCII range type no character of their own.
+        if (key < Qt::Key_Space || key > Qt::Key_AsciiTilde)
+            continue;
         const bool letter = key >= Qt::Key_A && key <= Qt::Key_Z;
-        const QChar typed = letter ? QChar(u'a' + (key - Qt::Key_A)) : QChar(key);
-        if (key < Qt::Key_Space || key > Qt::Key_AsciiTilde || typed != lower)
+        const QChar typed = letter ? QChar(u'a' + (key - Qt::Key_A)) : QChar(char16_t(key));
+        if (typed != lower)
             continue;
         return KeyEvent{KeyEventType::keyDown, it.key(), upper ? EventFlag::shift : 0, QString(character)};
     }
