@@ -6,6 +6,8 @@
 // popover reaches the content instead of only activating the window.
 class ClickThroughHostingView : public QWidget {
     Q_OBJECT
+    // Read by the platform when a click lands on a window that is not key.
+    Q_PROPERTY(bool acceptsFirstMouse READ acceptsFirstMouse CONSTANT)
 public:
     explicit ClickThroughHostingView(QWidget* rootView, QWidget* parent = nullptr);
 

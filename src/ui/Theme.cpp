@@ -39,6 +39,17 @@ QColor Theme::mint() { return srgb(0.25, 0.84, 0.55); }
 QColor Theme::amber() { return srgb(1.0, 0.7, 0.25); }
 QColor Theme::red() { return srgb(1.0, 0.27, 0.23); }
 
+QColor Theme::switcherCard() { return withOpacity(srgb(0.086, 0.086, 0.1), 0.97); }
+QColor Theme::switcherBorder() { return white(0.14); }
+QColor Theme::switcherFieldText() { return white(1); }
+QColor Theme::switcherPlaceholder() { return white(0.35); }
+QColor Theme::switcherSearchIcon() { return white(0.45); }
+QColor Theme::switcherDivider() { return white(0.08); }
+QColor Theme::switcherFooter() { return QColor::fromRgbF(0, 0, 0, 0.22f); }
+QColor Theme::stripIconBacking() { return QColor::fromRgbF(0, 0, 0, 0.35f); }
+QColor Theme::stripCurrentBorder() { return white(0.95); }
+QColor Theme::stripHoverBorder() { return white(0.4); }
+
 QColor Theme::windowBackground()
 {
     return canvas();

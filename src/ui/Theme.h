@@ -32,6 +32,18 @@ public:
     static QColor amber();
     static QColor red();
 
+    // The Quick Switcher's card and the hover strip's tiles.
+    static QColor switcherCard();
+    static QColor switcherBorder();
+    static QColor switcherFieldText();
+    static QColor switcherPlaceholder();
+    static QColor switcherSearchIcon();
+    static QColor switcherDivider();
+    static QColor switcherFooter();
+    static QColor stripIconBacking();
+    static QColor stripCurrentBorder();
+    static QColor stripHoverBorder();
+
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.
     static QColor windowBackground();

@@ -1,0 +1,155 @@
+#include "platform/MouseEvents.h"
+
+#include "platform/KeyWindow.h"
+#include "platform/Lifetime.h"
+#include "platform/WindowFrame.h"
+#include "platform/sim/Input.h"
+#include "platform/sim/World.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+struct MouseMonitor {
+    MouseEvents::EventMask mask = 0;
+    std::shared_ptr<MouseEvents::GlobalHandler> global;
+    std::shared_ptr<MouseEvents::LocalHandler> local;
+};
+
+struct PointerState {
+    QPointF location;
+    std::map<MouseEvents::MonitorToken, MouseMonitor> monitors;
+    MouseEvents::MonitorToken nextMonitor = 1;
+};
+
+PointerState*& stateSlot()
+{
+    static PointerState* state = nullptr;
+    return state;
+}
+
+PointerState& state()
+{
+    auto*& slot = stateSlot();
+    if (!slot) {
+        slot = new PointerState;
+        registerSharedReset([] {
+            delete stateSlot();
+            stateSlot() = nullptr;
+        });
+    }
+    return *slot;
+}
+
+void deliver(const MouseEvent& event, sim::PointerOver over)
+{
+    sim::World::shared().noteInputEvent(quint32(event.type));
+    // A handler may add or remove monitors; walk a copy.
+    const auto monitors = state().monitors;
+    std::optional<MouseEvent> current = event;
+    for (const auto& [token, monitor] : monitors) {
+        if ((monitor.mask & MouseEvents::maskFor(current->type)) == 0)
+            continue;
+        if (over == sim::PointerOver::otherApp && monitor.global && *monitor.global)
+            (*monitor.global)(*current);
+        if (over == sim::PointerOver::ownApp && monitor.local && *monitor.local) {
+            current = (*monitor.local)(*current);
+            if (!current)
+                return;
+        }
+    }
+}
+
+// Whether a view under the pointer takes the click that activates its window.
+bool acceptsFirstMouse(const QWidget* widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget->property("acceptsFirstMouse").toBool())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+MouseEvents::MonitorToken MouseEvents::addGlobalMonitor(EventMask mask, GlobalHandler handler)
+{
+    PointerState& s = state();
+    const MonitorToken token = s.nextMonitor++;
+    s.monitors[token] = MouseMonitor{mask, std::make_shared<GlobalHandler>(std::move(handler)), nullptr};
+    return token;
+}
+
+MouseEvents::MonitorToken MouseEvents::addLocalMonitor(EventMask mask, LocalHandler handler)
+{
+    PointerState& s = state();
+    const MonitorToken token = s.nextMonitor++;
+    s.monitors[token] = MouseMonitor{mask, nullptr, std::make_shared<LocalHandler>(std::move(handler))};
+    return token;
+}
+
+void MouseEvents::removeMonitor(MonitorToken token)
+{
+    state().monitors.erase(token);
+}
+
+QPointF MouseEvents::mouseLocation()
+{
+    return state().location;
+}
+
+void sim::movePointer(QPointF location, PointerOver over)
+{
+    state().location = location;
+    deliver({MouseEventType::mouseMoved, location, 0}, over);
+}
+
+void sim::dragPointer(QPointF location, PointerOver over)
+{
+    state().location = location;
+    deliver({MouseEventType::leftMouseDragged, location, 0}, over);
+}
+
+void sim::warpPointer(QPointF location)
+{
+    state().location = location;
+}
+
+int sim::mouseMonitorCount()
+{
+    return int(state().monitors.size());
+}
+
+bool sim::click(QWidget* window, QPointF location)
+{
+    if (!window || !window->isVisible())
+        return false;
+    state().location = location;
+    const QRectF frame = WindowFrame::frame(window);
+    if (!frame.contains(location))
+        return false;
+    const QPointF local(location.x() - frame.x(), frame.y() + frame.height() - location.y());
+    QWidget* child = window->childAt(local.toPoint());
+    QPointer<QWidget> target = child ? child : window;
+    if (!KeyWindow::isKey(window) && !acceptsFirstMouse(target))
+        return false;
+    const QPointF at = target->mapFrom(window, local);
+    const QPointF global = window->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    if (!target)
+        return true;
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &release);
+    return true;
+}
+
+} // namespace platform
