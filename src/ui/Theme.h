@@ -32,6 +32,12 @@ public:
     static QColor amber();
     static QColor red();
 
+    // The switch tag and toast card: its fill, its hairline border and its
+    // drop shadow.
+    static QColor tagFill();
+    static QColor tagBorder();
+    static QColor tagShadow();
+
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.
     static QColor windowBackground();
