@@ -7,6 +7,7 @@
 #include "platform/Bundle.h"
 #include "platform/LinkHandlers.h"
 #include "platform/SystemLog.h"
+#include "platform/Workspace.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/World.h"
 #include "store/LegacyMigration.h"
@@ -80,7 +81,21 @@ int main(int argc, char* argv[])
     // The simulated machine runs this process: relaunch helpers really start,
     // and the app's own pid is the real one.
     platform::sim::setDetachedStartsReal(true);
-    platform::sim::World::shared().setOwnPID(qint32(QCoreApplication::applicationPid()));
+    platform::sim::World& world = platform::sim::World::shared();
+    const qint32 pid = qint32(QCoreApplication::applicationPid());
+    if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
+        // The world's entry for this app moves to the real pid.
+        platform::sim::AppSpec moved;
+        moved.pid = pid;
+        moved.bundleID = self->bundleIdentifier;
+        moved.name = self->localizedName;
+        moved.icon = self->icon;
+        moved.policy = self->activationPolicy;
+        moved.bundlePath = self->bundlePath;
+        world.removeApp(self->processIdentifier);
+        world.addApp(moved);
+    }
+    world.setOwnPID(pid);
 
     platform::Application::setActivationPolicy(platform::ActivationPolicy::accessory);
     DesktopSwitcher::installAsEngineSwitcher();

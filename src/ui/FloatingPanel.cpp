@@ -3,6 +3,7 @@
 #include "platform/Screens.h"
 #include "ui/DarkAppearance.h"
 
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -65,7 +66,9 @@ void FloatingPanel::orderFront()
 {
     ++orderFrontCount_;
     show();
-    raise();
+    // The offscreen platform keeps no stacking order to change.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        raise();
 }
 
 void FloatingPanel::orderOut()
