@@ -143,6 +143,32 @@ QRectF HUDContent::cardRect() const
     return QRectF((width() - card.width()) / 2, (height() - card.height()) / 2, card.width(), card.height());
 }
 
+const QImage& HUDContent::shadow(const QSizeF& card, double radius, double pixelRatio)
+{
+    if (!shadow_.isNull() && shadowCard_ == card && shadowRatio_ == pixelRatio)
+        return shadow_;
+    // Stacked rounded rectangles stand in for a blur.
+    const double reach = shadowRadius * 0.6;
+    const QSizeF size = card + QSizeF(2 * reach, 2 * reach);
+    shadow_ = QImage((size * pixelRatio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    shadow_.setDevicePixelRatio(pixelRatio);
+    shadow_.fill(Qt::transparent);
+    QPainter painter(&shadow_);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    QColor layer = Theme::tagShadow();
+    layer.setAlphaF(layer.alphaF() / shadowLayers * 1.6f);
+    painter.setBrush(layer);
+    const QRectF base(QPointF(reach, reach), card);
+    for (int i = 0; i < shadowLayers; ++i) {
+        const double grow = reach * (1.0 - double(i) / shadowLayers);
+        painter.drawRoundedRect(base.adjusted(-grow, -grow, grow, grow), radius + grow, radius + grow);
+    }
+    shadowCard_ = card;
+    shadowRatio_ = pixelRatio;
+    return shadow_;
+}
+
 void HUDContent::paintEvent(QPaintEvent*)
 {
     if (!state_.desktop() && !state_.toast())
@@ -165,17 +191,12 @@ void HUDContent::paintEvent(QPaintEvent*)
     painter.scale(cardScale, cardScale);
     painter.translate(-card.center());
 
-    // Shadow: stacked rounded rectangles stand in for a blur.
-    painter.setPen(Qt::NoPen);
-    QColor layer = Theme::tagShadow();
-    layer.setAlphaF(layer.alphaF() / shadowLayers * 1.6f);
-    for (int i = 0; i < shadowLayers; ++i) {
-        const double grow = shadowRadius * (1.0 - double(i) / shadowLayers) * 0.6;
-        painter.setBrush(layer);
-        painter.drawRoundedRect(card.translated(0, shadowOffset).adjusted(-grow, -grow, grow, grow), m.radius + grow,
-                                m.radius + grow);
-    }
+    const double reach = shadowRadius * 0.6;
+    painter.drawImage(QRectF(card.topLeft() + QPointF(-reach, shadowOffset - reach),
+                             card.size() + QSizeF(2 * reach, 2 * reach)),
+                      shadow(card.size(), m.radius, painter.device()->devicePixelRatioF()));
 
+    painter.setPen(Qt::NoPen);
     painter.setBrush(Theme::tagFill());
     painter.drawRoundedRect(card, m.radius, m.radius);
     QPen border(Theme::tagBorder(), borderWidth);

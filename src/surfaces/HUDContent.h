@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <QRectF>
 #include <QSizeF>
 #include <QStringList>
@@ -70,7 +71,13 @@ private:
     // maxCardWidth: none for the natural width.
     Layout layout(std::optional<double> maxCardWidth) const;
     QStringList wrapToast(const QString& text, const QFont& font, double width) const;
+    // The card's shadow for a card size, drawn once and reused while the
+    // size and resolution stay the same.
+    const QImage& shadow(const QSizeF& card, double radius, double pixelRatio);
 
     HUDState& state_;
     bool measuring_;
+    QImage shadow_;
+    QSizeF shadowCard_;
+    double shadowRatio_ = 0;
 };
