@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QWidget>
 
 namespace {
 
@@ -45,11 +46,13 @@ void addCopy(qint32 pid, std::optional<QString> path)
 
 TEST_F(AppTest, LaunchRunsToTheEndOnTheDefaultWorld)
 {
+    World::shared().setTrusted(false);
     delegate->launch();
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
-    // The Accessibility monitor started and asked the system once.
-    EXPECT_GE(World::shared().trustPromptCount(), 0);
-    EXPECT_TRUE(delegate->presenting().has_value());
+    // The Accessibility monitor started and asked the system to prompt once.
+    EXPECT_EQ(World::shared().trustPromptCount(), 1);
+    EXPECT_EQ(delegate->presenting(), false);
+    EXPECT_TRUE(delegate->sawUntrusted());
 }
 
 TEST_F(AppTest, TheSwitchTagFollowsSwitchesWhileItIsOn)
@@ -116,12 +119,12 @@ TEST_F(AppTest, TheMissingAccessToastIsShownOncePerProcess)
     EXPECT_FALSE(toastShowing());
 }
 
-TEST_F(AppTest, ReopenAndTheEndOfTheProcess)
+TEST_F(AppTest, ReopenOpensSettingsOnTheSamePageAndAnswersFalse)
 {
+    delegate->openSettings(SettingsPage::about);
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(true));
-    // Termination saves: a pending names write reaches the store at once.
-    delegate->applicationWillTerminate();
-    SUCCEED();
+    EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
+    EXPECT_EQ(delegate->settingsModel().page(), SettingsPage::about);
 }
 
 // --- presentation mode and the settings sink ------------------------------------------------
@@ -441,6 +444,32 @@ TEST_F(AppTest, TheMainMenuHasItsThreeMenusAndShortcuts)
     menus[0]->menu()->actions()[2]->trigger();
     EXPECT_TRUE(platform::Application::isTerminating());
     platform::Application::setDelegate(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// --- the command environment ---------------------------------------------------------------------
+
+TEST_F(AppTest, AHostedViewReachesTheDelegateThroughItsEnvironment)
+{
+    QWidget root;
+    auto* leaf = new QWidget(new QWidget(&root));
+    AppEnvironment::withAppEnvironment(&root, *delegate);
+    AppEnvironment::commands(leaf).previewSwitchTag();
+    EXPECT_TRUE(delegate->hud().panel(SwitchHUD::previewKey));
+
+    // A view moved under another root follows its new environment.
+    QWidget elsewhere;
+    leaf->setParent(&elsewhere);
+    EXPECT_EQ(&AppEnvironment::commands(leaf), &InertCommands::shared());
+    // The nearest setting wins over the root's.
+    InertCommands inner;
+    auto* middle = new QWidget(&root);
+    auto* deep = new QWidget(middle);
+    AppEnvironment::setCommands(middle, inner);
+    EXPECT_EQ(&AppEnvironment::commands(deep), &inner);
 }
 
 } // namespace
