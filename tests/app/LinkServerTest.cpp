@@ -93,6 +93,19 @@ TEST_F(LinkServerTest, ALinkPlantedInPlaceOfTheFolderIsRefused)
     EXPECT_TRUE(error.contains(QStringLiteral("is not a folder")));
 }
 
+TEST_F(LinkServerTest, AFolderSquattedByAnotherUserIsNeverUsed)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "handing a folder to another user needs root";
+    const QString run = QFileInfo(socketPath).path();
+    QDir().mkpath(run);
+    ASSERT_EQ(::chown(QFile::encodeName(run).constData(), 65534, 65534), 0);
+    QString error;
+    EXPECT_FALSE(server.listen(socketPath, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("belongs to another user")));
+    EXPECT_FALSE(QFileInfo::exists(socketPath));
+}
+
 TEST_F(LinkServerTest, ASocketLeftByACrashedCopyIsCleared)
 {
     QDir().mkpath(QFileInfo(socketPath).path());
