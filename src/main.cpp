@@ -99,13 +99,13 @@ int main(int argc, char* argv[])
 
     platform::Application::setActivationPolicy(platform::ActivationPolicy::accessory);
     DesktopSwitcher::installAsEngineSwitcher();
-    static AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
+    AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
                                 AppDelegate::Options{.arguments = QApplication::arguments()});
     platform::Application::setDelegate(&delegate);
     MainMenu::install(delegate);
 
-    LinkServer links({.link = [](const QByteArray& link) { delegate.handleLinkBytes(link); },
-                      .oversized = [](qint64 size) { delegate.handleOversizedLink(size); }});
+    LinkServer links({.link = [&delegate](const QByteArray& link) { delegate.handleLinkBytes(link); },
+                      .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); }});
     QString error;
     if (!links.listen(LinkServer::defaultSocketPath(), &error))
         platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
@@ -127,5 +127,7 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { platform::Application::terminate(); });
     if (options.runFor)
         runAfter(*options.runFor, [] { platform::Application::terminate(); });
-    return app.exec();
+    const int status = app.exec();
+    platform::Application::setDelegate(nullptr);
+    return status;
 }
