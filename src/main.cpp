@@ -1,9 +1,19 @@
-#include "engine/SkyLight.h"
+#include "app/AppDelegate.h"
+#include "app/LinkClient.h"
+#include "app/LinkServer.h"
+#include "app/MainMenu.h"
 #include "engine/SpaceEngine.h"
+#include "platform/Application.h"
+#include "platform/Bundle.h"
+#include "platform/LinkHandlers.h"
+#include "platform/SystemLog.h"
+#include "platform/Workspace.h"
+#include "platform/sim/DetachedStarts.h"
+#include "platform/sim/World.h"
 #include "store/LegacyMigration.h"
-#include "store/LogFile.h"
-#include "store/SpaceStore.h"
+#include "store/Settings.h"
 #include "store/Timers.h"
+#include "switching/Accessibility.h"
 #include "switching/DesktopSwitcher.h"
 #include "ui/KitFonts.h"
 
@@ -19,12 +29,24 @@ namespace {
 struct Options {
     // Quit after this many seconds; none: run until quit.
     std::optional<double> runFor;
+    // Links given on the command line (the system's link opener passes one).
+    QList<QByteArray> links;
     QString error;
 };
+
+bool isLink(const QString& argument)
+{
+    const QString lower = argument.left(16).toLower();
+    return lower.startsWith(QStringLiteral("tessaroom:")) || lower.startsWith(QStringLiteral("quorvelin:"));
+}
 
 Options parseOptions(const QStringList& arguments)
 {
     Options options;
+    for (const QString& argument : arguments.mid(1)) {
+        if (isLink(argument))
+            options.links.append(argument.toUtf8());
+    }
     const qsizetype at = arguments.indexOf(QStringLiteral("--run-for"));
     if (at < 0)
         return options;
@@ -37,22 +59,6 @@ Options parseOptions(const QStringList& arguments)
     return options;
 }
 
-void logSwitch(const QString& displayUUID, const std::optional<Desktop>&, const Desktop& to)
-{
-    LogFile::switches().write(QStringLiteral("switched to ") + to.displayName() + QStringLiteral(" on ") + displayUUID);
-}
-
-// Older desktop names are imported once, from every space of every display.
-void importLegacyNames(const SpaceEngine& engine)
-{
-    QList<LegacySpace> spaces;
-    for (const SkyLight::Display& display : engine.displays()) {
-        for (const SkyLight::Space& space : display.spaces)
-            spaces.append(LegacySpace{space.id, space.managedID});
-    }
-    SpaceStore::shared().importLegacyNames(spaces, [](quint64 id) { return SkyLight::spaceName(id); });
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -61,24 +67,67 @@ int main(int argc, char* argv[])
     LegacyMigration::run();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaroom"));
-    KitFonts::install();
 
     const Options options = parseOptions(QApplication::arguments());
     if (!options.error.isEmpty()) {
         QTextStream(stderr) << options.error << Qt::endl;
         return 2;
     }
+    // A copy already running takes the links, and this one ends.
+    if (!options.links.isEmpty() && LinkClient::send(LinkServer::defaultSocketPath(), options.links))
+        return 0;
 
+    KitFonts::install();
+    // The simulated machine runs this process: relaunch helpers really start,
+    // and the app's own pid is the real one.
+    platform::sim::setDetachedStartsReal(true);
+    platform::sim::World& world = platform::sim::World::shared();
+    const qint32 pid = qint32(QCoreApplication::applicationPid());
+    if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
+        // The world's entry for this app moves to the real pid.
+        platform::sim::AppSpec moved;
+        moved.pid = pid;
+        moved.bundleID = self->bundleIdentifier;
+        moved.name = self->localizedName;
+        moved.icon = self->icon;
+        moved.policy = self->activationPolicy;
+        moved.bundlePath = self->bundlePath;
+        world.removeApp(self->processIdentifier);
+        world.addApp(moved);
+    }
+    world.setOwnPID(pid);
+
+    platform::Application::setActivationPolicy(platform::ActivationPolicy::accessory);
     DesktopSwitcher::installAsEngineSwitcher();
-    SpaceEngine& engine = SpaceEngine::shared();
-    importLegacyNames(engine);
-    engine.setOnSwitch(logSwitch);
-    engine.start();
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] {
-        SpaceEngine::shared().saveTime();
-        SpaceStore::shared().flushNow();
+    AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
+                                AppDelegate::Options{.arguments = QApplication::arguments()});
+    platform::Application::setDelegate(&delegate);
+    MainMenu::install(delegate);
+
+    LinkServer links({.link = [&delegate](const QByteArray& link) { delegate.handleLinkBytes(link); },
+                      .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); }});
+    QString error;
+    if (!links.listen(LinkServer::defaultSocketPath(), &error))
+        platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
+    if (const auto failure = platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
+        platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
+
+    runAfter(0, [given = options.links] {
+        platform::Application::finishLaunching();
+        const SpaceEngine& engine = SpaceEngine::shared();
+        QTextStream(stderr) << "Tessaroom " << platform::Bundle::shortVersion().value_or(QStringLiteral("0"))
+                            << " launched: " << engine.desktops().size() << " desktops on " << engine.displays().size()
+                            << " displays" << Qt::endl;
+        QList<QString> urls;
+        for (const QByteArray& link : given)
+            urls.append(QString::fromUtf8(link));
+        if (!urls.isEmpty())
+            platform::Application::openURLs(urls);
     });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { platform::Application::terminate(); });
     if (options.runFor)
-        runAfter(*options.runFor, [] { QCoreApplication::quit(); });
-    return app.exec();
+        runAfter(*options.runFor, [] { platform::Application::terminate(); });
+    const int status = app.exec();
+    platform::Application::setDelegate(nullptr);
+    return status;
 }

@@ -31,5 +31,10 @@ struct Result {
 
 Result run(const QString& executable, const QStringList& arguments, const Options& options);
 
+// Starts a program that lives on independently of this process (it may
+// outlive it). Arguments reach it as they are, never through a shell line.
+// The result carries a launch error when it could not be started.
+Result startDetached(const QString& executable, const QStringList& arguments);
+
 } // namespace ChildProcess
 } // namespace platform

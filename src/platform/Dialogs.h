@@ -48,11 +48,14 @@ private:
     QList<QUrl> urls_;
 };
 
-// A modal message with an OK button.
+// A modal message with its buttons (just OK when none are given).
 class Alert {
 public:
     QString messageText;
     QString informativeText;
+    // Button titles in the order added; the first is the default button and
+    // answers alertFirstButton, the second alertSecondButton, and so on.
+    QStringList buttons;
 
     // Answers the button that was clicked (the first one for OK).
     ModalResponse runModal();

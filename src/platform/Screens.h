@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QRectF>
 #include <QString>
 #include <QVariantMap>
@@ -33,6 +34,14 @@ QList<Screen> screens();
 // The screen that holds the key window (the first screen when none does),
 // or none when no screen is attached.
 std::optional<Screen> mainScreen();
+// The primary screen: the first of the list, whose bottom-left corner is the
+// origin of screen coordinates; none when no screen is attached.
+std::optional<Screen> primaryScreen();
+
+// A window's frame in screen coordinates to the window system's geometry
+// (origin top-left of the primary screen, y down) and back.
+QRect windowGeometry(const QRectF& frame);
+QRectF frameOfWindowGeometry(const QRect& geometry);
 
 } // namespace Screens
 } // namespace platform

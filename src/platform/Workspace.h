@@ -44,5 +44,11 @@ bool activate(qint32 processIdentifier);
 // can open it.
 bool open(const QUrl& url);
 
+// Asks the application to quit the normal way; false when it refuses or is
+// gone.
+bool terminate(qint32 processIdentifier);
+// Ends the application without asking; false when it is gone already.
+bool forceTerminate(qint32 processIdentifier);
+
 } // namespace Workspace
 } // namespace platform

@@ -1,7 +1,9 @@
 #include "ui/FloatingPanel.h"
 
+#include "platform/Screens.h"
 #include "ui/DarkAppearance.h"
 
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -13,6 +15,7 @@ FloatingPanel::FloatingPanel(const Options& options)
     , shadow_(options.shadow)
     , behavior_(options.behavior)
     , animation_(options.animation)
+    , alpha_(1.0, [this] { setWindowOpacity(alpha_.value()); })
 {
     resize(int(std::ceil(options.size.width())), int(std::ceil(options.size.height())));
     applyWindowFlags();
@@ -57,4 +60,38 @@ void FloatingPanel::setContentView(QWidget* content)
 QString FloatingPanel::appearanceName() const
 {
     return DarkAppearance::name();
+}
+
+void FloatingPanel::orderFront()
+{
+    ++orderFrontCount_;
+    show();
+    // The offscreen platform keeps no stacking order to change.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        raise();
+}
+
+void FloatingPanel::orderOut()
+{
+    hide();
+}
+
+void FloatingPanel::setAlphaValue(double alpha)
+{
+    alpha_.jumpTo(alpha);
+}
+
+void FloatingPanel::animateAlpha(double alpha, const TweenCurve& curve, std::function<void()> completion)
+{
+    alpha_.animateTo(alpha, curve, std::move(completion));
+}
+
+QRectF FloatingPanel::frame() const
+{
+    return platform::Screens::frameOfWindowGeometry(geometry());
+}
+
+void FloatingPanel::setFrame(const QRectF& frame)
+{
+    setGeometry(platform::Screens::windowGeometry(frame));
 }

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "ui/Tween.h"
+
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 
 // The borderless panel every floating surface lives in: it never activates
 // the app, has no background of its own, shows on every desktop by default
@@ -78,6 +83,31 @@ public:
     QString appearanceName() const;
     bool joinsAllSpaces() const { return behavior_ & canJoinAllSpaces; }
 
+    // --- ordering and visibility -------------------------------------------
+    // Brings the panel in front of the app's other windows at its level and
+    // shows it, whether or not the app is active (the app is never
+    // activated for it).
+    void orderFront();
+    // Takes the panel off screen; it stays alive and can be shown again.
+    void orderOut();
+    // Whether the panel is on screen.
+    bool isOnScreen() const { return isVisible(); }
+    // How often the panel was ordered front (tests read the stacking).
+    int orderFrontCount() const { return orderFrontCount_; }
+
+    // The panel's frame in screen coordinates (origin bottom-left, y up).
+    QRectF frame() const;
+    void setFrame(const QRectF& frame);
+
+    // --- alpha ----------------------------------------------------------------
+    // The whole panel's opacity, 0...1; exact between frames of an animation.
+    double alphaValue() const { return alpha_.value(); }
+    // Sets it at once, stopping an animation.
+    void setAlphaValue(double alpha);
+    // Animates it on the scheduler's clock (tests advance the manual clock);
+    // completion runs when it arrives, not when another change takes over.
+    void animateAlpha(double alpha, const TweenCurve& curve, std::function<void()> completion = {});
+
 private:
     void applyWindowFlags();
 
@@ -88,4 +118,6 @@ private:
     quint32 behavior_;
     int animation_;
     QWidget* content_ = nullptr;
+    int orderFrontCount_ = 0;
+    Tween alpha_;
 };

@@ -38,6 +38,9 @@ QColor Theme::coral() { return srgb(1.0, 0.5, 0.48); }
 QColor Theme::mint() { return srgb(0.25, 0.84, 0.55); }
 QColor Theme::amber() { return srgb(1.0, 0.7, 0.25); }
 QColor Theme::red() { return srgb(1.0, 0.27, 0.23); }
+QColor Theme::tagFill() { return withOpacity(srgb(0.09, 0.09, 0.11), 0.94); }
+QColor Theme::tagBorder() { return white(0.14); }
+QColor Theme::tagShadow() { return QColor::fromRgbF(0, 0, 0, 0.45f); }
 
 QColor Theme::switcherCard() { return withOpacity(srgb(0.086, 0.086, 0.1), 0.97); }
 QColor Theme::switcherBorder() { return white(0.14); }

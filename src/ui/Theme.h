@@ -43,6 +43,11 @@ public:
     static QColor stripIconBacking();
     static QColor stripCurrentBorder();
     static QColor stripHoverBorder();
+    // The switch tag and toast card: its fill, its hairline border and its
+    // drop shadow.
+    static QColor tagFill();
+    static QColor tagBorder();
+    static QColor tagShadow();
 
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.

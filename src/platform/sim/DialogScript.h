@@ -32,6 +32,7 @@ struct ShownOpenPanel {
 struct ShownAlert {
     QString messageText;
     QString informativeText;
+    QStringList buttons;
     ModalResponse response = ModalResponse::alertFirstButton;
 };
 

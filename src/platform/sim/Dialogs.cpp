@@ -8,9 +8,11 @@
 #include <QFileDialog>
 #include <QHash>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QScrollArea>
 
+#include <algorithm>
 #include <deque>
 
 namespace platform {
@@ -106,9 +108,18 @@ ModalResponse showMessageBox(const Alert& alert)
     box.setIcon(QMessageBox::Warning);
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
-    box.setStandardButtons(QMessageBox::Ok);
+    if (alert.buttons.isEmpty()) {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return ModalResponse::alertFirstButton;
+    }
+    QList<QAbstractButton*> added;
+    for (const QString& title : alert.buttons)
+        added.append(box.addButton(title, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+    box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
     box.exec();
-    return ModalResponse::alertFirstButton;
+    const qsizetype index = added.indexOf(box.clickedButton());
+    return ModalResponse(int(ModalResponse::alertFirstButton) + int(std::max<qsizetype>(index, 0)));
 }
 
 ModalResponse answer(const Alert& alert)
@@ -153,7 +164,7 @@ ModalResponse OpenPanel::runModal()
 ModalResponse Alert::runModal()
 {
     const ModalResponse response = answer(*this);
-    state().alerts.push_back({messageText, informativeText, response});
+    state().alerts.push_back({messageText, informativeText, buttons, response});
     return response;
 }
 

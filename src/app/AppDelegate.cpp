@@ -1,0 +1,680 @@
+#include "app/AppDelegate.h"
+
+#include "app/AppLink.h"
+#include "debug/DebugTools.h"
+#include "engine/SkyLight.h"
+#include "engine/SpaceEngine.h"
+#include "platform/AppBundles.h"
+#include "platform/Bundle.h"
+#include "platform/ChildProcess.h"
+#include "platform/Dialogs.h"
+#include "platform/Workspace.h"
+#include "settings/SettingsModel.h"
+#include "store/KeyNames.h"
+#include "store/LogFile.h"
+#include "store/Settings.h"
+#include "store/SpaceStore.h"
+#include "store/Timers.h"
+#include "surfaces/SwitchHUD.h"
+#include "switching/Accessibility.h"
+#include "switching/HotkeyBindings.h"
+#include "switching/SystemShortcuts.h"
+
+#include <QFileInfo>
+#include <QPointer>
+#include <QStringDecoder>
+
+namespace {
+
+const QString metaChanged = QStringLiteral("Tessaroom.spaceMetaChanged");
+const QString linkSymbol = QStringLiteral("link");
+// Longer link texts are cut in messages; the link itself is never followed.
+constexpr qsizetype shownLinkCharacters = 2000;
+
+QString shownLink(const QString& text)
+{
+    if (text.size() <= shownLinkCharacters)
+        return text;
+    return text.left(shownLinkCharacters) + QStringLiteral("\u2026");
+}
+
+QString currentVersion()
+{
+    const QString version = platform::Bundle::shortVersion().value_or(QString());
+    return version.isEmpty() ? QStringLiteral("0") : version;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility& access, Options options)
+    : engine_(engine)
+    , settings_(settings)
+    , access_(access)
+    , options_(std::move(options))
+    , hud_(std::make_unique<SwitchHUD>(engine, settings))
+    , settingsModel_(std::make_unique<SettingsModel>())
+{
+    // The Mission Control overlay, the Quick Switcher and the notch label are
+    // created here too once they exist; each stays idle until launch.
+}
+
+AppDelegate::~AppDelegate()
+{
+    for (const QMetaObject::Connection& connection : connections_)
+        QObject::disconnect(connection);
+}
+
+// --- application callbacks ---------------------------------------------------
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    launch();
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool)
+{
+    openSettings(std::nullopt);
+    return false;
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    engine_.saveTime();
+    SpaceStore::shared().flushNow();
+}
+
+void AppDelegate::applicationOpenURLs(const QList<QString>& urls)
+{
+    for (const QString& url : urls)
+        handleLinkBytes(url.toUtf8());
+}
+
+void AppDelegate::showSettingsFromMenu()
+{
+    openSettings(std::nullopt);
+}
+
+// --- launch ------------------------------------------------------------------
+
+void AppDelegate::launch()
+{
+    importLegacyNames();
+    if (runEarlyCommands()) {
+        launchEnd_ = LaunchEnd::earlyMode;
+        return;
+    }
+    buildTile();
+    wireTileAndNotchLabel();
+    buildPopover();
+    wireMissionControlPress();
+    wireSwitchCallback();
+    startEngine();
+    wireOverlayCallbacks();
+    subscribe();
+    applySettings();
+    scheduleFitCheck();
+    if (runLateCommands()) {
+        launchEnd_ = LaunchEnd::lateMode;
+        return;
+    }
+    retireOtherCopies();
+    if (moveToApplications()) {
+        launchEnd_ = LaunchEnd::moved;
+        return;
+    }
+    startAccessibility();
+    wireUpdaterRelaunch();
+    startUpdates();
+    confirmPendingInstall();
+    showWelcome();
+    launchEnd_ = LaunchEnd::complete;
+}
+
+void AppDelegate::importLegacyNames()
+{
+    QList<LegacySpace> spaces;
+    for (const SkyLight::Display& display : engine_.displays()) {
+        for (const SkyLight::Space& space : display.spaces)
+            spaces.append(LegacySpace{space.id, space.managedID});
+    }
+    SpaceStore::shared().importLegacyNames(spaces, [](quint64 id) { return SkyLight::spaceName(id); });
+}
+
+bool AppDelegate::runEarlyCommands()
+{
+    return DebugTools::runEarlyCommand(options_.arguments);
+}
+
+void AppDelegate::buildTile()
+{
+    // Creates the menu-bar tile with this delegate as its commands.
+}
+
+void AppDelegate::wireTileAndNotchLabel()
+{
+    // The tile asks whether the notch label shows; the label asks for the
+    // tile's presence and sends its clicks to the popover or the tile's menu.
+}
+
+void AppDelegate::buildPopover()
+{
+    // Creates the popover controller with this delegate as its commands.
+}
+
+void AppDelegate::wireMissionControlPress()
+{
+    // Routes the switcher's Mission Control presses to the overlay (a gone
+    // delegate answers false at once).
+}
+
+void AppDelegate::wireSwitchCallback()
+{
+    QPointer<AppDelegate> self(this);
+    engine_.setOnSwitch([self](const QString& displayUUID, const std::optional<Desktop>&, const Desktop& now) {
+        if (self && self->settings_.hudEnabled())
+            self->hud_->show(now, displayUUID);
+    });
+}
+
+void AppDelegate::startEngine()
+{
+    engine_.start();
+}
+
+void AppDelegate::wireOverlayCallbacks()
+{
+    // The overlay's closed-without-access callback goes to
+    // missionControlClosedWithoutAccess(); its open-change callback tells the
+    // notch label whether Mission Control is open.
+}
+
+void AppDelegate::subscribe()
+{
+    // Read before the settings subscription exists, so the first change of
+    // presentation mode after launch is seen as a change.
+    presenting_ = settings_.presenting();
+    subscribeToSettings();
+    subscribeToMetadata();
+    subscribeToTrust();
+    subscribeToUpdates();
+}
+
+void AppDelegate::subscribeToSettings()
+{
+    QPointer<AppDelegate> self(this);
+    connections_.push_back(connect(&settings_, &Settings::objectWillChange, this, [self] {
+        if (!self)
+            return;
+        // Only the last change of a burst runs the sink.
+        const quint64 generation = ++self->settingsGeneration_;
+        runAfter(settingsDebounce, [self, generation] {
+            if (self && self->settingsGeneration_ == generation)
+                self->settingsDidChange();
+        });
+    }));
+}
+
+void AppDelegate::subscribeToMetadata()
+{
+    QPointer<AppDelegate> self(this);
+    subscriptions_.push_back(platform::NotificationCenter::defaultCenter().observe(metaChanged, [self] {
+        if (self)
+            self->hotkeys().apply();
+    }));
+}
+
+void AppDelegate::subscribeToTrust()
+{
+    QPointer<AppDelegate> self(this);
+    auto deliver = [self](bool trusted) {
+        if (!self || self->lastTrusted_ == trusted)
+            return;
+        self->lastTrusted_ = trusted;
+        self->trustChanged(trusted);
+    };
+    connections_.push_back(connect(&access_, &Accessibility::trustedChanged, this, deliver));
+    // The current value arrives at once, as with a publisher.
+    deliver(access_.trusted());
+}
+
+void AppDelegate::subscribeToUpdates()
+{
+    // Subscribes to the updater's available version (absent values dropped,
+    // repeats removed) on the main queue, delivering to updateAvailable().
+}
+
+void AppDelegate::scheduleFitCheck()
+{
+    // 0.5 s later (weakly): the menu-bar tile checks whether it still fits.
+}
+
+bool AppDelegate::runLateCommands()
+{
+    return DebugTools::runLateCommand(options_.arguments);
+}
+
+bool AppDelegate::moveToApplications()
+{
+    return offerMoveToApplications();
+}
+
+void AppDelegate::startAccessibility()
+{
+    access_.start();
+    access_.refresh(true);
+}
+
+void AppDelegate::wireUpdaterRelaunch()
+{
+    // The updater's relaunch callback calls relaunch() with the installed copy.
+}
+
+void AppDelegate::startUpdates()
+{
+    // Starts the updater's schedule of checks.
+}
+
+void AppDelegate::confirmPendingInstall()
+{
+    const QString expected = settings_.updateInstalling();
+    if (expected.isEmpty())
+        return;
+    settings_.setUpdateInstalling(QString());
+    const QString running = currentVersion();
+    if (expected == running) {
+        LogFile::updates().write(QStringLiteral("running ") + expected + QStringLiteral(" after the install"));
+        toast(QStringLiteral("Tessaroom is now ") + expected + QStringLiteral("."), QStringLiteral("checkmark.circle.fill"),
+              3.0);
+    } else {
+        LogFile::updates().write(QStringLiteral("expected ") + expected + QStringLiteral(" after the install, running ")
+                                 + running);
+    }
+}
+
+void AppDelegate::showWelcome()
+{
+    if (!settings_.onboardingDismissed())
+        showOnboarding();
+}
+
+// --- settings and presentation -----------------------------------------------
+
+HotkeyBindings& AppDelegate::hotkeys()
+{
+    if (!hotkeys_)
+        hotkeys_ = std::make_unique<HotkeyBindings>(*this);
+    return *hotkeys_;
+}
+
+void AppDelegate::applySettings()
+{
+    hotkeys().apply();
+    // The hover strip starts or stops with hoverEnabled; the Mission Control
+    // detector runs while its labels or the notch label are on; the notch
+    // label refreshes; the tile redraws.
+}
+
+void AppDelegate::settingsDidChange()
+{
+    applySettings();
+    // The notch label updates and the tile redraws here.
+    const bool now = settings_.presenting();
+    if (presenting_ == now)
+        return;
+    presenting_ = now;
+    platform::NotificationCenter::defaultCenter().post(metaChanged);
+    LogFile::switches().write(QStringLiteral("presentation mode ") + (now ? QStringLiteral("on") : QStringLiteral("off")));
+    if (now) {
+        const std::optional<Hotkey> hotkey = settings_.presentationHotkey();
+        const QString hint = hotkey ? QStringLiteral(" Press ") + hotkey->display() + QStringLiteral(" again to bring them back.")
+                                    : QStringLiteral(" Turn it off from the menu bar tile.");
+        toast(QStringLiteral("Presentation mode: every desktop shows as its number.") + hint,
+              QStringLiteral("eye.slash.fill"), 3.5);
+    } else {
+        toast(QStringLiteral("Presentation mode off. Your names are back."), QStringLiteral("eye.fill"), 2.0);
+    }
+}
+
+void AppDelegate::trustChanged(bool trusted)
+{
+    if (!trusted) {
+        sawUntrusted_ = true;
+        return;
+    }
+    const bool wasMissing = sawUntrusted_;
+    QPointer<AppDelegate> self(this);
+    if (access_.trusted() && settings_.nativeSwitching() && !settings_.autoEnabledShortcuts()) {
+        const qint64 count = std::min<qint64>(engine_.desktops().size(), SystemShortcuts::desktopLimit);
+        if (count < 1 || SystemShortcuts::enabledDesktopCount() >= count) {
+            settings_.setAutoEnabledShortcuts(true);
+        } else {
+            SystemShortcuts::enableDesktopShortcuts(count);
+            settings_.setAutoEnabledShortcuts(true);
+            const QString label = KeyNames::digitName(count).value_or(QString::number(count));
+            runAfter(shortcutsToastDelay, [self, label] {
+                if (self)
+                    self->toast(QStringLiteral("Turned on macOS shortcuts \u23031\u2013\u2303") + label
+                                    + QStringLiteral(" so switching is instant (the Dock restarted to load them). "
+                                                     "Change any time in System Settings \u2192 Keyboard."),
+                                QStringLiteral("keyboard"), 5.0);
+            });
+        }
+    }
+    // The tile redraws here once it exists.
+    if (wasMissing) {
+        toast(QStringLiteral("Accessibility is on. Tessaroom restarts once so switching is instant."),
+              QStringLiteral("checkmark.circle.fill"), accessRelaunchDelay);
+        runAfter(accessRelaunchDelay, [self] {
+            if (self)
+                self->relaunchFromBundle();
+        });
+        return;
+    }
+    // Otherwise a visible welcome window closes 1.5 s later and is marked
+    // dismissed.
+}
+
+void AppDelegate::updateAvailable(const QString& version)
+{
+    if (version == settings_.updateAnnounced())
+        return;
+    settings_.setUpdateAnnounced(version);
+    toast(QStringLiteral("Tessaroom ") + version + QStringLiteral(" is out. Get it from the menu bar tile."),
+          QStringLiteral("arrow.down.circle.fill"), 4.0);
+}
+
+void AppDelegate::missionControlClosedWithoutAccess()
+{
+    if (nudgedAboutAccess_)
+        return;
+    nudgedAboutAccess_ = true;
+    toast(QStringLiteral("Names in Mission Control need Accessibility access. Turn it on from the menu bar item."),
+          QStringLiteral("exclamationmark.triangle.fill"), 4.0);
+}
+
+// --- links ---------------------------------------------------------------------
+
+void AppDelegate::linkFailed(const QString& message)
+{
+    LogFile::switches().write(QStringLiteral("link: ") + message);
+    toast(message, linkSymbol, linkToastDuration);
+}
+
+void AppDelegate::linkNotUnderstood(const QString& text)
+{
+    const QString shown = shownLink(text);
+    LogFile::switches().write(QStringLiteral("link not understood: ") + shown);
+    toast(QStringLiteral("Tessaroom doesn't know the link ") + shown, linkSymbol, linkToastDuration);
+}
+
+void AppDelegate::handleLinkBytes(const QByteArray& bytes)
+{
+    if (bytes.size() > maxLinkBytes) {
+        handleOversizedLink(bytes.size());
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        linkNotUnderstood(text + QStringLiteral(" (not UTF-8 text)"));
+        return;
+    }
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid()) {
+        linkNotUnderstood(text);
+        return;
+    }
+    handleLink(url);
+}
+
+void AppDelegate::handleOversizedLink(qint64 size)
+{
+    linkNotUnderstood(QStringLiteral("(a link of %1 bytes, more than the 1 MB a link may have)").arg(QString::number(size)));
+}
+
+void AppDelegate::handleLink(const QUrl& url)
+{
+    const std::optional<AppLink> link = AppLink::fromURL(url);
+    if (!link) {
+        linkNotUnderstood(url.toString(QUrl::FullyEncoded));
+        return;
+    }
+    switch (link->kind()) {
+    case AppLink::Kind::number:
+        if (const auto desktop = engine_.desktopWithNumber(link->desktopNumber()))
+            engine_.switchTo(*desktop, QStringLiteral("link"));
+        else
+            linkFailed(QStringLiteral("There is no Desktop ") + QString::number(link->desktopNumber()));
+        break;
+    case AppLink::Kind::named:
+        if (const auto desktop = engine_.bestDesktopMatching(link->text()))
+            engine_.switchTo(*desktop, QStringLiteral("link"));
+        else
+            linkFailed(QStringLiteral("No desktop matches \u201C") + link->text() + QStringLiteral("\u201D"));
+        break;
+    case AppLink::Kind::settingsPage: {
+        std::optional<SettingsPage> found;
+        for (SettingsPage page : SettingsPages::allCases()) {
+            if (SettingsPages::rawValue(page).toLower() == link->text().toLower()) {
+                found = page;
+                break;
+            }
+        }
+        if (found)
+            openSettings(found);
+        else
+            linkFailed(QStringLiteral("There is no Settings page called \u201C") + link->text() + QStringLiteral("\u201D"));
+        break;
+    }
+    case AppLink::Kind::back:
+        engine_.jumpBack();
+        break;
+    case AppLink::Kind::next:
+        engine_.step(1);
+        break;
+    case AppLink::Kind::previous:
+        engine_.step(-1);
+        break;
+    case AppLink::Kind::switcher:
+        toggleQuickSwitcher();
+        break;
+    case AppLink::Kind::popover:
+        togglePopover();
+        break;
+    case AppLink::Kind::hover:
+        previewHover();
+        break;
+    case AppLink::Kind::presentation:
+        settings_.changePresenting([](bool& on) { on = !on; });
+        break;
+    case AppLink::Kind::settings:
+        openSettings(std::nullopt);
+        break;
+    }
+}
+
+// --- other copies and relaunch --------------------------------------------------
+
+void AppDelegate::retireOtherCopies()
+{
+    const std::optional<QString> identifier = platform::Bundle::identifier();
+    if (!identifier)
+        return;
+    const qint32 own = platform::Workspace::currentProcessIdentifier();
+    for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
+        if (app.processIdentifier == own)
+            continue;
+        LogFile::switches().write(QStringLiteral("retiring running copy pid ") + QString::number(app.processIdentifier)
+                                  + QStringLiteral(" at ") + app.bundlePath.value_or(QStringLiteral("?")));
+        if (!platform::Workspace::terminate(app.processIdentifier))
+            platform::Workspace::forceTerminate(app.processIdentifier);
+    }
+}
+
+std::optional<QString> AppDelegate::installTarget(const QString& source)
+{
+    const QFileInfo info(source);
+    if (platform::Volumes::isWritableFolder(info.path()) && !platform::Volumes::isOnReadOnlyVolume(source))
+        return source;
+    for (const QString& folder : platform::Volumes::applicationsFolders()) {
+        if (platform::Volumes::isWritableFolder(folder))
+            return folder + QLatin1Char('/') + info.fileName();
+    }
+    return std::nullopt;
+}
+
+bool AppDelegate::offerMoveToApplications()
+{
+    const QString source = platform::Bundle::bundlePath();
+    if (!platform::Volumes::isOnReadOnlyVolume(source))
+        return false;
+    const std::optional<QString> target = installTarget(source);
+    if (!target || *target == source)
+        return false;
+    // The updater's replacement routine does the move; without it there is
+    // nothing to offer.
+    if (!moveApp_)
+        return false;
+
+    platform::Application::activate(true);
+    platform::Alert ask;
+    ask.messageText = QStringLiteral("Move Tessaroom to Applications?");
+    ask.informativeText = QStringLiteral("Tessaroom is running from the disk image. From Applications it stays after the "
+                                         "image is ejected and can update itself. Your names and settings are not affected.");
+    ask.buttons = {QStringLiteral("Move to Applications"), QStringLiteral("Not Now")};
+    if (ask.runModal() != platform::ModalResponse::alertFirstButton) {
+        LogFile::updates().write(QStringLiteral("running from ") + source
+                                 + QStringLiteral("; the move to Applications was declined"));
+        return false;
+    }
+
+    if (const std::optional<QString> failure = moveApp_(source, *target)) {
+        LogFile::updates().write(QStringLiteral("move to Applications failed: ") + *failure);
+        QString sentence = *failure;
+        if (!sentence.isEmpty())
+            sentence[0] = sentence[0].toUpper();
+        platform::Alert failed;
+        failed.messageText = QStringLiteral("The move did not go through");
+        failed.informativeText = sentence + QStringLiteral(". Drag Tessaroom into Applications by hand and open it from there.");
+        failed.runModal();
+        return false;
+    }
+    LogFile::updates().write(QStringLiteral("moved from ") + source + QStringLiteral(" to ") + *target
+                             + QStringLiteral(", relaunching from there"));
+    // Only a started relaunch ends the launch; otherwise the app goes on from
+    // the image.
+    return relaunch(*target);
+}
+
+QStringList AppDelegate::relaunchArguments(qint32 pid, const QString& bundlePath)
+{
+    // Fixed script text: the pid is $1, the command that opens the bundle
+    // follows as its own arguments.
+    const QString script = QStringLiteral(
+        "pid=\"$1\"; shift; while kill -0 \"$pid\" 2>/dev/null; do sleep 0.1; done; exec \"$@\"");
+    return QStringList{QStringLiteral("-c"), script, QStringLiteral("sh"), QString::number(pid)}
+        + platform::AppBundles::openCommand(bundlePath);
+}
+
+bool AppDelegate::relaunch(const QString& bundlePath)
+{
+    const platform::ChildProcess::Result started = platform::ChildProcess::startDetached(
+        shell, relaunchArguments(platform::Workspace::currentProcessIdentifier(), bundlePath));
+    if (!started.launched()) {
+        LogFile::switches().write(QStringLiteral("relaunch failed: ") + *started.launchError);
+        return false;
+    }
+    platform::Application::terminate();
+    return true;
+}
+
+bool AppDelegate::relaunchFromBundle()
+{
+    return relaunch(platform::Bundle::bundlePath());
+}
+
+// --- commands ----------------------------------------------------------------------
+
+void AppDelegate::openSettings(std::optional<SettingsPage> page)
+{
+    if (page)
+        settingsModel_->setPage(*page);
+    // The settings window is created once (the settings view on the model,
+    // in the app's environment) and shown here.
+    access_.refresh(false);
+}
+
+void AppDelegate::showOnboarding()
+{
+    // The welcome window is created once and shown here.
+}
+
+void AppDelegate::openMissionControl()
+{
+    // Opens the system's Mission Control through the overlay's type.
+}
+
+void AppDelegate::toggleQuickSwitcher()
+{
+    // Shows the Quick Switcher when hidden, closes it when shown.
+}
+
+void AppDelegate::togglePopover()
+{
+    // Toggles the popover at the tile or the notch label; neither opens the
+    // settings window.
+}
+
+void AppDelegate::showPopover(const PopoverPage&)
+{
+    // Shows the popover on the page, at the same anchor as togglePopover().
+}
+
+void AppDelegate::closePopover()
+{
+    // Closes the popover, animated.
+}
+
+void AppDelegate::switchTo(const Desktop& desktop)
+{
+    // The popover closes without animation first, once it exists.
+    engine_.switchTo(desktop, QStringLiteral("popover"));
+}
+
+void AppDelegate::switchTo(const Desktop& desktop, const SpaceApp& thenActivate)
+{
+    // The popover closes without animation first, once it exists.
+    engine_.switchToThenActivate(desktop, thenActivate, QStringLiteral("popover app"));
+}
+
+void AppDelegate::previewSwitchTag()
+{
+    hud_->preview();
+}
+
+void AppDelegate::previewHover()
+{
+    // Shows the hover strip on the main screen, pinned for 4 s.
+}
+
+void AppDelegate::previewNotchName()
+{
+    // Shows the notch label's preview for 4 s.
+}
+
+void AppDelegate::togglePresentation()
+{
+    settings_.changePresenting([](bool& on) { on = !on; });
+}
+
+QString AppDelegate::diagnosticsText()
+{
+    const QString report = DebugTools::diagnosticsText({.engine = engine_, .settings = settings_,
+                                                         .accessibilityTrusted = access_.trusted()});
+    return report + QStringLiteral("\n--- mission-control.log (tail) ---\n") + LogFile::missionControl().tail(6000);
+}
+
+void AppDelegate::toast(const QString& text, const QString& symbol, double duration)
+{
+    hud_->toast(text, symbol, duration);
+}

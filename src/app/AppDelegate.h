@@ -1,0 +1,184 @@
+#pragma once
+
+#include "platform/Application.h"
+#include "platform/NotificationCenter.h"
+#include "switching/AppActions.h"
+#include "ui/AppCommands.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class Accessibility;
+class HotkeyBindings;
+class Settings;
+class SettingsModel;
+class SpaceEngine;
+class SwitchHUD;
+
+// The application's delegate and the owner of every top-level controller. It
+// launches them in order when the app has finished launching, re-applies the
+// settings after every change, follows links, retires other copies, offers
+// the move out of a disk image and relaunches. It is the one real
+// implementation of the commands views call, and of the actions the hotkey
+// bindings call.
+class AppDelegate final : public QObject,
+                          public platform::ApplicationDelegate,
+                          public AppCommands,
+                          public AppActions {
+    Q_OBJECT
+
+public:
+    struct Options {
+        // The process's arguments, for the command-line modes.
+        QStringList arguments;
+    };
+
+    // How far the last launch() went.
+    enum class LaunchEnd { notLaunched, earlyMode, lateMode, moved, complete };
+
+    // Copies the app from a source bundle to a target place; none on success,
+    // else the failure's text.
+    using MoveApp = std::function<std::optional<QString>(const QString& source, const QString& target)>;
+
+    // Links longer than this are not read.
+    static constexpr qsizetype maxLinkBytes = 1024 * 1024;
+    static constexpr double settingsDebounce = 0.05;
+    static constexpr double fitCheckDelay = 0.5;
+    static constexpr double linkToastDuration = 3.0;
+    static constexpr double shortcutsToastDelay = 1.5;
+    static constexpr double accessRelaunchDelay = 1.6;
+    static inline const QString shell = QStringLiteral("/bin/sh");
+
+    AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility& access, Options options);
+    ~AppDelegate() override;
+
+    // --- application callbacks ------------------------------------------------
+    void applicationDidFinishLaunching() override;
+    // Opens the settings window; answers false whatever is visible.
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    // Saves tracked time and flushes the names store.
+    void applicationWillTerminate() override;
+    // Each link in order; a bad one never stops the rest.
+    void applicationOpenURLs(const QList<QString>& urls) override;
+    // The main menu's settings item.
+    void showSettingsFromMenu();
+
+    void launch();
+    LaunchEnd launchEnd() const { return launchEnd_; }
+
+    // --- settings and presentation --------------------------------------------
+    void applySettings();
+    // The debounced settings sink.
+    void settingsDidChange();
+    void trustChanged(bool trusted);
+    // A newer version is on offer; each version is announced once.
+    void updateAvailable(const QString& version);
+    // Mission Control closed while the labels lacked Accessibility access.
+    void missionControlClosedWithoutAccess();
+
+    // --- links -----------------------------------------------------------------
+    void handleLink(const QUrl& url);
+    // A link as received from outside: checked for size and encoding first.
+    void handleLinkBytes(const QByteArray& bytes);
+    // A link too long to be read (size in bytes).
+    void handleOversizedLink(qint64 size);
+
+    // --- other copies and relaunch ---------------------------------------------
+    void retireOtherCopies();
+    // True when the app was moved and its relaunch has started.
+    bool offerMoveToApplications();
+    // Starts a helper that waits for this process to end, then opens the
+    // bundle; on success the app terminates. False (and a log line) when the
+    // helper could not be started: the app keeps running.
+    bool relaunch(const QString& bundlePath);
+    bool relaunchFromBundle();
+    // The shell arguments of the helper: the script is fixed text; the pid and
+    // the opening command follow as separate arguments.
+    static QStringList relaunchArguments(qint32 pid, const QString& bundlePath);
+    // Where the move copies the app: none when no folder will do.
+    static std::optional<QString> installTarget(const QString& source);
+    // The updater's replacement routine; until it is set the move is not
+    // offered.
+    void setMoveApp(MoveApp move) { moveApp_ = std::move(move); }
+
+    // --- AppCommands -------------------------------------------------------------
+    void openSettings(std::optional<SettingsPage> page) override;
+    void showOnboarding() override;
+    void openMissionControl() override;
+    void toggleQuickSwitcher() override;
+    void togglePopover() override;
+    void showPopover(const PopoverPage& page) override;
+    void closePopover() override;
+    void switchTo(const Desktop& desktop) override;
+    void switchTo(const Desktop& desktop, const SpaceApp& thenActivate) override;
+    void previewSwitchTag() override;
+    void previewHover() override;
+    void previewNotchName() override;
+    void togglePresentation() override;
+    QString diagnosticsText() override;
+
+    // --- AppActions ----------------------------------------------------------------
+    void toast(const QString& text, const QString& symbol, double duration) override;
+
+    // --- owned controllers ---------------------------------------------------------
+    SwitchHUD& hud() { return *hud_; }
+    SettingsModel& settingsModel() { return *settingsModel_; }
+    // Created on first use.
+    HotkeyBindings& hotkeys();
+    // The presentation state the settings sink last acted on.
+    std::optional<bool> presenting() const { return presenting_; }
+    bool sawUntrusted() const { return sawUntrusted_; }
+
+private:
+    // Launch steps, in order; each answers false when the launch ends there.
+    void importLegacyNames();
+    bool runEarlyCommands();
+    void buildTile();
+    void wireTileAndNotchLabel();
+    void buildPopover();
+    void wireMissionControlPress();
+    void wireSwitchCallback();
+    void startEngine();
+    void wireOverlayCallbacks();
+    void subscribe();
+    void scheduleFitCheck();
+    bool runLateCommands();
+    bool moveToApplications();
+    void startAccessibility();
+    void wireUpdaterRelaunch();
+    void startUpdates();
+    void confirmPendingInstall();
+    void showWelcome();
+
+    void subscribeToSettings();
+    void subscribeToMetadata();
+    void subscribeToTrust();
+    void subscribeToUpdates();
+    void linkFailed(const QString& message);
+    void linkNotUnderstood(const QString& text);
+
+    SpaceEngine& engine_;
+    Settings& settings_;
+    Accessibility& access_;
+    Options options_;
+    std::unique_ptr<SwitchHUD> hud_;
+    std::unique_ptr<SettingsModel> settingsModel_;
+    std::unique_ptr<HotkeyBindings> hotkeys_;
+    std::vector<platform::NotificationCenter::Subscription> subscriptions_;
+    std::vector<QMetaObject::Connection> connections_;
+    bool nudgedAboutAccess_ = false;
+    bool sawUntrusted_ = false;
+    std::optional<bool> presenting_;
+    std::optional<bool> lastTrusted_;
+    quint64 settingsGeneration_ = 0;
+    LaunchEnd launchEnd_ = LaunchEnd::notLaunched;
+    MoveApp moveApp_;
+};

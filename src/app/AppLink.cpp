@@ -1,0 +1,106 @@
+#include "app/AppLink.h"
+
+#include <QStringList>
+
+const QHash<QString, AppLink::Kind>& AppLink::keywords()
+{
+    static const QHash<QString, Kind> table{
+        {QStringLiteral("back"), Kind::back},
+        {QStringLiteral("next"), Kind::next},
+        {QStringLiteral("prev"), Kind::previous},
+        {QStringLiteral("switcher"), Kind::switcher},
+        {QStringLiteral("popover"), Kind::popover},
+        {QStringLiteral("hover"), Kind::hover},
+        {QStringLiteral("presentation"), Kind::presentation},
+        {QStringLiteral("settings"), Kind::settings},
+    };
+    return table;
+}
+
+std::optional<qint64> AppLink::decimalInteger(const QString& text)
+{
+    qsizetype start = 0;
+    if (text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+        start = 1;
+    if (text.size() == start)
+        return std::nullopt;
+    for (qsizetype i = start; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    // toLongLong takes no leading "+"; it fails past the 64-bit range.
+    const qint64 value = text.mid(start).toLongLong(&ok);
+    if (!ok) {
+        // -9223372036854775808 has no positive counterpart.
+        if (text == QStringLiteral("-9223372036854775808"))
+            return std::numeric_limits<qint64>::min();
+        return std::nullopt;
+    }
+    return text.startsWith(QLatin1Char('-')) ? -value : value;
+}
+
+std::optional<AppLink> AppLink::fromURL(const QUrl& url)
+{
+    const QString urlScheme = url.scheme().toLower();
+    if (urlScheme.isEmpty() || (urlScheme != scheme && urlScheme != legacyScheme))
+        return std::nullopt;
+    const QString host = url.host(QUrl::FullyDecoded).toLower();
+    if (host.isEmpty())
+        return std::nullopt;
+    // The decoded path components after the leading "/", joined with "/".
+    const QString path = url.path(QUrl::FullyDecoded).split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+
+    if (host == QLatin1String("switch")) {
+        if (path.isEmpty())
+            return std::nullopt;
+        if (const auto value = decimalInteger(path))
+            return number(*value);
+        return named(path);
+    }
+    if (path.isEmpty()) {
+        const auto found = keywords().constFind(host);
+        if (found != keywords().constEnd())
+            return keyword(*found);
+    }
+    if (host == QLatin1String("settings"))
+        return settingsPage(path);
+    return std::nullopt;
+}
+
+AppLink AppLink::fromArgument(const QString& argument)
+{
+    if (const auto value = decimalInteger(argument))
+        return number(*value);
+    return named(argument);
+}
+
+QUrl AppLink::url() const
+{
+    QUrl result;
+    result.setScheme(scheme);
+    switch (kind_) {
+    case Kind::number:
+        result.setHost(QStringLiteral("switch"));
+        result.setPath(QLatin1Char('/') + QString::number(number_));
+        break;
+    case Kind::named:
+        result.setHost(QStringLiteral("switch"));
+        result.setPath(QLatin1Char('/') + text_, QUrl::DecodedMode);
+        break;
+    case Kind::settingsPage:
+        result.setHost(QStringLiteral("settings"));
+        result.setPath(QLatin1Char('/') + text_, QUrl::DecodedMode);
+        break;
+    default:
+        for (auto it = keywords().constBegin(); it != keywords().constEnd(); ++it) {
+            if (it.value() == kind_)
+                result.setHost(it.key());
+        }
+        break;
+    }
+    if (!result.isValid())
+        return QUrl(scheme + QStringLiteral("://"));
+    return result;
+}

@@ -1,0 +1,71 @@
+#include "platform/Workspace.h"
+#include "platform/sim/AppTermination.h"
+
+#include "platform/Lifetime.h"
+#include "platform/sim/World.h"
+
+#include <QSet>
+
+namespace platform {
+
+namespace {
+
+struct TerminationState {
+    QSet<qint32> refusing;
+    QList<QString> requests;
+};
+
+TerminationState& state()
+{
+    static TerminationState* current = nullptr;
+    if (!current) {
+        current = new TerminationState;
+        registerSharedReset([] {
+            delete current;
+            current = nullptr;
+        });
+    }
+    return *current;
+}
+
+bool isRunning(qint32 pid)
+{
+    const auto app = Workspace::runningApplication(pid);
+    return app && !app->isTerminated;
+}
+
+} // namespace
+
+bool Workspace::terminate(qint32 processIdentifier)
+{
+    TerminationState& s = state();
+    s.requests.append(QStringLiteral("terminate ") + QString::number(processIdentifier));
+    if (!isRunning(processIdentifier) || s.refusing.contains(processIdentifier))
+        return false;
+    sim::World::shared().setAppTerminated(processIdentifier, true);
+    return true;
+}
+
+bool Workspace::forceTerminate(qint32 processIdentifier)
+{
+    state().requests.append(QStringLiteral("force ") + QString::number(processIdentifier));
+    if (!isRunning(processIdentifier))
+        return false;
+    sim::World::shared().setAppTerminated(processIdentifier, true);
+    return true;
+}
+
+void sim::setAppRefusesTermination(qint32 pid, bool refuses)
+{
+    if (refuses)
+        state().refusing.insert(pid);
+    else
+        state().refusing.remove(pid);
+}
+
+QList<QString> sim::terminationRequests()
+{
+    return state().requests;
+}
+
+} // namespace platform

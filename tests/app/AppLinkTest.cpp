@@ -1,0 +1,119 @@
+#include "app/AppLink.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::optional<AppLink> parse(const char* text)
+{
+    return AppLink::fromURL(QUrl(QString::fromUtf8(text)));
+}
+
+// --- parsing links ----------------------------------------------------------------
+
+TEST(AppLinkTest, SchemeAndHostAreCaseInsensitiveThePathIsNot)
+{
+    EXPECT_EQ(parse("TESSAROOM://SWITCH/2"), AppLink::number(2));
+    EXPECT_EQ(parse("tessaroom://Switch/Mail"), AppLink::named(QStringLiteral("Mail")));
+    EXPECT_EQ(parse("tessaroom://settings/SHORTCUTS"), AppLink::settingsPage(QStringLiteral("SHORTCUTS")));
+}
+
+TEST(AppLinkTest, TheEarlierSchemeIsReadButNeverBuilt)
+{
+    const auto link = parse("quorvelin://switch/2");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(*link, AppLink::number(2));
+    EXPECT_EQ(link->url().toString(), QStringLiteral("tessaroom://switch/2"));
+    EXPECT_FALSE(parse("https://switch/2"));
+    EXPECT_FALSE(parse("switch/2"));
+}
+
+TEST(AppLinkTest, NumbersAreWholeDecimalIntegersWithinSixtyFourBits)
+{
+    EXPECT_EQ(parse("tessaroom://switch/+2"), AppLink::number(2));
+    EXPECT_EQ(parse("tessaroom://switch/-1"), AppLink::number(-1));
+    EXPECT_EQ(parse("tessaroom://switch/007"), AppLink::number(7));
+    EXPECT_EQ(parse("tessaroom://switch/99999999999999999999"), AppLink::named(QStringLiteral("99999999999999999999")));
+    EXPECT_EQ(parse("tessaroom://switch/9223372036854775807"), AppLink::number(9223372036854775807LL));
+    EXPECT_EQ(parse("tessaroom://switch/2.0"), AppLink::named(QStringLiteral("2.0")));
+    EXPECT_EQ(parse("tessaroom://switch/+"), AppLink::named(QStringLiteral("+")));
+    EXPECT_EQ(parse("tessaroom://switch/%EF%BC%92"), AppLink::named(QStringLiteral("\uFF12"))); // a full-width digit
+}
+
+TEST(AppLinkTest, PathsAreDecodedAndJoined)
+{
+    EXPECT_EQ(parse("tessaroom://switch/My%20Desk"), AppLink::named(QStringLiteral("My Desk")));
+    EXPECT_EQ(parse("tessaroom://switch/a/b"), AppLink::named(QStringLiteral("a/b")));
+    EXPECT_EQ(parse("tessaroom://next/"), AppLink::keyword(AppLink::Kind::next));
+}
+
+TEST(AppLinkTest, LinksThatAreNotUnderstood)
+{
+    EXPECT_FALSE(parse("tessaroom://switch/"));
+    EXPECT_FALSE(parse("tessaroom://switch"));
+    EXPECT_FALSE(parse("tessaroom://next/extra"));
+    EXPECT_FALSE(parse("tessaroom://previous"));
+    EXPECT_FALSE(parse("tessaroom://nowhere"));
+    EXPECT_FALSE(parse("tessaroom:switch/2"));
+    EXPECT_FALSE(parse(""));
+}
+
+TEST(AppLinkTest, KeywordHosts)
+{
+    EXPECT_EQ(AppLink::keywords().size(), 8);
+    EXPECT_EQ(parse("tessaroom://prev"), AppLink::keyword(AppLink::Kind::previous));
+    EXPECT_EQ(parse("tessaroom://back"), AppLink::keyword(AppLink::Kind::back));
+    EXPECT_EQ(parse("tessaroom://switcher"), AppLink::keyword(AppLink::Kind::switcher));
+    EXPECT_EQ(parse("tessaroom://popover"), AppLink::keyword(AppLink::Kind::popover));
+    EXPECT_EQ(parse("tessaroom://hover"), AppLink::keyword(AppLink::Kind::hover));
+    EXPECT_EQ(parse("tessaroom://presentation"), AppLink::keyword(AppLink::Kind::presentation));
+    EXPECT_EQ(parse("tessaroom://settings"), AppLink::keyword(AppLink::Kind::settings));
+}
+
+// --- building links ------------------------------------------------------------------
+
+TEST(AppLinkTest, BuiltLinks)
+{
+    EXPECT_EQ(AppLink::keyword(AppLink::Kind::previous).url().toString(), QStringLiteral("tessaroom://prev"));
+    EXPECT_EQ(AppLink::named(QStringLiteral("My Desk")).url().toString(QUrl::FullyEncoded),
+              QStringLiteral("tessaroom://switch/My%20Desk"));
+    EXPECT_EQ(AppLink::number(-3).url().toString(), QStringLiteral("tessaroom://switch/-3"));
+    EXPECT_EQ(AppLink::settingsPage(QStringLiteral("general")).url().toString(),
+              QStringLiteral("tessaroom://settings/general"));
+}
+
+TEST(AppLinkTest, EveryLinkSurvivesItsOwnUrl)
+{
+    const QList<AppLink> links{
+        AppLink::number(4),
+        AppLink::number(-1),
+        AppLink::named(QStringLiteral("Caf\u00E9 & Bar?#1")),
+        AppLink::named(QStringLiteral("100%")),
+        AppLink::settingsPage(QStringLiteral("timeTracking")),
+        AppLink::keyword(AppLink::Kind::back),
+        AppLink::keyword(AppLink::Kind::next),
+        AppLink::keyword(AppLink::Kind::previous),
+        AppLink::keyword(AppLink::Kind::switcher),
+        AppLink::keyword(AppLink::Kind::popover),
+        AppLink::keyword(AppLink::Kind::hover),
+        AppLink::keyword(AppLink::Kind::presentation),
+        AppLink::keyword(AppLink::Kind::settings),
+    };
+    for (const AppLink& link : links) {
+        const QString text = link.url().toString(QUrl::FullyEncoded);
+        EXPECT_EQ(AppLink::fromURL(QUrl(text, QUrl::StrictMode)), link) << text.toStdString();
+    }
+}
+
+// --- arguments ---------------------------------------------------------------------------
+
+TEST(AppLinkTest, ArgumentsAreNumbersOrNames)
+{
+    EXPECT_EQ(AppLink::fromArgument(QStringLiteral("3")), AppLink::number(3));
+    EXPECT_EQ(AppLink::fromArgument(QStringLiteral("-2")), AppLink::number(-2));
+    EXPECT_EQ(AppLink::fromArgument(QStringLiteral("Mail")), AppLink::named(QStringLiteral("Mail")));
+    EXPECT_EQ(AppLink::fromArgument(QString()), AppLink::named(QString()));
+    EXPECT_EQ(AppLink::fromArgument(QStringLiteral(" 3")), AppLink::named(QStringLiteral(" 3")));
+}
+
+} // namespace

@@ -1,0 +1,176 @@
+#include "platform/AppBundles.h"
+#include "platform/Folders.h"
+#include "platform/Application.h"
+#include "platform/ChildProcess.h"
+#include "platform/LinkHandlers.h"
+#include "platform/Workspace.h"
+#include "platform/sim/AppTermination.h"
+#include "platform/sim/Application.h"
+#include "platform/sim/DetachedStarts.h"
+#include "platform/sim/LinkHandlers.h"
+#include "platform/sim/Volumes.h"
+#include "platform/sim/World.h"
+#include "support/PlatformTest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace {
+
+using namespace platform;
+
+class RecordingDelegate final : public ApplicationDelegate {
+public:
+    void applicationDidFinishLaunching() override { events.append(QStringLiteral("launched")); }
+    bool applicationShouldHandleReopen(bool) override
+    {
+        events.append(QStringLiteral("reopen"));
+        return false;
+    }
+    void applicationWillTerminate() override { events.append(QStringLiteral("terminate")); }
+    void applicationOpenURLs(const QList<QString>& urls) override { events.append(urls.join(QLatin1Char(' '))); }
+    QStringList events;
+};
+
+class ApplicationTest : public PlatformTest {
+protected:
+    RecordingDelegate delegate;
+};
+
+// --- the application object ------------------------------------------------------------
+
+TEST_F(ApplicationTest, TheLifecycleReachesTheDelegateOnce)
+{
+    Application::setActivationPolicy(ActivationPolicy::accessory);
+    EXPECT_EQ(Application::activationPolicy(), ActivationPolicy::accessory);
+    Application::setDelegate(&delegate);
+    Application::finishLaunching();
+    Application::finishLaunching();
+    Application::openURLs({QStringLiteral("tessaroom://a"), QStringLiteral("tessaroom://b")});
+    Application::reopen();
+    Application::terminate();
+    Application::terminate();
+    EXPECT_EQ(delegate.events, (QStringList{QStringLiteral("launched"), QStringLiteral("tessaroom://a tessaroom://b"),
+                                            QStringLiteral("reopen"), QStringLiteral("terminate")}));
+    EXPECT_TRUE(Application::isTerminating());
+    Application::setDelegate(nullptr);
+}
+
+TEST_F(ApplicationTest, TheCurrentEventIsWhatTheSimulationSays)
+{
+    EXPECT_FALSE(Application::currentEvent());
+    sim::setCurrentEvent(CurrentEvent{.type = EventType::rightMouseUp, .modifierFlags = EventFlag::control});
+    ASSERT_TRUE(Application::currentEvent());
+    EXPECT_EQ(Application::currentEvent()->type, EventType::rightMouseUp);
+    Application::activate(true);
+    EXPECT_TRUE(Application::isActive());
+    EXPECT_EQ(sim::activationCount(), 1);
+}
+
+// --- running applications -----------------------------------------------------------------
+
+TEST_F(ApplicationTest, TerminationCanBeRefusedButNotForced)
+{
+    sim::AppSpec app;
+    app.pid = 900;
+    app.bundleID = QStringLiteral("com.example.stubborn");
+    sim::World::shared().addApp(app);
+    sim::setAppRefusesTermination(900, true);
+    EXPECT_FALSE(Workspace::terminate(900));
+    EXPECT_EQ(Workspace::runningApplications(QStringLiteral("com.example.stubborn")).size(), 1);
+    EXPECT_TRUE(Workspace::forceTerminate(900));
+    EXPECT_TRUE(Workspace::runningApplications(QStringLiteral("com.example.stubborn")).isEmpty());
+    EXPECT_FALSE(Workspace::forceTerminate(900));
+}
+
+// --- detached starts -----------------------------------------------------------------------
+
+TEST_F(ApplicationTest, DetachedStartsAreRecordedOrFail)
+{
+    EXPECT_TRUE(ChildProcess::startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exit 0")})
+                    .launched());
+    ASSERT_EQ(sim::detachedStarts().size(), 1u);
+    sim::failDetachedStarts(QStringLiteral("no room"));
+    const ChildProcess::Result failed = ChildProcess::startDetached(QStringLiteral("/bin/sh"), {});
+    EXPECT_EQ(failed.launchError, QStringLiteral("no room"));
+    EXPECT_EQ(sim::detachedStarts().size(), 1u);
+}
+
+TEST_F(ApplicationTest, ARealStartOfAMissingProgramFails)
+{
+    sim::setDetachedStartsReal(true);
+    const ChildProcess::Result result = ChildProcess::startDetached(home() + QStringLiteral("/no-such-program"), {});
+    sim::setDetachedStartsReal(false);
+    EXPECT_FALSE(result.launched());
+    EXPECT_TRUE(sim::detachedStarts().empty());
+}
+
+// --- bundles and volumes --------------------------------------------------------------------
+
+TEST_F(ApplicationTest, ABundleOpensThroughItsProgramAPlainProgramAsItIs)
+{
+    EXPECT_EQ(AppBundles::openCommand(QStringLiteral("/Applications/Tessaroom.app/")),
+              QStringList{QStringLiteral("/Applications/Tessaroom.app/Contents/MacOS/tessaroom")});
+    QFile program(home() + QStringLiteral("/tessaroom"));
+    program.open(QIODevice::WriteOnly);
+    program.close();
+    EXPECT_EQ(AppBundles::openCommand(program.fileName()), QStringList{program.fileName()});
+}
+
+TEST_F(ApplicationTest, ReadOnlyFoldersAndApplicationsFolders)
+{
+    const QString image = home() + QStringLiteral("/Volumes/Image");
+    QDir().mkpath(image);
+    EXPECT_FALSE(Volumes::isOnReadOnlyVolume(image + QStringLiteral("/Tessaroom.app")));
+    EXPECT_TRUE(Volumes::isWritableFolder(image));
+    sim::setReadOnlyFolder(image, true);
+    EXPECT_TRUE(Volumes::isOnReadOnlyVolume(image + QStringLiteral("/Tessaroom.app")));
+    EXPECT_FALSE(Volumes::isWritableFolder(image));
+    // A neighbour whose name merely starts the same is not inside.
+    EXPECT_FALSE(Volumes::isOnReadOnlyVolume(image + QStringLiteral("2/Tessaroom.app")));
+    EXPECT_FALSE(Volumes::isWritableFolder(home() + QStringLiteral("/missing")));
+    EXPECT_EQ(Volumes::applicationsFolders(),
+              (QStringList{QStringLiteral("/Applications"), Folders::home() + QStringLiteral("/Applications")}));
+}
+
+// --- the link handler entry -----------------------------------------------------------------
+
+TEST_F(ApplicationTest, TheLinkHandlerEntryNamesBothSchemesAndKeepsOtherDefaults)
+{
+    QDir().mkpath(QFileInfo(sim::mimeAppsListPath()).path());
+    QFile list(sim::mimeAppsListPath());
+    list.open(QIODevice::WriteOnly);
+    list.write("[Added Associations]\ntext/plain=editor.desktop\n[Default Applications]\n"
+               "x-scheme-handler/https=browser.desktop\nx-scheme-handler/tessaroom=old.desktop\n");
+    list.close();
+
+    EXPECT_FALSE(LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}));
+    QFile entry(sim::linkHandlerEntryPath());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("\nMimeType=x-scheme-handler/tessaroom;x-scheme-handler/quorvelin;\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral(" %u\n")));
+
+    list.open(QIODevice::ReadOnly);
+    const QString defaults = QString::fromUtf8(list.readAll());
+    EXPECT_TRUE(defaults.contains(QStringLiteral("text/plain=editor.desktop")));
+    EXPECT_TRUE(defaults.contains(QStringLiteral("x-scheme-handler/https=browser.desktop")));
+    EXPECT_TRUE(defaults.contains(QStringLiteral("x-scheme-handler/tessaroom=tessaroom-links.desktop")));
+    EXPECT_TRUE(defaults.contains(QStringLiteral("x-scheme-handler/quorvelin=tessaroom-links.desktop")));
+    EXPECT_FALSE(defaults.contains(QStringLiteral("old.desktop")));
+}
+
+TEST_F(ApplicationTest, ProgramPathsAreQuotedForTheEntry)
+{
+    EXPECT_EQ(sim::desktopEntryArgument(QStringLiteral("/opt/my app/tessaroom")),
+              QStringLiteral("\"/opt/my app/tessaroom\""));
+    // ", `, $ and \ are escaped inside the quotes, then backslashes doubled
+    // for the entry's string escapes; % is doubled for the field codes.
+    EXPECT_EQ(sim::desktopEntryArgument(QStringLiteral("/a\"b$c`d\\e%f")),
+              QStringLiteral("\"/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f\""));
+    EXPECT_FALSE(sim::desktopEntryArgument(QStringLiteral("/a\nb")));
+}
+
+} // namespace
