@@ -39,6 +39,10 @@ QColor Theme::mint() { return srgb(0.25, 0.84, 0.55); }
 QColor Theme::amber() { return srgb(1.0, 0.7, 0.25); }
 QColor Theme::red() { return srgb(1.0, 0.27, 0.23); }
 
+QColor Theme::pillText() { return white(1); }
+QColor Theme::pillStroke() { return white(0.25); }
+QColor Theme::pillShadow() { return QColor::fromRgbF(0, 0, 0, 0.5f); }
+
 QColor Theme::windowBackground()
 {
     return canvas();

@@ -32,6 +32,11 @@ public:
     static QColor amber();
     static QColor red();
 
+    // Mission Control pills: their text, outline and the shadow they cast.
+    static QColor pillText();
+    static QColor pillStroke();
+    static QColor pillShadow();
+
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.
     static QColor windowBackground();

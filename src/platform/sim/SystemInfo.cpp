@@ -1,11 +1,13 @@
 #include "platform/SystemInfo.h"
 
+#include "platform/sim/World.h"
+
 namespace platform {
 
-// The simulated system is the oldest one the app supports.
+// The oldest system the app supports unless the world says otherwise.
 int SystemInfo::operatingSystemMajorVersion()
 {
-    return 14;
+    return sim::World::shared().operatingSystemMajorVersion();
 }
 
 } // namespace platform

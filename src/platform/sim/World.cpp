@@ -635,6 +635,20 @@ void World::setDockItems(const QList<DockItemSpec>& items)
     }
 }
 
+// --- system -------------------------------------------------------------------------------
+
+void World::setOperatingSystemMajorVersion(int version)
+{
+    Lock lock(mutex_);
+    d_->osMajorVersion = version;
+}
+
+int World::operatingSystemMajorVersion() const
+{
+    Lock lock(mutex_);
+    return d_->osMajorVersion;
+}
+
 // --- input clocks ------------------------------------------------------------------------------
 
 void World::noteInputEvent(quint32 eventType)

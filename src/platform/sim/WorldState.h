@@ -53,6 +53,8 @@ struct World::Internals {
     quint64 dockList = 0;
     QStringList attributeWrites;
 
+    int osMajorVersion = 14;
+
     double bootTime = 0;
     std::map<quint32, double> lastEvent;
 
