@@ -34,8 +34,8 @@ void OverlayPanel::setFrame(const platform::Screen& screen)
 
 void OverlayPanel::orderFront()
 {
+    // The window level keeps it above Mission Control.
     show();
-    raise();
 }
 
 void OverlayPanel::orderOut()
