@@ -53,6 +53,8 @@ double Layer::Animation::progress(double t) const
     if (duration <= 0 || t >= begin + duration)
         return 1;
     const double x = std::clamp((t - begin) / duration, 0.0, 1.0);
+    if (x <= 0)
+        return 0;
     switch (timing) {
     case TimingFunction::linear:
         return x;
