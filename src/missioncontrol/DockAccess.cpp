@@ -9,6 +9,7 @@
 #include "ui/Theme.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 
 #include <cmath>
 #include <limits>
@@ -362,8 +363,15 @@ double DockAccess::labelWidth(qint64 desktop)
 
 double DockAccess::labelWidth(const QString& text)
 {
-    static const QFontMetricsF metrics(labelFont());
-    return std::ceil(metrics.horizontalAdvance(text)) + labelPadding();
+    // The layout pass asks for the same few labels 30 times a second.
+    static QHash<QString, double> widths;
+    auto it = widths.constFind(text);
+    if (it == widths.constEnd()) {
+        if (widths.size() >= 1000)
+            widths.clear();
+        it = widths.insert(text, std::ceil(QFontMetricsF(labelFont()).horizontalAdvance(text)));
+    }
+    return it.value() + labelPadding();
 }
 
 std::optional<qint64> DockAccess::desktopNumber(const QString& label)

@@ -128,7 +128,8 @@ void MissionControlOverlay::layoutPass()
             }
             if (!desktop)
                 continue;
-            if (!desktop->hasName() && desktop->icon().isNone() && !showUnnamed)
+            const SpaceMeta look = desktop->shownMeta();
+            if (look.name.isEmpty() && look.icon.isNone() && !showUnnamed)
                 continue;
             const QRectF anchor(f.x(), primaryHeight - f.bottom(), f.width(), f.height());
             const QRectF pillBar = row.bar

@@ -8,12 +8,15 @@
 #include <QPainterPath>
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 
 namespace {
 
 constexpr double cornerRadius = 6.5;
 constexpr double shadowBlur = 6;
+// Rings of falling strength stand in for the blur.
+constexpr int shadowRings = 3;
 // Downwards on screen.
 constexpr double shadowDrop = 1.5;
 constexpr double fillAlpha = 0.96;
@@ -73,11 +76,13 @@ PillPainter::Picture PillPainter::image(const Desktop& desktop, const QString& t
         && pixelWidth >= 1 && pixelHeight >= 1 && pixelWidth <= largestPixelSide && pixelHeight <= largestPixelSide;
     if (drawable) {
         QImage image(int(pixelWidth), int(pixelHeight), QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(backingScale);
-        image.fill(Qt::transparent);
+        // A plain clear: Qt's fill hands larger images to its thread pool.
+        std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
         QPainter painter(&image);
+        painter.scale(backingScale, backingScale);
         draw(painter, picture.size, desktop, text, font, glyph, metrics);
         painter.end();
+        image.setDevicePixelRatio(backingScale);
         picture.image = image;
     }
     if (cache_.size() >= cacheLimit)
@@ -104,14 +109,12 @@ void PillPainter::draw(QPainter& painter, const QSizeF& imageSize, const Desktop
     QColor shadow = Theme::pillShadow();
     const double strength = shadow.alphaF();
     painter.setPen(Qt::NoPen);
-    for (int ring = int(shadowBlur); ring >= 1; --ring) {
-        const double grow = ring * 0.75;
-        QPainterPath spread;
-        spread.addRoundedRect(pill.translated(0, shadowDrop).adjusted(-grow, -grow, grow, grow), radius + grow,
-                              radius + grow);
-        shadow.setAlphaF(float(strength / (shadowBlur + 1)));
+    for (int ring = shadowRings; ring >= 1; --ring) {
+        const double grow = ring * shadowBlur / (2 * shadowRings);
+        shadow.setAlphaF(float(strength / (shadowRings + 1)));
         painter.setBrush(shadow);
-        painter.drawPath(spread);
+        painter.drawRoundedRect(pill.translated(0, shadowDrop).adjusted(-grow, -grow, grow, grow), radius + grow,
+                                radius + grow);
     }
     QColor fill = desktop.swatchColor();
     fill.setAlphaF(float(fillAlpha));
