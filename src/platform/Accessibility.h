@@ -2,7 +2,10 @@
 
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+
+#include <functional>
 
 namespace platform {
 
@@ -57,7 +60,57 @@ Error performAction(const Element& element, const QString& action);
 // Bounds how long requests to the element's application may wait.
 Error setMessagingTimeout(const Element& element, float seconds);
 
+// --- batch reads ---------------------------------------------------------------
+
+// The entry of a batch read for an attribute that could not be read.
+struct ValueError {
+    Error error = Error::failure;
+};
+
+// Reads several attributes in one request: values gets one entry per
+// attribute, in order, a ValueError where that attribute failed. When the
+// element itself cannot be reached the whole call fails and values is left
+// alone. options is reserved (0).
+Error copyMultipleAttributeValues(const Element& element, const QStringList& attributes, quint32 options,
+                                  QVariantList* values);
+
+// --- observers -------------------------------------------------------------------
+
+// Receives an application's notifications. A default-made one refers to nothing.
+class Observer {
+public:
+    Observer() = default;
+    explicit Observer(quint64 handle)
+        : handle_(handle)
+    {
+    }
+    quint64 handle() const { return handle_; }
+    bool isNull() const { return handle_ == 0; }
+    bool operator==(const Observer&) const = default;
+
+private:
+    quint64 handle_ = 0;
+};
+
+// (observer, element the notification is about, its name, the context given
+// when the notification was added). Runs on the main thread.
+using ObserverCallback = std::function<void(const Observer&, const Element&, const QString&, void*)>;
+
+// An observer of process pid's notifications; out is written on success only.
+Error observerCreate(qint32 processIdentifier, ObserverCallback callback, Observer* out);
+// Asks for one notification of element (the application element: of every
+// element of the process); context is handed back to the callback, not owned.
+Error observerAddNotification(const Observer& observer, const Element& element, const QString& notification,
+                              void* context);
+Error observerRemoveNotification(const Observer& observer, const Element& element, const QString& notification);
+// Adds or removes the observer's run-loop source on the main run loop;
+// notifications are delivered only while it is added.
+void observerSetRunLoopSourceAdded(const Observer& observer, bool added);
+// Drops the observer; nothing more is delivered to it.
+void observerRelease(const Observer& observer);
+
 } // namespace AX
 } // namespace platform
 
 Q_DECLARE_METATYPE(platform::AX::Element)
+Q_DECLARE_METATYPE(platform::AX::ValueError)

@@ -53,6 +53,10 @@ QColor Theme::stripIconBacking() { return QColor::fromRgbF(0, 0, 0, 0.35f); }
 QColor Theme::stripCurrentBorder() { return white(0.95); }
 QColor Theme::stripHoverBorder() { return white(0.4); }
 
+QColor Theme::pillText() { return white(1); }
+QColor Theme::pillStroke() { return white(0.25); }
+QColor Theme::pillShadow() { return QColor::fromRgbF(0, 0, 0, 0.5f); }
+
 QColor Theme::windowBackground()
 {
     return canvas();

@@ -48,6 +48,10 @@ public:
     static QColor tagFill();
     static QColor tagBorder();
     static QColor tagShadow();
+    // Mission Control pills: their text, outline and the shadow they cast.
+    static QColor pillText();
+    static QColor pillStroke();
+    static QColor pillShadow();
 
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.

@@ -1,5 +1,6 @@
 #include "platform/Workspace.h"
 
+#include "platform/sim/MissionControl.h"
 #include "platform/sim/WorldState.h"
 
 namespace platform::Workspace {
@@ -85,13 +86,18 @@ bool activate(qint32 processIdentifier)
 
 bool open(const QUrl& url)
 {
-    World& world = World::shared();
-    Lock lock(world.mutex());
-    auto& d = world.internals();
-    d.countCall(QStringLiteral("open"));
-    if (!url.isValid() || url.scheme().isEmpty())
-        return false;
-    d.openedURLs.append(url);
+    {
+        World& world = World::shared();
+        Lock lock(world.mutex());
+        auto& d = world.internals();
+        d.countCall(QStringLiteral("open"));
+        if (!url.isValid() || url.scheme().isEmpty())
+            return false;
+        d.openedURLs.append(url);
+    }
+    // Opening Mission Control's application shows it, or hides it when shown.
+    if (url.isLocalFile() && url.toLocalFile() == sim::MissionControl::applicationPath)
+        sim::MissionControl::shared().toggle();
     return true;
 }
 

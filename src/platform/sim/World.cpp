@@ -1,5 +1,8 @@
 #include "platform/sim/World.h"
 
+#include "platform/SystemInfo.h"
+#include "platform/sim/SystemVersion.h"
+
 #include "platform/EventSource.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
@@ -633,6 +636,18 @@ void World::setDockItems(const QList<DockItemSpec>& items)
             attributes.insert(QStringLiteral("AXIsApplicationRunning"), *item.running);
         addElement(pid, list, attributes);
     }
+}
+
+// --- system -------------------------------------------------------------------------------
+
+void World::setOperatingSystemMajorVersion(int version)
+{
+    setOperatingSystemVersion({version, 0, 0});
+}
+
+int World::operatingSystemMajorVersion() const
+{
+    return SystemInfo::operatingSystemMajorVersion();
 }
 
 // --- input clocks ------------------------------------------------------------------------------

@@ -201,6 +201,11 @@ public:
     void setDockItems(const QList<DockItemSpec>& items);
     qint32 dockPID() const;
 
+    // --- system ----------------------------------------------------------
+    // The major version SystemInfo reports (14 unless set).
+    void setOperatingSystemMajorVersion(int version);
+    int operatingSystemMajorVersion() const;
+
     // --- input clocks ------------------------------------------------------
     // An input event of this type happened now (on the scheduler's clock).
     void noteInputEvent(quint32 eventType);

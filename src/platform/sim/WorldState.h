@@ -53,6 +53,7 @@ struct World::Internals {
     quint64 dockList = 0;
     QStringList attributeWrites;
 
+
     double bootTime = 0;
     std::map<quint32, double> lastEvent;
 

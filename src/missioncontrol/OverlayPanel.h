@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/Screens.h"
+#include "ui/FloatingPanel.h"
+
+#include <QRectF>
+
+class PillsView;
+class Settings;
+
+// The transparent, click-through panel that carries a PillsView over Mission
+// Control, one per display, above the screen saver level. Every click goes to
+// Mission Control underneath; the panel never becomes key.
+class OverlayPanel final : public FloatingPanel {
+    Q_OBJECT
+
+public:
+    explicit OverlayPanel(Settings& settings);
+
+    PillsView& pills() const { return *pills_; }
+
+    // The frame in screen coordinates (origin bottom-left, y up).
+    QRectF frame() const { return frame_; }
+    // Covers the screen and draws at its density.
+    void setFrame(const platform::Screen& screen);
+    void orderFront();
+    void orderOut();
+
+private:
+    PillsView* pills_;
+    QRectF frame_;
+};
