@@ -60,7 +60,9 @@ void clear(QVBoxLayout* box)
 {
     while (QLayoutItem* item = box->takeAt(0)) {
         if (QWidget* widget = item->widget()) {
+            // Out of the tree at once; deleted once its own events are done.
             widget->hide();
+            widget->setParent(nullptr);
             widget->deleteLater();
         }
         delete item;
@@ -261,6 +263,7 @@ void MenuPopoverView::buildHeader()
     if (!current) {
         box->addWidget(textLabel(QStringLiteral("No desktops found"), Theme::font(13), Theme::textSecondary(),
                                  QStringLiteral("headerName")));
+        row->show();
         return;
     }
     auto* tile = new QLabel;
@@ -318,6 +321,8 @@ void MenuPopoverView::buildHeader()
         model_.setPage(PopoverPage::edit(desktop));
     });
     box->addWidget(edit);
+    // Widgets added to a shown parent stay hidden until shown.
+    row->show();
 }
 
 int MenuPopoverView::lineCount(qsizetype desktops, qsizetype displays)
@@ -353,6 +358,7 @@ void MenuPopoverView::buildList()
             section->setObjectName(QStringLiteral("displayHeader"));
             sectionHeaders_.append(section);
             listBox_->addWidget(section);
+            section->show();
         }
         QList<Desktop> onDisplay = engine.desktopsOnDisplay(displays[index].uuid);
         if (flat && onDisplay.size() > visibleLines)
@@ -367,6 +373,7 @@ void MenuPopoverView::buildList()
             kept.insert(desktop.id(), row);
             rowOrder_.append(row);
             listBox_->addWidget(row);
+            row->show();
         }
     }
     qDeleteAll(rowsByID_);
@@ -413,6 +420,7 @@ void MenuPopoverView::buildNotices()
         box->setContentsMargins(10, 0, 10, 8);
         box->addWidget(notice);
         noticeBox_->addWidget(inset);
+        inset->show();
         notices_.append(notice);
     };
     if (Settings::shared().presenting()) {
@@ -523,6 +531,7 @@ void MenuPopoverView::buildFooter()
     quitButton->setToolTip(QStringLiteral("Quit Tessaroom"));
     connect(quitButton, &QAbstractButton::clicked, this, [this] { quit(); });
     box->addWidget(quitButton);
+    row->show();
 }
 
 void MenuPopoverView::quit()

@@ -202,6 +202,9 @@ TEST_F(PopoverTest, TheHeaderShowsTrackedTimeFromOneMinute)
     name(11, QStringLiteral("Mail"));
     SpaceStore::shared().change(11, [](SpaceMeta& meta) { meta.seconds = 59; });
     MenuPopoverView& view = open();
+    view.reload(); // rebuilt while shown
+    EXPECT_TRUE(child(view, QStringLiteral("headerName"))->isVisible());
+    EXPECT_TRUE(child(view, QStringLiteral("quitButton"))->isVisible());
     EXPECT_EQ(text(view, QStringLiteral("headerName")), QStringLiteral("Mail"));
     EXPECT_EQ(text(view, QStringLiteral("headerSubtitle")), QStringLiteral("Desktop 1 of 2"));
     EXPECT_EQ(child(view, QStringLiteral("headerTime")), nullptr);
@@ -314,6 +317,8 @@ TEST_F(PopoverTest, UpdateAndAccessibilityNoticesShowInOrderAndAct)
     settings().setPresenting(true);
     MenuPopoverView& view = open();
     ASSERT_EQ(view.notices().size(), 3);
+    for (PopoverNotice* notice : view.notices())
+        EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(view.notices()[1]->title(), QStringLiteral("Tessaroom 2.1 is out"));
     EXPECT_EQ(view.notices()[1]->body(),
               QStringLiteral("Released 3 March 2026. What's new and the download are in Settings."));

@@ -32,6 +32,7 @@ protected:
 TEST_F(TileTest, ShowsTheTileImageAndTheNameWithADesktopTooltip)
 {
     tile->render();
+    savePicture(button().snapshot(4), QStringLiteral("tile.png"));
     EXPECT_EQ(button().title(), QStringLiteral(" Mail"));
     ASSERT_FALSE(button().image().isNull());
     EXPECT_EQ(button().image().devicePixelRatio(), 2);

@@ -3,6 +3,10 @@
 #include "menubar/StatusBarController.h"
 #include "store/SpaceStore.h"
 
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QPixmap>
 #include <QWidget>
 
 namespace {
@@ -252,4 +256,28 @@ TEST_F(TileMenuTest, FortyDesktopsOnOneDisplayAreAllListed)
     tile().buildMenu();
     EXPECT_EQ(tile().menu().items().size(), 2 + 40 + 1 + 4 + 1 + 2);
     EXPECT_EQ(itemTitled(QStringLiteral("Desktop 40")).representedObject.toULongLong(), 139u);
+}
+
+TEST_F(TileMenuTest, EveryItemCarriesWhatANativeMenuNeedsToDrawIt)
+{
+    settings().setPresentationHotkey(std::nullopt);
+    tile().buildMenu();
+    QMenu shown;
+    for (const MenuItem& item : tile().menu().items()) {
+        if (item.isSeparator) {
+            shown.addSeparator();
+            continue;
+        }
+        QAction* action = shown.addAction(QIcon(QPixmap::fromImage(item.image)), item.title);
+        action->setEnabled(item.enabled);
+        action->setCheckable(item.state == MenuItem::State::on);
+        action->setChecked(item.state == MenuItem::State::on);
+        if (!item.keyEquivalent.isEmpty())
+            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + item.keyEquivalent.toUpper()));
+    }
+    EXPECT_EQ(shown.actions().size(), tile().menu().items().size());
+    EXPECT_TRUE(itemTitled(QStringLiteral("Presentation Mode")).keyEquivalent.isEmpty());
+    for (qsizetype i = 2; i < 5; ++i)
+        EXPECT_FALSE(tile().menu().items()[i].image.isNull());
+    savePicture(render(shown, 2), QStringLiteral("menu.png"));
 }
