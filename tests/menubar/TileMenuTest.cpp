@@ -281,3 +281,17 @@ TEST_F(TileMenuTest, EveryItemCarriesWhatANativeMenuNeedsToDrawIt)
         EXPECT_FALSE(tile().menu().items()[i].image.isNull());
     savePicture(render(shown, 2), QStringLiteral("menu.png"));
 }
+
+TEST_F(EmptyMenuTest, WithNoDisplaysTheTileReadsSpacesAndNeverCrashesItsChecks)
+{
+    StatusBarController tile(commands);
+    EXPECT_EQ(tile.button()->title(), QStringLiteral("Spaces"));
+    EXPECT_FALSE(tile.isOnScreen());
+    advance(10);
+    EXPECT_TRUE(tile.tileHidden());
+    platform::sim::clickStatusButton(tile.item(), EventType::rightMouseUp);
+    ASSERT_TRUE(tile.menu().isOpen());
+    tile.menu().dismiss();
+    platform::sim::clickStatusButton(tile.item(), EventType::leftMouseUp);
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("togglePopover")});
+}
