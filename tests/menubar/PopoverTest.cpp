@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QScrollArea>
 
 namespace {
@@ -517,4 +518,21 @@ TEST_F(PopoverTest, FortyDesktopsOnADisplayAllBecomeRows)
     EXPECT_EQ(view.rows().size(), 40);
     EXPECT_EQ(view.strip()->tileCount(), 40);
     EXPECT_EQ(view.listHeight(), 364);
+}
+
+TEST_F(PopoverTest, AnAppIconSwitchesThereAndBringsTheAppForward)
+{
+    oneDisplay(2);
+    engine().setSampleApps(SpaceEngine::AppsMap{
+        {12, {SpaceApp{501, QStringLiteral("Mail"), QImage(16, 16, QImage::Format_ARGB32), {}}}}});
+    MenuPopoverView& view = open();
+    auto* icons = child<AppIconsRow>(*view.rows()[1], QStringLiteral("appIcons"));
+    ASSERT_NE(icons, nullptr);
+    const QPointF point = icons->itemRect(0).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, point, icons->mapToGlobal(point), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(icons, &event);
+    }
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("switchTo:12:app:501")});
 }
