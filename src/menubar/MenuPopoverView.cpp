@@ -1,6 +1,7 @@
 #include "menubar/MenuPopoverView.h"
 
 #include "engine/SpaceEngine.h"
+#include "menubar/ElidedLabel.h"
 #include "menubar/PopoverModel.h"
 #include "menubar/PopoverNotice.h"
 #include "menubar/PopoverSpaceRow.h"
@@ -74,37 +75,6 @@ QColor withAlpha(QColor color, double alpha)
     color.setAlphaF(float(color.alphaF() * alpha));
     return color;
 }
-
-// A one-line label that cuts its text at the tail to its width.
-class ElidedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    void setFullText(const QString& text)
-    {
-        full_ = text;
-        setToolTip(QString());
-        updateGeometry();
-        update();
-    }
-    QSize sizeHint() const override
-    {
-        return {int(std::ceil(fontMetrics().horizontalAdvance(full_))) + 1, fontMetrics().height()};
-    }
-    QSize minimumSizeHint() const override { return {0, fontMetrics().height()}; }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.setFont(font());
-        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(full_, Qt::ElideRight, width()));
-    }
-
-private:
-    QString full_;
-};
 
 } // namespace
 
@@ -285,10 +255,7 @@ void MenuPopoverView::buildHeader()
     QPalette palette = name->palette();
     palette.setColor(QPalette::WindowText, Theme::text());
     name->setPalette(palette);
-    QString shownName = current->displayName();
-    shownName.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    name->setFullText(shownName);
-    name->setText(shownName);
+    name->setFullText(current->displayName());
     name->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     column->addWidget(name);
 
@@ -508,10 +475,7 @@ void MenuPopoverView::buildFooter()
         QPalette palette = name->palette();
         palette.setColor(QPalette::WindowText, Theme::textSecondary());
         name->setPalette(palette);
-        QString lastName = last->displayName();
-        lastName.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        name->setFullText(lastName);
-        name->setText(lastName);
+        name->setFullText(last->displayName());
         name->setAttribute(Qt::WA_TransparentForMouseEvents);
         inner->addWidget(name, 1);
         if (jumpKey) {

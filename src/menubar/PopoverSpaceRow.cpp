@@ -1,6 +1,7 @@
 #include "menubar/PopoverSpaceRow.h"
 
 #include "engine/SpaceEngine.h"
+#include "menubar/ElidedLabel.h"
 #include "menubar/PopoverModel.h"
 #include "store/KeyNames.h"
 #include "store/Settings.h"
@@ -26,18 +27,12 @@ constexpr double dotSide = 7;
 
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, const QString& name, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new ElidedLabel(text, parent);
     label->setObjectName(name);
     label->setFont(font);
-    label->setTextFormat(Qt::PlainText);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
-    // One line, whatever the name holds.
-    QString line = text;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    label->setText(line);
-    label->setMinimumWidth(0);
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     return label;
 }
