@@ -16,7 +16,6 @@ namespace platform {
 // popover closes when the user clicks outside it. Every way of closing runs
 // the did-close callback once.
 class Popover : public QObject {
-    Q_OBJECT
 public:
     enum class Behavior { applicationDefined, transient, semitransient };
     enum class Edge { minY, maxY, minX, maxX };
