@@ -1,0 +1,185 @@
+#include "menubar/SpaceStripView.h"
+
+#include "ui/SpaceGlyph.h"
+#include "ui/Transition.h"
+
+#include <QAbstractButton>
+#include <QEnterEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+// One tile of the strip: the desktop's swatch with its icon or number.
+class StripTile : public QAbstractButton {
+public:
+    StripTile(const Desktop& desktop, bool isCurrent, QWidget* parent)
+        : QAbstractButton(parent)
+        , hover_(0, [this] { update(); })
+    {
+        setObjectName(QStringLiteral("stripTile"));
+        set(desktop, isCurrent);
+    }
+
+    void set(const Desktop& desktop, bool isCurrent)
+    {
+        const bool becameCurrent = !glyph_ || isCurrent != isCurrent_;
+        desktop_ = desktop;
+        isCurrent_ = isCurrent;
+        setToolTip(desktop.displayName());
+        if (becameCurrent) {
+            // The glyph's opacity is fixed when it is made.
+            delete glyph_;
+            glyph_ = new SpaceGlyph(desktop, SpaceStripView::glyphSize, isCurrent ? 1.0 : 0.9, this);
+            glyph_->setAttribute(Qt::WA_TransparentForMouseEvents);
+            glyph_->show();
+            resizeEvent(nullptr);
+        } else {
+            glyph_->setDesktop(desktop);
+        }
+        if (isCurrent)
+            hover_.jumpTo(0);
+        update();
+    }
+
+    const Desktop& desktop() const { return desktop_; }
+    bool isCurrent() const { return isCurrent_; }
+    bool hovering() const { return hovering_; }
+
+    // Hover only counts on tiles of other desktops.
+    double hoverAmount() const { return isCurrent_ ? 0 : hover_.value(); }
+    double opacity() const { return isCurrent_ ? 1.0 : 0.55 + (0.85 - 0.55) * hoverAmount(); }
+    double scale() const { return 1.0 + (SpaceStripView::hoverScale - 1.0) * hoverAmount(); }
+
+    void setHovering(bool hovering)
+    {
+        if (hovering == hovering_)
+            return;
+        hovering_ = hovering;
+        hover_.animateTo(hovering ? 1 : 0, SpaceStripView::hoverDuration);
+    }
+
+protected:
+    void enterEvent(QEnterEvent*) override { setHovering(true); }
+    void leaveEvent(QEvent*) override { setHovering(false); }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        const QSize hint = glyph_->sizeHint();
+        glyph_->setGeometry(QRect(QPoint((width() - hint.width()) / 2, (height() - hint.height()) / 2), hint));
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF bounds = rect();
+        painter.translate(bounds.center());
+        painter.scale(scale(), scale());
+        painter.translate(-bounds.center());
+        QPainterPath shape;
+        shape.addRoundedRect(bounds, SpaceStripView::cornerRadius, SpaceStripView::cornerRadius);
+        QColor swatch = desktop_.swatchColor();
+        swatch.setAlphaF(float(swatch.alphaF() * opacity()));
+        painter.fillPath(shape, swatch);
+        if (isCurrent_) {
+            const double line = 1.5;
+            QPainterPath inner;
+            inner.addRoundedRect(bounds.adjusted(line / 2, line / 2, -line / 2, -line / 2),
+                                 SpaceStripView::cornerRadius - line / 2, SpaceStripView::cornerRadius - line / 2);
+            QColor white(Qt::white);
+            white.setAlphaF(0.9f);
+            painter.strokePath(inner, QPen(white, line));
+        }
+    }
+
+private:
+    Desktop desktop_;
+    bool isCurrent_ = false;
+    bool hovering_ = false;
+    SpaceGlyph* glyph_ = nullptr;
+    Transition hover_;
+};
+
+SpaceStripView::SpaceStripView(const QList<Desktop>& desktops, const std::optional<Desktop>& current,
+                               std::function<void(const Desktop&)> onSelect, QWidget* parent)
+    : QWidget(parent)
+    , onSelect_(std::move(onSelect))
+{
+    setObjectName(QStringLiteral("spaceStrip"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setDesktops(desktops, current);
+}
+
+SpaceStripView::~SpaceStripView() = default;
+
+void SpaceStripView::setDesktops(const QList<Desktop>& desktops, const std::optional<Desktop>& current)
+{
+    while (tiles_.size() > desktops.size())
+        delete tiles_.takeLast();
+    for (qsizetype i = 0; i < desktops.size(); ++i) {
+        const bool isCurrent = current && current->id() == desktops[i].id();
+        if (i < tiles_.size()) {
+            tiles_[i]->set(desktops[i], isCurrent);
+            continue;
+        }
+        auto* made = new StripTile(desktops[i], isCurrent, this);
+        connect(made, &QAbstractButton::clicked, this, [this, made] {
+            if (onSelect_)
+                onSelect_(made->desktop());
+        });
+        made->show();
+        tiles_.append(made);
+    }
+    place();
+}
+
+QRectF SpaceStripView::tileRect(qsizetype index) const
+{
+    const qsizetype count = tiles_.size();
+    if (index < 0 || index >= count)
+        return {};
+    const double tileWidth = (width() - (count - 1) * spacing) / double(count);
+    const double height = tiles_[index]->isCurrent() ? currentHeight : otherHeight;
+    return QRectF(index * (tileWidth + spacing), (currentHeight - height) / 2, tileWidth, height);
+}
+
+QWidget* SpaceStripView::tile(qsizetype index) const
+{
+    return index >= 0 && index < tiles_.size() ? tiles_[index] : nullptr;
+}
+
+double SpaceStripView::tileOpacity(qsizetype index) const
+{
+    return index >= 0 && index < tiles_.size() ? tiles_[index]->opacity() : 0;
+}
+
+double SpaceStripView::tileScale(qsizetype index) const
+{
+    return index >= 0 && index < tiles_.size() ? tiles_[index]->scale() : 0;
+}
+
+QSize SpaceStripView::sizeHint() const
+{
+    return {0, int(currentHeight)};
+}
+
+QSize SpaceStripView::minimumSizeHint() const
+{
+    return {0, int(currentHeight)};
+}
+
+void SpaceStripView::resizeEvent(QResizeEvent*)
+{
+    place();
+}
+
+void SpaceStripView::place()
+{
+    for (qsizetype i = 0; i < tiles_.size(); ++i) {
+        const QRectF r = tileRect(i);
+        // Whole pixels for the widget; the tile paints its own rounded shape.
+        tiles_[i]->setGeometry(QRect(QPoint(int(std::floor(r.left())), int(std::floor(r.top()))),
+                                     QPoint(int(std::ceil(r.right())) - 1, int(std::ceil(r.bottom())) - 1)));
+    }
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+
+#include <QWidget>
+
+namespace platform {
+
+// A panel that hangs from a rectangle of the screen (a menu-bar button, a
+// label), with an arrow-less dark frame. Content is one widget. A transient
+// popover closes when the user clicks outside it. Every way of closing runs
+// the did-close callback once.
+class Popover : public QObject {
+public:
+    enum class Behavior { applicationDefined, transient, semitransient };
+    enum class Edge { minY, maxY, minX, maxX };
+
+    Popover();
+    ~Popover() override;
+
+    Behavior behavior() const { return behavior_; }
+    void setBehavior(Behavior behavior) { behavior_ = behavior; }
+    bool animates() const { return animates_; }
+    void setAnimates(bool animates) { animates_ = animates; }
+    QString appearanceName() const { return appearance_; }
+    void setAppearanceName(const QString& name) { appearance_ = name; }
+    void setOnDidClose(std::function<void()> callback) { onDidClose_ = std::move(callback); }
+
+    // The popover's window takes the widget as its content (not owned: the
+    // widget's owner keeps it; the popover only re-parents it).
+    void setContentView(QWidget* content);
+    QWidget* contentView() const { return content_; }
+
+    // Shows the popover beside anchor (screen coordinates) on the given edge;
+    // minY: below it.
+    void show(const QRectF& anchor, Edge edge);
+    // Closes as the user would, animated when animates() is on.
+    void performClose();
+    bool isShown() const { return shown_; }
+    // Where the popover's window lies, in screen coordinates.
+    QRectF frame() const { return frame_; }
+    // Whether the last closing animated.
+    bool lastCloseAnimated() const { return lastCloseAnimated_; }
+    QWidget* window() const;
+
+    // A view's bounds in screen coordinates.
+    static QRectF screenRect(const QWidget* view);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void place(const QRectF& anchor, Edge edge);
+
+    Behavior behavior_ = Behavior::applicationDefined;
+    bool animates_ = true;
+    QString appearance_;
+    std::function<void()> onDidClose_;
+    QPointer<QWidget> content_;
+    QPointer<QWidget> window_;
+    bool shown_ = false;
+    bool lastCloseAnimated_ = false;
+    QRectF frame_;
+};
+
+} // namespace platform

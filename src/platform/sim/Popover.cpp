@@ -1,0 +1,160 @@
+#include "platform/Popover.h"
+
+#include "platform/Screens.h"
+#include "platform/sim/StatusBarState.h"
+
+#include <QApplication>
+#include <QLayout>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace platform {
+
+using sim::StatusBarState;
+
+namespace {
+
+// Qt's global coordinates run down from the top of the first screen; screen
+// coordinates run up from its bottom.
+double primaryTop()
+{
+    const QList<Screen> all = Screens::screens();
+    return all.isEmpty() ? 0 : all.first().frame.bottom();
+}
+
+// Space between the anchor and the popover.
+constexpr double anchorGap = 4;
+
+} // namespace
+
+Popover::Popover()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+Popover::~Popover()
+{
+    StatusBarState::shared().shownPopovers.removeAll(this);
+    if (content_ && window_ && content_->parentWidget() == window_)
+        content_->setParent(nullptr);
+    delete window_;
+}
+
+QWidget* Popover::window() const
+{
+    return window_;
+}
+
+void Popover::setContentView(QWidget* content)
+{
+    if (content_ == content)
+        return;
+    if (!window_) {
+        window_ = new QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        window_->setObjectName(QStringLiteral("popoverWindow"));
+        auto* layout = new QVBoxLayout(window_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+    }
+    if (content_ && content_->parentWidget() == window_) {
+        window_->layout()->removeWidget(content_);
+        content_->hide();
+        content_->setParent(nullptr);
+    }
+    content_ = content;
+    if (content) {
+        window_->layout()->addWidget(content);
+        content->show();
+    }
+}
+
+void Popover::show(const QRectF& anchor, Edge edge)
+{
+    if (!window_)
+        setContentView(nullptr);
+    place(anchor, edge);
+    if (!shown_) {
+        shown_ = true;
+        StatusBarState::shared().shownPopovers.append(this);
+    }
+    window_->show();
+    if (StatusBarState::realSession())
+        window_->activateWindow();
+}
+
+void Popover::place(const QRectF& anchor, Edge edge)
+{
+    window_->layout()->activate();
+    window_->adjustSize();
+    const QSizeF size = window_->size();
+    const auto& state = StatusBarState::shared();
+    QPointF topLeftQt;
+    if (state.trayAnchor) {
+        // Under the tray icon, or above it when the panel sits at the bottom.
+        const QRect icon = *state.trayAnchor;
+        const QScreen* screen = QGuiApplication::screenAt(icon.center());
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 4096, 4096);
+        double x = std::clamp(icon.center().x() - size.width() / 2, double(area.left()),
+                              std::max(double(area.left()), area.right() - size.width()));
+        double y = icon.bottom() + anchorGap;
+        if (y + size.height() > area.bottom())
+            y = icon.top() - anchorGap - size.height();
+        topLeftQt = QPointF(x, y);
+    } else {
+        double x = anchor.center().x() - size.width() / 2;
+        double yScreenTop = anchor.bottom() + anchorGap + size.height(); // above the anchor
+        switch (edge) {
+        case Edge::minY: yScreenTop = anchor.top() - anchorGap; break;
+        case Edge::maxY: break;
+        case Edge::minX:
+            x = anchor.left() - anchorGap - size.width();
+            yScreenTop = anchor.center().y() + size.height() / 2;
+            break;
+        case Edge::maxX:
+            x = anchor.right() + anchorGap;
+            yScreenTop = anchor.center().y() + size.height() / 2;
+            break;
+        }
+        topLeftQt = QPointF(x, primaryTop() - yScreenTop);
+    }
+    window_->move(topLeftQt.toPoint());
+    frame_ = QRectF(topLeftQt.x(), primaryTop() - topLeftQt.y() - size.height(), size.width(), size.height());
+}
+
+void Popover::performClose()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    lastCloseAnimated_ = animates_;
+    StatusBarState::shared().shownPopovers.removeAll(this);
+    if (window_)
+        window_->hide();
+    if (onDidClose_) {
+        const auto callback = onDidClose_;
+        callback();
+    }
+}
+
+bool Popover::eventFilter(QObject* watched, QEvent* event)
+{
+    if (shown_ && behavior_ == Behavior::transient && event->type() == QEvent::MouseButtonPress && window_) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->isWindow() && widget->window() != window_.data())
+            performClose();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QRectF Popover::screenRect(const QWidget* view)
+{
+    if (!view)
+        return {};
+    const QPoint origin = view->mapToGlobal(QPoint(0, 0));
+    return QRectF(origin.x(), primaryTop() - origin.y() - view->height(), view->width(), view->height());
+}
+
+} // namespace platform

@@ -1,0 +1,435 @@
+#include "platform/sim/StatusBar.h"
+
+#include "platform/Lifetime.h"
+#include "platform/PreferenceDomain.h"
+#include "platform/Scheduler.h"
+#include "platform/Screens.h"
+#include "platform/sim/StatusBarState.h"
+
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+#include <cmath>
+
+namespace platform {
+
+namespace {
+
+using sim::StatusBarState;
+
+// Space left and right of the button's content.
+constexpr double buttonPadding = 4;
+// Where the bar puts an item it has no room for: on no screen.
+constexpr double nowhere = -100000;
+
+double roomOn(const Screen& screen, double appMenus)
+{
+    double gap = 0;
+    if (screen.auxiliaryTopLeftArea && screen.auxiliaryTopRightArea)
+        gap = std::max(0.0, screen.frame.width() - screen.auxiliaryTopLeftArea->width()
+                                - screen.auxiliaryTopRightArea->width());
+    return std::max(0.0, screen.frame.width() - appMenus - gap);
+}
+
+// The bar draws one line: line breaks show as blanks.
+QString oneLine(QString text)
+{
+    for (QChar& c : text) {
+        if (c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029))
+            c = u' ';
+    }
+    return text;
+}
+
+void deliver(const QString& name, qint64 windowNumber)
+{
+    StatusBarState::shared().deliveringWindow = windowNumber;
+    NotificationCenter::defaultCenter().post(name);
+    StatusBarState::shared().deliveringWindow = 0;
+}
+
+void announce(const QString& name, qint64 windowNumber)
+{
+    Scheduler::current().schedule(0, [name, windowNumber] { deliver(name, windowNumber); });
+}
+
+QString preferredPositionKey(const QString& autosaveName)
+{
+    return QStringLiteral("NSStatusItem Preferred Position ") + autosaveName;
+}
+
+void updateTray(StatusItem& item)
+{
+    auto& state = StatusBarState::shared();
+    const auto found = state.trays.find(&item);
+    if (found == state.trays.end())
+        return;
+    const QImage image = item.button()->image().isNull() ? item.button()->snapshot(2) : item.button()->image();
+    found->second->setIcon(QIcon(QPixmap::fromImage(image)));
+    found->second->setToolTip(item.button()->toolTip());
+    found->second->setVisible(item.isVisible());
+}
+
+void makeTray(StatusItem& item)
+{
+    if (!StatusBarState::realSession())
+        return;
+    auto* tray = new QSystemTrayIcon;
+    StatusBarState::shared().trays[&item] = tray;
+    QObject::connect(tray, &QSystemTrayIcon::activated, tray, [&item, tray](QSystemTrayIcon::ActivationReason why) {
+        auto& state = StatusBarState::shared();
+        state.trayAnchor = tray->geometry();
+        const bool right = why == QSystemTrayIcon::Context;
+        if (why == QSystemTrayIcon::Trigger || right)
+            sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
+        state.trayAnchor.reset();
+    });
+    updateTray(item);
+    tray->show();
+}
+
+} // namespace
+
+// --- bar state ----------------------------------------------------------------------
+
+StatusBarState& StatusBarState::shared()
+{
+    static StatusBarState* current = nullptr;
+    if (!current) {
+        current = new StatusBarState;
+        current->screens = NotificationCenter::defaultCenter().observe(notifications::screenParametersDidChange,
+                                                                       [] { StatusBarState::shared().relayout(); });
+        registerSharedReset([] {
+            for (auto& [item, tray] : current->trays)
+                delete tray;
+            delete current;
+            current = nullptr;
+        });
+    }
+    return *current;
+}
+
+bool StatusBarState::realSession()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+        && QGuiApplication::platformName() != QLatin1String("offscreen")
+        && QGuiApplication::platformName() != QLatin1String("minimal") && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+std::map<const StatusItem*, sim::Placement> StatusBarState::layout() const
+{
+    std::map<const StatusItem*, sim::Placement> result;
+    const QList<Screen> all = Screens::screens();
+    const std::optional<Screen> bar = all.isEmpty() ? std::nullopt : std::optional<Screen>(all.first());
+    const double room = bar ? roomOn(*bar, appMenusWidth) : 0;
+    double used = 0;
+    bool fits = bool(bar);
+    for (const Entry& entry : entries) {
+        const bool shown = !entry.item || entry.item->isVisible();
+        const double width = entry.item ? entry.item->width() : entry.otherWidth;
+        if (shown) {
+            used += width;
+            fits = fits && used <= room + 1e-9;
+        }
+        if (!entry.item)
+            continue;
+        sim::Placement place;
+        place.visible = shown && fits;
+        if (place.visible) {
+            const QRectF screen = bar->frame;
+            place.frame = QRectF(screen.right() - used, screen.bottom() - StatusItem::thickness, width,
+                                 StatusItem::thickness);
+        } else {
+            place.frame = QRectF(nowhere, nowhere, width, StatusItem::thickness);
+        }
+        result[entry.item] = place;
+    }
+    return result;
+}
+
+void StatusBarState::relayout()
+{
+    const auto next = layout();
+    for (const auto& [item, place] : next) {
+        const auto old = placed.find(item);
+        const bool known = old != placed.end();
+        if (!known || old->second.frame.topLeft() != place.frame.topLeft())
+            announce(WindowNotifications::didMove, item->windowNumber());
+        if (known && old->second.visible != place.visible)
+            announce(WindowNotifications::didChangeOcclusionState, item->windowNumber());
+        if (place.visible && !item->autosaveName().isEmpty()) {
+            PreferenceDomain& defaults = PreferenceDomain::standard();
+            const QString key = preferredPositionKey(item->autosaveName());
+            if (!defaults.object(key).isValid()) {
+                const QList<Screen> all = Screens::screens();
+                defaults.setDouble(key, all.first().frame.right() - place.frame.right());
+            }
+        }
+    }
+    placed = next;
+}
+
+// --- public platform calls ------------------------------------------------------
+
+std::optional<Event> Application::currentEvent()
+{
+    return StatusBarState::shared().currentEvent;
+}
+
+qint64 WindowNotifications::object()
+{
+    return StatusBarState::shared().deliveringWindow;
+}
+
+qint64 StatusBarWindow::windowNumber() const
+{
+    return item_->windowNumber();
+}
+
+QRectF StatusBarWindow::frame() const
+{
+    const auto all = StatusBarState::shared().layout();
+    const auto found = all.find(item_);
+    return found == all.end() ? QRectF(nowhere, nowhere, 0, 0) : found->second.frame;
+}
+
+bool StatusBarWindow::occlusionVisible() const
+{
+    const auto all = StatusBarState::shared().layout();
+    const auto found = all.find(item_);
+    return found != all.end() && found->second.visible;
+}
+
+void StatusBarButton::changed()
+{
+    StatusBarState::shared().relayout();
+    updateTray(*item_);
+}
+
+void StatusBarButton::setTitle(const QString& title)
+{
+    title_ = title;
+    changed();
+}
+
+void StatusBarButton::setImage(const QImage& image)
+{
+    image_ = image;
+    changed();
+}
+
+void StatusBarButton::setToolTip(const QString& toolTip)
+{
+    toolTip_ = toolTip;
+    updateTray(*item_);
+}
+
+void StatusBarButton::setFont(const QFont& font)
+{
+    font_ = font;
+    changed();
+}
+
+double StatusBarButton::intrinsicContentWidth() const
+{
+    double width = 2 * buttonPadding;
+    if (!image_.isNull())
+        width += image_.width() / image_.devicePixelRatio();
+    if (!title_.isEmpty())
+        width += QFontMetricsF(font_).horizontalAdvance(oneLine(title_));
+    return std::ceil(width);
+}
+
+QString StatusBarButton::displayedTitle() const
+{
+    if (title_.isEmpty())
+        return title_;
+    double room = item_->width() - 2 * buttonPadding;
+    if (!image_.isNull())
+        room -= image_.width() / image_.devicePixelRatio();
+    const QString line = oneLine(title_);
+    const QFontMetricsF metrics(font_);
+    if (metrics.horizontalAdvance(line) <= room + 0.5)
+        return line;
+    if (lineBreakMode_ == LineBreakMode::truncatingTail)
+        return metrics.elidedText(line, Qt::ElideRight, std::max(0.0, room));
+    return line;
+}
+
+StatusBarWindow* StatusBarButton::window() const
+{
+    return &item_->window_;
+}
+
+void StatusBarButton::performClick()
+{
+    click(Event{EventType::leftMouseUp, 0});
+}
+
+void StatusBarButton::click(const Event& event)
+{
+    if (Menu* menu = item_->menu()) {
+        const QRectF frame = window()->frame();
+        menu->popUp(QPointF(frame.left(), frame.top()));
+        return;
+    }
+    const bool left = event.type == EventType::leftMouseUp;
+    const bool right = event.type == EventType::rightMouseUp;
+    if (!action_ || !((left && (sendActionOn_ & leftMouseUpMask)) || (right && (sendActionOn_ & rightMouseUpMask))))
+        return;
+    auto& state = StatusBarState::shared();
+    const std::optional<Event> outer = state.currentEvent;
+    state.currentEvent = event;
+    const auto action = action_;
+    action();
+    StatusBarState::shared().currentEvent = outer;
+}
+
+QImage StatusBarButton::snapshot(double scale) const
+{
+    const double width = std::max(1.0, item_->width());
+    QImage image(QSize(int(std::ceil(width * scale)), int(std::ceil(StatusItem::thickness * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    double x = buttonPadding;
+    if (!image_.isNull()) {
+        const QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+        painter.drawImage(QRectF(QPointF(x, (StatusItem::thickness - size.height()) / 2), size), image_);
+        x += size.width();
+    }
+    const QString shown = displayedTitle();
+    if (!shown.isEmpty()) {
+        painter.setFont(font_);
+        painter.setPen(Qt::white);
+        painter.drawText(QRectF(x, 0, width - x, StatusItem::thickness), Qt::AlignVCenter | Qt::AlignLeft, shown);
+    }
+    return image;
+}
+
+StatusItem::StatusItem(double length)
+    : length_(length)
+    , windowNumber_(StatusBarState::shared().nextWindowNumber++)
+{
+    auto& state = StatusBarState::shared();
+    state.entries.append({this, 0, 0});
+    state.relayout();
+    makeTray(*this);
+}
+
+StatusItem::~StatusItem()
+{
+    auto& state = StatusBarState::shared();
+    if (state.openMenu && state.openMenu == menu_)
+        state.openMenu = nullptr;
+    state.entries.removeIf([this](const StatusBarState::Entry& entry) { return entry.item == this; });
+    state.placed.erase(this);
+    const auto tray = state.trays.find(this);
+    if (tray != state.trays.end()) {
+        delete tray->second;
+        state.trays.erase(tray);
+    }
+    state.relayout();
+}
+
+void StatusItem::setLength(double length)
+{
+    length_ = length;
+    StatusBarState::shared().relayout();
+}
+
+void StatusItem::setVisible(bool visible)
+{
+    visible_ = visible;
+    StatusBarState::shared().relayout();
+    updateTray(*this);
+}
+
+void StatusItem::setAutosaveName(const QString& name)
+{
+    autosaveName_ = name;
+    StatusBarState::shared().relayout();
+}
+
+double StatusItem::width() const
+{
+    return length_ >= 0 ? length_ : button_.intrinsicContentWidth();
+}
+
+// --- controls ------------------------------------------------------------------------
+
+void sim::setAppMenusWidth(double points)
+{
+    StatusBarState::shared().appMenusWidth = points;
+    StatusBarState::shared().relayout();
+}
+
+double sim::statusBarRoom()
+{
+    const QList<Screen> all = Screens::screens();
+    return all.isEmpty() ? 0 : roomOn(all.first(), StatusBarState::shared().appMenusWidth);
+}
+
+int sim::addOtherStatusItem(double width)
+{
+    auto& state = StatusBarState::shared();
+    const int id = state.nextOtherID++;
+    state.entries.prepend({nullptr, id, width});
+    state.relayout();
+    return id;
+}
+
+void sim::removeOtherStatusItem(int id)
+{
+    auto& state = StatusBarState::shared();
+    state.entries.removeIf([id](const StatusBarState::Entry& entry) { return !entry.item && entry.otherID == id; });
+    state.relayout();
+}
+
+QList<StatusItem*> sim::statusItems()
+{
+    QList<StatusItem*> result;
+    for (const auto& entry : StatusBarState::shared().entries) {
+        if (entry.item)
+            result.append(entry.item);
+    }
+    return result;
+}
+
+void sim::clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags)
+{
+    item.button()->click(Event{type, modifierFlags});
+}
+
+void sim::postWindowMove(qint64 windowNumber)
+{
+    deliver(WindowNotifications::didMove, windowNumber);
+}
+
+Menu* sim::openMenu()
+{
+    return StatusBarState::shared().openMenu;
+}
+
+Popover* sim::shownPopover()
+{
+    const auto& shown = StatusBarState::shared().shownPopovers;
+    return shown.isEmpty() ? nullptr : shown.last();
+}
+
+void sim::clickOutsidePopovers()
+{
+    const QList<Popover*> shown = StatusBarState::shared().shownPopovers;
+    for (Popover* popover : shown) {
+        if (popover->behavior() == Popover::Behavior::transient)
+            popover->performClose();
+    }
+}
+
+} // namespace platform

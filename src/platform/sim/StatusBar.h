@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Popover.h"
+#include "platform/StatusBar.h"
+
+#include <QList>
+
+#include <optional>
+
+// Control of the simulated menu bar, its menus and popovers. The bar sits on
+// the first screen; its room is the screen's width less the app menus and,
+// on a screen with a notch, the gap between the two areas beside the camera.
+// Items are laid right to left in the order they joined (other apps' items
+// added here join at the right end); an item that no longer fits, and every
+// item left of it, gets a frame that lies on no screen.
+namespace platform::sim {
+
+// Width of the frontmost app's menus (default 420 points).
+void setAppMenusWidth(double points);
+double statusBarRoom();
+// Another app's item at the right end of the bar; answers its id.
+int addOtherStatusItem(double width);
+void removeOtherStatusItem(int id);
+// The app's own items, right to left.
+QList<StatusItem*> statusItems();
+
+// A click on the button as the user makes it (mouse-up of that kind).
+void clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags = 0);
+// Window notifications for a window that is not a status item's.
+void postWindowMove(qint64 windowNumber);
+
+// The menu open right now, if any.
+Menu* openMenu();
+// The popover shown right now, if any.
+Popover* shownPopover();
+// A click outside every shown popover.
+void clickOutsidePopovers();
+
+} // namespace platform::sim

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/NotificationCenter.h"
+#include "platform/Popover.h"
+#include "platform/StatusBar.h"
+
+#include <QList>
+#include <QRect>
+#include <QRectF>
+
+#include <map>
+#include <optional>
+
+class QSystemTrayIcon;
+
+namespace platform::sim {
+
+// Where one of the app's items lies in the bar.
+struct Placement {
+    QRectF frame;
+    bool visible = false;
+    bool operator==(const Placement&) const = default;
+};
+
+// The simulated bar, menus and popovers; a shared instance.
+struct StatusBarState {
+    struct Entry {
+        StatusItem* item = nullptr; // null for another app's item
+        int otherID = 0;
+        double otherWidth = 0;
+    };
+
+    double appMenusWidth = 420;
+    QList<Entry> entries; // right to left
+    std::map<const StatusItem*, Placement> placed;
+    qint64 nextWindowNumber = 7001;
+    int nextOtherID = 1;
+    qint64 deliveringWindow = 0;
+    std::optional<Event> currentEvent;
+    NotificationCenter::Subscription screens;
+
+    Menu* openMenu = nullptr;
+    QList<Popover*> shownPopovers;
+
+    // Real desktop sessions: a tray icon per item, and the tray icon's
+    // geometry while one of its clicks is handled (popovers hang from it).
+    std::map<const StatusItem*, QSystemTrayIcon*> trays;
+    std::optional<QRect> trayAnchor;
+
+    static StatusBarState& shared();
+    // Computes every item's place now.
+    std::map<const StatusItem*, Placement> layout() const;
+    // Lays the bar out again and announces the windows that moved.
+    void relayout();
+    static bool realSession();
+};
+
+} // namespace platform::sim

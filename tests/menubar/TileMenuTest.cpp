@@ -1,0 +1,297 @@
+#include "MenuBarTest.h"
+
+#include "menubar/StatusBarController.h"
+#include "store/SpaceStore.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMenu>
+#include <QPixmap>
+#include <QWidget>
+
+namespace {
+
+using platform::EventModifierFlags::control;
+using platform::EventType;
+using platform::MenuItem;
+
+class TileMenuTest : public MenuBarTest {
+protected:
+    TileMenuTest()
+    {
+        addDisplay(QStringLiteral("D1"), {11, 12, 13}, 11);
+        name(11, QStringLiteral("Mail"));
+        refresh();
+    }
+
+    StatusBarController& tile()
+    {
+        if (!tile_)
+            tile_ = std::make_unique<StatusBarController>(commands);
+        return *tile_;
+    }
+    void click(EventType type, quint64 flags = 0)
+    {
+        platform::sim::clickStatusButton(tile().item(), type, flags);
+    }
+    QStringList titles()
+    {
+        QStringList result;
+        for (const MenuItem& item : tile().menu().items())
+            result << (item.isSeparator ? QStringLiteral("---") : item.title);
+        return result;
+    }
+    const MenuItem& itemTitled(const QString& title)
+    {
+        for (const MenuItem& item : tile().menu().items()) {
+            if (item.title == title)
+                return item;
+        }
+        static const MenuItem none;
+        ADD_FAILURE() << "no item " << title.toStdString();
+        return none;
+    }
+    qsizetype indexOf(const QString& title) { return titles().indexOf(title); }
+
+    std::unique_ptr<StatusBarController> tile_;
+};
+
+} // namespace
+
+// --- clicks ---
+
+TEST_F(TileMenuTest, ALeftClickTogglesThePopover)
+{
+    click(EventType::leftMouseUp);
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("togglePopover")});
+    EXPECT_EQ(platform::sim::openMenu(), nullptr);
+}
+
+TEST_F(TileMenuTest, ARightClickOrControlClickOpensTheMenuNotThePopover)
+{
+    click(EventType::rightMouseUp);
+    EXPECT_EQ(platform::sim::openMenu(), &tile().menu());
+    EXPECT_EQ(tile().item().menu(), &tile().menu());
+    tile().menu().dismiss();
+
+    click(EventType::leftMouseUp, control);
+    EXPECT_EQ(platform::sim::openMenu(), &tile().menu());
+    EXPECT_TRUE(commands.calls.isEmpty());
+}
+
+TEST_F(TileMenuTest, AfterTheMenuClosesALeftClickReachesThePopoverAgain)
+{
+    click(EventType::rightMouseUp);
+    tile().closeMenu();
+    EXPECT_EQ(tile().item().menu(), nullptr);
+    EXPECT_EQ(platform::sim::openMenu(), nullptr);
+    click(EventType::leftMouseUp);
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("togglePopover")});
+}
+
+// --- the items ---
+
+TEST_F(TileMenuTest, ListsTheHeadingEveryDesktopAndTheCommandsInOrder)
+{
+    tile().buildMenu();
+    EXPECT_EQ(titles(), (QStringList{QStringLiteral("Mail  ·  Desktop 1"), QStringLiteral("---"), QStringLiteral("Mail"),
+                                     QStringLiteral("Desktop 2"), QStringLiteral("Desktop 3"), QStringLiteral("---"),
+                                     QStringLiteral("Edit “Mail”…"), QStringLiteral("Quick Switcher"),
+                                     QStringLiteral("Open Mission Control"), QStringLiteral("Presentation Mode"),
+                                     QStringLiteral("---"), QStringLiteral("Settings…"),
+                                     QStringLiteral("Quit Tessaroom")}));
+    const auto& items = tile().menu().items();
+    EXPECT_FALSE(items[0].enabled);
+    EXPECT_FALSE(items[0].image.isNull());
+    EXPECT_EQ(items[2].representedObject.toULongLong(), 11u);
+    EXPECT_EQ(items[2].state, MenuItem::State::on);
+    EXPECT_EQ(items[3].state, MenuItem::State::off);
+    EXPECT_EQ(items[3].image.size(), QSize(32, 32));
+    EXPECT_EQ(itemTitled(QStringLiteral("Settings…")).keyEquivalent, QStringLiteral(","));
+    EXPECT_EQ(itemTitled(QStringLiteral("Settings…")).keyEquivalentModifierMask, MenuItem::commandMask);
+    EXPECT_EQ(itemTitled(QStringLiteral("Quit Tessaroom")).keyEquivalent, QStringLiteral("q"));
+    const auto switcherKey = settings().switcherHotkey()->menuEquivalent();
+    EXPECT_EQ(itemTitled(QStringLiteral("Quick Switcher")).keyEquivalent, switcherKey.key);
+    EXPECT_EQ(itemTitled(QStringLiteral("Quick Switcher")).keyEquivalentModifierMask, switcherKey.modifierFlags);
+}
+
+TEST_F(TileMenuTest, WithoutAnActiveDesktopThereIsNoHeadingAndNoEditItem)
+{
+    world().addSpace(QStringLiteral("D1"), {14, 14, 4, {}});
+    world().setCurrentSpace(QStringLiteral("D1"), 14);
+    refresh();
+    ASSERT_FALSE(engine().activeDesktop());
+    tile().buildMenu();
+    EXPECT_EQ(titles().first(), QStringLiteral("Mail"));
+    EXPECT_EQ(titles()[3], QStringLiteral("---"));
+    EXPECT_FALSE(titles().join(u'|').contains(QStringLiteral("Edit")));
+}
+
+// A machine whose window server lists no desktops at all.
+class EmptyMenuTest : public MenuBarTest {};
+
+TEST_F(EmptyMenuTest, WithNoDesktopsAtAllTheMenuStartsWithASeparator)
+{
+    ASSERT_TRUE(engine().desktops().isEmpty());
+    StatusBarController fresh(commands);
+    fresh.buildMenu();
+    ASSERT_FALSE(fresh.menu().items().isEmpty());
+    EXPECT_TRUE(fresh.menu().items().first().isSeparator);
+}
+
+TEST_F(TileMenuTest, TheCurrentDesktopOfEveryDisplayIsChecked)
+{
+    addDisplay(QStringLiteral("D2"), {21, 22}, 22, {}, 1512);
+    tile().buildMenu();
+    QList<quint64> checked;
+    for (const MenuItem& item : tile().menu().items()) {
+        if (item.state == MenuItem::State::on && item.representedObject.isValid())
+            checked << item.representedObject.toULongLong();
+    }
+    EXPECT_EQ(checked, (QList<quint64>{11, 22}));
+}
+
+TEST_F(TileMenuTest, OwnShortcutsAlwaysShowNumberShortcutsOnlyWhenAsked)
+{
+    const Hotkey own{12, Hotkey::defaultModifiers};
+    SpaceStore::shared().change(12, [&](SpaceMeta& meta) { meta.hotkey = own; });
+    settings().setShowShortcutsInMenu(false);
+    tile().buildMenu();
+    EXPECT_EQ(itemTitled(QStringLiteral("Desktop 2")).keyEquivalent, own.menuEquivalent().key);
+    EXPECT_TRUE(itemTitled(QStringLiteral("Desktop 3")).keyEquivalent.isEmpty());
+
+    settings().setShowShortcutsInMenu(true);
+    tile().buildMenu();
+    EXPECT_EQ(itemTitled(QStringLiteral("Desktop 3")).keyEquivalent, QStringLiteral("3"));
+    settings().setDirectJumpEnabled(false);
+    tile().buildMenu();
+    EXPECT_TRUE(itemTitled(QStringLiteral("Desktop 3")).keyEquivalent.isEmpty());
+}
+
+TEST_F(TileMenuTest, PresentationModeChecksItsItemAndShowsNumbersOnly)
+{
+    settings().setPresenting(true);
+    tile().buildMenu();
+    EXPECT_EQ(itemTitled(QStringLiteral("Presentation Mode")).state, MenuItem::State::on);
+    EXPECT_EQ(titles()[0], QStringLiteral("Desktop 1  ·  Desktop 1"));
+    EXPECT_EQ(titles()[2], QStringLiteral("Desktop 1"));
+}
+
+// --- the actions ---
+
+TEST_F(TileMenuTest, ChoosingADesktopSwitchesWithReasonMenu)
+{
+    click(EventType::rightMouseUp);
+    tile().menu().choose(indexOf(QStringLiteral("Desktop 3")));
+    EXPECT_EQ(switches, QStringList{QStringLiteral("13:menu")});
+    EXPECT_EQ(tile().item().menu(), nullptr);
+}
+
+TEST_F(TileMenuTest, ADesktopRemovedBeforeItIsChosenIsNotSwitchedTo)
+{
+    click(EventType::rightMouseUp);
+    world().removeSpace(13);
+    clock().runPending();
+    refresh();
+    tile().menu().choose(indexOf(QStringLiteral("Desktop 3")));
+    EXPECT_TRUE(switches.isEmpty());
+}
+
+TEST_F(TileMenuTest, CommandItemsGoThroughTheCommands)
+{
+    bool quitCalled = false;
+    tile().setTerminate([&] { quitCalled = true; });
+    for (const QString& title : {QStringLiteral("Edit “Mail”…"), QStringLiteral("Quick Switcher"),
+                                 QStringLiteral("Open Mission Control"), QStringLiteral("Presentation Mode"),
+                                 QStringLiteral("Settings…"), QStringLiteral("Quit Tessaroom")}) {
+        tile().openMenu();
+        ASSERT_TRUE(tile().menu().isOpen());
+        tile().menu().choose(indexOf(title));
+    }
+    EXPECT_EQ(commands.calls, (QStringList{QStringLiteral("showPopover:edit:11"), QStringLiteral("toggleQuickSwitcher"),
+                                           QStringLiteral("openMissionControl"), QStringLiteral("togglePresentation"),
+                                           QStringLiteral("openSettings:none")}));
+    EXPECT_TRUE(quitCalled);
+}
+
+TEST_F(TileMenuTest, TheHeadingAndSeparatorsDoNothing)
+{
+    tile().openMenu();
+    tile().menu().choose(0);
+    tile().openMenu();
+    tile().menu().choose(1);
+    EXPECT_TRUE(commands.calls.isEmpty());
+    EXPECT_TRUE(switches.isEmpty());
+}
+
+TEST_F(TileMenuTest, PopsUpAtTheTopLeftOfAView)
+{
+    QWidget label;
+    label.resize(120, 30);
+    tile().popUpMenu(&label);
+    ASSERT_TRUE(tile().menu().isOpen());
+    EXPECT_EQ(tile().item().menu(), nullptr);
+    const QRectF bounds = platform::Popover::screenRect(&label);
+    EXPECT_EQ(tile().menu().openedAt(), QPointF(bounds.left(), bounds.bottom()));
+}
+
+TEST_F(TileMenuTest, AScreenChangeWhileTheMenuIsOpenKeepsItWorking)
+{
+    click(EventType::rightMouseUp);
+    world().setDisplayFrame(QStringLiteral("D1"), QRectF(0, 0, 1024, 768), QRectF(0, 0, 1024, 731));
+    clock().runPending();
+    refresh();
+    ASSERT_TRUE(tile().menu().isOpen());
+    tile().menu().choose(indexOf(QStringLiteral("Desktop 2")));
+    EXPECT_EQ(switches, QStringList{QStringLiteral("12:menu")});
+}
+
+TEST_F(TileMenuTest, FortyDesktopsOnOneDisplayAreAllListed)
+{
+    QList<quint64> ids;
+    for (quint64 i = 0; i < 40; ++i)
+        ids << 100 + i;
+    world().clear();
+    addDisplay(QStringLiteral("D1"), ids, 100);
+    tile().buildMenu();
+    EXPECT_EQ(tile().menu().items().size(), 2 + 40 + 1 + 4 + 1 + 2);
+    EXPECT_EQ(itemTitled(QStringLiteral("Desktop 40")).representedObject.toULongLong(), 139u);
+}
+
+TEST_F(TileMenuTest, EveryItemCarriesWhatANativeMenuNeedsToDrawIt)
+{
+    settings().setPresentationHotkey(std::nullopt);
+    tile().buildMenu();
+    QMenu shown;
+    for (const MenuItem& item : tile().menu().items()) {
+        if (item.isSeparator) {
+            shown.addSeparator();
+            continue;
+        }
+        QAction* action = shown.addAction(QIcon(QPixmap::fromImage(item.image)), item.title);
+        action->setEnabled(item.enabled);
+        action->setCheckable(item.state == MenuItem::State::on);
+        action->setChecked(item.state == MenuItem::State::on);
+        if (!item.keyEquivalent.isEmpty())
+            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + item.keyEquivalent.toUpper()));
+    }
+    EXPECT_EQ(shown.actions().size(), tile().menu().items().size());
+    EXPECT_TRUE(itemTitled(QStringLiteral("Presentation Mode")).keyEquivalent.isEmpty());
+    for (qsizetype i = 2; i < 5; ++i)
+        EXPECT_FALSE(tile().menu().items()[i].image.isNull());
+    savePicture(render(shown, 2), QStringLiteral("menu.png"));
+}
+
+TEST_F(EmptyMenuTest, WithNoDisplaysTheTileReadsSpacesAndNeverCrashesItsChecks)
+{
+    StatusBarController tile(commands);
+    EXPECT_EQ(tile.button()->title(), QStringLiteral("Spaces"));
+    EXPECT_FALSE(tile.isOnScreen());
+    advance(10);
+    EXPECT_TRUE(tile.tileHidden());
+    platform::sim::clickStatusButton(tile.item(), EventType::rightMouseUp);
+    ASSERT_TRUE(tile.menu().isOpen());
+    tile.menu().dismiss();
+    platform::sim::clickStatusButton(tile.item(), EventType::leftMouseUp);
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("togglePopover")});
+}
