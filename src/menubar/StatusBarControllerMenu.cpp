@@ -24,10 +24,10 @@ void setKeyEquivalent(platform::MenuItem& item, const std::optional<Hotkey>& hot
 
 void StatusBarController::clicked()
 {
-    const std::optional<platform::Event> event = platform::Application::currentEvent();
+    const std::optional<platform::CurrentEvent> event = platform::Application::currentEvent();
     if (event
         && (event->type == platform::EventType::rightMouseUp
-            || (event->modifierFlags & platform::EventModifierFlags::control))) {
+            || (event->modifierFlags & platform::EventFlag::control))) {
         openMenu();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Application.h"
 #include "platform/Menu.h"
 
 #include <QFont>
@@ -12,26 +13,6 @@
 #include <optional>
 
 namespace platform {
-
-// Modifier flags of an input event (the device-independent bits).
-namespace EventModifierFlags {
-inline constexpr quint64 shift = 1ull << 17;
-inline constexpr quint64 control = 1ull << 18;
-inline constexpr quint64 option = 1ull << 19;
-inline constexpr quint64 command = 1ull << 20;
-} // namespace EventModifierFlags
-
-enum class EventType { leftMouseDown, leftMouseUp, rightMouseDown, rightMouseUp, other };
-
-struct Event {
-    EventType type = EventType::other;
-    quint64 modifierFlags = 0;
-};
-
-namespace Application {
-// The event being handled right now, none outside event handling.
-std::optional<Event> currentEvent();
-} // namespace Application
 
 // Window notifications, posted on the default centre for every window.
 namespace WindowNotifications {
@@ -105,7 +86,7 @@ public:
     QImage snapshot(double scale) const;
     // A click delivered by the bar: opens the attached menu, else sends the
     // action when the event type is one the button sends on.
-    void click(const Event& event);
+    void click(const CurrentEvent& event);
 
 private:
     friend class StatusItem;

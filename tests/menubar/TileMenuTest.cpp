@@ -11,7 +11,7 @@
 
 namespace {
 
-using platform::EventModifierFlags::control;
+using platform::EventFlag::control;
 using platform::EventType;
 using platform::MenuItem;
 

@@ -117,14 +117,14 @@ TEST_F(StatusBarSimTest, AnAutosavedItemRemembersWhereItSat)
 TEST_F(StatusBarSimTest, ClicksSendTheActionWithTheCurrentEventOrOpenTheAttachedMenu)
 {
     StatusItem item;
-    std::optional<Event> seen;
+    std::optional<CurrentEvent> seen;
     item.button()->setAction([&] { seen = Application::currentEvent(); });
     item.button()->setSendActionOn(StatusBarButton::leftMouseUpMask);
     sim::clickStatusButton(item, EventType::rightMouseUp);
     EXPECT_FALSE(seen);
-    sim::clickStatusButton(item, EventType::leftMouseUp, EventModifierFlags::control);
+    sim::clickStatusButton(item, EventType::leftMouseUp, EventFlag::control);
     ASSERT_TRUE(seen);
-    EXPECT_EQ(seen->modifierFlags, EventModifierFlags::control);
+    EXPECT_EQ(seen->modifierFlags, EventFlag::control);
     EXPECT_FALSE(Application::currentEvent());
 
     Menu menu;

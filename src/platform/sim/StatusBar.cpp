@@ -1,4 +1,5 @@
 #include "platform/sim/StatusBar.h"
+#include "platform/sim/Application.h"
 
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
@@ -175,11 +176,6 @@ void StatusBarState::relayout()
 
 // --- public platform calls ------------------------------------------------------
 
-std::optional<Event> Application::currentEvent()
-{
-    return StatusBarState::shared().currentEvent;
-}
-
 qint64 WindowNotifications::object()
 {
     return StatusBarState::shared().deliveringWindow;
@@ -267,10 +263,10 @@ StatusBarWindow* StatusBarButton::window() const
 
 void StatusBarButton::performClick()
 {
-    click(Event{EventType::leftMouseUp, 0});
+    click(CurrentEvent{EventType::leftMouseUp, 0});
 }
 
-void StatusBarButton::click(const Event& event)
+void StatusBarButton::click(const CurrentEvent& event)
 {
     if (Menu* menu = item_->menu()) {
         const QRectF frame = window()->frame();
@@ -281,12 +277,11 @@ void StatusBarButton::click(const Event& event)
     const bool right = event.type == EventType::rightMouseUp;
     if (!action_ || !((left && (sendActionOn_ & leftMouseUpMask)) || (right && (sendActionOn_ & rightMouseUpMask))))
         return;
-    auto& state = StatusBarState::shared();
-    const std::optional<Event> outer = state.currentEvent;
-    state.currentEvent = event;
+    const std::optional<CurrentEvent> outer = Application::currentEvent();
+    sim::setCurrentEvent(event);
     const auto action = action_;
     action();
-    StatusBarState::shared().currentEvent = outer;
+    sim::setCurrentEvent(outer);
 }
 
 QImage StatusBarButton::snapshot(double scale) const
@@ -404,7 +399,7 @@ QList<StatusItem*> sim::statusItems()
 
 void sim::clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags)
 {
-    item.button()->click(Event{type, modifierFlags});
+    item.button()->click(CurrentEvent{type, modifierFlags});
 }
 
 void sim::postWindowMove(qint64 windowNumber)

@@ -36,7 +36,6 @@ struct StatusBarState {
     qint64 nextWindowNumber = 7001;
     int nextOtherID = 1;
     qint64 deliveringWindow = 0;
-    std::optional<Event> currentEvent;
     NotificationCenter::Subscription screens;
 
     Menu* openMenu = nullptr;
