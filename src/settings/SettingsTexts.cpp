@@ -1,0 +1,78 @@
+#include "settings/SettingsTexts.h"
+
+#include <cmath>
+
+namespace SettingsTexts {
+
+QString countsLine(qint64 desktops, qint64 named)
+{
+    return QStringLiteral("%1 desktops \u00b7 %2 named").arg(desktops).arg(named);
+}
+
+QString heroCaption(bool hasName, const QString& displayName, qint64 number)
+{
+    return hasName ? displayName : QString::number(number);
+}
+
+QString heroTooltip(const QString& displayName)
+{
+    return displayName + QStringLiteral(" \u00b7 click to edit");
+}
+
+QString accessibilityBadge(bool trusted)
+{
+    return trusted ? QStringLiteral("Mission Control names on")
+                   : QStringLiteral("Allow Accessibility for Mission Control names");
+}
+
+QString displayHeader(qsizetype index)
+{
+    return QStringLiteral("Display ") + QString::number(index + 1);
+}
+
+QString desktopNumber(qint64 number)
+{
+    return QStringLiteral("Desktop ") + QString::number(number);
+}
+
+QString storedName(const QString& typed)
+{
+    return typed.trimmed();
+}
+
+const QList<std::pair<qint64, QString>>& idleChoices()
+{
+    static const QList<std::pair<qint64, QString>> choices{
+        {1, QStringLiteral("1 min")},
+        {3, QStringLiteral("3 min")},
+        {5, QStringLiteral("5 min")},
+        {10, QStringLiteral("10 min")},
+    };
+    return choices;
+}
+
+QString widthLabel(double points)
+{
+    const double whole = std::isfinite(points) ? std::round(points) : 0;
+    return QString::number(static_cast<qint64>(whole)) + QStringLiteral(" pt");
+}
+
+QString presentationCaption(const std::optional<Hotkey>& hotkey)
+{
+    const QString fixed = QStringLiteral("For recordings and screen shares: names, icons and colors are hidden on "
+                                         "every surface until this is off. Shortcuts keep working");
+    if (!hotkey)
+        return fixed + QLatin1Char('.');
+    return fixed + QStringLiteral(", and ") + hotkey->display() + QStringLiteral(" toggles it.");
+}
+
+QString notchCaption(bool hasNotch)
+{
+    if (hasNotch)
+        return QStringLiteral("The name sits in the menu bar band flush against the notch, as if the notch had grown a "
+                              "label. It steps aside for Mission Control and full-screen apps.");
+    return QStringLiteral("For MacBooks with a notch. None is connected right now; the name appears when the built-in "
+                          "display is in use. Preview shows the look beside a stand-in.");
+}
+
+} // namespace SettingsTexts

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "store/Hotkey.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+// The fixed texts of the settings window and its pages that depend on a
+// value: pure functions, so each wording is tested without a widget.
+namespace SettingsTexts {
+
+// "<n> desktops · <k> named" under the app name in the header band.
+QString countsLine(qint64 desktops, qint64 named);
+// A header tile's caption: the shown name when the desktop has one, else its number.
+QString heroCaption(bool hasName, const QString& displayName, qint64 number);
+// "<name> · click to edit".
+QString heroTooltip(const QString& displayName);
+QString accessibilityBadge(bool trusted);
+
+// "Display <i + 1>" above a display's card (index counted from 0).
+QString displayHeader(qsizetype index);
+// "Desktop <n>": the name field's placeholder and the number column.
+QString desktopNumber(qint64 number);
+// The name as stored: white space and line breaks trimmed from both ends.
+QString storedName(const QString& typed);
+
+// The "Count as away after" choices: (minutes, label), in picker order.
+const QList<std::pair<qint64, QString>>& idleChoices();
+
+// The menu-bar width slider's value text: "<whole number> pt".
+QString widthLabel(double points);
+// The caption of the presentation-mode row; it names the hotkey when one is set.
+QString presentationCaption(const std::optional<Hotkey>& hotkey);
+// The caption of "Show the name beside the notch".
+QString notchCaption(bool hasNotch);
+
+} // namespace SettingsTexts
