@@ -73,12 +73,15 @@ QSize HeroTile::preferredSize()
 
 void HeroTile::openEditor()
 {
-    if (popover_)
+    if (editing_)
         return;
+    editing_ = true;
     QPointer<HeroTile> weak(this);
     popover_ = new EditorPopover(desktop_, this, EditorPopover::Edge::bottom, [weak] {
-        if (weak)
-            weak->update();
+        if (!weak)
+            return;
+        weak->editing_ = false;
+        weak->update();
     });
     popover_->show();
 }

@@ -29,13 +29,14 @@ public:
 
     QString caption() const;
     bool isHovering() const { return hovering_; }
-    bool isEditing() const { return popover_ != nullptr; }
     double scale() const { return scale_.value(); }
     EditorPopover* popover() const { return popover_; }
     // Where the tile sits, unscaled, in widget coordinates.
     QRectF tileRect() const;
 
     void openEditor();
+    // The editor popover is open.
+    bool isEditing() const { return editing_; }
     void setHovering(bool hovering);
 
     static QSize preferredSize();
@@ -54,4 +55,5 @@ private:
     bool hovering_ = false;
     Transition scale_;
     QPointer<EditorPopover> popover_;
+    bool editing_ = false;
 };

@@ -216,12 +216,15 @@ void SpaceSettingsRow::saveName()
 
 void SpaceSettingsRow::openEditor()
 {
-    if (popover_)
+    if (editing_)
         return;
+    editing_ = true;
     QPointer<SpaceSettingsRow> weak(this);
     popover_ = new EditorPopover(desktop_, tile_, EditorPopover::Edge::trailing, [weak] {
-        if (weak)
-            weak->QWidget::update();
+        if (!weak)
+            return;
+        weak->editing_ = false;
+        weak->QWidget::update();
     });
     popover_->show();
 }

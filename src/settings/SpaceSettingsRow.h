@@ -48,6 +48,8 @@ public:
 
     void saveName();
     void openEditor();
+    // The editor popover is open.
+    bool isEditing() const { return editing_; }
     void jump();
 
 protected:
@@ -77,4 +79,5 @@ private:
     QLabel* number_;
     IconButton* jump_;
     QPointer<EditorPopover> popover_;
+    bool editing_ = false;
 };
