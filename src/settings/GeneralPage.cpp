@@ -126,6 +126,7 @@ GeneralPage::GeneralPage(const SettingsServices& services, QWidget* parent)
 
     screensChanged_ = platform::NotificationCenter::defaultCenter().observe(
         platform::notifications::screenParametersDidChange, [this] { refreshNotch(); });
+    SettingsWidgets::wrapCaptions(this);
     SettingsWidgets::afterSettingsChange(settings, this, [this] { refresh(); });
     refresh();
 }

@@ -2,6 +2,7 @@
 
 #include "store/Settings.h"
 #include "store/Timers.h"
+#include "ui/SettingRow.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -41,6 +42,21 @@ void afterSettingsChange(Settings& settings, QWidget* receiver, std::function<vo
                 refresh();
         });
     });
+}
+
+void wrapCaptions(QWidget* root)
+{
+    for (SettingRow* row : root->findChildren<SettingRow*>()) {
+        QLabel* caption = row->captionLabel();
+        if (!caption)
+            continue;
+        caption->setWordWrap(true);
+        // The texts take the row's free width before the gap does.
+        if (auto* box = qobject_cast<QBoxLayout*>(row->layout()); box && box->count() > 2) {
+            box->setStretch(0, 1);
+            box->setStretch(2, 0);
+        }
+    }
 }
 
 void clear(QBoxLayout* layout)

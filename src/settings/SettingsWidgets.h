@@ -26,6 +26,8 @@ QVBoxLayout* column(QWidget* owner, int spacing = pageSpacing);
 // Runs refresh once the settings have taken a change (they announce it
 // before storing it), for as long as receiver exists.
 void afterSettingsChange(Settings& settings, QWidget* receiver, std::function<void()> refresh);
+// Lets every row caption under root wrap onto as many lines as it needs.
+void wrapCaptions(QWidget* root);
 // Clears a layout, deleting its widgets.
 void clear(QBoxLayout* layout);
 

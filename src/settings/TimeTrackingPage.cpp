@@ -78,6 +78,7 @@ TimeTrackingPage::TimeTrackingPage(const SettingsServices& services, QWidget* pa
     connect(&services_.engine, &SpaceEngine::changed, this, &TimeTrackingPage::reload);
     metaChanged_ = platform::NotificationCenter::defaultCenter().observe(SpaceStore::changedNotification,
                                                                        [this] { reload(); });
+    SettingsWidgets::wrapCaptions(this);
     SettingsWidgets::afterSettingsChange(settings, this, [this] {
         track_->setOn(services_.settings.trackTime());
         idle_->setSelection(QVariant::fromValue<qint64>(services_.settings.idleMinutes()));
