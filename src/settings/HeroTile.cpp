@@ -51,6 +51,7 @@ HeroTile::~HeroTile()
 void HeroTile::setDesktop(const Desktop& desktop)
 {
     desktop_ = desktop;
+    picture_ = QPixmap();
     refreshTooltip();
     update();
 }
@@ -91,6 +92,7 @@ void HeroTile::setHovering(bool hovering)
     if (hovering == hovering_)
         return;
     hovering_ = hovering;
+    picture_ = QPixmap();
     scale_.animateTo(hovering ? hoverScale : 1.0, animationSeconds);
     update();
 }
@@ -118,16 +120,17 @@ void HeroTile::mouseReleaseEvent(QMouseEvent* event)
         openEditor();
 }
 
-void HeroTile::paintEvent(QPaintEvent*)
+const QPixmap& HeroTile::tilePicture(double devicePixelRatio)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+    if (!picture_.isNull() && picture_.devicePixelRatio() == devicePixelRatio)
+        return picture_;
     const QRectF tile = tileRect();
-    const double scale = scale_.value();
-    painter.save();
-    painter.translate(tile.center());
-    painter.scale(scale, scale);
-    painter.translate(-tile.center());
+    const QSize side(int(captionWidth), int(std::ceil(tile.bottom() + shadowRadius + shadowOffset)));
+    QPixmap picture(side * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
     const bool strong = hovering_ || desktop_.isCurrent;
     TileShadow::paint(painter, tile, tileSize * TileShadow::tileRadiusRatio, desktop_.tileColor(), strong ? 0.55 : 0.2,
                       shadowRadius, shadowOffset);
@@ -138,6 +141,23 @@ void HeroTile::paintEvent(QPaintEvent*)
         white.setAlphaF(0.9f);
         KitShapes::strokeBorder(painter, tile, borderRadius, white, borderWidth);
     }
+    painter.end();
+    picture_ = picture;
+    return picture_;
+}
+
+void HeroTile::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF tile = tileRect();
+    const double scale = scale_.value();
+    painter.save();
+    painter.translate(tile.center());
+    painter.scale(scale, scale);
+    painter.translate(-tile.center());
+    painter.drawPixmap(QPointF(0, 0), tilePicture(painter.device()->devicePixelRatioF()));
     painter.restore();
 
     const QFont font = captionFont(desktop_.isCurrent);

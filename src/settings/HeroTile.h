@@ -3,6 +3,7 @@
 #include "engine/Desktop.h"
 #include "ui/Transition.h"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -50,10 +51,13 @@ protected:
 
 private:
     void refreshTooltip();
+    // The tile with its shadow and border, drawn once per look and scale.
+    const QPixmap& tilePicture(double devicePixelRatio);
 
     Desktop desktop_;
     bool hovering_ = false;
     Transition scale_;
     QPointer<EditorPopover> popover_;
     bool editing_ = false;
+    QPixmap picture_;
 };

@@ -21,6 +21,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
 #include <QRadialGradient>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -48,6 +49,21 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
+        const double ratio = painter.device()->devicePixelRatioF();
+        if (backdrop_.isNull() || backdrop_.devicePixelRatio() != ratio
+            || backdrop_.deviceIndependentSize() != QSizeF(size())) {
+            backdrop_ = QPixmap(size() * ratio);
+            backdrop_.setDevicePixelRatio(ratio);
+            QPainter drawing(&backdrop_);
+            paintBackdrop(drawing);
+        }
+        painter.drawPixmap(0, 0, backdrop_);
+    }
+
+private:
+    // Drawn once per size and scale: the gradients fill the whole band.
+    void paintBackdrop(QPainter& painter)
+    {
         const QRectF bounds = rect();
         QLinearGradient base(bounds.topLeft(), bounds.bottomLeft());
         base.setColorAt(0, Theme::surface());
@@ -58,7 +74,6 @@ protected:
         glow(painter, {bounds.width() * 0.55, 0}, 260, withAlpha(Theme::coral(), 0.1));
     }
 
-private:
     void glow(QPainter& painter, QPointF centre, double radius, const QColor& color)
     {
         QRadialGradient gradient(centre, radius);
@@ -66,6 +81,8 @@ private:
         gradient.setColorAt(1, withAlpha(color, 0));
         painter.fillRect(rect(), gradient);
     }
+
+    QPixmap backdrop_;
 };
 
 // The app's icon with its blue glow; a tinted stand-in when the app has none.
