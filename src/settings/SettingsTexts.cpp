@@ -57,6 +57,28 @@ QString widthLabel(double points)
     return QString::number(static_cast<qint64>(whole)) + QStringLiteral(" pt");
 }
 
+QString pillScaleLabel(double scale)
+{
+    const double percent = std::isfinite(scale) ? scale * 100 : 0;
+    return QString::number(percent, 'f', 0) + QLatin1Char('%');
+}
+
+QString pillOffsetLabel(double points)
+{
+    const double whole = std::isfinite(points) ? std::trunc(points) : 0;
+    return QString::number(static_cast<qint64>(whole)) + QStringLiteral(" pt");
+}
+
+QString tagDurationLabel(double seconds)
+{
+    return QString::number(std::isfinite(seconds) ? seconds : 0, 'f', 1) + QStringLiteral(" s");
+}
+
+QString hoverDelayLabel(double seconds)
+{
+    return QString::number(std::isfinite(seconds) ? seconds : 0, 'f', 2) + QStringLiteral(" s");
+}
+
 QString presentationCaption(const std::optional<Hotkey>& hotkey)
 {
     const QString fixed = QStringLiteral("For recordings and screen shares: names, icons and colors are hidden on "

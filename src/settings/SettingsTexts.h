@@ -32,6 +32,14 @@ const QList<std::pair<qint64, QString>>& idleChoices();
 
 // The menu-bar width slider's value text: "<whole number> pt".
 QString widthLabel(double points);
+// Slider value texts: the pill size as a whole percentage ("85%"), the pill
+// offset in whole points, the fraction dropped ("-12 pt"), the tag's time
+// on screen with one decimal ("1.2 s") and the hover delay with two ("0.45 s").
+QString pillScaleLabel(double scale);
+QString pillOffsetLabel(double points);
+QString tagDurationLabel(double seconds);
+QString hoverDelayLabel(double seconds);
+
 // The caption of the presentation-mode row; it names the hotkey when one is set.
 QString presentationCaption(const std::optional<Hotkey>& hotkey);
 // The caption of "Show the name beside the notch".

@@ -4,11 +4,14 @@
 #include "settings/AccessibilityBadge.h"
 #include "settings/GeneralPage.h"
 #include "settings/HeroStrip.h"
+#include "settings/MissionControlPage.h"
 #include "settings/PageTab.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsWidgets.h"
+#include "settings/SpaceHoverPage.h"
 #include "settings/SpacesPage.h"
+#include "settings/SwitchTagPage.h"
 #include "settings/TimeTrackingPage.h"
 #include "ui/HintedScrollView.h"
 #include "ui/KitShapes.h"
@@ -237,8 +240,11 @@ QWidget* SettingsView::makePage(SettingsPage page)
     case SettingsPage::general:
         return new GeneralPage(services_);
     case SettingsPage::missionControl:
+        return new MissionControlPage(services_);
     case SettingsPage::switchTag:
+        return new SwitchTagPage(services_);
     case SettingsPage::spaceHover:
+        return new SpaceHoverPage(services_);
     case SettingsPage::shortcuts:
     case SettingsPage::about:
         break;

@@ -126,3 +126,20 @@ TEST_F(SettingsTextsTest, NotchNeedsBothTopAreasWithAGapBetween)
     EXPECT_TRUE(NotchScreens::anyNotch({plain, notched}));
     EXPECT_FALSE(NotchScreens::anyNotch({}));
 }
+
+// --- slider value texts --------------------------------------------------------
+
+TEST_F(SettingsTextsTest, SliderValueTextsRoundAndTruncateAsEachRowSays)
+{
+    EXPECT_EQ(SettingsTexts::pillScaleLabel(1.0), "100%");
+    EXPECT_EQ(SettingsTexts::pillScaleLabel(0.85), "85%");
+    EXPECT_EQ(SettingsTexts::pillScaleLabel(1.6), "160%");
+    EXPECT_EQ(SettingsTexts::pillOffsetLabel(-12.0), "-12 pt");
+    EXPECT_EQ(SettingsTexts::pillOffsetLabel(0), "0 pt");
+    EXPECT_EQ(SettingsTexts::pillOffsetLabel(-0.7), "0 pt");
+    EXPECT_EQ(SettingsTexts::pillOffsetLabel(79.9), "79 pt");
+    EXPECT_EQ(SettingsTexts::tagDurationLabel(1.2), "1.2 s");
+    EXPECT_EQ(SettingsTexts::tagDurationLabel(4), "4.0 s");
+    EXPECT_EQ(SettingsTexts::hoverDelayLabel(0.45), "0.45 s");
+    EXPECT_EQ(SettingsTexts::hoverDelayLabel(1.5), "1.50 s");
+}
