@@ -71,7 +71,7 @@ void AccessibilityBadge::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
     const bool isTrusted = trusted();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), QColor(0, 0, 0, 77));
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), Theme::badgeWell());
     QColor border = Theme::amber();
     border.setAlphaF(0.4f);
     KitShapes::strokeBorder(painter, bounds, radius, isTrusted ? Theme::hairline() : border);

@@ -137,9 +137,7 @@ const QPixmap& HeroTile::tilePicture(double devicePixelRatio)
     if (const GlyphImagePtr image = Glyph::image(desktop_, std::nullopt, false, tileSize))
         image->draw(painter, tile);
     if (desktop_.isCurrent) {
-        QColor white(Qt::white);
-        white.setAlphaF(0.9f);
-        KitShapes::strokeBorder(painter, tile, borderRadius, white, borderWidth);
+        KitShapes::strokeBorder(painter, tile, borderRadius, Theme::currentTileBorder(), borderWidth);
     }
     painter.end();
     picture_ = picture;

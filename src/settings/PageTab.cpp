@@ -64,7 +64,7 @@ void PageTab::paintEvent(QPaintEvent*)
     if (selected_) {
         KitShapes::fill(painter, shape, palette.gradient.over(bounds));
     } else {
-        KitShapes::fill(painter, shape, QColor(255, 255, 255, 10));
+        KitShapes::fill(painter, shape, Theme::tabWash());
         KitShapes::strokeBorder(painter, bounds, radius, Theme::hairline());
     }
     const QColor foreground = selected_ ? palette.onTint : Theme::textSecondary();

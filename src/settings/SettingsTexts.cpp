@@ -1,5 +1,7 @@
 #include "settings/SettingsTexts.h"
 
+#include "store/KeyNames.h"
+
 #include <cmath>
 
 namespace SettingsTexts {
@@ -95,6 +97,23 @@ QString notchCaption(bool hasNotch)
                               "label. It steps aside for Mission Control and full-screen apps.");
     return QStringLiteral("For MacBooks with a notch. None is connected right now; the name appears when the built-in "
                           "display is in use. Preview shows the look beside a stand-in.");
+}
+
+QString accessibilityStepDetail(bool trusted, bool askedAgainAfterUpdate)
+{
+    if (trusted)
+        return QStringLiteral("Done. Your names show inside Mission Control and switching is instant.");
+    const QString rest = QStringLiteral(" Click the button below and turn on Tessaroom in the list; Tessaroom restarts "
+                                        "once by itself.");
+    if (askedAgainAfterUpdate)
+        return QStringLiteral("Tessaroom was updated, so macOS asks for this once more.") + rest;
+    return QStringLiteral("Needed for names inside Mission Control and for instant switching.") + rest;
+}
+
+QString switcherStepDetail(const std::optional<Hotkey>& hotkey)
+{
+    const QString keys = hotkey ? KeyNames::describe(*hotkey) : QStringLiteral("the shortcut");
+    return QStringLiteral("Press ") + keys + QStringLiteral(", type a few letters, hit Return.");
 }
 
 } // namespace SettingsTexts

@@ -45,4 +45,10 @@ QString presentationCaption(const std::optional<Hotkey>& hotkey);
 // The caption of "Show the name beside the notch".
 QString notchCaption(bool hasNotch);
 
+// The welcome window's Accessibility step: granted, asked again after an
+// update, or asked for the first time.
+QString accessibilityStepDetail(bool trusted, bool askedAgainAfterUpdate);
+// The welcome window's Quick Switcher step, naming the hotkey when one is set.
+QString switcherStepDetail(const std::optional<Hotkey>& hotkey);
+
 } // namespace SettingsTexts

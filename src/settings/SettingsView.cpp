@@ -116,7 +116,7 @@ protected:
         for (int row = 0; row < 2; ++row) {
             for (int column = 0; column < 2; ++column) {
                 const QRectF square(start + column * (cell + gap), start + row * (cell + gap), cell, cell);
-                KitShapes::fill(painter, KitShapes::roundedRect(square, cell * 0.3), withAlpha(Qt::white, 0.9));
+                KitShapes::fill(painter, KitShapes::roundedRect(square, cell * 0.3), Theme::currentTileBorder());
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "settings/TimeBar.h"
 
 #include "ui/KitShapes.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 
@@ -35,7 +36,7 @@ void TimeBar::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF track = rect();
-    KitShapes::fill(painter, KitShapes::capsule(track), QColor(255, 255, 255, 15));
+    KitShapes::fill(painter, KitShapes::capsule(track), Theme::barTrack());
     QColor fill = color_;
     fill.setAlphaF(0.85f);
     const QRectF bar(0, 0, std::min(fillWidth(), track.width()), track.height());

@@ -1,3 +1,4 @@
+#include "RecordingCommands.h"
 #include "SettingsTest.h"
 
 #include "settings/CopyDiagnosticsButton.h"
@@ -19,29 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Counts the commands that the Mission Control, switch tag and hover pages call.
-class CountingCommands final : public AppCommands {
-public:
-    int missionControl = 0;
-    int tagPreviews = 0;
-    int hoverPreviews = 0;
-
-    void openSettings(std::optional<SettingsPage>) override {}
-    void showOnboarding() override {}
-    void openMissionControl() override { ++missionControl; }
-    void toggleQuickSwitcher() override {}
-    void togglePopover() override {}
-    void showPopover(const PopoverPage&) override {}
-    void closePopover() override {}
-    void switchTo(const Desktop&) override {}
-    void switchTo(const Desktop&, const SpaceApp&) override {}
-    void previewSwitchTag() override { ++tagPreviews; }
-    void previewHover() override { ++hoverPreviews; }
-    void previewNotchName() override {}
-    void togglePresentation() override {}
-    QString diagnosticsText() override { return {}; }
-};
 
 class OptionPagesTest : public SettingsTest {
 protected:
@@ -78,7 +56,7 @@ protected:
         return texts;
     }
 
-    CountingCommands commands_;
+    RecordingCommands commands_;
     QWidget root_;
 };
 
