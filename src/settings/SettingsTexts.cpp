@@ -116,4 +116,31 @@ QString switcherStepDetail(const std::optional<Hotkey>& hotkey)
     return QStringLiteral("Press ") + keys + QStringLiteral(", type a few letters, hit Return.");
 }
 
+QString hotkeyCaption(const std::optional<Hotkey>& hotkey)
+{
+    return hotkey ? KeyNames::describe(*hotkey) : QStringLiteral("No shortcut");
+}
+
+const QList<std::pair<quint32, QString>>& modifierOptions()
+{
+    static const QList<std::pair<quint32, QString>> options{
+        {0x1800, QStringLiteral("\u2303\u2325")},
+        {0x0800, QStringLiteral("\u2325")},
+        {0x1100, QStringLiteral("\u2303\u2318")},
+        {0x0900, QStringLiteral("\u2325\u2318")},
+        {0x1900, QStringLiteral("\u2303\u2325\u2318")},
+    };
+    return options;
+}
+
+SystemShortcutState systemShortcutState(int enabled, int desktops, const QString& label)
+{
+    if (enabled >= desktops)
+        return {true, QStringLiteral("\u23031\u2013\u2303") + label
+                          + QStringLiteral(" are on. This is what makes switching instant.")};
+    return {false, QString::number(enabled) + QStringLiteral(" of ") + QString::number(desktops)
+                       + QStringLiteral(" desktops have a system shortcut. Turn them on for instant switching (System "
+                                        "Settings \u2192 Keyboard \u2192 Shortcuts \u2192 Mission Control).")};
+}
+
 } // namespace SettingsTexts

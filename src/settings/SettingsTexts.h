@@ -51,4 +51,17 @@ QString accessibilityStepDetail(bool trusted, bool askedAgainAfterUpdate);
 // The welcome window's Quick Switcher step, naming the hotkey when one is set.
 QString switcherStepDetail(const std::optional<Hotkey>& hotkey);
 
+// A global shortcut row's caption: the shortcut spelled out, or "No shortcut".
+QString hotkeyCaption(const std::optional<Hotkey>& hotkey);
+// The "Modifier keys" choices: (Carbon mask, glyphs), in picker order.
+const QList<std::pair<quint32, QString>>& modifierOptions();
+
+// The system desktop-shortcut row for `enabled` shortcuts on and n desktops
+// that need one (n at most 10); label names the digit key of desktop n.
+struct SystemShortcutState {
+    bool allOn = false;
+    QString caption;
+};
+SystemShortcutState systemShortcutState(int enabled, int desktops, const QString& label);
+
 } // namespace SettingsTexts

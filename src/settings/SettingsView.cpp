@@ -9,6 +9,7 @@
 #include "settings/SettingsModel.h"
 #include "settings/SettingsTexts.h"
 #include "settings/SettingsWidgets.h"
+#include "settings/ShortcutsPage.h"
 #include "settings/SpaceHoverPage.h"
 #include "settings/SpacesPage.h"
 #include "settings/SwitchTagPage.h"
@@ -246,6 +247,7 @@ QWidget* SettingsView::makePage(SettingsPage page)
     case SettingsPage::spaceHover:
         return new SpaceHoverPage(services_);
     case SettingsPage::shortcuts:
+        return new ShortcutsPage(services_);
     case SettingsPage::about:
         break;
     }
