@@ -56,6 +56,11 @@ QColor Theme::stripHoverBorder() { return white(0.4); }
 QColor Theme::pillText() { return white(1); }
 QColor Theme::pillStroke() { return white(0.25); }
 QColor Theme::pillShadow() { return QColor::fromRgbF(0, 0, 0, 0.5f); }
+QColor Theme::tabWash() { return white(0.04); }
+QColor Theme::barTrack() { return white(0.06); }
+QColor Theme::badgeWell() { return QColor::fromRgbF(0, 0, 0, 0.3f); }
+QColor Theme::currentTileBorder() { return white(0.9); }
+QColor Theme::onBadge() { return white(1); }
 
 QColor Theme::windowBackground()
 {
