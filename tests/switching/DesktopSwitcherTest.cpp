@@ -1,5 +1,6 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/WindowServer.h"
 #include "platform/sim/Keyboard.h"
 #include "platform/sim/World.h"
@@ -7,6 +8,8 @@
 #include "switching/Accessibility.h"
 
 #include <QRegularExpression>
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 using platform::sim::World;
@@ -41,7 +44,7 @@ int arrowPresses()
     int count = 0;
     for (const auto& posted : platform::sim::postedKeyEvents()) {
         if (posted.event.type == platform::KeyEventType::keyDown
-            && (posted.event.keyCode == 123 || posted.event.keyCode == 124))
+            && (posted.event.keyCode == KeyCode::leftArrow || posted.event.keyCode == KeyCode::rightArrow))
             ++count;
     }
     return count;
