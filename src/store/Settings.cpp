@@ -5,37 +5,15 @@
 #include "platform/LoginItems.h"
 #include "platform/PreferenceDomain.h"
 
-#include <memory>
-#include <mutex>
 
 namespace {
-
-std::unique_ptr<Settings>& sharedSlot()
-{
-    static std::unique_ptr<Settings> settings;
-    return settings;
-}
-
-std::mutex& creationMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
 
 } // namespace
 
 Settings& Settings::shared()
 {
-    std::lock_guard lock(creationMutex());
-    auto& slot = sharedSlot();
-    if (!slot) {
-        slot.reset(new Settings);
-        platform::registerSharedReset([] {
-            std::lock_guard resetLock(creationMutex());
-            sharedSlot().reset();
-        });
-    }
-    return *slot;
+    static platform::Shared<Settings> settings([] { return new Settings; });
+    return settings.get();
 }
 
 Settings::Settings()
