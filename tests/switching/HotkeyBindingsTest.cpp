@@ -53,7 +53,7 @@ class HotkeyBindingsTest : public SwitchingWorld {
 protected:
     HotkeyBindingsTest()
     {
-        setUp({display(mainDisplay, 4, 11)}, {});
+        setUp({desktops(mainDisplay, 4, 11)}, {});
         Settings::shared().setNativeSwitching(false);
     }
 

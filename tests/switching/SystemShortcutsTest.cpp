@@ -142,7 +142,7 @@ TEST_F(SystemShortcutsTest, TurnedOffShortcutsAreFoundTurnedOnAndWorkOnceTheDock
     QVariantMap off;
     for (int i = 0; i < 4; ++i)
         off.insert(QString::number(118 + i), shortcutEntry(false, 18 + i, control));
-    setUp({display(mainDisplay, 4, 11)}, off);
+    setUp({desktops(mainDisplay, 4, 11)}, off);
     installMissionControl();
     EXPECT_EQ(SystemShortcuts::enabledDesktopCount(), 0);
 
