@@ -17,12 +17,6 @@ namespace AX = platform::AX;
 
 namespace {
 
-std::shared_ptr<DockBadges>& badgesSlot()
-{
-    static std::shared_ptr<DockBadges> instance;
-    return instance;
-}
-
 const QString dockBundleID = QStringLiteral("com.apple.dock");
 constexpr float dockMessagingTimeout = 0.5f;
 
@@ -130,14 +124,15 @@ QByteArray queueLabel()
 
 } // namespace
 
+platform::Shared<DockBadges>& DockBadges::instance()
+{
+    static platform::Shared<DockBadges> badges([] { return new DockBadges; });
+    return badges;
+}
+
 DockBadges& DockBadges::shared()
 {
-    auto& slot = badgesSlot();
-    if (!slot) {
-        slot = std::shared_ptr<DockBadges>(new DockBadges);
-        platform::registerSharedReset([] { badgesSlot().reset(); });
-    }
-    return *slot;
+    return instance().get();
 }
 
 void DockBadges::refresh()
@@ -145,7 +140,7 @@ void DockBadges::refresh()
     if (reading_ || !AX::isProcessTrusted())
         return;
     reading_ = true;
-    std::weak_ptr<DockBadges> weak = badgesSlot();
+    std::weak_ptr<DockBadges> weak = instance().weak();
     static const QByteArray label = queueLabel();
     platform::Scheduler::current().runInBackground(label.constData(), [weak] {
         const double start = platform::now();

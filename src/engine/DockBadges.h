@@ -10,6 +10,11 @@
 #include <limits>
 #include <optional>
 
+namespace platform {
+template <typename T>
+class Shared;
+}
+
 // The Dock's unread badges, read from its accessibility tree off the main
 // thread and mapped to the process ids of running regular apps.
 class DockBadges final {
@@ -39,6 +44,8 @@ public:
 
 private:
     DockBadges() = default;
+    // The shared instance's holder, which also hands out weak handles.
+    static platform::Shared<DockBadges>& instance();
     void apply(const QHash<qint32, QString>& result, qint64 milliseconds);
 
     QHash<qint32, QString> badges_;

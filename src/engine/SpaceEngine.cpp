@@ -26,18 +26,6 @@ constexpr double timeFlushInterval = 60;
 constexpr double badgePollInterval = 6.0;
 constexpr double badgePollIdleLimit = 90;
 
-std::unique_ptr<SpaceEngine>& engineSlot()
-{
-    // Statics die in the reverse order of their making: the scheduler and the
-    // centres the engine uses are made first so that they outlive it at exit.
-    static std::unique_ptr<SpaceEngine> engine = [] {
-        platform::Scheduler::current();
-        platform::NotificationCenter::defaultCenter();
-        platform::NotificationCenter::workspaceCenter();
-        return std::unique_ptr<SpaceEngine>();
-    }();
-    return engine;
-}
 
 SpaceEngine::SwitcherFactory& switcherFactory()
 {
@@ -68,13 +56,14 @@ QString badgeEntry(qint32 pid, const QString& badge)
 
 SpaceEngine& SpaceEngine::shared()
 {
-    auto& slot = engineSlot();
-    if (!slot) {
-        slot.reset(new SpaceEngine);
-        platform::registerSharedReset([] { engineSlot().reset(); });
-        slot->refresh(true);
-    }
-    return *slot;
+    // The engine subscribes to both centres later, in start(): made first,
+    // they outlive it.
+    static platform::Shared<SpaceEngine> engine({
+        .make = [] { return new SpaceEngine; },
+        .needs = {&platform::NotificationCenter::defaultCenter, &platform::NotificationCenter::workspaceCenter},
+        .whenMade = [](SpaceEngine& made) { made.refresh(true); },
+    });
+    return engine.get();
 }
 
 SpaceEngine::SpaceEngine()
@@ -83,10 +72,6 @@ SpaceEngine::SpaceEngine()
     , lastTimeFlush_(platform::now())
     , lastBadgePoll_(distantPast)
 {
-    // The centres must outlive the engine's subscriptions; shared instances
-    // are dropped newest first, so make sure they exist before it does.
-    platform::NotificationCenter::defaultCenter();
-    platform::NotificationCenter::workspaceCenter();
 }
 
 SpaceEngine::~SpaceEngine() = default;

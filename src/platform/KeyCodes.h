@@ -89,6 +89,42 @@ inline constexpr std::uint16_t rightArrow = 0x7C;
 inline constexpr std::uint16_t downArrow = 0x7D;
 inline constexpr std::uint16_t upArrow = 0x7E;
 
+// Keys the app translates or types but never names elsewhere.
+inline constexpr std::uint16_t section = 0x0A;
+inline constexpr std::uint16_t rightCommand = 0x36;
+inline constexpr std::uint16_t rightShift = 0x3C;
+inline constexpr std::uint16_t rightOption = 0x3D;
+inline constexpr std::uint16_t rightControl = 0x3E;
+inline constexpr std::uint16_t f17 = 0x40;
+inline constexpr std::uint16_t keypadDecimal = 0x41;
+inline constexpr std::uint16_t keypadMultiply = 0x43;
+inline constexpr std::uint16_t keypadPlus = 0x45;
+inline constexpr std::uint16_t keypadClear = 0x47;
+inline constexpr std::uint16_t volumeUp = 0x48;
+inline constexpr std::uint16_t volumeDown = 0x49;
+inline constexpr std::uint16_t mute = 0x4A;
+inline constexpr std::uint16_t keypadDivide = 0x4B;
+inline constexpr std::uint16_t keypadMinus = 0x4E;
+inline constexpr std::uint16_t f18 = 0x4F;
+inline constexpr std::uint16_t f19 = 0x50;
+inline constexpr std::uint16_t keypadEquals = 0x51;
+inline constexpr std::uint16_t keypad0 = 0x52;
+inline constexpr std::uint16_t keypad1 = 0x53;
+inline constexpr std::uint16_t keypad2 = 0x54;
+inline constexpr std::uint16_t keypad3 = 0x55;
+inline constexpr std::uint16_t keypad4 = 0x56;
+inline constexpr std::uint16_t keypad5 = 0x57;
+inline constexpr std::uint16_t keypad6 = 0x58;
+inline constexpr std::uint16_t keypad7 = 0x59;
+inline constexpr std::uint16_t f20 = 0x5A;
+inline constexpr std::uint16_t keypad8 = 0x5B;
+inline constexpr std::uint16_t keypad9 = 0x5C;
+inline constexpr std::uint16_t f13 = 0x69;
+inline constexpr std::uint16_t f16 = 0x6A;
+inline constexpr std::uint16_t f14 = 0x6B;
+inline constexpr std::uint16_t f15 = 0x71;
+inline constexpr std::uint16_t help = 0x72;
+
 // The digit keys 1…9 and 0, in that order (index 0 is digit 1).
 inline constexpr std::array<std::uint16_t, 10> digitRow{digit1, digit2, digit3, digit4, digit5,
                                                         digit6, digit7, digit8, digit9, digit0};

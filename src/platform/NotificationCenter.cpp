@@ -78,34 +78,22 @@ void NotificationCenter::post(const QString& name)
 }
 
 namespace {
-std::unique_ptr<NotificationCenter>& defaultSlot()
+NotificationCenter* makeCenter()
 {
-    static std::unique_ptr<NotificationCenter> center;
-    return center;
-}
-std::unique_ptr<NotificationCenter>& workspaceSlot()
-{
-    static std::unique_ptr<NotificationCenter> center;
-    return center;
-}
-NotificationCenter& sharedIn(std::unique_ptr<NotificationCenter>& slot)
-{
-    if (!slot) {
-        slot = std::make_unique<NotificationCenter>();
-        registerSharedReset([&slot] { slot.reset(); });
-    }
-    return *slot;
+    return new NotificationCenter;
 }
 } // namespace
 
 NotificationCenter& NotificationCenter::defaultCenter()
 {
-    return sharedIn(defaultSlot());
+    static Shared<NotificationCenter> center(makeCenter);
+    return center.get();
 }
 
 NotificationCenter& NotificationCenter::workspaceCenter()
 {
-    return sharedIn(workspaceSlot());
+    static Shared<NotificationCenter> center(makeCenter);
+    return center.get();
 }
 
 } // namespace platform

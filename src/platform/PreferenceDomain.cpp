@@ -21,23 +21,12 @@ namespace platform {
 
 namespace {
 
-std::map<QString, std::unique_ptr<PreferenceDomain>>*& registry()
-{
-    static std::map<QString, std::unique_ptr<PreferenceDomain>>* domains = nullptr;
-    return domains;
-}
+using Domains = std::map<QString, std::unique_ptr<PreferenceDomain>>;
 
 PreferenceDomain& domainNamed(const QString& name)
 {
-    auto*& domains = registry();
-    if (!domains) {
-        domains = new std::map<QString, std::unique_ptr<PreferenceDomain>>;
-        registerSharedReset([] {
-            delete registry();
-            registry() = nullptr;
-        });
-    }
-    auto& slot = (*domains)[name];
+    static Shared<Domains> domains([] { return new Domains; });
+    auto& slot = domains.get()[name];
     if (!slot)
         slot = std::make_unique<PreferenceDomain>(name);
     return *slot;

@@ -1,5 +1,7 @@
 #include "platform/QtKeyEvents.h"
 
+#include "platform/KeyCodes.h"
+
 #include <QHash>
 #include <QKeyEvent>
 
@@ -11,40 +13,49 @@ namespace {
 const QHash<int, quint16>& mainKeys()
 {
     static const QHash<int, quint16> table{
-        {Qt::Key_A, 0x00}, {Qt::Key_S, 0x01}, {Qt::Key_D, 0x02}, {Qt::Key_F, 0x03}, {Qt::Key_H, 0x04},
-        {Qt::Key_G, 0x05}, {Qt::Key_Z, 0x06}, {Qt::Key_X, 0x07}, {Qt::Key_C, 0x08}, {Qt::Key_V, 0x09},
-        {Qt::Key_B, 0x0B}, {Qt::Key_Q, 0x0C}, {Qt::Key_W, 0x0D}, {Qt::Key_E, 0x0E}, {Qt::Key_R, 0x0F},
-        {Qt::Key_Y, 0x10}, {Qt::Key_T, 0x11}, {Qt::Key_O, 0x1F}, {Qt::Key_U, 0x20}, {Qt::Key_I, 0x22},
-        {Qt::Key_P, 0x23}, {Qt::Key_L, 0x25}, {Qt::Key_J, 0x26}, {Qt::Key_K, 0x28}, {Qt::Key_N, 0x2D},
-        {Qt::Key_M, 0x2E},
+        {Qt::Key_A, KeyCode::a}, {Qt::Key_S, KeyCode::s}, {Qt::Key_D, KeyCode::d}, {Qt::Key_F, KeyCode::f},
+        {Qt::Key_H, KeyCode::h}, {Qt::Key_G, KeyCode::g}, {Qt::Key_Z, KeyCode::z}, {Qt::Key_X, KeyCode::x},
+        {Qt::Key_C, KeyCode::c}, {Qt::Key_V, KeyCode::v}, {Qt::Key_B, KeyCode::b}, {Qt::Key_Q, KeyCode::q},
+        {Qt::Key_W, KeyCode::w}, {Qt::Key_E, KeyCode::e}, {Qt::Key_R, KeyCode::r}, {Qt::Key_Y, KeyCode::y},
+        {Qt::Key_T, KeyCode::t}, {Qt::Key_O, KeyCode::o}, {Qt::Key_U, KeyCode::u}, {Qt::Key_I, KeyCode::i},
+        {Qt::Key_P, KeyCode::p}, {Qt::Key_L, KeyCode::l}, {Qt::Key_J, KeyCode::j}, {Qt::Key_K, KeyCode::k},
+        {Qt::Key_N, KeyCode::n}, {Qt::Key_M, KeyCode::m},
         // Digits and the symbols Shift gives on the same keys.
-        {Qt::Key_1, 0x12}, {Qt::Key_Exclam, 0x12}, {Qt::Key_2, 0x13}, {Qt::Key_At, 0x13},
-        {Qt::Key_3, 0x14}, {Qt::Key_NumberSign, 0x14}, {Qt::Key_4, 0x15}, {Qt::Key_Dollar, 0x15},
-        {Qt::Key_5, 0x17}, {Qt::Key_Percent, 0x17}, {Qt::Key_6, 0x16}, {Qt::Key_AsciiCircum, 0x16},
-        {Qt::Key_7, 0x1A}, {Qt::Key_Ampersand, 0x1A}, {Qt::Key_8, 0x1C}, {Qt::Key_Asterisk, 0x1C},
-        {Qt::Key_9, 0x19}, {Qt::Key_ParenLeft, 0x19}, {Qt::Key_0, 0x1D}, {Qt::Key_ParenRight, 0x1D},
-        {Qt::Key_Minus, 0x1B}, {Qt::Key_Underscore, 0x1B}, {Qt::Key_Equal, 0x18}, {Qt::Key_Plus, 0x18},
-        {Qt::Key_BracketLeft, 0x21}, {Qt::Key_BraceLeft, 0x21}, {Qt::Key_BracketRight, 0x1E},
-        {Qt::Key_BraceRight, 0x1E}, {Qt::Key_Backslash, 0x2A}, {Qt::Key_Bar, 0x2A},
-        {Qt::Key_Semicolon, 0x29}, {Qt::Key_Colon, 0x29}, {Qt::Key_Apostrophe, 0x27},
-        {Qt::Key_QuoteDbl, 0x27}, {Qt::Key_Comma, 0x2B}, {Qt::Key_Less, 0x2B}, {Qt::Key_Period, 0x2F},
-        {Qt::Key_Greater, 0x2F}, {Qt::Key_Slash, 0x2C}, {Qt::Key_Question, 0x2C},
-        {Qt::Key_QuoteLeft, 0x32}, {Qt::Key_AsciiTilde, 0x32},
+        {Qt::Key_1, KeyCode::digit1}, {Qt::Key_Exclam, KeyCode::digit1}, {Qt::Key_2, KeyCode::digit2},
+        {Qt::Key_At, KeyCode::digit2}, {Qt::Key_3, KeyCode::digit3}, {Qt::Key_NumberSign, KeyCode::digit3},
+        {Qt::Key_4, KeyCode::digit4}, {Qt::Key_Dollar, KeyCode::digit4}, {Qt::Key_5, KeyCode::digit5},
+        {Qt::Key_Percent, KeyCode::digit5}, {Qt::Key_6, KeyCode::digit6}, {Qt::Key_AsciiCircum, KeyCode::digit6},
+        {Qt::Key_7, KeyCode::digit7}, {Qt::Key_Ampersand, KeyCode::digit7}, {Qt::Key_8, KeyCode::digit8},
+        {Qt::Key_Asterisk, KeyCode::digit8}, {Qt::Key_9, KeyCode::digit9}, {Qt::Key_ParenLeft, KeyCode::digit9},
+        {Qt::Key_0, KeyCode::digit0}, {Qt::Key_ParenRight, KeyCode::digit0}, {Qt::Key_Minus, KeyCode::minus},
+        {Qt::Key_Underscore, KeyCode::minus}, {Qt::Key_Equal, KeyCode::equal}, {Qt::Key_Plus, KeyCode::equal},
+        {Qt::Key_BracketLeft, KeyCode::leftBracket}, {Qt::Key_BraceLeft, KeyCode::leftBracket},
+        {Qt::Key_BracketRight, KeyCode::rightBracket}, {Qt::Key_BraceRight, KeyCode::rightBracket},
+        {Qt::Key_Backslash, KeyCode::backslash}, {Qt::Key_Bar, KeyCode::backslash},
+        {Qt::Key_Semicolon, KeyCode::semicolon}, {Qt::Key_Colon, KeyCode::semicolon},
+        {Qt::Key_Apostrophe, KeyCode::quote}, {Qt::Key_QuoteDbl, KeyCode::quote}, {Qt::Key_Comma, KeyCode::comma},
+        {Qt::Key_Less, KeyCode::comma}, {Qt::Key_Period, KeyCode::period}, {Qt::Key_Greater, KeyCode::period},
+        {Qt::Key_Slash, KeyCode::slash}, {Qt::Key_Question, KeyCode::slash}, {Qt::Key_QuoteLeft, KeyCode::grave},
+        {Qt::Key_AsciiTilde, KeyCode::grave},
         // Keys that type no character.
-        {Qt::Key_Return, 0x24}, {Qt::Key_Enter, 0x4C}, {Qt::Key_Tab, 0x30}, {Qt::Key_Backtab, 0x30},
-        {Qt::Key_Space, 0x31}, {Qt::Key_Backspace, 0x33}, {Qt::Key_Escape, 0x35}, {Qt::Key_Clear, 0x47},
-        {Qt::Key_Insert, 0x72}, {Qt::Key_Help, 0x72}, {Qt::Key_Home, 0x73}, {Qt::Key_PageUp, 0x74},
-        {Qt::Key_Delete, 0x75}, {Qt::Key_End, 0x77}, {Qt::Key_PageDown, 0x79}, {Qt::Key_Left, 0x7B},
-        {Qt::Key_Right, 0x7C}, {Qt::Key_Down, 0x7D}, {Qt::Key_Up, 0x7E},
-        {Qt::Key_VolumeUp, 0x48}, {Qt::Key_VolumeDown, 0x49}, {Qt::Key_VolumeMute, 0x4A},
-        {Qt::Key_F1, 0x7A}, {Qt::Key_F2, 0x78}, {Qt::Key_F3, 0x63}, {Qt::Key_F4, 0x76}, {Qt::Key_F5, 0x60},
-        {Qt::Key_F6, 0x61}, {Qt::Key_F7, 0x62}, {Qt::Key_F8, 0x64}, {Qt::Key_F9, 0x65}, {Qt::Key_F10, 0x6D},
-        {Qt::Key_F11, 0x67}, {Qt::Key_F12, 0x6F}, {Qt::Key_F13, 0x69}, {Qt::Key_F14, 0x6B},
-        {Qt::Key_F15, 0x71}, {Qt::Key_F16, 0x6A}, {Qt::Key_F17, 0x40}, {Qt::Key_F18, 0x4F},
-        {Qt::Key_F19, 0x50}, {Qt::Key_F20, 0x5A},
+        {Qt::Key_Return, KeyCode::returnKey}, {Qt::Key_Enter, KeyCode::keypadEnter}, {Qt::Key_Tab, KeyCode::tab},
+        {Qt::Key_Backtab, KeyCode::tab}, {Qt::Key_Space, KeyCode::space}, {Qt::Key_Backspace, KeyCode::deleteKey},
+        {Qt::Key_Escape, KeyCode::escape}, {Qt::Key_Clear, KeyCode::keypadClear}, {Qt::Key_Insert, KeyCode::help},
+        {Qt::Key_Help, KeyCode::help}, {Qt::Key_Home, KeyCode::home}, {Qt::Key_PageUp, KeyCode::pageUp},
+        {Qt::Key_Delete, KeyCode::forwardDelete}, {Qt::Key_End, KeyCode::end}, {Qt::Key_PageDown, KeyCode::pageDown},
+        {Qt::Key_Left, KeyCode::leftArrow}, {Qt::Key_Right, KeyCode::rightArrow}, {Qt::Key_Down, KeyCode::downArrow},
+        {Qt::Key_Up, KeyCode::upArrow}, {Qt::Key_VolumeUp, KeyCode::volumeUp},
+        {Qt::Key_VolumeDown, KeyCode::volumeDown}, {Qt::Key_VolumeMute, KeyCode::mute}, {Qt::Key_F1, KeyCode::f1},
+        {Qt::Key_F2, KeyCode::f2}, {Qt::Key_F3, KeyCode::f3}, {Qt::Key_F4, KeyCode::f4}, {Qt::Key_F5, KeyCode::f5},
+        {Qt::Key_F6, KeyCode::f6}, {Qt::Key_F7, KeyCode::f7}, {Qt::Key_F8, KeyCode::f8}, {Qt::Key_F9, KeyCode::f9},
+        {Qt::Key_F10, KeyCode::f10}, {Qt::Key_F11, KeyCode::f11}, {Qt::Key_F12, KeyCode::f12},
+        {Qt::Key_F13, KeyCode::f13}, {Qt::Key_F14, KeyCode::f14}, {Qt::Key_F15, KeyCode::f15},
+        {Qt::Key_F16, KeyCode::f16}, {Qt::Key_F17, KeyCode::f17}, {Qt::Key_F18, KeyCode::f18},
+        {Qt::Key_F19, KeyCode::f19}, {Qt::Key_F20, KeyCode::f20},
         // Modifier keys.
-        {Qt::Key_Meta, 0x37}, {Qt::Key_Super_L, 0x37}, {Qt::Key_Super_R, 0x36}, {Qt::Key_Shift, 0x38},
-        {Qt::Key_CapsLock, 0x39}, {Qt::Key_Alt, 0x3A}, {Qt::Key_AltGr, 0x3D}, {Qt::Key_Control, 0x3B},
+        {Qt::Key_Meta, KeyCode::command}, {Qt::Key_Super_L, KeyCode::command}, {Qt::Key_Super_R, KeyCode::rightCommand},
+        {Qt::Key_Shift, KeyCode::shift}, {Qt::Key_CapsLock, KeyCode::capsLock}, {Qt::Key_Alt, KeyCode::option},
+        {Qt::Key_AltGr, KeyCode::rightOption}, {Qt::Key_Control, KeyCode::control},
     };
     return table;
 }
@@ -52,10 +63,14 @@ const QHash<int, quint16>& mainKeys()
 const QHash<int, quint16>& keypadKeys()
 {
     static const QHash<int, quint16> table{
-        {Qt::Key_0, 0x52}, {Qt::Key_1, 0x53}, {Qt::Key_2, 0x54}, {Qt::Key_3, 0x55}, {Qt::Key_4, 0x56},
-        {Qt::Key_5, 0x57}, {Qt::Key_6, 0x58}, {Qt::Key_7, 0x59}, {Qt::Key_8, 0x5B}, {Qt::Key_9, 0x5C},
-        {Qt::Key_Period, 0x41}, {Qt::Key_Comma, 0x41}, {Qt::Key_Asterisk, 0x43}, {Qt::Key_Plus, 0x45},
-        {Qt::Key_Slash, 0x4B}, {Qt::Key_Minus, 0x4E}, {Qt::Key_Equal, 0x51}, {Qt::Key_Enter, 0x4C},
+        {Qt::Key_0, KeyCode::keypad0}, {Qt::Key_1, KeyCode::keypad1}, {Qt::Key_2, KeyCode::keypad2},
+        {Qt::Key_3, KeyCode::keypad3}, {Qt::Key_4, KeyCode::keypad4}, {Qt::Key_5, KeyCode::keypad5},
+        {Qt::Key_6, KeyCode::keypad6}, {Qt::Key_7, KeyCode::keypad7}, {Qt::Key_8, KeyCode::keypad8},
+        {Qt::Key_9, KeyCode::keypad9}, {Qt::Key_Period, KeyCode::keypadDecimal},
+        {Qt::Key_Comma, KeyCode::keypadDecimal}, {Qt::Key_Asterisk, KeyCode::keypadMultiply},
+        {Qt::Key_Plus, KeyCode::keypadPlus}, {Qt::Key_Slash, KeyCode::keypadDivide},
+        {Qt::Key_Minus, KeyCode::keypadMinus}, {Qt::Key_Equal, KeyCode::keypadEquals},
+        {Qt::Key_Enter, KeyCode::keypadEnter},
     };
     return table;
 }

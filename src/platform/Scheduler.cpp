@@ -7,8 +7,9 @@ namespace platform {
 namespace {
 std::unique_ptr<Scheduler>& slot()
 {
-    static std::unique_ptr<Scheduler> scheduler;
-    return scheduler;
+    // Never destroyed: shared instances dropped at exit still cancel their work.
+    static auto* scheduler = new std::unique_ptr<Scheduler>;
+    return *scheduler;
 }
 } // namespace
 

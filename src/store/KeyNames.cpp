@@ -2,6 +2,7 @@
 
 #include "store/Hotkey.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyboardLayout.h"
 
 #include <QStringList>
@@ -10,6 +11,8 @@
 #include <utility>
 
 namespace KeyNames {
+
+namespace KeyCode = platform::KeyCode;
 
 namespace {
 
@@ -36,15 +39,15 @@ QString utf16(const char16_t* text)
 const QHash<quint32, QString>& fixedKeyEquivalents()
 {
     static const QHash<quint32, QString> table = {
-        {36, QString(QChar(0x0D))},
-        {48, QString(QChar(0x09))},
-        {49, QStringLiteral(" ")},
-        {51, QString(QChar(0x08))},
-        {53, QString(QChar(0x1B))},
-        {123, QString(QChar(0xF702))},
-        {124, QString(QChar(0xF703))},
-        {125, QString(QChar(0xF701))},
-        {126, QString(QChar(0xF700))},
+        {KeyCode::returnKey, QString(QChar(0x0D))},
+        {KeyCode::tab, QString(QChar(0x09))},
+        {KeyCode::space, QStringLiteral(" ")},
+        {KeyCode::deleteKey, QString(QChar(0x08))},
+        {KeyCode::escape, QString(QChar(0x1B))},
+        {KeyCode::leftArrow, QString(QChar(0xF702))},
+        {KeyCode::rightArrow, QString(QChar(0xF703))},
+        {KeyCode::downArrow, QString(QChar(0xF701))},
+        {KeyCode::upArrow, QString(QChar(0xF700))},
     };
     return table;
 }
@@ -53,46 +56,48 @@ const QHash<quint32, QString>& fixedKeyEquivalents()
 
 const QList<quint32>& digitKeyCodes()
 {
-    static const QList<quint32> codes = {18, 19, 20, 21, 23, 22, 26, 28, 25, 29};
+    static const QList<quint32> codes = {KeyCode::digitRow.begin(), KeyCode::digitRow.end()};
     return codes;
 }
 
 const QSet<quint32>& functionKeyCodes()
 {
-    static const QSet<quint32> codes = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111};
+    static const QSet<quint32> codes = {KeyCode::f1, KeyCode::f2, KeyCode::f3, KeyCode::f4,
+                                           KeyCode::f5, KeyCode::f6, KeyCode::f7, KeyCode::f8,
+                                           KeyCode::f9, KeyCode::f10, KeyCode::f11, KeyCode::f12};
     return codes;
 }
 
 const QHash<quint32, QString>& specialNames()
 {
     static const QHash<quint32, QString> names = {
-        {49, QStringLiteral("Space")},
-        {48, utf16(u"\u21E5")},
-        {36, utf16(u"\u21A9")},
-        {51, utf16(u"\u232B")},
-        {117, utf16(u"\u2326")},
-        {53, utf16(u"\u238B")},
-        {50, QStringLiteral("`")},
-        {123, utf16(u"\u2190")},
-        {124, utf16(u"\u2192")},
-        {126, utf16(u"\u2191")},
-        {125, utf16(u"\u2193")},
-        {115, utf16(u"\u2196")},
-        {119, utf16(u"\u2198")},
-        {116, utf16(u"\u21DE")},
-        {121, utf16(u"\u21DF")},
-        {122, QStringLiteral("F1")},
-        {120, QStringLiteral("F2")},
-        {99, QStringLiteral("F3")},
-        {118, QStringLiteral("F4")},
-        {96, QStringLiteral("F5")},
-        {97, QStringLiteral("F6")},
-        {98, QStringLiteral("F7")},
-        {100, QStringLiteral("F8")},
-        {101, QStringLiteral("F9")},
-        {109, QStringLiteral("F10")},
-        {103, QStringLiteral("F11")},
-        {111, QStringLiteral("F12")},
+        {KeyCode::space, QStringLiteral("Space")},
+        {KeyCode::tab, utf16(u"\u21E5")},
+        {KeyCode::returnKey, utf16(u"\u21A9")},
+        {KeyCode::deleteKey, utf16(u"\u232B")},
+        {KeyCode::forwardDelete, utf16(u"\u2326")},
+        {KeyCode::escape, utf16(u"\u238B")},
+        {KeyCode::grave, QStringLiteral("`")},
+        {KeyCode::leftArrow, utf16(u"\u2190")},
+        {KeyCode::rightArrow, utf16(u"\u2192")},
+        {KeyCode::upArrow, utf16(u"\u2191")},
+        {KeyCode::downArrow, utf16(u"\u2193")},
+        {KeyCode::home, utf16(u"\u2196")},
+        {KeyCode::end, utf16(u"\u2198")},
+        {KeyCode::pageUp, utf16(u"\u21DE")},
+        {KeyCode::pageDown, utf16(u"\u21DF")},
+        {KeyCode::f1, QStringLiteral("F1")},
+        {KeyCode::f2, QStringLiteral("F2")},
+        {KeyCode::f3, QStringLiteral("F3")},
+        {KeyCode::f4, QStringLiteral("F4")},
+        {KeyCode::f5, QStringLiteral("F5")},
+        {KeyCode::f6, QStringLiteral("F6")},
+        {KeyCode::f7, QStringLiteral("F7")},
+        {KeyCode::f8, QStringLiteral("F8")},
+        {KeyCode::f9, QStringLiteral("F9")},
+        {KeyCode::f10, QStringLiteral("F10")},
+        {KeyCode::f11, QStringLiteral("F11")},
+        {KeyCode::f12, QStringLiteral("F12")},
     };
     return names;
 }

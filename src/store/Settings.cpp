@@ -1,40 +1,19 @@
 #include "store/Settings.h"
 
 #include "platform/Lifetime.h"
+#include "platform/KeyCodes.h"
 #include "platform/LoginItems.h"
 #include "platform/PreferenceDomain.h"
 
-#include <memory>
-#include <mutex>
 
 namespace {
-
-std::unique_ptr<Settings>& sharedSlot()
-{
-    static std::unique_ptr<Settings> settings;
-    return settings;
-}
-
-std::mutex& creationMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
 
 } // namespace
 
 Settings& Settings::shared()
 {
-    std::lock_guard lock(creationMutex());
-    auto& slot = sharedSlot();
-    if (!slot) {
-        slot.reset(new Settings);
-        platform::registerSharedReset([] {
-            std::lock_guard resetLock(creationMutex());
-            sharedSlot().reset();
-        });
-    }
-    return *slot;
+    static platform::Shared<Settings> settings([] { return new Settings; });
+    return settings.get();
 }
 
 Settings::Settings()
@@ -62,16 +41,16 @@ Settings::Settings()
     , notchStandsIn_(QStringLiteral("notchStandsInForTile"), true)
     , trackTime_(QStringLiteral("trackTime"), true)
     , idleMinutes_(QStringLiteral("idleMinutes"), 3)
-    , switcherHotkey_(QStringLiteral("switcherHotkey"), defaultHotkey(49))
-    , jumpBackHotkey_(QStringLiteral("jumpBackHotkey"), defaultHotkey(48))
-    , nextHotkey_(QStringLiteral("nextHotkey"), defaultHotkey(124))
-    , prevHotkey_(QStringLiteral("prevHotkey"), defaultHotkey(123))
+    , switcherHotkey_(QStringLiteral("switcherHotkey"), defaultHotkey(platform::KeyCode::space))
+    , jumpBackHotkey_(QStringLiteral("jumpBackHotkey"), defaultHotkey(platform::KeyCode::tab))
+    , nextHotkey_(QStringLiteral("nextHotkey"), defaultHotkey(platform::KeyCode::rightArrow))
+    , prevHotkey_(QStringLiteral("prevHotkey"), defaultHotkey(platform::KeyCode::leftArrow))
     , directJumpEnabled_(QStringLiteral("directJumpEnabled"), true)
     , directJumpModifiers_(QStringLiteral("directJumpModifiers"), Hotkey::defaultModifiers)
     , moveWindowEnabled_(QStringLiteral("moveWindowEnabled"), true)
     , moveFollow_(QStringLiteral("moveFollow"), false)
     , presenting_(QStringLiteral("presenting"), false)
-    , presentationHotkey_(QStringLiteral("presentationHotkey"), defaultHotkey(35))
+    , presentationHotkey_(QStringLiteral("presentationHotkey"), defaultHotkey(platform::KeyCode::p))
     , badgesEnabled_(QStringLiteral("badgesEnabled"), true)
     , nativeSwitching_(QStringLiteral("nativeSwitching"), true)
     , autoEnabledShortcuts_(QStringLiteral("autoEnabledShortcuts"), false)

@@ -25,12 +25,6 @@ namespace {
 
 constexpr qsizetype longestServerName = 40;
 
-std::unique_ptr<SpaceStore>& sharedSlot()
-{
-    static std::unique_ptr<SpaceStore> store;
-    return store;
-}
-
 platform::PreferenceDomain& defaults()
 {
     return platform::PreferenceDomain::standard();
@@ -87,12 +81,8 @@ std::optional<QString> serverName(quint64 spaceID, const SpaceStore::SpaceNameLo
 
 SpaceStore& SpaceStore::shared()
 {
-    auto& slot = sharedSlot();
-    if (!slot) {
-        slot.reset(new SpaceStore);
-        platform::registerSharedReset([] { sharedSlot().reset(); });
-    }
-    return *slot;
+    static platform::Shared<SpaceStore> store([] { return new SpaceStore; });
+    return store.get();
 }
 
 SpaceStore::SpaceStore()

@@ -13,12 +13,6 @@
 
 namespace {
 
-Accessibility*& instanceSlot()
-{
-    static Accessibility* instance = nullptr;
-    return instance;
-}
-
 const QString tccutil = QStringLiteral("/usr/bin/tccutil");
 const QString accessibilitySettings =
     QStringLiteral("x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility");
@@ -27,15 +21,8 @@ const QString accessibilitySettings =
 
 Accessibility& Accessibility::shared()
 {
-    auto*& slot = instanceSlot();
-    if (!slot) {
-        slot = new Accessibility;
-        platform::registerSharedReset([] {
-            delete instanceSlot();
-            instanceSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static platform::Shared<Accessibility> accessibility([] { return new Accessibility; });
+    return accessibility.get();
 }
 
 Accessibility::Accessibility()

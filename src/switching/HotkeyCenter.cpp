@@ -7,12 +7,6 @@
 
 namespace {
 
-HotkeyCenter*& instanceSlot()
-{
-    static HotkeyCenter* instance = nullptr;
-    return instance;
-}
-
 void logRefused(const Hotkey& hotkey, const QString& reason)
 {
     platform::SystemLog::write(QStringLiteral("Tessaroom: could not register hotkey ") + hotkey.display()
@@ -23,15 +17,8 @@ void logRefused(const Hotkey& hotkey, const QString& reason)
 
 HotkeyCenter& HotkeyCenter::shared()
 {
-    auto*& slot = instanceSlot();
-    if (!slot) {
-        slot = new HotkeyCenter;
-        platform::registerSharedReset([] {
-            delete instanceSlot();
-            instanceSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static platform::Shared<HotkeyCenter> center([] { return new HotkeyCenter; });
+    return center.get();
 }
 
 HotkeyCenter::HotkeyCenter()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyEvents.h"
 
 #include <QtGlobal>
@@ -12,8 +13,9 @@
 namespace KeySynth {
 
 // Left, right, up, down.
-inline constexpr std::array<qint64, 4> arrowKeyCodes{123, 124, 126, 125};
-inline constexpr quint16 controlKeyCode = 59;
+inline constexpr std::array<qint64, 4> arrowKeyCodes{platform::KeyCode::leftArrow, platform::KeyCode::rightArrow,
+                                                      platform::KeyCode::upArrow, platform::KeyCode::downArrow};
+inline constexpr quint16 controlKeyCode = platform::KeyCode::control;
 // Arrow keys travel with the function and numeric-pad flags, as a real
 // keyboard sends them.
 inline constexpr platform::EventFlags arrowExtraFlags = platform::EventFlag::secondaryFn

@@ -1,6 +1,7 @@
 #include "switching/SystemShortcuts.h"
 
 #include "platform/ChildProcess.h"
+#include "platform/KeyCodes.h"
 #include "platform/PreferenceDomain.h"
 #include "store/KeyNames.h"
 #include "store/LogFile.h"
@@ -113,7 +114,8 @@ Combo makeCombo(qint64 keyCode, qint64 mask)
 
 Combo defaultCombo(Direction direction)
 {
-    return direction == Direction::left ? makeCombo(123, control) : makeCombo(124, control);
+    return direction == Direction::left ? makeCombo(platform::KeyCode::leftArrow, control)
+                                        : makeCombo(platform::KeyCode::rightArrow, control);
 }
 
 QVariantMap digitEntry(int index)

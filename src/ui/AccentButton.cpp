@@ -58,6 +58,6 @@ void AccentButton::paintEvent(QPaintEvent*)
         KitShapes::fill(painter, shape, palette.gradient.over(bounds));
     else
         KitShapes::fill(painter, shape, Theme::elevated());
-    KitShapes::strokeBorder(painter, bounds, radius, prominent_ ? QColor::fromRgbF(1, 1, 1, 0.25f) : Theme::stroke());
+    KitShapes::strokeBorder(painter, bounds, radius, prominent_ ? Theme::prominentBorder() : Theme::stroke());
     KitText::drawCentred(painter, text(), labelFont(), prominent_ ? palette.onTint : Theme::text(), bounds.center());
 }

@@ -32,7 +32,7 @@ QImage shadowOf(const QImage& icon, QSize pixels)
                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QPainter tint(&mask);
     tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    tint.fillRect(mask.rect(), Qt::black);
+    tint.fillRect(mask.rect(), Theme::shadowInk());
     tint.end();
     const QSize small(std::max(1, pixels.width() / 3), std::max(1, pixels.height() / 3));
     return mask.scaled(small, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)

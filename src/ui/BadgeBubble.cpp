@@ -47,9 +47,9 @@ void BadgeBubble::paint(QPainter& painter, const QRectF& rect, const QString& te
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillPath(shape, Theme::red());
-    painter.strokePath(shape, QPen(QColor::fromRgbF(0, 0, 0, 0.35f), 0.5));
+    painter.strokePath(shape, QPen(Theme::badgeOutline(), 0.5));
     painter.restore();
-    KitText::drawCentred(painter, text, badgeFont(), Qt::white, rect.center());
+    KitText::drawCentred(painter, text, badgeFont(), Theme::onColour(), rect.center());
 }
 
 void BadgeBubble::paintEvent(QPaintEvent*)

@@ -29,7 +29,7 @@ void Card::paintEvent(QPaintEvent*)
     const QPainterPath shape = KitShapes::roundedRect(bounds, Theme::cornerRadius);
     KitShapes::fill(painter, shape, Theme::raised());
     QLinearGradient sheen(bounds.topLeft(), QPointF(bounds.left(), bounds.center().y()));
-    sheen.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0.045f));
+    sheen.setColorAt(0, Theme::cardSheen());
     sheen.setColorAt(1, Qt::transparent);
     KitShapes::fill(painter, shape, sheen);
     KitShapes::strokeBorder(painter, bounds, Theme::cornerRadius, Theme::hairline());

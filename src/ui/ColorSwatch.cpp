@@ -3,6 +3,7 @@
 #include "store/Palette.h"
 #include "ui/KitFonts.h"
 #include "ui/KitText.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 
@@ -81,7 +82,7 @@ void ColorSwatch::paintEvent(QPaintEvent*)
     const QRectF square = frame();
     const QRectF dot = centred(square, dotSide);
     if (choice_.kind() == TileColor::Kind::transparent) {
-        QPen dashed(QColor::fromRgbF(1, 1, 1, 0.5f), transparentRingWidth, Qt::CustomDashLine, Qt::FlatCap);
+        QPen dashed(Theme::swatchRing(), transparentRingWidth, Qt::CustomDashLine, Qt::FlatCap);
         // Dash lengths are in line widths: 3 points on, 2 off.
         dashed.setDashPattern({3 / transparentRingWidth, 2 / transparentRingWidth});
         strokeCircleInside(painter, dot, dashed);
@@ -91,7 +92,7 @@ void ColorSwatch::paintEvent(QPaintEvent*)
         painter.drawEllipse(dot);
     }
     if (choice_.kind() == TileColor::Kind::automatic)
-        KitText::drawCentred(painter, QStringLiteral("A"), KitFonts::system(9, QFont::Bold), Qt::white, dot.center());
+        KitText::drawCentred(painter, QStringLiteral("A"), KitFonts::system(9, QFont::Bold), Theme::onColour(), dot.center());
     if (selected_)
-        strokeCircleInside(painter, square, QPen(QColor::fromRgbF(1, 1, 1, 0.95f), selectionRingWidth));
+        strokeCircleInside(painter, square, QPen(Theme::swatchSelection(), selectionRingWidth));
 }

@@ -23,7 +23,7 @@ QPalette palette()
     palette.setColor(QPalette::WindowText, text);
     palette.setColor(QPalette::Text, text);
     palette.setColor(QPalette::ButtonText, text);
-    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::BrightText, Theme::onColour());
     palette.setColor(QPalette::PlaceholderText, Theme::textTertiary());
     palette.setColor(QPalette::ToolTipBase, Theme::elevated());
     palette.setColor(QPalette::ToolTipText, text);

@@ -34,6 +34,6 @@ void DarkField::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QRectF bounds = rect();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), QColor::fromRgbF(0, 0, 0, 0.32f));
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), Theme::fieldWell());
     KitShapes::strokeBorder(painter, bounds, radius, Theme::stroke());
 }

@@ -1,6 +1,7 @@
 #include "ui/DarkToggle.h"
 
 #include "ui/KitShapes.h"
+#include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
 
 #include <QPainter>
@@ -22,14 +23,14 @@ void DarkToggle::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
-    const QColor track = isChecked() ? ViewEnvironment::tintPalette(this).color : QColor::fromRgbF(1, 1, 1, 0.16f);
+    const QColor track = isChecked() ? ViewEnvironment::tintPalette(this).color : Theme::track();
     KitShapes::fill(painter, KitShapes::capsule(bounds), track);
     if (isDown())
-        KitShapes::fill(painter, KitShapes::capsule(bounds), QColor::fromRgbF(0, 0, 0, 0.1f));
+        KitShapes::fill(painter, KitShapes::capsule(bounds), Theme::pressShade());
 
     const double diameter = bounds.height() - 2 * knobInset;
     const double left = isChecked() ? bounds.right() - knobInset - diameter : bounds.left() + knobInset;
     const QRectF knob(left, bounds.top() + knobInset, diameter, diameter);
-    KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), QColor::fromRgbF(0, 0, 0, 0.25f));
-    KitShapes::fill(painter, KitShapes::capsule(knob), Qt::white);
+    KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), Theme::knobShadow());
+    KitShapes::fill(painter, KitShapes::capsule(knob), Theme::knob());
 }

@@ -231,7 +231,7 @@ QWidget* EditSpaceView::makeIconSection()
         connect(cell, &QAbstractButton::clicked, this, [this, cell] { pickIcon(cell->icon()); });
     for (const QString& name : IconCatalog::symbols()) {
         const SpaceIcon symbol = SpaceIcon::symbol(name);
-        auto* cell = new IconCell(symbol, Glyph::iconImage(symbol, symbolCellPoints, QColor::fromRgbF(1, 1, 1, 0.9f)),
+        auto* cell = new IconCell(symbol, Glyph::iconImage(symbol, symbolCellPoints, Theme::symbolCellIcon()),
                                   name, grid_);
         connect(cell, &QAbstractButton::clicked, this, [this, symbol] { pickIcon(symbol); });
         symbolCells_.append(cell);
@@ -440,7 +440,7 @@ void EditSpaceView::refreshIcon()
     const bool showsPicture = icon_.kind() == SpaceIcon::Kind::picture;
     if (showsPicture) {
         pictureCell_->setIcon(icon_);
-        pictureCell_->setImage(Glyph::iconImage(icon_, pictureCellPoints, Qt::white));
+        pictureCell_->setImage(Glyph::iconImage(icon_, pictureCellPoints, Theme::onColour()));
     }
     if (showsPicture != pictureCell_->isVisibleTo(grid_))
         layoutIconGrid();

@@ -1,5 +1,7 @@
 #include "ui/EmojiRaster.h"
 
+#include "ui/Theme.h"
+
 #include <QFontMetricsF>
 #include <QHash>
 #include <QImage>
@@ -27,7 +29,7 @@ QImage rasterize(const QString& text, const QFont& font, double scale)
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     painter.setFont(font);
-    painter.setPen(Qt::white);
+    painter.setPen(Theme::onColour());
     painter.drawText(QPointF(0, metrics.ascent()), text);
     return image;
 }

@@ -8,6 +8,7 @@
 #include "ui/KitText.h"
 #include "ui/SymbolFont.h"
 #include "ui/SymbolNames.h"
+#include "ui/Theme.h"
 
 #include <QImageReader>
 #include <QLinearGradient>
@@ -61,8 +62,10 @@ void drawHighlight(QPainter& painter, const QRectF& rect, const QPainterPath& sh
     // Strongest at the tile's middle, fading out at its top edge.
     const QRectF upperHalf(rect.left(), rect.top(), rect.width(), rect.height() / 2);
     QLinearGradient gradient(upperHalf.bottomLeft(), upperHalf.topLeft());
-    gradient.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0.16f));
-    gradient.setColorAt(1, QColor::fromRgbF(1, 1, 1, 0));
+    QColor fadedHighlight = Theme::tileHighlight();
+    fadedHighlight.setAlphaF(0);
+    gradient.setColorAt(0, Theme::tileHighlight());
+    gradient.setColorAt(1, fadedHighlight);
     painter.save();
     painter.setClipPath(shape, Qt::IntersectClip);
     painter.fillRect(upperHalf, gradient);
@@ -76,13 +79,13 @@ void drawNumber(QPainter& painter, const QRectF& rect, qint64 number, bool raise
     QPointF centre = rect.center();
     if (raised)
         centre.ry() -= side * 0.02;
-    KitText::drawCentred(painter, QString::number(number), font, Qt::white, centre);
+    KitText::drawCentred(painter, QString::number(number), font, Theme::onColour(), centre);
 }
 
 bool drawSymbol(QPainter& painter, const QRectF& rect, const QString& name)
 {
     const double side = rect.width();
-    const GlyphImagePtr symbol = Glyph::symbolImage(name, side * 0.56, Qt::white, QFont::DemiBold);
+    const GlyphImagePtr symbol = Glyph::symbolImage(name, side * 0.56, Theme::onColour(), QFont::DemiBold);
     if (!symbol)
         return false;
     const QSizeF natural = symbol->size();
@@ -123,7 +126,7 @@ void drawTile(QPainter& painter, const QRectF& rect, const Tile& tile)
             return;
         }
         if (tile.icon.isNone())
-            painter.strokePath(shape, QPen(QColor::fromRgbF(1, 1, 1, 0.25f), 1));
+            painter.strokePath(shape, QPen(Theme::tileOutline(), 1));
     } else {
         painter.fillPath(shape, tile.fill);
         drawHighlight(painter, rect, shape);
@@ -266,9 +269,9 @@ GlyphImagePtr Glyph::badged(const GlyphImagePtr& image, const QString& text)
         const QRectF badge(bounds.right() - badgeWidth, bounds.top(), badgeWidth, 10);
         QPainterPath bubble;
         bubble.addRoundedRect(badge, 5, 5);
-        painter.fillPath(bubble, QColor::fromRgbF(1.0f, 0.27f, 0.23f));
-        painter.strokePath(bubble, QPen(QColor::fromRgbF(0, 0, 0, 0.35f), 0.5));
-        KitText::drawCentred(painter, text, font, Qt::white, badge.center());
+        painter.fillPath(bubble, Theme::red());
+        painter.strokePath(bubble, QPen(Theme::badgeOutline(), 0.5));
+        KitText::drawCentred(painter, text, font, Theme::onColour(), badge.center());
     });
 }
 

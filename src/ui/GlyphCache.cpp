@@ -9,12 +9,8 @@
 
 GlyphCache& GlyphCache::shared()
 {
-    static std::unique_ptr<GlyphCache> instance;
-    if (!instance) {
-        instance = std::make_unique<GlyphCache>();
-        platform::registerSharedReset([] { instance.reset(); });
-    }
-    return *instance;
+    static platform::Shared<GlyphCache> cache([] { return new GlyphCache; });
+    return cache.get();
 }
 
 GlyphImagePtr GlyphCache::tile(const QString& key) const

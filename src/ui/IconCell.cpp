@@ -1,6 +1,7 @@
 #include "ui/IconCell.h"
 
 #include "ui/KitShapes.h"
+#include "ui/Theme.h"
 #include "ui/TintPalette.h"
 
 #include <QPainter>
@@ -46,7 +47,7 @@ void IconCell::paintEvent(QPaintEvent*)
     // The editor's cells keep the blue accent whatever tint surrounds them.
     const TintPalette& accent = TintPalette::blue();
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius),
-                    selected_ ? accent.soft : QColor::fromRgbF(1, 1, 1, 0.05f));
+                    selected_ ? accent.soft : Theme::cellWash());
     if (image_) {
         QRectF target(QPointF(0, 0), image_->size());
         target.moveCenter(bounds.center());

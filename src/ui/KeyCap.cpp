@@ -39,7 +39,7 @@ void KeyCap::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QRectF bounds = rect();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), QColor::fromRgbF(1, 1, 1, 0.07f));
-    KitShapes::strokeBorder(painter, bounds, radius, QColor::fromRgbF(1, 1, 1, 0.13f));
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), Theme::hairline());
+    KitShapes::strokeBorder(painter, bounds, radius, Theme::stroke());
     KitText::drawCentred(painter, text_, labelFont(), Theme::textSecondary(), bounds.center());
 }

@@ -69,7 +69,7 @@ void RecorderButton::setOnRecordingChange(std::function<void(bool)> onRecordingC
 
 QColor RecorderButton::accentColor()
 {
-    return QColor::fromRgbF(0.04f, 0.52f, 1.0f);
+    return Theme::recording();
 }
 
 void RecorderButton::updateLabel()
@@ -163,7 +163,7 @@ void RecorderButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QRectF bounds = rect();
-    const QColor face = QColor::fromRgbF(1, 1, 1, isDown() ? 0.26f : 0.16f);
+    const QColor face = isDown() ? Theme::keyFacePressed() : Theme::keyFace();
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), face);
     KitShapes::strokeBorder(painter, bounds, radius, hasFocus() ? accentColor() : Theme::hairline());
     const QString shown =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyEvents.h"
 #include "store/Hotkey.h"
 
@@ -18,7 +19,7 @@ class RecorderButton : public QPushButton {
     Q_OBJECT
 public:
     // Escape, taken as "cancel" when no modifier is held.
-    static constexpr quint16 escapeKeyCode = 53;
+    static constexpr quint16 escapeKeyCode = platform::KeyCode::escape;
     // Device-independent modifier flags, Caps Lock included.
     static constexpr platform::EventFlags modifierFlagsMask = 0xFFFF0000;
 

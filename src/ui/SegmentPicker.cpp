@@ -94,7 +94,7 @@ void SegmentPicker::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QRectF bounds = rect();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, wellRadius), QColor::fromRgbF(0, 0, 0, 0.35f));
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, wellRadius), Theme::segmentWell());
     KitShapes::strokeBorder(painter, bounds, wellRadius, Theme::hairline());
 
     const TintPalette palette = ViewEnvironment::tintPalette(this);

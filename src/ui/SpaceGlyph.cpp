@@ -30,7 +30,7 @@ QFont SpaceGlyph::numberFont() const
 
 QSizeF SpaceGlyph::contentSize() const
 {
-    if (const GlyphImagePtr icon = Glyph::iconImage(desktop_.icon(), pointSize_, Qt::white))
+    if (const GlyphImagePtr icon = Glyph::iconImage(desktop_.icon(), pointSize_, Theme::onColour()))
         return icon->size();
     return KitText::measure(QString::number(desktop_.number), numberFont());
 }
@@ -46,13 +46,13 @@ void SpaceGlyph::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     const QRectF bounds = rect();
-    if (const GlyphImagePtr icon = Glyph::iconImage(desktop_.icon(), pointSize_, Qt::white)) {
+    if (const GlyphImagePtr icon = Glyph::iconImage(desktop_.icon(), pointSize_, Theme::onColour())) {
         QRectF target(QPointF(0, 0), icon->size());
         target.moveCenter(bounds.center());
         icon->draw(painter, target);
         return;
     }
-    QColor color = Qt::white;
+    QColor color = Theme::onColour();
     color.setAlphaF(float(opacity_));
     KitText::drawCentred(painter, QString::number(desktop_.number), numberFont(), color, bounds.center());
 }

@@ -13,6 +13,11 @@ QColor white(double opacity)
     return QColor::fromRgbF(1, 1, 1, float(opacity));
 }
 
+QColor black(double opacity)
+{
+    return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
 QColor withOpacity(QColor color, double opacity)
 {
     color.setAlphaF(float(opacity));
@@ -61,6 +66,30 @@ QColor Theme::barTrack() { return white(0.06); }
 QColor Theme::badgeWell() { return QColor::fromRgbF(0, 0, 0, 0.3f); }
 QColor Theme::currentTileBorder() { return white(0.9); }
 QColor Theme::onBadge() { return white(1); }
+
+QColor Theme::onColour() { return white(1); }
+QColor Theme::cardSheen() { return white(0.045); }
+QColor Theme::fieldWell() { return black(0.32); }
+QColor Theme::segmentWell() { return black(0.35); }
+QColor Theme::cellWash() { return white(0.05); }
+QColor Theme::track() { return white(0.16); }
+QColor Theme::pressShade() { return black(0.1); }
+QColor Theme::knob() { return white(1); }
+QColor Theme::knobShadow() { return black(0.25); }
+QColor Theme::sliderKnob() { return srgb(0.86, 0.87, 0.89); }
+QColor Theme::sliderKnobShadow() { return black(0.3); }
+QColor Theme::prominentBorder() { return white(0.25); }
+QColor Theme::keyFace() { return white(0.16); }
+QColor Theme::keyFacePressed() { return white(0.26); }
+QColor Theme::recording() { return srgb(0.04, 0.52, 1.0); }
+QColor Theme::blueInk() { return srgb(0.05, 0.09, 0.2); }
+QColor Theme::tileHighlight() { return white(0.16); }
+QColor Theme::tileOutline() { return white(0.25); }
+QColor Theme::symbolCellIcon() { return white(0.9); }
+QColor Theme::swatchRing() { return white(0.5); }
+QColor Theme::swatchSelection() { return white(0.95); }
+QColor Theme::badgeOutline() { return black(0.35); }
+QColor Theme::shadowInk() { return black(1); }
 
 QColor Theme::windowBackground()
 {

@@ -60,6 +60,34 @@ public:
     static QColor badgeWell();
     static QColor currentTileBorder();
     static QColor onBadge();
+    // Text and symbols on a coloured tile, badge, swatch or tint.
+    static QColor onColour();
+    // The kit's own pieces.
+    static QColor cardSheen();
+    static QColor fieldWell();
+    static QColor segmentWell();
+    static QColor cellWash();
+    static QColor track();
+    static QColor pressShade();
+    static QColor knob();
+    static QColor knobShadow();
+    static QColor sliderKnob();
+    static QColor sliderKnobShadow();
+    static QColor prominentBorder();
+    static QColor keyFace();
+    static QColor keyFacePressed();
+    static QColor recording();
+    // The dark ink on the blue tint's light surfaces.
+    static QColor blueInk();
+    // Desktop tiles, icons and badges.
+    static QColor tileHighlight();
+    static QColor tileOutline();
+    static QColor symbolCellIcon();
+    static QColor swatchRing();
+    static QColor swatchSelection();
+    static QColor badgeOutline();
+    // Silhouettes tinted to make drop shadows.
+    static QColor shadowInk();
 
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.

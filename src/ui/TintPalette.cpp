@@ -16,7 +16,7 @@ const TintPalette& TintPalette::blue()
         QColor soft = Theme::blue();
         soft.setAlphaF(0.16f);
         return TintPalette{Theme::blue(), {Theme::blue(), Theme::lilac()}, soft,
-                           QColor::fromRgbF(0.05f, 0.09f, 0.2f)};
+                           Theme::blueInk()};
     }();
     return palette;
 }

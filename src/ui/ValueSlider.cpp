@@ -94,14 +94,14 @@ void ValueSlider::paintEvent(QPaintEvent*)
     const double knobCentre = slider.left() + knobDiameter / 2 + travel * fraction();
     const QRectF track(slider.left() + 1, slider.center().y() - trackThickness / 2, slider.width() - 2,
                        trackThickness);
-    KitShapes::fill(painter, KitShapes::capsule(track), QColor::fromRgbF(1, 1, 1, 0.16f));
+    KitShapes::fill(painter, KitShapes::capsule(track), Theme::track());
     const QRectF filled(track.left(), track.top(), knobCentre - track.left(), trackThickness);
     KitShapes::fill(painter, KitShapes::capsule(filled), ViewEnvironment::tintPalette(this).color);
 
     const QRectF knob(knobCentre - knobDiameter / 2, slider.center().y() - knobDiameter / 2, knobDiameter,
                       knobDiameter);
-    KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), QColor::fromRgbF(0, 0, 0, 0.3f));
-    KitShapes::fill(painter, KitShapes::capsule(knob), QColor::fromRgbF(0.86f, 0.87f, 0.89f));
+    KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), Theme::sliderKnobShadow());
+    KitShapes::fill(painter, KitShapes::capsule(knob), Theme::sliderKnob());
 
     const QRectF label = labelRect();
     const QString shown = text();

@@ -6,6 +6,9 @@
 #include "store/Palette.h"
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
+#include "platform/KeyCodes.h"
+
+namespace KeyCode = platform::KeyCode;
 
 class DesktopTest : public EngineTest {
 protected:
@@ -27,7 +30,7 @@ TEST_F(DesktopTest, UnnamedOrPresentedDesktopsShowTheirNumber)
         meta.name = QStringLiteral("Mail");
         meta.icon = SpaceIcon::symbol(QStringLiteral("envelope"));
         meta.color = TileColor::palette(2);
-        meta.hotkey = Hotkey{18, 0x100};
+        meta.hotkey = Hotkey{KeyCode::digit1, 0x100};
     });
     EXPECT_EQ(desktop(4).displayName(), QStringLiteral("Mail"));
     Settings::shared().setPresenting(true);
@@ -36,7 +39,7 @@ TEST_F(DesktopTest, UnnamedOrPresentedDesktopsShowTheirNumber)
     EXPECT_EQ(desktop(4).color(), TileColor::automatic());
     EXPECT_EQ(desktop(4).tileColor(), Palette::color(3));
     // Shortcut and customization survive presentation mode.
-    EXPECT_EQ(desktop(4).hotkey(), (Hotkey{18, 0x100}));
+    EXPECT_EQ(desktop(4).hotkey(), (Hotkey{KeyCode::digit1, 0x100}));
     EXPECT_TRUE(desktop(4).isCustomized());
 }
 
@@ -67,8 +70,8 @@ TEST_F(DesktopTest, EffectiveShortcut)
     EXPECT_EQ(desktop(10).effectiveHotkey(settings), Hotkey::digit(10, settings.directJumpModifiers()));
     settings.setDirectJumpEnabled(false);
     EXPECT_EQ(desktop(3).effectiveHotkey(settings), std::nullopt);
-    store(7, [](SpaceMeta& meta) { meta.hotkey = Hotkey{5, 0x800}; });
-    EXPECT_EQ(desktop(3).effectiveHotkey(settings), (Hotkey{5, 0x800}));
+    store(7, [](SpaceMeta& meta) { meta.hotkey = Hotkey{KeyCode::g, 0x800}; });
+    EXPECT_EQ(desktop(3).effectiveHotkey(settings), (Hotkey{KeyCode::g, 0x800}));
 }
 
 TEST_F(DesktopTest, TrackedTimeAloneIsNotCustomization)

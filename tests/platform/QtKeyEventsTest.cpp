@@ -1,3 +1,4 @@
+#include "platform/KeyCodes.h"
 #include "platform/QtKeyEvents.h"
 #include "platform/sim/Keyboard.h"
 #include "support/PlatformTest.h"
@@ -23,21 +24,21 @@ std::optional<KeyEvent> translate(QEvent::Type type, int key, Qt::KeyboardModifi
 
 TEST(QtKeyTable, KeysMapToTheirPositionsOnAUsKeyboard)
 {
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_A, false), 0);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_M, false), 46);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Space, false), 49);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Escape, false), 53);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_QuoteLeft, false), 50);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_A, false), KeyCode::a);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_M, false), KeyCode::m);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Space, false), KeyCode::space);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Escape, false), KeyCode::escape);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_QuoteLeft, false), KeyCode::grave);
     // The digit row is not in code order: 5 is 23, 6 is 22, 0 is 29.
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_5, false), 23);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_6, false), 22);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_0, false), 29);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F1, false), 122);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F5, false), 96);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F12, false), 111);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Left, false), 123);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Delete, false), 117);
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Backspace, false), 51);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_5, false), KeyCode::digit5);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_6, false), KeyCode::digit6);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_0, false), KeyCode::digit0);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F1, false), KeyCode::f1);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F5, false), KeyCode::f5);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_F12, false), KeyCode::f12);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Left, false), KeyCode::leftArrow);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Delete, false), KeyCode::forwardDelete);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Backspace, false), KeyCode::deleteKey);
 }
 
 TEST(QtKeyTable, ShiftedSymbolsAndKeypadKeys)
@@ -46,11 +47,11 @@ TEST(QtKeyTable, ShiftedSymbolsAndKeypadKeys)
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Exclam, false), QtKeyEvents::virtualKeyCode(Qt::Key_1, false));
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Question, false),
               QtKeyEvents::virtualKeyCode(Qt::Key_Slash, false));
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_AsciiTilde, false), 50);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_AsciiTilde, false), KeyCode::grave);
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_5, true), 0x57);
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Enter, true), 0x4C);
     // Keys the keypad does not have keep their own position.
-    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Left, true), 123);
+    EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_Left, true), KeyCode::leftArrow);
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_LaunchMail, false), std::nullopt);
     EXPECT_EQ(QtKeyEvents::virtualKeyCode(Qt::Key_unknown, false), std::nullopt);
 }
@@ -60,7 +61,7 @@ TEST(QtKeyTable, PressesAndReleasesBecomeKeyEventsWithFlags)
     const auto chord = translate(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier | Qt::AltModifier, " ");
     ASSERT_TRUE(chord);
     EXPECT_EQ(chord->type, KeyEventType::keyDown);
-    EXPECT_EQ(chord->keyCode, 49);
+    EXPECT_EQ(chord->keyCode, KeyCode::space);
     EXPECT_EQ(chord->flags, EventFlag::control | EventFlag::option);
     EXPECT_EQ(chord->characters, " ");
 
@@ -87,7 +88,7 @@ TEST(QtKeyTable, ModifierKeysChangeFlagsWhicheverWayQtReportsThem)
         const auto pressed = translate(QEvent::KeyPress, Qt::Key_Shift, before);
         ASSERT_TRUE(pressed);
         EXPECT_EQ(pressed->type, KeyEventType::flagsChanged);
-        EXPECT_EQ(pressed->keyCode, 56);
+        EXPECT_EQ(pressed->keyCode, KeyCode::shift);
         EXPECT_EQ(pressed->flags, EventFlag::shift);
     }
     const auto released = translate(QEvent::KeyRelease, Qt::Key_Control, Qt::ControlModifier | Qt::ShiftModifier);
@@ -97,7 +98,7 @@ TEST(QtKeyTable, ModifierKeysChangeFlagsWhicheverWayQtReportsThem)
 
     const auto super = translate(QEvent::KeyPress, Qt::Key_Super_L);
     ASSERT_TRUE(super);
-    EXPECT_EQ(super->keyCode, 55);
+    EXPECT_EQ(super->keyCode, KeyCode::command);
     EXPECT_EQ(super->flags, EventFlag::command);
 }
 
@@ -154,7 +155,7 @@ TEST_F(LocalMonitorRouting, SwallowedKeysNeverReachTheWidget)
     press(field_, Qt::Key_A, {}, "a");
     EXPECT_EQ(field_->text(), "");
     ASSERT_EQ(seen_.size(), 1u);
-    EXPECT_EQ(seen_[0].keyCode, 0);
+    EXPECT_EQ(seen_[0].keyCode, KeyCode::a);
     EXPECT_EQ(seen_[0].characters, "a");
 
     KeyEvents::removeMonitor(*monitor_);
@@ -200,7 +201,7 @@ TEST_F(LocalMonitorRouting, ModifierKeysReachFlagsMonitorsOnly)
     press(field_, Qt::Key_A, Qt::AltModifier, "a");
     ASSERT_EQ(seen_.size(), 1u);
     EXPECT_EQ(seen_[0].type, KeyEventType::flagsChanged);
-    EXPECT_EQ(seen_[0].keyCode, 58);
+    EXPECT_EQ(seen_[0].keyCode, KeyCode::option);
     EXPECT_EQ(seen_[0].flags, EventFlag::option);
 }
 

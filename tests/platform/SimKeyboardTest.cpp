@@ -2,6 +2,7 @@
 #include "platform/KeyEvents.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/EventSource.h"
+#include "platform/KeyCodes.h"
 #include "platform/sim/DesktopShortcuts.h"
 #include "platform/sim/HotKeys.h"
 #include "platform/sim/Keyboard.h"
@@ -270,7 +271,7 @@ TEST_F(SimKeyboardTest, LocalMonitorsSeeTheirEventTypesInOrderAndMaySwallow)
     const auto first = KeyEvents::addLocalMonitor(keyDownMask, [&](const KeyEvent& event) -> std::optional<KeyEvent> {
         seen << QStringLiteral("first %1").arg(event.keyCode);
         KeyEvent changed = event;
-        changed.keyCode = 99;
+        changed.keyCode = KeyCode::f3;
         return changed;
     });
     KeyEvents::addLocalMonitor(keyDownMask | KeyEvents::maskFor(KeyEventType::flagsChanged),
@@ -282,13 +283,13 @@ TEST_F(SimKeyboardTest, LocalMonitorsSeeTheirEventTypesInOrderAndMaySwallow)
                                });
     EXPECT_EQ(sim::localMonitorCount(), 2);
 
-    const auto passed = sim::deliverLocalEvent({KeyEventType::keyDown, 12, 0, "q"});
+    const auto passed = sim::deliverLocalEvent({KeyEventType::keyDown, KeyCode::q, 0, "q"});
     ASSERT_TRUE(passed);
-    EXPECT_EQ(passed->keyCode, 99);
+    EXPECT_EQ(passed->keyCode, KeyCode::f3);
     EXPECT_FALSE(sim::deliverLocalEvent({KeyEventType::flagsChanged, 56, EventFlag::shift, {}}));
-    EXPECT_TRUE(sim::deliverLocalEvent({KeyEventType::keyUp, 12, 0, "q"}));
+    EXPECT_TRUE(sim::deliverLocalEvent({KeyEventType::keyUp, KeyCode::q, 0, "q"}));
     EXPECT_EQ(seen, (QStringList{"first 12", "second 99", "second 56"}));
 
     KeyEvents::removeMonitor(first);
-    EXPECT_EQ(sim::deliverLocalEvent({KeyEventType::keyDown, 12, 0, "q"})->keyCode, 12);
+    EXPECT_EQ(sim::deliverLocalEvent({KeyEventType::keyDown, KeyCode::q, 0, "q"})->keyCode, KeyCode::q);
 }

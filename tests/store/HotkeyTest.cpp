@@ -1,11 +1,14 @@
 #include "store/Hotkey.h"
 #include "store/KeyNames.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/sim/KeyboardLayouts.h"
 #include "support/PlatformTest.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+
+namespace KeyCode = platform::KeyCode;
 
 namespace {
 
@@ -32,7 +35,7 @@ TEST_F(HotkeyTest, DigitShortcutsFollowTheMainRowInDigitOrder)
     EXPECT_FALSE(Hotkey::digit(0, Hotkey::defaultModifiers));
     EXPECT_FALSE(Hotkey::digit(11, Hotkey::defaultModifiers));
     EXPECT_FALSE(Hotkey::digit(-1, Hotkey::defaultModifiers));
-    EXPECT_EQ(Hotkey::digit(1, 0x100), (Hotkey{18, 0x100}));
+    EXPECT_EQ(Hotkey::digit(1, 0x100), (Hotkey{KeyCode::digit1, 0x100}));
     EXPECT_EQ(Hotkey::digit(5, 0)->keyCode, 23u);
     EXPECT_EQ(Hotkey::digit(6, 0)->keyCode, 22u);
     EXPECT_EQ(Hotkey::digit(10, 0)->keyCode, 29u);
@@ -54,9 +57,9 @@ TEST_F(HotkeyTest, ModifiersShowInFixedOrderWhateverBitsAreSet)
 
     EXPECT_EQ((Hotkey{leftArrow, Hotkey::controlKey}).display(), u(u"\u2303\u2190"));
     EXPECT_EQ(KeyNames::describe(Hotkey{leftArrow, Hotkey::controlKey}), QStringLiteral("Control + Left Arrow"));
-    EXPECT_EQ((Hotkey{23, Hotkey::shiftKey | Hotkey::commandKey}).display(), u(u"\u21E7\u23185"));
-    EXPECT_EQ((Hotkey{96, 0}).display(), QStringLiteral("F5"));
-    EXPECT_EQ(KeyNames::describe(Hotkey{96, 0}), QStringLiteral("F5"));
+    EXPECT_EQ((Hotkey{KeyCode::digit5, Hotkey::shiftKey | Hotkey::commandKey}).display(), u(u"\u21E7\u23185"));
+    EXPECT_EQ((Hotkey{KeyCode::f5, 0}).display(), QStringLiteral("F5"));
+    EXPECT_EQ(KeyNames::describe(Hotkey{KeyCode::f5, 0}), QStringLiteral("F5"));
 }
 
 TEST_F(HotkeyTest, KeyNamesUseTablesBeforeTheLayout)

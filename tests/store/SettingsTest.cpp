@@ -1,3 +1,4 @@
+#include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/sim/LoginItems.h"
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 
 #include <limits>
+
+namespace KeyCode = platform::KeyCode;
 
 using platform::PreferenceDomain;
 
@@ -45,16 +48,16 @@ TEST_F(SettingsTest, FreshAccountReadsEveryDefaultAndWritesNothing)
     EXPECT_TRUE(s.notchStandsIn());
     EXPECT_TRUE(s.trackTime());
     EXPECT_EQ(s.idleMinutes(), 3);
-    EXPECT_EQ(s.switcherHotkey(), (Hotkey{49, 0x1800}));
-    EXPECT_EQ(s.jumpBackHotkey(), (Hotkey{48, 0x1800}));
-    EXPECT_EQ(s.nextHotkey(), (Hotkey{124, 0x1800}));
-    EXPECT_EQ(s.prevHotkey(), (Hotkey{123, 0x1800}));
+    EXPECT_EQ(s.switcherHotkey(), (Hotkey{KeyCode::space, 0x1800}));
+    EXPECT_EQ(s.jumpBackHotkey(), (Hotkey{KeyCode::tab, 0x1800}));
+    EXPECT_EQ(s.nextHotkey(), (Hotkey{KeyCode::rightArrow, 0x1800}));
+    EXPECT_EQ(s.prevHotkey(), (Hotkey{KeyCode::leftArrow, 0x1800}));
     EXPECT_TRUE(s.directJumpEnabled());
     EXPECT_EQ(s.directJumpModifiers(), 0x1800u);
     EXPECT_TRUE(s.moveWindowEnabled());
     EXPECT_FALSE(s.moveFollow());
     EXPECT_FALSE(s.presenting());
-    EXPECT_EQ(s.presentationHotkey(), (Hotkey{35, 0x1800}));
+    EXPECT_EQ(s.presentationHotkey(), (Hotkey{KeyCode::p, 0x1800}));
     EXPECT_TRUE(s.badgesEnabled());
     EXPECT_TRUE(s.nativeSwitching());
     EXPECT_FALSE(s.autoEnabledShortcuts());
@@ -82,7 +85,7 @@ TEST_F(SettingsTest, EveryKindOfValueSurvivesARestart)
     settings().setIdleMinutes(12);
     settings().setDirectJumpModifiers(0x300);
     settings().setUpdateSkipped(QString::fromUtf8("2.0 β"));
-    settings().setNextHotkey(Hotkey{2, 0x100});
+    settings().setNextHotkey(Hotkey{KeyCode::d, 0x100});
     settings().setHoverEnabled(false);
     restart();
     EXPECT_EQ(settings().menuBarStyle(), MenuBarStyle::numberAndName);
@@ -90,7 +93,7 @@ TEST_F(SettingsTest, EveryKindOfValueSurvivesARestart)
     EXPECT_EQ(settings().idleMinutes(), 12);
     EXPECT_EQ(settings().directJumpModifiers(), 0x300u);
     EXPECT_EQ(settings().updateSkipped(), QString::fromUtf8("2.0 β"));
-    EXPECT_EQ(settings().nextHotkey(), (Hotkey{2, 0x100}));
+    EXPECT_EQ(settings().nextHotkey(), (Hotkey{KeyCode::d, 0x100}));
     EXPECT_FALSE(settings().hoverEnabled());
     EXPECT_EQ(defaults().object("menuBarStyle").typeId(), QMetaType::LongLong);
     EXPECT_EQ(defaults().object("hoverEnabled").typeId(), QMetaType::Bool);
@@ -163,7 +166,7 @@ TEST_F(SettingsTest, UnsignedModifiersAreClamped)
 
 TEST_F(SettingsTest, OptionalHotkeyHasThreeOutcomes)
 {
-    EXPECT_EQ(settings().switcherHotkey(), (Hotkey{49, 0x1800})); // absent: the default
+    EXPECT_EQ(settings().switcherHotkey(), (Hotkey{KeyCode::space, 0x1800})); // absent: the default
     defaults().setData("jumpBackHotkey", QByteArray());
     defaults().setData("nextHotkey", "not json");
     defaults().setData("prevHotkey", R"({"keyCode": 5})");
@@ -171,11 +174,11 @@ TEST_F(SettingsTest, OptionalHotkeyHasThreeOutcomes)
     EXPECT_EQ(settings().jumpBackHotkey(), std::nullopt);
     EXPECT_EQ(settings().nextHotkey(), std::nullopt);
     EXPECT_EQ(settings().prevHotkey(), std::nullopt);
-    EXPECT_EQ(settings().presentationHotkey(), (Hotkey{35, 0x1800}));
+    EXPECT_EQ(settings().presentationHotkey(), (Hotkey{KeyCode::p, 0x1800}));
 
     defaults().setData("switcherHotkey", R"({"keyCode": 3, "modifiers": 256, "extra": true})");
     restart();
-    EXPECT_EQ(settings().switcherHotkey(), (Hotkey{3, 256}));
+    EXPECT_EQ(settings().switcherHotkey(), (Hotkey{KeyCode::f, 256}));
 }
 
 TEST_F(SettingsTest, RemovedShortcutStaysRemovedAfterARestart)

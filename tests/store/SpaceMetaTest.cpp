@@ -4,12 +4,15 @@
 #include "store/TileColor.h"
 
 #include "support/PlatformTest.h"
+#include "platform/KeyCodes.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
 #include <limits>
+
+namespace KeyCode = platform::KeyCode;
 
 namespace {
 
@@ -30,7 +33,7 @@ SpaceMeta sample()
     meta.icon = SpaceIcon::emoji(flag);
     meta.color = TileColor::palette(12);
     meta.seconds = 3725.125;
-    meta.hotkey = Hotkey{18, Hotkey::defaultModifiers};
+    meta.hotkey = Hotkey{KeyCode::digit1, Hotkey::defaultModifiers};
     return meta;
 }
 
@@ -94,10 +97,10 @@ TEST_F(SpaceMetaTest, EmptinessIgnoresTrackedTimeButEqualityDoesNot)
     customized.color = TileColor::transparent();
     EXPECT_FALSE(customized.isEmpty());
     customized = {};
-    customized.hotkey = Hotkey{49, 0};
+    customized.hotkey = Hotkey{KeyCode::space, 0};
     EXPECT_FALSE(customized.isEmpty());
-    customized.hotkey = Hotkey{49, 0x100};
-    EXPECT_NE(customized, (SpaceMeta{"", {}, {}, 0, Hotkey{49, 0}}));
+    customized.hotkey = Hotkey{KeyCode::space, 0x100};
+    EXPECT_NE(customized, (SpaceMeta{"", {}, {}, 0, Hotkey{KeyCode::space, 0}}));
     EXPECT_EQ(sample(), sample());
 }
 
@@ -121,7 +124,7 @@ TEST_F(SpaceMetaTest, DocumentWritesHotkeyOnlyWhenSet)
     SpaceMetaMap entries{{7, SpaceMeta{"Web", {}, TileColor::palette(2), 5, std::nullopt}}};
     EXPECT_EQ(SpaceMetaDocument::encode(entries).value(),
               QByteArray(R"({"7":{"color":2,"icon":"","name":"Web","seconds":5}})"));
-    entries[7].hotkey = Hotkey{49, 6144};
+    entries[7].hotkey = Hotkey{KeyCode::space, 6144};
     EXPECT_EQ(SpaceMetaDocument::encode(entries).value(),
               QByteArray(R"({"7":{"color":2,"hotkey":{"keyCode":49,"modifiers":6144},"icon":"","name":"Web","seconds":5}})"));
     EXPECT_EQ(SpaceMetaDocument::encode({}).value(), QByteArray("{}"));
@@ -138,7 +141,7 @@ TEST_F(SpaceMetaTest, DocumentReadsMissingOrNullHotkeyAsNoneAndIgnoresUnknownMem
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries.at(1), (SpaceMeta{"A", SpaceIcon::symbol("globe"), TileColor::automatic(), 2, std::nullopt}));
     EXPECT_EQ(entries.at(2), (SpaceMeta{"B", {}, TileColor::transparent(), 0, std::nullopt}));
-    EXPECT_EQ(entries.at(3), (SpaceMeta{"C", {}, TileColor::palette(4), 1000, Hotkey{1, 0}}));
+    EXPECT_EQ(entries.at(3), (SpaceMeta{"C", {}, TileColor::palette(4), 1000, Hotkey{KeyCode::s, 0}}));
     EXPECT_TRUE(SpaceMetaDocument::decode("{}").value().empty());
 }
 

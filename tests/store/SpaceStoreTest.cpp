@@ -1,3 +1,4 @@
+#include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
@@ -9,6 +10,8 @@
 #include <QJsonObject>
 
 #include <limits>
+
+namespace KeyCode = platform::KeyCode;
 
 using platform::PreferenceDomain;
 
@@ -210,13 +213,13 @@ TEST_F(SpaceStoreTest, LoadsTheStoredDocument)
     store().change(3, [](SpaceMeta& m) {
         m.name = "Design";
         m.icon = SpaceIcon::symbol("paintbrush");
-        m.hotkey = Hotkey{18, 0x1800};
+        m.hotkey = Hotkey{KeyCode::digit1, 0x1800};
     });
     store().flushNow();
     restart();
     EXPECT_EQ(store().meta(3).name, "Design");
     EXPECT_EQ(store().meta(3).icon, SpaceIcon::symbol("paintbrush"));
-    EXPECT_EQ(store().meta(3).hotkey, (Hotkey{18, 0x1800}));
+    EXPECT_EQ(store().meta(3).hotkey, (Hotkey{KeyCode::digit1, 0x1800}));
 }
 
 TEST_F(SpaceStoreTest, UnreadableDocumentLoadsEmptyAndIsKeptAsideBeforeAnyWrite)

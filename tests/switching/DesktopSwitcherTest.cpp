@@ -1,5 +1,6 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/WindowServer.h"
 #include "platform/sim/Keyboard.h"
 #include "platform/sim/World.h"
@@ -7,6 +8,8 @@
 #include "switching/Accessibility.h"
 
 #include <QRegularExpression>
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 using platform::sim::World;
@@ -41,7 +44,7 @@ int arrowPresses()
     int count = 0;
     for (const auto& posted : platform::sim::postedKeyEvents()) {
         if (posted.event.type == platform::KeyEventType::keyDown
-            && (posted.event.keyCode == 123 || posted.event.keyCode == 124))
+            && (posted.event.keyCode == KeyCode::leftArrow || posted.event.keyCode == KeyCode::rightArrow))
             ++count;
     }
     return count;
@@ -53,7 +56,7 @@ class DesktopSwitcherTest : public SwitchingWorld {};
 
 TEST_F(DesktopSwitcherTest, ShortcutRouteReachesEveryDesktopAndLogsEachArrival)
 {
-    setUp({display(mainDisplay, 4, 11)}, digitShortcuts(4));
+    setUp({desktops(mainDisplay, 4, 11)}, digitShortcuts(4));
     installMissionControl();
     const QString digits[] = {"1", "2", "3", "4"};
     for (qint64 n : {3, 1, 4, 2}) {
@@ -80,7 +83,7 @@ TEST_F(DesktopSwitcherTest, ShortcutRouteReachesEveryDesktopAndLogsEachArrival)
 
 TEST_F(DesktopSwitcherTest, RawRouteWhenNativeSwitchingIsOff)
 {
-    setUp({display(mainDisplay, 4, 11)}, digitShortcuts(4));
+    setUp({desktops(mainDisplay, 4, 11)}, digitShortcuts(4));
     installMissionControl();
     Settings::shared().setNativeSwitching(false);
     for (qint64 n : {2, 3, 4, 1}) {
@@ -101,7 +104,7 @@ TEST_F(DesktopSwitcherTest, RawRouteWhenNativeSwitchingIsOff)
 
 TEST_F(DesktopSwitcherTest, RawRouteWithoutAccessibilityOrWithoutMissionControlRoute)
 {
-    setUp({display(mainDisplay, 3, 11)}, digitShortcuts(3));
+    setUp({desktops(mainDisplay, 3, 11)}, digitShortcuts(3));
     // No Mission Control route yet: raw.
     request(2, "hotkey");
     advance(1);
@@ -118,7 +121,7 @@ TEST_F(DesktopSwitcherTest, RawRouteWithoutAccessibilityOrWithoutMissionControlR
 
 TEST_F(DesktopSwitcherTest, DesktopOnAnotherDisplayGoesThroughMissionControl)
 {
-    setUp({display(mainDisplay, 3, 11), display(sideDisplay, 3, 21)}, digitShortcuts(6));
+    setUp({desktops(mainDisplay, 3, 11), desktops(sideDisplay, 3, 21)}, digitShortcuts(6));
     installMissionControl(0.5);
     for (qint64 n : {5, 6, 4}) {
         const quint64 before = current(sideDisplay);
@@ -147,7 +150,7 @@ TEST_F(DesktopSwitcherTest, DesktopOnAnotherDisplayGoesThroughMissionControl)
 
 TEST_F(DesktopSwitcherTest, DesktopAboveTenStepsFromTheNearestAnchorWithoutMissionControl)
 {
-    setUp({display(mainDisplay, 12, 11)}, digitShortcuts(10));
+    setUp({desktops(mainDisplay, 12, 11)}, digitShortcuts(10));
     installMissionControl();
     request(3, "hotkey");
     advance(3);
@@ -180,7 +183,7 @@ TEST_F(DesktopSwitcherTest, DesktopAboveTenStepsFromTheNearestAnchorWithoutMissi
 
 TEST_F(DesktopSwitcherTest, AnchorThatNeverArrivesFallsBackToMissionControlWithoutArrows)
 {
-    setUp({display(mainDisplay, 12, 11)}, {});
+    setUp({desktops(mainDisplay, 12, 11)}, {});
     writeShortcutTable(digitShortcuts(10)); // the Dock has not loaded them
     installMissionControl(0.5);
     request(12, "step");
@@ -201,7 +204,7 @@ TEST_F(DesktopSwitcherTest, AnchorThatNeverArrivesFallsBackToMissionControlWitho
 TEST_F(DesktopSwitcherTest, ArrowWalkWithoutAnchorAndItsTimeLimit)
 {
     // Only Control + arrows (the system's defaults) are available.
-    setUp({display(mainDisplay, 12, 11)}, {});
+    setUp({desktops(mainDisplay, 12, 11)}, {});
     installMissionControl();
     pressesWork = false;
     request(5, "step");
@@ -232,7 +235,7 @@ TEST_F(DesktopSwitcherTest, ArrowWalkWithoutAnchorAndItsTimeLimit)
 
 TEST_F(DesktopSwitcherTest, ShortcutTheDockHasNotLoadedFallsBackThroughMissionControlToRaw)
 {
-    setUp({display(mainDisplay, 4, 11)}, {});
+    setUp({desktops(mainDisplay, 4, 11)}, {});
     writeShortcutTable(digitShortcuts(4)); // written, but the Dock was not restarted
     installMissionControl(0.2);
     pressesWork = false;
@@ -250,7 +253,7 @@ TEST_F(DesktopSwitcherTest, ShortcutTheDockHasNotLoadedFallsBackThroughMissionCo
 
 TEST_F(DesktopSwitcherTest, MissionControlPressThatDoesNotArriveEndsInFailure)
 {
-    setUp({display(mainDisplay, 3, 11), display(sideDisplay, 2, 21)}, {});
+    setUp({desktops(mainDisplay, 3, 11), desktops(sideDisplay, 2, 21)}, {});
     switcher().setPressInMissionControl([this](qint64 number, std::function<void(bool)> done) {
         missionControlPresses.append(number);
         done(true); // says pressed, nothing moves
@@ -279,7 +282,7 @@ void freezeDisplayAnswer()
 
 TEST_F(DesktopSwitcherTest, RawSwitchThatDoesNotTakeIsAssertedOnce)
 {
-    setUp({display(mainDisplay, 3, 11)}, {});
+    setUp({desktops(mainDisplay, 3, 11)}, {});
     Settings::shared().setNativeSwitching(false);
     freezeDisplayAnswer();
     request(2, "link");
@@ -295,7 +298,7 @@ TEST_F(DesktopSwitcherTest, RawSwitchThatDoesNotTakeIsAssertedOnce)
 
 TEST_F(DesktopSwitcherTest, RawSwitchEndsInFailureWhenTheDisplayWentElsewhereOrTheTargetIsGone)
 {
-    setUp({display(mainDisplay, 4, 11)}, {});
+    setUp({desktops(mainDisplay, 4, 11)}, {});
     Settings::shared().setNativeSwitching(false);
     request(2, "link");
     // Something else takes the display to desktop 4 before the first check.
@@ -320,7 +323,7 @@ TEST_F(DesktopSwitcherTest, RawSwitchEndsInFailureWhenTheDisplayWentElsewhereOrT
 
 TEST_F(DesktopSwitcherTest, RequestForTheCurrentDesktopCompletesAtOnceWithoutTrace)
 {
-    setUp({display(mainDisplay, 3, 11)}, digitShortcuts(3));
+    setUp({desktops(mainDisplay, 3, 11)}, digitShortcuts(3));
     installMissionControl();
     request(1, "hotkey");
     EXPECT_EQ(results, QList<int>{1});
@@ -331,7 +334,7 @@ TEST_F(DesktopSwitcherTest, RequestForTheCurrentDesktopCompletesAtOnceWithoutTra
 
 TEST_F(DesktopSwitcherTest, SecondRequestForTheSameTargetJoinsTheFirst)
 {
-    setUp({display(mainDisplay, 3, 11)}, digitShortcuts(3));
+    setUp({desktops(mainDisplay, 3, 11)}, digitShortcuts(3));
     installMissionControl();
     request(3, "hotkey");
     request(3, "link");
@@ -344,7 +347,7 @@ TEST_F(DesktopSwitcherTest, SecondRequestForTheSameTargetJoinsTheFirst)
 
 TEST_F(DesktopSwitcherTest, LaterRequestSupersedesTheEarlierOne)
 {
-    setUp({display(mainDisplay, 3, 11)}, digitShortcuts(3));
+    setUp({desktops(mainDisplay, 3, 11)}, digitShortcuts(3));
     installMissionControl();
     request(2, "hotkey");
     request(3, "step");
@@ -357,7 +360,7 @@ TEST_F(DesktopSwitcherTest, LaterRequestSupersedesTheEarlierOne)
 
 TEST_F(DesktopSwitcherTest, RequestBackToTheCurrentDesktopWhileAnotherIsUnderWayStillWins)
 {
-    setUp({display(mainDisplay, 3, 11)}, digitShortcuts(3));
+    setUp({desktops(mainDisplay, 3, 11)}, digitShortcuts(3));
     installMissionControl();
     request(3, "hotkey");
     request(1, "hotkey"); // the display still shows desktop 1
@@ -369,7 +372,7 @@ TEST_F(DesktopSwitcherTest, RequestBackToTheCurrentDesktopWhileAnotherIsUnderWay
 TEST_F(DesktopSwitcherTest, SupersededWalkStopsPressingAndDropsItsTransitSpaces)
 {
     // Desktop 1 has its shortcut; everything else is reached by arrows.
-    setUp({display(mainDisplay, 9, 11)}, digitShortcuts(1));
+    setUp({desktops(mainDisplay, 9, 11)}, digitShortcuts(1));
     installMissionControl();
     request(8, "step");
     EXPECT_EQ(engine().transitSpaceIDs(), (QSet<quint64>{12, 13, 14, 15, 16, 17}));
@@ -386,7 +389,7 @@ TEST_F(DesktopSwitcherTest, SupersededWalkStopsPressingAndDropsItsTransitSpaces)
 
 TEST_F(DesktopSwitcherTest, HundredRapidRequestsEndOnTheLastOneWithNothingStuck)
 {
-    setUp({display(mainDisplay, 12, 11)}, digitShortcuts(10));
+    setUp({desktops(mainDisplay, 12, 11)}, digitShortcuts(10));
     installMissionControl(0.4);
     engine().start(); // workspace notifications and the sweep, as in the app
     qint64 last = 0;
@@ -413,7 +416,7 @@ TEST_F(DesktopSwitcherTest, HundredRapidRequestsEndOnTheLastOneWithNothingStuck)
 
 TEST_F(DesktopSwitcherTest, HundredRapidRawRequestsEndOnTheLastOne)
 {
-    setUp({display(mainDisplay, 5, 11)}, {});
+    setUp({desktops(mainDisplay, 5, 11)}, {});
     Settings::shared().setNativeSwitching(false);
     for (int i = 0; i < 100; ++i)
         request((i * 3) % 5 + 1, "link");

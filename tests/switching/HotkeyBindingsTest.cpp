@@ -1,5 +1,6 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyEvents.h"
 #include "platform/SystemLog.h"
 #include "platform/sim/HotKeys.h"
@@ -8,6 +9,8 @@
 #include "switching/AppActions.h"
 #include "switching/HotkeyBindings.h"
 #include "switching/HotkeyCenter.h"
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 using platform::sim::World;
@@ -50,7 +53,7 @@ class HotkeyBindingsTest : public SwitchingWorld {
 protected:
     HotkeyBindingsTest()
     {
-        setUp({display(mainDisplay, 4, 11)}, {});
+        setUp({desktops(mainDisplay, 4, 11)}, {});
         Settings::shared().setNativeSwitching(false);
     }
 
@@ -117,18 +120,18 @@ TEST_F(HotkeyBindingsTest, ApplyingAgainWithNothingChangedRegistersNothing)
 TEST_F(HotkeyBindingsTest, EveryGlobalHotkeyRunsItsAction)
 {
     bindings.apply();
-    press(Hotkey{49, controlOption});
+    press(Hotkey{KeyCode::space, controlOption});
     EXPECT_EQ(app.quickSwitcherToggles, 1);
-    press(Hotkey{35, controlOption});
+    press(Hotkey{KeyCode::p, controlOption});
     EXPECT_EQ(app.presentationToggles, 1);
 
-    press(Hotkey{124, controlOption}); // next
+    press(Hotkey{KeyCode::rightArrow, controlOption}); // next
     EXPECT_EQ(current(), 12u);
-    press(Hotkey{123, controlOption}); // previous
+    press(Hotkey{KeyCode::leftArrow, controlOption}); // previous
     EXPECT_EQ(current(), 11u);
-    press(Hotkey{123, controlOption}); // previous wraps to the last
+    press(Hotkey{KeyCode::leftArrow, controlOption}); // previous wraps to the last
     EXPECT_EQ(current(), 14u);
-    press(Hotkey{48, controlOption}); // jump back
+    press(Hotkey{KeyCode::tab, controlOption}); // jump back
     EXPECT_EQ(current(), 11u);
     EXPECT_EQ(reasons(), (QStringList{"step", "step", "step", "jump back"}));
 }
@@ -172,16 +175,16 @@ TEST_F(HotkeyBindingsTest, DesktopsOwnShortcutTakesItsNumberShortcutsPlace)
 
 TEST_F(HotkeyBindingsTest, DesktopShortcutFollowsItsDesktopAndIgnoresOneThatIsGone)
 {
-    giveShortcut(4, Hotkey{0, 0x1100}); // ⌃⌘A
+    giveShortcut(4, Hotkey{KeyCode::a, 0x1100}); // ⌃⌘A
     bindings.apply();
     World::shared().removeSpace(12); // desktop 4 is now number 3
     engine().refresh(false);
-    press(Hotkey{0, 0x1100});
+    press(Hotkey{KeyCode::a, 0x1100});
     EXPECT_EQ(current(), 14u);
     World::shared().setCurrentSpace(mainDisplay, 11);
     World::shared().removeSpace(14);
     engine().refresh(false);
-    press(Hotkey{0, 0x1100});
+    press(Hotkey{KeyCode::a, 0x1100});
     EXPECT_EQ(current(), 11u);
     EXPECT_EQ(reasons(), QStringList{"space hotkey"});
 }

@@ -1,9 +1,12 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/KeyEvents.h"
 #include "platform/SystemLog.h"
 #include "platform/sim/HotKeys.h"
 #include "switching/HotkeyCenter.h"
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 
@@ -49,7 +52,7 @@ TEST_F(HotkeyCenterTest, RegisteredHotkeyRunsItsActionWhenPressed)
     EXPECT_EQ(registeredIDs(), (QList<quint32>{1, 2}));
     press(controlOptionSpace, clock());
     press(controlOptionA, clock());
-    press(Hotkey{49, 0x1000}, clock());
+    press(Hotkey{KeyCode::space, 0x1000}, clock());
     EXPECT_EQ(fired, (QStringList{"space", "a"}));
 }
 

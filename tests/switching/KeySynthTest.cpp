@@ -1,7 +1,10 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/sim/Keyboard.h"
 #include "switching/KeySynth.h"
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 using platform::KeyEventType;
@@ -29,27 +32,27 @@ class KeySynthTest : public SwitchingWorld {};
 
 TEST_F(KeySynthTest, ControlTravelsAsItsOwnKeyAroundTheKey)
 {
-    KeySynth::press(20, 0x40000);
-    EXPECT_EQ(posted(), (std::vector<Posted>{{true, 59, 0x40000}, {true, 20, 0x40000}, {false, 20, 0x40000},
-                                             {false, 59, 0}}));
+    KeySynth::press(KeyCode::digit3, 0x40000);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{true, KeyCode::control, 0x40000}, {true, KeyCode::digit3, 0x40000}, {false, KeyCode::digit3, 0x40000},
+                                             {false, KeyCode::control, 0}}));
     for (const auto& event : platform::sim::postedKeyEvents())
         EXPECT_EQ(event.tap, platform::EventTapLocation::hid);
 }
 
 TEST_F(KeySynthTest, ArrowKeysCarryTheFunctionAndKeypadFlags)
 {
-    KeySynth::press(124, 0x40000);
-    EXPECT_EQ(posted(), (std::vector<Posted>{{true, 59, 0x40000}, {true, 124, 0xA40000}, {false, 124, 0xA40000},
-                                             {false, 59, 0}}));
+    KeySynth::press(KeyCode::rightArrow, 0x40000);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{true, KeyCode::control, 0x40000}, {true, KeyCode::rightArrow, 0xA40000}, {false, KeyCode::rightArrow, 0xA40000},
+                                             {false, KeyCode::control, 0}}));
     platform::sim::clearPostedKeyEvents();
-    KeySynth::press(125, 0);
-    EXPECT_EQ(posted(), (std::vector<Posted>{{true, 125, 0xA00000}, {false, 125, 0xA00000}}));
+    KeySynth::press(KeyCode::downArrow, 0);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{true, KeyCode::downArrow, 0xA00000}, {false, KeyCode::downArrow, 0xA00000}}));
 }
 
 TEST_F(KeySynthTest, OtherModifiersTravelOnlyAsFlags)
 {
-    KeySynth::press(20, 0x80000);
-    EXPECT_EQ(posted(), (std::vector<Posted>{{true, 20, 0x80000}, {false, 20, 0x80000}}));
+    KeySynth::press(KeyCode::digit3, 0x80000);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{true, KeyCode::digit3, 0x80000}, {false, KeyCode::digit3, 0x80000}}));
 }
 
 TEST_F(KeySynthTest, KeyCodeOutsideTheEventRangePostsNothing)
@@ -68,6 +71,6 @@ TEST_F(KeySynthTest, EventThatCannotBeMadeIsSkippedAndTheRestPosted)
 {
     platform::sim::failKeyEventCreation(1);
     platform::sim::failEventSourceCreation(true);
-    KeySynth::press(20, 0x40000);
-    EXPECT_EQ(posted(), (std::vector<Posted>{{true, 20, 0x40000}, {false, 20, 0x40000}, {false, 59, 0}}));
+    KeySynth::press(KeyCode::digit3, 0x40000);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{true, KeyCode::digit3, 0x40000}, {false, KeyCode::digit3, 0x40000}, {false, KeyCode::control, 0}}));
 }

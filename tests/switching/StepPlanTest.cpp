@@ -59,7 +59,7 @@ TEST(StepPlanRule, MissingCurrentOrTargetGivesNoPlan)
 TEST_F(StepPlanTest, PlanUsesTheEnabledShortcutsAsAnchorsAndCountsOtherSpaces)
 {
     // Position 2 is a full-screen space: positions count it, numbers do not.
-    auto spec = display(mainDisplay, 14, 11);
+    auto spec = desktops(mainDisplay, 14, 11);
     spec.spaces[2].type = 4;
     setUp({spec}, digitShortcuts(10));
     const Desktop target = desktop(13); // space 24, position 13
@@ -71,7 +71,7 @@ TEST_F(StepPlanTest, TurnedOffArrowShortcutMeansNoWalkAndMissionControlInstead)
 {
     QVariantMap table;
     table.insert("81", shortcutEntry(false, 124, control));
-    setUp({display(mainDisplay, 5, 11)}, table);
+    setUp({desktops(mainDisplay, 5, 11)}, table);
     installMissionControl();
     EXPECT_FALSE(switcher().plan(desktop(4), 11));
     EXPECT_EQ(switcher().plan(desktop(1), 11), (StepPlan{std::nullopt, 0}));

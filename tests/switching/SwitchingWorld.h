@@ -1,11 +1,12 @@
 #pragma once
 
 #include "engine/SpaceEngine.h"
+#include "platform/KeyCodes.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/sim/DesktopShortcuts.h"
 #include "platform/sim/World.h"
 #include "store/LogFile.h"
-#include "support/PlatformTest.h"
+#include "support/SimWorldTest.h"
 #include "switching/DesktopSwitcher.h"
 
 #include <QFile>
@@ -30,17 +31,6 @@ inline const QString mainDisplay = QStringLiteral("MAIN");
 inline const QString sideDisplay = QStringLiteral("SIDE");
 inline constexpr qint64 control = 262144;
 
-// Spaces baseID, baseID + 1, ... all desktops; the first is current.
-inline platform::sim::DisplaySpec display(const QString& uuid, int spaces, quint64 baseID)
-{
-    platform::sim::DisplaySpec spec;
-    spec.uuid = uuid;
-    for (int i = 0; i < spaces; ++i)
-        spec.spaces.append(platform::sim::SpaceSpec{baseID + quint64(i), qint64(baseID) + i, 0, std::nullopt});
-    spec.currentSpaceID = baseID;
-    return spec;
-}
-
 inline QVariantMap shortcutEntry(QVariant enabled, qint64 keyCode, qint64 mask)
 {
     const QVariantMap value{{"parameters", QVariantList{qint64(65535), keyCode, mask}}, {"type", "standard"}};
@@ -63,10 +53,9 @@ inline QVariantMap shortcutTable()
 // Control + digit for desktops 1...count, as the system writes them.
 inline QVariantMap digitShortcuts(int count)
 {
-    static const qint64 digits[] = {18, 19, 20, 21, 23, 22, 26, 28, 25, 29};
     QVariantMap table;
     for (int i = 0; i < count; ++i)
-        table.insert(QString::number(118 + i), shortcutEntry(true, digits[i], control));
+        table.insert(QString::number(118 + i), shortcutEntry(true, platform::KeyCode::digitRow.at(i), control));
     return table;
 }
 
@@ -82,13 +71,9 @@ inline QStringList switchLog()
     return lines;
 }
 
-class SwitchingWorld : public PlatformTest {
+class SwitchingWorld : public SimWorldTest {
 protected:
-    SwitchingWorld()
-    {
-        platform::sim::World::shared().clear();
-        DesktopSwitcher::installAsEngineSwitcher();
-    }
+    SwitchingWorld() { DesktopSwitcher::installAsEngineSwitcher(); }
 
     // Builds the world, lets the Dock load the shortcut table, and makes the
     // engine see it.

@@ -1,7 +1,10 @@
 #include "SwitchingWorld.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/sim/Tools.h"
 #include "switching/SystemShortcuts.h"
+
+namespace KeyCode = platform::KeyCode;
 
 using namespace switching_test;
 using SystemShortcuts::Combo;
@@ -73,8 +76,8 @@ TEST_F(SystemShortcutsTest, KeyCodesThatCannotBePressedCountAsMalformed)
     writeShortcutTable({{"81", shortcutEntry(true, 70000, control)},
                         {"79", shortcutEntry(true, -1, control)},
                         {"118", shortcutEntry(true, 65536, control)}});
-    EXPECT_EQ(SystemShortcuts::combo(Direction::right)->keyCode, 124);
-    EXPECT_EQ(SystemShortcuts::combo(Direction::left)->keyCode, 123);
+    EXPECT_EQ(SystemShortcuts::combo(Direction::right)->keyCode, KeyCode::rightArrow);
+    EXPECT_EQ(SystemShortcuts::combo(Direction::left)->keyCode, KeyCode::leftArrow);
     EXPECT_FALSE(SystemShortcuts::combo(1));
 
     QVariantMap fractional = shortcutEntry(true, 0, control);
@@ -83,7 +86,7 @@ TEST_F(SystemShortcutsTest, KeyCodesThatCannotBePressedCountAsMalformed)
     whole["value"] = QVariantMap{{"parameters", QVariantList{qint64(65535), 20.0, double(control)}}};
     writeShortcutTable({{"118", fractional}, {"119", whole}});
     EXPECT_FALSE(SystemShortcuts::combo(1));
-    EXPECT_EQ(SystemShortcuts::combo(2)->keyCode, 20);
+    EXPECT_EQ(SystemShortcuts::combo(2)->keyCode, KeyCode::digit3);
 }
 
 TEST_F(SystemShortcutsTest, EnablingKeepsTheUsersEntriesAndWritesControlDigits)
@@ -102,7 +105,7 @@ TEST_F(SystemShortcutsTest, EnablingKeepsTheUsersEntriesAndWritesControlDigits)
                                 {"value", QVariantMap{{"parameters", QVariantList{qint64(65535), qint64(20), control}},
                                                       {"type", "standard"}}}};
     EXPECT_EQ(written["120"], expected3);
-    EXPECT_EQ(SystemShortcuts::combo(4)->keyCode, 21);
+    EXPECT_EQ(SystemShortcuts::combo(4)->keyCode, KeyCode::digit4);
     EXPECT_FALSE(written.contains("122"));
 
     const auto runs = platform::sim::toolRuns();
@@ -139,7 +142,7 @@ TEST_F(SystemShortcutsTest, TurnedOffShortcutsAreFoundTurnedOnAndWorkOnceTheDock
     QVariantMap off;
     for (int i = 0; i < 4; ++i)
         off.insert(QString::number(118 + i), shortcutEntry(false, 18 + i, control));
-    setUp({display(mainDisplay, 4, 11)}, off);
+    setUp({desktops(mainDisplay, 4, 11)}, off);
     installMissionControl();
     EXPECT_EQ(SystemShortcuts::enabledDesktopCount(), 0);
 

@@ -23,24 +23,6 @@ namespace {
 
 class ControlsTest : public UiTest {
 protected:
-    static void click(QWidget& widget, QPointF at)
-    {
-        press(widget, at);
-        release(widget, at);
-    }
-    static void press(QWidget& widget, QPointF at)
-    {
-        QMouseEvent event(QEvent::MouseButtonPress, at, widget.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&widget, &event);
-    }
-    static void release(QWidget& widget, QPointF at)
-    {
-        QMouseEvent event(QEvent::MouseButtonRelease, at, widget.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&widget, &event);
-    }
-
     static TintPalette greenPalette()
     {
         return {Qt::green, {Qt::green, Qt::darkGreen}, QColor(0, 255, 0, 40), Qt::black};

@@ -1,5 +1,6 @@
 #include "UiTest.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/sim/DialogScript.h"
@@ -33,9 +34,8 @@ using platform::ModalResponse;
 
 namespace {
 
-constexpr quint16 keyK = 40;
-constexpr quint16 keyM = 46;
-const Hotkey controlOptionM{keyM, Hotkey::defaultModifiers};
+namespace KeyCode = platform::KeyCode;
+const Hotkey controlOptionM{KeyCode::m, Hotkey::defaultModifiers};
 
 class EditSpaceViewTest : public UiTest {
 protected:
@@ -137,12 +137,6 @@ protected:
     {
         view.show();
         QApplication::processEvents();
-    }
-
-    static void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = {})
-    {
-        QKeyEvent event(QEvent::KeyPress, key, modifiers);
-        QApplication::sendEvent(target, &event);
     }
 
     int announced_ = 0;
@@ -311,8 +305,8 @@ TEST_F(EditSpaceViewTest, TheOwnShortcutIsRecordedAndRemovedThroughTheRecorder)
     recorder->recorderButton()->click();
     EXPECT_EQ(announced_, 0);
     platform::sim::deliverLocalEvent(
-        {platform::KeyEventType::keyDown, keyK, platform::EventFlag::control | platform::EventFlag::option, {}});
-    EXPECT_EQ(stored(desktop).hotkey, (Hotkey{keyK, Hotkey::defaultModifiers}));
+        {platform::KeyEventType::keyDown, KeyCode::k, platform::EventFlag::control | platform::EventFlag::option, {}});
+    EXPECT_EQ(stored(desktop).hotkey, (Hotkey{KeyCode::k, Hotkey::defaultModifiers}));
     EXPECT_EQ(caption->text(), "Control + Option + K");
     EXPECT_FALSE(child<QAbstractButton>(view, "resetButton")->isHidden());
 
@@ -431,10 +425,10 @@ TEST_F(EditSpaceViewTest, ReturnEscapeAndTheBackButtonSaveThenFinish)
     ASSERT_TRUE(field->hasFocus()) << "the name field has the focus when the editor shows";
 
     field->setText(QStringLiteral("Code"));
-    press(field, Qt::Key_Return);
+    keyPress(field, Qt::Key_Return);
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(field->text(), "Code") << "Return is not typed into the field";
-    press(field, Qt::Key_Escape);
+    keyPress(field, Qt::Key_Escape);
     EXPECT_EQ(finished, 2);
     child<QAbstractButton>(view, "backButton")->click();
     EXPECT_EQ(finished, 3);
@@ -443,7 +437,7 @@ TEST_F(EditSpaceViewTest, ReturnEscapeAndTheBackButtonSaveThenFinish)
     // While a shortcut is recorded, Escape only cancels the recording.
     HotkeyRecorder* recorder = view.findChild<HotkeyRecorder*>();
     recorder->recorderButton()->click();
-    press(recorder->recorderButton(), Qt::Key_Escape);
+    keyPress(recorder->recorderButton(), Qt::Key_Escape);
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_EQ(finished, 3);
 }
@@ -475,7 +469,7 @@ TEST_F(EditSpaceViewTest, EveryEditSurvivesARestart)
         child<QLineEdit>(view, "emojiField")->setText(QStringLiteral("🎧"));
         view.findChild<HotkeyRecorder*>()->recorderButton()->click();
         platform::sim::deliverLocalEvent(
-            {platform::KeyEventType::keyDown, keyK, platform::EventFlag::command | platform::EventFlag::shift, {}});
+            {platform::KeyEventType::keyDown, KeyCode::k, platform::EventFlag::command | platform::EventFlag::shift, {}});
         SpaceStore::shared().flushNow();
     }
     // A new process: every shared instance made afresh from the files.
@@ -486,7 +480,7 @@ TEST_F(EditSpaceViewTest, EveryEditSurvivesARestart)
     expected.name = QStringLiteral("Studio");
     expected.icon = SpaceIcon::emoji(QStringLiteral("🎧"));
     expected.color = TileColor::palette(7);
-    expected.hotkey = Hotkey{keyK, Hotkey::commandKey | Hotkey::shiftKey};
+    expected.hotkey = Hotkey{KeyCode::k, Hotkey::commandKey | Hotkey::shiftKey};
     EXPECT_EQ(stored(desktop), expected);
     EditSpaceView reopened(desktop);
     EXPECT_EQ(child<QLineEdit>(reopened, "emojiField")->text(), "🎧");

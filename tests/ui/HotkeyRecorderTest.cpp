@@ -1,5 +1,6 @@
 #include "UiTest.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/sim/DialogScript.h"
 #include "platform/sim/HotKeys.h"
 #include "platform/sim/Keyboard.h"
@@ -22,16 +23,11 @@ namespace EventFlag = platform::EventFlag;
 
 namespace {
 
-constexpr quint16 keyA = 0;
-constexpr quint16 keyD = 2;
-constexpr quint16 keyK = 40;
-constexpr quint16 keySpace = 49;
-constexpr quint16 keyEscape = 53;
-constexpr quint16 keyF5 = 96;
+namespace KeyCode = platform::KeyCode;
 constexpr EventFlags controlOption = EventFlag::control | EventFlag::option;
 
-const Hotkey controlOptionD{keyD, Hotkey::defaultModifiers};
-const Hotkey controlOptionSpace{keySpace, Hotkey::defaultModifiers};
+const Hotkey controlOptionD{KeyCode::d, Hotkey::defaultModifiers};
+const Hotkey controlOptionSpace{KeyCode::space, Hotkey::defaultModifiers};
 
 class HotkeyRecorderTest : public UiTest {
 protected:
@@ -44,17 +40,6 @@ protected:
         QObject::connect(recorder.get(), &HotkeyRecorder::recordingChanged,
                          [this](bool recording) { recordingChanges_.push_back(recording); });
         return recorder;
-    }
-
-    // A key press as the user makes it: a global hotkey registered for the
-    // combination takes it, anything else goes to the app's local monitors.
-    void userPress(quint16 keyCode, EventFlags flags = 0)
-    {
-        if (platform::sim::fireHotKey(keyCode, Hotkey::carbonModifiers(flags))) {
-            advance(0);
-            return;
-        }
-        platform::sim::deliverLocalEvent({platform::KeyEventType::keyDown, keyCode, flags, {}});
     }
 
     static bool isRegistered(const Hotkey& hotkey)
@@ -102,7 +87,7 @@ TEST_F(HotkeyRecorderTest, ShowsTheShortcutAndWaitsForOneWithTheGlobalHotkeysSus
     EXPECT_EQ(recordingChanges_, std::vector<bool>{true});
 
     // The combination of a live hotkey is recorded and does not fire.
-    userPress(keySpace, controlOption);
+    userPress(KeyCode::space, controlOption);
     EXPECT_EQ(fired, 0);
     EXPECT_EQ(recorder->hotkey(), controlOptionSpace);
     EXPECT_EQ(announced_, std::vector<std::optional<Hotkey>>{controlOptionSpace});
@@ -112,7 +97,7 @@ TEST_F(HotkeyRecorderTest, ShowsTheShortcutAndWaitsForOneWithTheGlobalHotkeysSus
 
     // Once recording ends the hotkey works again.
     EXPECT_TRUE(isRegistered(controlOptionSpace));
-    userPress(keySpace, controlOption);
+    userPress(KeyCode::space, controlOption);
     EXPECT_EQ(fired, 1);
 }
 
@@ -120,15 +105,15 @@ TEST_F(HotkeyRecorderTest, EscapeAloneCancelsButWithAModifierIsRecorded)
 {
     auto recorder = makeRecorder(controlOptionD);
     recorder->recorderButton()->click();
-    userPress(keyEscape);
+    userPress(KeyCode::escape);
     EXPECT_TRUE(isIdle(*recorder));
     EXPECT_EQ(recorder->hotkey(), controlOptionD);
     EXPECT_TRUE(announced_.empty());
     EXPECT_EQ(recorder->recorderButton()->text(), "⌃⌥D");
 
     recorder->recorderButton()->click();
-    userPress(keyEscape, EventFlag::control);
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyEscape, Hotkey::controlKey}));
+    userPress(KeyCode::escape, EventFlag::control);
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::escape, Hotkey::controlKey}));
     EXPECT_EQ(recorder->recorderButton()->text(), "⌃⎋");
 }
 
@@ -136,21 +121,21 @@ TEST_F(HotkeyRecorderTest, BareKeysOtherThanFunctionKeysAreRefusedWithABeep)
 {
     auto recorder = makeRecorder();
     recorder->recorderButton()->click();
-    userPress(keyA);
-    userPress(keySpace);
+    userPress(KeyCode::a);
+    userPress(KeyCode::space);
     // Caps Lock makes Escape no longer a bare Escape, and it is no modifier.
-    userPress(keyEscape, EventFlag::capsLock);
+    userPress(KeyCode::escape, EventFlag::capsLock);
     EXPECT_EQ(platform::sim::beepCount(), 3);
     EXPECT_TRUE(isListening(*recorder));
     EXPECT_TRUE(announced_.empty());
 
-    userPress(keyF5, EventFlag::secondaryFn);
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyF5, 0}));
+    userPress(KeyCode::f5, EventFlag::secondaryFn);
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::f5, 0}));
     EXPECT_EQ(recorder->recorderButton()->text(), "F5");
 
     recorder->recorderButton()->click();
-    userPress(keyA, EventFlag::shift | EventFlag::capsLock);
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyA, Hotkey::shiftKey}));
+    userPress(KeyCode::a, EventFlag::shift | EventFlag::capsLock);
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::a, Hotkey::shiftKey}));
     EXPECT_EQ(recorder->recorderButton()->text(), "⇧A");
     EXPECT_EQ(platform::sim::beepCount(), 3);
 }
@@ -159,17 +144,17 @@ TEST_F(HotkeyRecorderTest, OnlyKeyDownsAreTakenAndOnlyWhileRecording)
 {
     auto recorder = makeRecorder();
     RecorderButton* button = recorder->recorderButton();
-    const platform::KeyEvent press{platform::KeyEventType::keyDown, keyK, controlOption, {}};
+    const platform::KeyEvent press{platform::KeyEventType::keyDown, KeyCode::k, controlOption, {}};
     EXPECT_EQ(button->handle(press), press);
 
     button->click();
     const platform::KeyEvent shiftDown{platform::KeyEventType::flagsChanged, 56, EventFlag::shift, {}};
-    const platform::KeyEvent release{platform::KeyEventType::keyUp, keyK, controlOption, {}};
+    const platform::KeyEvent release{platform::KeyEventType::keyUp, KeyCode::k, controlOption, {}};
     EXPECT_EQ(platform::sim::deliverLocalEvent(shiftDown), shiftDown);
     EXPECT_EQ(platform::sim::deliverLocalEvent(release), release);
     EXPECT_TRUE(isListening(*recorder));
     EXPECT_EQ(platform::sim::deliverLocalEvent(press), std::nullopt);
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyK, Hotkey::defaultModifiers}));
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::k, Hotkey::defaultModifiers}));
 }
 
 TEST_F(HotkeyRecorderTest, ASecondClickCancelsAndTheClearButtonRemovesTheShortcut)
@@ -205,12 +190,7 @@ TEST_F(HotkeyRecorderTest, KeysTypedIntoTheWindowAreRecordedBeforeAnyWidgetSeesT
     QApplication::processEvents();
     RecorderButton* button = recorder->recorderButton();
     button->setFocus();
-    const auto type = [button](int key, Qt::KeyboardModifiers modifiers) {
-        QKeyEvent press(QEvent::KeyPress, key, modifiers);
-        QApplication::sendEvent(button, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
-        QApplication::sendEvent(button, &release);
-    };
+    const auto type = [button](int key, Qt::KeyboardModifiers modifiers) { typeKey(button, key, modifiers); };
 
     // Space would click the focused button; while recording it is a bare key.
     type(Qt::Key_Space, Qt::NoModifier);
@@ -221,13 +201,13 @@ TEST_F(HotkeyRecorderTest, KeysTypedIntoTheWindowAreRecordedBeforeAnyWidgetSeesT
 
     type(Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyK, Hotkey::defaultModifiers}));
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::k, Hotkey::defaultModifiers}));
 
     button->click();
     type(Qt::Key_Escape, Qt::NoModifier);
     EXPECT_FALSE(recorder->isRecording());
     type(Qt::Key_A, Qt::MetaModifier | Qt::ShiftModifier);
-    EXPECT_EQ(recorder->hotkey(), (Hotkey{keyK, Hotkey::defaultModifiers}));
+    EXPECT_EQ(recorder->hotkey(), (Hotkey{KeyCode::k, Hotkey::defaultModifiers}));
 }
 
 TEST_F(HotkeyRecorderTest, ARecorderTakenOffScreenStopsRecording)
@@ -273,7 +253,7 @@ TEST_F(HotkeyRecorderTest, ARecorderDestroyedWhileRecordingLeavesNothingBehind)
     window.reset();
     EXPECT_EQ(platform::sim::localMonitorCount(), 0);
     EXPECT_FALSE(HotkeyCenter::shared().isSuspended());
-    userPress(keySpace, controlOption);
+    userPress(KeyCode::space, controlOption);
     EXPECT_EQ(fired, 1);
 }
 
@@ -286,9 +266,9 @@ TEST_F(HotkeyRecorderTest, OnlyOneRecorderRecordsAtATime)
     EXPECT_FALSE(first->isRecording());
     EXPECT_TRUE(isListening(*second));
 
-    userPress(keyK, controlOption);
+    userPress(KeyCode::k, controlOption);
     EXPECT_EQ(first->hotkey(), std::nullopt);
-    EXPECT_EQ(second->hotkey(), (Hotkey{keyK, Hotkey::defaultModifiers}));
+    EXPECT_EQ(second->hotkey(), (Hotkey{KeyCode::k, Hotkey::defaultModifiers}));
     EXPECT_FALSE(HotkeyCenter::shared().isSuspended());
 }
 

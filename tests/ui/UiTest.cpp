@@ -1,9 +1,15 @@
 #include "UiTest.h"
 
+#include "platform/sim/HotKeys.h"
+#include "platform/sim/Keyboard.h"
+#include "store/Hotkey.h"
 #include "store/SpaceStore.h"
 #include "ui/KitFonts.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <cmath>
@@ -66,4 +72,34 @@ Desktop UiTest::desktop(qint64 number, const SpaceIcon& icon, const TileColor& c
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "colour " << a.name(QColor::HexArgb).toStdString() << " is not "
                                          << e.name(QColor::HexArgb).toStdString();
+}
+
+void UiTest::mouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void UiTest::keyPress(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
+{
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(target, &event);
+}
+
+void UiTest::typeKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
+{
+    keyPress(target, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &release);
+}
+
+void UiTest::userPress(quint16 keyCode, platform::EventFlags flags)
+{
+    if (platform::sim::fireHotKey(keyCode, Hotkey::carbonModifiers(flags))) {
+        advance(0);
+        return;
+    }
+    platform::sim::deliverLocalEvent({platform::KeyEventType::keyDown, keyCode, flags, {}});
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "engine/Desktop.h"
+#include "platform/KeyEvents.h"
 #include "support/PlatformTest.h"
 
 #include <QColor>
+#include <QEvent>
 #include <QImage>
 #include <QPointF>
 
@@ -25,6 +27,25 @@ protected:
     // A desktop with this metadata in the names store.
     static Desktop desktop(qint64 number, const SpaceIcon& icon = SpaceIcon::none(),
                            const TileColor& color = TileColor::automatic(), const QString& name = {});
+
+    // --- acting as a user ---
+    // One mouse event at a point in the widget's coordinates; a press holds
+    // the button, a move holds none.
+    static void mouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton);
+    static void press(QWidget& widget, QPointF at) { mouse(widget, QEvent::MouseButtonPress, at); }
+    static void release(QWidget& widget, QPointF at) { mouse(widget, QEvent::MouseButtonRelease, at); }
+    static void click(QWidget& widget, QPointF at)
+    {
+        press(widget, at);
+        release(widget, at);
+    }
+    // A Qt key press sent to target (no release).
+    static void keyPress(QWidget* target, int key, Qt::KeyboardModifiers modifiers = {});
+    // A Qt key press and release sent to target.
+    static void typeKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = {});
+    // A key press as the user makes it: a global hotkey registered for the
+    // combination takes it, anything else goes to the app's local monitors.
+    void userPress(quint16 keyCode, platform::EventFlags flags = 0);
 };
 
 // Whether two colours agree within tolerance on every channel (0-255).

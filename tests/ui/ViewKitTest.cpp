@@ -44,14 +44,6 @@ protected:
         }
         return list;
     }
-
-    static void send(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button = Qt::LeftButton)
-    {
-        const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
-        QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button, held,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&widget, &event);
-    }
 };
 
 int whitePixels(const QImage& image, int threshold = 200)
@@ -214,18 +206,18 @@ TEST_F(ViewKitTest, AppButtonsOpenTheirAppAndGrowUnderThePointer)
     EXPECT_EQ(row.helpText(2), "Open App 2 here");
 
     const QPointF third = row.itemRect(2).center();
-    send(row, QEvent::MouseButtonPress, third);
-    send(row, QEvent::MouseButtonRelease, third);
+    mouse(row, QEvent::MouseButtonPress, third);
+    mouse(row, QEvent::MouseButtonRelease, third);
     EXPECT_EQ(openedPids, QList<qint32>{502});
 
     const QRectF first = row.itemRect(0);
     const QPointF justOutside(first.center().x(), first.top() - 1.5);
     EXPECT_TRUE(sameColor(at(render(row, Qt::black, 2), justOutside), Qt::black));
-    send(row, QEvent::MouseMove, first.center(), Qt::NoButton);
+    mouse(row, QEvent::MouseMove, first.center(), Qt::NoButton);
     advance(0.12);
     EXPECT_TRUE(sameColor(at(render(row, Qt::black, 2), justOutside), apps(1)[0].icon.pixelColor(0, 0), 3));
 
-    send(row, QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
+    mouse(row, QEvent::MouseMove, QPointF(1, 1), Qt::NoButton);
     advance(0.12);
     EXPECT_TRUE(sameColor(at(render(row, Qt::black, 2), justOutside), Qt::black));
 }
@@ -236,7 +228,7 @@ TEST_F(ViewKitTest, PlainAppIconsAreNamedPicturesThatDoNotGrow)
     row.resize(row.sizeHint());
     EXPECT_EQ(row.helpText(1), "App 1");
     const QRectF first = row.itemRect(0);
-    send(row, QEvent::MouseMove, first.center(), Qt::NoButton);
+    mouse(row, QEvent::MouseMove, first.center(), Qt::NoButton);
     advance(0.12);
     EXPECT_TRUE(sameColor(at(render(row, Qt::black, 2), {first.center().x(), first.top() - 1.5}), Qt::black));
 }

@@ -1,5 +1,6 @@
 #include "platform/sim/DesktopShortcuts.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Scheduler.h"
@@ -102,9 +103,9 @@ std::vector<Shortcut> loadShortcuts()
         if (auto shortcut = readEntry(table, firstDesktopEntry + n, std::nullopt))
             shortcuts.push_back(*shortcut);
     }
-    if (auto left = readEntry(table, moveLeftEntry, Shortcut{moveLeftEntry, 123, EventFlag::control}))
+    if (auto left = readEntry(table, moveLeftEntry, Shortcut{moveLeftEntry, KeyCode::leftArrow, EventFlag::control}))
         shortcuts.push_back(*left);
-    if (auto right = readEntry(table, moveRightEntry, Shortcut{moveRightEntry, 124, EventFlag::control}))
+    if (auto right = readEntry(table, moveRightEntry, Shortcut{moveRightEntry, KeyCode::rightArrow, EventFlag::control}))
         shortcuts.push_back(*right);
     return shortcuts;
 }

@@ -1,6 +1,7 @@
 #include "platform/KeyboardLayout.h"
 #include "platform/sim/KeyboardLayouts.h"
 
+#include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 
 #include <QHash>
@@ -19,15 +20,23 @@ QString& selectedLayout()
 const QHash<quint16, QString>& usTable()
 {
     static const QHash<quint16, QString> table = {
-        {0, "a"}, {1, "s"}, {2, "d"}, {3, "f"}, {4, "h"}, {5, "g"}, {6, "z"}, {7, "x"}, {8, "c"}, {9, "v"},
-        {10, QString::fromUtf8("§")}, {11, "b"}, {12, "q"}, {13, "w"}, {14, "e"}, {15, "r"}, {16, "y"}, {17, "t"},
-        {18, "1"}, {19, "2"}, {20, "3"}, {21, "4"}, {22, "6"}, {23, "5"}, {24, "="}, {25, "9"}, {26, "7"}, {27, "-"},
-        {28, "8"}, {29, "0"}, {30, "]"}, {31, "o"}, {32, "u"}, {33, "["}, {34, "i"}, {35, "p"}, {36, "\r"},
-        {37, "l"}, {38, "j"}, {39, "'"}, {40, "k"}, {41, ";"}, {42, "\\"}, {43, ","}, {44, "/"}, {45, "n"},
-        {46, "m"}, {47, "."}, {48, "\t"}, {49, " "}, {50, "`"}, {51, QString(QChar(0x08))},
-        {53, QString(QChar(0x1B))}, {65, "."}, {67, "*"}, {69, "+"}, {75, "/"}, {76, QString(QChar(0x03))},
-        {78, "-"}, {81, "="}, {82, "0"}, {83, "1"}, {84, "2"}, {85, "3"}, {86, "4"}, {87, "5"}, {88, "6"},
-        {89, "7"}, {91, "8"}, {92, "9"},
+        {KeyCode::a, "a"}, {KeyCode::s, "s"}, {KeyCode::d, "d"}, {KeyCode::f, "f"}, {KeyCode::h, "h"},
+        {KeyCode::g, "g"}, {KeyCode::z, "z"}, {KeyCode::x, "x"}, {KeyCode::c, "c"}, {KeyCode::v, "v"},
+        {KeyCode::section, QString::fromUtf8("§")}, {KeyCode::b, "b"}, {KeyCode::q, "q"}, {KeyCode::w, "w"},
+        {KeyCode::e, "e"}, {KeyCode::r, "r"}, {KeyCode::y, "y"}, {KeyCode::t, "t"}, {KeyCode::digit1, "1"},
+        {KeyCode::digit2, "2"}, {KeyCode::digit3, "3"}, {KeyCode::digit4, "4"}, {KeyCode::digit6, "6"},
+        {KeyCode::digit5, "5"}, {KeyCode::equal, "="}, {KeyCode::digit9, "9"}, {KeyCode::digit7, "7"},
+        {KeyCode::minus, "-"}, {KeyCode::digit8, "8"}, {KeyCode::digit0, "0"}, {KeyCode::rightBracket, "]"},
+        {KeyCode::o, "o"}, {KeyCode::u, "u"}, {KeyCode::leftBracket, "["}, {KeyCode::i, "i"}, {KeyCode::p, "p"},
+        {KeyCode::returnKey, "\r"}, {KeyCode::l, "l"}, {KeyCode::j, "j"}, {KeyCode::quote, "'"}, {KeyCode::k, "k"},
+        {KeyCode::semicolon, ";"}, {KeyCode::backslash, "\\"}, {KeyCode::comma, ","}, {KeyCode::slash, "/"},
+        {KeyCode::n, "n"}, {KeyCode::m, "m"}, {KeyCode::period, "."}, {KeyCode::tab, "\t"}, {KeyCode::space, " "},
+        {KeyCode::grave, "`"}, {KeyCode::deleteKey, QString(QChar(0x08))}, {KeyCode::escape, QString(QChar(0x1B))},
+        {KeyCode::keypadDecimal, "."}, {KeyCode::keypadMultiply, "*"}, {KeyCode::keypadPlus, "+"},
+        {KeyCode::keypadDivide, "/"}, {KeyCode::keypadEnter, QString(QChar(0x03))}, {KeyCode::keypadMinus, "-"},
+        {KeyCode::keypadEquals, "="}, {KeyCode::keypad0, "0"}, {KeyCode::keypad1, "1"}, {KeyCode::keypad2, "2"},
+        {KeyCode::keypad3, "3"}, {KeyCode::keypad4, "4"}, {KeyCode::keypad5, "5"}, {KeyCode::keypad6, "6"},
+        {KeyCode::keypad7, "7"}, {KeyCode::keypad8, "8"}, {KeyCode::keypad9, "9"},
     };
     return table;
 }
@@ -37,19 +46,19 @@ const QHash<quint16, QString>& germanTable()
 {
     static const QHash<quint16, QString> table = [] {
         QHash<quint16, QString> t = usTable();
-        t[6] = "y";
-        t[16] = "z";
-        t[27] = QString::fromUtf8("ß");
-        t[41] = QString::fromUtf8("ö");
-        t[39] = QString::fromUtf8("ä");
-        t[33] = QString::fromUtf8("ü");
-        t[30] = "+";
-        t[42] = "#";
-        t[43] = ",";
-        t[44] = "-";
-        t[10] = "<";
-        t.remove(24); // acute accent: a dead key
-        t.remove(50); // circumflex: a dead key
+        t[KeyCode::z] = "y";
+        t[KeyCode::y] = "z";
+        t[KeyCode::minus] = QString::fromUtf8("ß");
+        t[KeyCode::semicolon] = QString::fromUtf8("ö");
+        t[KeyCode::quote] = QString::fromUtf8("ä");
+        t[KeyCode::leftBracket] = QString::fromUtf8("ü");
+        t[KeyCode::rightBracket] = "+";
+        t[KeyCode::backslash] = "#";
+        t[KeyCode::comma] = ",";
+        t[KeyCode::slash] = "-";
+        t[KeyCode::section] = "<";
+        t.remove(KeyCode::equal); // acute accent: a dead key
+        t.remove(KeyCode::grave); // circumflex: a dead key
         return t;
     }();
     return table;
