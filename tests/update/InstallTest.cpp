@@ -606,3 +606,57 @@ TEST_P(SwapTest, AHungCopyToolIsStoppedAfterTwoMinutesAndItsCopyRemoved)
 }
 
 } // namespace
+
+namespace {
+
+// --- running a tool ---
+
+class ToolTest : public SwapTest {
+protected:
+    // Maps the copy tool to a shell script with body.
+    void scriptTool(const QByteArray& body)
+    {
+        const QString script = QDir(home()).filePath(QStringLiteral("tool.sh"));
+        writeFile(script, "#!/bin/sh\n" + body, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        platform::sim::mapTool(platform::sim::tools::ditto, script);
+    }
+
+    std::optional<UpdateFailure> runNow()
+    {
+        return step([&](Updates::StepDone done) {
+            updates_.runTool(platform::sim::tools::ditto, {QStringLiteral("a b"), QStringLiteral("c")},
+                             QStringLiteral("the tool failed"), std::move(done));
+        });
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, ToolTest, ::testing::Values(false));
+
+TEST_P(ToolTest, ExitStatusZeroSucceedsWhateverTheToolWrites)
+{
+    scriptTool("echo out; echo noise >&2; exit 0\n");
+    EXPECT_EQ(runNow(), std::nullopt);
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_P(ToolTest, AFailureCarriesTheTrimmedStandardErrorOrNothing)
+{
+    scriptTool("printf '\\n  disk full \\n\\n' >&2; exit 3\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed (disk full)"));
+    scriptTool("echo only output; exit 1\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed"));
+}
+
+TEST_P(ToolTest, BrokenTextFromTheToolIsRepairedAndArgumentsArriveWhole)
+{
+    scriptTool("printf 'bad \\377 byte [%s]' \"$1\" >&2; exit 2\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed (bad \uFFFD byte [a b])"));
+}
+
+TEST_P(ToolTest, AToolKilledFromOutsideIsAFailure)
+{
+    scriptTool("kill -9 $$\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed"));
+}
+
+} // namespace
