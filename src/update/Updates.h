@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ChildProcess.h"
+#include "platform/Scheduler.h"
 #include "platform/SystemInfo.h"
 #include "store/Result.h"
 #include "update/UpdateFailure.h"
@@ -12,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -38,12 +41,13 @@ public:
         double fraction = 0; // downloading: share of the announced size received
         QString imagePath;   // ready: the stored, verified image
         QString failure;     // failed: the text
+        std::optional<UpdateFeed> entry; // ready: the release the image holds
 
         static Phase idle() { return {}; }
-        static Phase downloading(double fraction) { return {Kind::downloading, fraction, {}, {}}; }
-        static Phase ready(const QString& path) { return {Kind::ready, 0, path, {}}; }
-        static Phase installing() { return {Kind::installing, 0, {}, {}}; }
-        static Phase failed(const QString& text) { return {Kind::failed, 0, {}, text}; }
+        static Phase downloading(double fraction) { return {Kind::downloading, fraction, {}, {}, {}}; }
+        static Phase ready(const QString& path, const UpdateFeed& entry) { return {Kind::ready, 0, path, {}, entry}; }
+        static Phase installing() { return {Kind::installing, 0, {}, {}, {}}; }
+        static Phase failed(const QString& text) { return {Kind::failed, 0, {}, text, {}}; }
         friend bool operator==(const Phase&, const Phase&) = default;
     };
 
@@ -55,6 +59,7 @@ public:
     static constexpr qint64 downloadPieceBytes = 65536;
     static constexpr qint64 digestPieceBytes = 1048576;
     static constexpr double progressStep = 0.05;
+    static constexpr double toolTimeLimit = 120; // seconds a system tool may run
 
     // The maker's update host; the feed is https://<host>/update.json.
     static const QString updateHost;
@@ -132,6 +137,36 @@ public:
     // that cannot be told.
     static bool isOnReadOnlyVolume(const QString& bundlePath);
 
+    // --- installation ---
+
+    // A step of the installation ended: none, or why it failed.
+    using StepDone = std::function<void(const std::optional<UpdateFailure>& failure)>;
+
+    // Installs the verified image of the ready phase and hands the new copy
+    // to relaunch; done runs when the phase has settled (also when nothing
+    // was started). Refuses an image of another release than the one on offer.
+    void install(std::function<void()> done = {});
+    // Attaches the image read-only, checks the app inside, copies it to
+    // target and detaches the image again whatever happened.
+    void installFromImage(const QString& imagePath, const QString& target, StepDone done);
+    // Replaces target with a copy of source through hidden siblings: the old
+    // copy is moved aside and put back when the new one cannot go in. An old
+    // copy that cannot be put back is never removed; the failure says where
+    // it is.
+    void installCopy(const QString& source, const QString& target, StepDone done);
+    // The shell's move of a copy running from a disk image into Applications.
+    void moveApp(const QString& source, const QString& target, StepDone done);
+    // Detaches the image at mountPoint, ignoring failures.
+    void detach(const QString& mountPoint, std::function<void()> done = {});
+    // Runs a system tool as a child process; fails with the failure text
+    // (and the tool's standard error) on another exit status than 0, or when
+    // it has not ended after toolTimeLimit seconds (it is then killed).
+    void runTool(const QString& path, const QStringList& arguments, const QString& failure, StepDone done);
+
+    // Renames a file or folder within one folder; the error's description on
+    // failure. Tests replace it to make a move fail.
+    std::function<std::optional<QString>(const QString& from, const QString& to)> moveItem;
+
 signals:
     void availableChanged(const std::optional<UpdateFeed>& available);
     void checkingChanged(bool checking);
@@ -185,8 +220,20 @@ private:
     std::optional<double> lastChecked_;
     std::optional<QString> lastOutcome_;
 
+    void failInstall(const UpdateFeed& entry, const QString& text);
+    void swapIn(const QString& newCopy, const QString& target, const StepDone& done);
+
+    // A system tool under way and the token of its time limit.
+    struct ToolRun {
+        std::unique_ptr<platform::ChildProcess::Running> running;
+        platform::TimerToken limit = 0;
+        bool timedOut = false;
+    };
+
     std::unique_ptr<Check> check_;
     std::unique_ptr<Fetch> fetch_;
     // Counts download runs; progress of an older run is dropped.
     quint64 downloadRun_ = 0;
+    std::map<quint64, std::unique_ptr<ToolRun>> tools_;
+    quint64 toolRun_ = 0;
 };

@@ -106,7 +106,7 @@ void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fe
         fail(stored.error());
         return;
     }
-    setPhase(Phase::ready(stored.value()));
+    setPhase(Phase::ready(stored.value(), entry));
     LogFile::updates().write(QStringLiteral("downloaded and verified ") + QFileInfo(stored.value()).fileName());
 }
 

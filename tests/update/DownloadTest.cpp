@@ -109,7 +109,7 @@ TEST_P(DownloadTest, ChecksDownloadsVerifiesAndStoresTheImage)
     serve(QStringLiteral("1.3"), image);
     EXPECT_EQ(checkNow(), QStringLiteral("1.3 is available"));
     const QString stored = Updates::updatesFolder() + QStringLiteral("/Tessaroom-1.3.dmg");
-    EXPECT_EQ(downloadNow(), Updates::Phase::ready(stored));
+    EXPECT_EQ(downloadNow(), Updates::Phase::ready(stored, *updates_.available()));
     EXPECT_EQ(contents(stored), contents(image));
     EXPECT_EQ(storedImages(), QStringList{QStringLiteral("Tessaroom-1.3.dmg")});
     EXPECT_TRUE(temporaryImages().isEmpty());
@@ -394,7 +394,9 @@ TEST_P(DownloadTest, CheckDuringADownloadLeavesItsPhaseAndEntryAlone)
 
     server_.release();
     ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(updates_.phase(), Updates::Phase::ready(Updates::updatesFolder() + QStringLiteral("/Tessaroom-1.3.dmg")));
+    EXPECT_EQ(updates_.phase().imagePath, Updates::updatesFolder() + QStringLiteral("/Tessaroom-1.3.dmg"));
+    ASSERT_TRUE(updates_.phase().entry);
+    EXPECT_EQ(updates_.phase().entry->version, QStringLiteral("1.3")); // the image's release, not the newer offer
     EXPECT_EQ(logLines().last(), QStringLiteral("downloaded and verified Tessaroom-1.3.dmg"));
     EXPECT_EQ(server_.requestCount(QStringLiteral("/Tessaroom-1.3.dmg")), 1);
 }

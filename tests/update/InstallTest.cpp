@@ -1,0 +1,662 @@
+#include "UpdateTest.h"
+
+#include "platform/Volumes.h"
+#include "platform/sim/Bundle.h"
+#include "platform/sim/Tools.h"
+#include "platform/sim/Volumes.h"
+#include "store/Settings.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray infoPlist(const QString& version)
+{
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n"
+                          "<key>CFBundleIdentifier</key><string>app.tessaroom</string>\n"
+                          "<key>CFBundleShortVersionString</key><string>%1</string>\n</dict></plist>\n")
+        .arg(version)
+        .toUtf8();
+}
+
+QString bundleVersion(const QString& bundle)
+{
+    QFile file(bundle + QStringLiteral("/Contents/Info.plist"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression pattern(
+        QStringLiteral("CFBundleShortVersionString</key>\\s*<string>([^<]*)</string>"));
+    return pattern.match(QString::fromUtf8(file.readAll())).captured(1);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes, QFile::Permissions permissions = {})
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+    file.close();
+    if (permissions)
+        file.setPermissions(permissions);
+}
+
+// Every file and folder below root with its mode and bytes: equal snapshots
+// mean a byte-identical tree.
+QMap<QString, QByteArray> snapshot(const QString& root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        QByteArray entry = QByteArray::number(info.st_mode, 8) + ' ';
+        QFile file(path);
+        if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly))
+            entry += file.readAll();
+        tree.insert(QDir(root).relativeFilePath(path), entry);
+    }
+    return tree;
+}
+
+QStringList hiddenSiblings(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".Tessaroom-*")}, QDir::AllEntries | QDir::Hidden | QDir::System);
+}
+
+// Checks, downloads and installs over a loopback server (HTTP and HTTPS),
+// with the project's disk-image and copy tools as real child processes. The
+// running copy 1.2 lives in a temporary Applications folder.
+class InstallTest : public UpdateTest, public ::testing::WithParamInterface<bool> {
+protected:
+    InstallTest()
+        : server_(GetParam() ? std::optional(LoopbackServer::testTls()) : std::nullopt)
+        , loader_(NetworkUrlLoader::Options{.extraAuthorities = {LoopbackServer::testAuthority()}})
+        , updates_(Settings::shared(), loader_)
+        , apps_(QDir(home()).filePath(QStringLiteral("Apps")))
+        , running_(apps_ + QStringLiteral("/Tessaroom.app"))
+    {
+        platform::sim::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                                             QStringLiteral(TESSAROOM_DITTO_TOOL));
+        qputenv("TESSAROOM_UPDATE_FEED", (server_.origin() + QStringLiteral("/update.json")).toUtf8());
+        makeBundle(running_, QStringLiteral("1.2"), &maker_);
+        platform::sim::setBundlePath(running_);
+        before_ = snapshot(running_);
+        updates_.relaunch = [this](const QString& path) { relaunched_.push_back(path); };
+    }
+
+    // An app bundle of version with a stand-in executable that prints it,
+    // signed by team unless none.
+    void makeBundle(const QString& path, const QString& version, const Team* team, qint64 payloadBytes = 0)
+    {
+        writeFile(path + QStringLiteral("/Contents/Info.plist"), infoPlist(version));
+        writeFile(path + QStringLiteral("/Contents/MacOS/Tessaroom"),
+                  QStringLiteral("#!/bin/sh\necho running %1\n").arg(version).toUtf8(),
+                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                      | QFile::ReadOther | QFile::ExeOther);
+        writeFile(path + QStringLiteral("/Contents/Resources/strings.txt"), "Desktop\n");
+        if (payloadBytes > 0)
+            writeFile(path + QStringLiteral("/Contents/Resources/payload.bin"), QByteArray(payloadBytes, 'x'));
+        if (team) {
+            ASSERT_TRUE(sign(path, *team));
+        }
+    }
+
+    // Packs folder into a disk image with the image tool and signs the image.
+    QString packImage(const QString& folder, const Team* team, const QString& name = QStringLiteral("release.dmg"))
+    {
+        const QString image = QDir(home()).filePath(name);
+        QProcess tool;
+        tool.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), folder, image});
+        tool.waitForFinished();
+        EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        if (team)
+            sign(image, *team);
+        return image;
+    }
+
+    // A release 1.3 image holding Tessaroom.app signed by appTeam.
+    QString releaseImage(const Team* appTeam, const QString& appName = QStringLiteral("Tessaroom.app"))
+    {
+        const QString folder = QDir(home()).filePath(QStringLiteral("release"));
+        makeBundle(folder + QLatin1Char('/') + appName, QStringLiteral("1.3"), appTeam);
+        return packImage(folder, &maker_);
+    }
+
+    void serve(const QString& version, const QString& image, const std::function<void(QJsonObject&)>& change = {},
+               LoopbackServer::Route imageRoute = {})
+    {
+        QJsonObject feed = feedObject(server_.origin(), version, image);
+        if (change)
+            change(feed);
+        server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(feed)});
+        QFile file(image);
+        file.open(QIODevice::ReadOnly);
+        imageRoute.body = file.readAll();
+        server_.setRoute(QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg"), imageRoute);
+    }
+
+    QString checkNow()
+    {
+        std::optional<QString> outcome;
+        updates_.check([&](const QString& text) { outcome = text; });
+        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); })) << "the check never ended";
+        return outcome.value_or(QString());
+    }
+
+    Updates::Phase downloadNow()
+    {
+        bool done = false;
+        updates_.download([&] { done = true; });
+        EXPECT_TRUE(waitUntil([&] { return done; })) << "the download never ended";
+        return updates_.phase();
+    }
+
+    // Installs and waits (on the event loop and the manual clock's hand-overs)
+    // for the phase to settle.
+    Updates::Phase installNow()
+    {
+        bool done = false;
+        updates_.install([&] { done = true; });
+        EXPECT_TRUE(settle(done)) << "the installation never ended";
+        return updates_.phase();
+    }
+
+    bool settle(const bool& done)
+    {
+        return waitUntil([&] {
+            clock().runPending();
+            return done;
+        });
+    }
+
+    // Runs one step of the installation to its end.
+    std::optional<UpdateFailure> step(const std::function<void(Updates::StepDone)>& start)
+    {
+        bool done = false;
+        std::optional<UpdateFailure> failure;
+        start([&](const std::optional<UpdateFailure>& result) {
+            failure = result;
+            done = true;
+        });
+        EXPECT_TRUE(settle(done)) << "the step never ended";
+        return failure;
+    }
+
+    void readyFor(const QString& image, const std::function<void(QJsonObject&)>& change = {})
+    {
+        serve(QStringLiteral("1.3"), image, change);
+        ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+        ASSERT_EQ(downloadNow().kind, Updates::Phase::Kind::ready) << updates_.phase().failure.toStdString();
+    }
+
+    // What every failure leaves: the phase failed with text, one log line, the
+    // running copy as it was, no hidden copy, no mounted image, no relaunch.
+    void expectInstallFailed(const QString& text)
+    {
+        EXPECT_EQ(updates_.phase(), Updates::Phase::failed(text));
+        EXPECT_EQ(logLines().last(), QStringLiteral("install of 1.3 failed: ") + text);
+        expectRunningCopyUntouched();
+    }
+
+    void expectRunningCopyUntouched()
+    {
+        EXPECT_EQ(snapshot(running_), before_);
+        EXPECT_TRUE(hiddenSiblings(apps_).isEmpty()) << hiddenSiblings(apps_).join(u' ').toStdString();
+        EXPECT_TRUE(mountPoints().isEmpty());
+        EXPECT_TRUE(relaunched_.empty());
+        EXPECT_TRUE(settings().updateInstalling().isEmpty());
+    }
+
+    QStringList mountPoints() const
+    {
+        return QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-mount-*")}, QDir::AllEntries | QDir::Hidden);
+    }
+
+    int runsOf(const QString& tool) const
+    {
+        int count = 0;
+        for (const auto& run : platform::sim::toolRuns())
+            count += run.path == tool;
+        return count;
+    }
+
+    static Settings& settings() { return Settings::shared(); }
+
+    LoopbackServer server_;
+    NetworkUrlLoader loader_;
+    Updates updates_;
+    const QString apps_;
+    const QString running_;
+    QMap<QString, QByteArray> before_;
+    std::vector<QString> relaunched_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, InstallTest, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "https" : "http"; });
+
+// --- the road ---
+
+TEST_P(InstallTest, ChecksDownloadsInstallsOverTheRunningCopyAndHandsItToTheRelaunch)
+{
+    readyFor(releaseImage(&maker_));
+    std::vector<Updates::Phase::Kind> kinds;
+    QObject::connect(&updates_, &Updates::phaseChanged, [&](const Updates::Phase& phase) { kinds.push_back(phase.kind); });
+
+    EXPECT_EQ(installNow(), Updates::Phase::installing()) // stays so while the process relaunches
+        << updates_.phase().failure.toStdString();
+    EXPECT_EQ(kinds, std::vector{Updates::Phase::Kind::installing});
+    EXPECT_EQ(relaunched_, std::vector{running_});
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(Updates::verifySignature(running_), std::nullopt);
+    EXPECT_EQ(settings().updateInstalling(), QStringLiteral("1.3"));
+    EXPECT_EQ(logLines().last(), QStringLiteral("installed 1.3 at %1, relaunching").arg(running_));
+
+    // The new copy runs.
+    QProcess started;
+    started.start(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"));
+    ASSERT_TRUE(started.waitForFinished());
+    EXPECT_EQ(started.readAllStandardOutput().trimmed(), QByteArray("running 1.3"));
+
+    // Nothing is left behind but the stored image.
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+    EXPECT_TRUE(mountPoints().isEmpty());
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 2); // attach and detach
+    EXPECT_EQ(runsOf(platform::sim::tools::ditto), 1);
+    EXPECT_EQ(storedImages(), QStringList{QStringLiteral("Tessaroom-1.3.dmg")});
+    EXPECT_EQ(clock().pendingCount(), 0u); // the tools' time limits are gone
+}
+
+TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
+{
+    readyFor(releaseImage(&maker_));
+    // Looks at the volume while the image is attached, from the copy tool's start.
+    std::optional<platform::Volumes::Facts> seen;
+    QString mountPoint;
+    updates_.moveItem = [&](const QString& from, const QString& to) -> std::optional<QString> {
+        if (!seen) {
+            mountPoint = mountPoints().value(0);
+            seen = platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint) + QStringLiteral("/Tessaroom.app"));
+        }
+        return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+            ? std::nullopt
+            : std::optional(QStringLiteral("rename failed"));
+    };
+    installNow();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->readOnly, true);
+    EXPECT_EQ(seen->rootFileSystem, false);
+    EXPECT_FALSE(mountPoint.isEmpty());
+    EXPECT_FALSE(platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint))); // detached
+}
+
+TEST_P(InstallTest, WithoutARelaunchTheInstallationEndsIdle)
+{
+    readyFor(releaseImage(&maker_));
+    updates_.relaunch = nullptr;
+    EXPECT_EQ(installNow(), Updates::Phase::idle());
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(settings().updateInstalling(), QStringLiteral("1.3"));
+}
+
+TEST_P(InstallTest, ACopyThatCannotBeChangedInstallsIntoApplicationsAndSaysSo)
+{
+    readyFor(releaseImage(&maker_));
+    platform::sim::mountVolume(apps_, true);
+    const QString target = QDir(home()).filePath(QStringLiteral("Applications/Tessaroom.app"));
+    QDir(home()).mkpath(QStringLiteral("Applications"));
+
+    installNow();
+    EXPECT_EQ(relaunched_, std::vector{target});
+    EXPECT_EQ(bundleVersion(target), QStringLiteral("1.3"));
+    EXPECT_EQ(Updates::verifySignature(target), std::nullopt);
+    EXPECT_EQ(logLines().last(), QStringLiteral("running from %1, which cannot be changed; installed 1.3 at %2, "
+                                                "relaunching from there")
+                                     .arg(running_, target));
+    relaunched_.clear();
+    settings().setUpdateInstalling({});
+    expectRunningCopyUntouched();
+    EXPECT_TRUE(hiddenSiblings(QFileInfo(target).path()).isEmpty());
+}
+
+TEST_P(InstallTest, ACheckDuringTheInstallationKeepsItsReleaseAndPhase)
+{
+    readyFor(releaseImage(&maker_));
+    bool done = false;
+    updates_.install([&] { done = true; });
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing());
+
+    QJsonObject newer = feedObject(server_.origin(), QStringLiteral("1.4"), makeImage(QStringLiteral("v14.dmg"), 9000, &maker_));
+    server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(newer)});
+    EXPECT_EQ(checkNow(), QStringLiteral("1.4 is available"));
+    ASSERT_TRUE(settle(done));
+    EXPECT_EQ(updates_.phase(), Updates::Phase::installing());
+    EXPECT_EQ(settings().updateInstalling(), QStringLiteral("1.3"));
+    EXPECT_EQ(logLines().last(), QStringLiteral("installed 1.3 at %1, relaunching").arg(running_));
+}
+
+TEST_P(InstallTest, AnImageOfAReleaseNoLongerOnOfferIsNotInstalled)
+{
+    const QString image = releaseImage(&maker_);
+    serve(QStringLiteral("1.3"), image, {}, LoopbackServer::Route{.stallAfter = 1000});
+    ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+    bool downloaded = false;
+    updates_.download([&] { downloaded = true; });
+    ASSERT_TRUE(waitUntil([&] { return server_.stalled(); }));
+    // 1.4 comes out while 1.3 is arriving; the 1.3 image is ready afterwards.
+    QJsonObject newer = feedObject(server_.origin(), QStringLiteral("1.4"), makeImage(QStringLiteral("v14.dmg"), 9000, &maker_));
+    server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(newer)});
+    ASSERT_EQ(checkNow(), QStringLiteral("1.4 is available"));
+    server_.release();
+    ASSERT_TRUE(waitUntil([&] { return downloaded; }));
+    ASSERT_EQ(updates_.phase().kind, Updates::Phase::Kind::ready);
+
+    installNow();
+    expectInstallFailed(QStringLiteral("the downloaded version is no longer on offer"));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 0);
+}
+
+TEST_P(InstallTest, InstallDoesNothingUnlessAnImageIsReady)
+{
+    serve(QStringLiteral("1.3"), releaseImage(&maker_));
+    ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+    EXPECT_EQ(installNow(), Updates::Phase::idle());
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+    expectRunningCopyUntouched();
+}
+
+// --- failure roads: the running copy stays byte-identical ---
+
+TEST_P(InstallTest, AnImageWithTheWrongHashIsNeverInstalled)
+{
+    serve(QStringLiteral("1.3"), releaseImage(&maker_),
+          [](QJsonObject& feed) { feed[QStringLiteral("sha256")] = QString(64, QLatin1Char('a')); });
+    ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+    EXPECT_EQ(downloadNow(), Updates::Phase::failed(QStringLiteral("the download's hash is not the announced one")));
+    installNow();
+    expectRunningCopyUntouched();
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+}
+
+TEST_P(InstallTest, AnImageOfAnotherTeamIsNeverInstalled)
+{
+    const Team other = makeTeam(QStringLiteral("Z9Z9Z9Z9Z9"), true);
+    const QString folder = QDir(home()).filePath(QStringLiteral("release"));
+    makeBundle(folder + QStringLiteral("/Tessaroom.app"), QStringLiteral("1.3"), &maker_);
+    serve(QStringLiteral("1.3"), packImage(folder, &other));
+    ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+    EXPECT_EQ(downloadNow(), Updates::Phase::failed(QStringLiteral("the download is signed by someone else")));
+    installNow();
+    expectRunningCopyUntouched();
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+}
+
+TEST_P(InstallTest, AnAppOfAnotherTeamInsideTheImageIsRefusedAndTheImageDetached)
+{
+    const Team other = makeTeam(QStringLiteral("Z9Z9Z9Z9Z9"), true);
+    readyFor(releaseImage(&other));
+    installNow();
+    expectInstallFailed(QStringLiteral("the app in the image is signed by someone else"));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 2);
+    EXPECT_EQ(runsOf(platform::sim::tools::ditto), 0);
+}
+
+TEST_P(InstallTest, AnUnsignedAppInsideTheImageIsRefused)
+{
+    readyFor(releaseImage(nullptr));
+    installNow();
+    expectInstallFailed(QStringLiteral("the app in the image is not signed"));
+}
+
+TEST_P(InstallTest, AnImageWithoutTheAppFailsAndIsDetached)
+{
+    readyFor(releaseImage(&maker_, QStringLiteral("Other.app")));
+    installNow();
+    expectInstallFailed(QStringLiteral("the image holds no Tessaroom"));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 2);
+}
+
+TEST_P(InstallTest, ATruncatedImageDoesNotMountAndTheToolSaysWhy)
+{
+    readyFor(releaseImage(&maker_));
+    // The stored image loses its second half on disk.
+    QFile stored(updates_.phase().imagePath);
+    ASSERT_TRUE(stored.resize(stored.size() / 2));
+    installNow();
+    const QString text = updates_.phase().failure;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("the image did not mount (hdiutil: attach failed - "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QLatin1Char(')')));
+    expectInstallFailed(text);
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 1); // nothing to detach
+}
+
+TEST_P(InstallTest, NoReplaceablePlaceFailsWithTheLongTextAndMountsNothing)
+{
+    readyFor(releaseImage(&maker_));
+    // The running copy is on a read-only volume and the user's Applications
+    // is a file; root respects neither as a folder to write in.
+    platform::sim::mountVolume(apps_, true);
+    writeFile(QDir(home()).filePath(QStringLiteral("Applications")), "not a folder");
+    for (const QString& folder : Updates::applicationsFolders())
+        ASSERT_FALSE(Updates::canReplace(folder + QStringLiteral("/Tessaroom.app"))) << folder.toStdString();
+
+    installNow();
+    expectInstallFailed(QStringLiteral("Tessaroom cannot be replaced where it is (%1) and Applications is not "
+                                       "writable. Drag it into Applications by hand, open it from there, and try again.")
+                            .arg(running_));
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+}
+
+// --- copy and swap ---
+
+class SwapTest : public InstallTest {
+protected:
+    SwapTest()
+        : source_(QDir(home()).filePath(QStringLiteral("source/Tessaroom.app")))
+    {
+        makeBundle(source_, QStringLiteral("1.3"), &maker_);
+    }
+
+    // Moves fail on the calls whose numbers (from 1) are listed.
+    void failMoves(std::vector<int> failing)
+    {
+        updates_.moveItem = [this, failing](const QString& from, const QString& to) -> std::optional<QString> {
+            ++moves_;
+            if (std::find(failing.begin(), failing.end(), moves_) != failing.end())
+                return QStringLiteral("Operation not permitted");
+            return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
+                ? std::nullopt
+                : std::optional(QStringLiteral("rename failed"));
+        };
+    }
+
+    std::optional<UpdateFailure> copyTo(const QString& target)
+    {
+        return step([&](Updates::StepDone done) { updates_.installCopy(source_, target, std::move(done)); });
+    }
+
+    const QString source_;
+    int moves_ = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, SwapTest, ::testing::Values(false));
+
+TEST_P(SwapTest, ANewCopyThatCannotGoInLeavesTheOldOneInPlace)
+{
+    failMoves({2});
+    const auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("the new copy could not be put in place: Operation not permitted"));
+    EXPECT_EQ(moves_, 3); // aside, in (failed), back
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, AnOldCopyThatCannotBeMovedBackIsKeptAndNamed)
+{
+    failMoves({2, 3});
+    readyFor(releaseImage(&maker_));
+    installNow();
+    const QString text = updates_.phase().failure;
+    const QString marker = QStringLiteral("; the old copy could not be moved back and is at ");
+    ASSERT_TRUE(text.startsWith(QStringLiteral("the new copy could not be put in place: Operation not permitted") + marker))
+        << text.toStdString();
+    const QString kept = text.mid(text.indexOf(marker) + marker.size());
+    EXPECT_TRUE(QFileInfo(kept).fileName().startsWith(QStringLiteral(".Tessaroom-old-")));
+    EXPECT_EQ(QFileInfo(kept).path(), apps_);
+    EXPECT_EQ(snapshot(kept), before_); // nothing of the old copy is lost
+    EXPECT_FALSE(QFileInfo::exists(running_));
+    EXPECT_EQ(hiddenSiblings(apps_), QStringList{QFileInfo(kept).fileName()}); // the new copy is gone
+    EXPECT_EQ(logLines().last(), QStringLiteral("install of 1.3 failed: ") + text);
+    EXPECT_TRUE(relaunched_.empty());
+}
+
+TEST_P(SwapTest, AnOldCopyThatCannotBeMovedAsideStaysAndTheNewCopyGoes)
+{
+    failMoves({1});
+    const auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("the old copy could not be moved aside: Operation not permitted"));
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, AFreshPlaceSkipsTheMoveAsideAndLeavesNoHiddenCopy)
+{
+    failMoves({});
+    const QString target = QDir(home()).filePath(QStringLiteral("Applications/Tessaroom.app"));
+    QDir(home()).mkpath(QStringLiteral("Applications"));
+    EXPECT_EQ(copyTo(target), std::nullopt);
+    EXPECT_EQ(moves_, 1);
+    EXPECT_EQ(snapshot(target), snapshot(source_));
+    EXPECT_TRUE(hiddenSiblings(QFileInfo(target).path()).isEmpty());
+}
+
+TEST_P(SwapTest, MoveToApplicationsCopiesTheRunningCopyThere)
+{
+    const QString target = QDir(home()).filePath(QStringLiteral("Applications/Tessaroom.app"));
+    QDir(home()).mkpath(QStringLiteral("Applications"));
+    const auto failure = step([&](Updates::StepDone done) { updates_.moveApp(running_, target, std::move(done)); });
+    EXPECT_EQ(failure, std::nullopt);
+    EXPECT_EQ(snapshot(target), before_);
+    EXPECT_EQ(Updates::verifySignature(target), std::nullopt);
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, AFolderThatCannotBeChangedIsRefusedBeforeCopying)
+{
+    platform::sim::mountVolume(apps_, true);
+    const auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("no permission to change ") + apps_);
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, ACopyToolThatFailsHalfwayLeavesNoPartialCopy)
+{
+    // The copy tool stops at a special file, after the files before it.
+    const QString fifo = source_ + QStringLiteral("/Contents/zz-pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(failure->text.startsWith(QStringLiteral("the copy did not go through (ditto: ")))
+        << failure->text.toStdString();
+    EXPECT_TRUE(failure->text.endsWith(QStringLiteral("zz-pipe: unsupported file type)")));
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, ACopyToolThatCannotStartSaysWhy)
+{
+    platform::sim::failToolLaunch(platform::sim::tools::ditto, QStringLiteral("The file \u201Cditto\u201D doesn\u2019t exist."));
+    const auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("the copy did not go through: The file \u201Cditto\u201D doesn\u2019t exist."));
+    expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, AHungCopyToolIsStoppedAfterTwoMinutesAndItsCopyRemoved)
+{
+    const QString hanging = QDir(home()).filePath(QStringLiteral("hanging-ditto"));
+    writeFile(hanging, "#!/bin/sh\nmkdir -p \"$2/Contents\"\nexec sleep 1000\n",
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::sim::mapTool(platform::sim::tools::ditto, hanging);
+    bool done = false;
+    std::optional<UpdateFailure> failure;
+    updates_.installCopy(source_, running_, [&](const std::optional<UpdateFailure>& result) {
+        failure = result;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return runsOf(platform::sim::tools::ditto) == 1 && hiddenSiblings(apps_).size() == 1; }));
+    advance(Updates::toolTimeLimit - 1);
+    EXPECT_FALSE(done);
+    advance(1);
+    ASSERT_TRUE(settle(done));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("the copy did not go through: the tool did not end within 120 seconds"));
+    expectRunningCopyUntouched();
+}
+
+} // namespace
+
+namespace {
+
+// --- running a tool ---
+
+class ToolTest : public SwapTest {
+protected:
+    // Maps the copy tool to a shell script with body.
+    void scriptTool(const QByteArray& body)
+    {
+        const QString script = QDir(home()).filePath(QStringLiteral("tool.sh"));
+        writeFile(script, "#!/bin/sh\n" + body, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        platform::sim::mapTool(platform::sim::tools::ditto, script);
+    }
+
+    std::optional<UpdateFailure> runNow()
+    {
+        return step([&](Updates::StepDone done) {
+            updates_.runTool(platform::sim::tools::ditto, {QStringLiteral("a b"), QStringLiteral("c")},
+                             QStringLiteral("the tool failed"), std::move(done));
+        });
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, ToolTest, ::testing::Values(false));
+
+TEST_P(ToolTest, ExitStatusZeroSucceedsWhateverTheToolWrites)
+{
+    scriptTool("echo out; echo noise >&2; exit 0\n");
+    EXPECT_EQ(runNow(), std::nullopt);
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_P(ToolTest, AFailureCarriesTheTrimmedStandardErrorOrNothing)
+{
+    scriptTool("printf '\\n  disk full \\n\\n' >&2; exit 3\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed (disk full)"));
+    scriptTool("echo only output; exit 1\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed"));
+}
+
+TEST_P(ToolTest, BrokenTextFromTheToolIsRepairedAndArgumentsArriveWhole)
+{
+    scriptTool("printf 'bad \\377 byte [%s]' \"$1\" >&2; exit 2\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed (bad \uFFFD byte [a b])"));
+}
+
+TEST_P(ToolTest, AToolKilledFromOutsideIsAFailure)
+{
+    scriptTool("kill -9 $$\n");
+    EXPECT_EQ(runNow()->text, QStringLiteral("the tool failed"));
+}
+
+} // namespace
