@@ -1,7 +1,5 @@
 #include "platform/CodeSignature.h"
 
-#include "platform/sim/CodeSigning.h"
-
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include <QWidget>
+class QWidget;
 
 namespace platform {
 
@@ -34,7 +34,7 @@ public:
     // The popover's window takes the widget as its content (not owned: the
     // widget's owner keeps it; the popover only re-parents it).
     void setContentView(QWidget* content);
-    QWidget* contentView() const { return content_; }
+    QWidget* contentView() const;
 
     // Shows the popover beside anchor (screen coordinates) on the given edge;
     // minY: below it.

@@ -4,6 +4,8 @@
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
 
+#include <QWidget>
+
 namespace {
 
 using namespace platform;

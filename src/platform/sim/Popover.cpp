@@ -12,6 +12,11 @@
 
 namespace platform {
 
+QWidget* Popover::contentView() const
+{
+    return content_;
+}
+
 using sim::StatusBarState;
 
 namespace {
