@@ -28,6 +28,7 @@ inline const QString icns = QStringLiteral("com.apple.icns");
 inline const QString gif = QStringLiteral("com.compuserve.gif");
 inline const QString bmp = QStringLiteral("com.microsoft.bmp");
 inline const QString webP = QStringLiteral("org.webmproject.webp");
+inline const QString commaSeparatedText = QStringLiteral("public.comma-separated-values-text");
 } // namespace UTType
 
 // A modal panel in which the user picks files to open.
@@ -55,6 +56,37 @@ public:
     QString informativeText;
 
     // Answers the button that was clicked (the first one for OK).
+    ModalResponse runModal();
+};
+
+// A modal panel in which the user picks where to save one file.
+class SavePanel {
+public:
+    // Only files of these types can be saved; empty: any file.
+    QStringList allowedContentTypes;
+    // The file name proposed in the name field.
+    QString nameFieldStringValue;
+
+    // Runs the panel until the user answers: ok with the chosen file in
+    // url() (which may still be empty), or cancel.
+    ModalResponse runModal();
+    const QUrl& url() const { return url_; }
+
+private:
+    QUrl url_;
+};
+
+// A modal question before a destructive action: the title, a message, one
+// action button and the system's own Cancel.
+class ConfirmationDialog {
+public:
+    QString title;
+    QString message;
+    QString actionTitle;
+    // The action button is drawn as destructive.
+    bool destructive = true;
+
+    // alertFirstButton when the user chose the action, cancel otherwise.
     ModalResponse runModal();
 };
 

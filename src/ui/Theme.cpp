@@ -38,6 +38,11 @@ QColor Theme::coral() { return srgb(1.0, 0.5, 0.48); }
 QColor Theme::mint() { return srgb(0.25, 0.84, 0.55); }
 QColor Theme::amber() { return srgb(1.0, 0.7, 0.25); }
 QColor Theme::red() { return srgb(1.0, 0.27, 0.23); }
+QColor Theme::tabWash() { return white(0.04); }
+QColor Theme::barTrack() { return white(0.06); }
+QColor Theme::badgeWell() { return QColor::fromRgbF(0, 0, 0, 0.3f); }
+QColor Theme::currentTileBorder() { return white(0.9); }
+QColor Theme::onBadge() { return white(1); }
 
 QColor Theme::windowBackground()
 {

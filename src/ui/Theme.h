@@ -32,6 +32,15 @@ public:
     static QColor amber();
     static QColor red();
 
+    // Settings window: the unselected tab's wash, the track under a time bar,
+    // the well of the header's badge, the current tile's border and the
+    // white of a symbol or number on a coloured badge.
+    static QColor tabWash();
+    static QColor barTrack();
+    static QColor badgeWell();
+    static QColor currentTileBorder();
+    static QColor onBadge();
+
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.
     static QColor windowBackground();

@@ -48,4 +48,31 @@ bool isCharacterPaletteOpen();
 // Types characters into the focused widget, as a pick in the palette does.
 void pickFromCharacterPalette(const QString& characters);
 
+// --- save panels and confirmations --------------------------------------
+
+struct SavePanelAnswer {
+    ModalResponse response = ModalResponse::cancel;
+    QUrl url;
+};
+
+struct ShownSavePanel {
+    QStringList allowedContentTypes;
+    QString nameFieldStringValue;
+    ModalResponse response = ModalResponse::cancel;
+};
+
+struct ShownConfirmation {
+    QString title;
+    QString message;
+    QString actionTitle;
+    bool destructive = true;
+    ModalResponse response = ModalResponse::cancel;
+};
+
+void answerNextSavePanel(SavePanelAnswer answer);
+// alertFirstButton chooses the action, cancel the system's Cancel.
+void answerNextConfirmation(ModalResponse response);
+std::vector<ShownSavePanel> shownSavePanels();
+std::vector<ShownConfirmation> shownConfirmations();
+
 } // namespace platform::sim

@@ -1,0 +1,136 @@
+#include "platform/Dialogs.h"
+#include "platform/sim/DialogScript.h"
+
+#include "platform/Lifetime.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <deque>
+
+namespace platform {
+
+namespace {
+
+struct SaveDialogState {
+    std::deque<sim::SavePanelAnswer> panelAnswers;
+    std::deque<ModalResponse> confirmationAnswers;
+    std::vector<sim::ShownSavePanel> panels;
+    std::vector<sim::ShownConfirmation> confirmations;
+};
+
+SaveDialogState& state()
+{
+    static SaveDialogState* current = nullptr;
+    if (!current) {
+        current = new SaveDialogState;
+        registerSharedReset([] {
+            delete current;
+            current = nullptr;
+        });
+    }
+    return *current;
+}
+
+// Nobody can answer a dialog on a screen that does not exist.
+bool unanswerable()
+{
+    return QGuiApplication::platformName() == QStringLiteral("offscreen");
+}
+
+QString nameFilter(const QStringList& contentTypes)
+{
+    if (contentTypes.contains(UTType::commaSeparatedText))
+        return QStringLiteral("CSV text (*.csv)");
+    return {};
+}
+
+sim::SavePanelAnswer showFileDialog(const SavePanel& panel)
+{
+    QFileDialog dialog;
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(panel.nameFieldStringValue);
+    const QString filter = nameFilter(panel.allowedContentTypes);
+    if (!filter.isEmpty()) {
+        dialog.setNameFilter(filter);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QList<QUrl> urls = dialog.selectedUrls();
+    return {ModalResponse::ok, urls.isEmpty() ? QUrl() : urls.first()};
+}
+
+ModalResponse showMessageBox(const ConfirmationDialog& dialog)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(dialog.title);
+    box.setInformativeText(dialog.message);
+    QPushButton* action = box.addButton(dialog.actionTitle, dialog.destructive ? QMessageBox::DestructiveRole
+                                                                                : QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.exec();
+    return box.clickedButton() == action ? ModalResponse::alertFirstButton : ModalResponse::cancel;
+}
+
+} // namespace
+
+ModalResponse SavePanel::runModal()
+{
+    SaveDialogState& s = state();
+    sim::SavePanelAnswer given;
+    if (!s.panelAnswers.empty()) {
+        given = s.panelAnswers.front();
+        s.panelAnswers.pop_front();
+    } else if (unanswerable()) {
+        qWarning("platform: a save panel ran with no answer scripted; it is cancelled");
+    } else {
+        given = showFileDialog(*this);
+    }
+    url_ = given.response == ModalResponse::ok ? given.url : QUrl();
+    state().panels.push_back({allowedContentTypes, nameFieldStringValue, given.response});
+    return given.response;
+}
+
+ModalResponse ConfirmationDialog::runModal()
+{
+    SaveDialogState& s = state();
+    ModalResponse response = ModalResponse::cancel;
+    if (!s.confirmationAnswers.empty()) {
+        response = s.confirmationAnswers.front();
+        s.confirmationAnswers.pop_front();
+    } else if (unanswerable()) {
+        qWarning("platform: a confirmation ran with no answer scripted; it is cancelled");
+    } else {
+        response = showMessageBox(*this);
+    }
+    state().confirmations.push_back({title, message, actionTitle, destructive, response});
+    return response;
+}
+
+void sim::answerNextSavePanel(SavePanelAnswer answer)
+{
+    state().panelAnswers.push_back(std::move(answer));
+}
+
+void sim::answerNextConfirmation(ModalResponse response)
+{
+    state().confirmationAnswers.push_back(response);
+}
+
+std::vector<sim::ShownSavePanel> sim::shownSavePanels()
+{
+    return state().panels;
+}
+
+std::vector<sim::ShownConfirmation> sim::shownConfirmations()
+{
+    return state().confirmations;
+}
+
+} // namespace platform

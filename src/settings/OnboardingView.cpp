@@ -1,0 +1,182 @@
+#include "settings/OnboardingView.h"
+
+#include "settings/SettingsTexts.h"
+#include "settings/SettingsWidgets.h"
+#include "settings/StepRow.h"
+#include "store/Settings.h"
+#include "switching/Accessibility.h"
+#include "ui/AccentButton.h"
+#include "ui/KitShapes.h"
+#include "ui/KitText.h"
+#include "ui/Theme.h"
+#include "ui/TintPalette.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int iconSize = 76;
+
+// The app's icon over its blue glow; a tinted stand-in when the app has none.
+class WelcomeIcon : public QWidget {
+public:
+    WelcomeIcon()
+    {
+        setObjectName(QStringLiteral("appIcon"));
+        // Room below for the glow.
+        setFixedSize(iconSize + 40, iconSize + 28);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF icon((width() - iconSize) / 2.0, 0, iconSize, iconSize);
+        QRadialGradient glow(icon.center() + QPointF(0, 8), iconSize * 0.75);
+        QColor blue = Theme::blue();
+        blue.setAlphaF(0.5f);
+        glow.setColorAt(0, blue);
+        blue.setAlphaF(0);
+        glow.setColorAt(1, blue);
+        painter.fillRect(rect(), glow);
+        const QIcon appIcon = QGuiApplication::windowIcon();
+        if (!appIcon.isNull()) {
+            appIcon.paint(&painter, icon.toRect());
+            return;
+        }
+        const TintPalette& palette = TintPalette::blue();
+        KitShapes::fill(painter, KitShapes::roundedRect(icon, iconSize * 0.225), palette.gradient.over(icon));
+        KitText::drawCentred(painter, QStringLiteral("T"), Theme::displayFont(40, QFont::Bold), palette.onTint,
+                             icon.center());
+    }
+};
+
+} // namespace
+
+OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::function<void()> close,
+                               QWidget* parent)
+    : QWidget(parent)
+    , settings_(settings)
+    , access_(access)
+    , close_(std::move(close))
+{
+    setObjectName(QStringLiteral("onboardingView"));
+    setFixedSize(windowSize);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Theme::canvas());
+    setPalette(palette);
+    setFocusPolicy(Qt::StrongFocus);
+
+    auto* layout = SettingsWidgets::column(this, 0);
+    auto* header = new QVBoxLayout;
+    header->setContentsMargins(0, 36, 0, 24);
+    header->setSpacing(12);
+    header->addWidget(new WelcomeIcon, 0, Qt::AlignHCenter);
+    QLabel* title = SettingsWidgets::label(QStringLiteral("Welcome to Tessaroom"), Theme::displayFont(26, QFont::Bold),
+                                           Theme::text());
+    title->setObjectName(QStringLiteral("welcomeTitle"));
+    header->addWidget(title, 0, Qt::AlignHCenter);
+    QLabel* intro = SettingsWidgets::label(QStringLiteral("Name your desktops. See the names in the menu bar, inside "
+                                                          "Mission Control, and as a tag whenever you switch."),
+                                           Theme::font(13), Theme::textSecondary(), SettingsWidgets::Wrap::wrapping);
+    intro->setObjectName(QStringLiteral("welcomeIntro"));
+    intro->setAlignment(Qt::AlignHCenter);
+    intro->setFixedWidth(400);
+    header->addWidget(intro, 0, Qt::AlignHCenter);
+    layout->addLayout(header);
+
+    auto* steps = new QVBoxLayout;
+    steps->setContentsMargins(28, 0, 28, 0);
+    steps->setSpacing(10);
+    steps_ = {new StepRow(1, QStringLiteral("Look at the menu bar")),
+              new StepRow(2, QStringLiteral("Allow Accessibility")),
+              new StepRow(3, QStringLiteral("Try the Quick Switcher"))};
+    for (StepRow* row : std::as_const(steps_))
+        steps->addWidget(row);
+    layout->addLayout(steps);
+    layout->addStretch(1);
+    layout->addSpacing(16);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(24, 0, 24, 22);
+    auto* skip = new QPushButton(QStringLiteral("Skip for now"));
+    skip->setObjectName(QStringLiteral("skipButton"));
+    skip->setFlat(true);
+    skip->setFont(Theme::font(12));
+    skip->setCursor(Qt::PointingHandCursor);
+    QPalette skipPalette = skip->palette();
+    skipPalette.setColor(QPalette::ButtonText, Theme::textTertiary());
+    skip->setPalette(skipPalette);
+    skip->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+    QSizePolicy keepsPlace = skip->sizePolicy();
+    keepsPlace.setRetainSizeWhenHidden(true);
+    skip->setSizePolicy(keepsPlace);
+    connect(skip, &QAbstractButton::clicked, this, &OnboardingView::dismiss);
+    skip_ = skip;
+    buttons->addWidget(skip_);
+    buttons->addStretch(1);
+    main_ = new AccentButton({});
+    main_->setObjectName(QStringLiteral("mainButton"));
+    connect(main_, &QAbstractButton::clicked, this, &OnboardingView::pressMain);
+    buttons->addWidget(main_);
+    layout->addLayout(buttons);
+
+    connect(&access_, &Accessibility::trustedChanged, this, &OnboardingView::refresh);
+    connect(&access_, &Accessibility::askedAgainAfterUpdateChanged, this, &OnboardingView::refresh);
+    SettingsWidgets::afterSettingsChange(settings_, this, [this] { refresh(); });
+    refresh();
+}
+
+StepRow* OnboardingView::step(int number) const
+{
+    return number >= 1 && number <= steps_.size() ? steps_[number - 1] : nullptr;
+}
+
+void OnboardingView::refresh()
+{
+    const bool trusted = access_.trusted();
+    steps_[0]->setState(QStringLiteral("The current desktop's tile and name are up there now. Click it to rename, "
+                                       "pick an icon, or jump anywhere."),
+                        true, false);
+    steps_[1]->setState(SettingsTexts::accessibilityStepDetail(trusted, access_.askedAgainAfterUpdate()), trusted,
+                        !trusted);
+    steps_[2]->setState(SettingsTexts::switcherStepDetail(settings_.switcherHotkey()), false, false);
+    // Transparent while trusted, but it keeps its place.
+    skip_->setVisible(!trusted);
+    main_->setText(trusted ? QStringLiteral("Done") : QStringLiteral("Open Accessibility Settings"));
+    main_->updateGeometry();
+    main_->update();
+}
+
+void OnboardingView::pressMain()
+{
+    if (access_.trusted())
+        dismiss();
+    else
+        access_.openSystemSettings();
+}
+
+void OnboardingView::dismiss()
+{
+    settings_.setOnboardingDismissed(true);
+    if (close_)
+        close_();
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        main_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

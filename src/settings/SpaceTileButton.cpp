@@ -1,0 +1,60 @@
+#include "settings/SpaceTileButton.h"
+
+#include "settings/TileShadow.h"
+#include "ui/Glyph.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+
+constexpr double margin = 4;
+constexpr double shadowRadius = 8;
+constexpr double shadowOffset = 3;
+
+} // namespace
+
+SpaceTileButton::SpaceTileButton(const Desktop& desktop, double tileSize, QWidget* parent)
+    : QAbstractButton(parent)
+    , desktop_(desktop)
+    , tileSize_(tileSize)
+{
+    setObjectName(QStringLiteral("tileButton"));
+    setCursor(Qt::PointingHandCursor);
+    setFixedSize(sizeHint());
+}
+
+void SpaceTileButton::setDesktop(const Desktop& desktop)
+{
+    desktop_ = desktop;
+    update();
+}
+
+void SpaceTileButton::setShadowOpacity(double opacity)
+{
+    shadowOpacity_ = opacity;
+    update();
+}
+
+QRectF SpaceTileButton::tileRect() const
+{
+    return {margin, margin, tileSize_, tileSize_};
+}
+
+QSize SpaceTileButton::sizeHint() const
+{
+    const int side = int(std::ceil(tileSize_ + 2 * margin));
+    return {side, side};
+}
+
+void SpaceTileButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile = tileRect();
+    TileShadow::paint(painter, tile, tileSize_ * TileShadow::tileRadiusRatio, desktop_.tileColor(), shadowOpacity_,
+                      shadowRadius, shadowOffset);
+    if (const GlyphImagePtr image = Glyph::image(desktop_, std::nullopt, false, tileSize_))
+        image->draw(painter, tile);
+}

@@ -1,0 +1,140 @@
+#include "SettingsTest.h"
+
+#include "settings/OnboardingView.h"
+#include "settings/SettingsTexts.h"
+#include "settings/StepRow.h"
+#include "store/KeyNames.h"
+#include "store/Settings.h"
+#include "switching/Accessibility.h"
+#include "ui/AccentButton.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace {
+
+class OnboardingViewTest : public SettingsTest {
+protected:
+    OnboardingViewTest() { trust(false); }
+
+    static void trust(bool trusted)
+    {
+        world().setTrusted(trusted);
+        Accessibility::shared().refresh(false);
+    }
+
+    std::unique_ptr<OnboardingView> make()
+    {
+        return std::make_unique<OnboardingView>(Settings::shared(), Accessibility::shared(), [this] {
+            // The flag is already written when the window is asked to close.
+            dismissedWhenClosed_ = Settings::shared().onboardingDismissed();
+            ++closes_;
+        });
+    }
+
+    int closes_ = 0;
+    bool dismissedWhenClosed_ = false;
+};
+
+} // namespace
+
+// --- texts -----------------------------------------------------------------------
+
+TEST_F(OnboardingViewTest, StepTextsFollowThePermissionAndTheHotkey)
+{
+    EXPECT_EQ(SettingsTexts::accessibilityStepDetail(true, true),
+              "Done. Your names show inside Mission Control and switching is instant.");
+    EXPECT_EQ(SettingsTexts::accessibilityStepDetail(false, true),
+              "Tessaroom was updated, so macOS asks for this once more. Click the button below and turn on Tessaroom "
+              "in the list; Tessaroom restarts once by itself.");
+    EXPECT_EQ(SettingsTexts::accessibilityStepDetail(false, false),
+              "Needed for names inside Mission Control and for instant switching. Click the button below and turn on "
+              "Tessaroom in the list; Tessaroom restarts once by itself.");
+    EXPECT_EQ(SettingsTexts::switcherStepDetail(std::nullopt),
+              "Press the shortcut, type a few letters, hit Return.");
+    const Hotkey space{49, 0x1800};
+    EXPECT_EQ(SettingsTexts::switcherStepDetail(space),
+              "Press " + KeyNames::describe(space) + ", type a few letters, hit Return.");
+    EXPECT_TRUE(KeyNames::describe(space).startsWith("Control + Option + "));
+}
+
+// --- window --------------------------------------------------------------------
+
+TEST_F(OnboardingViewTest, UntrustedShowsTheRequestAndTheSettingsButton)
+{
+    auto view = make();
+    EXPECT_EQ(view->size(), QSize(500, 560));
+    EXPECT_EQ(view->findChild<QLabel*>("welcomeTitle")->text(), "Welcome to Tessaroom");
+    EXPECT_TRUE(view->step(1)->isDone());
+    EXPECT_FALSE(view->step(1)->isHighlighted());
+    EXPECT_FALSE(view->step(2)->isDone());
+    EXPECT_TRUE(view->step(2)->isHighlighted());
+    EXPECT_TRUE(view->step(2)->detail().startsWith("Needed for names"));
+    EXPECT_FALSE(view->step(3)->isDone());
+    EXPECT_EQ(view->step(3)->title(), "Try the Quick Switcher");
+    EXPECT_FALSE(view->skipButton()->isHidden());
+    EXPECT_EQ(view->mainButton()->text(), "Open Accessibility Settings");
+    keep(*view, "welcome_untrusted");
+}
+
+TEST_F(OnboardingViewTest, GrantingWhileOpenTurnsStepTwoDoneAndTheButtonToDone)
+{
+    auto view = make();
+    view->show();
+    const QRect skipPlace = view->skipButton()->geometry();
+    trust(true);
+    EXPECT_TRUE(view->step(2)->isDone());
+    EXPECT_FALSE(view->step(2)->isHighlighted());
+    EXPECT_TRUE(view->step(2)->detail().startsWith("Done."));
+    EXPECT_EQ(view->mainButton()->text(), "Done");
+    EXPECT_TRUE(view->skipButton()->isHidden());
+    // The hidden skip button keeps its place.
+    EXPECT_EQ(view->mainButton()->geometry().right(), view->width() - 24 - 1);
+    EXPECT_EQ(view->skipButton()->geometry(), skipPlace);
+    keep(*view, "welcome_trusted");
+}
+
+TEST_F(OnboardingViewTest, ReturnWhileUntrustedOpensTheSettingsPaneAndStays)
+{
+    auto view = make();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.get(), &press);
+    EXPECT_EQ(world().openedURLs().size(), 1);
+    EXPECT_FALSE(Settings::shared().onboardingDismissed());
+    EXPECT_EQ(closes_, 0);
+}
+
+TEST_F(OnboardingViewTest, SkipAndDoneWriteTheFlagFirstThenClose)
+{
+    {
+        auto view = make();
+        click(*view->skipButton());
+        EXPECT_EQ(closes_, 1);
+        EXPECT_TRUE(dismissedWhenClosed_);
+    }
+    Settings::shared().setOnboardingDismissed(false);
+    trust(true);
+    auto view = make();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.get(), &press);
+    EXPECT_EQ(closes_, 2);
+    EXPECT_TRUE(dismissedWhenClosed_);
+    EXPECT_TRUE(Settings::shared().onboardingDismissed());
+    // A close action that does nothing still leaves the flag set.
+    Settings::shared().setOnboardingDismissed(false);
+    OnboardingView silent(Settings::shared(), Accessibility::shared(), {});
+    silent.dismiss();
+    EXPECT_TRUE(Settings::shared().onboardingDismissed());
+}
+
+TEST_F(OnboardingViewTest, TheSwitcherStepFollowsTheHotkeySetting)
+{
+    Settings::shared().setSwitcherHotkey(std::nullopt);
+    auto view = make();
+    EXPECT_EQ(view->step(3)->detail(), "Press the shortcut, type a few letters, hit Return.");
+    const Hotkey hotkey{49, 0x1800};
+    Settings::shared().setSwitcherHotkey(hotkey);
+    clock().runPending();
+    EXPECT_EQ(view->step(3)->detail(), SettingsTexts::switcherStepDetail(hotkey));
+}

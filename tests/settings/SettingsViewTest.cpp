@@ -1,0 +1,312 @@
+#include "RecordingCommands.h"
+#include "SettingsTest.h"
+
+#include "platform/sim/DialogScript.h"
+#include "settings/AccessibilityBadge.h"
+#include "settings/CopyDiagnosticsButton.h"
+#include "settings/EditorPopover.h"
+#include "settings/ErrorAlert.h"
+#include "settings/HeroStrip.h"
+#include "settings/HeroTile.h"
+#include "settings/PageTab.h"
+#include "settings/SettingsModel.h"
+#include "settings/SettingsView.h"
+#include "store/Settings.h"
+#include "switching/Accessibility.h"
+#include "ui/EditSpaceView.h"
+#include "ui/HintedScrollView.h"
+#include "ui/Theme.h"
+
+#include <QClipboard>
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace {
+
+class SettingsViewTest : public SettingsTest {
+protected:
+    static SpaceMeta named(const QString& name)
+    {
+        SpaceMeta meta;
+        meta.name = name;
+        return meta;
+    }
+
+    static QString label(const QWidget& root, const QString& name)
+    {
+        const QLabel* found = root.findChild<QLabel*>(name);
+        return found ? found->text() : QStringLiteral("<missing %1>").arg(name);
+    }
+
+    static PageTab* tab(const SettingsView& view, SettingsPage page)
+    {
+        for (PageTab* each : view.tabs()) {
+            if (each->page() == page)
+                return each;
+        }
+        return nullptr;
+    }
+
+    static void hover(QWidget& widget, bool inside)
+    {
+        if (inside) {
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+            QGuiApplication::sendEvent(&widget, &enter);
+        } else {
+            QEvent leave(QEvent::Leave);
+            QGuiApplication::sendEvent(&widget, &leave);
+        }
+    }
+
+    SettingsModel model_;
+};
+
+} // namespace
+
+// --- layout and pages ----------------------------------------------------------
+
+TEST_F(SettingsViewTest, FixedWindowWithHeaderTabsAndTheSelectedPage)
+{
+    layOut({4});
+    SettingsView view(model_, services());
+    EXPECT_EQ(view.size(), QSize(880, 640));
+    EXPECT_EQ(view.findChild<QWidget*>("headerBand")->height(), 178);
+    ASSERT_EQ(view.tabs().size(), 8);
+    QStringList labels;
+    for (PageTab* each : view.tabs())
+        labels << each->text();
+    EXPECT_EQ(labels, QStringList({"Spaces", "Mission Control", "Switch Tag", "Hover", "Shortcuts", "Time", "General",
+                                   "About"}));
+    EXPECT_TRUE(tab(view, SettingsPage::spaces)->isSelected());
+    EXPECT_FALSE(tab(view, SettingsPage::about)->isSelected());
+    EXPECT_EQ(label(view, "appName"), "Tessaroom");
+    EXPECT_EQ(label(view, "pageTitle"), "Your spaces");
+    EXPECT_EQ(label(view, "pageSubtitle"), "Names, icons, colors and shortcuts for every desktop.");
+    EXPECT_EQ(view.pageView()->objectName(), "spacesPage");
+    keep(view, "settings_spaces");
+}
+
+TEST_F(SettingsViewTest, TabsSelectTheirPageAndTheSelectedTabChangesNothing)
+{
+    layOut({4});
+    SettingsView view(model_, services());
+    click(*tab(view, SettingsPage::timeTracking));
+    EXPECT_EQ(model_.page(), SettingsPage::timeTracking);
+    EXPECT_TRUE(tab(view, SettingsPage::timeTracking)->isSelected());
+    EXPECT_FALSE(tab(view, SettingsPage::spaces)->isSelected());
+    EXPECT_EQ(label(view, "pageTitle"), "Time tracking");
+    EXPECT_EQ(view.pageView()->objectName(), "timeTrackingPage");
+
+    QWidget* shown = view.pageView();
+    click(*tab(view, SettingsPage::timeTracking));
+    EXPECT_EQ(view.pageView(), shown);
+
+    click(*tab(view, SettingsPage::general));
+    EXPECT_EQ(view.pageView()->objectName(), "generalPage");
+    EXPECT_EQ(label(view, "pageSubtitle"), "Menu bar, camera notch, login and data.");
+}
+
+TEST_F(SettingsViewTest, PagesStillToComeShowAnEmptyAreaUnderTheirHeading)
+{
+    layOut({2});
+    model_.setPage(SettingsPage::about);
+    SettingsView view(model_, services());
+    EXPECT_EQ(label(view, "pageTitle"), "About Tessaroom");
+    EXPECT_EQ(view.pageView()->objectName(), "emptyPage");
+    EXPECT_TRUE(view.pageView()->children().isEmpty());
+}
+
+TEST_F(SettingsViewTest, TheModelOutlivesTheViewSoTheLastPageComesBack)
+{
+    layOut({2});
+    {
+        SettingsView first(model_, services());
+        click(*tab(first, SettingsPage::timeTracking));
+    }
+    SettingsView again(model_, services());
+    EXPECT_EQ(again.pageView()->objectName(), "timeTrackingPage");
+    model_.setPage(SettingsPage::general);
+    EXPECT_EQ(again.pageView()->objectName(), "generalPage");
+}
+
+TEST_F(SettingsViewTest, OnlyThePageAreaScrolls)
+{
+    layOut({16});
+    SettingsView view(model_, services());
+    render(view);
+    QScrollArea* scroll = view.pageArea()->scrollArea();
+    ASSERT_NE(scroll, nullptr);
+    ASSERT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    const QRect header = view.findChild<QWidget*>("headerBand")->geometry();
+    const QRect tabs = view.findChild<QWidget*>("pageTabs")->geometry();
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    EXPECT_EQ(view.findChild<QWidget*>("headerBand")->geometry(), header);
+    EXPECT_EQ(view.findChild<QWidget*>("pageTabs")->geometry(), tabs);
+    // A new page starts at its top.
+    click(*tab(view, SettingsPage::timeTracking));
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+}
+
+// --- header ------------------------------------------------------------------
+
+TEST_F(SettingsViewTest, CountsLineFollowsTheDesktopsAndTheirNames)
+{
+    layOut({16, 16, 16});
+    store(1, named("Code"));
+    store(20, named("Mail"));
+    SettingsView view(model_, services());
+    EXPECT_EQ(label(view, "countsLine"), QStringLiteral("48 desktops \u00b7 2 named"));
+
+    engine().start();
+    store(40, named("Music"));
+    EXPECT_EQ(label(view, "countsLine"), QStringLiteral("48 desktops \u00b7 3 named"));
+
+    Settings::shared().setPresenting(true);
+    clock().runPending();
+    EXPECT_EQ(label(view, "countsLine"), QStringLiteral("48 desktops \u00b7 0 named"));
+}
+
+TEST_F(SettingsViewTest, WithNoDesktopsTheCountsAreZeroAndTheStripIsEmpty)
+{
+    SettingsView view(model_, services());
+    EXPECT_EQ(label(view, "countsLine"), QStringLiteral("0 desktops \u00b7 0 named"));
+    EXPECT_TRUE(view.heroStrip()->tiles().isEmpty());
+    EXPECT_EQ(view.tabs().size(), 8);
+}
+
+TEST_F(SettingsViewTest, HeaderTilesShowNameOrNumberAndTheirTooltip)
+{
+    layOut({3}, 2);
+    store(1, named("Code"));
+    SettingsView view(model_, services());
+    const QList<HeroTile*>& tiles = view.heroStrip()->tiles();
+    ASSERT_EQ(tiles.size(), 3);
+    EXPECT_EQ(tiles[0]->caption(), "Code");
+    EXPECT_EQ(tiles[0]->toolTip(), QStringLiteral("Code \u00b7 click to edit"));
+    EXPECT_EQ(tiles[1]->caption(), "2");
+    EXPECT_EQ(tiles[1]->toolTip(), QStringLiteral("Desktop 2 \u00b7 click to edit"));
+    EXPECT_EQ(tiles[0]->width(), 58);
+
+    Settings::shared().setPresenting(true);
+    clock().runPending();
+    EXPECT_EQ(tiles[0]->caption(), "1");
+    EXPECT_EQ(tiles[0]->toolTip(), QStringLiteral("Desktop 1 \u00b7 click to edit"));
+}
+
+TEST_F(SettingsViewTest, TheCurrentTileHasAWhiteBorderAndHoverGrowsATile)
+{
+    layOut({3}, 2);
+    SettingsView view(model_, services());
+    const QList<HeroTile*>& tiles = view.heroStrip()->tiles();
+    ASSERT_EQ(tiles.size(), 3);
+    const QImage current = render(*tiles[1], 2);
+    const QImage other = render(*tiles[0], 2);
+    // The border's middle, 0.75 points inside the tile's top edge.
+    const QPointF onBorder(tiles[1]->tileRect().center().x(), tiles[1]->tileRect().top() + 0.75);
+    EXPECT_GT(qGray(current.pixel((onBorder * 2).toPoint())), 200);
+    EXPECT_LT(qGray(other.pixel((onBorder * 2).toPoint())), 200);
+
+    hover(*tiles[0], true);
+    EXPECT_TRUE(tiles[0]->isHovering());
+    advance(0.2);
+    EXPECT_DOUBLE_EQ(tiles[0]->scale(), 1.07);
+    hover(*tiles[0], false);
+    advance(0.2);
+    EXPECT_DOUBLE_EQ(tiles[0]->scale(), 1.0);
+}
+
+TEST_F(SettingsViewTest, ClickingATileOpensItsEditorBelowAndDoneClosesIt)
+{
+    layOut({3});
+    SettingsView view(model_, services());
+    view.show();
+    HeroTile* tile = view.heroStrip()->tiles()[2];
+    leftClick(*tile, tile->tileRect().center());
+    ASSERT_TRUE(tile->isEditing());
+    EditSpaceView* editor = tile->popover()->editor();
+    EXPECT_EQ(editor->desktop().id(), desktop(3).id());
+    EXPECT_GT(tile->popover()->y(), tile->mapToGlobal(QPoint(0, 0)).y());
+    editor->done();
+    clock().runPending();
+    EXPECT_FALSE(tile->isEditing());
+    // The caption is no button.
+    leftClick(*tile, QPointF(29, tile->height() - 3));
+    EXPECT_FALSE(tile->isEditing());
+}
+
+TEST_F(SettingsViewTest, TilesKeepTheirEditorWhileTheListRefreshes)
+{
+    layOut({3});
+    SettingsView view(model_, services());
+    view.show();
+    HeroTile* tile = view.heroStrip()->tiles()[0];
+    tile->openEditor();
+    world().addSpace("display-1", {104, 1104, 0, {}});
+    engine().refresh(false);
+    ASSERT_EQ(view.heroStrip()->tiles().size(), 4);
+    EXPECT_EQ(view.heroStrip()->tiles()[0], tile);
+    EXPECT_TRUE(tile->isEditing());
+    world().removeSpace(101);
+    engine().refresh(false);
+    EXPECT_EQ(view.heroStrip()->tiles().size(), 3);
+}
+
+TEST_F(SettingsViewTest, AccessibilityBadgeOpensSettingsOnlyWhileNotTrusted)
+{
+    layOut({1});
+    world().setTrusted(false);
+    Accessibility::shared().refresh(false);
+    SettingsView view(model_, services());
+    AccessibilityBadge* badge = view.accessibilityBadge();
+    EXPECT_EQ(badge->text(), "Allow Accessibility for Mission Control names");
+    click(*badge);
+    ASSERT_EQ(world().openedURLs().size(), 1);
+    EXPECT_TRUE(world().openedURLs()[0].toString().contains("Privacy_Accessibility"));
+
+    world().setTrusted(true);
+    Accessibility::shared().refresh(false);
+    EXPECT_EQ(badge->text(), "Mission Control names on");
+    click(*badge);
+    EXPECT_EQ(world().openedURLs().size(), 1);
+}
+
+// --- shared pieces -------------------------------------------------------------
+
+TEST_F(SettingsViewTest, CopyDiagnosticsPutsTheTextOnTheClipboardAndSaysCopiedForAMoment)
+{
+    RecordingCommands commands;
+    commands.diagnostics = "engine: 4 desktops\n--- mission-control.log (tail) ---\n(no log yet)";
+    QWidget root;
+    AppEnvironment::setCommands(&root, commands);
+    auto* button = new CopyDiagnosticsButton(QStringLiteral("Copy Diagnostics"), &root);
+    QGuiApplication::clipboard()->setText("old");
+    EXPECT_EQ(button->text(), "Copy Diagnostics");
+
+    click(*button);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), commands.diagnostics);
+    EXPECT_EQ(button->text(), "Copied");
+    advance(1.0);
+    click(*button);
+    advance(0.6);
+    // The first click's reset ends the state, the second's changes nothing.
+    EXPECT_EQ(button->text(), "Copy Diagnostics");
+    advance(1.0);
+    EXPECT_EQ(button->text(), "Copy Diagnostics");
+    EXPECT_EQ(clock().pendingCount(), 0);
+
+    CopyDiagnosticsButton plain(QStringLiteral("Copy"));
+    EXPECT_EQ(plain.text(), "Copy");
+    EXPECT_FALSE(plain.isProminent());
+}
+
+TEST_F(SettingsViewTest, ErrorAlertShowsTheTitleAndTheErrorsDescription)
+{
+    ErrorAlert::show("Could not save the CSV", "The folder is gone.");
+    const auto alerts = platform::sim::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Could not save the CSV");
+    EXPECT_EQ(alerts[0].informativeText, "The folder is gone.");
+}
