@@ -92,6 +92,7 @@ void UpdateRow::showModel(const UpdateRowModel& model)
     const bool rebuild = !built_ || !sameShape(model_, model);
     model_ = model;
     titleLabel()->setText(model_.title);
+    titleLabel()->setToolTip(model_.toolTip);
     captionLabel()->setText(model_.caption);
     if (rebuild) {
         rebuildControl();

@@ -59,7 +59,8 @@ QString UpdateRowModel::lastCheckText(const State& state)
         return QStringLiteral("Not checked yet.");
     const QString shown = moment(state.now - *when);
     if (state.lastOutcome && !isGoodNews(*state.lastOutcome))
-        return QStringLiteral("Last check ") + shown + QStringLiteral(": ") + withFullStop(*state.lastOutcome);
+        return QStringLiteral("Last check ") + shown + QStringLiteral(": ") +
+            withFullStop(state.lastOutcome->simplified());
     if (!state.lastChecked)
         return QStringLiteral("Not checked yet.");
     return QStringLiteral("Up to date. Last check ") + shown + QLatin1Char('.');
@@ -67,13 +68,22 @@ QString UpdateRowModel::lastCheckText(const State& state)
 
 QString UpdateRowModel::failureCaption(const QString& failure)
 {
-    QString text = failure;
+    QString text = failure.simplified();
     if (!text.isEmpty()) {
         // A surrogate pair is one character.
         const qsizetype first = text.at(0).isHighSurrogate() && text.size() > 1 ? 2 : 1;
         text.replace(0, first, text.left(first).toUpper());
     }
     return withFullStop(text) + QStringLiteral(" Nothing was installed.");
+}
+
+QString UpdateRowModel::shownVersion(const QString& version)
+{
+    if (version.size() <= maximumShownVersion)
+        return version;
+    const qsizetype head = maximumShownVersion / 2;
+    const qsizetype tail = maximumShownVersion - head - 1;
+    return version.left(head) + QChar(0x2026) + version.right(tail);
 }
 
 UpdateRowModel UpdateRowModel::make(const State& state)
@@ -85,7 +95,7 @@ UpdateRowModel UpdateRowModel::make(const State& state)
         row.buttons = {{.action = Action::checkNow, .title = QStringLiteral("Check Now"), .enabled = !state.checking}};
         return row;
     }
-    const QString& version = state.available->version;
+    const QString version = shownVersion(state.available->version);
     switch (state.phase.kind) {
     case Updates::Phase::Kind::idle:
         row.title = QStringLiteral("Tessaroom ") + version + QStringLiteral(" is available");
@@ -122,5 +132,7 @@ UpdateRowModel UpdateRowModel::make(const State& state)
         row.buttons = {{.action = Action::tryAgain, .title = QStringLiteral("Try Again"), .prominent = true}};
         break;
     }
+    if (version != state.available->version)
+        row.toolTip = QString(row.title).replace(version, state.available->version);
     return row;
 }

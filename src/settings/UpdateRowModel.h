@@ -41,6 +41,7 @@ struct UpdateRowModel {
 
     QString title;
     QString caption;
+    QString toolTip; // the whole title when the shown one was shortened
     Control control = Control::buttons;
     QList<Button> buttons; // in order, for Control::buttons
     double fraction = 0;   // 0 to 1, for Control::progressBar
@@ -51,10 +52,17 @@ struct UpdateRowModel {
     static QString lastCheckText(const State& state);
     // "a moment ago" under a minute since the moment, else the relative time.
     static QString moment(double secondsSince);
-    // The failure with its first character in upper case, then
+    // The failure on one line (runs of white space, line breaks too, become
+    // one blank) with its first character in upper case, then
     // ". Nothing was installed." (a failure that already ends its sentence
     // keeps its own stop; so does an outcome in the last-check text).
     static QString failureCaption(const QString& failure);
+
+    // A version as titles show it: one over maximumShownVersion characters
+    // keeps its start and end around an ellipsis, so no title outgrows the
+    // window.
+    static QString shownVersion(const QString& version);
+    static constexpr qsizetype maximumShownVersion = 40;
 
     static const QString installNote;
 };

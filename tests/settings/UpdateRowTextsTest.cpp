@@ -124,6 +124,9 @@ TEST(LastCheckText, FailureIsShownWithTheMomentOfTheAttempt)
     EXPECT_EQ(UpdateRowModel::lastCheckText(state({.lastAttempt = now - 5,
                                                    .lastOutcome = QStringLiteral("Could not connect\u2026")})),
               "Last check a moment ago: Could not connect\u2026");
+    EXPECT_EQ(UpdateRowModel::lastCheckText(state({.lastAttempt = now - 5,
+                                                   .lastOutcome = QStringLiteral("Host not found\nretry later\n")})),
+              "Last check a moment ago: Host not found retry later.");
     // Without a moment of its own (not this run) the stored time stands in.
     EXPECT_EQ(UpdateRowModel::lastCheckText(state({.lastChecked = now - 2 * hour,
                                                    .lastOutcome = QStringLiteral("the version file did not read")})),
@@ -144,8 +147,9 @@ TEST(FailureCaption, FirstCharacterUpperCaseRestKept)
               "\u00c9chec r\u00e9seau. Nothing was installed.");
     // A character outside the basic plane is one character, kept whole.
     EXPECT_EQ(UpdateRowModel::failureCaption(QStringLiteral("\U0001D41Ax")), "\U0001D41Ax. Nothing was installed.");
-    EXPECT_EQ(UpdateRowModel::failureCaption(QStringLiteral("line one\nline two")),
-              "Line one\nline two. Nothing was installed.");
+    // A caption is one sentence: line breaks from a description become blanks.
+    EXPECT_EQ(UpdateRowModel::failureCaption(QStringLiteral("line one\nline two\r\n\n  three \n")),
+              "Line one line two three. Nothing was installed.");
 }
 
 // --- the seven states --------------------------------------------------------------
@@ -232,6 +236,28 @@ TEST(UpdateRowModelStates, AnOfferNeverShowsTheLastCheckWhateverCheckingSays)
         EXPECT_FALSE(row.caption.contains("Last check")) << row.caption.toStdString();
         EXPECT_NE(row.title, "Checking\u2026");
     }
+}
+
+TEST(UpdateRowModelStates, AnOverlongVersionIsShortenedInTheTitleAndWholeInTheTip)
+{
+    EXPECT_EQ(UpdateRowModel::shownVersion(QStringLiteral("1.3")), "1.3");
+    const QString fits(40, QLatin1Char('1'));
+    EXPECT_EQ(UpdateRowModel::shownVersion(fits), fits);
+    QString version = QStringLiteral("20");
+    while (version.size() < 1000)
+        version += QStringLiteral(".0");
+    const QString shown = UpdateRowModel::shownVersion(version);
+    EXPECT_EQ(shown.size(), 40);
+    EXPECT_EQ(shown, version.left(20) + QChar(0x2026) + version.right(19));
+    for (const Phase& phase : {Phase::idle(), Phase::downloading(0.2), Phase::ready(QStringLiteral("/x")),
+                               Phase::installing()}) {
+        const UpdateRowModel row = UpdateRowModel::make(state({.available = offer(version), .phase = phase}));
+        EXPECT_TRUE(row.title.contains(shown)) << row.title.toStdString();
+        EXPECT_LT(row.title.size(), 100);
+        EXPECT_TRUE(row.toolTip.contains(version));
+        EXPECT_EQ(QString(row.toolTip).replace(version, shown), row.title);
+    }
+    EXPECT_TRUE(UpdateRowModel::make(state({.available = offer()})).toolTip.isEmpty());
 }
 
 // --- about texts -------------------------------------------------------------------
