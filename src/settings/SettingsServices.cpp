@@ -4,8 +4,10 @@
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
 #include "switching/Accessibility.h"
+#include "update/Updates.h"
 
 SettingsServices SettingsServices::shared()
 {
-    return {SpaceEngine::shared(), Settings::shared(), SpaceStore::shared(), Accessibility::shared()};
+    return {SpaceEngine::shared(), Settings::shared(), SpaceStore::shared(), Accessibility::shared(),
+            Updates::shared()};
 }

@@ -4,6 +4,7 @@ class Accessibility;
 class Settings;
 class SpaceEngine;
 class SpaceStore;
+class Updates;
 
 // The shared objects the settings window and its pages read and change,
 // handed down from the window to each page. The application builds it once
@@ -14,6 +15,7 @@ struct SettingsServices {
     Settings& settings;
     SpaceStore& store;
     Accessibility& access;
+    Updates& updates;
 
     // The process-wide instances; for start-up and tools only.
     static SettingsServices shared();

@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "engine/SpaceEngine.h"
+#include "settings/AboutPage.h"
 #include "settings/AccessibilityBadge.h"
 #include "settings/GeneralPage.h"
 #include "settings/HeroStrip.h"
@@ -249,7 +250,7 @@ QWidget* SettingsView::makePage(SettingsPage page)
     case SettingsPage::shortcuts:
         return new ShortcutsPage(services_);
     case SettingsPage::about:
-        break;
+        return new AboutPage(services_);
     }
     // A page still to come shows an empty area.
     return new QWidget;

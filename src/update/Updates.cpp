@@ -257,6 +257,7 @@ void Updates::readFeed(const QByteArray& body)
 void Updates::finishCheck(const QString& outcome)
 {
     LogFile::updates().write(QStringLiteral("check: ") + outcome);
+    lastAttempt_ = platform::now();
     lastOutcome_ = outcome;
     emit lastOutcomeChanged(lastOutcome_);
     // Ends the transfer too, possibly from inside its own report.

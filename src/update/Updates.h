@@ -92,6 +92,10 @@ public:
     // Seconds since 1970 of the last successful feed read.
     std::optional<double> lastChecked() const { return lastChecked_; }
     const std::optional<QString>& lastOutcome() const { return lastOutcome_; }
+    // Seconds since 1970 when the last check of this run finished, whatever
+    // its outcome; kept in memory only. Set just before lastOutcomeChanged,
+    // so the moment of a failed check can be shown next to its outcome.
+    std::optional<double> lastAttempt() const { return lastAttempt_; }
 
     // Set by the shell before start(): relaunches into the bundle at a path.
     std::function<void(const QString& bundlePath)> relaunch;
@@ -219,6 +223,7 @@ private:
     Phase phase_;
     std::optional<double> lastChecked_;
     std::optional<QString> lastOutcome_;
+    std::optional<double> lastAttempt_;
 
     void failInstall(const UpdateFeed& entry, const QString& text);
     void swapIn(const QString& newCopy, const QString& target, const StepDone& done);

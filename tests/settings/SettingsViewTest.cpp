@@ -109,14 +109,14 @@ TEST_F(SettingsViewTest, TabsSelectTheirPageAndTheSelectedTabChangesNothing)
     EXPECT_EQ(label(view, "pageSubtitle"), "Menu bar, camera notch, login and data.");
 }
 
-TEST_F(SettingsViewTest, PagesStillToComeShowAnEmptyAreaUnderTheirHeading)
+TEST_F(SettingsViewTest, AboutTabShowsTheAboutPageUnderItsHeading)
 {
     layOut({2});
     model_.setPage(SettingsPage::about);
     SettingsView view(model_, services());
     EXPECT_EQ(label(view, "pageTitle"), "About Tessaroom");
-    EXPECT_EQ(view.pageView()->objectName(), "emptyPage");
-    EXPECT_TRUE(view.pageView()->children().isEmpty());
+    EXPECT_EQ(view.pageView()->objectName(), "aboutPage");
+    keep(view, "settings_about");
 }
 
 TEST_F(SettingsViewTest, TheModelOutlivesTheViewSoTheLastPageComesBack)

@@ -150,6 +150,35 @@ TEST_F(ChecksTest, NotesAndImageOpenOnlyWhenThereIsSomethingToOpen)
               QList<QUrl>{QUrl(QStringLiteral("https://updates.tessaroom.app/notes.html"))});
 }
 
+TEST_F(ChecksTest, EveryFinishedCheckKeepsItsMomentInMemoryOnly)
+{
+    EXPECT_EQ(updates_.lastAttempt(), std::nullopt);
+    advance(5);
+    checkAnswered(200, feed(QStringLiteral("1.2")));
+    EXPECT_EQ(updates_.lastAttempt(), startTime + 5);
+
+    // A failure moves the moment of the attempt, not the stored time.
+    advance(100);
+    std::optional<double> seenWithOutcome;
+    QObject::connect(&updates_, &Updates::lastOutcomeChanged,
+                     [&](const auto&) { seenWithOutcome = updates_.lastAttempt(); });
+    EXPECT_EQ(checkAnswered(503, QByteArray()), QStringLiteral("the site answered 503"));
+    EXPECT_EQ(updates_.lastAttempt(), startTime + 105);
+    EXPECT_EQ(seenWithOutcome, startTime + 105);
+    EXPECT_EQ(updates_.lastChecked(), startTime + 5);
+    EXPECT_EQ(Settings::shared().updateLastChecked(), startTime + 5);
+
+    // A check refused while one runs is no attempt.
+    advance(10);
+    updates_.check();
+    updates_.check();
+    EXPECT_EQ(updates_.lastAttempt(), startTime + 105);
+
+    Updates fresh(Settings::shared(), loader_);
+    EXPECT_EQ(fresh.lastAttempt(), std::nullopt);
+    EXPECT_EQ(fresh.lastChecked(), startTime + 5);
+}
+
 // --- the schedule ---
 
 TEST_F(ChecksTest, FirstLookAfterAMinuteThenHourly)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QUrl>
+
+namespace platform {
+
+// The file viewer (the Finder): shows files in their folders.
+namespace FileViewer {
+
+// Brings the file viewer forward with a window on each file's folder, the
+// files selected. A file that does not exist is handed over all the same;
+// what the viewer then shows is its own affair. Nothing is reported.
+void activateSelecting(const QList<QUrl>& fileUrls);
+
+} // namespace FileViewer
+} // namespace platform

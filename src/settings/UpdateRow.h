@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settings/UpdateRowModel.h"
+#include "ui/SettingRow.h"
+
+#include <functional>
+#include <memory>
+
+class QHBoxLayout;
+class RepeatingTimer;
+class UpdateProgress;
+class Updates;
+
+// The About page's row that shows where the updater stands and offers the
+// next step. It holds no state of its own: every published change of the
+// updater rebuilds it from UpdateRowModel, and while it is shown the
+// relative time of the last check is brought up to date twice a minute.
+// Buttons start the updater's operations and never wait for them; the row
+// learns how they went only from the published state.
+class UpdateRow : public SettingRow {
+    Q_OBJECT
+public:
+    static constexpr double refreshInterval = 30; // seconds between redraws of the last-check time
+
+    explicit UpdateRow(Updates& updates, QWidget* parent = nullptr);
+    ~UpdateRow() override;
+
+    const UpdateRowModel& model() const { return model_; }
+    // Runs the installation for "Install and Relaunch". Until the app sets
+    // it the button only writes a line to "updates.log".
+    void setInstall(std::function<void()> install) { install_ = std::move(install); }
+
+    // Rebuilds from the updater's state at the current time.
+    void refresh();
+    // Shows a model as it is.
+    void showModel(const UpdateRowModel& model);
+    // What a click on a button of the row does.
+    void perform(UpdateRowModel::Action action);
+
+    UpdateProgress* progress() const { return progress_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void rebuildControl();
+
+    Updates& updates_;
+    std::function<void()> install_;
+    UpdateRowModel model_;
+    QHBoxLayout* controls_ = nullptr;
+    UpdateProgress* progress_ = nullptr;
+    bool built_ = false;
+    std::unique_ptr<RepeatingTimer> refreshTimer_;
+};
