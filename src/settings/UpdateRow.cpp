@@ -164,10 +164,7 @@ void UpdateRow::perform(UpdateRowModel::Action action)
         updates_.openImage();
         break;
     case Action::installAndRelaunch:
-        if (install_)
-            install_();
-        else
-            LogFile::updates().write(QStringLiteral("install: not available in this build"));
+        updates_.install();
         break;
     }
 }

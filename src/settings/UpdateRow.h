@@ -26,10 +26,6 @@ public:
     ~UpdateRow() override;
 
     const UpdateRowModel& model() const { return model_; }
-    // Runs the installation for "Install and Relaunch". Until the app sets
-    // it the button only writes a line to "updates.log".
-    void setInstall(std::function<void()> install) { install_ = std::move(install); }
-
     // Rebuilds from the updater's state at the current time.
     void refresh();
     // Shows a model as it is.
@@ -47,7 +43,6 @@ private:
     void rebuildControl();
 
     Updates& updates_;
-    std::function<void()> install_;
     UpdateRowModel model_;
     QHBoxLayout* controls_ = nullptr;
     UpdateProgress* progress_ = nullptr;

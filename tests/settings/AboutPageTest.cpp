@@ -332,17 +332,14 @@ TEST_F(AboutPageTest, ReadyAndInstallingRowsAndTheInstallHook)
     entry.version = QStringLiteral("1.3");
     UpdateRow& shown = row(*page);
     shown.showModel(UpdateRowModel::make(
-        {.available = entry, .phase = Updates::Phase::ready(QStringLiteral("/x.dmg")), .currentVersion = "1.2"}));
+        {.available = entry, .phase = Updates::Phase::ready(QStringLiteral("/x.dmg"), entry), .currentVersion = "1.2"}));
     EXPECT_EQ(title(*page), "Tessaroom 1.3 is downloaded and verified");
     EXPECT_EQ(buttons(*page), QStringList({"Show Image", "Install and Relaunch"}));
     look(*page, "about_ready");
 
+    // The updater itself holds no image here: the button reaches it, and it does nothing.
     click(*button(*page, "installButton"));
-    EXPECT_TRUE(LogFile::updates().tail(200).contains("install: not available in this build"));
-    int installs = 0;
-    shown.setInstall([&] { ++installs; });
-    click(*button(*page, "installButton"));
-    EXPECT_EQ(installs, 1);
+    EXPECT_EQ(updates_.phase(), Updates::Phase::idle());
 
     // Shown first: showing the row reads the updater again.
     root_.show();

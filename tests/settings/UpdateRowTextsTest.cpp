@@ -203,7 +203,7 @@ TEST(UpdateRowModelStates, DownloadingShowsTheFractionClamped)
 TEST(UpdateRowModelStates, ReadyInstallingAndFailed)
 {
     const UpdateRowModel ready =
-        UpdateRowModel::make(state({.available = offer(), .phase = Phase::ready(QStringLiteral("/x.dmg"))}));
+        UpdateRowModel::make(state({.available = offer(), .phase = Phase::ready(QStringLiteral("/x.dmg"), offer())}));
     EXPECT_EQ(ready.title, "Tessaroom 1.3 is downloaded and verified");
     EXPECT_TRUE(ready.caption.startsWith("Install puts it in place of this copy and restarts Tessaroom. "));
     EXPECT_TRUE(ready.caption.contains("names, shortcuts and tracked time stay"));
@@ -228,7 +228,7 @@ TEST(UpdateRowModelStates, ReadyInstallingAndFailed)
 
 TEST(UpdateRowModelStates, AnOfferNeverShowsTheLastCheckWhateverCheckingSays)
 {
-    for (const Phase& phase : {Phase::idle(), Phase::downloading(0.2), Phase::ready(QStringLiteral("/x")),
+    for (const Phase& phase : {Phase::idle(), Phase::downloading(0.2), Phase::ready(QStringLiteral("/x"), offer()),
                                Phase::installing(), Phase::failed(QStringLiteral("no"))}) {
         const UpdateRowModel row = UpdateRowModel::make(
             state({.available = offer(), .checking = true, .phase = phase, .lastChecked = now - hour,
@@ -249,7 +249,7 @@ TEST(UpdateRowModelStates, AnOverlongVersionIsShortenedInTheTitleAndWholeInTheTi
     const QString shown = UpdateRowModel::shownVersion(version);
     EXPECT_EQ(shown.size(), 40);
     EXPECT_EQ(shown, version.left(20) + QChar(0x2026) + version.right(19));
-    for (const Phase& phase : {Phase::idle(), Phase::downloading(0.2), Phase::ready(QStringLiteral("/x")),
+    for (const Phase& phase : {Phase::idle(), Phase::downloading(0.2), Phase::ready(QStringLiteral("/x"), offer()),
                                Phase::installing()}) {
         const UpdateRowModel row = UpdateRowModel::make(state({.available = offer(version), .phase = phase}));
         EXPECT_TRUE(row.title.contains(shown)) << row.title.toStdString();
