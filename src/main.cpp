@@ -9,12 +9,14 @@
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
 #include "platform/sim/DetachedStarts.h"
+#include "platform/sim/Tools.h"
 #include "platform/sim/World.h"
 #include "store/LegacyMigration.h"
 #include "store/Settings.h"
 #include "store/Timers.h"
 #include "switching/Accessibility.h"
 #include "switching/DesktopSwitcher.h"
+#include "update/Updates.h"
 #include "ui/KitFonts.h"
 
 #include <QApplication>
@@ -81,6 +83,10 @@ int main(int argc, char* argv[])
     // The simulated machine runs this process: relaunch helpers really start,
     // and the app's own pid is the real one.
     platform::sim::setDetachedStartsReal(true);
+    // The image and copy tools are the project's helpers, built next to the app.
+    const QString here = QCoreApplication::applicationDirPath();
+    platform::sim::installDiskImageTools(here + QStringLiteral("/tessaroom-hdiutil"),
+                                         here + QStringLiteral("/tessaroom-ditto"));
     platform::sim::World& world = platform::sim::World::shared();
     const qint32 pid = qint32(QCoreApplication::applicationPid());
     if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
@@ -101,19 +107,25 @@ int main(int argc, char* argv[])
     DesktopSwitcher::installAsEngineSwitcher();
     AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
                                 AppDelegate::Options{.arguments = QApplication::arguments()});
+    delegate.setMoveApp(AppDelegate::updaterMove(Updates::shared()));
     platform::Application::setDelegate(&delegate);
     MainMenu::install(delegate);
 
     LinkServer links({.link = [&delegate](const QByteArray& link) { delegate.handleLinkBytes(link); },
                       .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); }});
-    QString error;
-    if (!links.listen(LinkServer::defaultSocketPath(), &error))
-        platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
-    if (const auto failure = platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
-        platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
 
-    runAfter(0, [given = options.links] {
+    runAfter(0, [given = options.links, &delegate, &links] {
         platform::Application::finishLaunching();
+        // A command-line mode that took over neither takes the link socket
+        // from a running copy nor claims the links.
+        if (delegate.launchEnd() == AppDelegate::LaunchEnd::earlyMode)
+            return;
+        QString error;
+        if (!links.listen(LinkServer::defaultSocketPath(), &error))
+            platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
+        if (const auto failure =
+                platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
+            platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
         const SpaceEngine& engine = SpaceEngine::shared();
         QTextStream(stderr) << "Tessaroom " << platform::Bundle::shortVersion().value_or(QStringLiteral("0"))
                             << " launched: " << engine.desktops().size() << " desktops on " << engine.displays().size()

@@ -142,7 +142,8 @@ void AppDelegate::importLegacyNames()
 
 bool AppDelegate::runEarlyCommands()
 {
-    return DebugTools::runEarlyCommand(options_.arguments);
+    DebugTools::Environment environment = debugEnvironment();
+    return DebugTools::runEarlyCommand(options_.arguments, environment);
 }
 
 void AppDelegate::buildTile()
@@ -237,12 +238,6 @@ void AppDelegate::subscribeToTrust()
     deliver(access_.trusted());
 }
 
-void AppDelegate::subscribeToUpdates()
-{
-    // Subscribes to the updater's available version (absent values dropped,
-    // repeats removed) on the main queue, delivering to updateAvailable().
-}
-
 void AppDelegate::scheduleFitCheck()
 {
     // 0.5 s later (weakly): the menu-bar tile checks whether it still fits.
@@ -262,16 +257,6 @@ void AppDelegate::startAccessibility()
 {
     access_.start();
     access_.refresh(true);
-}
-
-void AppDelegate::wireUpdaterRelaunch()
-{
-    // The updater's relaunch callback calls relaunch() with the installed copy.
-}
-
-void AppDelegate::startUpdates()
-{
-    // Starts the updater's schedule of checks.
 }
 
 void AppDelegate::confirmPendingInstall()
@@ -669,8 +654,7 @@ void AppDelegate::togglePresentation()
 
 QString AppDelegate::diagnosticsText()
 {
-    const QString report = DebugTools::diagnosticsText({.engine = engine_, .settings = settings_,
-                                                         .accessibilityTrusted = access_.trusted()});
+    const QString report = DebugTools::diagnosticsText(debugEnvironment());
     return report + QStringLiteral("\n--- mission-control.log (tail) ---\n") + LogFile::missionControl().tail(6000);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "debug/DebugTools.h"
 #include "platform/Application.h"
 #include "platform/NotificationCenter.h"
 #include "switching/AppActions.h"
@@ -22,6 +23,7 @@ class Settings;
 class SettingsModel;
 class SpaceEngine;
 class SwitchHUD;
+class Updates;
 
 // The application's delegate and the owner of every top-level controller. It
 // launches them in order when the app has finished launching, re-applies the
@@ -39,6 +41,11 @@ public:
     struct Options {
         // The process's arguments, for the command-line modes.
         QStringList arguments;
+        // The updater the command-line modes and the update steps use; none:
+        // the shared one.
+        Updates* updates = nullptr;
+        // Ends the process for a command-line mode; none: the event loop exits.
+        std::function<void(int status)> exit = {};
     };
 
     // How far the last launch() went.
@@ -108,6 +115,8 @@ public:
     // The updater's replacement routine; until it is set the move is not
     // offered.
     void setMoveApp(MoveApp move) { moveApp_ = std::move(move); }
+    // The updater's move of the running copy, waited for.
+    static MoveApp updaterMove(Updates& updates);
 
     // --- AppCommands -------------------------------------------------------------
     void openSettings(std::optional<SettingsPage> page) override;
@@ -157,6 +166,9 @@ private:
     void startUpdates();
     void confirmPendingInstall();
     void showWelcome();
+    // What the command-line modes and the diagnostics read of this app.
+    DebugTools::Environment debugEnvironment();
+    Updates& updates();
 
     void subscribeToSettings();
     void subscribeToMetadata();
@@ -181,4 +193,6 @@ private:
     quint64 settingsGeneration_ = 0;
     LaunchEnd launchEnd_ = LaunchEnd::notLaunched;
     MoveApp moveApp_;
+    // The last version the updater offered, for dropping repeats.
+    std::optional<QString> lastOffered_;
 };

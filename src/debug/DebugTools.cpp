@@ -1,31 +1,197 @@
 #include "debug/DebugTools.h"
 
 #include "engine/SpaceEngine.h"
+#include "platform/Accessibility.h"
 #include "platform/Bundle.h"
 #include "platform/Screens.h"
+#include "platform/Workspace.h"
+#include "settings/NotchScreens.h"
+#include "store/SettingEnums.h"
 #include "store/Settings.h"
+#include "switching/SystemShortcuts.h"
 
-#include <QStringList>
+#include <QFile>
+#include <QLocale>
+#include <QTextStream>
+#include <QXmlStreamReader>
+
 
 namespace {
 
-QString onOff(bool value)
+QString boolText(bool value)
 {
-    return value ? QStringLiteral("on") : QStringLiteral("off");
+    return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+// Always shows a fraction: 1512 -> "1512.0".
+QString fractionText(double value)
+{
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')) && !text.contains(QLatin1Char('n')))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+QString plainNumber(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+// {{x, y}, {width, height}}
 QString rectText(const QRectF& rect)
 {
-    return QStringLiteral("%1,%2 %3x%4")
-        .arg(QString::number(rect.x()), QString::number(rect.y()), QString::number(rect.width()),
-             QString::number(rect.height()));
+    return QStringLiteral("{{%1, %2}, {%3, %4}}")
+        .arg(plainNumber(rect.x()), plainNumber(rect.y()), plainNumber(rect.width()), plainNumber(rect.height()));
+}
+
+QString caseName(PillPlacement value)
+{
+    return value == PillPlacement::belowPreview ? QStringLiteral("belowPreview") : QStringLiteral("insidePreview");
+}
+
+QString caseName(MenuBarStyle value)
+{
+    switch (value) {
+    case MenuBarStyle::iconAndName: return QStringLiteral("iconAndName");
+    case MenuBarStyle::nameOnly: return QStringLiteral("nameOnly");
+    case MenuBarStyle::iconOnly: return QStringLiteral("iconOnly");
+    case MenuBarStyle::numberAndName: return QStringLiteral("numberAndName");
+    }
+    return {};
+}
+
+QString caseName(HoverZone value)
+{
+    return value == HoverZone::center ? QStringLiteral("center") : QStringLiteral("wholeEdge");
+}
+
+QString caseName(NotchSide value)
+{
+    return value == NotchSide::left ? QStringLiteral("left") : QStringLiteral("right");
+}
+
+QString caseName(NotchContent value)
+{
+    switch (value) {
+    case NotchContent::iconAndName: return QStringLiteral("iconAndName");
+    case NotchContent::nameOnly: return QStringLiteral("nameOnly");
+    case NotchContent::iconOnly: return QStringLiteral("iconOnly");
+    }
+    return {};
+}
+
+QString comboText(SystemShortcuts::Direction direction)
+{
+    const auto combo = SystemShortcuts::combo(direction);
+    return combo ? combo->display : QStringLiteral("off");
+}
+
+QString desktopName(const std::optional<Desktop>& desktop)
+{
+    return desktop ? desktop->displayName() : QStringLiteral("-");
+}
+
+// "CFBundleShortVersionString" of a bundle on disk now; "?" when the file is
+// no dictionary or the value is missing or no text.
+QString bundleVersionOnDisk(const QString& bundlePath)
+{
+    QFile file(bundlePath + QStringLiteral("/Contents/Info.plist"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    QXmlStreamReader xml(&file);
+    int depth = 0;
+    bool sawDictionary = false;
+    bool wantValue = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            ++depth;
+            const auto name = xml.name();
+            if (depth == 2 && name == QLatin1String("dict"))
+                sawDictionary = true;
+            else if (depth == 3 && sawDictionary && name == QLatin1String("key")) {
+                wantValue = xml.readElementText() == QLatin1String("CFBundleShortVersionString");
+                --depth;
+            } else if (depth == 3 && wantValue)
+                return name == QLatin1String("string") ? xml.readElementText() : QStringLiteral("?");
+        } else if (xml.isEndElement()) {
+            --depth;
+        }
+    }
+    return QStringLiteral("?");
+}
+
+bool isGoodOutcome(const QString& outcome)
+{
+    return outcome == QStringLiteral("up to date") || outcome.endsWith(QStringLiteral(" is available"))
+        || outcome.endsWith(QStringLiteral(" skipped"));
+}
+
+void printLine(QTextStream& out, const QString& line)
+{
+    out << line << '\n';
+    out.flush();
 }
 
 } // namespace
 
-bool DebugTools::runEarlyCommand(const QStringList& arguments)
+// --- arguments ---------------------------------------------------------------------------
+
+bool DebugTools::hasFlag(const QString& flag, const QStringList& arguments)
 {
-    Q_UNUSED(arguments);
+    return arguments.contains(flag);
+}
+
+std::optional<QString> DebugTools::value(const QString& flag, const QStringList& arguments)
+{
+    const auto at = index(flag, arguments);
+    if (!at || *at + 1 >= arguments.size())
+        return std::nullopt;
+    return arguments[*at + 1];
+}
+
+std::optional<qsizetype> DebugTools::index(const QString& flag, const QStringList& arguments)
+{
+    const qsizetype at = arguments.indexOf(flag);
+    return at < 0 ? std::nullopt : std::optional<qsizetype>(at);
+}
+
+// --- dispatch ------------------------------------------------------------------------------
+
+bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& environment)
+{
+    if (hasFlag(QStringLiteral("--diagnose"), arguments)) {
+        environment.out << diagnosticsText(environment);
+        environment.out << '\n';
+        environment.out.flush();
+        environment.exit(0);
+        return true;
+    }
+    if (hasFlag(QStringLiteral("--check-update"), arguments)) {
+        runUpdateCommand(arguments, environment);
+        return true;
+    }
+    if (hasFlag(QStringLiteral("--enable-shortcuts"), arguments)) {
+        const bool wrote = SystemShortcuts::enableDesktopShortcuts(SystemShortcuts::desktopLimit);
+        printLine(environment.out, QStringLiteral("wrote=%1 enabled=%2")
+                                       .arg(boolText(wrote), QString::number(SystemShortcuts::enabledDesktopCount())));
+        environment.exit(wrote ? 0 : 1);
+        return true;
+    }
+    if (const auto target = value(QStringLiteral("--switch"), arguments)) {
+        const auto pid = environment.otherRunningInstance ? environment.otherRunningInstance() : otherRunningInstance();
+        if (pid) {
+            const QUrl link = environment.switchLink(*target);
+            const QString url = QString::fromUtf8(link.toEncoded());
+            const auto error = environment.deliverLink(*pid, link);
+            if (error)
+                printLine(environment.out, QStringLiteral("could not deliver the link: ") + *error);
+            printLine(environment.out, error ? QStringLiteral("Tessaroom (pid %1) did not take %2").arg(*pid).arg(url)
+                                             : QStringLiteral("asked Tessaroom (pid %1) to open %2").arg(*pid).arg(url));
+            environment.exit(error ? 1 : 0);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -35,25 +201,136 @@ bool DebugTools::runLateCommand(const QStringList& arguments)
     return false;
 }
 
-QString DebugTools::diagnosticsText(const DiagnosticsInput& input)
+// --- the update command ------------------------------------------------------------------
+
+void DebugTools::runUpdateCommand(const QStringList& arguments, Environment& environment)
 {
-    QStringList lines;
-    lines << QStringLiteral("Tessaroom %1 diagnostics").arg(platform::Bundle::shortVersion().value_or(QStringLiteral("0")));
-    lines << QStringLiteral("Accessibility: ") + (input.accessibilityTrusted ? QStringLiteral("trusted") : QStringLiteral("not trusted"));
+    Updates& updates = environment.updates;
+    const bool download = hasFlag(QStringLiteral("--download"), arguments);
+    const bool install = download && hasFlag(QStringLiteral("--install"), arguments);
+    QTextStream& out = environment.out;
+    const auto exit = environment.exit;
+    const QString bundle = environment.bundlePath;
+    updates.check([&updates, &out, exit, download, install, bundle](const QString& outcome) {
+        printLine(out, QStringLiteral("check: ") + outcome);
+        const int checkStatus = isGoodOutcome(outcome) ? 0 : 1;
+        if (!download || !updates.available()) {
+            exit(checkStatus);
+            return;
+        }
+        updates.download([&updates, &out, exit, install, bundle, checkStatus] {
+            printLine(out, QStringLiteral("download: ") + phaseText(updates.phase()));
+            const bool downloadFailed = updates.phase().kind == Updates::Phase::Kind::failed;
+            if (!install) {
+                exit(downloadFailed ? 1 : checkStatus);
+                return;
+            }
+            updates.install([&updates, &out, exit, bundle, checkStatus] {
+                printLine(out, QStringLiteral("install: %1; the bundle at %2 is now %3")
+                                   .arg(phaseText(updates.phase()), bundle, bundleVersionOnDisk(bundle)));
+                exit(updates.phase().kind == Updates::Phase::Kind::failed ? 1 : checkStatus);
+            });
+        });
+    });
+}
+
+QString DebugTools::phaseText(const Updates::Phase& phase)
+{
+    switch (phase.kind) {
+    case Updates::Phase::Kind::idle: return QStringLiteral("idle");
+    case Updates::Phase::Kind::downloading: return QStringLiteral("downloading(%1)").arg(fractionText(phase.fraction));
+    case Updates::Phase::Kind::ready:
+        return QStringLiteral("ready(%1)").arg(QUrl::fromLocalFile(phase.imagePath).toString());
+    case Updates::Phase::Kind::installing: return QStringLiteral("installing");
+    case Updates::Phase::Kind::failed: return QStringLiteral("failed(\"%1\")").arg(phase.failure);
+    }
+    return {};
+}
+
+// --- the other copy ------------------------------------------------------------------------
+
+std::optional<qint32> DebugTools::otherRunningInstance()
+{
+    const auto identifier = platform::Bundle::identifier();
+    if (!identifier)
+        return std::nullopt;
+    const qint32 self = platform::Workspace::currentProcessIdentifier();
+    for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
+        if (app.processIdentifier != self)
+            return app.processIdentifier;
+    }
+    return std::nullopt;
+}
+
+// --- diagnostics ---------------------------------------------------------------------------
+
+QString DebugTools::frameText(double x, double y, double width, double height)
+{
+    return QStringLiteral("(%1, %2, %3, %4)")
+        .arg(fractionText(x), fractionText(y), fractionText(width), fractionText(height));
+}
+
+QString DebugTools::quotedList(const QStringList& items)
+{
+    QStringList quoted;
+    for (const QString& item : items)
+        quoted << QLatin1Char('"') + item + QLatin1Char('"');
+    return QLatin1Char('[') + quoted.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString DebugTools::diagnosticsText(const Environment& environment)
+{
+    const SpaceEngine& engine = environment.engine;
+    const Settings& settings = environment.settings;
+    QString text;
+    const auto line = [&text](const QString& content) { text += content + QLatin1Char('\n'); };
+
+    line(QStringLiteral("Tessaroom diagnostics"));
+    line(QStringLiteral("accessibility: %1  system desktop shortcuts: %2  move a space: %3 %4")
+             .arg(boolText(environment.accessibilityTrusted ? environment.accessibilityTrusted() : false),
+                  QString::number(SystemShortcuts::enabledDesktopCount()),
+                  comboText(SystemShortcuts::Direction::left), comboText(SystemShortcuts::Direction::right)));
     const QList<platform::Screen> screens = platform::Screens::screens();
-    lines << QStringLiteral("Screens: ") + QString::number(screens.size());
-    for (const platform::Screen& screen : screens)
-        lines << QStringLiteral("  ") + screen.localizedName + QStringLiteral(" frame ") + rectText(screen.frame)
-                + QStringLiteral(" visible ") + rectText(screen.visibleFrame) + QStringLiteral(" scale ")
-                + QString::number(screen.backingScaleFactor);
-    lines << QStringLiteral("Displays: ") + QString::number(input.engine.displays().size());
-    for (const Desktop& desktop : input.engine.desktops())
-        lines << QStringLiteral("  Desktop %1 space %2 on %3%4 \u201C%5\u201D")
-                     .arg(QString::number(desktop.number), QString::number(desktop.id()), desktop.displayUUID(),
-                          desktop.isCurrent ? QStringLiteral(" (current)") : QString(), desktop.displayName());
-    lines << QStringLiteral("Settings: switch tag %1, hover strip %2, Mission Control labels %3, notch label %4, presenting %5")
-                 .arg(onOff(input.settings.hudEnabled()), onOff(input.settings.hoverEnabled()),
-                      onOff(input.settings.mcLabelsEnabled()), onOff(input.settings.notchEnabled()),
-                      onOff(input.settings.presenting()));
-    return lines.join(QLatin1Char('\n'));
+    QStringList frames;
+    QStringList notches;
+    for (const platform::Screen& screen : screens) {
+        const QRectF& frame = screen.frame;
+        frames << frameText(frame.x(), frame.y(), frame.width(), frame.height());
+        if (const auto notch = NotchScreens::notchRect(screen))
+            notches << screen.localizedName + QLatin1Char(' ') + rectText(*notch);
+    }
+    line(QStringLiteral("screens: ") + quotedList(frames));
+    line(QStringLiteral("notch: ") + quotedList(notches));
+    if (environment.tileLine) {
+        if (const auto tile = environment.tileLine())
+            line(QStringLiteral("menu bar tile: ") + *tile);
+    }
+    qsizetype position = 0;
+    for (const SkyLight::Display& display : engine.displays()) {
+        line(QStringLiteral("display %1 %2 current=%3")
+                 .arg(QString::number(position++), display.uuid, QString::number(display.currentSpaceID)));
+        for (const SkyLight::Space& space : display.spaces) {
+            QString desktopPart;
+            if (const auto desktop = engine.desktopWithID(space.id)) {
+                desktopPart = QStringLiteral("→ Desktop %1 '%2' icon=%3 color=%4")
+                                  .arg(QString::number(desktop->number), desktop->displayName(),
+                                       desktop->icon().stringValue(), QString::number(desktop->meta().color.intValue()));
+            }
+            line(QStringLiteral("  space id=%1 msid=%2 type=%3 %4")
+                     .arg(QString::number(space.id), QString::number(space.managedID), QString::number(space.type),
+                          desktopPart));
+        }
+    }
+    line(QStringLiteral("focused: %1  last: %2").arg(desktopName(engine.activeDesktop()), desktopName(engine.lastDesktop())));
+    line(QStringLiteral("mission control open: ")
+         + boolText(environment.missionControlOpen ? environment.missionControlOpen() : false));
+    line(QStringLiteral("settings: hud=%1 hover=%2 track=%3 hudNumber=%4 mcLabels=%5 mcUnnamed=%6 mcNumber=%7")
+             .arg(boolText(settings.hudEnabled()), boolText(settings.hoverEnabled()), boolText(settings.trackTime()),
+                  boolText(settings.hudShowNumber()), boolText(settings.mcLabelsEnabled()),
+                  boolText(settings.mcShowUnnamed()), boolText(settings.mcShowNumber()))
+         + QStringLiteral(" mcPlacement=%1 style=%2 hoverZone=%3 notch=%4 notchSide=%5 notchContent=%6")
+               .arg(caseName(settings.mcPlacement()), caseName(settings.menuBarStyle()), caseName(settings.hoverZone()),
+                    boolText(settings.notchEnabled()), caseName(settings.notchSide()),
+                    caseName(settings.notchContent())));
+    return text;
 }

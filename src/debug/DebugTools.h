@@ -1,31 +1,76 @@
 #pragma once
 
+#include "update/Updates.h"
+
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
+#include <functional>
+#include <optional>
+
+class QTextStream;
 class Settings;
 class SpaceEngine;
 
-// The developer and test modes selected on the command line, and the
-// diagnostics report. No mode is built yet: both dispatchers answer that
-// none ran, and the launch goes on.
+// The developer and support modes selected on the command line, and the
+// diagnostics report. Flags match whole arguments exactly; argument 0 (the
+// program) is searched too.
 class DebugTools {
 public:
     DebugTools() = delete;
 
-    // The modes that must run before the interface exists; true when one ran
-    // (the launch then stops).
-    static bool runEarlyCommand(const QStringList& arguments);
+    // What the modes and the report read of the running app; the app fills it.
+    struct Environment {
+        const SpaceEngine& engine;
+        const Settings& settings;
+        Updates& updates;
+        // The results of the one-shot modes.
+        QTextStream& out;
+        // Ends the process with a status (tests record it instead).
+        std::function<void(int status)> exit = {};
+        // Whether the process is trusted for Accessibility, asked without a prompt.
+        std::function<bool()> accessibilityTrusted = {};
+        // The menu-bar tile's one-line description; none while there is no tile.
+        std::function<std::optional<QString>()> tileLine = {};
+        // Whether Mission Control is open at this moment.
+        std::function<bool()> missionControlOpen = {};
+        // Another running copy (its pid); none: the platform's registry is asked.
+        std::function<std::optional<qint32>()> otherRunningInstance = {};
+        // The switch link for a bare command-line argument.
+        std::function<QUrl(const QString& argument)> switchLink = {};
+        // Hands a link to the running copy with that pid; the error's text on failure.
+        std::function<std::optional<QString>(qint32 pid, const QUrl& link)> deliverLink = {};
+        // The running application's bundle folder.
+        QString bundlePath = {};
+    };
+
+    static bool hasFlag(const QString& flag, const QStringList& arguments);
+    // The argument right after the first occurrence of flag, whatever it is.
+    static std::optional<QString> value(const QString& flag, const QStringList& arguments);
+    static std::optional<qsizetype> index(const QString& flag, const QStringList& arguments);
+
+    // The modes that run before the interface exists; true when one took over
+    // the launch (it ends the process through exit, at once or later).
+    static bool runEarlyCommand(const QStringList& arguments, Environment& environment);
     // The modes that need the running app's objects; true when one ran.
     static bool runLateCommand(const QStringList& arguments);
 
-    // What the report is made of; the app passes its live objects in.
-    struct DiagnosticsInput {
-        const SpaceEngine& engine;
-        const Settings& settings;
-        bool accessibilityTrusted = false;
-    };
-    // A multi-line report: its header line, Accessibility, screens, displays
-    // and desktops, and a settings summary.
-    static QString diagnosticsText(const DiagnosticsInput& input);
+    // Check, and with "--download" / "--install" download and install; prints
+    // a line per step, then exits: 1 when the check did not end in an offer
+    // or "up to date", or a requested step ended failed.
+    static void runUpdateCommand(const QStringList& arguments, Environment& environment);
+    // The phase as printed: idle, downloading(0.5), ready(file:///...),
+    // installing, failed("text").
+    static QString phaseText(const Updates::Phase& phase);
+
+    // Another running copy of this app (by bundle identifier): its pid.
+    static std::optional<qint32> otherRunningInstance();
+
+    // The support snapshot, every line ending with a line break.
+    static QString diagnosticsText(const Environment& environment);
+    // "(0.0, 0.0, 1512.0, 982.0)": every number with a fraction.
+    static QString frameText(double x, double y, double width, double height);
+    // ["a", "b"]; [] when empty.
+    static QString quotedList(const QStringList& items);
 };

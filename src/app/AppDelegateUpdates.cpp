@@ -1,0 +1,111 @@
+// The delegate's updater steps and what it gives the command-line modes.
+#include "app/AppDelegate.h"
+
+#include "app/AppLink.h"
+#include "app/LinkClient.h"
+#include "app/LinkServer.h"
+#include "engine/SpaceEngine.h"
+#include "missioncontrol/MissionControlDetector.h"
+#include "platform/Accessibility.h"
+#include "platform/Bundle.h"
+#include "store/Settings.h"
+#include "update/Updates.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTextStream>
+
+#include <cstdio>
+
+Updates& AppDelegate::updates()
+{
+    return options_.updates ? *options_.updates : Updates::shared();
+}
+
+DebugTools::Environment AppDelegate::debugEnvironment()
+{
+    static QTextStream standardOutput(stdout);
+    auto exit = options_.exit ? options_.exit : [](int status) { QCoreApplication::exit(status); };
+    return DebugTools::Environment{
+        .engine = engine_,
+        .settings = settings_,
+        .updates = updates(),
+        .out = standardOutput,
+        .exit = std::move(exit),
+        .accessibilityTrusted = [] { return platform::AX::isProcessTrustedWithOptions(false); },
+        // The menu-bar tile is not built yet in this shell.
+        .tileLine = [] { return std::optional<QString>(); },
+        .missionControlOpen = [] { return MissionControlDetector::isMissionControlOpen(); },
+        // The registry first; a copy started as another program is found by
+        // who listens on the link socket.
+        .otherRunningInstance = []() -> std::optional<qint32> {
+            if (const auto pid = DebugTools::otherRunningInstance())
+                return pid;
+            const auto listener = LinkClient::listenerPid(LinkServer::defaultSocketPath());
+            if (listener && *listener != qint32(QCoreApplication::applicationPid()))
+                return listener;
+            return std::nullopt;
+        },
+        .switchLink = [](const QString& argument) { return AppLink::fromArgument(argument).url(); },
+        // The running copy listens on the per-user link socket, so its pid only names it.
+        .deliverLink = [](qint32, const QUrl& link) -> std::optional<QString> {
+            QString error;
+            if (LinkClient::send(LinkServer::defaultSocketPath(), {link.toEncoded()}, &error))
+                return std::nullopt;
+            return error.isEmpty() ? QStringLiteral("the link socket did not answer") : error;
+        },
+        .bundlePath = platform::Bundle::bundlePath(),
+    };
+}
+
+void AppDelegate::subscribeToUpdates()
+{
+    QPointer<AppDelegate> self(this);
+    auto deliver = [self](const std::optional<UpdateFeed>& available) {
+        // Absent values are dropped; a repeat of the last version is not news.
+        if (!self || !available || self->lastOffered_ == available->version)
+            return;
+        self->lastOffered_ = available->version;
+        self->updateAvailable(available->version);
+    };
+    connections_.push_back(connect(&updates(), &Updates::availableChanged, this, deliver));
+    deliver(updates().available());
+}
+
+void AppDelegate::wireUpdaterRelaunch()
+{
+    QPointer<AppDelegate> self(this);
+    updates().relaunch = [self](const QString& bundlePath) {
+        if (self)
+            self->relaunch(bundlePath);
+    };
+}
+
+AppDelegate::MoveApp AppDelegate::updaterMove(Updates& updates)
+{
+    QPointer<Updates> updater(&updates);
+    return [updater](const QString& source, const QString& target) -> std::optional<QString> {
+        if (!updater)
+            return QStringLiteral("the updater is gone");
+        // The move runs child processes; the launch waits for it, as it
+        // waits for the question before it.
+        bool finished = false;
+        std::optional<QString> failure;
+        QEventLoop loop;
+        updater->moveApp(source, target, [&](const std::optional<UpdateFailure>& result) {
+            finished = true;
+            if (result)
+                failure = result->text;
+            loop.quit();
+        });
+        if (!finished)
+            loop.exec();
+        return failure;
+    };
+}
+
+void AppDelegate::startUpdates()
+{
+    updates().start();
+}

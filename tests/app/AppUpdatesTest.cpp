@@ -1,0 +1,144 @@
+#include "AppTest.h"
+
+#include "app/LinkClient.h"
+#include "app/LinkServer.h"
+#include "platform/sim/Bundle.h"
+#include "platform/sim/DetachedStarts.h"
+#include "platform/sim/SystemVersion.h"
+#include "update/Updates.h"
+#include "update/UrlLoader.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalServer>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Answers the feed request when the test says so.
+class FeedLoader final : public UrlLoader {
+public:
+    std::unique_ptr<UrlTransfer> start(const UrlRequest&, UrlTransferHandlers handlers) override
+    {
+        handlers_.push_back(std::move(handlers));
+        return std::make_unique<UrlTransfer>();
+    }
+
+    void answer(const QString& version)
+    {
+        const QJsonObject object{
+            {QStringLiteral("version"), version},
+            {QStringLiteral("released"), QStringLiteral("2026-03-07")},
+            {QStringLiteral("dmg"), QStringLiteral("https://updates.tessaroom.app/Tessaroom-") + version + QStringLiteral(".dmg")},
+            {QStringLiteral("size"), 4.0},
+            {QStringLiteral("sha256"), QString(64, QLatin1Char('0'))},
+            {QStringLiteral("notes"), QStringLiteral("https://updates.tessaroom.app/notes.html")},
+            {QStringLiteral("minOS"), QStringLiteral("14.0")},
+        };
+        const UrlTransferHandlers handlers = handlers_.back();
+        handlers.response(200);
+        handlers.data(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        handlers.finished(std::nullopt);
+    }
+
+private:
+    std::vector<UrlTransferHandlers> handlers_;
+};
+
+class AppUpdatesTest : public AppTest {
+protected:
+    AppUpdatesTest()
+    {
+        platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
+        platform::sim::setOperatingSystemVersion({14, 6, 1});
+        relaunchWith({});
+    }
+
+    // A delegate as the next launch makes it, on the scripted updater.
+    void relaunchWith(QStringList arguments)
+    {
+        delegate = std::make_unique<AppDelegate>(
+            SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
+            AppDelegate::Options{.arguments = std::move(arguments),
+                                 .updates = &updates,
+                                 .exit = [this](int status) { exits.push_back(status); }});
+    }
+
+    void offer(const QString& version)
+    {
+        updates.check();
+        loader.answer(version);
+    }
+
+    FeedLoader loader;
+    Updates updates{Settings::shared(), loader};
+    std::vector<int> exits;
+};
+
+} // namespace
+
+// --- the update announcement ---
+
+TEST_F(AppUpdatesTest, AnOfferIsAnnouncedOnceAndRemembered)
+{
+    delegate->launch();
+    offer(QStringLiteral("1.3"));
+    ASSERT_TRUE(lastToast().has_value());
+    EXPECT_EQ(lastToast()->text, QStringLiteral("Tessaroom 1.3 is out. Get it from the menu bar tile."));
+    EXPECT_EQ(lastToast()->symbol, QStringLiteral("arrow.down.circle.fill"));
+    EXPECT_EQ(settings.updateAnnounced(), QStringLiteral("1.3"));
+
+    // The next launch is told about the same version again: no toast.
+    relaunchWith({});
+    delegate->launch();
+    EXPECT_FALSE(lastToast().has_value());
+    offer(QStringLiteral("1.4"));
+    ASSERT_TRUE(lastToast().has_value());
+    EXPECT_EQ(lastToast()->text, QStringLiteral("Tessaroom 1.4 is out. Get it from the menu bar tile."));
+}
+
+TEST_F(AppUpdatesTest, TheUpdaterRelaunchesThroughTheDelegate)
+{
+    EXPECT_FALSE(updates.relaunch);
+    delegate->launch();
+    ASSERT_TRUE(updates.relaunch);
+    updates.relaunch(QStringLiteral("/Applications/Tessaroom.app"));
+    ASSERT_EQ(platform::sim::detachedStarts().size(), 1u);
+    EXPECT_TRUE(platform::sim::detachedStarts()[0].arguments.join(QLatin1Char(' ')).contains(QStringLiteral("/Applications/Tessaroom.app")));
+}
+
+// --- command-line modes through the launch ---
+
+TEST_F(AppUpdatesTest, AnEarlyModeEndsTheLaunchBeforeTheUpdaterStarts)
+{
+    relaunchWith({QStringLiteral("tessaroom"), QStringLiteral("--check-update")});
+    delegate->launch();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::earlyMode);
+    EXPECT_FALSE(updates.relaunch);
+    loader.answer(QStringLiteral("1.3"));
+    EXPECT_EQ(exits, std::vector<int>{0});
+    // The check's offer is not announced: the launch never subscribed.
+    EXPECT_FALSE(lastToast().has_value());
+}
+
+TEST_F(AppUpdatesTest, DiagnoseThroughTheLaunchExitsZero)
+{
+    relaunchWith({QStringLiteral("tessaroom"), QStringLiteral("--diagnose")});
+    delegate->launch();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::earlyMode);
+    EXPECT_EQ(exits, std::vector<int>{0});
+}
+
+// --- the running copy ---
+
+TEST_F(AppUpdatesTest, TheListenerOfTheLinkSocketIsFoundByItsPid)
+{
+    const QString path = home() + QStringLiteral("/links");
+    EXPECT_EQ(LinkClient::listenerPid(path, 200), std::nullopt);
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(path));
+    EXPECT_EQ(LinkClient::listenerPid(path, 2000), qint32(QCoreApplication::applicationPid()));
+}
