@@ -256,3 +256,13 @@ TEST_F(DebugToolsTest, ARefusedSwitchPrintsTheErrorAndExitsOne)
                                       "Tessaroom (pid 4242) did not take tessaroom://switch/2\n"));
     EXPECT_EQ(exits, std::vector<int>{1});
 }
+
+// --- shortcuts ---
+
+TEST_F(DebugToolsTest, EnableShortcutsReportsTheWriteAndTheCountBack)
+{
+    EXPECT_TRUE(early({QStringLiteral("--enable-shortcuts"), QStringLiteral("--switch"), QStringLiteral("2")}));
+    EXPECT_EQ(printed, QStringLiteral("wrote=true enabled=10\n"));
+    EXPECT_EQ(exits, std::vector<int>{0});
+    EXPECT_TRUE(delivered.empty()); // the first mode that matches decides
+}
