@@ -1,0 +1,122 @@
+#include "debug/StatusProbe.h"
+
+#include "menubar/StatusBarController.h"
+#include "platform/Screens.h"
+#include "platform/StatusBar.h"
+#include "platform/WindowServer.h"
+#include "platform/Workspace.h"
+#include "settings/NotchScreens.h"
+#include "store/Timers.h"
+
+#include <QFontInfo>
+#include <QVariantMap>
+
+StatusProbe::StatusProbe(AppCommands& commands, InspectOutput::LineSink sink, InspectOutput::Exit exit)
+    : sink_(std::move(sink))
+    , exit_(std::move(exit))
+    , controller_(std::make_unique<StatusBarController>(commands))
+{
+    std::weak_ptr<bool> alive = alive_;
+    runAfter(firstLook, [this, alive] {
+        if (alive.expired())
+            return;
+        sink_(QStringLiteral("tile after 0.6 s: ") + controller_->debugLine());
+        controller_->checkFit();
+    });
+    runAfter(lastLook, [this, alive] {
+        if (!alive.expired())
+            describe();
+    });
+}
+
+StatusProbe::~StatusProbe() = default;
+
+static QString flag(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+static QString screenNameAt(const QRectF& frame)
+{
+    for (const platform::Screen& screen : platform::Screens::screens()) {
+        if (screen.frame.contains(frame.center()))
+            return screen.localizedName;
+    }
+    return QStringLiteral("-");
+}
+
+// A window-list value in its plain textual form; fallback when missing.
+static QString valueText(const QVariant& value, const QString& fallback)
+{
+    if (!value.isValid())
+        return fallback;
+    if (value.typeId() == QMetaType::Bool)
+        return flag(value.toBool());
+    if (value.typeId() == QMetaType::QVariantMap) {
+        const QVariantMap map = value.toMap();
+        if (map.isEmpty())
+            return QStringLiteral("[:]");
+        QStringList parts;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            parts.append(QStringLiteral("\"%1\": %2").arg(it.key(), it.value().toString()));
+        return QLatin1Char('[') + parts.join(QStringLiteral(", ")) + QLatin1Char(']');
+    }
+    return value.toString();
+}
+
+void StatusProbe::describe()
+{
+    for (const platform::Screen& screen : platform::Screens::screens()) {
+        const std::optional<QRectF> notch = NotchScreens::notchRect(screen);
+        sink_(QStringLiteral("screen '%1' frame=%2 notch=%3")
+                  .arg(screen.localizedName, InspectOutput::rectText(screen.frame),
+                       notch ? InspectOutput::rectText(*notch) : QStringLiteral("-")));
+    }
+    sink_(QStringLiteral("tile: ") + controller_->debugLine());
+    platform::StatusBarButton* button = controller_->item().button();
+    platform::StatusBarWindow* window = button ? button->window() : nullptr;
+    if (window) {
+        const QRectF frame = window->frame();
+        const bool visible = window->occlusionVisible();
+        // The button fills its window; the bar is as thick as the item.
+        const QRectF buttonFrame(0, 0, frame.width(), platform::StatusItem::thickness);
+        sink_(QStringLiteral("window visible=%1 screen=%2 occlusion=%3 alpha=%4 buttonFrame=%5 buttonHidden=false "
+                             "superviewHidden=false")
+                  .arg(flag(visible), screenNameAt(frame), QString::number(visible ? 8194 : 8192),
+                       InspectOutput::number(1.0), InspectOutput::rectText(buttonFrame)));
+        const QImage image = button->image();
+        const QFont font = button->font();
+        const QString fontText = font.family().isEmpty()
+            ? QStringLiteral("-")
+            : font.family() + QLatin1Char(' ') + InspectOutput::number(font.pointSizeF());
+        sink_(QStringLiteral("layout: barThickness=%1 windowFrame=%2 imageSize=%3 imageRect=- titleRect=- font=%4 "
+                             "title='%5' intrinsic=%6 flipped=false")
+                  .arg(InspectOutput::number(platform::StatusItem::thickness), InspectOutput::rectText(frame),
+                       image.isNull() ? QStringLiteral("-") : InspectOutput::sizeText(image.size()), fontText,
+                       button->title(),
+                       InspectOutput::sizeText(
+                           QSizeF(button->intrinsicContentWidth(), platform::StatusItem::thickness))));
+        const qint32 pid = platform::Workspace::currentProcessIdentifier();
+        const QVariantList windows =
+            platform::WindowServer::windowListCopyWindowInfo(platform::WindowServer::windowListOptionAll, 0).toList();
+        for (const QVariant& entry : windows) {
+            const QVariantMap info = entry.toMap();
+            if (info.value(QStringLiteral("kCGWindowOwnerPID")).toLongLong() != pid)
+                continue;
+            sink_(QStringLiteral("  own window id=%1 layer=%2 bounds=%3 onscreen=%4 alpha=%5")
+                      .arg(valueText(info.value(QStringLiteral("kCGWindowNumber")), QStringLiteral("0")),
+                           valueText(info.value(QStringLiteral("kCGWindowLayer")), QStringLiteral("0")),
+                           valueText(info.value(QStringLiteral("kCGWindowBounds")), QStringLiteral("[:]")),
+                           valueText(info.value(QStringLiteral("kCGWindowIsOnscreen")), QStringLiteral("false")),
+                           valueText(info.value(QStringLiteral("kCGWindowAlpha")), QStringLiteral("1"))));
+        }
+    }
+    sink_(QStringLiteral("done"));
+    exit_(0);
+}
+
+void runStatusProbe(const QString& logPath, AppCommands& commands, InspectOutput::Exit exit)
+{
+    static std::unique_ptr<StatusProbe> probe;
+    probe = std::make_unique<StatusProbe>(commands, InspectOutput::logSink(logPath), std::move(exit));
+}
