@@ -18,6 +18,7 @@
 
 class Accessibility;
 class HotkeyBindings;
+class NotchName;
 class Settings;
 class SettingsModel;
 class SpaceEngine;
@@ -133,6 +134,8 @@ public:
     SettingsModel& settingsModel() { return *settingsModel_; }
     // Created on first use.
     HotkeyBindings& hotkeys();
+    // The notch label; created on first use.
+    NotchName& notch();
     // The presentation state the settings sink last acted on.
     std::optional<bool> presenting() const { return presenting_; }
     bool sawUntrusted() const { return sawUntrusted_; }
@@ -157,6 +160,7 @@ private:
     void startUpdates();
     void confirmPendingInstall();
     void showWelcome();
+    void wireNotchLabel();
 
     void subscribeToSettings();
     void subscribeToMetadata();
@@ -181,4 +185,5 @@ private:
     quint64 settingsGeneration_ = 0;
     LaunchEnd launchEnd_ = LaunchEnd::notLaunched;
     MoveApp moveApp_;
+    std::unique_ptr<NotchName> notch_;
 };
