@@ -15,6 +15,7 @@
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
 #include "store/Timers.h"
+#include "surfaces/NotchName.h"
 #include "surfaces/SwitchHUD.h"
 #include "switching/Accessibility.h"
 #include "switching/HotkeyBindings.h"
@@ -155,6 +156,7 @@ void AppDelegate::wireTileAndNotchLabel()
 {
     // The tile asks whether the notch label shows; the label asks for the
     // tile's presence and sends its clicks to the popover or the tile's menu.
+    wireNotchLabel();
 }
 
 void AppDelegate::buildPopover()
@@ -294,6 +296,7 @@ HotkeyBindings& AppDelegate::hotkeys()
 void AppDelegate::applySettings()
 {
     hotkeys().apply();
+    notch().start();
     // The hover strip starts or stops with hoverEnabled; the Mission Control
     // detector runs while its labels or the notch label are on; the notch
     // label refreshes; the tile redraws.
@@ -644,7 +647,7 @@ void AppDelegate::previewHover()
 
 void AppDelegate::previewNotchName()
 {
-    // Shows the notch label's preview for 4 s.
+    notch().showPreview(NotchName::defaultPreviewSeconds);
 }
 
 void AppDelegate::togglePresentation()
@@ -661,4 +664,25 @@ QString AppDelegate::diagnosticsText()
 void AppDelegate::toast(const QString& text, const QString& symbol, double duration)
 {
     hud_->toast(text, symbol, duration);
+}
+
+// --- notch label ------------------------------------------------------------------
+
+NotchName& AppDelegate::notch()
+{
+    if (!notch_)
+        notch_ = std::make_unique<NotchName>(engine_, settings_);
+    return *notch_;
+}
+
+void AppDelegate::wireNotchLabel()
+{
+    // Left clicks on a door open the popover. Still to come with the tile:
+    // right clicks to its menu at the label view, its presence, its change
+    // notification and its question whether the label shows; with the
+    // overlay, its open-change reports to notch().setMissionControlOpen().
+    notch().onClick = [this](QWidget*, bool rightClick) {
+        if (!rightClick)
+            togglePopover();
+    };
 }

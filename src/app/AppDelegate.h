@@ -19,6 +19,7 @@
 
 class Accessibility;
 class HotkeyBindings;
+class NotchName;
 class Settings;
 class SettingsModel;
 class SpaceEngine;
@@ -142,6 +143,8 @@ public:
     SettingsModel& settingsModel() { return *settingsModel_; }
     // Created on first use.
     HotkeyBindings& hotkeys();
+    // The notch label; created on first use.
+    NotchName& notch();
     // The presentation state the settings sink last acted on.
     std::optional<bool> presenting() const { return presenting_; }
     bool sawUntrusted() const { return sawUntrusted_; }
@@ -169,6 +172,7 @@ private:
     // What the command-line modes and the diagnostics read of this app.
     DebugTools::Environment debugEnvironment();
     Updates& updates();
+    void wireNotchLabel();
 
     void subscribeToSettings();
     void subscribeToMetadata();
@@ -195,4 +199,5 @@ private:
     MoveApp moveApp_;
     // The last version the updater offered, for dropping repeats.
     std::optional<QString> lastOffered_;
+    std::unique_ptr<NotchName> notch_;
 };

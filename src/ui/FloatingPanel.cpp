@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
 
@@ -32,6 +33,14 @@ FloatingPanel::FloatingPanel(const Options& options)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     acceptsInput_ = options.interactive;
+}
+
+void FloatingPanel::setIgnoresMouseEvents(bool ignores)
+{
+    interactive_ = !ignores;
+    setAttribute(Qt::WA_TransparentForMouseEvents, ignores);
+    if (QWindow* window = windowHandle())
+        window->setFlag(Qt::WindowTransparentForInput, ignores);
 }
 
 void FloatingPanel::applyWindowFlags()

@@ -74,6 +74,9 @@ public:
     int level() const { return level_; }
     bool hasShadow() const { return shadow_; }
     bool ignoresMouseEvents() const { return !interactive_; }
+    // Lets clicks through to what lies below, or takes them (the panel still
+    // never becomes the key window).
+    void setIgnoresMouseEvents(bool ignores);
     quint32 collectionBehavior() const { return behavior_; }
     int animationBehavior() const { return animation_; }
     quint32 styleMask() const { return nonactivatingPanelMask; }

@@ -47,6 +47,8 @@ QColor Theme::tagFill() { return withOpacity(srgb(0.09, 0.09, 0.11), 0.94); }
 QColor Theme::tagBorder() { return white(0.14); }
 QColor Theme::tagShadow() { return QColor::fromRgbF(0, 0, 0, 0.45f); }
 
+QColor Theme::notchFill() { return srgb(0, 0, 0); }
+QColor Theme::notchText() { return white(1); }
 QColor Theme::switcherCard() { return withOpacity(srgb(0.086, 0.086, 0.1), 0.97); }
 QColor Theme::switcherBorder() { return white(0.14); }
 QColor Theme::switcherFieldText() { return white(1); }

@@ -46,6 +46,9 @@ public:
     // The switch tag and toast card: its fill, its hairline border and its
     // drop shadow.
     static QColor tagFill();
+    // The notch label: black like the camera housing it grows out of.
+    static QColor notchFill();
+    static QColor notchText();
     static QColor tagBorder();
     static QColor tagShadow();
     // Mission Control pills: their text, outline and the shadow they cast.
