@@ -11,12 +11,12 @@
 
 #include <QVariantMap>
 
-McWatch::McWatch(Accessibility& access, InspectOutput::LineSink sink, InspectOutput::Exit exit)
+McWatch::McWatch(Accessibility& access, ModeOutput::LineSink sink, ModeOutput::Exit exit)
     : sink_(std::move(sink))
     , exit_(std::move(exit))
 {
     const bool trusted = platform::AX::isProcessTrustedWithOptions(false);
-    sink_(QStringLiteral("trusted=%1 screens=%2").arg(trusted ? u"true" : u"false", InspectOutput::screenFrames())
+    sink_(QStringLiteral("trusted=%1 screens=%2").arg(trusted ? u"true" : u"false", ModeOutput::screenFrames())
           + QStringLiteral(" — open Mission Control or swipe between desktops now; sampling for 20 s"));
     dock_ = std::make_unique<DockAccess>(access);
     start_ = platform::now();
@@ -50,7 +50,7 @@ QString McWatch::sample()
                                   numberIn(bounds, QStringLiteral("Height")));
     }
     for (const DockAccess::Row& row : dock_->rows()) {
-        const QString bar = row.bar ? InspectOutput::rectText(*row.bar) : QStringLiteral("-");
+        const QString bar = row.bar ? ModeOutput::rectText(*row.bar) : QStringLiteral("-");
         text += QStringLiteral("  display=%1 bar=%2\n").arg(row.displayID).arg(bar);
         for (const DockAccess::Item& item : row.items) {
             text += QString::asprintf("    '%s' %.0f,%.0f %.0fx%.0f\n", qUtf8Printable(item.description),
@@ -75,9 +75,9 @@ void McWatch::tick()
     }
 }
 
-void runMissionControlWatch(const QString& logPath, Accessibility& access, InspectOutput::Exit exit)
+void runMissionControlWatch(const QString& logPath, Accessibility& access, ModeOutput::Exit exit)
 {
     // Lives until the process ends.
     static std::unique_ptr<McWatch> watch;
-    watch = std::make_unique<McWatch>(access, InspectOutput::logSink(logPath), std::move(exit));
+    watch = std::make_unique<McWatch>(access, ModeOutput::logSink(logPath), std::move(exit));
 }

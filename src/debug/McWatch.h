@@ -1,6 +1,6 @@
 #pragma once
 
-#include "debug/InspectOutput.h"
+#include "debug/ModeOutput.h"
 
 #include <QString>
 
@@ -20,7 +20,7 @@ public:
     static constexpr double duration = 20.0;
 
     // Writes the header and starts sampling.
-    McWatch(Accessibility& access, InspectOutput::LineSink sink, InspectOutput::Exit exit);
+    McWatch(Accessibility& access, ModeOutput::LineSink sink, ModeOutput::Exit exit);
     ~McWatch();
     McWatch(const McWatch&) = delete;
     McWatch& operator=(const McWatch&) = delete;
@@ -31,8 +31,8 @@ public:
 private:
     void tick();
 
-    InspectOutput::LineSink sink_;
-    InspectOutput::Exit exit_;
+    ModeOutput::LineSink sink_;
+    ModeOutput::Exit exit_;
     std::unique_ptr<DockAccess> dock_;
     double start_ = 0;
     QString lastSample_;
@@ -40,4 +40,4 @@ private:
 };
 
 // "--mc-watch LOGPATH": the watch for the life of the process.
-void runMissionControlWatch(const QString& logPath, Accessibility& access, InspectOutput::Exit exit);
+void runMissionControlWatch(const QString& logPath, Accessibility& access, ModeOutput::Exit exit);

@@ -7,7 +7,7 @@
 
 #include <QStringList>
 
-SpaceWatch::SpaceWatch(InspectOutput::LineSink sink, InspectOutput::Exit exit)
+SpaceWatch::SpaceWatch(ModeOutput::LineSink sink, ModeOutput::Exit exit)
     : sink_(std::move(sink))
     , exit_(std::move(exit))
 {
@@ -72,8 +72,8 @@ void SpaceWatch::tick()
     }
 }
 
-void runSpaceWatch(const QString& logPath, InspectOutput::Exit exit)
+void runSpaceWatch(const QString& logPath, ModeOutput::Exit exit)
 {
     static std::unique_ptr<SpaceWatch> watch;
-    watch = std::make_unique<SpaceWatch>(InspectOutput::logSink(logPath), std::move(exit));
+    watch = std::make_unique<SpaceWatch>(ModeOutput::logSink(logPath), std::move(exit));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "debug/InspectOutput.h"
+#include "debug/ModeOutput.h"
 #include "platform/NotificationCenter.h"
 
 #include <QList>
@@ -20,7 +20,7 @@ public:
     static constexpr double sampleInterval = 1.0 / 60.0;
     static constexpr double duration = 60.0;
 
-    SpaceWatch(InspectOutput::LineSink sink, InspectOutput::Exit exit);
+    SpaceWatch(ModeOutput::LineSink sink, ModeOutput::Exit exit);
     ~SpaceWatch();
     SpaceWatch(const SpaceWatch&) = delete;
     SpaceWatch& operator=(const SpaceWatch&) = delete;
@@ -34,8 +34,8 @@ private:
     void tick();
     QString stamp() const;
 
-    InspectOutput::LineSink sink_;
-    InspectOutput::Exit exit_;
+    ModeOutput::LineSink sink_;
+    ModeOutput::Exit exit_;
     double start_ = 0;
     QList<quint64> spaces_;
     bool live_ = false;
@@ -44,4 +44,4 @@ private:
 };
 
 // "--space-watch LOGPATH": the watch for the life of the process.
-void runSpaceWatch(const QString& logPath, InspectOutput::Exit exit);
+void runSpaceWatch(const QString& logPath, ModeOutput::Exit exit);

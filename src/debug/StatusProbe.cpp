@@ -11,7 +11,7 @@
 #include <QFontInfo>
 #include <QVariantMap>
 
-StatusProbe::StatusProbe(AppCommands& commands, InspectOutput::LineSink sink, InspectOutput::Exit exit)
+StatusProbe::StatusProbe(AppCommands& commands, ModeOutput::LineSink sink, ModeOutput::Exit exit)
     : sink_(std::move(sink))
     , exit_(std::move(exit))
     , controller_(std::make_unique<StatusBarController>(commands))
@@ -69,8 +69,8 @@ void StatusProbe::describe()
     for (const platform::Screen& screen : platform::Screens::screens()) {
         const std::optional<QRectF> notch = NotchScreens::notchRect(screen);
         sink_(QStringLiteral("screen '%1' frame=%2 notch=%3")
-                  .arg(screen.localizedName, InspectOutput::rectText(screen.frame),
-                       notch ? InspectOutput::rectText(*notch) : QStringLiteral("-")));
+                  .arg(screen.localizedName, ModeOutput::rectText(screen.frame),
+                       notch ? ModeOutput::rectText(*notch) : QStringLiteral("-")));
     }
     sink_(QStringLiteral("tile: ") + controller_->debugLine());
     platform::StatusBarButton* button = controller_->item().button();
@@ -83,18 +83,18 @@ void StatusProbe::describe()
         sink_(QStringLiteral("window visible=%1 screen=%2 occlusion=%3 alpha=%4 buttonFrame=%5 buttonHidden=false "
                              "superviewHidden=false")
                   .arg(flag(visible), screenNameAt(frame), QString::number(visible ? 8194 : 8192),
-                       InspectOutput::number(1.0), InspectOutput::rectText(buttonFrame)));
+                       ModeOutput::number(1.0), ModeOutput::rectText(buttonFrame)));
         const QImage image = button->image();
         const QFont font = button->font();
         const QString fontText = font.family().isEmpty()
             ? QStringLiteral("-")
-            : font.family() + QLatin1Char(' ') + InspectOutput::number(font.pointSizeF());
+            : font.family() + QLatin1Char(' ') + ModeOutput::number(font.pointSizeF());
         sink_(QStringLiteral("layout: barThickness=%1 windowFrame=%2 imageSize=%3 imageRect=- titleRect=- font=%4 "
                              "title='%5' intrinsic=%6 flipped=false")
-                  .arg(InspectOutput::number(platform::StatusItem::thickness), InspectOutput::rectText(frame),
-                       image.isNull() ? QStringLiteral("-") : InspectOutput::sizeText(image.size()), fontText,
+                  .arg(ModeOutput::number(platform::StatusItem::thickness), ModeOutput::rectText(frame),
+                       image.isNull() ? QStringLiteral("-") : ModeOutput::sizeText(image.size()), fontText,
                        button->title(),
-                       InspectOutput::sizeText(
+                       ModeOutput::sizeText(
                            QSizeF(button->intrinsicContentWidth(), platform::StatusItem::thickness))));
         const qint32 pid = platform::Workspace::currentProcessIdentifier();
         const QVariantList windows =
@@ -115,8 +115,8 @@ void StatusProbe::describe()
     exit_(0);
 }
 
-void runStatusProbe(const QString& logPath, AppCommands& commands, InspectOutput::Exit exit)
+void runStatusProbe(const QString& logPath, AppCommands& commands, ModeOutput::Exit exit)
 {
     static std::unique_ptr<StatusProbe> probe;
-    probe = std::make_unique<StatusProbe>(commands, InspectOutput::logSink(logPath), std::move(exit));
+    probe = std::make_unique<StatusProbe>(commands, ModeOutput::logSink(logPath), std::move(exit));
 }

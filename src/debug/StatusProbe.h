@@ -1,6 +1,6 @@
 #pragma once
 
-#include "debug/InspectOutput.h"
+#include "debug/ModeOutput.h"
 
 #include <memory>
 
@@ -16,7 +16,7 @@ public:
     static constexpr double firstLook = 0.6;
     static constexpr double lastLook = 2.5;
 
-    StatusProbe(AppCommands& commands, InspectOutput::LineSink sink, InspectOutput::Exit exit);
+    StatusProbe(AppCommands& commands, ModeOutput::LineSink sink, ModeOutput::Exit exit);
     ~StatusProbe();
     StatusProbe(const StatusProbe&) = delete;
     StatusProbe& operator=(const StatusProbe&) = delete;
@@ -26,11 +26,11 @@ public:
 private:
     void describe();
 
-    InspectOutput::LineSink sink_;
-    InspectOutput::Exit exit_;
+    ModeOutput::LineSink sink_;
+    ModeOutput::Exit exit_;
     std::unique_ptr<StatusBarController> controller_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // "--status-probe LOGPATH": the probe for the life of the process.
-void runStatusProbe(const QString& logPath, AppCommands& commands, InspectOutput::Exit exit);
+void runStatusProbe(const QString& logPath, AppCommands& commands, ModeOutput::Exit exit);

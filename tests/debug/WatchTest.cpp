@@ -19,11 +19,11 @@ struct Capture {
     QStringList lines;
     std::optional<int> status;
     int exits = 0;
-    InspectOutput::LineSink sink()
+    ModeOutput::LineSink sink()
     {
         return [this](const QString& line) { lines.append(line); };
     }
-    InspectOutput::Exit exit()
+    ModeOutput::Exit exit()
     {
         return [this](int code) {
             status = code;
@@ -38,23 +38,23 @@ class WatchTest : public MissionControlTest {};
 
 TEST(InspectTextTest, NumbersAlwaysShowAFraction)
 {
-    EXPECT_EQ(InspectOutput::number(24), "24.0");
-    EXPECT_EQ(InspectOutput::number(0.05), "0.05");
-    EXPECT_EQ(InspectOutput::number(-3.5), "-3.5");
-    EXPECT_EQ(InspectOutput::number(1e21), "1000000000000000000000.0");
-    EXPECT_EQ(InspectOutput::rectText(QRectF(0, 0, 1512, 982.5)), "{{0, 0}, {1512, 982.5}}");
-    EXPECT_EQ(InspectOutput::sizeText(QSizeF(22, 24)), "{22, 24}");
-    EXPECT_EQ(InspectOutput::tuple(QRectF(1512, 0, 1512, 982)), "(1512.0, 0.0, 1512.0, 982.0)");
+    EXPECT_EQ(ModeOutput::number(24), "24.0");
+    EXPECT_EQ(ModeOutput::number(0.05), "0.05");
+    EXPECT_EQ(ModeOutput::number(-3.5), "-3.5");
+    EXPECT_EQ(ModeOutput::number(1e21), "1000000000000000000000.0");
+    EXPECT_EQ(ModeOutput::rectText(QRectF(0, 0, 1512, 982.5)), "{{0, 0}, {1512, 982.5}}");
+    EXPECT_EQ(ModeOutput::sizeText(QSizeF(22, 24)), "{22, 24}");
+    EXPECT_EQ(ModeOutput::tuple(QRectF(1512, 0, 1512, 982)), "(1512.0, 0.0, 1512.0, 982.0)");
 }
 
 TEST(InspectTextTest, ArgumentHelpers)
 {
     const QStringList args{"app", "--depth", "3", "--now"};
-    EXPECT_EQ(InspectOutput::valueAfter("--depth", args), "3");
-    EXPECT_FALSE(InspectOutput::valueAfter("--now", args).has_value());
-    EXPECT_FALSE(InspectOutput::valueAfter("--app", args).has_value());
-    EXPECT_TRUE(InspectOutput::hasFlag("--now", args));
-    EXPECT_FALSE(InspectOutput::hasFlag("--mouse", args));
+    EXPECT_EQ(ModeOutput::valueAfter("--depth", args), "3");
+    EXPECT_FALSE(ModeOutput::valueAfter("--now", args).has_value());
+    EXPECT_FALSE(ModeOutput::valueAfter("--app", args).has_value());
+    EXPECT_TRUE(ModeOutput::hasFlag("--now", args));
+    EXPECT_FALSE(ModeOutput::hasFlag("--mouse", args));
 }
 
 // --- Mission Control watch ---
@@ -152,7 +152,7 @@ TEST_F(WatchTest, LogIsClearedAndAMissingFolderFailsQuietly)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("old\n");
     }
-    auto sink = InspectOutput::logSink(path);
+    auto sink = ModeOutput::logSink(path);
     sink("current spaces [1]");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -161,7 +161,7 @@ TEST_F(WatchTest, LogIsClearedAndAMissingFolderFailsQuietly)
     addDisplays({1});
     Capture out;
     const QString missing = dir.filePath("no/such/folder/x.log");
-    SpaceWatch watch(InspectOutput::logSink(missing), out.exit());
+    SpaceWatch watch(ModeOutput::logSink(missing), out.exit());
     advance(60.1);
     EXPECT_EQ(out.status, 0);
     EXPECT_FALSE(QFile::exists(missing));

@@ -11,7 +11,7 @@
 // What the inspection modes share: where their lines go, how they end the
 // process, how they read their arguments and how they write numbers,
 // rectangles and sizes.
-namespace InspectOutput {
+namespace ModeOutput {
 
 // Receives one log entry (it may hold line breaks); the sink adds the final one.
 using LineSink = std::function<void(const QString&)>;
@@ -39,4 +39,4 @@ QString sizeText(const QSizeF& size);
 std::optional<QString> valueAfter(const QString& flag, const QStringList& arguments);
 bool hasFlag(const QString& flag, const QStringList& arguments);
 
-} // namespace InspectOutput
+} // namespace ModeOutput

@@ -1,4 +1,4 @@
-#include "debug/InspectOutput.h"
+#include "debug/ModeOutput.h"
 
 #include "platform/Screens.h"
 #include "store/LogFile.h"
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <memory>
 
-namespace InspectOutput {
+namespace ModeOutput {
 
 LineSink logSink(const QString& path)
 {
@@ -79,4 +79,4 @@ bool hasFlag(const QString& flag, const QStringList& arguments)
     return arguments.contains(flag);
 }
 
-} // namespace InspectOutput
+} // namespace ModeOutput
