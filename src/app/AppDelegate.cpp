@@ -4,21 +4,31 @@
 #include "debug/DebugTools.h"
 #include "engine/SkyLight.h"
 #include "engine/SpaceEngine.h"
+#include "menubar/MenuPopoverController.h"
+#include "menubar/StatusBarController.h"
+#include "missioncontrol/MissionControlOverlay.h"
 #include "platform/AppBundles.h"
 #include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
+#include "settings/OnboardingView.h"
 #include "settings/SettingsModel.h"
+#include "settings/SettingsServices.h"
+#include "settings/SettingsView.h"
 #include "store/KeyNames.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
 #include "store/Timers.h"
+#include "surfaces/QuickSwitcher.h"
+#include "surfaces/SpaceHover.h"
 #include "surfaces/SwitchHUD.h"
 #include "switching/Accessibility.h"
+#include "switching/DesktopSwitcher.h"
 #include "switching/HotkeyBindings.h"
 #include "switching/SystemShortcuts.h"
+#include "ui/HostedWindow.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -53,9 +63,10 @@ AppDelegate::AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility&
     , options_(std::move(options))
     , hud_(std::make_unique<SwitchHUD>(engine, settings))
     , settingsModel_(std::make_unique<SettingsModel>())
+    , overlay_(std::make_unique<MissionControlOverlay>(engine, settings, access))
+    , switcher_(std::make_unique<QuickSwitcher>(engine))
 {
-    // The Mission Control overlay, the Quick Switcher and the notch label are
-    // created here too once they exist; each stays idle until launch.
+    // Each controller stays idle until the launch wires and starts it.
 }
 
 AppDelegate::~AppDelegate()
@@ -147,7 +158,7 @@ bool AppDelegate::runEarlyCommands()
 
 void AppDelegate::buildTile()
 {
-    // Creates the menu-bar tile with this delegate as its commands.
+    statusBar_ = std::make_unique<StatusBarController>(*this);
 }
 
 void AppDelegate::wireTileAndNotchLabel()
@@ -158,13 +169,23 @@ void AppDelegate::wireTileAndNotchLabel()
 
 void AppDelegate::buildPopover()
 {
-    // Creates the popover controller with this delegate as its commands.
+    popover_ = std::make_unique<MenuPopoverController>(*this);
 }
 
 void AppDelegate::wireMissionControlPress()
 {
-    // Routes the switcher's Mission Control presses to the overlay (a gone
-    // delegate answers false at once).
+    DesktopSwitcher* switcher = DesktopSwitcher::of(engine_);
+    if (!switcher)
+        return;
+    QPointer<AppDelegate> self(this);
+    switcher->setPressInMissionControl([self](qint64 number, std::function<void(bool)> done) {
+        if (!self) {
+            if (done)
+                done(false);
+            return;
+        }
+        self->overlay_->switchTo(number, std::move(done));
+    });
 }
 
 void AppDelegate::wireSwitchCallback()
@@ -183,9 +204,11 @@ void AppDelegate::startEngine()
 
 void AppDelegate::wireOverlayCallbacks()
 {
-    // The overlay's closed-without-access callback goes to
-    // missionControlClosedWithoutAccess(); its open-change callback tells the
-    // notch label whether Mission Control is open.
+    QPointer<AppDelegate> self(this);
+    overlay_->onClosedWithoutAccess = [self] {
+        if (self)
+            self->missionControlClosedWithoutAccess();
+    };
 }
 
 void AppDelegate::subscribe()
@@ -245,7 +268,11 @@ void AppDelegate::subscribeToUpdates()
 
 void AppDelegate::scheduleFitCheck()
 {
-    // 0.5 s later (weakly): the menu-bar tile checks whether it still fits.
+    QPointer<AppDelegate> self(this);
+    runAfter(fitCheckDelay, [self] {
+        if (self && self->statusBar_)
+            self->statusBar_->checkFit();
+    });
 }
 
 bool AppDelegate::runLateCommands()
@@ -306,18 +333,39 @@ HotkeyBindings& AppDelegate::hotkeys()
     return *hotkeys_;
 }
 
+SpaceHover& AppDelegate::hover()
+{
+    if (!hover_) {
+        MissionControlOverlay* overlay = overlay_.get();
+        hover_ = std::make_unique<SpaceHover>(engine_, settings_, [overlay] { return overlay->isOpen(); });
+    }
+    return *hover_;
+}
+
 void AppDelegate::applySettings()
 {
     hotkeys().apply();
-    // The hover strip starts or stops with hoverEnabled; the Mission Control
-    // detector runs while its labels or the notch label are on; the notch
-    // label refreshes; the tile redraws.
+    if (settings_.hoverEnabled())
+        hover().start();
+    else
+        hover().stop();
+    // The detector also runs for the notch label alone: the label hides while
+    // Mission Control is open.
+    if (settings_.mcLabelsEnabled() || settings_.notchEnabled())
+        overlay_->start();
+    else
+        overlay_->stop();
+    // The notch label refreshes here.
+    if (statusBar_)
+        statusBar_->render();
 }
 
 void AppDelegate::settingsDidChange()
 {
     applySettings();
-    // The notch label updates and the tile redraws here.
+    // The notch label updates here.
+    if (statusBar_)
+        statusBar_->render();
     const bool now = settings_.presenting();
     if (presenting_ == now)
         return;
@@ -360,7 +408,8 @@ void AppDelegate::trustChanged(bool trusted)
             });
         }
     }
-    // The tile redraws here once it exists.
+    if (statusBar_)
+        statusBar_->render();
     if (wasMissing) {
         toast(QStringLiteral("Accessibility is on. Tessaroom restarts once so switching is instant."),
               QStringLiteral("checkmark.circle.fill"), accessRelaunchDelay);
@@ -370,8 +419,14 @@ void AppDelegate::trustChanged(bool trusted)
         });
         return;
     }
-    // Otherwise a visible welcome window closes 1.5 s later and is marked
-    // dismissed.
+    if (onboardingWindow_ && onboardingWindow_->isVisible()) {
+        runAfter(welcomeCloseDelay, [self] {
+            if (!self)
+                return;
+            self->onboardingWindow_->close();
+            self->settings_.setOnboardingDismissed(true);
+        });
+    }
 }
 
 void AppDelegate::updateAvailable(const QString& version)
@@ -599,51 +654,97 @@ void AppDelegate::openSettings(std::optional<SettingsPage> page)
 {
     if (page)
         settingsModel_->setPage(*page);
-    // The settings window is created once (the settings view on the model,
-    // in the app's environment) and shown here.
+    if (!settingsWindow_) {
+        QWidget* root = AppEnvironment::withAppEnvironment(
+            new SettingsView(*settingsModel_, SettingsServices::shared()), *this);
+        settingsWindow_ = std::make_unique<HostedWindow>(root, std::nullopt, settingsAutosaveName, true);
+    }
     access_.refresh(false);
+    settingsWindow_->show();
 }
 
 void AppDelegate::showOnboarding()
 {
-    // The welcome window is created once and shown here.
+    if (!onboardingWindow_) {
+        QPointer<AppDelegate> self(this);
+        auto* view = new OnboardingView(settings_, access_, [self] {
+            if (self && self->onboardingWindow_)
+                self->onboardingWindow_->close();
+        });
+        onboardingWindow_ = std::make_unique<HostedWindow>(AppEnvironment::withAppEnvironment(view, *this),
+                                                           QSizeF(OnboardingView::windowSize));
+    }
+    onboardingWindow_->show();
 }
 
 void AppDelegate::openMissionControl()
 {
-    // Opens the system's Mission Control through the overlay's type.
+    MissionControlOverlay::openMissionControl();
 }
 
 void AppDelegate::toggleQuickSwitcher()
 {
-    // Shows the Quick Switcher when hidden, closes it when shown.
+    switcher_->toggle();
+}
+
+const QWidget* AppDelegate::notchLabelView() const
+{
+    return nullptr;
+}
+
+std::optional<QRectF> AppDelegate::popoverAnchor() const
+{
+    if (!statusBar_)
+        return std::nullopt;
+    if (statusBar_->isTileVisible()) {
+        if (platform::StatusBarButton* button = statusBar_->button())
+            return MenuPopoverController::anchorOf(*button);
+    }
+    if (const QWidget* label = notchLabelView())
+        return MenuPopoverController::anchorOf(label);
+    return std::nullopt;
 }
 
 void AppDelegate::togglePopover()
 {
-    // Toggles the popover at the tile or the notch label; neither opens the
-    // settings window.
+    const std::optional<QRectF> anchor = popoverAnchor();
+    if (!anchor || !popover_) {
+        openSettings(std::nullopt);
+        return;
+    }
+    if (!statusBar_->isTileVisible() && !popover_->isShown())
+        LogFile::switches().write(QStringLiteral("popover from the notch label"));
+    popover_->toggle(*anchor);
 }
 
-void AppDelegate::showPopover(const PopoverPage&)
+void AppDelegate::showPopover(const PopoverPage& page)
 {
-    // Shows the popover on the page, at the same anchor as togglePopover().
+    const std::optional<QRectF> anchor = popoverAnchor();
+    if (!anchor || !popover_) {
+        openSettings(std::nullopt);
+        return;
+    }
+    popover_->show(*anchor, page);
 }
 
 void AppDelegate::closePopover()
 {
-    // Closes the popover, animated.
+    if (popover_)
+        popover_->close();
 }
 
 void AppDelegate::switchTo(const Desktop& desktop)
 {
-    // The popover closes without animation first, once it exists.
+    // Gone before the screen changes.
+    if (popover_)
+        popover_->closeWithoutAnimation();
     engine_.switchTo(desktop, QStringLiteral("popover"));
 }
 
 void AppDelegate::switchTo(const Desktop& desktop, const SpaceApp& thenActivate)
 {
-    // The popover closes without animation first, once it exists.
+    if (popover_)
+        popover_->closeWithoutAnimation();
     engine_.switchToThenActivate(desktop, thenActivate, QStringLiteral("popover app"));
 }
 
@@ -654,7 +755,7 @@ void AppDelegate::previewSwitchTag()
 
 void AppDelegate::previewHover()
 {
-    // Shows the hover strip on the main screen, pinned for 4 s.
+    hover().show(std::nullopt, hoverPreviewPin);
 }
 
 void AppDelegate::previewNotchName()
