@@ -4,22 +4,32 @@
 #include "debug/DebugTools.h"
 #include "engine/SkyLight.h"
 #include "engine/SpaceEngine.h"
+#include "menubar/MenuPopoverController.h"
+#include "menubar/StatusBarController.h"
+#include "missioncontrol/MissionControlOverlay.h"
 #include "platform/AppBundles.h"
 #include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
 #include "platform/Dialogs.h"
 #include "platform/Workspace.h"
+#include "settings/OnboardingView.h"
 #include "settings/SettingsModel.h"
+#include "settings/SettingsServices.h"
+#include "settings/SettingsView.h"
 #include "store/KeyNames.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
 #include "store/Timers.h"
 #include "surfaces/NotchName.h"
+#include "surfaces/QuickSwitcher.h"
+#include "surfaces/SpaceHover.h"
 #include "surfaces/SwitchHUD.h"
 #include "switching/Accessibility.h"
+#include "switching/DesktopSwitcher.h"
 #include "switching/HotkeyBindings.h"
 #include "switching/SystemShortcuts.h"
+#include "ui/HostedWindow.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -54,9 +64,10 @@ AppDelegate::AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility&
     , options_(std::move(options))
     , hud_(std::make_unique<SwitchHUD>(engine, settings))
     , settingsModel_(std::make_unique<SettingsModel>())
+    , overlay_(std::make_unique<MissionControlOverlay>(engine, settings, access))
+    , switcher_(std::make_unique<QuickSwitcher>(engine))
 {
-    // The Mission Control overlay, the Quick Switcher and the notch label are
-    // created here too once they exist; each stays idle until launch.
+    // Each controller stays idle until the launch wires and starts it.
 }
 
 AppDelegate::~AppDelegate()
@@ -149,7 +160,7 @@ bool AppDelegate::runEarlyCommands()
 
 void AppDelegate::buildTile()
 {
-    // Creates the menu-bar tile with this delegate as its commands.
+    statusBar_ = std::make_unique<StatusBarController>(*this);
 }
 
 void AppDelegate::wireTileAndNotchLabel()
@@ -161,13 +172,23 @@ void AppDelegate::wireTileAndNotchLabel()
 
 void AppDelegate::buildPopover()
 {
-    // Creates the popover controller with this delegate as its commands.
+    popover_ = std::make_unique<MenuPopoverController>(*this);
 }
 
 void AppDelegate::wireMissionControlPress()
 {
-    // Routes the switcher's Mission Control presses to the overlay (a gone
-    // delegate answers false at once).
+    DesktopSwitcher* switcher = DesktopSwitcher::of(engine_);
+    if (!switcher)
+        return;
+    QPointer<AppDelegate> self(this);
+    switcher->setPressInMissionControl([self](qint64 number, std::function<void(bool)> done) {
+        if (!self) {
+            if (done)
+                done(false);
+            return;
+        }
+        self->overlay_->switchTo(number, std::move(done));
+    });
 }
 
 void AppDelegate::wireSwitchCallback()
@@ -186,9 +207,15 @@ void AppDelegate::startEngine()
 
 void AppDelegate::wireOverlayCallbacks()
 {
-    // The overlay's closed-without-access callback goes to
-    // missionControlClosedWithoutAccess(); its open-change callback tells the
-    // notch label whether Mission Control is open.
+    QPointer<AppDelegate> self(this);
+    overlay_->onClosedWithoutAccess = [self] {
+        if (self)
+            self->missionControlClosedWithoutAccess();
+    };
+    overlay_->onOpenChange = [self](bool open) {
+        if (self)
+            self->notch().setMissionControlOpen(open);
+    };
 }
 
 void AppDelegate::subscribe()
@@ -242,7 +269,11 @@ void AppDelegate::subscribeToTrust()
 
 void AppDelegate::scheduleFitCheck()
 {
-    // 0.5 s later (weakly): the menu-bar tile checks whether it still fits.
+    QPointer<AppDelegate> self(this);
+    runAfter(fitCheckDelay, [self] {
+        if (self && self->statusBar_)
+            self->statusBar_->checkFit();
+    });
 }
 
 bool AppDelegate::runLateCommands()
@@ -293,19 +324,39 @@ HotkeyBindings& AppDelegate::hotkeys()
     return *hotkeys_;
 }
 
+SpaceHover& AppDelegate::hover()
+{
+    if (!hover_) {
+        MissionControlOverlay* overlay = overlay_.get();
+        hover_ = std::make_unique<SpaceHover>(engine_, settings_, [overlay] { return overlay->isOpen(); });
+    }
+    return *hover_;
+}
+
 void AppDelegate::applySettings()
 {
     hotkeys().apply();
+    if (settings_.hoverEnabled())
+        hover().start();
+    else
+        hover().stop();
+    // The detector also runs for the notch label alone: the label hides while
+    // Mission Control is open.
+    if (settings_.mcLabelsEnabled() || settings_.notchEnabled())
+        overlay_->start();
+    else
+        overlay_->stop();
     notch().start();
-    // The hover strip starts or stops with hoverEnabled; the Mission Control
-    // detector runs while its labels or the notch label are on; the notch
-    // label refreshes; the tile redraws.
+    if (statusBar_)
+        statusBar_->render();
 }
 
 void AppDelegate::settingsDidChange()
 {
     applySettings();
-    // The notch label updates and the tile redraws here.
+    // The notch label updates here.
+    if (statusBar_)
+        statusBar_->render();
     const bool now = settings_.presenting();
     if (presenting_ == now)
         return;
@@ -348,7 +399,8 @@ void AppDelegate::trustChanged(bool trusted)
             });
         }
     }
-    // The tile redraws here once it exists.
+    if (statusBar_)
+        statusBar_->render();
     if (wasMissing) {
         toast(QStringLiteral("Accessibility is on. Tessaroom restarts once so switching is instant."),
               QStringLiteral("checkmark.circle.fill"), accessRelaunchDelay);
@@ -358,8 +410,14 @@ void AppDelegate::trustChanged(bool trusted)
         });
         return;
     }
-    // Otherwise a visible welcome window closes 1.5 s later and is marked
-    // dismissed.
+    if (onboardingWindow_ && onboardingWindow_->isVisible()) {
+        runAfter(welcomeCloseDelay, [self] {
+            if (!self)
+                return;
+            self->onboardingWindow_->close();
+            self->settings_.setOnboardingDismissed(true);
+        });
+    }
 }
 
 void AppDelegate::updateAvailable(const QString& version)
@@ -587,51 +645,97 @@ void AppDelegate::openSettings(std::optional<SettingsPage> page)
 {
     if (page)
         settingsModel_->setPage(*page);
-    // The settings window is created once (the settings view on the model,
-    // in the app's environment) and shown here.
+    if (!settingsWindow_) {
+        QWidget* root = AppEnvironment::withAppEnvironment(
+            new SettingsView(*settingsModel_, SettingsServices::shared()), *this);
+        settingsWindow_ = std::make_unique<HostedWindow>(root, std::nullopt, settingsAutosaveName, true);
+    }
     access_.refresh(false);
+    settingsWindow_->show();
 }
 
 void AppDelegate::showOnboarding()
 {
-    // The welcome window is created once and shown here.
+    if (!onboardingWindow_) {
+        QPointer<AppDelegate> self(this);
+        auto* view = new OnboardingView(settings_, access_, [self] {
+            if (self && self->onboardingWindow_)
+                self->onboardingWindow_->close();
+        });
+        onboardingWindow_ = std::make_unique<HostedWindow>(AppEnvironment::withAppEnvironment(view, *this),
+                                                           QSizeF(OnboardingView::windowSize));
+    }
+    onboardingWindow_->show();
 }
 
 void AppDelegate::openMissionControl()
 {
-    // Opens the system's Mission Control through the overlay's type.
+    MissionControlOverlay::openMissionControl();
 }
 
 void AppDelegate::toggleQuickSwitcher()
 {
-    // Shows the Quick Switcher when hidden, closes it when shown.
+    switcher_->toggle();
+}
+
+const QWidget* AppDelegate::notchLabelView() const
+{
+    return notch_ ? notch_->visibleLabelView() : nullptr;
+}
+
+std::optional<QRectF> AppDelegate::popoverAnchor() const
+{
+    if (!statusBar_)
+        return std::nullopt;
+    if (statusBar_->isTileVisible()) {
+        if (platform::StatusBarButton* button = statusBar_->button())
+            return MenuPopoverController::anchorOf(*button);
+    }
+    if (const QWidget* label = notchLabelView())
+        return MenuPopoverController::anchorOf(label);
+    return std::nullopt;
 }
 
 void AppDelegate::togglePopover()
 {
-    // Toggles the popover at the tile or the notch label; neither opens the
-    // settings window.
+    const std::optional<QRectF> anchor = popoverAnchor();
+    if (!anchor || !popover_) {
+        openSettings(std::nullopt);
+        return;
+    }
+    if (!statusBar_->isTileVisible() && !popover_->isShown())
+        LogFile::switches().write(QStringLiteral("popover from the notch label"));
+    popover_->toggle(*anchor);
 }
 
-void AppDelegate::showPopover(const PopoverPage&)
+void AppDelegate::showPopover(const PopoverPage& page)
 {
-    // Shows the popover on the page, at the same anchor as togglePopover().
+    const std::optional<QRectF> anchor = popoverAnchor();
+    if (!anchor || !popover_) {
+        openSettings(std::nullopt);
+        return;
+    }
+    popover_->show(*anchor, page);
 }
 
 void AppDelegate::closePopover()
 {
-    // Closes the popover, animated.
+    if (popover_)
+        popover_->close();
 }
 
 void AppDelegate::switchTo(const Desktop& desktop)
 {
-    // The popover closes without animation first, once it exists.
+    // Gone before the screen changes.
+    if (popover_)
+        popover_->closeWithoutAnimation();
     engine_.switchTo(desktop, QStringLiteral("popover"));
 }
 
 void AppDelegate::switchTo(const Desktop& desktop, const SpaceApp& thenActivate)
 {
-    // The popover closes without animation first, once it exists.
+    if (popover_)
+        popover_->closeWithoutAnimation();
     engine_.switchToThenActivate(desktop, thenActivate, QStringLiteral("popover app"));
 }
 
@@ -642,7 +746,7 @@ void AppDelegate::previewSwitchTag()
 
 void AppDelegate::previewHover()
 {
-    // Shows the hover strip on the main screen, pinned for 4 s.
+    hover().show(std::nullopt, hoverPreviewPin);
 }
 
 void AppDelegate::previewNotchName()
@@ -677,12 +781,24 @@ NotchName& AppDelegate::notch()
 
 void AppDelegate::wireNotchLabel()
 {
-    // Left clicks on a door open the popover. Still to come with the tile:
-    // right clicks to its menu at the label view, its presence, its change
-    // notification and its question whether the label shows; with the
-    // overlay, its open-change reports to notch().setMissionControlOpen().
-    notch().onClick = [this](QWidget*, bool rightClick) {
-        if (!rightClick)
+    NotchName& label = notch();
+    if (statusBar_) {
+        statusBar_->setNotchLabelVisible([this] { return notch().isShowing(); });
+        StatusBarController* tile = statusBar_.get();
+        label.tilePresence = [tile] {
+            switch (tile->presence()) {
+            case TilePresence::inBar: return NotchName::Tile::inBar;
+            case TilePresence::steppedAside: return NotchName::Tile::steppedAside;
+            case TilePresence::dropped: return NotchName::Tile::dropped;
+            }
+            return NotchName::Tile::inBar;
+        };
+        label.tileChangedNotification = MenuBarNotifications::tileChanged();
+    }
+    label.onClick = [this](QWidget* view, bool rightClick) {
+        if (rightClick && statusBar_)
+            statusBar_->popUpMenu(view);
+        else
             togglePopover();
     };
 }

@@ -18,11 +18,19 @@
 #include <vector>
 
 class Accessibility;
+class HostedWindow;
 class HotkeyBindings;
 class NotchName;
+class MenuPopoverController;
+class MissionControlOverlay;
+class QRectF;
+class QuickSwitcher;
+class QWidget;
 class Settings;
 class SettingsModel;
 class SpaceEngine;
+class SpaceHover;
+class StatusBarController;
 class SwitchHUD;
 class Updates;
 
@@ -63,6 +71,9 @@ public:
     static constexpr double linkToastDuration = 3.0;
     static constexpr double shortcutsToastDelay = 1.5;
     static constexpr double accessRelaunchDelay = 1.6;
+    static constexpr double welcomeCloseDelay = 1.5;
+    static constexpr double hoverPreviewPin = 4.0;
+    static inline const QString settingsAutosaveName = QStringLiteral("Tessaroom.settings.v3");
     static inline const QString shell = QStringLiteral("/bin/sh");
 
     AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility& access, Options options);
@@ -141,10 +152,19 @@ public:
     // --- owned controllers ---------------------------------------------------------
     SwitchHUD& hud() { return *hud_; }
     SettingsModel& settingsModel() { return *settingsModel_; }
+    MissionControlOverlay& overlay() { return *overlay_; }
+    QuickSwitcher& switcher() { return *switcher_; }
+    // Null until the launch builds them.
+    StatusBarController* statusBar() const { return statusBar_.get(); }
+    MenuPopoverController* popover() const { return popover_.get(); }
+    // Null until first opened.
+    HostedWindow* settingsWindow() const { return settingsWindow_.get(); }
+    HostedWindow* onboardingWindow() const { return onboardingWindow_.get(); }
     // Created on first use.
     HotkeyBindings& hotkeys();
     // The notch label; created on first use.
     NotchName& notch();
+    SpaceHover& hover();
     // The presentation state the settings sink last acted on.
     std::optional<bool> presenting() const { return presenting_; }
     bool sawUntrusted() const { return sawUntrusted_; }
@@ -178,6 +198,10 @@ private:
     void subscribeToMetadata();
     void subscribeToTrust();
     void subscribeToUpdates();
+    // Where the popover hangs: none when neither the tile nor the notch label
+    // can hold it.
+    std::optional<QRectF> popoverAnchor() const;
+    const QWidget* notchLabelView() const;
     void linkFailed(const QString& message);
     void linkNotUnderstood(const QString& text);
 
@@ -187,6 +211,13 @@ private:
     Options options_;
     std::unique_ptr<SwitchHUD> hud_;
     std::unique_ptr<SettingsModel> settingsModel_;
+    std::unique_ptr<MissionControlOverlay> overlay_;
+    std::unique_ptr<QuickSwitcher> switcher_;
+    std::unique_ptr<StatusBarController> statusBar_;
+    std::unique_ptr<MenuPopoverController> popover_;
+    std::unique_ptr<SpaceHover> hover_;
+    std::unique_ptr<HostedWindow> settingsWindow_;
+    std::unique_ptr<HostedWindow> onboardingWindow_;
     std::unique_ptr<HotkeyBindings> hotkeys_;
     std::vector<platform::NotificationCenter::Subscription> subscriptions_;
     std::vector<QMetaObject::Connection> connections_;

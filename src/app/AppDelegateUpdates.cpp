@@ -5,6 +5,7 @@
 #include "app/LinkClient.h"
 #include "app/LinkServer.h"
 #include "engine/SpaceEngine.h"
+#include "menubar/StatusBarController.h"
 #include "missioncontrol/MissionControlDetector.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
@@ -34,8 +35,8 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         .out = standardOutput,
         .exit = std::move(exit),
         .accessibilityTrusted = [] { return platform::AX::isProcessTrustedWithOptions(false); },
-        // The menu-bar tile is not built yet in this shell.
-        .tileLine = [] { return std::optional<QString>(); },
+        // Missing before the launch builds the tile ("--diagnose" runs earlier).
+        .tileLine = [this] { return statusBar_ ? std::optional<QString>(statusBar_->debugLine()) : std::nullopt; },
         .missionControlOpen = [] { return MissionControlDetector::isMissionControlOpen(); },
         // The registry first; a copy started as another program is found by
         // who listens on the link socket.

@@ -1,6 +1,7 @@
 #include "AppTest.h"
 
 #include "app/MainMenu.h"
+#include "menubar/StatusBarController.h"
 #include "platform/AppBundles.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
@@ -392,9 +393,17 @@ TEST_F(MoveTest, AFailedMoveExplainsItselfWithACapitalFirstLetter)
 
 TEST_F(AppTest, DiagnosticsEndWithTheMissionControlLogTail)
 {
+    LogFile::missionControl().write(QStringLiteral("closed after 2.0 s"));
     const QString text = delegate->diagnosticsText();
     EXPECT_TRUE(text.startsWith(QStringLiteral("Tessaroom ")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("\n--- mission-control.log (tail) ---\n(no log yet)")));
+    const qsizetype header = text.indexOf(QStringLiteral("\n--- mission-control.log (tail) ---\n"));
+    ASSERT_GE(header, 0);
+    EXPECT_TRUE(text.endsWith(QStringLiteral("closed after 2.0 s\n")));
+    // Before the launch there is no tile to describe.
+    EXPECT_FALSE(text.contains(QStringLiteral("menu bar tile: ")));
+    delegate->launch();
+    EXPECT_TRUE(delegate->diagnosticsText().contains(QStringLiteral("\nmenu bar tile: ") + delegate->statusBar()->debugLine()
+                                                     + QStringLiteral("\n")));
 }
 
 TEST_F(AppTest, SettingsWithAPageChangeItWithoutOneKeepIt)
