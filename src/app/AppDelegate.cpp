@@ -278,7 +278,8 @@ void AppDelegate::scheduleFitCheck()
 
 bool AppDelegate::runLateCommands()
 {
-    return DebugTools::runLateCommand(options_.arguments);
+    LateModeContext context = lateModeContext();
+    return DebugTools::runLateCommand(options_.arguments, context);
 }
 
 bool AppDelegate::moveToApplications()

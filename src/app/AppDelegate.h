@@ -191,6 +191,8 @@ private:
     void showWelcome();
     // What the command-line modes and the diagnostics read of this app.
     DebugTools::Environment debugEnvironment();
+    // What the late command-line modes reach; every surface exists by then.
+    LateModeContext lateModeContext();
     Updates& updates();
     void wireNotchLabel();
 

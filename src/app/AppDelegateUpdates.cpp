@@ -110,3 +110,26 @@ void AppDelegate::startUpdates()
 {
     updates().start();
 }
+
+LateModeContext AppDelegate::lateModeContext()
+{
+    static QTextStream standardOutput(stdout);
+    auto exit = options_.exit ? options_.exit : [](int status) { QCoreApplication::exit(status); };
+    return LateModeContext{
+        .engine = engine_,
+        .settings = settings_,
+        .commands = *this,
+        .hud = *hud_,
+        .switcher = *switcher_,
+        .overlay = *overlay_,
+        .statusBar = *statusBar_,
+        .popover = *popover_,
+        .settingsModel = *settingsModel_,
+        .hover = [this]() -> SpaceHover& { return hover(); },
+        .notch = [this]() -> NotchName& { return notch(); },
+        .settingsWindow = [this] { return settingsWindow(); },
+        .onboardingWindow = [this] { return onboardingWindow(); },
+        .out = standardOutput,
+        .exit = std::move(exit),
+    };
+}

@@ -195,9 +195,10 @@ bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& envi
     return false;
 }
 
-bool DebugTools::runLateCommand(const QStringList& arguments)
+bool DebugTools::runLateCommand(const QStringList& arguments, LateModeContext& context)
 {
     Q_UNUSED(arguments);
+    Q_UNUSED(context);
     return false;
 }
 

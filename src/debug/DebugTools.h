@@ -1,5 +1,6 @@
 #pragma once
 
+#include "debug/LateModeContext.h"
 #include "update/Updates.h"
 
 #include <QString>
@@ -53,8 +54,14 @@ public:
     // The modes that run before the interface exists; true when one took over
     // the launch (it ends the process through exit, at once or later).
     static bool runEarlyCommand(const QStringList& arguments, Environment& environment);
-    // The modes that need the running app's objects; true when one ran.
-    static bool runLateCommand(const QStringList& arguments);
+    // The modes that need the running app's objects; true when one took over
+    // the process (the launch ends there).
+    static bool runLateCommand(const QStringList& arguments, LateModeContext& context);
+    // "--capture DIR": the timed screenshot script over the live app; returns
+    // at once, the script ends the process.
+    static void capture(const QString& directory, LateModeContext& context);
+    // "--render DIR": every surface drawn offscreen into DIR; ends the process.
+    static void renderAll(const QString& directory, LateModeContext& context);
 
     // Check, and with "--download" / "--install" download and install; prints
     // a line per step, then exits: 1 when the check did not end in an offer
