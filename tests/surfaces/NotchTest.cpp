@@ -328,8 +328,12 @@ TEST_F(NotchNameTest, SwipeGhostsAndSettlesASecondAfterTheLastGesture)
     // The watch reports the end once the gesture clock passes its limit.
     advance(0.3);
     EXPECT_FALSE(notch.gestures().swiping());
-    advance(0.9);
+    // Still away 0.9 s after the last gesture event, back after 1.0 s.
+    advance(0.5);
+    EXPECT_TRUE(notch.isGhosted());
+    advance(0.2);
     EXPECT_FALSE(notch.isGhosted());
+    advance(0.2);
     advance(0.2);
     EXPECT_EQ(panel("DISPLAY-A")->alphaValue(), 1);
     const QString log = LogFile::switches().tail(10000);
@@ -369,6 +373,26 @@ TEST_F(NotchNameTest, ScreenRemovedDuringAGhostLeavesNoLabelBehind)
     EXPECT_FALSE(notch.isGhosted());
     EXPECT_FALSE(panel("DISPLAY-B")->isOnScreen());
     EXPECT_TRUE(panel("DISPLAY-A")->isOnScreen());
+}
+
+TEST_F(NotchNameTest, AScreenWithoutANumberGetsNoLabelAndTheOthersKeepTheirs)
+{
+    world().removeDisplay(QStringLiteral("DISPLAY-B"));
+    sim::DisplaySpec c;
+    c.uuid = QStringLiteral("DISPLAY-C");
+    c.displayID = 3;
+    c.frame = QRectF(1512, 0, 1512, 982);
+    c.notchLeft = QRectF(0, 944, 662, 38);
+    c.notchRight = QRectF(850, 944, 662, 38);
+    c.spaces = {{4, 1004, 0, {}}};
+    c.currentSpaceID = 4;
+    c.hasScreenNumber = false;
+    world().addDisplay(c);
+    engine().refresh(false);
+    notch.start();
+    EXPECT_TRUE(panel("DISPLAY-A") && panel("DISPLAY-A")->isOnScreen());
+    EXPECT_FALSE(panel("DISPLAY-C"));
+    EXPECT_EQ(notch.panels().size(), 1);
 }
 
 TEST_F(NotchNameTest, PreviewDrawsANotchWhereThereIsNone)

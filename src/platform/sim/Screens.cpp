@@ -19,7 +19,8 @@ Screen screenOf(const sim::DisplaySpec& display)
     screen.auxiliaryTopRightArea = display.notchRight;
     screen.backingScaleFactor = display.scale;
     screen.localizedName = display.name;
-    screen.deviceDescription.insert(QStringLiteral("NSScreenNumber"), QVariant::fromValue<uint>(display.displayID));
+    if (display.hasScreenNumber)
+        screen.deviceDescription.insert(QStringLiteral("NSScreenNumber"), QVariant::fromValue<uint>(display.displayID));
     return screen;
 }
 

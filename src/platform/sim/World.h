@@ -82,6 +82,8 @@ struct DisplaySpec {
     std::optional<QRectF> notchLeft;
     std::optional<QRectF> notchRight;
     double scale = 2.0;
+    // False: the screen's device description has no "NSScreenNumber".
+    bool hasScreenNumber = true;
 };
 
 struct WindowSpec {
