@@ -13,14 +13,10 @@
 namespace {
 
 // The whole road over a loopback server, over HTTP and over HTTPS.
-class DownloadTest : public UpdateTest, public ::testing::WithParamInterface<bool> {
+class DownloadTest : public ServedUpdateTest {
 protected:
     DownloadTest()
-        : server_(GetParam() ? std::optional(LoopbackServer::testTls()) : std::nullopt)
-        , loader_(NetworkUrlLoader::Options{.extraAuthorities = {LoopbackServer::testAuthority()}})
-        , updates_(Settings::shared(), loader_)
     {
-        qputenv("TESSAROOM_UPDATE_FEED", (server_.origin() + QStringLiteral("/update.json")).toUtf8());
         QObject::connect(&updates_, &Updates::phaseChanged, [this](const Updates::Phase& phase) {
             phases_.push_back(phase);
         });
@@ -36,42 +32,6 @@ protected:
         return makeImage(name, totalBytes - trailer, team);
     }
 
-    QString imagePathFor(const QString& version) const
-    {
-        return QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg");
-    }
-
-    // Serves image as version and a feed announcing it (after change).
-    void serve(const QString& version, const QString& image,
-               const std::function<void(QJsonObject&)>& change = {}, LoopbackServer::Route imageRoute = {})
-    {
-        QJsonObject feed = feedObject(server_.origin(), version, image);
-        if (change)
-            change(feed);
-        server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(feed)});
-        QFile file(image);
-        file.open(QIODevice::ReadOnly);
-        imageRoute.body = file.readAll();
-        server_.setRoute(imagePathFor(version), imageRoute);
-    }
-
-    QString checkNow()
-    {
-        std::optional<QString> outcome;
-        updates_.check([&](const QString& text) { outcome = text; });
-        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); })) << "the check never ended";
-        return outcome.value_or(QString());
-    }
-
-    // Downloads what is on offer and waits for the phase to settle.
-    Updates::Phase downloadNow()
-    {
-        bool done = false;
-        updates_.download([&] { done = true; });
-        EXPECT_TRUE(waitUntil([&] { return done; })) << "the download never ended";
-        return updates_.phase();
-    }
-
     // An attack: the offer is made, the download fails with text, nothing is
     // left behind and the log says why.
     void expectRefused(const QString& text)
@@ -84,9 +44,6 @@ protected:
         ASSERT_TRUE(updates_.available()); // the user may try again
     }
 
-    LoopbackServer server_;
-    NetworkUrlLoader loader_;
-    Updates updates_;
     std::vector<Updates::Phase> phases_;
 };
 

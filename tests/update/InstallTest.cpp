@@ -77,18 +77,14 @@ QStringList hiddenSiblings(const QString& folder)
 // Checks, downloads and installs over a loopback server (HTTP and HTTPS),
 // with the project's disk-image and copy tools as real child processes. The
 // running copy 1.2 lives in a temporary Applications folder.
-class InstallTest : public UpdateTest, public ::testing::WithParamInterface<bool> {
+class InstallTest : public ServedUpdateTest {
 protected:
     InstallTest()
-        : server_(GetParam() ? std::optional(LoopbackServer::testTls()) : std::nullopt)
-        , loader_(NetworkUrlLoader::Options{.extraAuthorities = {LoopbackServer::testAuthority()}})
-        , updates_(Settings::shared(), loader_)
-        , apps_(QDir(home()).filePath(QStringLiteral("Apps")))
+        : apps_(QDir(home()).filePath(QStringLiteral("Apps")))
         , running_(apps_ + QStringLiteral("/Tessaroom.app"))
     {
         platform::sim::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
                                              QStringLiteral(TESSAROOM_DITTO_TOOL));
-        qputenv("TESSAROOM_UPDATE_FEED", (server_.origin() + QStringLiteral("/update.json")).toUtf8());
         makeBundle(running_, QStringLiteral("1.2"), &maker_);
         platform::sim::setBundlePath(running_);
         before_ = snapshot(running_);
@@ -131,35 +127,6 @@ protected:
         const QString folder = QDir(home()).filePath(QStringLiteral("release"));
         makeBundle(folder + QLatin1Char('/') + appName, QStringLiteral("1.3"), appTeam);
         return packImage(folder, &maker_);
-    }
-
-    void serve(const QString& version, const QString& image, const std::function<void(QJsonObject&)>& change = {},
-               LoopbackServer::Route imageRoute = {})
-    {
-        QJsonObject feed = feedObject(server_.origin(), version, image);
-        if (change)
-            change(feed);
-        server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(feed)});
-        QFile file(image);
-        file.open(QIODevice::ReadOnly);
-        imageRoute.body = file.readAll();
-        server_.setRoute(QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg"), imageRoute);
-    }
-
-    QString checkNow()
-    {
-        std::optional<QString> outcome;
-        updates_.check([&](const QString& text) { outcome = text; });
-        EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); })) << "the check never ended";
-        return outcome.value_or(QString());
-    }
-
-    Updates::Phase downloadNow()
-    {
-        bool done = false;
-        updates_.download([&] { done = true; });
-        EXPECT_TRUE(waitUntil([&] { return done; })) << "the download never ended";
-        return updates_.phase();
     }
 
     // Installs and waits (on the event loop and the manual clock's hand-overs)
@@ -233,9 +200,6 @@ protected:
 
     static Settings& settings() { return Settings::shared(); }
 
-    LoopbackServer server_;
-    NetworkUrlLoader loader_;
-    Updates updates_;
     const QString apps_;
     const QString running_;
     QMap<QString, QByteArray> before_;

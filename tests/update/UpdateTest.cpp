@@ -4,6 +4,7 @@
 #include "platform/sim/CodeSigning.h"
 #include "platform/sim/SystemVersion.h"
 #include "store/LogFile.h"
+#include "store/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,4 +169,48 @@ QStringList UpdateTest::logLines() const
         lines.append(QString::fromUtf8(close >= 0 ? line.mid(close + 2) : line));
     }
     return lines;
+}
+
+// --- served updates ----------------------------------------------------------------------
+
+ServedUpdateTest::ServedUpdateTest()
+    : server_(GetParam() ? std::optional(LoopbackServer::testTls()) : std::nullopt)
+    , loader_(NetworkUrlLoader::Options{.extraAuthorities = {LoopbackServer::testAuthority()}})
+    , updates_(Settings::shared(), loader_)
+{
+    qputenv("TESSAROOM_UPDATE_FEED", (server_.origin() + QStringLiteral("/update.json")).toUtf8());
+}
+
+QString ServedUpdateTest::imagePathFor(const QString& version)
+{
+    return QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg");
+}
+
+void ServedUpdateTest::serve(const QString& version, const QString& image,
+                             const std::function<void(QJsonObject&)>& change, LoopbackServer::Route imageRoute)
+{
+    QJsonObject feed = feedObject(server_.origin(), version, image);
+    if (change)
+        change(feed);
+    server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(feed)});
+    QFile file(image);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << image.toStdString();
+    imageRoute.body = file.readAll();
+    server_.setRoute(imagePathFor(version), imageRoute);
+}
+
+QString ServedUpdateTest::checkNow()
+{
+    std::optional<QString> outcome;
+    updates_.check([&](const QString& text) { outcome = text; });
+    EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); })) << "the check never ended";
+    return outcome.value_or(QString());
+}
+
+Updates::Phase ServedUpdateTest::downloadNow()
+{
+    bool done = false;
+    updates_.download([&] { done = true; });
+    EXPECT_TRUE(waitUntil([&] { return done; })) << "the download never ended";
+    return updates_.phase();
 }

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -71,4 +72,24 @@ protected:
     QStringList logLines() const;
 
     Team maker_;
+};
+
+// The road over a loopback server that serves the feed and the image, over
+// HTTP or, when the parameter is true, over HTTPS.
+class ServedUpdateTest : public UpdateTest, public ::testing::WithParamInterface<bool> {
+protected:
+    ServedUpdateTest();
+
+    static QString imagePathFor(const QString& version);
+    // Serves image as version and a feed announcing it (after change).
+    void serve(const QString& version, const QString& image, const std::function<void(QJsonObject&)>& change = {},
+               LoopbackServer::Route imageRoute = {});
+    // Checks and waits for the outcome's text.
+    QString checkNow();
+    // Downloads what is on offer and waits for the phase to settle.
+    Updates::Phase downloadNow();
+
+    LoopbackServer server_;
+    NetworkUrlLoader loader_;
+    Updates updates_;
 };
