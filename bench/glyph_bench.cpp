@@ -1,6 +1,7 @@
 // Drawing desktop tiles with the tile cache cold: 1,000 distinct tiles (the
 // numbers alone, symbols and emoji, as the surfaces mix them) drawn at the
 // menu bar's 18 points on a Retina screen.
+#include "WidgetBench.h"
 #include "platform/Lifetime.h"
 #include "store/IconCatalog.h"
 #include "support/PlatformTest.h"
@@ -46,12 +47,5 @@ BENCHMARK(drawTilesCold)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,5 +1,6 @@
 // The menu-bar tile, its menu and the popover at realistic sizes, and one
 // switch from the hotkey to the redrawn tile.
+#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "menubar/MenuPopoverController.h"
 #include "menubar/MenuPopoverView.h"
@@ -176,11 +177,5 @@ BENCHMARK(BM_SwitchEndToEnd)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

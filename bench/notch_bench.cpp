@@ -1,4 +1,5 @@
 // One notch-label update pass over three notched screens.
+#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "platform/sim/World.h"
@@ -72,11 +73,5 @@ BENCHMARK(BM_UpdateRenamedAndShown)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // The settings window: opening it on the Spaces page for the first time with
 // three displays of sixteen desktops (tile cache cold, first frame drawn),
 // switching between its tabs, and the CSV text of 1,000 desktops.
+#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/sim/World.h"
 #include "settings/SettingsModel.h"
@@ -150,12 +151,5 @@ BENCHMARK(csvOfThousandDesktops)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
 {
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,3 +1,4 @@
+#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "store/Settings.h"
@@ -129,12 +130,5 @@ BENCHMARK(PointerMoveAwayFromTheEdge)->Unit(benchmark::kNanosecond);
 
 int main(int argc, char** argv)
 {
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
