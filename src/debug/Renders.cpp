@@ -43,6 +43,30 @@ QString missionControlName(int count)
 }
 
 constexpr int demoCounts[] = {3, 7};
+
+// Shows a window that is not shown for as long as it lives, without it
+// reaching the screen.
+class ShownOffScreen {
+public:
+    explicit ShownOffScreen(QWidget& view)
+        : view_(view.isWindow() && !view.isVisible() ? &view : nullptr)
+    {
+        if (!view_)
+            return;
+        view_->setAttribute(Qt::WA_DontShowOnScreen);
+        view_->show();
+    }
+    ~ShownOffScreen()
+    {
+        if (view_)
+            view_->hide();
+    }
+    ShownOffScreen(const ShownOffScreen&) = delete;
+    ShownOffScreen& operator=(const ShownOffScreen&) = delete;
+
+private:
+    QWidget* view_;
+};
 constexpr int plainCount = 7;
 
 } // namespace
@@ -149,11 +173,7 @@ QImage Renders::renderImage(QWidget& view, AppCommands& commands, const RenderIm
     ViewEnvironment::setRendersFlat(&view, true);
     // Shown without reaching the screen, so children added to it since are
     // shown too and laid out as on screen.
-    const bool showHere = view.isWindow() && !view.isVisible();
-    if (showHere) {
-        view.setAttribute(Qt::WA_DontShowOnScreen);
-        view.show();
-    }
+    const ShownOffScreen shown(view);
     if (options.settle)
         options.settle();
     view.ensurePolished();
@@ -162,11 +182,8 @@ QImage Renders::renderImage(QWidget& view, AppCommands& commands, const RenderIm
     QSize size = options.proposal.value_or(view.sizeHint());
     if (!options.proposal && view.layout() && view.layout()->hasHeightForWidth())
         size.setHeight(std::max(size.height(), view.layout()->totalHeightForWidth(size.width())));
-    if (size.width() < 1 || size.height() < 1) {
-        if (showHere)
-            view.hide();
+    if (size.width() < 1 || size.height() < 1)
         return {};
-    }
     view.resize(size);
     if (view.layout())
         view.layout()->activate();
@@ -174,16 +191,11 @@ QImage Renders::renderImage(QWidget& view, AppCommands& commands, const RenderIm
     size = view.size();
     QImage image(QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale))),
                  QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull()) {
-        if (showHere)
-            view.hide();
+    if (image.isNull())
         return {};
-    }
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    if (showHere)
-        view.hide();
     return options.crop ? cropToVisible(image) : image;
 }
 
