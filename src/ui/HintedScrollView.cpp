@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 // The bottom fade, drawn over the scroll view; clicks go through it.
@@ -95,9 +96,34 @@ void HintedScrollView::becomeFlat()
     delete fadeView_.data();
     moreBelow_ = false;
     fade_.jumpTo(0);
-    layout()->addWidget(content_);
+    // Outside the layout: the content keeps its natural height from the top
+    // and is cut at the bottom, as a scroll view at its top would show it.
+    content_->setParent(this);
     content_->show();
+    placeFlatContent();
     updateGeometry();
+}
+
+void HintedScrollView::placeFlatContent()
+{
+    if (!isFlat() || !content_)
+        return;
+    content_->setGeometry(0, 0, width(), std::max(naturalHeight(width()), height()));
+}
+
+int HintedScrollView::naturalHeight(int width) const
+{
+    const int hint = content_->hasHeightForWidth() ? content_->heightForWidth(width) : content_->sizeHint().height();
+    return std::clamp(hint, content_->minimumHeight(), std::max(content_->minimumHeight(), content_->maximumHeight()));
+}
+
+QSize HintedScrollView::sizeHint() const
+{
+    if (isFlat() && content_) {
+        const int width = content_->sizeHint().expandedTo(content_->minimumSize()).width();
+        return QSize(width, naturalHeight(width));
+    }
+    return QWidget::sizeHint();
 }
 
 void HintedScrollView::becomeScrolling()
@@ -133,6 +159,7 @@ bool HintedScrollView::eventFilter(QObject* watched, QEvent* event)
 void HintedScrollView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    placeFlatContent();
     placeFade();
     measure();
 }

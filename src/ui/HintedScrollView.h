@@ -12,7 +12,8 @@ class QScrollArea;
 // view's bottom edge, a 44-point fade into the canvas colour covers the
 // bottom of the view (fading in and out over 0.15 s); it takes no clicks.
 // When the environment renders flat, the content is shown alone, without
-// scrolling or fade.
+// scrolling or fade, at its natural height from the top (cut at the bottom
+// when the view is shorter).
 class HintedScrollView : public QWidget {
     Q_OBJECT
 public:
@@ -30,6 +31,7 @@ public:
     bool isFlat() const;
     // Null while flat.
     QScrollArea* scrollArea() const;
+    QSize sizeHint() const override;
 
 protected:
     bool event(QEvent* event) override;
@@ -42,6 +44,9 @@ private:
     void applyEnvironment();
     void becomeFlat();
     void becomeScrolling();
+    void placeFlatContent();
+    // The content's height at width, within its minimum and maximum.
+    int naturalHeight(int width) const;
     void measure();
     void placeFade();
 

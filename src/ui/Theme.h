@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
 
@@ -91,6 +92,15 @@ public:
     static QColor badgeOutline();
     // Silhouettes tinted to make drop shadows.
     static QColor shadowInk();
+    // The debug renders' stand-ins: the Mission Control demo's backdrop, bar,
+    // captions and preview gradient (top to bottom), and the menu bar and
+    // title behind the rendered tile.
+    static QColor demoBackdrop();
+    static QColor demoBar();
+    static QColor demoCaption();
+    static QGradientStops demoPreview();
+    static QColor renderMenuBar();
+    static QColor renderMenuTitle();
 
     static constexpr double cornerRadius = 14;
     // The canvas colour, for window backgrounds.
