@@ -1,5 +1,7 @@
 #include "debug/Renders.h"
 
+#include "debug/DebugTools.h"
+
 #include "debug/MissionControlDemo.h"
 #include "debug/SwitcherRender.h"
 #include "engine/SpaceEngine.h"
@@ -9,15 +11,18 @@
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
 #include "store/Settings.h"
+#include "store/SpaceStore.h"
 #include "surfaces/HUDContent.h"
 #include "surfaces/HUDState.h"
 #include "surfaces/HoverStripView.h"
 #include "surfaces/SwitcherModel.h"
+#include "switching/Accessibility.h"
 #include "ui/AppCommands.h"
 #include "ui/Glyph.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
+#include "update/Updates.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -288,4 +293,18 @@ QImage Renders::menuBarImage(const SpaceEngine& engine, const Desktop& desktop, 
                      Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.end();
     return image;
+}
+
+void DebugTools::renderAll(const QString& directory, LateModeContext& context)
+{
+    QTextStream& out = context.out;
+    const int status = Renders::renderAll(directory,
+                                          RenderSources{.engine = context.engine,
+                                                        .settings = context.settings,
+                                                        .store = SpaceStore::shared(),
+                                                        .access = Accessibility::shared(),
+                                                        .updates = Updates::shared(),
+                                                        .commands = context.commands},
+                                          [&out](const QString& line) { out << line << Qt::endl; });
+    context.exit(status);
 }
