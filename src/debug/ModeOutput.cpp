@@ -1,5 +1,6 @@
 #include "debug/ModeOutput.h"
 
+#include "platform/Lifetime.h"
 #include "platform/Screens.h"
 #include "store/LogFile.h"
 
@@ -21,6 +22,14 @@ LineSink logSink(const QString& path)
 Exit quitApplication()
 {
     return [](int status) { QCoreApplication::exit(status); };
+}
+
+void keepUntilExit(std::shared_ptr<void> mode)
+{
+    // Left allocated at exit on purpose.
+    static auto* kept = new std::shared_ptr<void>;
+    *kept = std::move(mode);
+    platform::registerSharedReset([] { kept->reset(); });
 }
 
 QString number(double value)

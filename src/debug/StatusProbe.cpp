@@ -117,6 +117,5 @@ void StatusProbe::describe()
 
 void runStatusProbe(const QString& logPath, AppCommands& commands, ModeOutput::Exit exit)
 {
-    static std::unique_ptr<StatusProbe> probe;
-    probe = std::make_unique<StatusProbe>(commands, ModeOutput::logSink(logPath), std::move(exit));
+    ModeOutput::keepUntilExit(std::make_shared<StatusProbe>(commands, ModeOutput::logSink(logPath), std::move(exit)));
 }
