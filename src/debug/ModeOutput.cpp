@@ -61,7 +61,11 @@ QString screenFrames()
 
 static QString shortest(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    // Large numbers are written out in full, as the platform's forms do.
+    if (std::isfinite(value) && text.contains(QLatin1Char('e')))
+        text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return text;
 }
 
 QString rectText(const QRectF& rect)

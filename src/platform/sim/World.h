@@ -92,6 +92,7 @@ struct WindowSpec {
     QRectF bounds{100, 100, 800, 600};
     // The spaces the window is on; empty means on every space.
     QList<quint64> spaces;
+    double alpha = 1.0;
 };
 
 struct AppSpec {
