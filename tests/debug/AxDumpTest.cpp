@@ -474,6 +474,22 @@ TEST_F(AxDumpTest, ATreeThatLoopsBackIsNotWalkedAgain)
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(AxDumpTest, RemovingALoopedTreeEndsAndLeavesLinksUnreadable)
+{
+    addDisplays({1});
+    const NotesTree tree = addNotes();
+    const AX::Element other = world().addElement(notesPID, {}, {{"AXRole", "AXGroup"}});
+    world().addElementLink(tree.save, tree.window);
+    world().addElementLink(other, tree.toolbar);
+    world().removeElement(tree.window);
+    QVariant role;
+    EXPECT_EQ(AX::copyAttributeValue(tree.toolbar, "AXRole", &role), AX::Error::invalidUIElement);
+    auto dump = start(notes());
+    advance(0.1);
+    // The link to the removed toolbar reads as nothing.
+    EXPECT_THAT(treeLines(), ElementsAre("AXApplication - children=1", "  AXGroup - children=1", "    ? -"));
+}
+
 TEST_F(AxDumpTest, AHundredThousandElementsStopAtTheLimit)
 {
     addDisplays({1});
