@@ -171,7 +171,8 @@ QList<AX::Element> visit(const AX::Element& element, qint64 level, bool attrs, b
         for (const QString& name : names) {
             if (name == childrenAttribute || name == parentAttribute)
                 continue;
-            const QString attributeLine = indent + name + QStringLiteral(" = ") + AxDump::valueText(read(element, name));
+            const QString attributeLine =
+                indent + name + QStringLiteral(" = ") + AxDump::valueText(read(element, name));
             tree.characters += attributeLine.size();
             tree.lines.append(attributeLine);
         }
@@ -278,7 +279,8 @@ bool AxDump::pointerStep(double elapsed)
             const QPointF at = *point;
             runAfter(buttonUpDelay, [up, at] { platform::MouseEvents::postEvent(up, at); });
         }
-        sink_(QStringLiteral("pointer moved to (%1, %2)").arg(ModeOutput::number(point->x()), ModeOutput::number(point->y()))
+        sink_(QStringLiteral("pointer moved to (%1, %2)")
+                  .arg(ModeOutput::number(point->x()), ModeOutput::number(point->y()))
               + clicked);
     } else {
         sink_(QStringLiteral("pointer not moved: '%1' is not two numbers x,y").arg(*options_.mouse));
@@ -380,5 +382,6 @@ QString AxDump::valueText(const std::optional<QVariant>& value)
 void runAccessibilityDump(const QString& logPath, const AxDump::Options& options, const QStringList& arguments,
                           ModeOutput::Exit exit)
 {
-    ModeOutput::keepUntilExit(std::make_shared<AxDump>(options, arguments, ModeOutput::logSink(logPath), std::move(exit)));
+    ModeOutput::keepUntilExit(
+        std::make_shared<AxDump>(options, arguments, ModeOutput::logSink(logPath), std::move(exit)));
 }

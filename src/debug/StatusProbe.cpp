@@ -85,7 +85,8 @@ void StatusProbe::describe()
                   .arg(ModeOutput::number(platform::StatusItem::thickness), ModeOutput::rectText(frame),
                        image.isNull() ? QStringLiteral("-")
                                       : ModeOutput::sizeText(QSizeF(image.size()) / image.devicePixelRatio()),
-                       ModeOutput::rectText(button->imageRect(bounds)), ModeOutput::rectText(button->titleRect(bounds)), fontText,
+                       ModeOutput::rectText(button->imageRect(bounds)),
+                       ModeOutput::rectText(button->titleRect(bounds)), fontText,
                        button->title(), ModeOutput::sizeText(button->intrinsicContentSize()),
                        flag(button->isFlipped())));
         const qint32 pid = platform::Workspace::currentProcessIdentifier();
