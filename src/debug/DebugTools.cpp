@@ -1,5 +1,9 @@
 #include "debug/DebugTools.h"
 
+#include "debug/AxDump.h"
+#include "debug/McWatch.h"
+#include "debug/SpaceWatch.h"
+#include "debug/StatusProbe.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
@@ -8,7 +12,9 @@
 #include "settings/NotchScreens.h"
 #include "store/SettingEnums.h"
 #include "store/Settings.h"
+#include "switching/Accessibility.h"
 #include "switching/SystemShortcuts.h"
+#include "ui/AppCommands.h"
 
 #include <QFile>
 #include <QLocale>
@@ -176,6 +182,24 @@ bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& envi
         printLine(environment.out, QStringLiteral("wrote=%1 enabled=%2")
                                        .arg(boolText(wrote), QString::number(SystemShortcuts::enabledDesktopCount())));
         environment.exit(wrote ? 0 : 1);
+        return true;
+    }
+    if (const auto logPath = value(QStringLiteral("--mc-watch"), arguments)) {
+        runMissionControlWatch(*logPath, environment.accessibility ? *environment.accessibility : Accessibility::shared(),
+                               environment.exit);
+        return true;
+    }
+    if (const auto logPath = value(QStringLiteral("--space-watch"), arguments)) {
+        runSpaceWatch(*logPath, environment.exit);
+        return true;
+    }
+    if (const auto logPath = value(QStringLiteral("--ax-dump"), arguments)) {
+        runAccessibilityDump(*logPath, AxDump::optionsFrom(arguments), arguments, environment.exit);
+        return true;
+    }
+    if (const auto logPath = value(QStringLiteral("--status-probe"), arguments)) {
+        static InertCommands inert;
+        runStatusProbe(*logPath, environment.commands ? *environment.commands : inert, environment.exit);
         return true;
     }
     if (const auto target = value(QStringLiteral("--switch"), arguments)) {

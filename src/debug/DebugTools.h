@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class Accessibility;
+class AppCommands;
 class QTextStream;
 class Settings;
 class SpaceEngine;
@@ -44,6 +46,11 @@ public:
         std::function<std::optional<QString>(qint32 pid, const QUrl& link)> deliverLink = {};
         // The running application's bundle folder.
         QString bundlePath = {};
+        // The Mission Control watch's Accessibility monitor; none: the shared one.
+        Accessibility* accessibility = nullptr;
+        // The command interface of the tile probe's tile (the app delegate);
+        // none: a tile whose commands do nothing.
+        AppCommands* commands = nullptr;
     };
 
     static bool hasFlag(const QString& flag, const QStringList& arguments);

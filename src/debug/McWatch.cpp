@@ -77,7 +77,5 @@ void McWatch::tick()
 
 void runMissionControlWatch(const QString& logPath, Accessibility& access, ModeOutput::Exit exit)
 {
-    // Lives until the process ends.
-    static std::unique_ptr<McWatch> watch;
-    watch = std::make_unique<McWatch>(access, ModeOutput::logSink(logPath), std::move(exit));
+    ModeOutput::keepUntilExit(std::make_shared<McWatch>(access, ModeOutput::logSink(logPath), std::move(exit)));
 }

@@ -1,5 +1,6 @@
 #include "debug/ModeOutput.h"
 
+#include "platform/Lifetime.h"
 #include "platform/Screens.h"
 #include "store/LogFile.h"
 
@@ -21,6 +22,14 @@ LineSink logSink(const QString& path)
 Exit quitApplication()
 {
     return [](int status) { QCoreApplication::exit(status); };
+}
+
+void keepUntilExit(std::shared_ptr<void> mode)
+{
+    // Left allocated at exit on purpose.
+    static auto* kept = new std::shared_ptr<void>;
+    *kept = std::move(mode);
+    platform::registerSharedReset([] { kept->reset(); });
 }
 
 QString number(double value)
@@ -52,7 +61,11 @@ QString screenFrames()
 
 static QString shortest(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    // Large numbers are written out in full, as the platform's forms do.
+    if (std::isfinite(value) && text.contains(QLatin1Char('e')))
+        text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return text;
 }
 
 QString rectText(const QRectF& rect)

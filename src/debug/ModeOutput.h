@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // What the inspection modes share: where their lines go, how they end the
@@ -24,6 +25,10 @@ using Exit = std::function<void(int)>;
 LineSink logSink(const QString& path);
 // Quits the application's event loop with status.
 Exit quitApplication();
+// Keeps a started mode running until the process ends, in place of one kept
+// before. It is never destroyed at exit (its timers and the services it
+// holds may be gone by then); a fresh shared state in tests drops it.
+void keepUntilExit(std::shared_ptr<void> mode);
 
 // The shortest decimal form that always shows a fraction: 24.0, 0.05, 1512.5.
 QString number(double value);

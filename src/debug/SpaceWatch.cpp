@@ -74,6 +74,5 @@ void SpaceWatch::tick()
 
 void runSpaceWatch(const QString& logPath, ModeOutput::Exit exit)
 {
-    static std::unique_ptr<SpaceWatch> watch;
-    watch = std::make_unique<SpaceWatch>(ModeOutput::logSink(logPath), std::move(exit));
+    ModeOutput::keepUntilExit(std::make_shared<SpaceWatch>(ModeOutput::logSink(logPath), std::move(exit)));
 }

@@ -36,15 +36,6 @@ static QString flag(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-static QString screenNameAt(const QRectF& frame)
-{
-    for (const platform::Screen& screen : platform::Screens::screens()) {
-        if (screen.frame.contains(frame.center()))
-            return screen.localizedName;
-    }
-    return QStringLiteral("-");
-}
-
 // A window-list value in its plain textual form; fallback when missing.
 static QString valueText(const QVariant& value, const QString& fallback)
 {
@@ -77,25 +68,27 @@ void StatusProbe::describe()
     platform::StatusBarWindow* window = button ? button->window() : nullptr;
     if (window) {
         const QRectF frame = window->frame();
-        const bool visible = window->occlusionVisible();
-        // The button fills its window; the bar is as thick as the item.
-        const QRectF buttonFrame(0, 0, frame.width(), platform::StatusItem::thickness);
-        sink_(QStringLiteral("window visible=%1 screen=%2 occlusion=%3 alpha=%4 buttonFrame=%5 buttonHidden=false "
+        const std::optional<platform::Screen> screen = window->screen();
+        sink_(QStringLiteral("window visible=%1 screen=%2 occlusion=%3 alpha=%4 buttonFrame=%5 buttonHidden=%6 "
                              "superviewHidden=false")
-                  .arg(flag(visible), screenNameAt(frame), QString::number(visible ? 8194 : 8192),
-                       ModeOutput::number(1.0), ModeOutput::rectText(buttonFrame)));
+                  .arg(flag(window->isVisible()), screen ? screen->localizedName : QStringLiteral("-"),
+                       QString::number(window->occlusionState()), ModeOutput::number(window->alphaValue()),
+                       ModeOutput::rectText(button->frame()), flag(button->isHidden())));
         const QImage image = button->image();
         const QFont font = button->font();
         const QString fontText = font.family().isEmpty()
             ? QStringLiteral("-")
             : font.family() + QLatin1Char(' ') + ModeOutput::number(font.pointSizeF());
-        sink_(QStringLiteral("layout: barThickness=%1 windowFrame=%2 imageSize=%3 imageRect=- titleRect=- font=%4 "
-                             "title='%5' intrinsic=%6 flipped=false")
+        const QRectF bounds(QPointF(0, 0), button->frame().size());
+        sink_(QStringLiteral("layout: barThickness=%1 windowFrame=%2 imageSize=%3 imageRect=%4 titleRect=%5 font=%6 "
+                             "title='%7' intrinsic=%8 flipped=%9")
                   .arg(ModeOutput::number(platform::StatusItem::thickness), ModeOutput::rectText(frame),
-                       image.isNull() ? QStringLiteral("-") : ModeOutput::sizeText(image.size()), fontText,
-                       button->title(),
-                       ModeOutput::sizeText(
-                           QSizeF(button->intrinsicContentWidth(), platform::StatusItem::thickness))));
+                       image.isNull() ? QStringLiteral("-")
+                                      : ModeOutput::sizeText(QSizeF(image.size()) / image.devicePixelRatio()),
+                       ModeOutput::rectText(button->imageRect(bounds)),
+                       ModeOutput::rectText(button->titleRect(bounds)), fontText,
+                       button->title(), ModeOutput::sizeText(button->intrinsicContentSize()),
+                       flag(button->isFlipped())));
         const qint32 pid = platform::Workspace::currentProcessIdentifier();
         const QVariantList windows =
             platform::WindowServer::windowListCopyWindowInfo(platform::WindowServer::windowListOptionAll, 0).toList();
@@ -117,6 +110,5 @@ void StatusProbe::describe()
 
 void runStatusProbe(const QString& logPath, AppCommands& commands, ModeOutput::Exit exit)
 {
-    static std::unique_ptr<StatusProbe> probe;
-    probe = std::make_unique<StatusProbe>(commands, ModeOutput::logSink(logPath), std::move(exit));
+    ModeOutput::keepUntilExit(std::make_shared<StatusProbe>(commands, ModeOutput::logSink(logPath), std::move(exit)));
 }

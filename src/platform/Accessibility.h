@@ -21,6 +21,7 @@ enum class Error : qint32 {
     cannotComplete = -25204,
     attributeUnsupported = -25205,
     actionUnsupported = -25206,
+    notImplemented = -25208,
     apiDisabled = -25211,
     noValue = -25212,
 };
@@ -52,13 +53,23 @@ bool isProcessTrustedWithOptions(bool prompt);
 Element createApplication(qint32 processIdentifier);
 
 // Attribute values: QString (text), bool, qint64 or double (number), QUrl,
-// Element, QVariantList of Element, QPointF (position), QSizeF (size).
+// Element, QVariantList of Element, QPointF (position), QSizeF (size),
+// QRectF (frame).
 // The value is written only on success. Safe to call from any thread.
 Error copyAttributeValue(const Element& element, const QString& attribute, QVariant* value);
 Error setAttributeValue(const Element& element, const QString& attribute, const QVariant& value);
 Error performAction(const Element& element, const QString& action);
+// The names of the element's attributes, sorted; written only on success.
+Error copyAttributeNames(const Element& element, QStringList* names);
 // Bounds how long requests to the element's application may wait.
 Error setMessagingTimeout(const Element& element, float seconds);
+
+// --- typed values --------------------------------------------------------------
+
+// The kinds of accessibility value: a point (QPointF), a size (QSizeF), a
+// rectangle (QRectF). Other values (texts, numbers, elements) are illegal.
+enum class ValueType { illegal = 0, cgPoint = 1, cgSize = 2, cgRect = 3 };
+ValueType valueGetType(const QVariant& value);
 
 // --- batch reads ---------------------------------------------------------------
 

@@ -16,7 +16,9 @@ enum class StateID : qint32 {
 // Event types whose clocks the app reads.
 namespace EventType {
 inline constexpr quint32 leftMouseDown = 1;
+inline constexpr quint32 leftMouseUp = 2;
 inline constexpr quint32 rightMouseDown = 3;
+inline constexpr quint32 rightMouseUp = 4;
 inline constexpr quint32 mouseMoved = 5;
 inline constexpr quint32 keyDown = 10;
 inline constexpr quint32 flagsChanged = 12;

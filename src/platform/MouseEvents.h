@@ -13,6 +13,8 @@ namespace platform {
 enum class MouseEventType : quint32 {
     leftMouseDown = 1,
     leftMouseUp = 2,
+    rightMouseDown = 3,
+    rightMouseUp = 4,
     mouseMoved = 5,
     leftMouseDragged = 6,
 };
@@ -49,6 +51,14 @@ void removeMonitor(MonitorToken token);
 
 // The pointer's location now, in screen coordinates.
 QPointF mouseLocation();
+
+// Global display coordinates: origin at the top-left of the primary screen,
+// y down, in points (what the event system takes).
+// Puts the pointer at a point without posting any event.
+void warpMouseCursorPosition(QPointF displayLocation);
+// Posts a pointer event at the HID event tap, as if the user made it: the
+// pointer moves there and the input clocks and monitors see the event.
+void postEvent(MouseEventType type, QPointF displayLocation);
 
 } // namespace MouseEvents
 } // namespace platform

@@ -2,10 +2,12 @@
 
 #include "platform/Application.h"
 #include "platform/Menu.h"
+#include "platform/Screens.h"
 
 #include <QFont>
 #include <QImage>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <functional>
@@ -34,6 +36,17 @@ public:
     QRectF frame() const;
     // Whether any part of the window can be seen.
     bool occlusionVisible() const;
+    // Whether the window is ordered in (its item is shown), even where no
+    // screen shows it.
+    bool isVisible() const;
+    // The screen holding most of the window; none when it lies on no screen.
+    std::optional<Screen> screen() const;
+    // The occlusion state's raw bits: occlusionStateVisible when any part
+    // can be seen, always with the system's own bit occlusionStateBase.
+    static constexpr quint64 occlusionStateVisible = 1 << 1;
+    static constexpr quint64 occlusionStateBase = 1 << 13;
+    quint64 occlusionState() const;
+    double alphaValue() const { return 1.0; }
 
 private:
     friend class StatusItem;
@@ -74,6 +87,18 @@ public:
 
     // The width the image and the whole title need, in points.
     double intrinsicContentWidth() const;
+    // That width and the bar's thickness.
+    QSizeF intrinsicContentSize() const;
+    // In its window's coordinates: the button fills the window.
+    QRectF frame() const;
+    // Where the image and the title are drawn within bounds (the image
+    // centred on the bar's height, the title after it); empty without image
+    // or title.
+    QRectF imageRect(const QRectF& bounds) const;
+    QRectF titleRect(const QRectF& bounds) const;
+    // The button's coordinates have y up.
+    bool isFlipped() const { return false; }
+    bool isHidden() const { return false; }
     // The title as drawn: cut at its tail with an ellipsis when the item is
     // narrower than the title needs.
     QString displayedTitle() const;

@@ -50,4 +50,40 @@ TEST_F(ProbeTest, ATileWithoutRoomShowsTheFitCheckOnlyInTheLastLook)
     EXPECT_EQ(status, 0);
 }
 
+TEST_F(ProbeTest, ATileOffEveryScreenAndTheAppsOwnWindowsAreDescribed)
+{
+    addDisplays({1});
+    name(1, "Mail");
+    platform::sim::WindowSpec panel;
+    panel.number = 880;
+    panel.ownerPID = world().ownPID();
+    panel.layer = 101;
+    panel.bounds = QRectF(10, 20, 300, 40);
+    panel.alpha = 0.5;
+    world().addWindow(panel);
+    // No room at all: not even the compact tile fits.
+    platform::sim::setAppMenusWidth(1512);
+    auto probe = start();
+    advance(2.5);
+    ASSERT_EQ(status, 0);
+    const auto at = [&](const QString& start) {
+        for (const QString& line : lines) {
+            if (line.startsWith(start))
+                return line;
+        }
+        return QString();
+    };
+    const QString window = at("window ");
+    EXPECT_TRUE(window.contains(" screen=- occlusion=8192 alpha=1.0 buttonFrame={{0, 0}, {")) << qPrintable(window);
+    EXPECT_TRUE(window.endsWith(" buttonHidden=false superviewHidden=false")) << qPrintable(window);
+    const QString layout = at("layout: ");
+    EXPECT_TRUE(layout.startsWith("layout: barThickness=24.0 windowFrame={{-100000, -100000}, {")) << qPrintable(layout);
+    // The compact tile: its image centred, no title.
+    EXPECT_TRUE(layout.contains(" imageSize={17, 17} imageRect={{4, 3.5}, {17, 17}} titleRect={{0, 0}, {0, 0}} "))
+        << qPrintable(layout);
+    EXPECT_EQ(at("  own window "), "  own window id=880 layer=101 bounds=[\"Height\": 40, \"Width\": 300, \"X\": 10, "
+                                   "\"Y\": 20] onscreen=true alpha=0.5");
+    EXPECT_EQ(lines.last(), "done");
+}
+
 } // namespace

@@ -144,6 +144,39 @@ Error performAction(const Element& element, const QString& action)
     return handler();
 }
 
+Error copyAttributeNames(const Element& element, QStringList* names)
+{
+    World& world = World::shared();
+    Lock lock(world.mutex());
+    const auto& d = world.internals();
+    d.countCall(QStringLiteral("copyAttributeNames"));
+    Error error = Error::success;
+    const sim::ElementNode* node = reachable(d, element, &error);
+    if (!node)
+        return error;
+    QStringList list = node->attributes.keys();
+    // These are answered from the tree, not stored.
+    list.append(QStringLiteral("AXChildren"));
+    if (node->parent != 0)
+        list.append(QStringLiteral("AXParent"));
+    if (isApplicationElement(d, element, *node))
+        list.append(frontmostAttribute());
+    list.removeDuplicates();
+    list.sort();
+    *names = list;
+    return Error::success;
+}
+
+ValueType valueGetType(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QPointF: return ValueType::cgPoint;
+    case QMetaType::QSizeF: return ValueType::cgSize;
+    case QMetaType::QRectF: return ValueType::cgRect;
+    default: return ValueType::illegal;
+    }
+}
+
 Error setMessagingTimeout(const Element& element, float seconds)
 {
     World& world = World::shared();

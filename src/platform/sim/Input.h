@@ -3,6 +3,7 @@
 #include "platform/KeyEvents.h"
 #include "platform/MouseEvents.h"
 
+#include <QList>
 #include <QPointF>
 #include <QString>
 
@@ -38,6 +39,14 @@ void movePointer(QPointF location, PointerOver over = PointerOver::otherApp);
 void dragPointer(QPointF location, PointerOver over = PointerOver::otherApp);
 // Puts the pointer somewhere without any event.
 void warpPointer(QPointF location);
+// An event posted through MouseEvents::postEvent, in display coordinates.
+struct PostedMouseEvent {
+    MouseEventType type = MouseEventType::mouseMoved;
+    QPointF displayLocation;
+    bool operator==(const PostedMouseEvent&) const = default;
+};
+// Every posted pointer event since the world was made, in order.
+QList<PostedMouseEvent> postedMouseEvents();
 int mouseMonitorCount();
 
 // A left click at a screen point on one of the app's windows. A window that

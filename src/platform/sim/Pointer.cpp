@@ -2,6 +2,7 @@
 
 #include "platform/KeyWindow.h"
 #include "platform/Lifetime.h"
+#include "platform/Screens.h"
 #include "platform/WindowFrame.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/World.h"
@@ -28,6 +29,7 @@ struct PointerState {
     QPointF location;
     std::map<MouseEvents::MonitorToken, MouseMonitor> monitors;
     MouseEvents::MonitorToken nextMonitor = 1;
+    QList<sim::PostedMouseEvent> posted;
 };
 
 PointerState*& stateSlot()
@@ -104,6 +106,32 @@ void MouseEvents::removeMonitor(MonitorToken token)
 QPointF MouseEvents::mouseLocation()
 {
     return state().location;
+}
+
+// Display coordinates (y down from the primary screen's top) to screen ones.
+static QPointF screenPoint(QPointF displayLocation)
+{
+    const auto primary = Screens::primaryScreen();
+    const double height = primary ? primary->frame.height() : 0;
+    return {displayLocation.x(), height - displayLocation.y()};
+}
+
+void MouseEvents::warpMouseCursorPosition(QPointF displayLocation)
+{
+    state().location = screenPoint(displayLocation);
+}
+
+void MouseEvents::postEvent(MouseEventType type, QPointF displayLocation)
+{
+    PointerState& s = state();
+    s.posted.append({type, displayLocation});
+    s.location = screenPoint(displayLocation);
+    deliver({type, s.location, 0}, sim::PointerOver::otherApp);
+}
+
+QList<sim::PostedMouseEvent> sim::postedMouseEvents()
+{
+    return state().posted;
 }
 
 void sim::movePointer(QPointF location, PointerOver over)

@@ -200,6 +200,59 @@ bool StatusBarWindow::occlusionVisible() const
     return found != all.end() && found->second.visible;
 }
 
+bool StatusBarWindow::isVisible() const
+{
+    return item_->isVisible();
+}
+
+std::optional<Screen> StatusBarWindow::screen() const
+{
+    const QRectF window = frame();
+    std::optional<Screen> best;
+    double bestArea = 0;
+    for (const Screen& candidate : Screens::screens()) {
+        const QRectF shared = candidate.frame.intersected(window);
+        const double area = shared.width() * shared.height();
+        if (area > bestArea) {
+            best = candidate;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+quint64 StatusBarWindow::occlusionState() const
+{
+    return occlusionStateBase | (occlusionVisible() ? occlusionStateVisible : 0);
+}
+
+QSizeF StatusBarButton::intrinsicContentSize() const
+{
+    return {intrinsicContentWidth(), StatusItem::thickness};
+}
+
+QRectF StatusBarButton::frame() const
+{
+    return {0, 0, item_->width(), StatusItem::thickness};
+}
+
+QRectF StatusBarButton::imageRect(const QRectF& bounds) const
+{
+    if (image_.isNull())
+        return {};
+    const QSizeF size = QSizeF(image_.size()) / image_.devicePixelRatio();
+    return {QPointF(bounds.x() + buttonPadding, bounds.y() + (bounds.height() - size.height()) / 2), size};
+}
+
+QRectF StatusBarButton::titleRect(const QRectF& bounds) const
+{
+    if (title_.isEmpty())
+        return {};
+    // The title starts after the image, as snapshot() draws it.
+    const double left = bounds.x() + buttonPadding + imageRect(bounds).width();
+    return {left, bounds.y(), std::max(0.0, bounds.right() - left), bounds.height()};
+}
+
 void StatusBarButton::changed()
 {
     StatusBarState::shared().relayout();

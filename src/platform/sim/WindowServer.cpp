@@ -86,6 +86,7 @@ QVariant buildWindowList(const World::Internals& d, quint32 options)
                  {QStringLiteral("Height"), window.bounds.height()},
              }},
             {QStringLiteral("kCGWindowIsOnscreen"), onScreen},
+            {QStringLiteral("kCGWindowAlpha"), window.alpha},
         };
         if (const sim::AppSpec* owner = d.findApp(window.ownerPID); owner && owner->name)
             entry.insert(QStringLiteral("kCGWindowOwnerName"), *owner->name);

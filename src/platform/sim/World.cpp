@@ -107,8 +107,12 @@ void World::Internals::removeElementTree(quint64 handle)
     if (!element)
         return;
     const QList<quint64> children = element->children;
-    for (quint64 child : children)
-        removeElementTree(child);
+    for (quint64 child : children) {
+        // Linked elements belong to another parent.
+        const ElementNode* childNode = node(child);
+        if (childNode && childNode->parent == handle)
+            removeElementTree(child);
+    }
     if (ElementNode* parentNode = node(element->parent))
         parentNode->children.removeAll(handle);
     if (applicationElements.value(element->pid) == handle)
@@ -551,6 +555,14 @@ void World::removeElement(const AX::Element& element)
 {
     Lock lock(mutex_);
     d_->removeElementTree(element.handle());
+}
+
+void World::addElementLink(const AX::Element& parent, const AX::Element& child)
+{
+    Lock lock(mutex_);
+    ElementNode* parentNode = d_->node(parent.handle());
+    if (parentNode && d_->node(child.handle()))
+        parentNode->children.append(child.handle());
 }
 
 void World::setElementAttribute(const AX::Element& element, const QString& attribute, const QVariant& value)

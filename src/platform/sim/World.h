@@ -94,6 +94,7 @@ struct WindowSpec {
     QRectF bounds{100, 100, 800, 600};
     // The spaces the window is on; empty means on every space.
     QList<quint64> spaces;
+    double alpha = 1.0;
 };
 
 struct AppSpec {
@@ -188,6 +189,9 @@ public:
     // application element of pid. "AXChildren" is answered from the tree.
     AX::Element addElement(qint32 pid, const AX::Element& parent, const QVariantMap& attributes);
     void removeElement(const AX::Element& element);
+    // Lists child among parent's children too, without moving it: a tree
+    // that shows an element twice or loops back to an ancestor.
+    void addElementLink(const AX::Element& parent, const AX::Element& child);
     void setElementAttribute(const AX::Element& element, const QString& attribute, const QVariant& value);
     void removeElementAttribute(const AX::Element& element, const QString& attribute);
     // Runs on performAction (on the caller's thread, outside the world's lock).
