@@ -57,6 +57,8 @@ DebugTools::Environment AppDelegate::debugEnvironment()
             return error.isEmpty() ? QStringLiteral("the link socket did not answer") : error;
         },
         .bundlePath = platform::Bundle::bundlePath(),
+        .accessibility = &access_,
+        .commands = this,
     };
 }
 
