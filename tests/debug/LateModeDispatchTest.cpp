@@ -24,10 +24,13 @@ TEST_F(LateModeDispatchTest, WithoutARecognisedFlagTheLaunchGoesOn)
     EXPECT_FALSE(status);
 }
 
-TEST_F(LateModeDispatchTest, ASwitchFlagWithoutAValueDoesNotMatch)
+TEST_F(LateModeDispatchTest, FlagsWithoutTheirValueDoNotMatch)
 {
     EXPECT_FALSE(runLate({"--switch"}));
+    EXPECT_FALSE(runLate({"--render"}));
+    EXPECT_FALSE(runLate({"--capture"}));
     EXPECT_TRUE(lines().isEmpty());
+    EXPECT_FALSE(status);
 }
 
 // --- sample data ---
