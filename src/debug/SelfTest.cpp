@@ -178,15 +178,15 @@ void SelfTest::checkArrival()
     report(QStringLiteral("menu bar title is '%1'").arg(title),
            button && trimmedOfSpacesAndTabs(title) == target_.displayName());
 
-    const double hud = context_.settings.hudDuration();
-    after(hud + hudCheckDelay, &SelfTest::checkHudAndHover);
+    hudSeconds_ = context_.settings.hudDuration();
+    after(hudSeconds_ + hudCheckDelay, &SelfTest::checkHudAndHover);
     returnToStart();
-    after(hud + returnCheckDelay, &SelfTest::checkReturn);
+    after(hudSeconds_ + returnCheckDelay, &SelfTest::checkReturn);
 }
 
 void SelfTest::checkHudAndHover()
 {
-    report(QStringLiteral("switch tag hid itself after %1s").arg(ModeOutput::number(context_.settings.hudDuration())),
+    report(QStringLiteral("switch tag hid itself after %1s").arg(ModeOutput::number(hudSeconds_)),
            !context_.hud.isShowing());
     context_.hover().show(std::nullopt, hoverPinTime);
     auto self = shared_from_this();

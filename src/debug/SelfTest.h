@@ -60,4 +60,6 @@ private:
     std::optional<double> arrivalTime_;
     std::optional<Desktop> stepDesktop_;
     std::optional<bool> stepResult_;
+    // The switch tag's display time as the arrival checks read it (seconds).
+    double hudSeconds_ = 0;
 };

@@ -126,6 +126,15 @@ TEST_F(SelfTestTest, TwoDesktopsGiveTenPassingChecksAndStatusZero)
     EXPECT_EQ(active()->id(), 1u);
 }
 
+TEST_F(SelfTestTest, AWholeSwitchTagDurationIsWrittenWithAFraction)
+{
+    settings().setHudDuration(1.0);
+    addDisplays({2});
+    runSelfTest();
+    runToTheEnd();
+    EXPECT_TRUE(printed.contains("PASS switch tag hid itself after 1.0s\n")) << qPrintable(printed);
+}
+
 TEST_F(SelfTestTest, ATargetWithAnAppOpensItAndSaysWhatCameToTheFront)
 {
     addDisplays({2});
