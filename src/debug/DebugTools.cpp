@@ -2,6 +2,8 @@
 
 #include "debug/AxDump.h"
 #include "debug/McWatch.h"
+#include "debug/SampleData.h"
+#include "debug/SelfTest.h"
 #include "debug/SpaceWatch.h"
 #include "debug/StatusProbe.h"
 #include "engine/SpaceEngine.h"
@@ -10,15 +12,20 @@
 #include "platform/Screens.h"
 #include "platform/Workspace.h"
 #include "settings/NotchScreens.h"
+#include "store/LogFile.h"
 #include "store/SettingEnums.h"
 #include "store/Settings.h"
+#include "store/SpaceStore.h"
+#include "store/Timers.h"
 #include "switching/Accessibility.h"
 #include "switching/SystemShortcuts.h"
 #include "ui/AppCommands.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QTextStream>
+#include <QThread>
 #include <QXmlStreamReader>
 
 
@@ -219,10 +226,80 @@ bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& envi
     return false;
 }
 
+namespace {
+
+// How long "--switch" keeps the process alive for the switch and its checks.
+constexpr double switchExitDelay = 2.5;
+
+// A whole decimal number: an optional sign, then ASCII digits only, within
+// the signed 64-bit range.
+std::optional<qint64> wholeNumber(const QString& text)
+{
+    qsizetype position = 0;
+    if (text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+        position = 1;
+    if (position == text.size())
+        return std::nullopt;
+    for (qsizetype i = position; i < text.size(); ++i) {
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok, 10);
+    return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
+// "--switch ARG" inside this process: by number first, else by name.
+void switchInProcess(const QString& argument, LateModeContext& context)
+{
+    SpaceEngine& engine = context.engine;
+    std::optional<Desktop> target;
+    if (const auto number = wholeNumber(argument))
+        target = engine.desktopWithNumber(*number);
+    if (!target)
+        target = engine.bestDesktopMatching(argument);
+    if (target) {
+        engine.switchTo(*target, QStringLiteral("cli"));
+        printLine(context.out,
+                  QStringLiteral("switching to Desktop %1 '%2'").arg(QString::number(target->number), target->displayName()));
+    } else {
+        printLine(context.out, QStringLiteral("no desktop matches '%1'").arg(argument));
+    }
+    // The switch is not awaited; a request that matched nothing is a failure.
+    runAfter(switchExitDelay, [exit = context.exit, status = target ? 0 : 1] { exit(status); });
+}
+
+} // namespace
+
 bool DebugTools::runLateCommand(const QStringList& arguments, LateModeContext& context)
 {
-    Q_UNUSED(arguments);
-    Q_UNUSED(context);
+    const bool sample = hasFlag(QStringLiteral("--sample"), arguments);
+    if (const auto directory = value(QStringLiteral("--capture"), arguments)) {
+        if (sample)
+            SampleData::load(context.engine, SpaceStore::shared());
+        capture(*directory, context);
+        return true;
+    }
+    if (sample) {
+        SampleData::load(context.engine, SpaceStore::shared());
+        LogFile::switches().write(QStringLiteral("running on sample data for this session"));
+    }
+    if (const auto directory = value(QStringLiteral("--render"), arguments)) {
+        Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
+        renderAll(*directory, context);
+        return true;
+    }
+    if (const auto target = value(QStringLiteral("--switch"), arguments)) {
+        switchInProcess(*target, context);
+        return true;
+    }
+    if (const auto position = index(QStringLiteral("--selftest"), arguments)) {
+        std::optional<LogFile> transcript;
+        if (*position + 1 < arguments.size() && !arguments[*position + 1].startsWith(QStringLiteral("--")))
+            transcript.emplace(arguments[*position + 1], 0);
+        SelfTest::run(context, std::move(transcript));
+        return true;
+    }
     return false;
 }
 

@@ -50,5 +50,11 @@ bool terminate(qint32 processIdentifier);
 // Ends the application without asking; false when it is gone already.
 bool forceTerminate(qint32 processIdentifier);
 
+// The bundle of the installed application with that identifier, as a file
+// link; none when no such application is installed.
+std::optional<QUrl> urlForApplication(const QString& bundleIdentifier);
+// The icon the system shows for the file or bundle at path (never null).
+QImage icon(const QString& path);
+
 } // namespace Workspace
 } // namespace platform
