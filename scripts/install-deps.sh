@@ -8,5 +8,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
   g++ cmake ninja-build pkg-config ccache python3 \
   qt6-base-dev qt6-svg-dev libgl-dev \
   libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
-  libssl-dev libarchive-dev xvfb xauth \
+  libssl-dev libarchive-dev xvfb xauth libqt6gui6 \
   fonts-dejavu-core fonts-material-design-icons-iconfont fonts-noto-color-emoji

@@ -68,6 +68,8 @@ int main(int argc, char* argv[])
     // Before anything reads the preferences, so every reader sees the imported values.
     LegacyMigration::run();
     QApplication app(argc, argv);
+    // A menu-bar app: closing its last window (settings, welcome) must not end it.
+    app.setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Tessaroom"));
 
     const Options options = parseOptions(QApplication::arguments());

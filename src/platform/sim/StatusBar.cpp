@@ -311,6 +311,8 @@ QString StatusBarButton::displayedTitle() const
 
 StatusBarWindow* StatusBarButton::window() const
 {
+    if (StatusBarState::shared().windowless.count(item_))
+        return nullptr;
     return &item_->window_;
 }
 
@@ -322,7 +324,7 @@ void StatusBarButton::performClick()
 void StatusBarButton::click(const CurrentEvent& event)
 {
     if (Menu* menu = item_->menu()) {
-        const QRectF frame = window()->frame();
+        const QRectF frame = item_->window_.frame();
         menu->popUp(QPointF(frame.left(), frame.top()));
         return;
     }
@@ -378,6 +380,7 @@ StatusItem::~StatusItem()
         state.openMenu = nullptr;
     state.entries.removeIf([this](const StatusBarState::Entry& entry) { return entry.item == this; });
     state.placed.erase(this);
+    state.windowless.erase(this);
     const auto tray = state.trays.find(this);
     if (tray != state.trays.end()) {
         delete tray->second;
@@ -453,6 +456,14 @@ QList<StatusItem*> sim::statusItems()
 void sim::clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags)
 {
     item.button()->click(CurrentEvent{type, modifierFlags});
+}
+
+void sim::setWindowless(StatusItem& item, bool windowless)
+{
+    if (windowless)
+        StatusBarState::shared().windowless.insert(&item);
+    else
+        StatusBarState::shared().windowless.erase(&item);
 }
 
 void sim::postWindowMove(qint64 windowNumber)

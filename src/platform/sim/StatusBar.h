@@ -26,6 +26,8 @@ QList<StatusItem*> statusItems();
 
 // A click on the button as the user makes it (mouse-up of that kind).
 void clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags = 0);
+// The item's button loses its window (null) or gets it back.
+void setWindowless(StatusItem& item, bool windowless);
 // Window notifications for a window that is not a status item's.
 void postWindowMove(qint64 windowNumber);
 

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 
 class QSystemTrayIcon;
 
@@ -37,6 +38,9 @@ struct StatusBarState {
     int nextOtherID = 1;
     qint64 deliveringWindow = 0;
     NotificationCenter::Subscription screens;
+
+    // Items whose button has no window (as when the bar lost it).
+    std::set<const StatusItem*> windowless;
 
     Menu* openMenu = nullptr;
     QList<Popover*> shownPopovers;
