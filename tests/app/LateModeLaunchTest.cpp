@@ -2,6 +2,7 @@
 
 #include "platform/sim/World.h"
 #include "store/SpaceStore.h"
+#include "switching/SystemShortcuts.h"
 
 #include <QFile>
 
@@ -48,6 +49,16 @@ TEST_F(LateModeLaunchTest, TheSelfTestPassesInTheDefaultWorldAndEndsTheLaunch)
     EXPECT_EQ(World::shared().currentSpace(start), startSpace);
     if (qEnvironmentVariableIsSet("TESSAROOM_SHOW_SELFTEST"))
         std::cout << qPrintable(transcript());
+}
+
+TEST_F(LateModeLaunchTest, TheSelfTestPassesWithTheSystemShortcutsOn)
+{
+    SystemShortcuts::enableDesktopShortcuts(4);
+    relaunchWith({QStringLiteral("--selftest"), home() + QStringLiteral("/selftest.log")});
+    delegate->launch();
+    advance(20);
+    ASSERT_EQ(exits, std::vector<int>{0}) << qPrintable(transcript());
+    EXPECT_TRUE(transcript().contains(QStringLiteral(" shortcuts=4\n"))) << qPrintable(transcript());
 }
 
 TEST_F(LateModeLaunchTest, SwitchInsideTheProcessEndsTheLaunchAndExitsLater)
