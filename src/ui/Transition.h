@@ -1,36 +1,35 @@
 #pragma once
 
-#include "platform/Scheduler.h"
+#include "ui/Tween.h"
 
 #include <functional>
 
 // One animated number (an opacity, a scale, a selection fade) that eases out
 // toward its target on the scheduler's clock, so tests drive it by advancing
 // the manual clock. onFrame runs on every frame while it moves (usually a
-// repaint); value() is exact at any moment, between frames too.
+// repaint); value() is exact at any moment, between frames too. The kit's
+// short form of a Tween with the ease-out curve.
 class Transition {
 public:
-    Transition(double initial, std::function<void()> onFrame);
-    ~Transition();
-    Transition(const Transition&) = delete;
-    Transition& operator=(const Transition&) = delete;
+    Transition(double initial, std::function<void()> onFrame)
+        : tween_(initial, std::move(onFrame))
+    {
+    }
 
-    double value() const;
-    bool isRunning() const { return frame_ != 0; }
+    double value() const { return tween_.value(); }
+    bool isRunning() const { return tween_.isRunning(); }
 
-    // Eases out (the standard ease-out curve) from the current value.
-    void animateTo(double target, double durationSeconds);
+    // Eases out (the standard ease-out curve) from the current value; asking
+    // again for the target it is already moving to keeps the running move.
+    void animateTo(double target, double durationSeconds)
+    {
+        if (target == tween_.target() && isRunning())
+            return;
+        tween_.animateTo(target, TweenCurve::easeOut(durationSeconds));
+    }
     // Sets the value at once, stopping any animation.
-    void jumpTo(double target);
+    void jumpTo(double target) { tween_.jumpTo(target); }
 
 private:
-    void scheduleFrame();
-    void stop();
-
-    double from_;
-    double to_;
-    double start_ = 0;
-    double duration_ = 0;
-    std::function<void()> onFrame_;
-    platform::TimerToken frame_ = 0;
+    Tween tween_;
 };
