@@ -42,8 +42,9 @@ public:
     virtual QString diagnosticsText() = 0;
 };
 
-// Does nothing; diagnosticsText() is empty.
-class InertCommands final : public AppCommands {
+// Does nothing; diagnosticsText() is empty. Tests derive from it to catch
+// only the commands they look at.
+class InertCommands : public AppCommands {
 public:
     void openSettings(std::optional<SettingsPage>) override {}
     void showOnboarding() override {}

@@ -39,7 +39,7 @@ namespace {
 
 // What the launched app's delegate does for the capture: the popover under
 // the tile, the settings and welcome windows made once and shown.
-class CaptureCommands final : public AppCommands {
+class CaptureCommands final : public InertCommands {
 public:
     std::function<void()> onTogglePopover;
     std::function<void()> onClosePopover;
@@ -48,18 +48,8 @@ public:
 
     void openSettings(std::optional<SettingsPage>) override { onOpenSettings(); }
     void showOnboarding() override { onShowOnboarding(); }
-    void openMissionControl() override {}
-    void toggleQuickSwitcher() override {}
     void togglePopover() override { onTogglePopover(); }
-    void showPopover(const PopoverPage&) override {}
     void closePopover() override { onClosePopover(); }
-    void switchTo(const Desktop&) override {}
-    void switchTo(const Desktop&, const SpaceApp&) override {}
-    void previewSwitchTag() override {}
-    void previewHover() override {}
-    void previewNotchName() override {}
-    void togglePresentation() override {}
-    QString diagnosticsText() override { return {}; }
 };
 
 // A panel of a given size, standing in for the demo picture's panel.

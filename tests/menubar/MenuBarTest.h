@@ -15,7 +15,7 @@
 class QWidget;
 
 // Every command the tile and popover issue, as text.
-class RecordingCommands final : public AppCommands {
+class RecordingCommands final : public InertCommands {
 public:
     QStringList calls;
 
@@ -40,11 +40,7 @@ public:
         calls << QStringLiteral("switchTo:") + QString::number(desktop.id()) + QStringLiteral(":app:")
                 + QString::number(app.pid);
     }
-    void previewSwitchTag() override {}
-    void previewHover() override {}
-    void previewNotchName() override {}
     void togglePresentation() override { calls << QStringLiteral("togglePresentation"); }
-    QString diagnosticsText() override { return {}; }
 };
 
 // The engine's switch requests, as "<space id>:<reason>".

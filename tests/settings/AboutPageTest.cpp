@@ -26,22 +26,10 @@
 
 namespace {
 
-class WelcomeCounter final : public AppCommands {
+class WelcomeCounter final : public InertCommands {
 public:
     int onboardings = 0;
-    void openSettings(std::optional<SettingsPage>) override {}
     void showOnboarding() override { ++onboardings; }
-    void openMissionControl() override {}
-    void toggleQuickSwitcher() override {}
-    void togglePopover() override {}
-    void showPopover(const PopoverPage&) override {}
-    void closePopover() override {}
-    void switchTo(const Desktop&) override {}
-    void switchTo(const Desktop&, const SpaceApp&) override {}
-    void previewSwitchTag() override {}
-    void previewHover() override {}
-    void previewNotchName() override {}
-    void togglePresentation() override {}
     QString diagnosticsText() override { return QStringLiteral("diagnostics"); }
 };
 

@@ -5,7 +5,7 @@
 #include <QString>
 
 // Commands that count what the settings pages ask of the application.
-class RecordingCommands final : public AppCommands {
+class RecordingCommands final : public InertCommands {
 public:
     QString diagnostics;
     int notchPreviews = 0;
@@ -13,18 +13,9 @@ public:
     int tagPreviews = 0;
     int hoverPreviews = 0;
 
-    void openSettings(std::optional<SettingsPage>) override {}
-    void showOnboarding() override {}
     void openMissionControl() override { ++missionControl; }
-    void toggleQuickSwitcher() override {}
-    void togglePopover() override {}
-    void showPopover(const PopoverPage&) override {}
-    void closePopover() override {}
-    void switchTo(const Desktop&) override {}
-    void switchTo(const Desktop&, const SpaceApp&) override {}
     void previewSwitchTag() override { ++tagPreviews; }
     void previewHover() override { ++hoverPreviews; }
     void previewNotchName() override { ++notchPreviews; }
-    void togglePresentation() override {}
     QString diagnosticsText() override { return diagnostics; }
 };
