@@ -354,10 +354,9 @@ void AppDelegate::applySettings()
 
 void AppDelegate::settingsDidChange()
 {
+    // Starting the notch label refreshes it and the tile is redrawn after it,
+    // so applying is all the label and the tile need here.
     applySettings();
-    // The notch label updates here.
-    if (statusBar_)
-        statusBar_->render();
     const bool now = settings_.presenting();
     if (presenting_ == now)
         return;
