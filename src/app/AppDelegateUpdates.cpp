@@ -120,6 +120,8 @@ LateModeContext AppDelegate::lateModeContext()
     return LateModeContext{
         .engine = engine_,
         .settings = settings_,
+        .access = access_,
+        .updates = updates(),
         .commands = *this,
         .hud = *hud_,
         .switcher = *switcher_,

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class Accessibility;
 class AppCommands;
 class HostedWindow;
 class MenuPopoverController;
@@ -17,6 +18,7 @@ class SpaceEngine;
 class SpaceHover;
 class StatusBarController;
 class SwitchHUD;
+class Updates;
 
 // What the modes that run inside the launched app reach of it: the engine,
 // the settings and every surface the delegate owns. The delegate fills it
@@ -24,6 +26,8 @@ class SwitchHUD;
 struct LateModeContext {
     SpaceEngine& engine;
     Settings& settings;
+    Accessibility& access;
+    Updates& updates;
     // The delegate's commands (popover, settings and welcome windows, previews).
     AppCommands& commands;
     SwitchHUD& hud;

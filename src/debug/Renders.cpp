@@ -16,13 +16,11 @@
 #include "surfaces/HUDState.h"
 #include "surfaces/HoverStripView.h"
 #include "surfaces/SwitcherModel.h"
-#include "switching/Accessibility.h"
 #include "ui/AppCommands.h"
 #include "ui/Glyph.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
-#include "update/Updates.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -302,8 +300,8 @@ void DebugTools::renderAll(const QString& directory, LateModeContext& context)
                                           RenderSources{.engine = context.engine,
                                                         .settings = context.settings,
                                                         .store = SpaceStore::shared(),
-                                                        .access = Accessibility::shared(),
-                                                        .updates = Updates::shared(),
+                                                        .access = context.access,
+                                                        .updates = context.updates,
                                                         .commands = context.commands},
                                           [&out](const QString& line) { out << line << Qt::endl; });
     context.exit(status);

@@ -16,9 +16,11 @@
 #include "surfaces/QuickSwitcher.h"
 #include "surfaces/SpaceHover.h"
 #include "surfaces/SwitchHUD.h"
+#include "switching/Accessibility.h"
 #include "ui/AppCommands.h"
 #include "ui/FloatingPanel.h"
 #include "ui/HostedWindow.h"
+#include "update/Updates.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,6 +106,8 @@ protected:
         return LateModeContext{
             .engine = engine(),
             .settings = settings(),
+            .access = Accessibility::shared(),
+            .updates = Updates::shared(),
             .commands = commands,
             .hud = hud,
             .switcher = switcher,

@@ -10,8 +10,10 @@
 #include "surfaces/QuickSwitcher.h"
 #include "surfaces/SpaceHover.h"
 #include "surfaces/SwitchHUD.h"
+#include "switching/Accessibility.h"
 #include "switching/DesktopSwitcher.h"
 #include "ui/AppCommands.h"
+#include "update/Updates.h"
 
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,8 @@ protected:
         context.emplace(LateModeContext{
             .engine = engine(),
             .settings = settings(),
+            .access = Accessibility::shared(),
+            .updates = Updates::shared(),
             .commands = commands,
             .hud = *hud,
             .switcher = *switcher,
