@@ -2,6 +2,7 @@
 
 #include "debug/AxDump.h"
 #include "debug/McWatch.h"
+#include "debug/ModeOutput.h"
 #include "debug/SampleData.h"
 #include "debug/SelfTest.h"
 #include "debug/SpaceWatch.h"
@@ -34,27 +35,6 @@ namespace {
 QString boolText(bool value)
 {
     return value ? QStringLiteral("true") : QStringLiteral("false");
-}
-
-// Always shows a fraction: 1512 -> "1512.0".
-QString fractionText(double value)
-{
-    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')) && !text.contains(QLatin1Char('n')))
-        text += QStringLiteral(".0");
-    return text;
-}
-
-QString plainNumber(double value)
-{
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
-// {{x, y}, {width, height}}
-QString rectText(const QRectF& rect)
-{
-    return QStringLiteral("{{%1, %2}, {%3, %4}}")
-        .arg(plainNumber(rect.x()), plainNumber(rect.y()), plainNumber(rect.width()), plainNumber(rect.height()));
 }
 
 QString caseName(PillPlacement value)
@@ -152,15 +132,12 @@ void printLine(QTextStream& out, const QString& line)
 
 bool DebugTools::hasFlag(const QString& flag, const QStringList& arguments)
 {
-    return arguments.contains(flag);
+    return ModeOutput::hasFlag(flag, arguments);
 }
 
 std::optional<QString> DebugTools::value(const QString& flag, const QStringList& arguments)
 {
-    const auto at = index(flag, arguments);
-    if (!at || *at + 1 >= arguments.size())
-        return std::nullopt;
-    return arguments[*at + 1];
+    return ModeOutput::valueAfter(flag, arguments);
 }
 
 std::optional<qsizetype> DebugTools::index(const QString& flag, const QStringList& arguments)
@@ -340,7 +317,7 @@ QString DebugTools::phaseText(const Updates::Phase& phase)
 {
     switch (phase.kind) {
     case Updates::Phase::Kind::idle: return QStringLiteral("idle");
-    case Updates::Phase::Kind::downloading: return QStringLiteral("downloading(%1)").arg(fractionText(phase.fraction));
+    case Updates::Phase::Kind::downloading: return QStringLiteral("downloading(%1)").arg(ModeOutput::number(phase.fraction));
     case Updates::Phase::Kind::ready:
         return QStringLiteral("ready(%1)").arg(QUrl::fromLocalFile(phase.imagePath).toString());
     case Updates::Phase::Kind::installing: return QStringLiteral("installing");
@@ -368,8 +345,7 @@ std::optional<qint32> DebugTools::otherRunningInstance()
 
 QString DebugTools::frameText(double x, double y, double width, double height)
 {
-    return QStringLiteral("(%1, %2, %3, %4)")
-        .arg(fractionText(x), fractionText(y), fractionText(width), fractionText(height));
+    return ModeOutput::tuple(QRectF(x, y, width, height));
 }
 
 QString DebugTools::quotedList(const QStringList& items)
@@ -399,7 +375,7 @@ QString DebugTools::diagnosticsText(const Environment& environment)
         const QRectF& frame = screen.frame;
         frames << frameText(frame.x(), frame.y(), frame.width(), frame.height());
         if (const auto notch = NotchScreens::notchRect(screen))
-            notches << screen.localizedName + QLatin1Char(' ') + rectText(*notch);
+            notches << screen.localizedName + QLatin1Char(' ') + ModeOutput::rectText(*notch);
     }
     line(QStringLiteral("screens: ") + quotedList(frames));
     line(QStringLiteral("notch: ") + quotedList(notches));

@@ -119,6 +119,8 @@ TEST_F(DiagnosticsTextTest, SettingsLineNamesEveryCase)
 TEST_F(DiagnosticsTextTest, FramesAlwaysShowAFraction)
 {
     EXPECT_EQ(DebugTools::frameText(0, -982, 1512.5, 982), QStringLiteral("(0.0, -982.0, 1512.5, 982.0)"));
+    // Large values are written out in full, as in the inspection modes.
+    EXPECT_EQ(DebugTools::frameText(0, 0, 1e7, 1), QStringLiteral("(0.0, 0.0, 10000000.0, 1.0)"));
     EXPECT_EQ(DebugTools::quotedList({}), QStringLiteral("[]"));
     EXPECT_EQ(DebugTools::quotedList({QStringLiteral("a"), QStringLiteral("b")}), QStringLiteral("[\"a\", \"b\"]"));
 }
