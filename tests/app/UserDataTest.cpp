@@ -8,7 +8,14 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <ostream>
 #include <vector>
+
+// Test names show the arguments.
+static void PrintTo(const QStringList& arguments, std::ostream* out)
+{
+    *out << arguments.join(QLatin1Char(' ')).toStdString();
+}
 
 namespace {
 
