@@ -7,6 +7,7 @@
 #include "platform/Bundle.h"
 #include "platform/LinkHandlers.h"
 #include "platform/SystemLog.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/Tools.h"
@@ -70,6 +71,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // A menu-bar app: closing its last window (settings, welcome) must not end it.
     app.setQuitOnLastWindowClosed(false);
+    // A logout, Control-C or a closed terminal ends the app as Quit does.
+    const platform::TerminationSignals termination;
     QApplication::setApplicationName(QStringLiteral("Tessaroom"));
 
     const Options options = parseOptions(QApplication::arguments());

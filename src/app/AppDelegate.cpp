@@ -91,6 +91,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool)
 
 void AppDelegate::applicationWillTerminate()
 {
+    // After a developer mode the store is frozen, so this writes nothing.
     engine_.saveTime();
     SpaceStore::shared().flushNow();
 }
@@ -110,6 +111,7 @@ void AppDelegate::showSettingsFromMenu()
 
 void AppDelegate::launch()
 {
+    keepUserDataFromModes();
     importLegacyNames();
     if (runEarlyCommands()) {
         launchEnd_ = LaunchEnd::earlyMode;
@@ -140,6 +142,15 @@ void AppDelegate::launch()
     confirmPendingInstall();
     showWelcome();
     launchEnd_ = LaunchEnd::complete;
+}
+
+void AppDelegate::keepUserDataFromModes()
+{
+    // Before anything reads or counts: every road to the names and the
+    // tracked time (the engine's samples, switches, edits, the end of the
+    // process) ends in the store's write, so a frozen store closes them all.
+    if (DebugTools::selectsMode(options_.arguments))
+        SpaceStore::shared().freeze();
 }
 
 void AppDelegate::importLegacyNames()

@@ -83,7 +83,8 @@ public:
     void applicationDidFinishLaunching() override;
     // Opens the settings window; answers false whatever is visible.
     bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
-    // Saves tracked time and flushes the names store.
+    // Saves tracked time and flushes the names store (nothing after a
+    // developer mode).
     void applicationWillTerminate() override;
     // Each link in order; a bad one never stops the rest.
     void applicationOpenURLs(const QList<QString>& urls) override;
@@ -171,6 +172,8 @@ public:
 
 private:
     // Launch steps, in order; each answers false when the launch ends there.
+    // A developer mode never writes the user's names or tracked time.
+    void keepUserDataFromModes();
     void importLegacyNames();
     bool runEarlyCommands();
     void buildTile();

@@ -148,6 +148,20 @@ std::optional<qsizetype> DebugTools::index(const QString& flag, const QStringLis
 
 // --- dispatch ------------------------------------------------------------------------------
 
+bool DebugTools::selectsMode(const QStringList& arguments)
+{
+    for (const char* flag : {"--diagnose", "--check-update", "--enable-shortcuts", "--sample", "--selftest"}) {
+        if (hasFlag(QLatin1String(flag), arguments))
+            return true;
+    }
+    for (const char* flag :
+         {"--mc-watch", "--space-watch", "--ax-dump", "--status-probe", "--switch", "--capture", "--render"}) {
+        if (value(QLatin1String(flag), arguments))
+            return true;
+    }
+    return false;
+}
+
 bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& environment)
 {
     if (hasFlag(QStringLiteral("--diagnose"), arguments)) {

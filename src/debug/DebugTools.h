@@ -58,6 +58,11 @@ public:
     static std::optional<QString> value(const QString& flag, const QStringList& arguments);
     static std::optional<qsizetype> index(const QString& flag, const QStringList& arguments);
 
+    // Whether the arguments pick a mode of either dispatcher below, by the
+    // same tests ("--sample" alone counts: it runs on sample data). Known
+    // before the launch starts, so the process can keep off the user's data
+    // from its first step.
+    static bool selectsMode(const QStringList& arguments);
     // The modes that run before the interface exists; true when one took over
     // the launch (it ends the process through exit, at once or later).
     static bool runEarlyCommand(const QStringList& arguments, Environment& environment);

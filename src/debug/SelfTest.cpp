@@ -80,7 +80,10 @@ void SelfTest::say(const QString& line)
 
 QString SelfTest::millisecondsSince(double time) const
 {
-    return QString::number(static_cast<qint64>(std::trunc((time - requestTime_) * 1000))) + QStringLiteral("ms");
+    // Epoch-second doubles keep about a quarter of a microsecond: whole
+    // microseconds first, so 0.3 s reads 300ms and not 299ms.
+    const qint64 microseconds = std::llround((time - requestTime_) * 1e6);
+    return QString::number(microseconds / 1000) + QStringLiteral("ms");
 }
 
 bool SelfTest::isOnStart() const

@@ -42,7 +42,8 @@ private:
     void report(const QString& text, bool pass);
     // A line that is not a check.
     void say(const QString& line);
-    // "<n>ms" from the request time to time, truncated.
+    // "<n>ms" from the request time to time, truncated after rounding to
+    // whole microseconds.
     QString millisecondsSince(double time) const;
     // Back to the start desktop: jump back while it leads there, else a
     // direct switch.

@@ -219,12 +219,17 @@ void SpaceStore::scheduleSave()
 
 void SpaceStore::replaceAll(SpaceMetaMap entries)
 {
+    freeze();
+    metas_ = std::move(entries);
+    platform::NotificationCenter::defaultCenter().post(changedNotification);
+}
+
+void SpaceStore::freeze()
+{
     if (pendingWrite_)
         platform::Scheduler::current().cancel(*pendingWrite_);
     pendingWrite_.reset();
     frozen_ = true;
-    metas_ = std::move(entries);
-    platform::NotificationCenter::defaultCenter().post(changedNotification);
 }
 
 void SpaceStore::importLegacyNames(const QList<LegacySpace>& spaces, const SpaceNameLookup& spaceName)
@@ -250,7 +255,9 @@ void SpaceStore::importLegacyNames(const QList<LegacySpace>& spaces, const Space
         scheduleSave();
         flushNow();
     }
-    defaults().setBool(migratedKey, true);
+    // Names that could not be written are imported again next time.
+    if (!frozen_)
+        defaults().setBool(migratedKey, true);
 }
 
 std::optional<QString> SpaceStore::legacyName(const LegacySpace& space, const SpaceNameLookup& spaceName) const

@@ -63,13 +63,20 @@ public:
     // Replaces every entry and freezes the store: from then on nothing is
     // written for the rest of the process (sample data for the debug tools).
     void replaceAll(SpaceMetaMap entries);
+    // From now on nothing is written for the rest of the process: edits and
+    // tracked time stay in memory and are still announced, a pending write is
+    // dropped. A developer mode's process never writes the user's names or
+    // time, so a copy running beside it keeps what it saved.
+    void freeze();
     bool isFrozen() const { return frozen_; }
     bool hasPendingWrite() const { return pendingWrite_.has_value(); }
 
     // Once per user account: names desktops that have no entry from the
     // earlier product's keys or, failing those, from the window server. The
     // names found are written at once, then the flag that the import ran; an
-    // unreadable earlier value only leaves its desktop unnamed.
+    // unreadable earlier value only leaves its desktop unnamed. A frozen store
+    // imports into memory only and leaves the flag unset, so the next normal
+    // launch imports for good.
     void importLegacyNames(const QList<LegacySpace>& spaces, const SpaceNameLookup& spaceName = {});
     std::optional<QString> legacyName(const LegacySpace& space, const SpaceNameLookup& spaceName = {}) const;
 

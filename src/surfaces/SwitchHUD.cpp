@@ -68,6 +68,9 @@ void SwitchHUD::hideAll()
 bool SwitchHUD::isShowing() const
 {
     for (const auto& [key, panel] : panels_) {
+        // A toast is a notice, not a switch tag.
+        if (key == toastKey)
+            continue;
         if (panel->isOnScreen() && panel->state().visible())
             return true;
     }

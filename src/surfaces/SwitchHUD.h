@@ -34,7 +34,8 @@ public:
     // Takes every card away at once and cancels their timed hides.
     void hideAll();
 
-    // A panel is on screen with its card in the shown look.
+    // A switch-tag panel (a display's or the preview) is on screen with its
+    // card in the shown look; the toast panel never counts.
     bool isShowing() const;
     // The panel under a key (a display UUID, previewKey, toastKey), if made.
     HUDPanel* panel(const QString& key) const;

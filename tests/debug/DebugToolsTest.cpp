@@ -155,6 +155,25 @@ TEST_F(DebugToolsTest, NoModeLetsTheLaunchGoOn)
     EXPECT_TRUE(printed.isEmpty());
 }
 
+TEST_F(DebugToolsTest, EveryModeOfEitherDispatcherIsKnownFromTheArgumentsAlone)
+{
+    const auto selects = [](QStringList arguments) {
+        arguments.prepend(QStringLiteral("/Applications/Tessaroom.app/Contents/MacOS/tessaroom"));
+        return DebugTools::selectsMode(arguments);
+    };
+    for (const char* flag : {"--diagnose", "--check-update", "--enable-shortcuts", "--sample", "--selftest"})
+        EXPECT_TRUE(selects({QLatin1String(flag)})) << flag;
+    for (const char* flag :
+         {"--mc-watch", "--space-watch", "--ax-dump", "--status-probe", "--switch", "--capture", "--render"}) {
+        EXPECT_TRUE(selects({QLatin1String(flag), QStringLiteral("/tmp/x")})) << flag;
+        // Without its value the option is not recognised, and the launch is a normal one.
+        EXPECT_FALSE(selects({QLatin1String(flag)})) << flag;
+    }
+    EXPECT_FALSE(selects({}));
+    EXPECT_FALSE(selects({QStringLiteral("--run-for"), QStringLiteral("3"), QStringLiteral("tessaroom://switch/2")}));
+    EXPECT_FALSE(selects({QStringLiteral("--Diagnose"), QStringLiteral("--download"), QStringLiteral("--now")}));
+}
+
 // --- diagnose ---
 
 TEST_F(DebugToolsTest, DiagnoseWinsOverTheUpdateCheckAndExitsZero)

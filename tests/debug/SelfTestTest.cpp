@@ -237,6 +237,16 @@ TEST_F(SelfTestTest, AQuickArrivalShowsItsTimeInWholeMilliseconds)
     EXPECT_TRUE(printed.contains("PASS completion reported the landing (237ms)\n")) << qPrintable(printed);
 }
 
+TEST_F(SelfTestTest, AnArrivalExactlyThreeTenthsAfterTheRequestShows300Milliseconds)
+{
+    addDisplays({2});
+    launch();
+    engine().setSwitcher(std::make_unique<SlowSwitcher>(0.3));
+    runSelfTest();
+    advance(0.8);
+    EXPECT_TRUE(printed.contains("PASS completion reported the landing (300ms)\n")) << qPrintable(printed);
+}
+
 TEST_F(SelfTestTest, AStepThatNeverArrivesStillEndsOnTheStartDesktop)
 {
     addDisplays({13});

@@ -208,6 +208,30 @@ TEST_F(SpaceStoreTest, ReplaceAllFreezesTheStoredValue)
     EXPECT_EQ(stored(), real);
 }
 
+TEST_F(SpaceStoreTest, AFrozenStoreNeverWritesEditsOrTime)
+{
+    store().change(1, [](SpaceMeta& m) { m.name = "Real"; });
+    store().flushNow();
+    const auto real = stored();
+    store().change(1, [](SpaceMeta& m) { m.name = "Pending"; });
+    store().freeze();
+    EXPECT_TRUE(store().isFrozen());
+    EXPECT_FALSE(store().hasPendingWrite());
+
+    // Edits and time stay in memory and are still announced.
+    const int before = announcements;
+    store().change(2, [](SpaceMeta& m) { m.name = "Edited"; });
+    store().addTime(1, 12.5);
+    store().flushTime();
+    store().resetTimes();
+    EXPECT_EQ(announcements, before + 3);
+    EXPECT_EQ(store().meta(2).name, "Edited");
+    advance(1);
+    store().flushNow();
+    store().save();
+    EXPECT_EQ(stored(), real);
+}
+
 TEST_F(SpaceStoreTest, LoadsTheStoredDocument)
 {
     store().change(3, [](SpaceMeta& m) {
@@ -365,6 +389,21 @@ TEST_F(SpaceStoreLegacyTest, ImportThatFindsNothingStillSetsTheFlagAndAnnouncesN
     EXPECT_EQ(defaults().object(SpaceStore::migratedKey), QVariant(true));
     EXPECT_EQ(announcements, 0);
     EXPECT_FALSE(store().hasPendingWrite());
+}
+
+TEST_F(SpaceStoreLegacyTest, AFrozenStoreImportsInMemoryAndLeavesTheImportForTheNextLaunch)
+{
+    defaults().setString("Quorvelin.rename.1", "One");
+    store().freeze();
+    store().importLegacyNames({{1, 100}});
+    EXPECT_EQ(store().meta(100).name, "One");
+    EXPECT_FALSE(stored());
+    EXPECT_FALSE(defaults().object(SpaceStore::migratedKey).isValid());
+
+    restart();
+    store().importLegacyNames({{1, 100}});
+    EXPECT_EQ(storedMap().at(100).name, "One");
+    EXPECT_EQ(defaults().object(SpaceStore::migratedKey), QVariant(true));
 }
 
 // --- older names under hostile values ---

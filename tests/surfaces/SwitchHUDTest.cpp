@@ -163,6 +163,31 @@ TEST_F(SwitchHUDTest, HideAllBeforeTheSpringKeepsTheCardHidden)
     EXPECT_FALSE(hud.isShowing());
 }
 
+// --- what counts as a switch tag --------------------------------------------
+
+TEST_F(SwitchHUDTest, AToastAloneIsNoSwitchTagShowing)
+{
+    hud.toast(QStringLiteral("Turned on macOS shortcuts"), QStringLiteral("keyboard"), 5.0);
+    clock().runPending();
+    ASSERT_TRUE(hud.panel(SwitchHUD::toastKey)->state().visible());
+    EXPECT_FALSE(hud.isShowing());
+
+    // A tag beside the toast shows; once it hid, the toast still up does not count.
+    hud.show(unnamed(1), primaryUUID);
+    clock().runPending();
+    EXPECT_TRUE(hud.isShowing());
+    advance(1.5);
+    EXPECT_TRUE(hud.panel(SwitchHUD::toastKey)->state().visible());
+    EXPECT_FALSE(hud.isShowing());
+}
+
+TEST_F(SwitchHUDTest, ThePreviewIsASwitchTag)
+{
+    hud.preview();
+    clock().runPending();
+    EXPECT_TRUE(hud.isShowing());
+}
+
 // --- screens and placement ---------------------------------------------------
 
 TEST_F(SwitchHUDTest, AnUnknownDisplayShowsOnTheMainScreenButKeepsItsKey)

@@ -1,0 +1,94 @@
+#include "platform/TerminationSignals.h"
+
+#include "platform/Application.h"
+#include "platform/SystemLog.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr std::array<int, 3> handledSignals{SIGTERM, SIGINT, SIGHUP};
+
+// The pipe's write end for the handler; -1 while nothing is installed.
+volatile std::sig_atomic_t writeEnd = -1;
+
+void onSignal(int signal)
+{
+    // Only async-signal-safe calls here; errno belongs to the code we cut into.
+    const int savedErrno = errno;
+    const int fd = writeEnd;
+    if (fd >= 0) {
+        const auto byte = static_cast<unsigned char>(signal);
+        // Non-blocking: a full pipe already holds a termination on its way.
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+} // namespace
+
+struct TerminationSignals::State {
+    std::array<int, 2> pipe{-1, -1};
+    std::array<struct sigaction, handledSignals.size()> previous{};
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+TerminationSignals::TerminationSignals()
+    : state_(std::make_unique<State>())
+{
+    Q_ASSERT(writeEnd < 0);
+    if (::pipe2(state_->pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+        SystemLog::write(QStringLiteral("Tessaroom: SIGTERM, SIGINT and SIGHUP keep their default action: ")
+                         + QString::fromLocal8Bit(std::strerror(errno)));
+        state_.reset();
+        return;
+    }
+    const int readEnd = state_->pipe[0];
+    state_->notifier = std::make_unique<QSocketNotifier>(readEnd, QSocketNotifier::Read);
+    QObject::connect(state_->notifier.get(), &QSocketNotifier::activated, [readEnd] {
+        std::array<unsigned char, 64> bytes{};
+        while (::read(readEnd, bytes.data(), bytes.size()) > 0) {
+        }
+        // Later calls do nothing, so repeated signals never cut the save short.
+        Application::terminate();
+    });
+    writeEnd = state_->pipe[1];
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < handledSignals.size(); ++i)
+        ::sigaction(handledSignals[i], &action, &state_->previous[i]);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!state_)
+        return;
+    for (std::size_t i = 0; i < handledSignals.size(); ++i)
+        ::sigaction(handledSignals[i], &state_->previous[i], nullptr);
+    writeEnd = -1;
+    state_->notifier.reset();
+    for (const int fd : state_->pipe)
+        ::close(fd);
+}
+
+bool TerminationSignals::isInstalled() const
+{
+    return state_ != nullptr;
+}
+
+} // namespace platform

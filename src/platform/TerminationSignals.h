@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+namespace platform {
+
+// SIGTERM, SIGINT and SIGHUP (logging out of a desktop session, Control-C, a
+// closed terminal) end the app through its normal termination,
+// Application::terminate(): the delegate saves as it does for Quit, and the
+// process exits with status 0.
+//
+// The handler only writes one byte to a pipe (the one thing it may safely
+// do); the main loop reads it and terminates. Later signals are read and do
+// nothing more: a session often sends SIGHUP right after SIGTERM, and that
+// must not cut the save short. Signals that come before the main loop runs
+// wait in the pipe until it does.
+class TerminationSignals {
+public:
+    // Takes the three signals over; needs the application object. One at a
+    // time per process. When the pipe cannot be made, the signals keep their
+    // default action and a system-log line says why.
+    TerminationSignals();
+    // Gives the signals back their earlier handlers.
+    ~TerminationSignals();
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // Whether the signals are taken over.
+    bool isInstalled() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace platform

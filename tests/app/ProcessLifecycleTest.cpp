@@ -1,0 +1,267 @@
+#include "engine/SpaceEngine.h"
+#include "platform/PreferenceDomain.h"
+#include "store/SpaceMetaDocument.h"
+#include "store/SpaceStore.h"
+#include "support/PlatformTest.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <csignal>
+#include <functional>
+#include <ostream>
+
+#include <sys/types.h>
+
+namespace {
+
+// Real processes of the app in this test's home, which this process shares:
+// it reads the names store from disk and writes it as another copy would.
+class RealProcessTest : public PlatformTest {
+protected:
+    static constexpr int generousWait = 30000; // milliseconds
+
+    RealProcessTest()
+    {
+        environment_ = QProcessEnvironment::systemEnvironment();
+        environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), home());
+        environment_.insert(QStringLiteral("XDG_CACHE_HOME"), home() + QStringLiteral("/cache"));
+        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment_.remove(QStringLiteral("TESSAROOM_SIM_WORLD"));
+        // The update check must not reach the network: nothing listens there.
+        environment_.insert(QStringLiteral("TESSAROOM_UPDATE_FEED"), QStringLiteral("http://127.0.0.1:9/update.json"));
+    }
+
+    void start(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessEnvironment(environment_);
+        process.start(QStringLiteral(TESSAROOM_APP), arguments);
+        ASSERT_TRUE(process.waitForStarted(generousWait));
+    }
+
+    // Waits, while the process runs, until ready() holds; false when the
+    // process ended first or the wait ran out.
+    static bool waitUntil(QProcess& process, const std::function<bool()>& ready)
+    {
+        for (int slice = 0; slice < generousWait / 50; ++slice) {
+            if (ready())
+                return true;
+            if (process.state() != QProcess::Running)
+                return ready();
+            process.waitForFinished(50);
+        }
+        return ready();
+    }
+
+    // Waits for text on the process's output channel; all that was read
+    // stays in seen.
+    static bool waitForText(QProcess& process, QProcess::ProcessChannel channel, const QByteArray& text,
+                            QByteArray& seen)
+    {
+        process.setReadChannel(channel);
+        while (!seen.contains(text)) {
+            if (!process.waitForReadyRead(generousWait))
+                break;
+            seen += process.readAll();
+        }
+        return seen.contains(text);
+    }
+
+    static bool waitForLaunch(QProcess& process)
+    {
+        QByteArray seen;
+        return waitForText(process, QProcess::StandardError, "launched", seen);
+    }
+
+    static void send(QProcess& process, int signal) { ::kill(pid_t(process.processId()), signal); }
+
+    static bool endedNormally(QProcess& process)
+    {
+        return process.waitForFinished(generousWait) && process.exitStatus() == QProcess::NormalExit;
+    }
+
+    static std::optional<QByteArray> storedDocument()
+    {
+        return platform::PreferenceDomain::standard().data(SpaceStore::documentKey);
+    }
+
+    static SpaceMeta storedMeta(qint64 managedID)
+    {
+        const auto document = storedDocument();
+        if (!document)
+            return SpaceMeta::empty();
+        const auto decoded = SpaceMetaDocument::decode(*document);
+        if (!decoded)
+            return SpaceMeta::empty();
+        const auto found = decoded.value().find(managedID);
+        return found == decoded.value().end() ? SpaceMeta::empty() : found->second;
+    }
+
+    // The default world is the same in every process, so its ids hold here.
+    static qint64 managedID(qint64 number) { return SpaceEngine::shared().desktopWithNumber(number)->managedID(); }
+
+    // Names a desktop from this process and writes the store at once.
+    static void rename(qint64 number, const QString& name)
+    {
+        SpaceStore::shared().change(managedID(number), [&](SpaceMeta& meta) { meta.name = name; });
+        SpaceStore::shared().flushNow();
+    }
+
+private:
+    QProcessEnvironment environment_;
+};
+
+// The user's names and time as a running copy saved them.
+class SavedDataTest : public RealProcessTest {
+protected:
+    SavedDataTest()
+    {
+        SpaceStore::shared().change(managedID(2), [](SpaceMeta& meta) {
+            meta.name = QStringLiteral("Mail");
+            meta.seconds = 100;
+        });
+        SpaceStore::shared().flushNow();
+        saved = storedDocument();
+    }
+
+    std::optional<QByteArray> saved;
+};
+
+// One developer mode: how to tell it is under way, and how it ends.
+struct ModeRun {
+    const char* name;
+    QStringList arguments;
+    // A file the mode writes once it runs (under the home), or text on its
+    // standard output; neither: the mode is over too soon to act during it.
+    QString readyFile;
+    QByteArray readyText;
+    // Ends by itself (0) or by this signal.
+    int signal = 0;
+};
+
+void PrintTo(const ModeRun& run, std::ostream* out)
+{
+    *out << run.name;
+}
+
+class ModeProcessTest : public SavedDataTest, public ::testing::WithParamInterface<ModeRun> {};
+
+// --- developer modes beside the user's data ---
+
+TEST_P(ModeProcessTest, TheNamesStoreIsUntouchedAndARenameMadeMeanwhileSurvives)
+{
+    const ModeRun& mode = GetParam();
+    QStringList arguments = mode.arguments;
+    arguments.replaceInStrings(QStringLiteral("HOME"), home());
+    QProcess running;
+    start(running, arguments);
+
+    std::optional<QByteArray> expected = saved;
+    if (!mode.readyFile.isEmpty() || !mode.readyText.isEmpty()) {
+        QByteArray seen;
+        const QString file = QString(mode.readyFile).replace(QStringLiteral("HOME"), home());
+        const bool ready = file.isEmpty() ? waitForText(running, QProcess::StandardOutput, mode.readyText, seen)
+                                          : waitUntil(running, [&] { return QFileInfo(file).size() > 0; });
+        ASSERT_TRUE(ready) << seen.toStdString();
+        ASSERT_EQ(running.state(), QProcess::Running);
+        // The user renames a desktop while the mode runs.
+        rename(3, QStringLiteral("Focus"));
+        expected = storedDocument();
+        ASSERT_NE(expected, saved);
+    }
+    if (mode.signal)
+        send(running, mode.signal);
+    ASSERT_TRUE(endedNormally(running)) << running.readAllStandardError().toStdString();
+    if (mode.signal) {
+        EXPECT_EQ(running.exitCode(), 0);
+    }
+    EXPECT_EQ(storedDocument(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryMode, ModeProcessTest,
+    ::testing::Values(
+        ModeRun{"diagnose", {"--diagnose"}, {}, {}},
+        ModeRun{"checkUpdate", {"--check-update"}, {}, {}},
+        ModeRun{"enableShortcuts", {"--enable-shortcuts"}, {}, {}},
+        ModeRun{"mcWatch", {"--mc-watch", "HOME/mc.log"}, "HOME/mc.log", {}, SIGTERM},
+        ModeRun{"spaceWatch", {"--space-watch", "HOME/space.log"}, "HOME/space.log", {}, SIGINT},
+        // Waits 10 s for Mission Control, then dumps and ends.
+        ModeRun{"axDump", {"--ax-dump", "HOME/ax.log"}, "HOME/ax.log", {}},
+        ModeRun{"statusProbe", {"--status-probe", "HOME/probe.log"}, "HOME/probe.log", {}},
+        ModeRun{"render", {"--render", "HOME/render"}, {}, {}},
+        ModeRun{"capture", {"--capture", "HOME/capture"}, {}, "wrote ", SIGHUP},
+        ModeRun{"selftest", {"--selftest"}, {}, "selftest: start"},
+        ModeRun{"switchInThisProcess", {"--switch", "2"}, {}, "switching to Desktop 2"},
+        ModeRun{"sample", {"--sample", "--run-for", "3"}, {}, {}}),
+    [](const ::testing::TestParamInfo<ModeRun>& run) { return std::string(run.param.name); });
+
+TEST_F(SavedDataTest, ASwitchHandedToTheRunningCopyLeavesTheStoreAsItWas)
+{
+    QProcess running;
+    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    ASSERT_TRUE(waitForLaunch(running));
+
+    QProcess handing;
+    // A desktop the running copy does not have: it only toasts, so its own
+    // writes stay out of the picture.
+    start(handing, {QStringLiteral("--switch"), QStringLiteral("99")});
+    ASSERT_TRUE(endedNormally(handing));
+    EXPECT_TRUE(handing.readAllStandardOutput().startsWith("asked Tessaroom (pid "));
+    EXPECT_EQ(handing.exitCode(), 0);
+    EXPECT_EQ(storedDocument(), saved);
+
+    send(running, SIGTERM);
+    EXPECT_TRUE(endedNormally(running));
+}
+
+// --- ending by a signal ---
+
+class SignalProcessTest : public SavedDataTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SignalProcessTest, TheRunningCopySavesItsTimeAndNamesAndExitsZero)
+{
+    QProcess running;
+    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    ASSERT_TRUE(waitForLaunch(running));
+
+    // A link moves the running copy to desktop 2; the switch saves desktop 1's
+    // time, and from then on desktop 2's time is counted in memory only.
+    QProcess link;
+    start(link, {QStringLiteral("tessaroom://switch/2")});
+    ASSERT_TRUE(endedNormally(link));
+    ASSERT_EQ(link.exitCode(), 0);
+    ASSERT_TRUE(waitUntil(running, [&] { return storedMeta(managedID(1)).seconds > 0; }));
+    ASSERT_EQ(storedMeta(managedID(2)).seconds, 100);
+
+    send(running, GetParam());
+    ASSERT_TRUE(endedNormally(running)) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(running.exitCode(), 0);
+    const SpaceMeta mail = storedMeta(managedID(2));
+    EXPECT_EQ(mail.name, QStringLiteral("Mail"));
+    EXPECT_GT(mail.seconds, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(TermIntHup, SignalProcessTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                             return std::string(signal.param == SIGTERM ? "TERM"
+                                                : signal.param == SIGINT ? "INT"
+                                                                         : "HUP");
+                         });
+
+// --- the self test on a fresh home ---
+
+TEST_F(RealProcessTest, TheFirstSelfTestOnAFreshHomePassesAllTenChecks)
+{
+    QProcess selftest;
+    start(selftest, {QStringLiteral("--selftest")});
+    ASSERT_TRUE(endedNormally(selftest));
+    const QString printed = QString::fromUtf8(selftest.readAllStandardOutput());
+    EXPECT_EQ(selftest.exitCode(), 0) << qPrintable(printed);
+    EXPECT_EQ(printed.count(QStringLiteral("\nPASS ")), 10) << qPrintable(printed);
+    EXPECT_FALSE(printed.contains(QStringLiteral("FAIL "))) << qPrintable(printed);
+    EXPECT_TRUE(printed.endsWith(QStringLiteral("selftest: all passed\n"))) << qPrintable(printed);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "AppTest.h"
+
+#include "platform/Application.h"
+#include "platform/PreferenceDomain.h"
+#include "platform/TerminationSignals.h"
+#include "store/SpaceStore.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+#include <ostream>
+#include <vector>
+
+// Test names show the arguments.
+static void PrintTo(const QStringList& arguments, std::ostream* out)
+{
+    *out << arguments.join(QLatin1Char(' ')).toStdString();
+}
+
+namespace {
+
+// The launched app in this process with the arguments given, as the
+// platform's delegate, over a names store that already holds the user's data.
+class UserDataTest : public AppTest {
+protected:
+    UserDataTest()
+    {
+        mail = *SpaceEngine::shared().desktopWithNumber(2);
+        SpaceStore::shared().change(mail.managedID(), [](SpaceMeta& meta) {
+            meta.name = QStringLiteral("Mail");
+            meta.seconds = 100;
+        });
+        SpaceStore::shared().flushNow();
+        before = storedDocument();
+    }
+
+    ~UserDataTest() override { platform::Application::setDelegate(nullptr); }
+
+    void launchWith(QStringList arguments)
+    {
+        arguments.prepend(QStringLiteral("/Applications/Tessaroom.app/Contents/MacOS/tessaroom"));
+        delegate = std::make_unique<AppDelegate>(
+            SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
+            AppDelegate::Options{.arguments = std::move(arguments),
+                                 .exit = [this](int status) { exits.push_back(status); }});
+        platform::Application::setDelegate(delegate.get());
+        delegate->launch();
+    }
+
+    static std::optional<QByteArray> storedDocument()
+    {
+        return platform::PreferenceDomain::standard().data(SpaceStore::documentKey);
+    }
+
+    static SpaceMeta storedMeta(qint64 managedID)
+    {
+        const auto document = storedDocument();
+        if (!document)
+            return SpaceMeta::empty();
+        const auto decoded = SpaceMetaDocument::decode(*document);
+        if (!decoded)
+            return SpaceMeta::empty();
+        const auto found = decoded.value().find(managedID);
+        return found == decoded.value().end() ? SpaceMeta::empty() : found->second;
+    }
+
+    // A rename the user makes in this process; its write is still pending.
+    void renameMailPending()
+    {
+        SpaceStore::shared().change(mail.managedID(), [](SpaceMeta& meta) { meta.name = QStringLiteral("Post"); });
+        ASSERT_TRUE(SpaceStore::shared().hasPendingWrite());
+    }
+
+    // The main loop's pending work until the app ends.
+    static void runLoopUntilTerminating()
+    {
+        for (int turn = 0; turn < 1000 && !platform::Application::isTerminating(); ++turn)
+            QCoreApplication::processEvents();
+    }
+
+    Desktop mail;
+    std::optional<QByteArray> before;
+    std::vector<int> exits;
+};
+
+class ModeUserDataTest : public UserDataTest, public ::testing::WithParamInterface<QStringList> {};
+
+// --- developer modes leave the user's names and time alone ---
+
+TEST_P(ModeUserDataTest, TheStoredNamesAndTimeAreAsTheModeFoundThem)
+{
+    QStringList arguments = GetParam();
+    arguments.replaceInStrings(QStringLiteral("HOME"), home());
+    launchWith(arguments);
+    // Sweeps count time, switches flush it, and the end saves what it can.
+    advance(6);
+    delegate->switchTo(*SpaceEngine::shared().desktopWithNumber(3));
+    advance(2);
+    platform::Application::terminate();
+    EXPECT_EQ(storedDocument(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ModeUserDataTest,
+    ::testing::Values(QStringList{"--diagnose"}, QStringList{"--enable-shortcuts"},
+                      QStringList{"--space-watch", "HOME/space.log"}, QStringList{"--mc-watch", "HOME/mc.log"},
+                      QStringList{"--ax-dump", "HOME/ax.log", "--now"}, QStringList{"--status-probe", "HOME/probe.log"},
+                      QStringList{"--switch", "3"}, QStringList{"--selftest"}, QStringList{"--sample"}),
+    [](const ::testing::TestParamInfo<QStringList>& mode) {
+        QString name = mode.param.first().mid(2);
+        name.remove(QLatin1Char('-'));
+        return name.toStdString();
+    });
+
+TEST_F(UserDataTest, ANormalLaunchSavesTimeAndAPendingRenameWhenItQuits)
+{
+    launchWith({});
+    advance(2);
+    renameMailPending();
+    platform::Application::terminate();
+    EXPECT_EQ(storedMeta(mail.managedID()).name, QStringLiteral("Post"));
+    EXPECT_GT(storedMeta(SpaceEngine::shared().activeDesktop()->managedID()).seconds, 0);
+}
+
+// --- ending by a signal ---
+
+TEST_F(UserDataTest, ASignalEndsANormalLaunchWithTheRenameAndTheTimeSaved)
+{
+    const platform::TerminationSignals termination;
+    launchWith({});
+    advance(1);
+    renameMailPending();
+    std::raise(SIGTERM);
+    runLoopUntilTerminating();
+    EXPECT_EQ(storedMeta(mail.managedID()).name, QStringLiteral("Post"));
+    EXPECT_GT(storedMeta(SpaceEngine::shared().activeDesktop()->managedID()).seconds, 0);
+}
+
+TEST_F(UserDataTest, ASignalEndsAModeWithoutWriting)
+{
+    const platform::TerminationSignals termination;
+    launchWith({QStringLiteral("--space-watch"), home() + QStringLiteral("/space.log")});
+    advance(3);
+    std::raise(SIGHUP);
+    runLoopUntilTerminating();
+    ASSERT_TRUE(platform::Application::isTerminating());
+    EXPECT_EQ(storedDocument(), before);
+}
+
+} // namespace
