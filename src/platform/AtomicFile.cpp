@@ -129,7 +129,7 @@ std::optional<QString> write(const QString& path, const QByteArray& bytes, const
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
 
-    // A folder, a device or a socket at the path is never replaced by a file.
+    // A folder, a pipe, a socket or a device at the path is never replaced by a file.
     struct stat existing {};
     const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))

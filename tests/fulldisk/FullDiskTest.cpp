@@ -144,8 +144,6 @@ protected:
 
     void freeSpace() { ASSERT_TRUE(QFile::remove(disk_ + QStringLiteral("/filler"))); }
 
-    static bool logged(const QString& text) { return platform::SystemLog::lines().join('\n').contains(text); }
-
 private:
     QString disk_;
 };
@@ -163,8 +161,9 @@ TEST_F(FullDiskTest, ThePreferencesFileKeepsItsBytesAndThePendingValueReachesItO
     fill();
     defaults.setString("names", QString(3000, 'n'));
     EXPECT_EQ(contentOf(path), before);
-    EXPECT_TRUE(logged("preferences: could not write " + path)) << platform::SystemLog::lines().join('\n').toStdString();
-    EXPECT_TRUE(logged("No space left on device")) << platform::SystemLog::lines().join('\n').toStdString();
+    const QString log = platform::SystemLog::lines().join('\n');
+    EXPECT_TRUE(log.contains("preferences: could not write " + path)) << log.toStdString();
+    EXPECT_TRUE(log.contains("No space left on device")) << log.toStdString();
     EXPECT_EQ(defaults.string("names"), QString(3000, 'n'));
     EXPECT_EQ(entriesOf(QFileInfo(path).path()), QStringList{QFileInfo(path).fileName()});
 

@@ -223,7 +223,8 @@ TEST_F(ApplicationTest, ADefaultsListThatCannotBeReadIsLeftAsItIsAndTheRegistrat
 
     const auto failure = LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")});
     ASSERT_TRUE(failure.has_value());
-    EXPECT_TRUE(failure->contains(sim::mimeAppsListPath() + QStringLiteral(" could not be read"))) << failure->toStdString();
+    EXPECT_TRUE(failure->contains(sim::mimeAppsListPath() + QStringLiteral(" could not be read")))
+        << failure->toStdString();
     EXPECT_TRUE(failure->contains(QStringLiteral("left as it is"))) << failure->toStdString();
     EXPECT_TRUE(QFileInfo::exists(sim::mimeAppsListPath()));
     EXPECT_FALSE(QFileInfo(sim::mimeAppsListPath()).isFile());

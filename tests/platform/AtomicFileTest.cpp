@@ -32,7 +32,8 @@ protected:
     // Every entry of home (pipes too), so a left-over temporary file shows.
     QStringList entries() const
     {
-        return QDir(home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        return QDir(home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                      QDir::Name);
     }
 };
 

@@ -232,8 +232,9 @@ TEST_F(PreferenceWriteFailureTest, AFullDiskLeavesTheOldFileAndKeepsTheValueInMe
                                  + ": could not write: No space left on device"),
               1)
         << platform::SystemLog::lines().join("\n").toStdString();
-    EXPECT_EQ(QDir(QFileInfo(defaults.filePath()).path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{QFileInfo(defaults.filePath()).fileName()});
+    const QFileInfo file(defaults.filePath());
+    EXPECT_EQ(QDir(file.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{file.fileName()});
 }
 
 TEST_F(PreferenceWriteFailureTest, TheNextChangeAlsoWritesTheValueKeptBefore)

@@ -237,7 +237,8 @@ TEST_F(TimeTrackingPageTest, AFullDiskShowsTheAlertAndKeepsTheEarlierExport)
     const auto alerts = platform::sim::shownAlerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].messageText, "Could not save the CSV");
-    EXPECT_TRUE(alerts[0].informativeText.contains("No space left on device")) << alerts[0].informativeText.toStdString();
+    EXPECT_TRUE(alerts[0].informativeText.contains("No space left on device"))
+        << alerts[0].informativeText.toStdString();
 }
 
 TEST_F(TimeTrackingPageTest, WithNoDesktopsTheFileHoldsTheHeaderAlone)

@@ -74,7 +74,8 @@ std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
     QString why;
     const std::optional<QByteArray> current = sim::KeyFile::read(list, &why);
     if (!current)
-        return QStringLiteral("The link schemes were not made the default: %1 could not be read (%2) and is left as it is")
+        return QStringLiteral("The link schemes were not made the default: %1 could not be read (%2) and is left "
+                              "as it is")
             .arg(list, why);
     QList<std::pair<QByteArray, QByteArray>> defaults;
     for (const QString& type : types)

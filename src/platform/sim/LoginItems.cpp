@@ -88,7 +88,8 @@ std::optional<QString> LoginItems::registerMainApp()
         return QStringLiteral("The login item could not be changed: its entry could not be read (%1).").arg(why);
     }
     QDir().mkpath(QFileInfo(path).path());
-    if (const auto error = AtomicFile::write(path, sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues())))
+    const QByteArray entry = sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues());
+    if (const auto error = AtomicFile::write(path, entry))
         return QStringLiteral("The login item could not be written: ") + *error;
     return std::nullopt;
 }
