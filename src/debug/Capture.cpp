@@ -6,6 +6,7 @@
 #include "engine/SpaceEngine.h"
 #include "menubar/MenuPopoverController.h"
 #include "menubar/StatusBarController.h"
+#include "platform/AtomicFile.h"
 #include "platform/Screens.h"
 #include "platform/StatusBar.h"
 #include "platform/WindowCapture.h"
@@ -22,7 +23,6 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -199,9 +199,8 @@ void Capture::writeWindowImage(qint64 windowNumber, const QString& fileName) con
     if (!image.save(&buffer, "PNG") || png.isEmpty())
         return;
     // Written whole or not at all: a full disk leaves no torn picture.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
-        print(QStringLiteral("could not write %1: %2").arg(path, file.errorString()));
+    if (const auto error = platform::AtomicFile::write(path, png)) {
+        print(QStringLiteral("could not write %1: %2").arg(path, *error));
         return;
     }
     print(QStringLiteral("wrote %1 (%2x%3)").arg(path).arg(image.width()).arg(image.height()));

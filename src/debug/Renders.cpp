@@ -7,6 +7,7 @@
 #include "engine/SpaceEngine.h"
 #include "menubar/MenuPopoverView.h"
 #include "menubar/PopoverModel.h"
+#include "platform/AtomicFile.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
@@ -27,7 +28,6 @@
 #include <QFontMetricsF>
 #include <QLayout>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -248,11 +248,8 @@ void Renders::writeRendered(const QImage& image, const QString& name, const QStr
         return;
     }
     const QString path = dir + QLatin1Char('/') + name + QStringLiteral("@2x.png");
-    QSaveFile file(path);
-    // Some folders refuse the temporary file beside the picture; write in place there.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
-        out(QStringLiteral("could not write ") + path + QStringLiteral(": ") + file.errorString());
+    if (const auto error = platform::AtomicFile::write(path, png)) {
+        out(QStringLiteral("could not write ") + path + QStringLiteral(": ") + *error);
         return;
     }
     out(QStringLiteral("wrote ") + path + QStringLiteral(" (") + QString::number(image.width()) + QLatin1Char('x')

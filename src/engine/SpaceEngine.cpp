@@ -3,6 +3,7 @@
 #include "engine/DockBadges.h"
 #include "platform/EventSource.h"
 #include "platform/Lifetime.h"
+#include "platform/PreferenceDomain.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
@@ -105,6 +106,7 @@ void SpaceEngine::start()
         weak->refresh(false);
         weak->sampleTime();
         weak->pollBadges();
+        platform::PreferenceDomain::synchronizePending();
     });
 }
 

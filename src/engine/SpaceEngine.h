@@ -32,7 +32,8 @@ inline const QString activeSpaceDidChange = QStringLiteral("Tessaroom.activeSpac
 // The live model of displays and desktops: re-read from the window server on
 // every space or screen change and on a 1.5 s sweep, with the desktop the
 // user came from, per-desktop apps and badges, tracked time, and the
-// user-level switch operations. Main thread only.
+// user-level switch operations. The sweep also writes preference changes
+// that could not be written before (a full disk). Main thread only.
 class SpaceEngine final : public QObject {
     Q_OBJECT
 

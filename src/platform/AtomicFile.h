@@ -17,7 +17,12 @@ namespace platform {
 // A path that is a symbolic link is written through: the link's target gets
 // the new bytes and the link stays. An existing file keeps its permission
 // bits; a new one gets 0666 less the process's umask, or the given mode.
-// Missing parent folders are not made.
+// Missing parent folders are not made, and a folder, pipe, socket or device
+// at the path is never replaced.
+//
+// Logs use append(): a growing file is not copied for every line, and a line
+// that cannot be written whole is cut off again, so the file keeps exactly
+// the lines it had.
 namespace AtomicFile {
 
 // Where a write can fail, in the order they happen.
@@ -38,7 +43,10 @@ inline constexpr qsizetype chunkSize = 64 * 1024;
 struct Options {
     // Permission bits for a file that does not exist yet; none: 0666 less
     // the umask. An existing file keeps its own.
-    std::optional<int> newFileMode;
+    std::optional<int> newFileMode = std::nullopt;
+    // False: a file already at the path is never replaced; the write then
+    // fails ("File exists") and leaves it alone.
+    bool replaceExisting = true;
 };
 
 // None when the file now holds the bytes; otherwise why not, and the file is
@@ -46,7 +54,15 @@ struct Options {
 // bytes are then already in place.
 [[nodiscard]] std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options = {});
 
-// Tests only: the next write fails at this step (for Step::write, at the
+// Adds the bytes at the end of the file, making it (0666 less the umask) when
+// missing. None when they are all in; otherwise why not, and the file is cut
+// back to the length it had (a file this call made is removed; a pipe or a
+// terminal keeps what went in). Not synced: a power cut may lose the new
+// bytes, never the ones before them. The injected failures of create (the
+// open), write and close apply.
+[[nodiscard]] std::optional<QString> append(const QString& path, const QByteArray& bytes);
+
+// Tests only: the next write or append fails at this step (for Step::write, at the
 // write with this 0-based index) as if the system answered errorCode.
 struct InjectedFailure {
     Step step = Step::write;

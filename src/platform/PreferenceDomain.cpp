@@ -1,5 +1,6 @@
 #include "platform/PreferenceDomain.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/SystemLog.h"
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <map>
 #include <memory>
@@ -23,10 +23,15 @@ namespace {
 
 using Domains = std::map<QString, std::unique_ptr<PreferenceDomain>>;
 
-PreferenceDomain& domainNamed(const QString& name)
+Domains& sharedDomains()
 {
     static Shared<Domains> domains([] { return new Domains; });
-    auto& slot = domains.get()[name];
+    return domains.get();
+}
+
+PreferenceDomain& domainNamed(const QString& name)
+{
+    auto& slot = sharedDomains()[name];
     if (!slot)
         slot = std::make_unique<PreferenceDomain>(name);
     return *slot;
@@ -284,13 +289,15 @@ bool PreferenceDomain::save()
         return false;
     }
     QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
     const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0
-        || !file.commit()) {
-        SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, file.errorString()));
+    if (const auto failure = AtomicFile::write(path, QJsonDocument(root).toJson(QJsonDocument::Indented))) {
+        // Retried on every change and sweep: one line per reason, not per try.
+        if (*failure != writeFailure_)
+            SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
+        writeFailure_ = *failure;
         return false;
     }
+    writeFailure_.clear();
     unsaved_.clear();
     readState_ = diskState();
     return true;
@@ -379,6 +386,19 @@ bool PreferenceDomain::synchronize()
     loaded_ = false;
     load();
     return unsaved_.isEmpty() || save();
+}
+
+void PreferenceDomain::synchronizePending()
+{
+    for (auto& [name, domain] : sharedDomains()) {
+        if (domain->unsaved_.isEmpty())
+            continue;
+        domain->load();
+        // A file that could not be read was logged when it was met; it is
+        // tried again once it changes.
+        if (!domain->blocked_)
+            domain->save();
+    }
 }
 
 } // namespace platform

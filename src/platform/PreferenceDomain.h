@@ -22,6 +22,10 @@ namespace platform {
 // system-log line. A file that exists but cannot be opened, or cannot be moved
 // aside, is never overwritten: writes to the domain are refused with a log
 // line (and kept in memory) until the file changes and can be read.
+// Files are written through AtomicFile, so a failed write (a full disk, an
+// unwritable folder) leaves the file as it was. Its changes stay in memory,
+// the failure is logged once per reason, and they are written with the
+// domain's next change or by synchronizePending().
 class PreferenceDomain {
 public:
     // The app's own domain. Its lookups also see the global domain.
@@ -57,6 +61,10 @@ public:
     // Re-reads the file, writes changes that could not be written before,
     // and reports whether the domain's state is on disk.
     bool synchronize();
+    // Writes the changes of every domain (standard() and named()) that could
+    // not be written before; rereads only files that changed. The engine
+    // calls it on its sweep, so kept changes reach the disk once it lets them.
+    static void synchronizePending();
 
     // The file this domain lives in.
     QString filePath() const;
@@ -94,6 +102,8 @@ private:
     QMap<QString, std::optional<QVariant>> unsaved_;
     // The file exists but could not be read or kept aside.
     mutable bool blocked_ = false;
+    // Why the last write failed, logged once; empty after a write that worked.
+    QString writeFailure_;
 };
 
 } // namespace platform

@@ -1,10 +1,10 @@
 #include "platform/SystemLog.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
@@ -47,9 +47,8 @@ void write(const QString& message)
     lineStore().append(message);
     const QString path = filePath();
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::Append | QIODevice::Text))
-        file.write(message.toUtf8() + '\n');
+    // A line that cannot be written (a full disk) stays in memory only.
+    (void)AtomicFile::append(path, message.toUtf8() + '\n');
 }
 
 QStringList lines()

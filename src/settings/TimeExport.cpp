@@ -1,8 +1,9 @@
 #include "settings/TimeExport.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -70,16 +71,8 @@ std::optional<QString> write(const QString& path, const QByteArray& bytes)
         return failure(path, QStringLiteral("a folder of that name is in the way."));
     if (!info.dir().exists())
         return failure(path, QStringLiteral("the folder does not exist."));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failure(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failure(path, reason);
-    }
-    if (!file.commit())
-        return failure(path, file.errorString());
+    if (const auto error = platform::AtomicFile::write(path, bytes))
+        return failure(path, *error + QLatin1Char('.'));
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #include "store/LegacyMigration.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/SystemLog.h"
@@ -33,7 +34,13 @@ bool occupied(const QString& path)
 void copyEntry(const QString& from, const QString& to)
 {
     if (!QFileInfo(from).isDir()) {
-        QFile::copy(from, to);
+        // Whole or not at all: a full disk leaves no cut-off picture behind.
+        QFile source(from);
+        if (source.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = source.readAll();
+            if (source.error() == QFileDevice::NoError)
+                (void)platform::AtomicFile::write(to, bytes, {.replaceExisting = false});
+        }
         return;
     }
     if (!QDir().mkpath(to))

@@ -1,5 +1,6 @@
 #include "store/LogFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -65,16 +65,6 @@ std::optional<QString> readText(const QString& path, bool* valid)
     QString text = decoder.decode(bytes);
     *valid = !decoder.hasError();
     return text;
-}
-
-// Errors are ignored: the log simply stays as it was.
-void writeAtomically(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(bytes);
-    file.commit();
 }
 
 // Bytes of the text as UTF-8; a lone surrogate counts as a replacement
@@ -160,10 +150,9 @@ void LogFile::append(const QString& text) const
         if (info.exists() && info.size() > limit_)
             trim();
     }
-    QFile file(path_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(text.toUtf8() + '\n');
+    // A line that cannot be written whole is dropped: the file keeps the
+    // lines it had.
+    (void)platform::AtomicFile::append(path_, text.toUtf8() + '\n');
 }
 
 void LogFile::trim() const
@@ -171,13 +160,14 @@ void LogFile::trim() const
     // A log made without a limit is never cut, also when asked directly.
     if (limit_ <= 0)
         return;
+    // A failed write leaves the file whole and untrimmed.
     if (const std::optional<QByteArray> kept = lastBytes(path_, limit_ / 2))
-        writeAtomically(path_, *kept);
+        (void)platform::AtomicFile::write(path_, *kept);
 }
 
 void LogFile::clear() const
 {
-    writeAtomically(path_, QByteArray());
+    (void)platform::AtomicFile::write(path_, QByteArray());
 }
 
 QString LogFile::tail(qint64 characters) const

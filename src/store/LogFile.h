@@ -5,7 +5,9 @@
 
 // A plain-text log: one timestamped line per entry, appended to a file and cut
 // back to at most half its byte limit when it grows past that limit. Logging never fails
-// loudly: a file-system error loses the entry and nothing else happens.
+// loudly: a file-system error (a full disk) loses the entry and nothing else
+// happens; the file keeps exactly the lines it had. Every write goes through
+// platform::AtomicFile (appends, trims and clears).
 class LogFile {
 public:
     static constexpr qint64 defaultLimit = 64000;

@@ -1,14 +1,14 @@
 #include "ui/Glyph.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Scheduler.h"
 #include "ui/GlyphCache.h"
 
 #include <QBuffer>
-#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -62,31 +62,24 @@ QString candidateName(qint64 managedID, qint64 seconds, int attempt)
     return name + QStringLiteral(".png");
 }
 
-// Claims a name no file has yet: two imports in one second must not share a
-// file, or the second would replace the first under the caches' eyes.
-std::variant<QString, PictureImportError> claimName(const QString& folder, qint64 managedID, qint64 seconds)
+// Writes the picture under a name no file has yet: two imports in one second
+// must not share a file, or the second would replace the first under the
+// caches' eyes. The write never replaces a file, also one that appeared
+// after the name was picked.
+std::variant<QString, PictureImportError> writeUnderNewName(const QString& folder, qint64 managedID, qint64 seconds,
+                                                           const QByteArray& data)
 {
-    QString lastError;
     for (int attempt = 1; attempt <= maximumNameAttempts; ++attempt) {
         const QString name = candidateName(managedID, seconds, attempt);
-        QFile file(folder + QLatin1Char('/') + name);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return name;
-        lastError = file.errorString();
-        if (!file.exists())
-            return PictureImportError::unwritable(lastError);
+        const QString path = folder + QLatin1Char('/') + name;
+        const QFileInfo info(path);
+        if (info.exists() || info.isSymLink())
+            continue;
+        if (const auto error = platform::AtomicFile::write(path, data, {.replaceExisting = false}))
+            return PictureImportError::unwritable(*error);
+        return name;
     }
-    return PictureImportError::unwritable(lastError);
-}
-
-std::optional<PictureImportError> writeClaimed(const QString& path, const QByteArray& data)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return std::nullopt;
-    const QString error = file.errorString();
-    QFile::remove(path);
-    return PictureImportError::unwritable(error);
+    return PictureImportError::unwritable(QStringLiteral("every name for this desktop and second is taken"));
 }
 } // namespace
 
@@ -107,11 +100,5 @@ std::variant<QString, PictureImportError> Glyph::importPicture(const QString& so
 
     const QString folder = iconsFolder();
     const auto seconds = qint64(std::trunc(platform::now()));
-    auto claimed = claimName(folder, managedID, seconds);
-    if (const auto* error = std::get_if<PictureImportError>(&claimed))
-        return *error;
-    const QString name = std::get<QString>(claimed);
-    if (auto error = writeClaimed(folder + QLatin1Char('/') + name, data))
-        return *error;
-    return name;
+    return writeUnderNewName(folder, managedID, seconds, data);
 }

@@ -5,6 +5,7 @@
 #include "menubar/MenuPopoverController.h"
 #include "menubar/StatusBarController.h"
 #include "missioncontrol/MissionControlTest.h"
+#include "platform/AtomicFile.h"
 #include "platform/Menu.h"
 #include "platform/WindowCapture.h"
 #include "platform/sim/StatusBar.h"
@@ -322,6 +323,19 @@ TEST_F(CaptureTest, AWindowWithoutAPictureIsReportedAsFailed)
     capture->writeWindowImage(987654, "ghost.png");
     EXPECT_EQ(takeLines(), QStringList{"capture failed: " + directory + "/ghost.png"});
     EXPECT_FALSE(QFile::exists(directory + "/ghost.png"));
+}
+
+TEST_F(CaptureTest, AShotThatMeetsAFullDiskIsReportedAndLeavesNoFile)
+{
+    auto capture = start({});
+    auto panel = plainPanel(QSize(300, 200));
+    panel->orderFront();
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    capture->writeOwnWindow("probe");
+    platform::AtomicFile::clearInjectedFailure();
+    EXPECT_EQ(takeLines(),
+              QStringList{"could not write " + directory + "/probe_1.png: could not write: No space left on device"});
+    EXPECT_TRUE(QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 // --- settings pages ---

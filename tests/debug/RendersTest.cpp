@@ -2,6 +2,7 @@
 
 #include "debug/Renders.h"
 #include "debug/SwitcherRender.h"
+#include "platform/AtomicFile.h"
 #include "settings/SettingsServices.h"
 #include "surfaces/SwitcherList.h"
 #include "surfaces/SwitcherModel.h"
@@ -170,6 +171,18 @@ TEST_F(RendersTest, OneUnwritablePictureDoesNotStopTheOthers)
     EXPECT_TRUE(lines_[2].startsWith("could not write " + out_.path() + "/popover@2x.png: ")) << lines_[2].toStdString();
     EXPECT_TRUE(lines_[3].startsWith("wrote " + out_.path() + "/popover_edit@2x.png"));
     EXPECT_EQ(lines_.last(), "render complete");
+}
+
+TEST_F(RendersTest, APictureThatMeetsAFullDiskIsReportedAndLeavesNoFile)
+{
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    Renders::writeRendered(image, "hover", out_.path(), [this](const QString& line) { lines_ << line; });
+    platform::AtomicFile::clearInjectedFailure();
+    EXPECT_EQ(lines_, QStringList({"could not write " + out_.path()
+                                   + "/hover@2x.png: could not write: No space left on device"}));
+    EXPECT_TRUE(QDir(out_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 TEST_F(RendersTest, NothingToWriteIsReportedByName)

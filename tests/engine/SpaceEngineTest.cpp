@@ -3,12 +3,16 @@
 #include "engine/DockBadges.h"
 #include "engine/SpaceEngine.h"
 #include "platform/EventSource.h"
+#include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PreferenceDomain.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
 #include "store/SpaceStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <limits>
@@ -303,6 +307,33 @@ TEST_F(SpaceEngineTest, MetadataChangeRepostsSpacesDidChange)
     EXPECT_EQ(posted_, QStringList{QStringLiteral("spaces")});
     EXPECT_EQ(*changed, 1);
     EXPECT_EQ(e.desktops()[0].displayName(), QStringLiteral("Mail"));
+}
+
+// --- preference changes kept in memory ---------------------------------------
+
+TEST_F(SpaceEngineTest, TheSweepWritesANameThatCouldNotBeWrittenOnceTheFolderAllowsIt)
+{
+    world().addDisplay(display(QStringLiteral("A"), {10}, 10));
+    SpaceEngine& e = engine();
+    e.start();
+    advance(0.05);
+    // A file where the preferences folder belongs: no write can succeed, even as root.
+    const QString folder = QFileInfo(platform::PreferenceDomain::standard().filePath()).path();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(folder).path()));
+    {
+        QFile blocker(folder);
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    }
+    SpaceStore::shared().change(1010, [](SpaceMeta& meta) { meta.name = QStringLiteral("Mail"); });
+    advance(0.3); // the store's delayed write, which fails
+    const QString file = platform::PreferenceDomain::standard().filePath();
+    ASSERT_FALSE(QFileInfo(file).isFile());
+
+    ASSERT_TRUE(QFile::remove(folder));
+    advance(1.5); // the next sweep
+    EXPECT_TRUE(QFileInfo(file).isFile());
+    platform::resetSharedInstances(); // a new process reads the file
+    EXPECT_EQ(SpaceStore::shared().meta(1010).name, QStringLiteral("Mail"));
 }
 
 // --- time sampling --------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QTemporaryDir>
 
 namespace {
@@ -171,6 +172,62 @@ TEST_F(ApplicationTest, ProgramPathsAreQuotedForTheEntry)
     EXPECT_EQ(sim::desktopEntryArgument(QStringLiteral("/a\"b$c`d\\e%f")),
               QStringLiteral("\"/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f\""));
     EXPECT_FALSE(sim::desktopEntryArgument(QStringLiteral("/a\nb")));
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void putFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+TEST_F(ApplicationTest, OtherProgramsLinesOfTheDefaultsListAreKeptByteForByte)
+{
+    // Latin-1 and broken UTF-8 in other programs' entries, a line ending in
+    // CR LF, a comment, a second group, and blank lines between groups.
+    const QByteArray before = "# written by hand\n"
+                              "[Default Applications]\n"
+                              "text/plain=caf\xe9.desktop\n"
+                              "x-scheme-handler/tessaroom = old.desktop\r\n"
+                              "image/png=\xff\xfeviewer.desktop;\n"
+                              "\n"
+                              "[Added Associations]\n"
+                              "x-scheme-handler/quorvelin=other.desktop;\n";
+    putFile(sim::mimeAppsListPath(), before);
+    EXPECT_EQ(LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}), std::nullopt);
+    EXPECT_EQ(fileBytes(sim::mimeAppsListPath()), QByteArray("# written by hand\n"
+                                                             "[Default Applications]\n"
+                                                             "text/plain=caf\xe9.desktop\n"
+                                                             "x-scheme-handler/tessaroom=tessaroom-links.desktop\n"
+                                                             "image/png=\xff\xfeviewer.desktop;\n"
+                                                             "x-scheme-handler/quorvelin=tessaroom-links.desktop\n"
+                                                             "\n"
+                                                             "[Added Associations]\n"
+                                                             "x-scheme-handler/quorvelin=other.desktop;\n"));
+}
+
+TEST_F(ApplicationTest, ADefaultsListThatCannotBeReadIsLeftAsItIsAndTheRegistrationSaysWhy)
+{
+    // A socket at the path exists and cannot be opened, also for root.
+    QDir().mkpath(QFileInfo(sim::mimeAppsListPath()).path());
+    QLocalServer socket;
+    socket.setSocketOptions(QLocalServer::UserAccessOption);
+    ASSERT_TRUE(socket.listen(sim::mimeAppsListPath())) << socket.errorString().toStdString();
+
+    const auto failure = LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")});
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->contains(sim::mimeAppsListPath() + QStringLiteral(" could not be read")))
+        << failure->toStdString();
+    EXPECT_TRUE(failure->contains(QStringLiteral("left as it is"))) << failure->toStdString();
+    EXPECT_TRUE(QFileInfo::exists(sim::mimeAppsListPath()));
+    EXPECT_FALSE(QFileInfo(sim::mimeAppsListPath()).isFile());
 }
 
 } // namespace

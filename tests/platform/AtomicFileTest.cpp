@@ -29,10 +29,11 @@ protected:
         ASSERT_EQ(out.write(bytes), bytes.size());
     }
 
-    // Every entry of home, so a left-over temporary file shows.
+    // Every entry of home (pipes too), so a left-over temporary file shows.
     QStringList entries() const
     {
-        return QDir(home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        return QDir(home()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                      QDir::Name);
     }
 };
 
@@ -134,4 +135,75 @@ TEST_F(AtomicFileTest, AFolderInTheTargetsPlaceIsNotReplaced)
     EXPECT_TRUE(AtomicFile::write(path(), "x").has_value());
     EXPECT_TRUE(QFileInfo(path("prefs.json/inner")).isDir());
     EXPECT_EQ(entries(), QStringList{"prefs.json"});
+}
+
+TEST_F(AtomicFileTest, APipeAtThePathIsNotReplaced)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+    const auto error = AtomicFile::write(path(), "x");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains("not a regular file")) << error->toStdString();
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    EXPECT_EQ(entries(), QStringList{"prefs.json"});
+}
+
+// --- never replacing ---
+
+TEST_F(AtomicFileTest, WithoutReplacingAnExistingFileStaysAndANewOneIsWritten)
+{
+    put(path("space-6-1.png"), "first picture");
+    const auto error = AtomicFile::write(path("space-6-1.png"), "second", {.replaceExisting = false});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains("File exists")) << error->toStdString();
+    EXPECT_EQ(read(path("space-6-1.png")), "first picture");
+
+    EXPECT_EQ(AtomicFile::write(path("space-6-2.png"), "second", {.replaceExisting = false}), std::nullopt);
+    EXPECT_EQ(read(path("space-6-2.png")), "second");
+    EXPECT_EQ(entries(), QStringList({"space-6-1.png", "space-6-2.png"}));
+}
+
+// --- appending ---
+
+TEST_F(AtomicFileTest, AppendAddsAtTheEndAndMakesAMissingFile)
+{
+    EXPECT_EQ(AtomicFile::append(path("switches.log"), "one\n"), std::nullopt);
+    EXPECT_EQ(AtomicFile::append(path("switches.log"), "two\n"), std::nullopt);
+    EXPECT_EQ(read(path("switches.log")), "one\ntwo\n");
+    const QByteArray big(AtomicFile::chunkSize * 2 + 3, 'b');
+    EXPECT_EQ(AtomicFile::append(path("switches.log"), big), std::nullopt);
+    EXPECT_EQ(read(path("switches.log")), "one\ntwo\n" + big);
+}
+
+class AtomicAppendFailureTest : public AtomicFileTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(AtomicAppendFailureTest, CutsTheFileBackToTheBytesItHad)
+{
+    put(path("switches.log"), "earlier lines\n");
+    // Three chunks: a failure at the second or third comes after bytes went in.
+    const QByteArray line(AtomicFile::chunkSize * 2 + 5, 'n');
+    AtomicFile::failNextWrite({.step = GetParam().step, .writeIndex = GetParam().writeIndex});
+    const auto error = AtomicFile::append(path("switches.log"), line);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains("No space left on device")) << error->toStdString();
+    EXPECT_EQ(read(path("switches.log")), "earlier lines\n");
+
+    // A file the failed append would have made is not left behind.
+    AtomicFile::failNextWrite({.step = GetParam().step, .writeIndex = GetParam().writeIndex});
+    EXPECT_TRUE(AtomicFile::append(path("new.log"), line).has_value());
+    EXPECT_EQ(entries(), QStringList{"switches.log"});
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, AtomicAppendFailureTest,
+                         ::testing::Values(FailureCase{Step::create, 0}, FailureCase{Step::write, 0},
+                                           FailureCase{Step::write, 1}, FailureCase{Step::write, 2},
+                                           FailureCase{Step::close, 0}));
+
+TEST_F(AtomicFileTest, AppendToAPipeNobodyReadsFailsAtOnce)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.log")).constData(), 0600), 0);
+    const auto error = AtomicFile::append(path("fifo.log"), "line\n");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains("No such device or address")) << error->toStdString();
 }

@@ -1,8 +1,12 @@
 #include "platform/LoginItems.h"
+#include "platform/SystemLog.h"
 #include "platform/sim/LoginItems.h"
 #include "support/PlatformTest.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 
 using platform::LoginItems::Status;
 
@@ -38,4 +42,53 @@ TEST_F(LoginItemsTest, ControlsForceAStatusOrAFailure)
 TEST_F(LoginItemsTest, ControlsDoNotOutliveATest)
 {
     EXPECT_EQ(platform::LoginItems::registerMainApp(), std::nullopt);
+}
+
+// --- an entry the user or the session edited ---
+
+TEST_F(LoginItemsTest, RegisteringAgainKeepsEveryOtherLineOfAnEditedEntryByteForByte)
+{
+    const QString path = platform::sim::loginItemEntryPath();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile entry(path);
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\n"
+                "Type=Application\n"
+                "Name=Tessaroom\n"
+                "Name[de]=Tessaroom f\xfcr alle\n"
+                "Exec=/old/place/tessaroom\n"
+                "X-GNOME-Autostart-enabled=false\n"
+                "X-GNOME-Autostart-Delay=10\n"
+                "# the user's note\n");
+    entry.close();
+
+    EXPECT_EQ(platform::LoginItems::registerMainApp(), std::nullopt);
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    const QList<QByteArray> lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 9) << text.toStdString();
+    EXPECT_EQ(lines[0], "[Desktop Entry]");
+    EXPECT_EQ(lines[3], "Name[de]=Tessaroom f\xfcr alle");
+    EXPECT_TRUE(lines[4].startsWith("Exec=")) << lines[4].toStdString();
+    EXPECT_NE(lines[4], "Exec=/old/place/tessaroom");
+    EXPECT_EQ(lines[5], "X-GNOME-Autostart-enabled=true");
+    EXPECT_EQ(lines[6], "X-GNOME-Autostart-Delay=10");
+    EXPECT_EQ(lines[7], "# the user's note");
+}
+
+TEST_F(LoginItemsTest, AnEntryThatCannotBeReadIsLeftAsItIsAndTheFailureIsLogged)
+{
+    // A socket at the path exists and cannot be opened, also for root.
+    const QString path = platform::sim::loginItemEntryPath();
+    QDir().mkpath(QFileInfo(path).path());
+    QLocalServer socket;
+    socket.setSocketOptions(QLocalServer::UserAccessOption);
+    ASSERT_TRUE(socket.listen(path)) << socket.errorString().toStdString();
+
+    const auto failure = platform::LoginItems::registerMainApp();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->contains("could not be read")) << failure->toStdString();
+    EXPECT_FALSE(QFileInfo(path).isFile());
+    const QString log = platform::SystemLog::lines().join("\n");
+    EXPECT_TRUE(log.contains("login items: not registering: " + path + " could not be read")) << log.toStdString();
 }

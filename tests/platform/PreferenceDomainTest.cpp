@@ -1,3 +1,4 @@
+#include "platform/AtomicFile.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/SystemLog.h"
@@ -195,4 +196,105 @@ TEST_F(PreferenceDomainTest, UnreadableFileThatCannotBeMovedAsideIsNotOverwritte
     EXPECT_TRUE(log.contains("and could not keep it aside as " + path + ".corrupt")) << log.toStdString();
     EXPECT_FALSE(log.contains("kept it aside")) << log.toStdString();
     EXPECT_TRUE(log.contains("preferences: not writing " + path)) << log.toStdString();
+}
+
+// --- writes that fail keep the file and the values ---
+
+class PreferenceWriteFailureTest : public PreferenceDomainTest {
+protected:
+    ~PreferenceWriteFailureTest() override { platform::AtomicFile::clearInjectedFailure(); }
+
+    static void failNextWrite() { platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush}); }
+
+    static int logLinesContaining(const QString& text)
+    {
+        int count = 0;
+        for (const QString& line : platform::SystemLog::lines())
+            count += line.contains(text) ? 1 : 0;
+        return count;
+    }
+
+    static QVariantMap onDisk() { return PreferenceDomain(PreferenceDomain::standardName()).persistentDomain(); }
+};
+
+TEST_F(PreferenceWriteFailureTest, AFullDiskLeavesTheOldFileAndKeepsTheValueInMemory)
+{
+    auto& defaults = PreferenceDomain::standard();
+    defaults.setString("names", "precious");
+    const QByteArray before = contentOf(defaults.filePath());
+    ASSERT_FALSE(before.isEmpty());
+
+    failNextWrite();
+    defaults.setString("names", "renamed");
+    EXPECT_EQ(contentOf(defaults.filePath()), before);
+    EXPECT_EQ(defaults.string("names"), QString("renamed"));
+    EXPECT_EQ(logLinesContaining("preferences: could not write " + defaults.filePath()
+                                 + ": could not write: No space left on device"),
+              1)
+        << platform::SystemLog::lines().join("\n").toStdString();
+    const QFileInfo file(defaults.filePath());
+    EXPECT_EQ(QDir(file.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{file.fileName()});
+}
+
+TEST_F(PreferenceWriteFailureTest, TheNextChangeAlsoWritesTheValueKeptBefore)
+{
+    auto& defaults = PreferenceDomain::standard();
+    defaults.setString("kept", "old");
+    failNextWrite();
+    defaults.setString("kept", "new");
+    ASSERT_EQ(onDisk().value("kept"), QVariant("old"));
+
+    defaults.setBool("later", true);
+    EXPECT_EQ(onDisk().value("kept"), QVariant("new"));
+    EXPECT_EQ(onDisk().value("later"), QVariant(true));
+}
+
+TEST_F(PreferenceWriteFailureTest, ARepeatedFailureIsLoggedOnceUntilAWriteWorks)
+{
+    auto& defaults = PreferenceDomain::standard();
+    const QString line = "preferences: could not write " + defaults.filePath();
+    for (int i = 0; i < 3; ++i) {
+        failNextWrite();
+        defaults.setInteger("tries", i);
+    }
+    EXPECT_EQ(logLinesContaining(line), 1);
+    defaults.setInteger("tries", 3);
+    failNextWrite();
+    defaults.setInteger("tries", 4);
+    EXPECT_EQ(logLinesContaining(line), 2);
+}
+
+TEST_F(PreferenceWriteFailureTest, PendingChangesReachTheDiskOnceTheFolderAllowsIt)
+{
+    // A file where the preferences folder belongs: the write fails even as root.
+    auto& defaults = PreferenceDomain::standard();
+    const QString folder = QFileInfo(defaults.filePath()).path();
+    writeFile(folder, "in the way");
+    defaults.setString("pending", "value");
+    EXPECT_EQ(defaults.string("pending"), QString("value"));
+    EXPECT_EQ(logLinesContaining("preferences: could not write " + defaults.filePath()), 1);
+
+    PreferenceDomain::synchronizePending(); // still in the way: nothing new
+    EXPECT_EQ(logLinesContaining("preferences: could not write " + defaults.filePath()), 1);
+
+    ASSERT_TRUE(QFile::remove(folder));
+    PreferenceDomain::synchronizePending();
+    EXPECT_EQ(onDisk().value("pending"), QVariant("value"));
+}
+
+TEST_F(PreferenceWriteFailureTest, PendingChangesGoOnTopOfWhatAnotherProgramWroteMeanwhile)
+{
+    auto& shortcuts = PreferenceDomain::named("com.apple.symbolichotkeys");
+    shortcuts.setInteger("118", 1);
+    failNextWrite();
+    shortcuts.setInteger("119", 2);
+
+    PreferenceDomain other("com.apple.symbolichotkeys");
+    other.setInteger("120", 3);
+    PreferenceDomain::synchronizePending();
+    const QVariantMap stored = PreferenceDomain("com.apple.symbolichotkeys").persistentDomain();
+    EXPECT_EQ(stored.value("118").toLongLong(), 1);
+    EXPECT_EQ(stored.value("119").toLongLong(), 2);
+    EXPECT_EQ(stored.value("120").toLongLong(), 3);
 }

@@ -1,4 +1,5 @@
 #include "settings/TimeExport.h"
+#include "platform/AtomicFile.h"
 #include "support/PlatformTest.h"
 
 #include <QDir>
@@ -263,4 +264,17 @@ TEST_F(TimeExportTest, AnUnwritableFolderLeavesTheOldFileUnchanged)
     EXPECT_TRUE(failure.has_value());
     EXPECT_EQ(read(path), "old\n");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"Tessaroom time.csv"}));
+}
+
+TEST_F(TimeExportTest, AFullDiskLeavesTheOldFileWholeAndSaysWhy)
+{
+    const QString path = home() + "/Tessaroom time.csv";
+    writeFile(path, "desktop,name,seconds,hours\n1,\"Code\",60,0.02\n");
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    const std::optional<QString> failure = TimeExport::write(path, TimeExport::csv({{1, "Code", 120}}));
+    platform::AtomicFile::clearInjectedFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->contains("No space left on device")) << failure->toStdString();
+    EXPECT_EQ(read(path), "desktop,name,seconds,hours\n1,\"Code\",60,0.02\n");
+    EXPECT_EQ(QDir(home()).entryList(QDir::Files | QDir::Hidden), QStringList({"Tessaroom time.csv"}));
 }

@@ -1,5 +1,6 @@
 #include "SettingsTest.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/EventSource.h"
 #include "platform/sim/DialogScript.h"
 #include "settings/TimeBar.h"
@@ -214,6 +215,30 @@ TEST_F(TimeTrackingPageTest, AFailedWriteShowsTheAlertAndLeavesWhatWasThere)
     EXPECT_FALSE(QFileInfo::exists(home() + "/missing"));
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_TRUE(QDir(folder).isEmpty());
+}
+
+TEST_F(TimeTrackingPageTest, AFullDiskShowsTheAlertAndKeepsTheEarlierExport)
+{
+    layOut({1});
+    store(1, timed("Code", 60));
+    TimeTrackingPage page(services());
+    const QString path = home() + "/Tessaroom time.csv";
+    answerSave(path);
+    page.exportCSV();
+    const QByteArray earlier = read(path);
+    ASSERT_FALSE(earlier.isEmpty());
+
+    store(1, timed("Code", 7200));
+    answerSave(path);
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    page.exportCSV();
+    platform::AtomicFile::clearInjectedFailure();
+    EXPECT_EQ(read(path), earlier);
+    const auto alerts = platform::sim::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Could not save the CSV");
+    EXPECT_TRUE(alerts[0].informativeText.contains("No space left on device"))
+        << alerts[0].informativeText.toStdString();
 }
 
 TEST_F(TimeTrackingPageTest, WithNoDesktopsTheFileHoldsTheHeaderAlone)

@@ -1,3 +1,4 @@
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/SystemLog.h"
@@ -132,4 +133,20 @@ TEST_F(LegacyMigrationTest, EmptyOrMissingSourceCopiesNothing)
     QDir().mkpath(home() + "/empty");
     LegacyMigration::copyIcons(home() + "/empty", destination);
     EXPECT_FALSE(QFileInfo::exists(destination));
+}
+
+TEST_F(LegacyMigrationTest, APictureThatMeetsAFullDiskIsNotLeftCutOff)
+{
+    const QString source = home() + "/old";
+    const QString destination = home() + "/new";
+    writeFile(source + "/big.png", QByteArray(platform::AtomicFile::chunkSize + 10, 'p'));
+    writeFile(source + "/small.png", "small");
+    QDir().mkpath(destination);
+    // The big picture's second chunk meets the full disk; the next copy works.
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::write, .writeIndex = 1});
+    LegacyMigration::copyIcons(source, destination);
+    platform::AtomicFile::clearInjectedFailure();
+    EXPECT_EQ(QDir(destination).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"small.png"});
+    EXPECT_EQ(readFile(destination + "/small.png"), "small");
 }

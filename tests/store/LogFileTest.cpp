@@ -1,3 +1,4 @@
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "store/LogFile.h"
 #include "support/PlatformTest.h"
@@ -203,4 +204,45 @@ TEST_F(LogFileTest, CutFarIntoALongFileStillSeesFlagsWhole)
     writeAll(path(), QByteArray(100000, 'a') + flag.repeated(20) + "\n");
     LogFile(path(), 100).trim();
     EXPECT_EQ(readAll(path()), flag.repeated(6) + "\n");
+}
+
+// --- a full disk ---
+
+class LogFileFullDiskTest : public LogFileTest {
+protected:
+    ~LogFileFullDiskTest() override { platform::AtomicFile::clearInjectedFailure(); }
+};
+
+TEST_F(LogFileFullDiskTest, ALineThatCannotBeWrittenWholeIsDroppedAndTheOldLinesStay)
+{
+    LogFile log(path(), 0);
+    log.write("kept");
+    const QByteArray before = readAll(path());
+    // The first chunk goes in, the second meets the full disk.
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::write, .writeIndex = 1});
+    log.append(QString(platform::AtomicFile::chunkSize + 10, 'x'));
+    EXPECT_EQ(readAll(path()), before);
+    log.write("next");
+    EXPECT_EQ(readAll(path()), before + "[2026-05-01T08:30:00Z] next\n");
+}
+
+TEST_F(LogFileFullDiskTest, ATrimThatCannotBeWrittenLeavesTheLogWhole)
+{
+    LogFile log(path(), 100);
+    const QByteArray full = QByteArray(150, 'a') + "\n";
+    writeAll(path(), full);
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    log.trim();
+    EXPECT_EQ(readAll(path()), full);
+    EXPECT_EQ(QDir(home()).entryList(QDir::Files | QDir::Hidden), QStringList{"test.log"});
+}
+
+TEST_F(LogFileFullDiskTest, ClearingOnAFullDiskKeepsTheLog)
+{
+    LogFile log(path(), 0);
+    log.write("kept");
+    const QByteArray before = readAll(path());
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::sync});
+    log.clear();
+    EXPECT_EQ(readAll(path()), before);
 }

@@ -1,5 +1,6 @@
 #include "UiTest.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
@@ -22,6 +23,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -373,6 +375,25 @@ TEST_F(EditSpaceViewTest, APictureThatCannotBeUsedOrACancelledPanelChangesNothin
     EXPECT_EQ(view.icon(), mail().icon);
     EXPECT_EQ(announced_, 0);
     EXPECT_EQ(selectedCells(view), QList<QString>{"envelope.fill"});
+}
+
+TEST_F(EditSpaceViewTest, APictureThatCannotBeSavedOnAFullDiskIsReportedAndChangesNothing)
+{
+    const Desktop desktop = storedDesktop(mail());
+    EditSpaceView view(desktop);
+    platform::sim::answerNextOpenPanel({ModalResponse::ok, {QUrl::fromLocalFile(pictureFile("wide.png"))}});
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::flush});
+    child<QAbstractButton>(view, "pictureButton")->click();
+    platform::AtomicFile::clearInjectedFailure();
+
+    const auto alerts = platform::sim::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Could not use that picture");
+    EXPECT_EQ(alerts[0].informativeText, "The picture could not be saved: could not write: No space left on device");
+    EXPECT_EQ(stored(desktop), mail());
+    EXPECT_EQ(view.icon(), mail().icon);
+    EXPECT_EQ(QDir(Glyph::iconsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList());
 }
 
 TEST_F(EditSpaceViewTest, InPresentationModeOnlyThePanelMessageUsesTheShownName)

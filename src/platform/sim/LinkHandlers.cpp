@@ -1,62 +1,25 @@
 #include "platform/LinkHandlers.h"
 #include "platform/sim/LinkHandlers.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
+#include "platform/sim/KeyFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace platform {
 
 namespace {
 
 const QString entryName = QStringLiteral("tessaroom-links.desktop");
-const QString defaultsSection = QStringLiteral("[Default Applications]");
+const QByteArray defaultsGroup = QByteArrayLiteral("[Default Applications]");
 
-bool writeAtomically(const QString& path, const QByteArray& contents, QString* error)
+std::optional<QString> writeFile(const QString& path, const QByteArray& contents)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-// Sets "<type>=<entry>" for each type in the defaults section, keeping every
-// other line as it was.
-QByteArray withDefaults(const QString& existing, const QStringList& types)
-{
-    QStringList lines = existing.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    qsizetype section = lines.indexOf(defaultsSection);
-    if (section < 0) {
-        lines.append(defaultsSection);
-        section = lines.size() - 1;
-    }
-    qsizetype end = section + 1;
-    while (end < lines.size() && !lines[end].startsWith(QLatin1Char('[')))
-        ++end;
-    for (const QString& type : types) {
-        const QString line = type + QLatin1Char('=') + entryName;
-        bool replaced = false;
-        for (qsizetype i = section + 1; i < end; ++i) {
-            if (lines[i].section(QLatin1Char('='), 0, 0).trimmed() == type) {
-                lines[i] = line;
-                replaced = true;
-            }
-        }
-        if (!replaced) {
-            lines.insert(end, line);
-            ++end;
-        }
-    }
-    return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    return AtomicFile::write(path, contents);
 }
 
 } // namespace
@@ -103,16 +66,22 @@ std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
     const QByteArray entry = QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nExec=")
         + exec->toUtf8() + QByteArrayLiteral(" %u\nNoDisplay=true\nTerminal=false\nMimeType=")
         + (types.join(QLatin1Char(';')) + QLatin1Char(';')).toUtf8() + QByteArrayLiteral("\n");
-    QString error;
-    if (!writeAtomically(sim::linkHandlerEntryPath(), entry, &error))
-        return QStringLiteral("The link handler could not be written: ") + error;
-    QFile existing(sim::mimeAppsListPath());
-    QString current;
-    if (existing.open(QIODevice::ReadOnly))
-        current = QString::fromUtf8(existing.readAll());
-    existing.close();
-    if (!writeAtomically(sim::mimeAppsListPath(), withDefaults(current, types), &error))
-        return QStringLiteral("The link defaults could not be written: ") + error;
+    if (const auto error = writeFile(sim::linkHandlerEntryPath(), entry))
+        return QStringLiteral("The link handler could not be written: ") + *error;
+    // The list holds every other program's defaults too: one that cannot be
+    // read is left alone rather than replaced by the app's lines only.
+    const QString list = sim::mimeAppsListPath();
+    QString why;
+    const std::optional<QByteArray> current = sim::KeyFile::read(list, &why);
+    if (!current)
+        return QStringLiteral("The link schemes were not made the default: %1 could not be read (%2) and is left "
+                              "as it is")
+            .arg(list, why);
+    QList<std::pair<QByteArray, QByteArray>> defaults;
+    for (const QString& type : types)
+        defaults.append({type.toUtf8(), entryName.toUtf8()});
+    if (const auto error = writeFile(list, sim::KeyFile::withValues(*current, defaultsGroup, defaults)))
+        return QStringLiteral("The link defaults could not be written: ") + *error;
     return std::nullopt;
 }
 

@@ -1,13 +1,15 @@
 #include "platform/sim/LoginItems.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
+#include "platform/SystemLog.h"
+#include "platform/sim/KeyFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace platform {
 
@@ -37,10 +39,14 @@ QString executable()
     return path.isEmpty() ? QStringLiteral("tessaroom") : path;
 }
 
-QByteArray entryText()
+// The entry's own lines; an entry the user or the session edited keeps
+// every other line.
+QList<std::pair<QByteArray, QByteArray>> entryValues()
 {
-    return QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nExec=") + executable().toUtf8()
-        + QByteArrayLiteral("\nX-GNOME-Autostart-enabled=true\n");
+    return {{"Type", "Application"},
+            {"Name", "Tessaroom"},
+            {"Exec", executable().toUtf8()},
+            {"X-GNOME-Autostart-enabled", "true"}};
 }
 
 } // namespace
@@ -74,13 +80,17 @@ std::optional<QString> LoginItems::registerMainApp()
     if (controls().failure)
         return controls().failure;
     const QString path = sim::loginItemEntryPath();
+    QString why;
+    const std::optional<QByteArray> current = sim::KeyFile::read(path, &why);
+    if (!current) {
+        SystemLog::write(QStringLiteral("login items: not registering: %1 could not be read (%2); it is left as it is")
+                             .arg(path, why));
+        return QStringLiteral("The login item could not be changed: its entry could not be read (%1).").arg(why);
+    }
     QDir().mkpath(QFileInfo(path).path());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("The login item could not be written: ") + file.errorString();
-    file.write(entryText());
-    if (!file.commit())
-        return QStringLiteral("The login item could not be written: ") + file.errorString();
+    const QByteArray entry = sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues());
+    if (const auto error = AtomicFile::write(path, entry))
+        return QStringLiteral("The login item could not be written: ") + *error;
     return std::nullopt;
 }
 
