@@ -10,6 +10,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
 #include "platform/sim/DetachedStarts.h"
+#include "platform/sim/RealCopies.h"
 #include "platform/sim/Tools.h"
 #include "platform/sim/World.h"
 #include "store/LegacyMigration.h"
@@ -28,6 +29,10 @@
 #include <optional>
 
 namespace {
+
+// How long a running copy has to say who it is; one that stays silent is
+// still found, by the pid the system gives for the socket's owner.
+constexpr int copyIdentifyTimeoutMs = 1000;
 
 struct Options {
     // Quit after this many seconds; none: run until quit.
@@ -116,17 +121,33 @@ int main(int argc, char* argv[])
     platform::Application::setDelegate(&delegate);
     MainMenu::install(delegate);
 
+    // This app's other copies are the ones on the link socket: a newer copy
+    // finds this one there and asks it to quit, which it does the normal way.
+    const QString socketPath = LinkServer::defaultSocketPath();
+    platform::sim::setRealCopies({
+        .find = [socketPath]() -> QList<platform::sim::RealCopy> {
+            const auto copy = LinkClient::identify(socketPath, copyIdentifyTimeoutMs);
+            if (!copy)
+                return {};
+            return {platform::sim::RealCopy{.pid = copy->pid, .bundlePath = copy->bundlePath}};
+        },
+        .askToQuit = [socketPath](qint32 copy, double timeoutSeconds) {
+            return LinkClient::askToQuit(socketPath, copy, int(timeoutSeconds * 1000));
+        },
+    });
     LinkServer links({.link = [&delegate](const QByteArray& link) { delegate.handleLinkBytes(link); },
-                      .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); }});
+                      .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); },
+                      .quit = [] { platform::Application::terminate(); }});
 
-    runAfter(0, [given = options.links, &delegate, &links] {
+    runAfter(0, [given = options.links, &delegate, &links, socketPath] {
         platform::Application::finishLaunching();
-        // A command-line mode that took over neither takes the link socket
-        // from a running copy nor claims the links.
         if (delegate.launchEnd() == AppDelegate::LaunchEnd::earlyMode)
             return;
+        // Only the user's own copy listens, once the copies before it have
+        // ended; a mode or a sample session runs beside it and leaves its
+        // socket alone.
         QString error;
-        if (!links.listen(LinkServer::defaultSocketPath(), &error))
+        if (delegate.takesLinks() && !links.listen(socketPath, &error))
             platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
         if (const auto failure =
                 platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))

@@ -39,14 +39,41 @@ namespace {
 
 const QString metaChanged = QStringLiteral("Tessaroom.spaceMetaChanged");
 const QString linkSymbol = QStringLiteral("link");
-// Longer link texts are cut in messages; the link itself is never followed.
-constexpr qsizetype shownLinkCharacters = 2000;
 
+// Control characters as escapes: a link must not start a line of its own in
+// a log, nor send commands to the terminal showing it.
+QString escapedControls(QStringView text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        switch (code) {
+        case u'\0': result += QLatin1String("\\0"); continue;
+        case u'\t': result += QLatin1String("\\t"); continue;
+        case u'\n': result += QLatin1String("\\n"); continue;
+        case u'\r': result += QLatin1String("\\r"); continue;
+        default: break;
+        }
+        if (c.category() == QChar::Other_Control)
+            result += QStringLiteral("\\x%1").arg(uint(code), 2, 16, QLatin1Char('0'));
+        else if (code == 0x2028 || code == 0x2029)
+            result += QStringLiteral("\\u%1").arg(uint(code), 4, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
+// A link, name or page as messages show it: cut, with its controls escaped.
 QString shownLink(const QString& text)
 {
-    if (text.size() <= shownLinkCharacters)
-        return text;
-    return text.left(shownLinkCharacters) + QStringLiteral("\u2026");
+    if (text.size() <= AppDelegate::shownLinkCharacters)
+        return escapedControls(text);
+    qsizetype cut = AppDelegate::shownLinkCharacters;
+    if (text[cut - 1].isHighSurrogate())
+        --cut;
+    return escapedControls(QStringView(text).left(cut)) + QStringLiteral("\u2026");
 }
 
 QString currentVersion()
@@ -131,7 +158,8 @@ void AppDelegate::launch()
         launchEnd_ = LaunchEnd::lateMode;
         return;
     }
-    retireOtherCopies();
+    if (!onSampleData())
+        retireOtherCopies();
     if (moveToApplications()) {
         launchEnd_ = LaunchEnd::moved;
         return;
@@ -151,6 +179,16 @@ void AppDelegate::keepUserDataFromModes()
     // process) ends in the store's write, so a frozen store closes them all.
     if (DebugTools::selectsMode(options_.arguments))
         SpaceStore::shared().freeze();
+}
+
+bool AppDelegate::takesLinks() const
+{
+    return launchEnd_ == LaunchEnd::complete && !onSampleData();
+}
+
+bool AppDelegate::onSampleData() const
+{
+    return DebugTools::hasFlag(QStringLiteral("--sample"), options_.arguments);
 }
 
 void AppDelegate::importLegacyNames()
@@ -457,9 +495,9 @@ void AppDelegate::linkFailed(const QString& message)
     toast(message, linkSymbol, linkToastDuration);
 }
 
-void AppDelegate::linkNotUnderstood(const QString& text)
+void AppDelegate::linkNotUnderstood(const QString& text, const QString& note)
 {
-    const QString shown = shownLink(text);
+    const QString shown = shownLink(text) + note;
     LogFile::switches().write(QStringLiteral("link not understood: ") + shown);
     toast(QStringLiteral("Tessaroom doesn't know the link ") + shown, linkSymbol, linkToastDuration);
 }
@@ -470,10 +508,15 @@ void AppDelegate::handleLinkBytes(const QByteArray& bytes)
         handleOversizedLink(bytes.size());
         return;
     }
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: bytes that stop inside a character are an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(bytes);
     if (decoder.hasError()) {
-        linkNotUnderstood(text + QStringLiteral(" (not UTF-8 text)"));
+        linkNotUnderstood(text, QStringLiteral(" (not UTF-8 text)"));
+        return;
+    }
+    if (text.size() > AppLink::maxTextLength) {
+        linkNotUnderstood(text);
         return;
     }
     const QUrl url(text, QUrl::StrictMode);
@@ -486,7 +529,8 @@ void AppDelegate::handleLinkBytes(const QByteArray& bytes)
 
 void AppDelegate::handleOversizedLink(qint64 size)
 {
-    linkNotUnderstood(QStringLiteral("(a link of %1 bytes, more than the 1 MB a link may have)").arg(QString::number(size)));
+    linkNotUnderstood(QStringLiteral("(a link of %1 bytes, more than the %2 KB a link may have)")
+                          .arg(QString::number(size), QString::number(maxLinkBytes / 1024)));
 }
 
 void AppDelegate::handleLink(const QUrl& url)
@@ -507,7 +551,7 @@ void AppDelegate::handleLink(const QUrl& url)
         if (const auto desktop = engine_.bestDesktopMatching(link->text()))
             engine_.switchTo(*desktop, QStringLiteral("link"));
         else
-            linkFailed(QStringLiteral("No desktop matches \u201C") + link->text() + QStringLiteral("\u201D"));
+            linkFailed(QStringLiteral("No desktop matches \u201C") + shownLink(link->text()) + QStringLiteral("\u201D"));
         break;
     case AppLink::Kind::settingsPage: {
         std::optional<SettingsPage> found;
@@ -520,7 +564,8 @@ void AppDelegate::handleLink(const QUrl& url)
         if (found)
             openSettings(found);
         else
-            linkFailed(QStringLiteral("There is no Settings page called \u201C") + link->text() + QStringLiteral("\u201D"));
+            linkFailed(QStringLiteral("There is no Settings page called \u201C") + shownLink(link->text())
+                       + QStringLiteral("\u201D"));
         break;
     }
     case AppLink::Kind::back:
@@ -558,6 +603,7 @@ void AppDelegate::retireOtherCopies()
     if (!identifier)
         return;
     const qint32 own = platform::Workspace::currentProcessIdentifier();
+    bool retired = false;
     for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
         if (app.processIdentifier == own)
             continue;
@@ -565,7 +611,11 @@ void AppDelegate::retireOtherCopies()
                                   + QStringLiteral(" at ") + app.bundlePath.value_or(QStringLiteral("?")));
         if (!platform::Workspace::terminate(app.processIdentifier))
             platform::Workspace::forceTerminate(app.processIdentifier);
+        retired = true;
     }
+    // The copies saved their names on the way out, after this one read them.
+    if (retired)
+        SpaceStore::shared().reload();
 }
 
 std::optional<QString> AppDelegate::installTarget(const QString& source)

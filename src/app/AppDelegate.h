@@ -65,7 +65,9 @@ public:
     using MoveApp = std::function<std::optional<QString>(const QString& source, const QString& target)>;
 
     // Links longer than this are not read.
-    static constexpr qsizetype maxLinkBytes = 1024 * 1024;
+    static constexpr qsizetype maxLinkBytes = 64 * 1024;
+    // How much of a link, name or page a message shows.
+    static constexpr qsizetype shownLinkCharacters = 200;
     static constexpr double settingsDebounce = 0.05;
     static constexpr double fitCheckDelay = 0.5;
     static constexpr double linkToastDuration = 3.0;
@@ -93,6 +95,10 @@ public:
 
     void launch();
     LaunchEnd launchEnd() const { return launchEnd_; }
+    // This is the user's own copy, which takes the links: the launch went to
+    // its end, and not on sample data. A mode or a sample session runs
+    // beside the user's copy and leaves it alone.
+    bool takesLinks() const;
 
     // --- settings and presentation --------------------------------------------
     void applySettings();
@@ -112,6 +118,8 @@ public:
     void handleOversizedLink(qint64 size);
 
     // --- other copies and relaunch ---------------------------------------------
+    // Each other running copy is asked to quit (forced when it refuses) and
+    // has ended on return; the names it saved on its way out are read again.
     void retireOtherCopies();
     // True when the app was moved and its relaunch has started.
     bool offerMoveToApplications();
@@ -207,8 +215,10 @@ private:
     // can hold it.
     std::optional<QRectF> popoverAnchor() const;
     const QWidget* notchLabelView() const;
+    bool onSampleData() const;
     void linkFailed(const QString& message);
-    void linkNotUnderstood(const QString& text);
+    // Logs and toasts the text as shown (cut and escaped), then the note.
+    void linkNotUnderstood(const QString& text, const QString& note = {});
 
     SpaceEngine& engine_;
     Settings& settings_;

@@ -1,6 +1,23 @@
 #include "app/AppLink.h"
 
+#include <QStringDecoder>
 #include <QStringList>
+
+namespace {
+
+// The percent-decoded path components after the leading "/", joined with
+// "/"; none when the decoded bytes are not UTF-8 text.
+std::optional<QString> decodedPath(const QUrl& url)
+{
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString path = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return path.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+}
+
+} // namespace
 
 const QHash<QString, AppLink::Kind>& AppLink::keywords()
 {
@@ -43,14 +60,18 @@ std::optional<qint64> AppLink::decimalInteger(const QString& text)
 
 std::optional<AppLink> AppLink::fromURL(const QUrl& url)
 {
+    if (url.toString().size() > maxTextLength)
+        return std::nullopt;
     const QString urlScheme = url.scheme().toLower();
     if (urlScheme.isEmpty() || (urlScheme != scheme && urlScheme != legacyScheme))
         return std::nullopt;
     const QString host = url.host(QUrl::FullyDecoded).toLower();
     if (host.isEmpty())
         return std::nullopt;
-    // The decoded path components after the leading "/", joined with "/".
-    const QString path = url.path(QUrl::FullyDecoded).split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+    const std::optional<QString> decoded = decodedPath(url);
+    if (!decoded || decoded->size() > maxTextLength)
+        return std::nullopt;
+    const QString& path = *decoded;
 
     if (host == QLatin1String("switch")) {
         if (path.isEmpty())

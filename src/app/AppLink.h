@@ -26,6 +26,10 @@ public:
         settings,
     };
 
+    // A link, name or settings page longer than this many characters is no
+    // link anyone sends: it is not understood.
+    static constexpr qsizetype maxTextLength = 1000;
+
     static inline const QString scheme = QStringLiteral("tessaroom");
     static inline const QString legacyScheme = QStringLiteral("quorvelin");
 
@@ -39,7 +43,8 @@ public:
     // "hover", "presentation", "settings".
     static const QHash<QString, Kind>& keywords();
 
-    // None when the URL is not one of the app's links.
+    // None when the URL is not one of the app's links, is longer than
+    // maxTextLength, or its path does not decode to UTF-8 text.
     static std::optional<AppLink> fromURL(const QUrl& url);
     // A bare command-line argument: a number when it is a decimal integer,
     // else the text as a name.

@@ -1,25 +1,84 @@
 #include "app/LinkServer.h"
 
+#include "app/LinkMessage.h"
+#include "platform/Bundle.h"
+#include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
+#include "store/Timers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr int headerBytes = 4;
-constexpr int probeTimeoutMs = 500;
+constexpr qint64 headerBytes = LinkMessage::headerBytes;
+// What the toolkit may buffer for one connection: the in-flight allowance
+// less the frame being put together.
+constexpr qint64 socketBufferBytes = LinkServer::maxBytesInFlight - LinkServer::maxLinkBytes - headerBytes;
+// Answers a client has not read yet; one that never reads is dropped.
+constexpr qint64 unreadAnswersLimit = 64 * 1024;
+// Scheduler rounding must not keep an idle connection a turn longer.
+constexpr double clockSlack = 1e-6;
+
+// What is at a socket path, found by connecting without waiting.
+enum class Probe {
+    nothing, // no file
+    refused, // a file nobody listens on: left by a copy that crashed
+    answers, // a copy listens (perhaps too busy to take more)
+    unknown,
+};
+
+Probe probe(const QString& socketPath, int* failure)
+{
+    const QByteArray path = QFile::encodeName(socketPath);
+    sockaddr_un address{};
+    if (size_t(path.size()) >= sizeof address.sun_path) {
+        *failure = ENAMETOOLONG;
+        return Probe::unknown;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        *failure = errno;
+        return Probe::unknown;
+    }
+    const int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int error = errno;
+    ::close(fd);
+    *failure = error;
+    if (result == 0)
+        return Probe::answers;
+    switch (error) {
+    case ENOENT: return Probe::nothing;
+    case ECONNREFUSED: return Probe::refused;
+    // A full queue: the copy is there, only busy.
+    case EAGAIN: return Probe::answers;
+    default: return Probe::unknown;
+    }
+}
+
+void log(const QString& message)
+{
+    platform::SystemLog::write(QStringLiteral("Tessaroom: ") + message);
+}
 
 } // namespace
 
@@ -69,90 +128,296 @@ bool LinkServer::preparePrivateFolder(const QString& folder, QString* error)
 bool LinkServer::listen(const QString& socketPath, QString* error)
 {
     QString failure;
-    if (!preparePrivateFolder(QFileInfo(socketPath).path(), &failure)) {
-        if (error)
-            *error = failure;
-        return false;
-    }
-    if (QFileInfo::exists(socketPath) || QFileInfo(socketPath).isSymLink()) {
-        QLocalSocket probe;
-        probe.connectToServer(socketPath);
-        if (probe.waitForConnected(probeTimeoutMs)) {
-            // Another copy of ours still listens; this newer copy takes over.
-            probe.disconnectFromServer();
-            platform::SystemLog::write(QStringLiteral("Tessaroom: taking over the link socket of a running copy"));
+    const bool listening = open(socketPath, &failure) == Outcome::listening;
+    if (!listening && error)
+        *error = failure;
+    return listening;
+}
+
+LinkServer::Outcome LinkServer::open(const QString& socketPath, QString* error)
+{
+    if (!preparePrivateFolder(QFileInfo(socketPath).path(), error))
+        return Outcome::failed;
+    int failure = 0;
+    switch (probe(socketPath, &failure)) {
+    case Probe::nothing:
+        break;
+    case Probe::refused:
+        // Nobody can be listening on it: a copy that crashed left it.
+        if (::unlink(QFile::encodeName(socketPath).constData()) != 0 && errno != ENOENT) {
+            const int reason = errno;
+            *error = QStringLiteral("the old link socket %1 cannot be removed: %2")
+                         .arg(socketPath, QString::fromLocal8Bit(strerror(reason)));
+            return Outcome::failed;
         }
-        QLocalServer::removeServer(socketPath);
+        break;
+    case Probe::answers:
+        *error = QStringLiteral("another copy listens on %1").arg(socketPath);
+        return Outcome::anotherCopy;
+    case Probe::unknown:
+        *error = QStringLiteral("the link socket %1 cannot be checked: %2")
+                     .arg(socketPath, QString::fromLocal8Bit(strerror(failure)));
+        return Outcome::failed;
     }
     if (!server_->listen(socketPath)) {
-        if (error)
-            *error = server_->errorString();
-        return false;
+        *error = server_->errorString();
+        return Outcome::failed;
     }
     socketPath_ = socketPath;
-    return true;
+    watchListening();
+    return Outcome::listening;
 }
+
+bool LinkServer::isListening() const
+{
+    return server_->isListening();
+}
+
+// --- connections ----------------------------------------------------------------------------
 
 void LinkServer::accept()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        readers_.insert(socket, Reader{});
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            read(socket);
-            readers_.remove(socket);
+        if (connections_.size() >= maxConnections) {
+            socket->abort();
             socket->deleteLater();
+            continue;
+        }
+        socket->setReadBufferSize(socketBufferBytes);
+        Connection connection;
+        connection.idleAt = platform::now() + idleTimeout;
+        connections_.insert(socket, connection);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { queue(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            const auto found = connections_.find(socket);
+            if (found == connections_.end())
+                return;
+            found->disconnected = true;
+            queue(socket);
         });
-        read(socket);
+        QPointer<LinkServer> self(this);
+        QPointer<QLocalSocket> watched(socket);
+        runAfter(idleTimeout, [self, watched] {
+            if (self && watched)
+                self->checkIdle(watched);
+        });
+        if (socket->bytesAvailable() > 0)
+            queue(socket);
     }
 }
 
-void LinkServer::read(QLocalSocket* socket)
+void LinkServer::queue(QLocalSocket* socket)
 {
-    auto found = readers_.find(socket);
-    if (found == readers_.end())
+    const auto found = connections_.find(socket);
+    if (found == connections_.end() || found->queued)
         return;
-    Reader* reader = &*found;
-    for (;;) {
-        if (reader->skipping > 0) {
-            const QByteArray dropped = socket->read(std::min<qint64>(reader->skipping, 64 * 1024));
-            if (dropped.isEmpty())
-                return;
-            reader->skipping -= dropped.size();
+    found->queued = true;
+    turns_.append(socket);
+    scheduleServe();
+}
+
+void LinkServer::scheduleServe()
+{
+    if (serveScheduled_)
+        return;
+    serveScheduled_ = true;
+    // A queued call, not a timer: the next turn comes after the events
+    // waiting now, whatever the clock says.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            serveScheduled_ = false;
+            serve();
+        },
+        Qt::QueuedConnection);
+}
+
+void LinkServer::serve()
+{
+    // A handler's nested event loop (an alert) gets here too: the turn under
+    // way goes on once it returns.
+    if (serving_)
+        return;
+    serving_ = true;
+    const QList<QPointer<QLocalSocket>> round = std::exchange(turns_, {});
+    for (const QPointer<QLocalSocket>& pointer : round) {
+        QLocalSocket* socket = pointer.data();
+        if (!socket || !connections_.contains(socket))
             continue;
-        }
-        if (reader->buffer.size() < headerBytes) {
-            reader->buffer += socket->read(headerBytes - reader->buffer.size());
-            if (reader->buffer.size() < headerBytes)
-                return;
-        }
-        const qint64 size = qFromBigEndian<quint32>(reader->buffer.constData());
-        if (size > maxLinkBytes) {
-            reader->buffer.clear();
-            reader->skipping = size;
-            if (handlers_.oversized)
-                handlers_.oversized(size);
-            found = readers_.find(socket);
-            if (found == readers_.end())
-                return;
-            reader = &*found;
+        connections_[socket].queued = false;
+        const bool more = serveOne(socket);
+        const auto found = connections_.find(socket);
+        if (found == connections_.end())
             continue;
+        if (more) {
+            queue(socket);
+        } else if (found->disconnected && socket->bytesAvailable() == 0) {
+            drop(socket);
         }
-        const qint64 have = reader->buffer.size() - headerBytes;
-        if (have < size) {
-            reader->buffer += socket->read(size - have);
-            if (reader->buffer.size() - headerBytes < size)
-                return;
-        }
-        const QByteArray link = reader->buffer.mid(headerBytes);
-        reader->buffer.clear();
-        // The handler may run a nested event loop (an alert); the reader is
-        // looked up afresh afterwards.
-        if (handlers_.link)
-            handlers_.link(link);
-        found = readers_.find(socket);
-        if (found == readers_.end())
-            return;
-        reader = &*found;
     }
+    serving_ = false;
+    if (!turns_.isEmpty())
+        scheduleServe();
+}
+
+bool LinkServer::serveOne(QLocalSocket* socket)
+{
+    Connection& connection = connections_[socket];
+    if (connection.skipping > 0) {
+        const QByteArray dropped = socket->read(std::min(connection.skipping, maxLinkBytes));
+        if (dropped.isEmpty())
+            return false;
+        connection.skipping -= dropped.size();
+        if (connection.skipping == 0)
+            frameDone(socket);
+        return socket->bytesAvailable() > 0;
+    }
+    if (connection.buffer.size() < headerBytes) {
+        connection.buffer += socket->read(headerBytes - connection.buffer.size());
+        if (connection.buffer.size() < headerBytes)
+            return false;
+    }
+    const qint64 size = qFromBigEndian<quint32>(connection.buffer.constData());
+    if (size > maxLinkBytes) {
+        connection.buffer.clear();
+        connection.skipping = size;
+        if (handlers_.oversized)
+            handlers_.oversized(size);
+        return connections_.contains(socket) && socket->bytesAvailable() > 0;
+    }
+    const qint64 have = connection.buffer.size() - headerBytes;
+    if (have < size) {
+        connection.buffer += socket->read(size - have);
+        if (connection.buffer.size() - headerBytes < size)
+            return false;
+    }
+    const QByteArray payload = connection.buffer.mid(headerBytes);
+    connection.buffer.clear();
+    frameDone(socket);
+    handleFrame(socket, payload);
+    // The handler may have run a nested event loop that dropped the socket.
+    return connections_.contains(socket) && socket->bytesAvailable() > 0;
+}
+
+void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
+{
+    const LinkMessage message = LinkMessage::read(payload);
+    const qint32 pid = qint32(QCoreApplication::applicationPid());
+    switch (message.kind) {
+    case LinkMessage::Kind::link:
+        if (handlers_.link)
+            handlers_.link(message.link);
+        break;
+    case LinkMessage::Kind::identify:
+        answer(socket, LinkMessage::copy(pid, platform::Bundle::bundlePath()));
+        break;
+    case LinkMessage::Kind::quit:
+        answer(socket, LinkMessage::quitting(pid));
+        if (handlers_.quit)
+            handlers_.quit();
+        break;
+    case LinkMessage::Kind::copy:
+    case LinkMessage::Kind::quitting:
+    case LinkMessage::Kind::unknown:
+        // Answers are for clients; a newer sender's message is ignored.
+        break;
+    }
+}
+
+void LinkServer::answer(QLocalSocket* socket, const QByteArray& payload)
+{
+    if (socket->bytesToWrite() > unreadAnswersLimit) {
+        drop(socket);
+        return;
+    }
+    socket->write(LinkMessage::frame(payload));
+    socket->flush();
+}
+
+void LinkServer::frameDone(QLocalSocket* socket)
+{
+    connections_[socket].idleAt = platform::now() + idleTimeout;
+}
+
+void LinkServer::checkIdle(QLocalSocket* socket)
+{
+    const auto found = connections_.find(socket);
+    if (found == connections_.end())
+        return;
+    const double now = platform::now();
+    // Frames waiting for their turn wait for this server, not for the client.
+    if (found->queued || socket->bytesAvailable() > 0)
+        found->idleAt = std::max(found->idleAt, now + idleTimeout);
+    if (now + clockSlack >= found->idleAt) {
+        drop(socket);
+        return;
+    }
+    QPointer<LinkServer> self(this);
+    QPointer<QLocalSocket> watched(socket);
+    runAfter(found->idleAt - now, [self, watched] {
+        if (self && watched)
+            self->checkIdle(watched);
+    });
+}
+
+void LinkServer::drop(QLocalSocket* socket)
+{
+    connections_.remove(socket);
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+// --- staying reachable -----------------------------------------------------------------------
+
+void LinkServer::watchListening()
+{
+    // The toolkit's server gives no signal when it closes itself after a
+    // failed accept; its socket notifier is what fired, so look right after.
+    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>())
+        connect(notifier, &QSocketNotifier::activated, this, &LinkServer::checkListening, Qt::UniqueConnection);
+}
+
+void LinkServer::checkListening()
+{
+    if (stopped_ || server_->isListening() || socketPath_.isEmpty())
+        return;
+    stopped_ = true;
+    log(QStringLiteral("the link socket stopped listening (%1); listening again").arg(server_->errorString()));
+    // A socket that stops again at once (descriptors still short) waits a
+    // little before the next try, so a flood cannot spin the app.
+    const double now = platform::now();
+    const double delay = now - lastListenAgain_ < relistenDelay ? relistenDelay : 0;
+    QPointer<LinkServer> self(this);
+    runAfter(delay, [self] {
+        if (self)
+            self->listenAgain();
+    });
+}
+
+void LinkServer::listenAgain()
+{
+    lastListenAgain_ = platform::now();
+    QString error;
+    switch (open(socketPath_, &error)) {
+    case Outcome::listening:
+        stopped_ = false;
+        loggedRetry_ = false;
+        log(QStringLiteral("listening again for links on %1").arg(socketPath_));
+        return;
+    case Outcome::anotherCopy:
+        log(QStringLiteral("links go to another copy now: ") + error);
+        return;
+    case Outcome::failed:
+        break;
+    }
+    if (!loggedRetry_) {
+        log(QStringLiteral("cannot listen for links yet (%1); trying every %2 s").arg(error).arg(relistenDelay));
+        loggedRetry_ = true;
+    }
+    QPointer<LinkServer> self(this);
+    runAfter(relistenDelay, [self] {
+        if (self)
+            self->listenAgain();
+    });
 }

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -11,21 +13,39 @@ class QLocalServer;
 class QLocalSocket;
 
 // Receives links from other processes of the same user (a second copy
-// started with a link hands it over and exits). The socket lives in a folder
-// only the user can enter. A connection carries one batch: each link is a
-// 4-byte big-endian length followed by that many bytes; links are handed on
-// in the order they arrive, one at a time, so a bad one never holds up the
-// rest. A link longer than the limit is skipped without being read into
-// memory, and reported by its size.
+// started with a link hands it over and exits), and answers a newer copy
+// that asks who this copy is or asks it to quit (LinkMessage has the frames).
+// The socket lives in a folder only the user can enter.
+//
+// Any program of the user can connect, so the server holds out against
+// hostile clients: it keeps at most maxConnections at once and closes later
+// ones at once; a connection that goes idleTimeout seconds without a whole
+// frame is closed; a link longer than maxLinkBytes is skipped unread and
+// reported by its size, and a connection never has more than
+// maxBytesInFlight received and not yet handled. Connections take turns one
+// frame at a time, so a flood on one never holds up a link on another; the
+// frames of one connection are handed on in order. When the socket stops
+// listening under it (the toolkit's server closes itself when a connection
+// cannot be accepted, for lack of file descriptors), the server says so in
+// the system log and listens again.
 class LinkServer final : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr qint64 maxLinkBytes = 1024 * 1024;
+    static constexpr qint64 maxLinkBytes = 64 * 1024;
+    static constexpr qint64 maxBytesInFlight = 1024 * 1024;
+    static constexpr int maxConnections = 16;
+    // Seconds.
+    static constexpr double idleTimeout = 5;
+    // Seconds to wait before listening again when the socket stopped again
+    // within this time of the last new start.
+    static constexpr double relistenDelay = 1;
 
     struct Handlers {
         std::function<void(const QByteArray& link)> link;
         std::function<void(qint64 size)> oversized;
+        // A newer copy asked this one to quit; the answer is on its way.
+        std::function<void()> quit = {};
     };
 
     // $XDG_RUNTIME_DIR/tessaroom/links, or a per-user folder in the temporary
@@ -35,27 +55,61 @@ public:
     explicit LinkServer(Handlers handlers, QObject* parent = nullptr);
     ~LinkServer() override;
 
-    // Makes the socket's folder private (mode 0700), clears a socket left by
-    // a copy that is gone, takes over one of a copy still running, and
-    // listens. False with error set when the folder belongs to someone else
-    // or cannot be made private, or the socket cannot be opened.
+    // Makes the socket's folder private (mode 0700), removes a socket file
+    // that refuses connections (left by a copy that crashed) and listens. A
+    // copy that answers keeps its socket. False with error set then, and when
+    // the folder belongs to someone else or cannot be made private, or the
+    // socket cannot be opened.
     bool listen(const QString& socketPath, QString* error);
+    bool isListening() const;
     QString socketPath() const { return socketPath_; }
+    int connectionCount() const { return int(connections_.size()); }
 
     // Makes folder exist, belong to this user and be closed to others.
     static bool preparePrivateFolder(const QString& folder, QString* error);
 
 private:
-    struct Reader {
+    enum class Outcome { listening, anotherCopy, failed };
+
+    struct Connection {
+        // The frame being read: header, then payload.
         QByteArray buffer;
         // Bytes of an oversized link still to throw away.
         qint64 skipping = 0;
+        // When the connection counts as idle (scheduler seconds).
+        double idleAt = 0;
+        // Waiting for its turn.
+        bool queued = false;
+        bool disconnected = false;
     };
+
+    Outcome open(const QString& socketPath, QString* error);
     void accept();
-    void read(QLocalSocket* socket);
+    void queue(QLocalSocket* socket);
+    void scheduleServe();
+    // One turn: each connection with data hands on at most one frame.
+    void serve();
+    // Answers whether the connection has more to hand on at once.
+    bool serveOne(QLocalSocket* socket);
+    void handleFrame(QLocalSocket* socket, const QByteArray& payload);
+    void answer(QLocalSocket* socket, const QByteArray& payload);
+    void frameDone(QLocalSocket* socket);
+    void checkIdle(QLocalSocket* socket);
+    void drop(QLocalSocket* socket);
+    void watchListening();
+    void checkListening();
+    void listenAgain();
 
     Handlers handlers_;
     QLocalServer* server_;
     QString socketPath_;
-    QHash<QLocalSocket*, Reader> readers_;
+    QHash<QLocalSocket*, Connection> connections_;
+    // Connections waiting for their turn, in order.
+    QList<QPointer<QLocalSocket>> turns_;
+    bool serveScheduled_ = false;
+    bool serving_ = false;
+    // Listening stopped and has not come back yet.
+    bool stopped_ = false;
+    bool loggedRetry_ = false;
+    double lastListenAgain_ = -1e9;
 };

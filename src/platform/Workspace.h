@@ -45,9 +45,10 @@ bool activate(qint32 processIdentifier);
 bool open(const QUrl& url);
 
 // Asks the application to quit the normal way; false when it refuses or is
-// gone.
+// gone. Returns once it has ended, so what it saved on its way out is there.
 bool terminate(qint32 processIdentifier);
 // Ends the application without asking; false when it is gone already.
+// Returns once it has ended.
 bool forceTerminate(qint32 processIdentifier);
 
 // The bundle of the installed application with that identifier, as a file

@@ -178,6 +178,20 @@ void SpaceStore::flushNow()
     save();
 }
 
+void SpaceStore::reload()
+{
+    if (frozen_)
+        return;
+    if (pendingWrite_)
+        platform::Scheduler::current().cancel(*pendingWrite_);
+    pendingWrite_.reset();
+    timeDirty_ = false;
+    metas_.clear();
+    unreadable_.reset();
+    load();
+    platform::NotificationCenter::defaultCenter().post(changedNotification);
+}
+
 void SpaceStore::save()
 {
     if (frozen_)

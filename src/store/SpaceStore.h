@@ -55,6 +55,10 @@ public:
 
     // Performs a pending write at once; nothing when none is pending.
     void flushNow();
+    // Reads the stored document again in place of what this process holds
+    // (another copy wrote it since), dropping a write still pending, and
+    // announces the change. Nothing while frozen.
+    void reload();
     // Writes the document now, unless frozen.
     void save();
     // Announces the change and (re)schedules the write.

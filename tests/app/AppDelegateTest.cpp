@@ -6,6 +6,7 @@
 #include "platform/Application.h"
 #include "platform/Bundle.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PreferenceDomain.h"
 #include "platform/Workspace.h"
 #include "platform/sim/AppTermination.h"
 #include "platform/sim/Bundle.h"
@@ -265,6 +266,58 @@ TEST_F(AppTest, OtherCopiesAreRetiredAndARefusingOneIsForced)
     EXPECT_EQ(platform::sim::terminationRequests(),
               (QList<QString>{QStringLiteral("terminate 700"), QStringLiteral("terminate 701"), QStringLiteral("force 701")}));
     EXPECT_TRUE(platform::Workspace::runningApplications(id).size() == 1);
+}
+
+TEST_F(AppTest, TheNamesARetiredCopySavedOnItsWayOutAreReadAgain)
+{
+    addCopy(700, QStringLiteral("/Applications/Tessaroom.app"));
+    const qint64 second = SpaceEngine::shared().desktopWithNumber(2)->managedID();
+    ASSERT_EQ(SpaceStore::shared().meta(second).name, QString());
+    // What the other copy wrote while this one was starting.
+    SpaceMeta renamed;
+    renamed.name = QStringLiteral("Writing");
+    platform::PreferenceDomain::standard().setData(SpaceStore::documentKey,
+                                                   SpaceMetaDocument::encode({{second, renamed}}).value());
+    delegate->retireOtherCopies();
+    EXPECT_EQ(SpaceStore::shared().meta(second).name, QStringLiteral("Writing"));
+    // This copy's next write keeps it.
+    SpaceStore::shared().change(second, [](SpaceMeta& meta) { meta.icon = SpaceIcon::symbol(QStringLiteral("bolt.fill")); });
+    SpaceStore::shared().flushNow();
+    const auto stored = SpaceMetaDocument::decode(
+        platform::PreferenceDomain::standard().data(SpaceStore::documentKey).value_or(QByteArray()));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored.value().at(second).name, QStringLiteral("Writing"));
+}
+
+TEST_F(AppTest, ASampleSessionLeavesOtherCopiesAlone)
+{
+    addCopy(700, QStringLiteral("/Applications/Tessaroom.app"));
+    delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), settings, Accessibility::shared(),
+                                             AppDelegate::Options{.arguments = {QStringLiteral("tessaroom"),
+                                                                                QStringLiteral("--sample")}});
+    delegate->launch();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
+    EXPECT_TRUE(platform::sim::terminationRequests().isEmpty());
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
+    EXPECT_FALSE(delegate->takesLinks());
+}
+
+TEST_F(AppTest, OnlyTheUsersOwnCopyTakesTheLinks)
+{
+    EXPECT_FALSE(delegate->takesLinks());
+    delegate->launch();
+    EXPECT_TRUE(delegate->takesLinks());
+    std::vector<int> exits;
+    for (const QStringList& mode : {QStringList{QStringLiteral("--switch"), QStringLiteral("2")},
+                                    QStringList{QStringLiteral("--diagnose")}}) {
+        delegate = std::make_unique<AppDelegate>(
+            SpaceEngine::shared(), settings, Accessibility::shared(),
+            AppDelegate::Options{.arguments = QStringList{QStringLiteral("tessaroom")} + mode,
+                                 .exit = [&exits](int status) { exits.push_back(status); }});
+        delegate->launch();
+        EXPECT_NE(delegate->launchEnd(), AppDelegate::LaunchEnd::complete) << qPrintable(mode.join(' '));
+        EXPECT_FALSE(delegate->takesLinks()) << qPrintable(mode.join(' '));
+    }
 }
 
 TEST_F(AppTest, WithoutABundleIdentifierNoCopyIsRetired)

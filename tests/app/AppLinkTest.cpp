@@ -58,6 +58,28 @@ TEST(AppLinkTest, LinksThatAreNotUnderstood)
     EXPECT_FALSE(parse(""));
 }
 
+TEST(AppLinkTest, LinksNamesAndPagesOverAThousandCharactersAreNotUnderstood)
+{
+    const QString prefix = QStringLiteral("tessaroom://switch/");
+    const QString name(AppLink::maxTextLength - prefix.size(), QLatin1Char('n'));
+    EXPECT_EQ(AppLink::fromURL(QUrl(prefix + name)), AppLink::named(name));
+    EXPECT_FALSE(AppLink::fromURL(QUrl(prefix + name + QLatin1Char('n'))));
+    const QString page(AppLink::maxTextLength, QLatin1Char('p'));
+    EXPECT_FALSE(AppLink::fromURL(QUrl(QStringLiteral("tessaroom://settings/") + page)));
+    // Measured in characters, not in the bytes of their escapes.
+    const QString wide(300, QChar(0x00e9));
+    EXPECT_EQ(AppLink::fromURL(QUrl(prefix + wide)), AppLink::named(wide));
+}
+
+TEST(AppLinkTest, EscapedBytesThatAreNotUTF8AreNotUnderstood)
+{
+    EXPECT_FALSE(parse("tessaroom://switch/Mail%FF"));
+    EXPECT_FALSE(parse("tessaroom://switch/4%F0%9F"));
+    EXPECT_FALSE(parse("tessaroom://settings/%C0%80"));
+    EXPECT_EQ(parse("tessaroom://switch/%C3%A9t%C3%A9"), AppLink::named(QStringLiteral("\u00e9t\u00e9")));
+    EXPECT_EQ(parse("tessaroom://switch/a%2Fb"), AppLink::named(QStringLiteral("a/b")));
+}
+
 TEST(AppLinkTest, KeywordHosts)
 {
     EXPECT_EQ(AppLink::keywords().size(), 8);

@@ -135,13 +135,56 @@ TEST_F(LinkHandlingTest, AnOverlongLinkIsRefusedWithoutBeingFollowed)
     EXPECT_EQ(activeNumber(), 1);
 }
 
-TEST_F(LinkHandlingTest, ALongLinkIsCutInItsMessage)
+TEST_F(LinkHandlingTest, ALongLinkIsNotUnderstoodAndCutToTwoHundredCharacters)
 {
-    const QString path(5000, QLatin1Char('x'));
-    open({QStringLiteral("tessaroom://nowhere/") + path});
+    const QString link = QStringLiteral("tessaroom://switch/") + QString(5000, QLatin1Char('x'));
+    open({link});
+    const QString shown = link.left(AppDelegate::shownLinkCharacters) + QStringLiteral("\u2026");
     ASSERT_TRUE(lastToast());
-    EXPECT_LT(lastToast()->text.size(), 2100);
-    EXPECT_TRUE(lastToast()->text.endsWith(QStringLiteral("\u2026")));
+    EXPECT_EQ(lastToast()->text, QStringLiteral("Tessaroom doesn't know the link ") + shown);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("link not understood: ") + shown + QLatin1Char('\n')));
+}
+
+TEST_F(LinkHandlingTest, ANameOverAThousandCharactersIsNotSearchedFor)
+{
+    const Desktop third = *SpaceEngine::shared().desktopWithNumber(3);
+    SpaceStore::shared().change(third.managedID(), [](SpaceMeta& meta) { meta.name = QStringLiteral("Music"); });
+    open({QStringLiteral("tessaroom://switch/Music") + QStringLiteral("%20").repeated(330)});
+    EXPECT_EQ(activeNumber(), 1);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("link not understood: tessaroom://switch/Music")));
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("No desktop matches")));
+}
+
+TEST_F(LinkHandlingTest, ControlCharactersAreShownEscapedNeverWritten)
+{
+    open({QStringLiteral("tessaroom://switch/a%0A%5Bforged%5D%20b%1B%5B2Jc%00d%E2%80%A8e")});
+    const QString shown = QStringLiteral("a\\n[forged] b\\x1b[2Jc\\0d\\u2028e");
+    ASSERT_TRUE(lastToast());
+    EXPECT_EQ(lastToast()->text, QStringLiteral("No desktop matches \u201C") + shown + QStringLiteral("\u201D"));
+    const QString log = switchesLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("link: No desktop matches \u201C") + shown + QStringLiteral("\u201D\n")));
+    EXPECT_FALSE(log.contains(QStringLiteral("\n[forged]")));
+    EXPECT_FALSE(log.contains(QChar(0x1b)));
+    EXPECT_FALSE(log.contains(QChar(0)));
+
+    open({QStringLiteral("tessaroom://settings/%07%07")});
+    EXPECT_EQ(lastToast()->text, QStringLiteral("There is no Settings page called \u201C\\x07\\x07\u201D"));
+}
+
+TEST_F(LinkHandlingTest, RawControlCharactersInALinkAreEscapedToo)
+{
+    delegate->handleLinkBytes(QByteArray("tessaroom://switch/1\n[forged]\x1b[2J"));
+    advance(1);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("link not understood: tessaroom://switch/1\\n[forged]\\x1b[2J\n")));
+    EXPECT_EQ(activeNumber(), 1);
+}
+
+TEST_F(LinkHandlingTest, BytesEndingInsideACharacterAreNotUnderstood)
+{
+    delegate->handleLinkBytes(QByteArray("tessaroom://switch/4\xF0\x9F"));
+    advance(1);
+    EXPECT_EQ(activeNumber(), 1);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("(not UTF-8 text)")));
 }
 
 TEST_F(LinkHandlingTest, MalformedTextIsNotUnderstood)

@@ -1,20 +1,33 @@
 #include "app/AppDelegate.h"
 #include "app/LinkClient.h"
+#include "app/LinkMessage.h"
 #include "app/LinkServer.h"
 #include "platform/AppBundles.h"
+#include "platform/Bundle.h"
+#include "platform/SystemLog.h"
 #include "support/PlatformTest.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <thread>
+#include <vector>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -22,13 +35,152 @@
 
 namespace {
 
+sockaddr_un addressOf(const QString& socketPath)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(socketPath);
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+    return address;
+}
+
+// Runs this thread's events (the server's socket traffic) until done says
+// so; false when that takes more than 10 s.
+bool pumpUntil(const std::function<bool()>& done)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// The client end of one connection, driven byte by byte from the test's
+// thread; it never waits for the server.
+class RawClient {
+public:
+    explicit RawClient(const QString& socketPath)
+        : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        const sockaddr_un address = addressOf(socketPath);
+        connected_ = fd_ >= 0 && ::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawClient()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool connected() const { return connected_; }
+    // Writes what the socket takes now; the count written.
+    qint64 writeSome(const QByteArray& bytes)
+    {
+        const ssize_t written = ::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+        return written < 0 ? 0 : written;
+    }
+    // Small writes: the socket takes them whole.
+    void send(const QByteArray& bytes) { ASSERT_EQ(writeSome(bytes), bytes.size()); }
+    bool hasInput() const
+    {
+        pollfd watch{fd_, POLLIN, 0};
+        return ::poll(&watch, 1, 0) > 0;
+    }
+    // The server closed its end (after any answers, which are read first).
+    bool closedByServer()
+    {
+        char byte = 0;
+        const ssize_t got = ::recv(fd_, &byte, 1, MSG_DONTWAIT);
+        return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    }
+    // One whole answer frame, once it is there.
+    std::optional<QByteArray> answer()
+    {
+        if (!pumpUntil([this] {
+                readAvailable();
+                return frameReady();
+            }))
+            return std::nullopt;
+        const qint64 size = qFromBigEndian<quint32>(input_.constData());
+        const QByteArray payload = input_.mid(LinkMessage::headerBytes, size);
+        input_.remove(0, LinkMessage::headerBytes + size);
+        return payload;
+    }
+
+private:
+    void readAvailable()
+    {
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT)) > 0)
+            input_.append(chunk, got);
+    }
+    bool frameReady() const
+    {
+        return input_.size() >= LinkMessage::headerBytes
+               && input_.size() - LinkMessage::headerBytes >= qFromBigEndian<quint32>(input_.constData());
+    }
+
+    int fd_;
+    bool connected_ = false;
+    QByteArray input_;
+};
+
+// Lowers this process's descriptor limit and takes every free descriptor
+// under it but one, until destroyed.
+class DescriptorsUsedUp {
+public:
+    DescriptorsUsedUp()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        int highest = 0;
+        for (const QString& entry : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System))
+            highest = std::max(highest, entry.toInt());
+        rlimit lowered = saved_;
+        lowered.rlim_cur = rlim_t(highest) + 32;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = ::dup(0); fd >= 0; fd = ::dup(0))
+            held_.push_back(fd);
+        ::close(held_.back());
+        held_.pop_back();
+    }
+    ~DescriptorsUsedUp()
+    {
+        for (const int fd : held_)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    DescriptorsUsedUp(const DescriptorsUsedUp&) = delete;
+    DescriptorsUsedUp& operator=(const DescriptorsUsedUp&) = delete;
+
+private:
+    rlimit saved_{};
+    std::vector<int> held_;
+};
+
 class LinkServerTest : public PlatformTest {
 protected:
     LinkServerTest()
         : server({.link = [this](const QByteArray& link) { received.append(link); },
-                  .oversized = [this](qint64 size) { received.append("oversized " + QByteArray::number(size)); }})
+                  .oversized = [this](qint64 size) { received.append("oversized " + QByteArray::number(size)); },
+                  .quit = [this] { ++quits; }})
     {
         socketPath = folder.path() + QStringLiteral("/run/links");
+    }
+
+    static QByteArray frames(const QList<QByteArray>& links)
+    {
+        QByteArray bytes;
+        for (const QByteArray& link : links)
+            bytes += LinkMessage::frame(link);
+        return bytes;
+    }
+    static bool logged(const QString& text)
+    {
+        return platform::SystemLog::lines().join(QLatin1Char('\n')).contains(text);
     }
 
     // Sends from another thread (a blocking sender must not hold up the
@@ -57,6 +209,7 @@ protected:
     QTemporaryDir folder;
     QString socketPath;
     QList<QByteArray> received;
+    int quits = 0;
     LinkServer server;
 };
 
@@ -125,14 +278,43 @@ TEST_F(LinkServerTest, ASocketLeftByACrashedCopyIsCleared)
     EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
 }
 
-TEST_F(LinkServerTest, ACopyStillListeningIsTakenOver)
+TEST_F(LinkServerTest, ACopyStillListeningKeepsItsSocket)
 {
-    LinkServer older({.link = [](const QByteArray&) {}, .oversized = {}});
-    ASSERT_TRUE(older.listen(socketPath, nullptr));
-    QString error;
-    ASSERT_TRUE(server.listen(socketPath, &error)) << error.toStdString();
-    ASSERT_TRUE(sendAndReceive({"tessaroom://prev"}, 1));
-    EXPECT_EQ(received, QList<QByteArray>{"tessaroom://prev"});
+    QList<QByteArray> older;
+    {
+        LinkServer first({.link = [&](const QByteArray& link) { older.append(link); }, .oversized = {}});
+        ASSERT_TRUE(first.listen(socketPath, nullptr));
+        QString error;
+        EXPECT_FALSE(server.listen(socketPath, &error));
+        EXPECT_TRUE(error.contains(QStringLiteral("another copy listens"))) << error.toStdString();
+        RawClient client(socketPath);
+        client.send(LinkMessage::frame("tessaroom://prev"));
+        ASSERT_TRUE(pumpUntil([&] { return !older.isEmpty(); }));
+    }
+    EXPECT_EQ(older, QList<QByteArray>{"tessaroom://prev"});
+    EXPECT_TRUE(received.isEmpty());
+}
+
+TEST_F(LinkServerTest, ACopyTooBusyToTakeAConnectionKeepsItsSocket)
+{
+    QDir().mkpath(QFileInfo(socketPath).path());
+    // A copy that accepts nothing: its queue fills and connecting would block.
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = addressOf(socketPath);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    std::vector<std::unique_ptr<RawClient>> queued;
+    for (int i = 0; i < 8 && (queued.empty() || queued.back()->connected()); ++i)
+        queued.push_back(std::make_unique<RawClient>(socketPath));
+    ASSERT_FALSE(queued.back()->connected());
+    struct stat before {};
+    ::stat(QFile::encodeName(socketPath).constData(), &before);
+
+    EXPECT_FALSE(server.listen(socketPath, nullptr));
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(socketPath).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    ::close(listener);
 }
 
 // --- batches --------------------------------------------------------------------------------
@@ -151,11 +333,223 @@ TEST_F(LinkServerTest, ABatchArrivesInOrderPastBadAndOversizedLinks)
     EXPECT_EQ(received[4], "tessaroom://switch/2");
 }
 
+TEST_F(LinkServerTest, ALinkOverSixtyFourKilobytesIsSkippedUnread)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    const QByteArray atLimit = "tessaroom://switch/" + QByteArray(LinkServer::maxLinkBytes - 19, 'x');
+    const QByteArray over = atLimit + 'x';
+    ASSERT_TRUE(sendAndReceive({over, atLimit, "tessaroom://next"}, 3));
+    EXPECT_EQ(received, (QList<QByteArray>{"oversized " + QByteArray::number(over.size()), atLimit, "tessaroom://next"}));
+}
+
 TEST_F(LinkServerTest, SendingWithoutARunningCopyFails)
 {
     QString error;
     EXPECT_FALSE(LinkClient::send(socketPath, {"tessaroom://next"}, &error, 200));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// --- hostile clients --------------------------------------------------------------------------
+
+TEST_F(LinkServerTest, AtMostSixteenConnectionsAreHeldAndLaterOnesAreClosedAtOnce)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    std::vector<std::unique_ptr<RawClient>> held;
+    for (int i = 0; i < LinkServer::maxConnections; ++i)
+        held.push_back(std::make_unique<RawClient>(socketPath));
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == LinkServer::maxConnections; }));
+    RawClient late(socketPath);
+    ASSERT_TRUE(pumpUntil([&] { return late.closedByServer(); }));
+    EXPECT_EQ(server.connectionCount(), LinkServer::maxConnections);
+    EXPECT_FALSE(held.front()->closedByServer());
+
+    // Once one goes, a link gets through again.
+    held.pop_back();
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() < LinkServer::maxConnections; }));
+    RawClient next(socketPath);
+    next.send(LinkMessage::frame("tessaroom://next"));
+    ASSERT_TRUE(pumpUntil([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
+}
+
+TEST_F(LinkServerTest, AConnectionWithoutAWholeFrameForFiveSecondsIsClosed)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient idle(socketPath);
+    RawClient slow(socketPath);
+    RawClient busy(socketPath);
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == 3; }));
+    slow.send(QByteArray("\0\0", 2)); // half a header, and no more
+    advance(4);
+    busy.send(LinkMessage::frame("tessaroom://next"));
+    ASSERT_TRUE(pumpUntil([&] { return received.size() == 1; }));
+
+    advance(1.01);
+    ASSERT_TRUE(pumpUntil([&] { return idle.closedByServer() && slow.closedByServer(); }));
+    EXPECT_FALSE(busy.closedByServer());
+    EXPECT_EQ(server.connectionCount(), 1);
+    // Five seconds after its last frame.
+    advance(4);
+    ASSERT_TRUE(pumpUntil([&] { return busy.closedByServer(); }));
+    EXPECT_EQ(server.connectionCount(), 0);
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_F(LinkServerTest, AFloodOnOneConnectionDoesNotHoldUpALinkOnAnother)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient flood(socketPath);
+    RawClient other(socketPath);
+    QList<QByteArray> batch;
+    for (int i = 0; i < 2000; ++i)
+        batch.append("tessaroom://switch/99");
+    flood.send(frames(batch));
+    // One turn of the loop at a time, until the flood is being handed on.
+    const QDeadlineTimer deadline(10000);
+    while (received.isEmpty() && !deadline.hasExpired())
+        QCoreApplication::processEvents();
+    ASSERT_LT(received.size(), 2000);
+    other.send(LinkMessage::frame("tessaroom://switch/2"));
+    ASSERT_TRUE(pumpUntil([&] { return received.contains("tessaroom://switch/2"); }));
+    EXPECT_LT(received.indexOf("tessaroom://switch/2"), 20);
+    // The flood still arrives whole.
+    ASSERT_TRUE(pumpUntil([&] { return received.size() == 2001; }));
+    EXPECT_EQ(received.count("tessaroom://switch/99"), 2000);
+}
+
+TEST_F(LinkServerTest, AConnectionHoldsAtMostAMegabyteNotYetHandled)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient flood(socketPath);
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == 1; }));
+    QLocalSocket* socket = server.findChild<QLocalSocket*>();
+    ASSERT_NE(socket, nullptr);
+    const QByteArray link = LinkMessage::frame(QByteArray(60 * 1024, 'x'));
+    QByteArray pending;
+    qint64 written = 0;
+    qint64 most = 0;
+    // The client writes whatever the socket takes; the server gets one turn
+    // in between.
+    for (int round = 0; round < 400 && written < 32 * 1024 * 1024; ++round) {
+        while (pending.size() < 1024 * 1024)
+            pending += link;
+        const qint64 taken = flood.writeSome(pending);
+        pending.remove(0, taken);
+        written += taken;
+        QCoreApplication::processEvents();
+        most = std::max(most, socket->bytesAvailable());
+    }
+    EXPECT_LE(most + LinkServer::maxLinkBytes + LinkMessage::headerBytes, LinkServer::maxBytesInFlight);
+    // The flood did fill what the connection may hold.
+    EXPECT_GT(most, LinkServer::maxBytesInFlight / 2);
+}
+
+TEST_F(LinkServerTest, AClientThatNeverReadsItsAnswersIsDropped)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient client(socketPath);
+    const QByteArray request = LinkMessage::frame(LinkMessage::identify());
+    QByteArray pending;
+    for (int i = 0; i < 40000; ++i)
+        pending += request;
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == 1; }));
+    // Asks and asks, and reads nothing.
+    ASSERT_TRUE(pumpUntil([&] {
+        pending.remove(0, client.writeSome(pending));
+        return server.connectionCount() == 0;
+    }));
+    EXPECT_TRUE(client.closedByServer() || client.hasInput());
+}
+
+TEST_F(LinkServerTest, WhenAcceptingFailsTheSocketSaysSoAndListensAgain)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    // A connection and a log line while descriptors are there, so that what
+    // runs for the next connection runs for the second time (the sanitizers
+    // check a type the first time they meet it, with descriptors of their
+    // own).
+    ASSERT_TRUE(sendAndReceive({"tessaroom://prev"}, 1));
+    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == 0; }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    platform::SystemLog::write(QStringLiteral("Tessaroom: before the descriptors run out"));
+    {
+        const DescriptorsUsedUp exhausted;
+        // Takes the last descriptor: the server has none left to accept with.
+        RawClient client(socketPath);
+        ASSERT_TRUE(client.connected());
+        ASSERT_TRUE(pumpUntil([&] { return !server.isListening(); }));
+    }
+    EXPECT_TRUE(logged(QStringLiteral("the link socket stopped listening")));
+    clock().runPending();
+    EXPECT_TRUE(server.isListening());
+    EXPECT_TRUE(logged(QStringLiteral("listening again for links on ") + socketPath));
+    ASSERT_TRUE(sendAndReceive({"tessaroom://next"}, 2));
+    EXPECT_EQ(received, (QList<QByteArray>{"tessaroom://prev", "tessaroom://next"}));
+}
+
+// --- copies talking to each other ---------------------------------------------------------------
+
+TEST_F(LinkServerTest, ANewerCopyLearnsThePidAndBundlePath)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient newer(socketPath);
+    newer.send(LinkMessage::frame(LinkMessage::identify()));
+    const auto answer = newer.answer();
+    ASSERT_TRUE(answer);
+    const LinkMessage message = LinkMessage::read(*answer);
+    EXPECT_EQ(message.kind, LinkMessage::Kind::copy);
+    EXPECT_EQ(message.pid, qint32(QCoreApplication::applicationPid()));
+    EXPECT_EQ(message.bundlePath, platform::Bundle::bundlePath());
+    EXPECT_TRUE(received.isEmpty());
+    EXPECT_EQ(quits, 0);
+}
+
+TEST_F(LinkServerTest, AQuitRequestIsAnsweredThenHandedOn)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient newer(socketPath);
+    newer.send(LinkMessage::frame(LinkMessage::quit()));
+    const auto answer = newer.answer();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(LinkMessage::read(*answer).kind, LinkMessage::Kind::quitting);
+    EXPECT_EQ(LinkMessage::read(*answer).pid, qint32(QCoreApplication::applicationPid()));
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(LinkServerTest, MessagesAndLinksNeverPassForEachOther)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    RawClient client(socketPath);
+    // The words of the messages as links, and messages this version does
+    // not know (or that carry more than their word).
+    client.send(frames({"identify", "quit", LinkMessage::marker + QByteArray("shutdown"),
+                        LinkMessage::quit() + " now", LinkMessage::copy(1, QStringLiteral("/x")), "tessaroom://next"}));
+    ASSERT_TRUE(pumpUntil([&] { return received.contains("tessaroom://next"); }));
+    EXPECT_EQ(received, (QList<QByteArray>{"identify", "quit", "tessaroom://next"}));
+    EXPECT_EQ(quits, 0);
+    EXPECT_FALSE(client.hasInput());
+}
+
+TEST_F(LinkServerTest, ThisProcessNeverAsksItself)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    // Waiting for its own answer would only time out; it is not asked.
+    EXPECT_EQ(LinkClient::identify(socketPath, 60000), std::nullopt);
+}
+
+TEST(LinkMessageTest, AnswersReadBackWhatWasWritten)
+{
+    const QString path = QStringLiteral("/Volumes/T\u00e9ssa\nroom/Tessaroom.app");
+    const LinkMessage copy = LinkMessage::read(LinkMessage::copy(4321, path));
+    EXPECT_EQ(copy.kind, LinkMessage::Kind::copy);
+    EXPECT_EQ(copy.pid, 4321);
+    EXPECT_EQ(copy.bundlePath, path);
+    EXPECT_EQ(LinkMessage::read(LinkMessage::quitting(77)).pid, 77);
+    for (const QByteArray& malformed : {LinkMessage::marker + QByteArray("quitting -1"),
+                                        LinkMessage::marker + QByteArray("quitting 99999999999"),
+                                        LinkMessage::marker + QByteArray("copy 12/x"), QByteArray(1, LinkMessage::marker)})
+        EXPECT_EQ(LinkMessage::read(malformed).kind, LinkMessage::Kind::unknown) << malformed.toStdString();
+    EXPECT_EQ(LinkMessage::read("").kind, LinkMessage::Kind::link);
 }
 
 // --- the relaunch helper ---------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "platform/AppBundles.h"
+#include "platform/Bundle.h"
 #include "platform/Folders.h"
 #include "platform/Application.h"
 #include "platform/ChildProcess.h"
@@ -8,6 +9,7 @@
 #include "platform/sim/Application.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/LinkHandlers.h"
+#include "platform/sim/RealCopies.h"
 #include "platform/sim/Volumes.h"
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
@@ -16,7 +18,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 namespace {
 
@@ -84,6 +89,98 @@ TEST_F(ApplicationTest, TerminationCanBeRefusedButNotForced)
     EXPECT_TRUE(Workspace::forceTerminate(900));
     EXPECT_TRUE(Workspace::runningApplications(QStringLiteral("com.example.stubborn")).isEmpty());
     EXPECT_FALSE(Workspace::forceTerminate(900));
+}
+
+// --- copies of this app running as real processes ------------------------------------------
+
+// Running, not a zombie waiting to be reaped.
+bool alive(qint32 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+// A real process that stands for another copy of the app.
+class RealCopiesTest : public PlatformTest {
+protected:
+    RealCopiesTest()
+    {
+        copy.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
+        copy.waitForStarted();
+        pid = qint32(copy.processId());
+    }
+    ~RealCopiesTest() override
+    {
+        copy.kill();
+        copy.waitForFinished(10000);
+    }
+
+    // The copy is found; asking it to quit does what answer says.
+    void findCopy(std::function<bool(qint32)> answer)
+    {
+        sim::setRealCopies({
+            .find =
+                [this] {
+                    ++finds;
+                    return QList<sim::RealCopy>{{.pid = pid, .bundlePath = QStringLiteral("/opt/Tessaroom.app")}};
+                },
+            .askToQuit = [answer = std::move(answer)](qint32 asked, double) { return answer(asked); },
+        });
+    }
+
+    QProcess copy;
+    qint32 pid = 0;
+    int finds = 0;
+};
+
+TEST_F(RealCopiesTest, TheyAreListedOnlyUnderThisAppsIdentifier)
+{
+    findCopy([](qint32) { return false; });
+    const QList<RunningApplication> ours = Workspace::runningApplications(Bundle::identifier().value());
+    ASSERT_FALSE(ours.isEmpty());
+    EXPECT_EQ(ours.last().processIdentifier, pid);
+    EXPECT_EQ(ours.last().bundlePath, QStringLiteral("/opt/Tessaroom.app"));
+    EXPECT_EQ(ours.last().bundleIdentifier, Bundle::identifier().value());
+    EXPECT_EQ(finds, 1);
+    // Nobody else's query talks to another process.
+    Workspace::runningApplications(QStringLiteral("com.apple.dock"));
+    Workspace::runningApplications();
+    EXPECT_EQ(finds, 1);
+}
+
+TEST_F(RealCopiesTest, TerminateAsksTheCopyAndReturnsOnceItsProcessEnded)
+{
+    findCopy([](qint32 asked) { return ::kill(asked, SIGTERM) == 0; });
+    Workspace::runningApplications(Bundle::identifier().value());
+    EXPECT_TRUE(Workspace::terminate(pid));
+    // Ended already: only the reaping is left.
+    EXPECT_FALSE(alive(pid));
+}
+
+TEST_F(RealCopiesTest, ACopyThatDoesNotAgreeIsKilled)
+{
+    findCopy([](qint32) { return false; });
+    Workspace::runningApplications(Bundle::identifier().value());
+    EXPECT_FALSE(Workspace::terminate(pid));
+    EXPECT_TRUE(alive(pid));
+    EXPECT_TRUE(Workspace::forceTerminate(pid));
+    EXPECT_FALSE(alive(pid));
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    EXPECT_EQ(copy.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(sim::terminationRequests(),
+              (QList<QString>{QStringLiteral("terminate %1").arg(pid), QStringLiteral("force %1").arg(pid)}));
+}
+
+TEST_F(RealCopiesTest, AProcessNeverFoundAsACopyIsNeverKilled)
+{
+    findCopy([](qint32) { return true; });
+    EXPECT_FALSE(Workspace::terminate(pid));
+    EXPECT_FALSE(Workspace::forceTerminate(pid));
+    EXPECT_TRUE(alive(pid));
 }
 
 // --- detached starts -----------------------------------------------------------------------

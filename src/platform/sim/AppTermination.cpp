@@ -2,6 +2,7 @@
 #include "platform/sim/AppTermination.h"
 
 #include "platform/Lifetime.h"
+#include "platform/sim/RealCopies.h"
 #include "platform/sim/World.h"
 
 #include <QSet>
@@ -40,6 +41,8 @@ bool Workspace::terminate(qint32 processIdentifier)
 {
     TerminationState& s = state();
     s.requests.append(QStringLiteral("terminate ") + QString::number(processIdentifier));
+    if (sim::isRealCopy(processIdentifier))
+        return sim::quitRealCopy(processIdentifier);
     if (!isRunning(processIdentifier) || s.refusing.contains(processIdentifier))
         return false;
     sim::World::shared().setAppTerminated(processIdentifier, true);
@@ -49,6 +52,8 @@ bool Workspace::terminate(qint32 processIdentifier)
 bool Workspace::forceTerminate(qint32 processIdentifier)
 {
     state().requests.append(QStringLiteral("force ") + QString::number(processIdentifier));
+    if (sim::isRealCopy(processIdentifier))
+        return sim::killRealCopy(processIdentifier);
     if (!isRunning(processIdentifier))
         return false;
     sim::World::shared().setAppTerminated(processIdentifier, true);

@@ -1,7 +1,11 @@
 #include "platform/Workspace.h"
 
+#include "platform/Bundle.h"
 #include "platform/sim/MissionControl.h"
+#include "platform/sim/RealCopies.h"
 #include "platform/sim/WorldState.h"
+
+#include <algorithm>
 
 namespace platform::Workspace {
 
@@ -41,6 +45,23 @@ QList<RunningApplication> runningApplications(const QString& bundleIdentifier)
 {
     QList<RunningApplication> result = runningApplications();
     result.removeIf([&](const RunningApplication& app) { return app.bundleIdentifier != bundleIdentifier; });
+    if (bundleIdentifier != Bundle::identifier())
+        return result;
+    // This app's copies that run as real processes beside this one.
+    const std::optional<RunningApplication> self = runningApplication(currentProcessIdentifier());
+    for (const sim::RealCopy& copy : sim::findRealCopies()) {
+        if (std::any_of(result.cbegin(), result.cend(),
+                        [&](const RunningApplication& app) { return app.processIdentifier == copy.pid; }))
+            continue;
+        RunningApplication running;
+        running.processIdentifier = copy.pid;
+        running.bundleIdentifier = bundleIdentifier;
+        running.localizedName = self ? self->localizedName : std::nullopt;
+        running.icon = self ? self->icon : QImage();
+        running.activationPolicy = self ? self->activationPolicy : ActivationPolicy::accessory;
+        running.bundlePath = copy.bundlePath;
+        result.append(running);
+    }
     return result;
 }
 

@@ -1,0 +1,163 @@
+#include "platform/sim/RealCopies.h"
+
+#include "platform/Lifetime.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSet>
+
+#include <cerrno>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+#include <poll.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace platform::sim {
+
+namespace {
+
+struct RealCopiesState {
+    std::mutex mutex;
+    RealCopies copies;
+    // Every pid found as a copy: only these are ever asked or killed.
+    QSet<qint32> found;
+};
+
+RealCopiesState*& stateSlot()
+{
+    static RealCopiesState* state = nullptr;
+    return state;
+}
+
+RealCopiesState& state()
+{
+    static std::mutex creation;
+    std::lock_guard<std::mutex> lock(creation);
+    auto*& slot = stateSlot();
+    if (!slot) {
+        slot = new RealCopiesState;
+        registerSharedReset([] {
+            delete stateSlot();
+            stateSlot() = nullptr;
+        });
+    }
+    return *slot;
+}
+
+// A descriptor that becomes readable when the process ends, whoever its
+// parent is; -1 with errno set when there is none.
+int processHandle(qint32 pid)
+{
+#ifdef SYS_pidfd_open
+    return int(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// Without process handles: gone, or a zombie waiting for its parent.
+bool hasEnded(qint32 pid)
+{
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
+}
+
+} // namespace
+
+void setRealCopies(RealCopies copies)
+{
+    RealCopiesState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.copies = std::move(copies);
+}
+
+QList<RealCopy> findRealCopies()
+{
+    RealCopiesState& s = state();
+    std::function<QList<RealCopy>()> find;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        find = s.copies.find;
+    }
+    if (!find)
+        return {};
+    QList<RealCopy> copies = find();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    for (const RealCopy& copy : copies)
+        s.found.insert(copy.pid);
+    return copies;
+}
+
+bool isRealCopy(qint32 pid)
+{
+    RealCopiesState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.found.contains(pid);
+}
+
+bool quitRealCopy(qint32 pid)
+{
+    RealCopiesState& s = state();
+    std::function<bool(qint32, double)> ask;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        ask = s.copies.askToQuit;
+    }
+    if (!ask || !ask(pid, realCopyAnswerTimeout))
+        return false;
+    return waitForProcessEnd(pid, realCopyEndTimeout);
+}
+
+bool killRealCopy(qint32 pid)
+{
+    const int handle = processHandle(pid);
+    if (handle >= 0) {
+#ifdef SYS_pidfd_send_signal
+        // Through the handle: the pid cannot have passed to another process.
+        const bool sent = ::syscall(SYS_pidfd_send_signal, handle, SIGKILL, nullptr, 0) == 0;
+#else
+        const bool sent = ::kill(pid, SIGKILL) == 0;
+#endif
+        ::close(handle);
+        return sent && waitForProcessEnd(pid, realCopyEndTimeout);
+    }
+    if (errno == ESRCH || ::kill(pid, SIGKILL) != 0)
+        return false;
+    return waitForProcessEnd(pid, realCopyEndTimeout);
+}
+
+bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
+{
+    const QDeadlineTimer deadline(qint64(timeoutSeconds * 1000));
+    const int handle = processHandle(pid);
+    if (handle < 0) {
+        if (errno == ESRCH)
+            return true;
+        // An older kernel: look again every few milliseconds.
+        while (!hasEnded(pid)) {
+            if (deadline.hasExpired())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+    pollfd watch{handle, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watch, 1, int(deadline.remainingTime()));
+    } while (ready < 0 && errno == EINTR);
+    ::close(handle);
+    return ready > 0;
+}
+
+} // namespace platform::sim
