@@ -73,7 +73,16 @@ void CharacterPalette::mousePressEvent(QMouseEvent* event)
     const QPoint at = event->position().toPoint();
     const qsizetype index = qsizetype(at.y() / cell) * columns + at.x() / cell;
     if (at.x() >= 0 && at.x() < columns * cell && index >= 0 && index < characters_.size())
-        type(characters_[index]);
+        pick(characters_[index]);
+}
+
+void CharacterPalette::pick(const QString& characters)
+{
+    type(characters);
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->findChild<CharacterPalette*>())
+            window->close();
+    }
 }
 
 void CharacterPalette::type(const QString& characters)

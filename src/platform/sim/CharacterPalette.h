@@ -6,7 +6,7 @@
 namespace platform::sim {
 
 // The emoji palette: a small window that never takes the keyboard focus, so
-// a pick is typed into whatever text field had it.
+// a pick is typed into whatever text field had it; a pick closes it.
 class CharacterPalette : public QWidget {
 public:
     CharacterPalette();
@@ -14,6 +14,8 @@ public:
     const QStringList& characters() const { return characters_; }
     // Types characters into the focused widget of the app.
     static void type(const QString& characters);
+    // A pick: types characters and closes the open palette.
+    static void pick(const QString& characters);
 
     QSize sizeHint() const override;
 
