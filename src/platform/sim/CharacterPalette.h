@@ -14,8 +14,6 @@ public:
     const QStringList& characters() const { return characters_; }
     // Types characters into the focused widget of the app.
     static void type(const QString& characters);
-    // A pick: types characters and closes the open palette.
-    static void pick(const QString& characters);
 
     QSize sizeHint() const override;
 

@@ -272,7 +272,9 @@ bool sim::isCharacterPaletteOpen()
 
 void sim::pickFromCharacterPalette(const QString& characters)
 {
-    CharacterPalette::pick(characters);
+    CharacterPalette::type(characters);
+    if (state().palette)
+        state().palette->close();
 }
 
 } // namespace platform
