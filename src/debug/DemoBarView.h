@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MissionControlPicture.h"
+
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -10,11 +12,12 @@
 
 class QPainter;
 
-// The drawn stand-in for Mission Control's desktop bar in the demo picture: a
-// grey backdrop, the bar, one preview per desktop (the demo wallpaper, or a
-// gradient without one) and a "Desktop <n>" caption under each. It holds only
-// its scene and paints nothing else; the name pills lie over it in a view of
-// their own. Made in code only.
+// The drawn stand-in for Mission Control's desktop bar in the demo picture
+// (platform::MissionControlPicture): a grey backdrop, the bar, one preview
+// per desktop (the demo wallpaper, or a gradient without one) and a
+// "Desktop <n>" caption under each. It holds only its scene and paints
+// nothing else; the name pills lie over it in a view of their own. Made in
+// code only.
 class DemoBarView final : public QWidget {
     Q_OBJECT
 public:
@@ -27,9 +30,8 @@ public:
         QList<std::pair<QString, QPointF>> labels;
     };
 
-    // Preview corner radius and caption size, in points.
-    static constexpr double previewRadius = 6;
-    static constexpr double captionSize = 12;
+    // Caption size, in points.
+    static constexpr double captionSize = platform::MissionControlPicture::captionSize;
 
     // frame: the view's rectangle in its parent, y down as widgets place it.
     DemoBarView(const Scene& scene, const QRectF& frame, QWidget* parent = nullptr);

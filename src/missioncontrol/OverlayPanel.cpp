@@ -1,6 +1,7 @@
 #include "missioncontrol/OverlayPanel.h"
 
 #include "missioncontrol/PillsView.h"
+#include "platform/Scheduler.h"
 #include "platform/WindowFrames.h"
 
 namespace {
@@ -22,7 +23,20 @@ OverlayPanel::OverlayPanel(Settings& settings)
     , frame_(0, 0, initialSide, initialSide)
 {
     setObjectName(QStringLiteral("missionControlOverlay"));
+    // Above the screen saver level no window manager has a say: on X11 a
+    // window it does not manage stays above every window it does.
+    setWindowFlag(Qt::BypassWindowManagerHint);
     setContentView(pills_);
+    connect(pills_, &PillsView::presentationChanged, this, &OverlayPanel::followPills);
+    followPills();
+}
+
+void OverlayPanel::followPills()
+{
+    const QRegion shape = pills_->shape(platform::now());
+    // Qt takes an empty region for no mask at all; a point outside the
+    // window shows nothing instead.
+    setMask(shape.isEmpty() ? QRegion(-1, -1, 1, 1) : shape);
 }
 
 void OverlayPanel::setFrame(const platform::Screen& screen)

@@ -10,7 +10,9 @@ class Settings;
 
 // The transparent, click-through panel that carries a PillsView over Mission
 // Control, one per display, above the screen saver level. Every click goes to
-// Mission Control underneath; the panel never becomes key.
+// Mission Control underneath; the panel never becomes key. Its window is cut
+// to the pills' shapes as they move: without a compositing manager a
+// transparent window shows black, and this one covers its whole screen.
 class OverlayPanel final : public FloatingPanel {
     Q_OBJECT
 
@@ -27,6 +29,8 @@ public:
     void orderOut();
 
 private:
+    void followPills();
+
     PillsView* pills_;
     QRectF frame_;
 };

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr double cornerRadius = 6.5;
 constexpr double shadowBlur = 6;
 // Rings of falling strength stand in for the blur.
 constexpr int shadowRings = 3;
@@ -101,7 +100,7 @@ void PillPainter::draw(QPainter& painter, const QSizeF& imageSize, const Desktop
     // The pill sits margin points in from the bottom-left, so in y-down terms
     // its top is the image height less margin and its height.
     const QRectF pill(margin, imageSize.height() - margin - metrics.height, metrics.width, metrics.height);
-    const double radius = cornerRadius * metrics.scale;
+    const double radius = PillPainter::cornerRadius * metrics.scale;
     QPainterPath path;
     path.addRoundedRect(pill, radius, radius);
 

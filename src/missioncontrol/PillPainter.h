@@ -20,6 +20,8 @@ class PillPainter {
 public:
     // Blank image around the pill on every side, for the shadow.
     static constexpr double margin = 12;
+    // The pill's corner radius at scale 1.
+    static constexpr double cornerRadius = 6.5;
     static constexpr int cacheLimit = 200;
 
     struct Picture {

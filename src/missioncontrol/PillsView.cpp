@@ -11,6 +11,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointer>
 
 #include <cmath>
@@ -171,7 +172,7 @@ void PillsView::fadeOut(bool animated, std::function<void()> completion)
     if (!animated) {
         for (const auto& layer : taken)
             layer->removeFromSuperlayer();
-        update();
+        presentationMoved();
         if (completion)
             completion();
         return;
@@ -184,7 +185,7 @@ void PillsView::fadeOut(bool animated, std::function<void()> completion)
         for (const auto& layer : taken)
             layer->removeFromSuperlayer();
         if (self)
-            self->update();
+            self->presentationMoved();
         if (completion)
             completion();
     });
@@ -196,9 +197,15 @@ void PillsView::fadeOut(bool animated, std::function<void()> completion)
     keepPainting();
 }
 
-void PillsView::keepPainting()
+void PillsView::presentationMoved()
 {
     update();
+    emit presentationChanged();
+}
+
+void PillsView::keepPainting()
+{
+    presentationMoved();
     if (framePending_ || !root_->isAnimating(platform::now()))
         return;
     framePending_ = true;
@@ -209,6 +216,30 @@ void PillsView::keepPainting()
         self->framePending_ = false;
         self->keepPainting();
     });
+}
+
+QRegion PillsView::shape(double t) const
+{
+    QRegion region;
+    const double radius = PillPainter::cornerRadius * settings_.mcScale();
+    for (const auto& layer : root_->sublayers()) {
+        if (!(layer->presentedOpacity(t) > 0))
+            continue;
+        const QRectF box = layer->presentedBounds(t);
+        const QPointF position = layer->presentedPosition(t);
+        const QPointF anchor = layer->anchorPoint();
+        // y up in the layer tree, y down here.
+        const QRectF picture(position.x() - anchor.x() * box.width(),
+                             height() - (position.y() + (1 - anchor.y()) * box.height()), box.width(), box.height());
+        const QRectF pill = picture.adjusted(PillPainter::margin, PillPainter::margin, -PillPainter::margin,
+                                             -PillPainter::margin);
+        if (pill.isEmpty())
+            continue;
+        QPainterPath path;
+        path.addRoundedRect(pill, radius, radius);
+        region += QRegion(path.toFillPolygon().toPolygon());
+    }
+    return region;
 }
 
 void PillsView::paintEvent(QPaintEvent*)

@@ -5,6 +5,7 @@
 #include "platform/Layer.h"
 
 #include <QList>
+#include <QRegion>
 #include <QWidget>
 
 #include <functional>
@@ -59,6 +60,10 @@ public:
     void setWindowBackingScale(std::optional<double> scale) { windowScale_ = scale; }
     double backingScale() const { return windowScale_.value_or(defaultBackingScale); }
 
+    // Where the pills are on screen at time t (their rounded shapes without
+    // the shadow margin), in this view's coordinates; empty without pills.
+    QRegion shape(double t) const;
+
     // What is shown, for the panel and the tests.
     const std::map<quint64, platform::Layer::Ptr>& layers() const { return layers_; }
     const platform::Layer& rootLayer() const { return *root_; }
@@ -71,12 +76,17 @@ public:
     };
     const std::map<quint64, Measured>& measured() const { return measured_; }
 
+signals:
+    // The pills were set, moved a frame, or went.
+    void presentationChanged();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void keepPainting();
+    void presentationMoved();
 
     Settings& settings_;
     platform::Layer::Ptr root_;

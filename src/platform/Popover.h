@@ -13,8 +13,11 @@ namespace platform {
 
 // A panel that hangs from a rectangle of the screen (a menu-bar button, a
 // label), with an arrow-less dark frame. Content is one widget. A transient
-// popover closes when the user clicks outside it. Every way of closing runs
-// the did-close callback once.
+// popover closes when the user clicks outside it: in another window of the
+// app, on the desktop or in another app (the app then loses the focus); the
+// click on the menu-bar button it hangs from is that button's own. A popover
+// that is not application-defined closes on an Escape that its content
+// leaves alone. Every way of closing runs the did-close callback once.
 class Popover : public QObject {
 public:
     enum class Behavior { applicationDefined, transient, semitransient };
@@ -56,6 +59,7 @@ protected:
 
 private:
     void place(const QRectF& anchor, Edge edge);
+    bool closesOnOutsideClicks() const;
 
     Behavior behavior_ = Behavior::applicationDefined;
     bool animates_ = true;

@@ -173,15 +173,8 @@ void SpaceHover::show(std::optional<platform::Screen> screen, double pinSeconds)
     const quint64 generation = ++generation_;
     hidingGeneration_.reset();
 
-    // Without pointer monitors nothing would ever apply the leave rule, and
-    // the panel would keep taking clicks at its level: end the pin here.
-    if (pinSeconds > 0 && !leaveRuleRuns()) {
-        QPointer<SpaceHover> self(this);
-        runAfter(pinSeconds, [self, generation] {
-            if (self && self->generation_ == generation && !self->leaveRuleRuns())
-                self->hide();
-        });
-    }
+    if (pinSeconds > 0)
+        schedulePinEnd(generation);
 
     if (panel_->isVisible() && !opacity_.isRunning() && opacity_.value() == 1.0)
         return;
@@ -226,11 +219,53 @@ bool SpaceHover::isShowing() const
 void SpaceHover::select(const Desktop& desktop)
 {
     engine_.switchTo(desktop, QStringLiteral("hover strip"));
-    pinnedUntil_ = platform::now() + selectionPin;
+    pin(selectionPin);
 }
 
 void SpaceHover::open(const SpaceApp& app, const Desktop& desktop)
 {
     engine_.switchToThenActivate(desktop, app, QStringLiteral("hover strip app"));
-    pinnedUntil_ = platform::now() + selectionPin;
+    pin(selectionPin);
+}
+
+void SpaceHover::pin(double seconds)
+{
+    pinnedUntil_ = platform::now() + seconds;
+    // A pin end already waiting for this showing runs again for the rest.
+    if (pinEndGeneration_ != generation_)
+        schedulePinEnd(generation_);
+}
+
+void SpaceHover::schedulePinEnd(quint64 generation)
+{
+    pinEndGeneration_ = generation;
+    QPointer<SpaceHover> self(this);
+    runAfter(pinnedUntil_ - platform::now(), [self, generation] {
+        if (self)
+            self->pinEnded(generation);
+    });
+}
+
+void SpaceHover::pinEnded(quint64 generation)
+{
+    // A later show or a hide owns the strip now.
+    if (generation_ != generation || pinEndGeneration_ != generation)
+        return;
+    pinEndGeneration_.reset();
+    if (platform::now() < pinnedUntil_) {
+        schedulePinEnd(generation);
+        return;
+    }
+    // Without pointer monitors nothing else would end the showing; with them
+    // the leave rule runs once for the pointer where it rests, since no move
+    // may come to run it.
+    if (leaveRuleRuns()) {
+        const QPointF pointer = platform::MouseEvents::mouseLocation();
+        const std::optional<platform::Screen> screen = ScreenLookup::screenContaining(pointer);
+        const bool inZone = screen && isInZone(pointer, screen->frame, settings_.hoverZone());
+        if (!pointerNearPanel(pointer) && !inZone && !leaveTimer_)
+            startLeave();
+        return;
+    }
+    hide();
 }

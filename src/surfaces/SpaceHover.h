@@ -29,9 +29,11 @@ class SpaceEngine;
 // preview), and fades out 0.35 s after the pointer has gone.
 //
 // Delayed work never cancels a timer it does not own: fades and the end of a
-// pin check a generation number that every show and hide moves on. A pinned
-// show while no pointer monitors run (the strip turned off, a preview or a
-// link) hides itself when the pin ends, since nothing else would.
+// pin check a generation number that every show and hide moves on. A pin
+// ends a showing: when it runs out (a click's pin that extended it counts),
+// the strip hides when no pointer monitors run (the strip turned off, a
+// preview or a link), and otherwise the leave rule runs once for the pointer
+// where it rests.
 class SpaceHover : public QObject {
     Q_OBJECT
 public:
@@ -85,6 +87,10 @@ private:
     void dwellEnded(double screenTop);
     void startLeave();
     void leaveEnded();
+    // Keeps the strip up for this long from now.
+    void pin(double seconds);
+    void schedulePinEnd(quint64 generation);
+    void pinEnded(quint64 generation);
     bool pointerNearPanel(QPointF point) const;
     // Whether pointer moves can hide the strip: monitors run and the strip
     // is turned on.
@@ -103,5 +109,7 @@ private:
     quint64 generation_ = 0;
     // The generation whose fade-out may order the panel out.
     std::optional<quint64> hidingGeneration_;
+    // The showing whose pin end is waiting.
+    std::optional<quint64> pinEndGeneration_;
     Transition opacity_;
 };

@@ -279,11 +279,10 @@ QWidget* EditSpaceView::makeButtonRow()
 
 void EditSpaceView::addShortcuts()
 {
-    // Return anywhere in the editor (the name field included) is "Done"; in
-    // the popover Escape is the back button.
-    QList<QKeySequence> keys{QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
-    if (embedded_)
-        keys.append(QKeySequence(Qt::Key_Escape));
+    // Return anywhere in the editor (the name field included) is "Done".
+    // Escape is left to what holds the editor: the popover closes on it, and
+    // every edit is stored already.
+    const QList<QKeySequence> keys{QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)};
     for (const QKeySequence& key : keys) {
         auto* shortcut = new QShortcut(key, this);
         shortcut->setContext(Qt::WidgetWithChildrenShortcut);

@@ -24,8 +24,8 @@ class TilePreview;
 // The editor of one desktop: name, icon (the number, a catalog symbol, an
 // emoji or the user's own picture), tile colour and own shortcut. Every edit
 // is written to the names store the moment it is made; there is no Cancel.
-// "Done" (also Return, and in the popover the back button and Escape) saves
-// once more and hands back to whoever shows the editor.
+// "Done" (also Return, and in the popover the back button) saves once more
+// and hands back to whoever shows the editor. Escape is left to the holder.
 //
 // The initial values are read from the store once; later changes made
 // elsewhere do not reach a shown editor.

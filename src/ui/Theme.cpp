@@ -92,14 +92,6 @@ QColor Theme::swatchRing() { return white(0.5); }
 QColor Theme::swatchSelection() { return white(0.95); }
 QColor Theme::badgeOutline() { return black(0.35); }
 QColor Theme::shadowInk() { return black(1); }
-QColor Theme::demoBackdrop() { return srgb(0.13, 0.13, 0.13); }
-QColor Theme::demoBar() { return srgb(0.2, 0.2, 0.2); }
-QColor Theme::demoCaption() { return white(0.92); }
-QGradientStops Theme::demoPreview()
-{
-    return {{0.0, srgb(0.05, 0.08, 0.2)},  {0.42, srgb(0.18, 0.3, 0.56)},  {0.64, srgb(0.62, 0.68, 0.9)},
-            {0.74, srgb(0.93, 0.72, 0.66)}, {0.79, srgb(0.3, 0.26, 0.52)}, {1.0, srgb(0.08, 0.09, 0.22)}};
-}
 QColor Theme::renderMenuBar() { return srgb(0.11, 0.11, 0.12); }
 QColor Theme::renderMenuTitle() { return white(1); }
 

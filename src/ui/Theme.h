@@ -92,13 +92,8 @@ public:
     static QColor badgeOutline();
     // Silhouettes tinted to make drop shadows.
     static QColor shadowInk();
-    // The debug renders' stand-ins: the Mission Control demo's backdrop, bar,
-    // captions and preview gradient (top to bottom), and the menu bar and
-    // title behind the rendered tile.
-    static QColor demoBackdrop();
-    static QColor demoBar();
-    static QColor demoCaption();
-    static QGradientStops demoPreview();
+    // The debug renders' stand-ins: the menu bar and title behind the
+    // rendered tile.
     static QColor renderMenuBar();
     static QColor renderMenuTitle();
 

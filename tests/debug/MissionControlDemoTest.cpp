@@ -3,9 +3,9 @@
 #include "debug/DemoBarView.h"
 #include "debug/MissionControlDemo.h"
 #include "missioncontrol/PillsView.h"
+#include "platform/MissionControlPicture.h"
 #include "platform/SystemLog.h"
 #include "ui/FloatingPanel.h"
-#include "ui/Theme.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -106,7 +106,7 @@ TEST_F(MissionControlDemoTest, NoDesktopsGiveTheEmptyBarOfOne)
     const QImage image = MissionControlDemo::renderImage(settings(), {}, true, 2560, 1.6, 2);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(864, 584));
-    EXPECT_TRUE(near(at(image, 200, 150), Theme::demoBar()));
+    EXPECT_TRUE(near(at(image, 200, 150), platform::MissionControlPicture::barColor()));
 }
 
 // --- sizes that leave no room ---
@@ -158,14 +158,14 @@ TEST_F(MissionControlDemoTest, DrawsBackdropBarGradientPreviewsAndPillsOnTop)
     ASSERT_FALSE(plain.isNull());
     EXPECT_EQ(plain.size(), QSize(1568, 584));
     EXPECT_EQ(plain.devicePixelRatio(), 2);
-    EXPECT_TRUE(near(at(plain, 10, 10), Theme::demoBackdrop()));
-    EXPECT_TRUE(near(at(plain, 30, 150), Theme::demoBar()));
+    EXPECT_TRUE(near(at(plain, 10, 10), platform::MissionControlPicture::backdropColor()));
+    EXPECT_TRUE(near(at(plain, 30, 150), platform::MissionControlPicture::barColor()));
     // The gradient runs from its first colour at the top edge to its last at the bottom.
-    const QGradientStops stops = Theme::demoPreview();
+    const QGradientStops stops = platform::MissionControlPicture::previewGradient();
     EXPECT_TRUE(near(at(plain, 216, 263), stops.first().second, 10));
     EXPECT_TRUE(near(at(plain, 216, 65), stops.last().second, 10));
     // The rounded corner leaves the bar showing.
-    EXPECT_TRUE(near(at(plain, 56.2, 263.8), Theme::demoBar()));
+    EXPECT_TRUE(near(at(plain, 56.2, 263.8), platform::MissionControlPicture::barColor()));
     // The caption sits between the preview and the bar's bottom; the pill covers it.
     const QRect caption(int(2 * (216 - 30)), int(2 * (292 - 56)), 120, 16);
     EXPECT_GT(brightest(plain, caption), 600);
@@ -193,7 +193,7 @@ TEST_F(MissionControlDemoTest, WallpaperCoversEveryPreviewCentredWithoutLetterbo
     EXPECT_TRUE(near(at(image, 57, 200), QColor(Qt::red)));
     EXPECT_TRUE(near(at(image, 375, 200), QColor(Qt::red)));
     EXPECT_TRUE(near(at(image, 216, 100), QColor(Qt::blue)));
-    EXPECT_TRUE(near(at(image, 56.2, 263.8), Theme::demoBar()));
+    EXPECT_TRUE(near(at(image, 56.2, 263.8), platform::MissionControlPicture::barColor()));
     EXPECT_TRUE(demoLogLines().isEmpty());
 }
 

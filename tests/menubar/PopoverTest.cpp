@@ -5,18 +5,28 @@
 #include "menubar/PopoverNotice.h"
 #include "menubar/PopoverSpaceRow.h"
 #include "menubar/SpaceStripView.h"
+#include "platform/Dialogs.h"
+#include "platform/sim/CharacterPalette.h"
+#include "platform/sim/DialogScript.h"
 #include "platform/sim/World.h"
 #include "store/SpaceStore.h"
 #include "switching/Accessibility.h"
 #include "ui/AppIconsRow.h"
+#include "ui/EditSpaceView.h"
+#include "ui/HotkeyRecorder.h"
+#include "ui/RecorderButton.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollArea>
 
 namespace {
@@ -65,6 +75,26 @@ protected:
     {
         QEnterEvent event(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
         QCoreApplication::sendEvent(&widget, &event);
+    }
+
+    static QWidget* characterPalette()
+    {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowTitle() == QStringLiteral("Emoji & Symbols"))
+                return window;
+        }
+        return nullptr;
+    }
+    static void pressEscape(QWidget& target)
+    {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&target, &escape);
+    }
+    static void pressOn(QWidget& target)
+    {
+        const QPointF at(4, 4);
+        QMouseEvent press(QEvent::MouseButtonPress, at, target.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+        QApplication::sendEvent(&target, &press);
     }
 
     MenuPopoverController popover{commands};
@@ -141,6 +171,103 @@ TEST_F(PopoverTest, ShowingRecordsTheFrontAppActivatesAndHangsBelowTheAnchor)
     world().setFrontmostApp(world().ownPID());
     open();
     EXPECT_EQ(popover.model().frontApp->processIdentifier, world().ownPID());
+}
+
+// --- dismissing ---
+
+TEST_F(PopoverTest, EscapeClosesItOnEveryPage)
+{
+    oneDisplay(2);
+    pressEscape(open());
+    EXPECT_FALSE(popover.isShown());
+
+    MenuPopoverView& view = open(PopoverPage::edit(*engine().desktopWithID(12)));
+    ASSERT_NE(view.editor(), nullptr);
+    auto* field = child<QLineEdit>(*view.editor(), QStringLiteral("nameField"));
+    field->setText(QStringLiteral("Mail"));
+    pressEscape(*field);
+    EXPECT_FALSE(popover.isShown());
+    EXPECT_EQ(popover.model().page(), PopoverPage::list());
+    EXPECT_EQ(SpaceStore::shared().meta(12).name, "Mail") << "what was typed is stored";
+}
+
+TEST_F(PopoverTest, EscapeWhileAShortcutIsRecordedOnlyEndsTheRecording)
+{
+    oneDisplay(2);
+    MenuPopoverView& view = open(PopoverPage::edit(*engine().desktopWithID(11)));
+    auto* recorder = view.editor()->findChild<HotkeyRecorder*>();
+    recorder->recorderButton()->click();
+    pressEscape(*recorder->recorderButton());
+    EXPECT_FALSE(recorder->isRecording());
+    EXPECT_TRUE(popover.isShown());
+}
+
+TEST_F(PopoverTest, APressInAnotherWindowClosesItButNotOneInTheCharacterPalette)
+{
+    oneDisplay(2);
+    open(PopoverPage::edit(*engine().desktopWithID(11)));
+    platform::Application::orderFrontCharacterPalette();
+    QWidget* palette = characterPalette();
+    ASSERT_NE(palette, nullptr);
+    pressOn(*palette);
+    EXPECT_TRUE(popover.isShown()) << "the palette types into the popover's field";
+
+    QWidget other;
+    auto* button = new QPushButton(QStringLiteral("Elsewhere"), &other);
+    other.show();
+    pressOn(*button);
+    EXPECT_FALSE(popover.isShown());
+    EXPECT_EQ(popover.model().page(), PopoverPage::list());
+}
+
+TEST_F(PopoverTest, TheEmojiPaletteOpensBesideThePopoverAndGoesWithAPickOrWithThePopover)
+{
+    oneDisplay(2);
+    MenuPopoverView& view = open(PopoverPage::edit(*engine().desktopWithID(11)));
+    QWidget* window = popover.popover().window();
+    const auto openPalette = [&] {
+        // The offscreen platform gives the focus to every window it shows,
+        // the palette too, and keeps it there: take it back as a click would.
+        QApplication::setActiveWindow(window);
+        child<QAbstractButton>(*view.editor(), QStringLiteral("emojiButton"))->click();
+        advance(0.05);
+        return characterPalette();
+    };
+
+    QWidget* palette = openPalette();
+    ASSERT_NE(palette, nullptr);
+    const QRect popoverBox = window->frameGeometry();
+    const QRect box = palette->frameGeometry();
+    EXPECT_TRUE(box.left() == popoverBox.right() + 9 || box.right() + 9 == popoverBox.left())
+        << "8 points beside the popover";
+    EXPECT_TRUE(box.top() <= popoverBox.bottom() && box.bottom() >= popoverBox.top());
+
+    // A click in the palette picks.
+    const QPointF at(20, 20);
+    auto* area = qobject_cast<QScrollArea*>(palette);
+    ASSERT_NE(area, nullptr);
+    auto* grid = dynamic_cast<platform::sim::CharacterPalette*>(area->widget());
+    ASSERT_NE(grid, nullptr);
+    const QString first = grid->characters().first();
+    QMouseEvent press(QEvent::MouseButtonPress, at, grid->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(grid, &press);
+    EXPECT_EQ(view.editor()->icon(), SpaceIcon::emoji(first));
+    EXPECT_FALSE(platform::sim::isCharacterPaletteOpen()) << "a pick closes it";
+    EXPECT_TRUE(popover.isShown());
+    EXPECT_TRUE(window->isVisible()) << "and nothing else";
+
+    ASSERT_NE(openPalette(), nullptr);
+    popover.close();
+    EXPECT_FALSE(platform::sim::isCharacterPaletteOpen()) << "it goes with the popover";
+}
+
+TEST_F(PopoverTest, TheAppLosingTheFocusToTheDesktopClosesIt)
+{
+    oneDisplay(2);
+    open();
+    // What a click on the desktop or in another app does on a desktop session.
+    emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+    EXPECT_FALSE(popover.isShown());
 }
 
 // --- the list page ---

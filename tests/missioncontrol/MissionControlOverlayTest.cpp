@@ -3,6 +3,9 @@
 #include "missioncontrol/OverlayPanel.h"
 #include "missioncontrol/PillsView.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+
 namespace {
 
 QString s(const char* text)
@@ -154,6 +157,35 @@ TEST_F(OverlayTest, StopWhileOpenWritesTheReportAndDropsThePills)
     EXPECT_FALSE(overlay->isClickTapEnabled());
 }
 
+TEST_F(OverlayTest, ThePanelShowsNothingButItsPillsWhereverTheyAre)
+{
+    mc().setBehavior({.expandDelay = -1});
+    mc().open();
+    advance(0.25);
+    OverlayPanel* panel = overlay->panels().at(s("D1"));
+    ASSERT_TRUE(panel->isVisible());
+    const QRegion sliding = panel->mask();
+    advance(PillsView::moveDuration);
+    const QRegion settled = panel->mask();
+    EXPECT_NE(sliding, settled) << "the window follows the pills as they slide in";
+
+    QList<QPoint> centres;
+    for (const auto& [id, layer] : panel->pills().layers())
+        centres.append(QPointF(layer->position().x(), panel->height() - layer->position().y()).toPoint());
+    ASSERT_EQ(centres.size(), 3);
+    for (const QPoint& centre : centres)
+        EXPECT_TRUE(settled.contains(centre));
+    EXPECT_FALSE(settled.contains((centres[0] + centres[1]) / 2)) << "nothing between two pills";
+    EXPECT_FALSE(settled.contains(QPoint(0, 0)));
+    EXPECT_FALSE(settled.contains(QPoint(panel->width() / 2, panel->height() / 2)));
+    EXPECT_LT(settled.boundingRect().height(), 40) << "a band of pills, not a screen";
+
+    mc().close();
+    advance(0.5);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(panel->mask().boundingRect().intersects(panel->rect())) << "no pills, no window";
+}
+
 // --- clicks ---------------------------------------------------------------------------
 
 TEST_F(OverlayTest, AClickOnAThumbnailHidesThePillsForHalfASecond)
@@ -231,6 +263,37 @@ TEST_F(OverlayTest, PressRouteOpensMissionControlPressesAfterTheDelayAndConfirms
     EXPECT_EQ(result, true);
     // No pills were drawn while the switch ran.
     EXPECT_TRUE(overlay->changes().isEmpty());
+}
+
+TEST_F(OverlayTest, WithMissionControlShowingThePressRouteAndAUsersClickBothPressItsButton)
+{
+    mc().setShowsWindows(true);
+    std::optional<bool> result;
+    overlay->switchTo(3, [&](bool pressed) { result = pressed; });
+    EXPECT_EQ(mc().windows().size(), 1);
+    advance(0.34);
+    EXPECT_EQ(mc().pressCount(), 1);
+    EXPECT_TRUE(mc().windows().isEmpty());
+    advance(0.35);
+    EXPECT_EQ(result, true);
+    EXPECT_EQ(world().currentSpace(s("D1")), 3u);
+
+    // The user opens it and clicks the second desktop's preview.
+    mc().open();
+    advance(0.6);
+    QWidget* window = mc().windows().value(0);
+    ASSERT_NE(window, nullptr);
+    const QPointF centre = *mc().buttonCentre(2);
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, centre, centre, Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, {});
+        QApplication::sendEvent(window, &event);
+    }
+    EXPECT_EQ(mc().pressCount(), 2);
+    EXPECT_EQ(world().currentSpace(s("D1")), 2u);
+    EXPECT_TRUE(overlay->changes().last().startsWith(s("click+"))) << "the overlay saw the click";
+    advance(0.5);
+    EXPECT_FALSE(overlay->isOpen());
 }
 
 TEST_F(OverlayTest, PressThatDoesNotTakeIsPressedOnceMore)

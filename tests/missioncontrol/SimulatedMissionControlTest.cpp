@@ -1,9 +1,16 @@
 #include "MissionControlTest.h"
 
 #include "platform/EventTap.h"
+#include "platform/MissionControlPicture.h"
 #include "platform/Workspace.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QUrl>
+#include <QWidget>
+
+#include <cmath>
 
 namespace AX = platform::AX;
 
@@ -19,6 +26,52 @@ QString s(const char* text)
 class SimulatedMissionControlTest : public MissionControlTest {
 protected:
     SimulatedMissionControlTest() { addDisplays({2, 1}); }
+};
+
+// Mission Control as a desktop session shows it, in its own windows.
+class ShownMissionControlTest : public SimulatedMissionControlTest {
+protected:
+    ShownMissionControlTest() { mc().setShowsWindows(true); }
+
+    // The window over the display that holds a point (accessibility
+    // coordinates, which are Qt's global ones).
+    static QWidget* windowAt(QPointF point)
+    {
+        for (QWidget* window : mc().windows()) {
+            if (QRectF(window->geometry()).contains(point))
+                return window;
+        }
+        return nullptr;
+    }
+    static void mouse(QEvent::Type type, QPointF point)
+    {
+        QWidget* window = windowAt(point);
+        ASSERT_NE(window, nullptr);
+        const QPointF local = point - QPointF(window->geometry().topLeft());
+        const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+        QMouseEvent event(type, local, point, Qt::LeftButton, held, {});
+        QApplication::sendEvent(window, &event);
+    }
+    static void click(QPointF point)
+    {
+        mouse(QEvent::MouseButtonPress, point);
+        mouse(QEvent::MouseButtonRelease, point);
+    }
+    static void pressEscape(QWidget* window)
+    {
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(window, &escape);
+    }
+    // The colour a window shows at a point of its own.
+    static QColor colourAt(QWidget* window, QPointF local)
+    {
+        return window->grab().toImage().pixelColor(local.toPoint());
+    }
+    static bool near(const QColor& a, const QColor& b)
+    {
+        return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3
+            && std::abs(a.blue() - b.blue()) <= 3;
+    }
 };
 
 // --- opening, closing and the window list ---------------------------------------------
@@ -151,4 +204,90 @@ TEST_F(SimulatedMissionControlTest, TapsSeeOnlyTheirEventsWhileEnabled)
     EXPECT_EQ(seen.size(), 2);
     mc().refuseEventTaps(true);
     EXPECT_EQ(platform::EventTap::createListenOnly(1, {}), 0u);
+}
+
+// --- on a desktop session --------------------------------------------------------------
+
+TEST_F(ShownMissionControlTest, OpenMissionControlCoversEveryDisplayWithItsBarAndItsPreviews)
+{
+    EXPECT_TRUE(mc().windows().isEmpty());
+    mc().open();
+    const QList<QWidget*> windows = mc().windows();
+    ASSERT_EQ(windows.size(), 2);
+    EXPECT_EQ(windows[0]->geometry(), QRect(0, 0, 1512, 982));
+    EXPECT_EQ(windows[1]->geometry(), QRect(1512, 0, 1512, 982));
+    using namespace platform::MissionControlPicture;
+    // Collapsed: the bar across the top with a caption per desktop.
+    EXPECT_TRUE(near(colourAt(windows[0], {20, 20}), barColor()));
+    EXPECT_TRUE(near(colourAt(windows[0], {20, 500}), backdropColor()));
+    EXPECT_EQ(mc().pictures()[0].scene.captions.size(), 2);
+    EXPECT_TRUE(mc().pictures()[0].scene.previews.isEmpty());
+
+    advance(0.4);
+    ASSERT_TRUE(mc().isExpanded());
+    const auto picture = mc().pictures()[1];
+    ASSERT_EQ(picture.scene.previews.size(), 1);
+    // The preview is where the desktop's button is.
+    const QPointF centre = *mc().buttonCentre(3);
+    EXPECT_EQ(picture.scene.previews[0].center(), centre);
+    // The gradient ten points below the preview's top edge.
+    const QRectF preview = picture.scene.previews[0];
+    const QPointF sample(preview.center().x(), preview.top() + 10.5);
+    const QGradientStops stops = previewGradient();
+    const double along = (10.5 / preview.height()) / stops[1].first;
+    const QColor expected = QColor::fromRgbF(
+        float(stops[0].second.redF() + along * (stops[1].second.redF() - stops[0].second.redF())),
+        float(stops[0].second.greenF() + along * (stops[1].second.greenF() - stops[0].second.greenF())),
+        float(stops[0].second.blueF() + along * (stops[1].second.blueF() - stops[0].second.blueF())));
+    EXPECT_TRUE(near(colourAt(windows[1], sample - picture.screen.topLeft()), expected));
+
+    mc().close();
+    EXPECT_TRUE(mc().windows().isEmpty()) << "the windows go as Mission Control starts to close";
+}
+
+TEST_F(ShownMissionControlTest, EscapeOrAClickOnTheBackdropClosesButTheEmptyBarDoesNot)
+{
+    mc().open();
+    pressEscape(mc().windows()[0]);
+    EXPECT_TRUE(mc().isClosing());
+    advance(0.25);
+
+    mc().open();
+    click({20, 20});
+    EXPECT_TRUE(mc().isOpen());
+    EXPECT_FALSE(mc().isClosing()) << "the bar's empty part";
+    click({1600, 700});
+    EXPECT_TRUE(mc().isClosing()) << "the backdrop of the second display";
+    EXPECT_EQ(mc().pressCount(), 0);
+}
+
+TEST_F(ShownMissionControlTest, AClickOnADesktopsPreviewPressesItsButtonAndTheTapsSeeIt)
+{
+    using platform::EventTap::EventType;
+    QList<EventType> seen;
+    const auto port = platform::EventTap::createListenOnly(
+        platform::EventTap::maskBit(EventType::leftMouseDown) | platform::EventTap::maskBit(EventType::leftMouseUp),
+        [&](const platform::EventTap::Event& event) { seen.append(event.type); });
+    ASSERT_NE(port, 0u);
+    mc().open();
+    advance(0.4);
+    const QPointF second = *mc().buttonCentre(2);
+    mouse(QEvent::MouseButtonPress, second);
+    mouse(QEvent::MouseButtonRelease, second + QPointF(40, 0));
+    EXPECT_EQ(mc().pressCount(), 0) << "a drag is no click";
+    click(second);
+    EXPECT_EQ(mc().pressCount(), 1);
+    EXPECT_EQ(world().currentSpace(s("D1")), 2u);
+    EXPECT_TRUE(mc().isClosing());
+    EXPECT_EQ(seen, (QList<EventType>{EventType::leftMouseDown, EventType::leftMouseUp, EventType::leftMouseDown,
+                                      EventType::leftMouseUp}));
+}
+
+TEST_F(ShownMissionControlTest, OffscreenNothingShowsUntilAskedFor)
+{
+    mc().setShowsWindows(false);
+    mc().open();
+    EXPECT_TRUE(mc().windows().isEmpty());
+    mc().setShowsWindows(true);
+    EXPECT_EQ(mc().windows().size(), 2);
 }

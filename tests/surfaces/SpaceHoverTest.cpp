@@ -306,6 +306,47 @@ TEST_F(SpaceHoverTest, ALaterShowOutlivesTheEndOfAnEarlierPin)
     EXPECT_FALSE(hover().isShowing());
 }
 
+TEST_F(SpaceHoverTest, AClickDuringAPreviewKeepsTheStripUntilTheClicksPinEnds)
+{
+    Settings::shared().setHoverEnabled(false);
+    hover().show(std::nullopt, 4);
+    advance(3.5);
+    HoverStripItem* item = hover().panel()->strip()->items()[1];
+    ASSERT_TRUE(clickOn(item, item->tileRect().center()));
+    EXPECT_DOUBLE_EQ(hover().pinnedUntil(), platform::now() + SpaceHover::selectionPin);
+    // The preview's own pin ended at 4 s; the click's runs to 5 s.
+    advance(1.4);
+    EXPECT_TRUE(hover().isShowing());
+    advance(0.1 + fadeOut);
+    EXPECT_FALSE(hover().isShowing());
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_F(SpaceHoverTest, APreviewEndsWithItsPinThoughThePointerNeverMoves)
+{
+    // The strip is on and watching, but no pointer move comes after the
+    // preview to run the leave rule.
+    sim::movePointer({500, 100});
+    hover().start();
+    hover().show(std::nullopt, 4);
+    advance(3.9);
+    EXPECT_TRUE(hover().isShowing());
+    advance(0.1 + SpaceHover::leaveDelay + fadeOut);
+    EXPECT_FALSE(hover().isShowing());
+}
+
+TEST_F(SpaceHoverTest, APointerRestingOnTheStripWhenThePinEndsKeepsItUntilItLeaves)
+{
+    hover().start();
+    hover().show(std::nullopt, 4);
+    sim::movePointer(panelFrame().center());
+    advance(6);
+    EXPECT_TRUE(hover().isShowing());
+    sim::movePointer({500, 100});
+    advance(SpaceHover::leaveDelay + fadeOut);
+    EXPECT_FALSE(hover().isShowing());
+}
+
 TEST_F(SpaceHoverTest, StopHidesAShowingStrip)
 {
     showByDwelling();

@@ -36,6 +36,25 @@ using platform::ModalResponse;
 
 namespace {
 
+// Counts the Escape presses that reach a window unhandled.
+class EscapeWatch : public QObject {
+public:
+    explicit EscapeWatch(QWidget& window) : window_(window) { window.installEventFilter(this); }
+    int reached = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &window_ && event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            ++reached;
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
 namespace KeyCode = platform::KeyCode;
 const Hotkey controlOptionM{KeyCode::m, Hotkey::defaultModifiers};
 
@@ -436,7 +455,7 @@ TEST_F(EditSpaceViewTest, ResetClearsEverythingButTheTrackedTime)
     EXPECT_TRUE(child<QAbstractButton>(timed, "resetButton")->isHidden());
 }
 
-TEST_F(EditSpaceViewTest, ReturnEscapeAndTheBackButtonSaveThenFinish)
+TEST_F(EditSpaceViewTest, ReturnAndTheBackButtonSaveThenFinishAndEscapeIsLeftToTheHolder)
 {
     const Desktop desktop = storedDesktop(SpaceMeta::empty());
     int finished = 0;
@@ -449,18 +468,24 @@ TEST_F(EditSpaceViewTest, ReturnEscapeAndTheBackButtonSaveThenFinish)
     keyPress(field, Qt::Key_Return);
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(field->text(), "Code") << "Return is not typed into the field";
+    child<QAbstractButton>(view, "backButton")->click();
+    EXPECT_EQ(finished, 2);
+    EXPECT_EQ(stored(desktop).name, "Code");
+
+    // Escape goes up to the window that holds the editor (the popover closes
+    // on it).
+    EscapeWatch watch(view);
     keyPress(field, Qt::Key_Escape);
     EXPECT_EQ(finished, 2);
-    child<QAbstractButton>(view, "backButton")->click();
-    EXPECT_EQ(finished, 3);
-    EXPECT_EQ(stored(desktop).name, "Code");
+    EXPECT_EQ(watch.reached, 1);
 
     // While a shortcut is recorded, Escape only cancels the recording.
     HotkeyRecorder* recorder = view.findChild<HotkeyRecorder*>();
     recorder->recorderButton()->click();
     keyPress(recorder->recorderButton(), Qt::Key_Escape);
     EXPECT_FALSE(recorder->isRecording());
-    EXPECT_EQ(finished, 3);
+    EXPECT_EQ(finished, 2);
+    EXPECT_EQ(watch.reached, 1);
 }
 
 TEST_F(EditSpaceViewTest, TheEmojiButtonOpensThePaletteForTheEmojiField)

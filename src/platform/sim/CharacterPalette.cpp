@@ -72,8 +72,12 @@ void CharacterPalette::mousePressEvent(QMouseEvent* event)
 {
     const QPoint at = event->position().toPoint();
     const qsizetype index = qsizetype(at.y() / cell) * columns + at.x() / cell;
-    if (at.x() >= 0 && at.x() < columns * cell && index >= 0 && index < characters_.size())
-        type(characters_[index]);
+    if (at.x() < 0 || at.x() >= columns * cell || index < 0 || index >= characters_.size())
+        return;
+    type(characters_[index]);
+    // A pick closes the palette's window.
+    if (window() != this)
+        window()->close();
 }
 
 void CharacterPalette::type(const QString& characters)

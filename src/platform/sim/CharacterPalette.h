@@ -6,7 +6,7 @@
 namespace platform::sim {
 
 // The emoji palette: a small window that never takes the keyboard focus, so
-// a pick is typed into whatever text field had it.
+// a pick is typed into whatever text field had it; a pick closes it.
 class CharacterPalette : public QWidget {
 public:
     CharacterPalette();

@@ -2,6 +2,7 @@
 #include "platform/sim/DialogScript.h"
 
 #include "platform/Lifetime.h"
+#include "platform/Screens.h"
 #include "platform/sim/CharacterPalette.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ struct DialogState {
     std::vector<sim::ShownAlert> alerts;
     int beeps = 0;
     int paletteRequests = 0;
-    QPointer<QScrollArea> palette;
+    QPointer<QWidget> palette;
 };
 
 DialogState*& stateSlot()
@@ -137,19 +138,67 @@ ModalResponse answer(const Alert& alert)
     return showMessageBox(alert);
 }
 
-QScrollArea* makePalette()
+// Space between the palette and the window of the field it types into.
+constexpr int paletteGap = 8;
+
+// The visible frame, in Qt's coordinates, of the screen holding point (the
+// first screen when none does).
+QRect usableArea(const QPoint& point)
 {
-    auto* window = new QScrollArea;
-    window->setWindowTitle(QStringLiteral("Emoji & Symbols"));
-    window->setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-    window->setAttribute(Qt::WA_ShowWithoutActivating);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    window->setFocusPolicy(Qt::NoFocus);
-    auto* grid = new sim::CharacterPalette;
-    window->setWidget(grid);
-    window->resize(grid->width() + 24, 320);
-    return window;
+    const QList<Screen> screens = Screens::screens();
+    for (const Screen& screen : screens) {
+        if (Screens::windowGeometry(screen.frame).contains(point))
+            return Screens::windowGeometry(screen.visibleFrame);
+    }
+    return screens.isEmpty() ? QRect(point, QSize(1, 1)) : Screens::windowGeometry(screens.first().visibleFrame);
 }
+
+// The palette's window. It opens beside the window of the field it types
+// into and closes when that window goes away.
+class PaletteWindow final : public QScrollArea {
+public:
+    PaletteWindow()
+    {
+        setWindowTitle(QStringLiteral("Emoji & Symbols"));
+        setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setFocusPolicy(Qt::NoFocus);
+        auto* grid = new sim::CharacterPalette;
+        setWidget(grid);
+        resize(grid->width() + 24, 320);
+    }
+
+    // Beside field's window (right of it, else left), level with the field.
+    void attachTo(QWidget* field)
+    {
+        if (host_)
+            host_->removeEventFilter(this);
+        host_ = field ? field->window() : nullptr;
+        if (!host_)
+            return;
+        host_->installEventFilter(this);
+        const QRect beside = host_->frameGeometry();
+        const QRect area = usableArea(beside.center());
+        const QSize size = frameGeometry().size();
+        int x = beside.right() + 1 + paletteGap;
+        if (x + size.width() > area.right() + 1 && beside.left() - paletteGap - size.width() >= area.left())
+            x = beside.left() - paletteGap - size.width();
+        const int top = field->mapToGlobal(QPoint(0, 0)).y();
+        const int y = std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
+        move(x, y);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == host_ && (event->type() == QEvent::Hide || event->type() == QEvent::Close))
+            close();
+        return false;
+    }
+
+private:
+    QPointer<QWidget> host_;
+};
 
 } // namespace
 
@@ -179,8 +228,10 @@ void Application::orderFrontCharacterPalette()
     DialogState& s = state();
     ++s.paletteRequests;
     if (!s.palette)
-        s.palette = makePalette();
+        s.palette = new PaletteWindow;
+    // Shown first, so its frame is known when it is placed.
     s.palette->show();
+    static_cast<PaletteWindow*>(s.palette.data())->attachTo(QApplication::focusWidget());
     s.palette->raise();
 }
 
@@ -222,6 +273,8 @@ bool sim::isCharacterPaletteOpen()
 void sim::pickFromCharacterPalette(const QString& characters)
 {
     CharacterPalette::type(characters);
+    if (state().palette)
+        state().palette->close();
 }
 
 } // namespace platform

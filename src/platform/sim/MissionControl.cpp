@@ -6,8 +6,10 @@
 #include "platform/Scheduler.h"
 #include "platform/SessionNotifications.h"
 #include "platform/SystemInfo.h"
+#include "platform/sim/MissionControlWindow.h"
 #include "platform/sim/WorldState.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
 
@@ -44,6 +46,17 @@ constexpr double windowManagerLabelExtra = 31;
 constexpr double windowManagerSideExtra = 25;
 constexpr double buttonGap = 24;
 constexpr double closingLift = 20;
+// Where the thumbnail lies inside an expanded WindowManager button.
+constexpr double windowManagerThumbnailTop = 10.5;
+constexpr double windowManagerThumbnailSide = 12.5;
+
+// Whether the app runs on a desktop session, where Mission Control shows.
+bool desktopSession()
+{
+    const QString platform = QGuiApplication::platformName();
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) && platform != QLatin1String("offscreen")
+        && platform != QLatin1String("minimal");
+}
 
 QString id(const char* text)
 {
@@ -69,6 +82,8 @@ struct ButtonPlace {
 struct DisplayPlace {
     quint32 displayID = 0;
     QString uuid;
+    // The display, accessibility coordinates.
+    QRectF screen;
     QRectF bar;
     QList<ButtonPlace> buttons;
 };
@@ -87,6 +102,7 @@ QList<DisplayPlace> placesOf(const QList<DisplaySpec>& displays, MissionControl:
         DisplayPlace place;
         place.displayID = display.displayID;
         place.uuid = display.uuid;
+        place.screen = screen;
         double barHeight = expanded ? expandedBarHeight
                                     : (windowManager ? windowManagerCollapsedBarHeight : collapsedBarHeight);
         const double barDrop = windowManager && !expanded ? windowManagerCollapsedBarDrop : 0;
@@ -191,6 +207,7 @@ MissionControl& MissionControl::shared()
 
 MissionControl::MissionControl()
     : services_(std::make_unique<Services>())
+    , showsWindows_(desktopSession())
 {
 }
 
@@ -252,6 +269,7 @@ void MissionControl::killHost()
     const bool wasOpen = open_;
     removeWindows();
     removeTree();
+    hideWindows();
     open_ = expanded_ = closing_ = false;
     ++session_;
     if (wasOpen)
@@ -299,6 +317,7 @@ void MissionControl::open()
     removeWindows();
     addWindows();
     buildTree();
+    showWindows();
     postNotification(id("AXCreated"));
     if (behavior_.expandDelay >= 0) {
         const quint64 session = session_;
@@ -315,6 +334,7 @@ void MissionControl::close()
     if (!open_ || closing_)
         return;
     closing_ = true;
+    hideWindows();
     updateGeometry();
     postNotification(id("AXUIElementDestroyed"));
     const quint64 session = ++session_;
@@ -331,6 +351,7 @@ void MissionControl::finishClose(quint64 session)
         return;
     removeWindows();
     removeTree();
+    hideWindows();
     open_ = expanded_ = closing_ = false;
     ++closes_;
 }
@@ -349,6 +370,7 @@ void MissionControl::expand()
         return;
     expanded_ = true;
     updateGeometry();
+    redrawWindows();
     postNotification(id("AXSelectedChildrenChanged"));
 }
 
@@ -357,6 +379,126 @@ void MissionControl::rebuild()
     if (!open_)
         return;
     buildTree();
+    if (!closing_)
+        showWindows();
+}
+
+// --- on a desktop session ---------------------------------------------------------
+
+void MissionControl::setShowsWindows(bool shows)
+{
+    showsWindows_ = shows;
+    if (shows && open_ && !closing_)
+        showWindows();
+    else
+        hideWindows();
+}
+
+QList<QWidget*> MissionControl::windows() const
+{
+    QList<QWidget*> shown;
+    for (const auto& view : views_) {
+        if (view->isVisible())
+            shown.append(view.get());
+    }
+    return shown;
+}
+
+void MissionControl::showWindows()
+{
+    if (!showsWindows_)
+        return;
+    const QList<DisplaySpec> displays = World::shared().displays();
+    bool same = qsizetype(views_.size()) == displays.size();
+    for (qsizetype i = 0; same && i < displays.size(); ++i)
+        same = static_cast<MissionControlWindow*>(views_[size_t(i)].get())->displayUUID() == displays[i].uuid;
+    if (!same) {
+        views_.clear();
+        for (const auto& display : displays)
+            views_.push_back(std::make_unique<MissionControlWindow>(display.uuid));
+    }
+    for (const auto& view : views_) {
+        static_cast<MissionControlWindow*>(view.get())->place();
+        view->update();
+        // Raised only when it comes, so the app's labels shown over it since
+        // stay above.
+        if (!view->isVisible()) {
+            view->show();
+            view->raise();
+        }
+    }
+    // Mission Control takes the keyboard, so Escape reaches it.
+    if (!views_.empty())
+        views_.front()->activateWindow();
+}
+
+void MissionControl::hideWindows()
+{
+    for (const auto& view : views_)
+        view->hide();
+}
+
+void MissionControl::redrawWindows()
+{
+    for (const auto& view : views_) {
+        if (view->isVisible())
+            view->update();
+    }
+}
+
+QList<MissionControl::DisplayPicture> MissionControl::pictures() const
+{
+    QList<DisplayPicture> result;
+    if (!open_)
+        return result;
+    const bool windowManager = isWindowManagerHost();
+    for (const auto& place :
+         placesOf(World::shared().displays(), behavior_.numbering, windowManager, expanded_, closing_)) {
+        DisplayPicture picture;
+        picture.uuid = place.uuid;
+        picture.screen = place.screen;
+        picture.scene.backdrop = place.screen;
+        picture.scene.bar = place.bar;
+        for (const auto& button : place.buttons) {
+            const QString caption = QStringLiteral("Desktop ") + QString::number(button.label);
+            if (!expanded_) {
+                picture.scene.captions.append({caption, button.rect.center()});
+                continue;
+            }
+            QRectF preview = button.rect;
+            if (windowManager)
+                preview = QRectF(button.rect.x() + windowManagerThumbnailSide,
+                                 button.rect.y() + windowManagerThumbnailTop,
+                                 button.rect.width() - 2 * windowManagerThumbnailSide, thumbnailHeight);
+            picture.scene.previews.append(preview);
+            picture.scene.captions.append(
+                {caption, QPointF(preview.center().x(), (preview.bottom() + place.bar.bottom()) / 2)});
+        }
+        result.append(picture);
+    }
+    return result;
+}
+
+void MissionControl::userClick(const QPointF& location)
+{
+    if (!open_ || closing_)
+        return;
+    const QList<DisplayPlace> places =
+        placesOf(World::shared().displays(), behavior_.numbering, isWindowManagerHost(), expanded_, closing_);
+    qsizetype index = 0;
+    for (const auto& place : places) {
+        for (const auto& button : place.buttons) {
+            if (button.rect.contains(location) && index < buttons_.size()) {
+                // The press an app's accessibility action makes.
+                AX::performAction(buttons_[index].element, id("AXPress"));
+                return;
+            }
+            ++index;
+        }
+        if (place.bar.contains(location))
+            return;
+    }
+    close();
 }
 
 // --- windows ------------------------------------------------------------------------
@@ -450,6 +592,7 @@ void MissionControl::buildTree()
 
 void MissionControl::updateGeometry()
 {
+    redrawWindows();
     if (root_.isNull())
         return;
     World& world = World::shared();

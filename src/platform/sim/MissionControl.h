@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/EventTap.h"
+#include "platform/MissionControlPicture.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -9,7 +10,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+#include <vector>
+
+class QWidget;
 
 namespace platform::sim {
 
@@ -144,6 +149,28 @@ public:
     void disableTapsByTimeout();
     int tapCount() const;
 
+    // --- on a desktop session ----------------------------------------------------------
+    // Whether open Mission Control shows itself: one window per display that
+    // covers it with the backdrop and the bar as they lie now, drawn as
+    // platform::MissionControlPicture. Escape or a click on the backdrop
+    // closes it; a click on a desktop's button presses that button (as an
+    // app's press does); a click on the bar's empty part does nothing; every
+    // click also reaches the event taps. On by default on a desktop session,
+    // off offscreen.
+    void setShowsWindows(bool shows);
+    bool showsWindows() const { return showsWindows_; }
+    // The windows shown now, one per display in the world's order.
+    QList<QWidget*> windows() const;
+    // What the user's click at a point (accessibility coordinates) does.
+    void userClick(const QPointF& location);
+    // A display's part of open Mission Control, accessibility coordinates.
+    struct DisplayPicture {
+        QString uuid;
+        QRectF screen;
+        MissionControlPicture::Scene scene;
+    };
+    QList<DisplayPicture> pictures() const;
+
     // --- sleep and session ----------------------------------------------------------
     void sleepScreens();
     void wakeScreens();
@@ -173,6 +200,9 @@ private:
     void deliverTap(EventTap::EventType type, const QPointF& location);
     void pressButton(const QString& displayUUID, quint64 spaceID);
     void updateGeometry();
+    void showWindows();
+    void hideWindows();
+    void redrawWindows();
     struct Button {
         AX::Element element;
         quint32 displayID = 0;
@@ -201,6 +231,8 @@ private:
     QSet<QString> failingAdds_;
     bool refuseObservers_ = false;
     bool refuseTaps_ = false;
+    bool showsWindows_;
+    std::vector<std::unique_ptr<QWidget>> views_;
 };
 
 } // namespace platform::sim

@@ -4,6 +4,7 @@
 #include "platform/sim/StatusBarState.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
 #include <QScreen>
@@ -38,6 +39,14 @@ Popover::Popover()
 {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->installEventFilter(this);
+    // On a desktop session a click on the desktop or in another app takes the
+    // focus from every window of the app.
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(gui, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationInactive && closesOnOutsideClicks())
+                performClose();
+        });
+    }
 }
 
 Popover::~Popover()
@@ -144,12 +153,31 @@ void Popover::performClose()
     }
 }
 
+bool Popover::closesOnOutsideClicks() const
+{
+    return shown_ && window_ && behavior_ == Behavior::transient;
+}
+
 bool Popover::eventFilter(QObject* watched, QEvent* event)
 {
-    if (shown_ && behavior_ == Behavior::transient && event->type() == QEvent::MouseButtonPress && window_) {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->isWindow() && widget->window() != window_.data())
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || !window_)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonPress && closesOnOutsideClicks()) {
+        const QWidget* pressed = widget->window();
+        const QPointF at = static_cast<QMouseEvent*>(event)->globalPosition();
+        // A panel that never takes the keyboard (the character palette)
+        // serves the field it types into; the tray icon's own click toggles.
+        if (pressed != window_.data() && !pressed->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)
+            && !StatusBarState::shared().isOnTrayIcon(at.toPoint()))
             performClose();
+    }
+    // An Escape that nothing inside took reaches the popover's window.
+    if (event->type() == QEvent::KeyPress && widget == window_.data() && shown_
+        && behavior_ != Behavior::applicationDefined && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape
+        && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        performClose();
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }

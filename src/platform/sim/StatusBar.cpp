@@ -121,6 +121,15 @@ bool StatusBarState::realSession()
         && QGuiApplication::platformName() != QLatin1String("minimal") && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+bool StatusBarState::isOnTrayIcon(const QPoint& point) const
+{
+    for (const auto& [item, tray] : trays) {
+        if (tray->isVisible() && tray->geometry().contains(point))
+            return true;
+    }
+    return false;
+}
+
 std::map<const StatusItem*, sim::Placement> StatusBarState::layout() const
 {
     std::map<const StatusItem*, sim::Placement> result;

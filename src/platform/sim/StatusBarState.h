@@ -56,6 +56,8 @@ struct StatusBarState {
     // Lays the bar out again and announces the windows that moved.
     void relayout();
     static bool realSession();
+    // Whether a point (Qt's global coordinates) lies on one of the tray icons.
+    bool isOnTrayIcon(const QPoint& point) const;
 };
 
 } // namespace platform::sim
