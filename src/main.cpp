@@ -8,6 +8,7 @@
 #include "platform/LinkHandlers.h"
 #include "platform/SystemLog.h"
 #include "platform/Workspace.h"
+#include "platform/sim/DesktopSession.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/Tools.h"
 #include "platform/sim/World.h"
@@ -90,6 +91,9 @@ int main(int argc, char* argv[])
     platform::sim::installDiskImageTools(here + QStringLiteral("/tessaroom-hdiutil"),
                                          here + QStringLiteral("/tessaroom-ditto"));
     platform::sim::World& world = platform::sim::World::shared();
+    // On a real display the world's screens, compositing, pointer and idle
+    // time come from the session.
+    platform::sim::joinDesktopSession();
     const qint32 pid = qint32(QCoreApplication::applicationPid());
     if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
         // The world's entry for this app moves to the real pid.

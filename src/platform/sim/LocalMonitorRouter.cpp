@@ -2,6 +2,7 @@
 
 #include "platform/Lifetime.h"
 #include "platform/QtKeyEvents.h"
+#include "platform/sim/HotKeys.h"
 #include "platform/sim/Keyboard.h"
 
 #include <QCoreApplication>
@@ -78,6 +79,29 @@ bool LocalMonitorRouter::handsOn(const QObject* from, const QObject* to)
     return toWidget->window()->windowHandle() == from;
 }
 
+bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
+{
+    const std::optional<KeyEvent> key = QtKeyEvents::fromQt(event);
+    if (!key)
+        return false;
+    if (key->type == KeyEventType::keyUp) {
+        if (heldHotKey_ != key->keyCode)
+            return false;
+        heldHotKey_.reset();
+        return true;
+    }
+    if (key->type != KeyEventType::keyDown)
+        return false;
+    const quint32 modifiers = hotKeyModifiers(key->flags);
+    if (!isHotKeyRegistered(key->keyCode, modifiers))
+        return false;
+    heldHotKey_ = key->keyCode;
+    // A held combination fires once; its repeats are swallowed too.
+    if (!event.isAutoRepeat())
+        fireHotKey(key->keyCode, modifiers);
+    return true;
+}
+
 bool LocalMonitorRouter::route(const QKeyEvent& event)
 {
     const std::optional<KeyEvent> translated = QtKeyEvents::fromQt(event);
@@ -104,7 +128,7 @@ bool LocalMonitorRouter::eventFilter(QObject* receiver, QEvent* event)
         return false;
     const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
     Delivery delivery = deliveryOf(receiver, keyEvent);
-    delivery.swallowed = isSeen(delivery) ? last_->swallowed : route(keyEvent);
+    delivery.swallowed = isSeen(delivery) ? last_->swallowed : (takenByHotKey(keyEvent) || route(keyEvent));
     last_ = delivery;
     return apply(event, delivery.swallowed);
 }
