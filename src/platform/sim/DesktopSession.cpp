@@ -20,8 +20,7 @@ void joinDesktopSession()
     if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return;
     joined = true;
-    if (!World::shared().loadedFromFile())
-        followApplicationScreens();
+    followApplicationScreens();
     if (platform != QLatin1String("xcb"))
         return;
     std::unique_ptr<X11Session> connected = X11Session::connect({

@@ -85,7 +85,7 @@ bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
     if (!key)
         return false;
     if (key->type == KeyEventType::keyUp) {
-        if (heldHotKey_ != key->keyCode)
+        if (!heldHotKey_ || heldHotKey_->keyCode != key->keyCode)
             return false;
         heldHotKey_.reset();
         return true;
@@ -95,9 +95,14 @@ bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
     const quint32 modifiers = hotKeyModifiers(key->flags);
     if (!isHotKeyRegistered(key->keyCode, modifiers))
         return false;
-    heldHotKey_ = key->keyCode;
-    // A held combination fires once; its repeats are swallowed too.
-    if (!event.isAutoRepeat())
+    // One press fires once, however often Qt shows it (its shortcut
+    // override reaches a widget more than once); repeats only swallow. A
+    // press with another time stamp is a new one even when the release of
+    // the last went to another app.
+    const HeldHotKey held{key->keyCode, event.timestamp()};
+    const bool fresh = heldHotKey_ != held && !event.isAutoRepeat();
+    heldHotKey_ = held;
+    if (fresh)
         fireHotKey(key->keyCode, modifiers);
     return true;
 }

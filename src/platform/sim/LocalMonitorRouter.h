@@ -51,8 +51,13 @@ private:
     static bool apply(QEvent* event, bool swallowed);
 
     std::optional<Delivery> last_;
-    // The key code of the hot key being held down.
-    std::optional<quint16> heldHotKey_;
+    // The hot key being held down: its key and the time stamp of its press.
+    struct HeldHotKey {
+        quint16 keyCode = 0;
+        quint64 timestamp = 0;
+        bool operator==(const HeldHotKey&) const = default;
+    };
+    std::optional<HeldHotKey> heldHotKey_;
 };
 
 } // namespace platform::sim

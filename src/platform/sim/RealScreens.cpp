@@ -216,7 +216,7 @@ private:
 void followApplicationScreens()
 {
     static QPointer<ScreenFollower> follower;
-    if (follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    if (follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || World::shared().loadedFromFile())
         return;
     follower = new ScreenFollower(QCoreApplication::instance());
     registerSharedReset([] { delete follower; });

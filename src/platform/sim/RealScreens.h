@@ -38,7 +38,8 @@ QList<WindowSystemScreen> applicationScreens();
 
 // Applies the application's screens now and again whenever one is added,
 // removed or changes its geometry, available geometry or scale; needs the
-// application object. Calling it again does nothing more.
+// application object. A world loaded from a world file keeps its own
+// displays: then nothing happens. Calling it again does nothing more.
 void followApplicationScreens();
 
 } // namespace platform::sim

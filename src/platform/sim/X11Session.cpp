@@ -17,8 +17,10 @@ namespace platform::sim {
 
 namespace {
 
-// An idle answer this young is reused rather than asked again.
-constexpr std::chrono::milliseconds idleReuse(50);
+// An idle answer this young is reused, counted on, rather than asked again,
+// unless the pointer has moved since: only a key press can then be missed,
+// for at most this long.
+constexpr std::chrono::milliseconds idleReuse(1000);
 constexpr quint32 leftButton = 1;
 
 struct FreeDeleter {
@@ -221,6 +223,8 @@ void X11Session::handle(void* raw)
     const auto* generic = static_cast<const xcb_ge_generic_event_t*>(raw);
     if (generic->extension != connection_->xinputOpcode)
         return;
+    // The idle time is known to be 0 now; the next question asks the server.
+    connection_->lastIdle.reset();
     switch (generic->event_type) {
     case XCB_INPUT_RAW_MOTION:
         moved_ = true;

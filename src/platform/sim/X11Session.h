@@ -31,8 +31,10 @@ public:
     ~X11Session() override;
 
     // Seconds since the user's last key or pointer event on the server;
-    // none without the screen-saver extension or a working connection. Asked
-    // often in a row, it reuses an answer for up to 50 ms.
+    // none without the screen-saver extension or a working connection. An
+    // answer is reused for up to a second while the pointer rests (a key
+    // press may show up to a second late), so a poll asks the server at
+    // most once a second.
     std::optional<double> idleSeconds();
 
 private:
