@@ -23,6 +23,8 @@ import sys
 import tempfile
 import time
 
+import xvfb_server
+
 SKIP = 77
 WIDTH, HEIGHT = 1920, 1200
 ROOT = (46, 139, 87)  # xsetroot -solid "#2e8b57"
@@ -36,13 +38,6 @@ TOOLS = ["openbox", "xsetroot", "xprop", "import", "xcompmgr", "xdotool"]
 def fail(message):
     print("FAIL: " + message)
     return 1
-
-
-def free_display():
-    for number in range(90, 200):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-            return number
-    return None
 
 
 def wait_until(condition, what, timeout=WAIT, step=0.05):
@@ -223,12 +218,12 @@ def main():
     missing = [tool for tool in TOOLS if not shutil.which(tool)]
     if missing:
         return fail("missing %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
-    display = free_display()
+    server, display = xvfb_server.start(xvfb, "%dx%dx24" % (WIDTH, HEIGHT), WAIT)
     if display is None:
-        return fail("no free display number")
+        xvfb_server.stop(server)
+        return fail("Xvfb did not start (status %s)" % server.poll())
     work = tempfile.mkdtemp(prefix="tessaroom-session-")
-    procs = [subprocess.Popen([xvfb, ":%d" % display, "-screen", "0", "%dx%dx24" % (WIDTH, HEIGHT), "-nolisten",
-                               "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+    procs = [server]
     home = os.path.join(work, "home")
     env = dict(os.environ)
     env.update({"DISPLAY": ":%d" % display, "QT_QPA_PLATFORM": "xcb", "HOME": home,
@@ -239,10 +234,6 @@ def main():
                 "XDG_RUNTIME_DIR": os.path.join(work, "runtime")})
     env.pop("TESSAROOM_SIM_WORLD", None)
     try:
-        wait_until(lambda: os.path.exists("/tmp/.X11-unix/X%d" % display) or procs[0].poll() is not None,
-                   "Xvfb did not open its socket")
-        if procs[0].poll() is not None:
-            return fail("Xvfb ended at once with status %d" % procs[0].returncode)
         wm_log = open(os.path.join(work, "openbox.log"), "w")
         procs.append(subprocess.Popen(["openbox"], env=env, stdout=wm_log, stderr=subprocess.STDOUT))
         wait_until(lambda: procs[-1].poll() is not None or b"window id" in subprocess.run(
@@ -272,12 +263,7 @@ def main():
         failures = [str(error)]
     finally:
         for proc in reversed(procs):
-            proc.terminate()
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+            xvfb_server.stop(proc)
         if os.environ.get("TESSAROOM_KEEP_CAPTURE"):
             print("files kept in " + work)
         else:
