@@ -9,6 +9,7 @@
 #include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
+#include "platform/sim/DesktopSession.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/RealCopies.h"
 #include "platform/sim/Tools.h"
@@ -98,6 +99,9 @@ int main(int argc, char* argv[])
     platform::sim::installDiskImageTools(here + QStringLiteral("/tessaroom-hdiutil"),
                                          here + QStringLiteral("/tessaroom-ditto"));
     platform::sim::World& world = platform::sim::World::shared();
+    // On a real display the world's screens, compositing, pointer and idle
+    // time come from the session.
+    platform::sim::joinDesktopSession();
     const qint32 pid = qint32(QCoreApplication::applicationPid());
     if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
         // The world's entry for this app moves to the real pid.

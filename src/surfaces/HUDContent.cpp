@@ -143,6 +143,17 @@ QRectF HUDContent::cardRect() const
     return QRectF((width() - card.width()) / 2, (height() - card.height()) / 2, card.width(), card.height());
 }
 
+QPainterPath HUDContent::cardShape(const QSizeF& size) const
+{
+    const QSizeF card = layout(size.width() - 2 * outerPadding).card;
+    const double radius = metrics().radius;
+    QPainterPath path;
+    path.addRoundedRect(QRectF((size.width() - card.width()) / 2, (size.height() - card.height()) / 2, card.width(),
+                               card.height()),
+                        radius, radius);
+    return path;
+}
+
 const QImage& HUDContent::shadow(const QSizeF& card, double radius, double pixelRatio)
 {
     if (!shadow_.isNull() && shadowCard_ == card && shadowRatio_ == pixelRatio)

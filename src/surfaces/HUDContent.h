@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainterPath>
 #include <QRectF>
 #include <QSizeF>
 #include <QStringList>
@@ -41,6 +42,8 @@ public:
     Lines lines(double width) const;
     // Where the card sits in the widget at its shown look.
     QRectF cardRect() const;
+    // The card's rounded outline at its shown look in a widget of that size.
+    QPainterPath cardShape(const QSizeF& size) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

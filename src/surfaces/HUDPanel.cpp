@@ -3,6 +3,7 @@
 #include "store/Settings.h"
 #include "store/Timers.h"
 #include "surfaces/HUDContent.h"
+#include "ui/Theme.h"
 
 #include <QPointer>
 
@@ -32,6 +33,7 @@ HUDPanel::HUDPanel(Settings& settings)
 {
     host_->setObjectName(QStringLiteral("hudContent"));
     setContentView(host_);
+    setCardShape([this](const QSizeF& size) { return host_->cardShape(size); }, Theme::tagFill());
 }
 
 void HUDPanel::present(const platform::Screen& screen, double duration)
@@ -56,6 +58,7 @@ void HUDPanel::present(const platform::Screen& screen, double duration)
         break;
     }
     setFrame(QRectF(x, y, width, height));
+    cardShapeChanged();
 
     const qint64 generation = ++generation_;
     if (!isOnScreen())

@@ -4,7 +4,9 @@
 #include "surfaces/HoverStripView.h"
 #include "ui/AppCommands.h"
 #include "ui/ClickThroughHostingView.h"
+#include "ui/Theme.h"
 
+#include <QPainterPath>
 
 #include <algorithm>
 
@@ -26,6 +28,15 @@ HoverPanel::HoverPanel(SpaceEngine& engine, HoverStripItem::SelectHandler onSele
     , onOpen_(std::move(onOpen))
 {
     setObjectName(QStringLiteral("hoverPanel"));
+    setCardShape(
+        [this](const QSizeF& size) {
+            QPainterPath strip;
+            strip.addRoundedRect(stripRect_, HoverStripView::cornerRadius, HoverStripView::cornerRadius);
+            QPainterPath panel;
+            panel.addRect(QRectF(QPointF(0, 0), size));
+            return strip.intersected(panel);
+        },
+        Theme::canvas());
 }
 
 void HoverPanel::layout(const platform::Screen& screen)
@@ -46,4 +57,6 @@ void HoverPanel::layout(const platform::Screen& screen)
     host->setGeometry(0, 0, int(w), int(h));
     // A strip wider than the panel keeps its size, centred.
     strip->setGeometry(int((w - ideal.width()) / 2), 0, ideal.width(), ideal.height());
+    stripRect_ = QRectF(strip->geometry());
+    cardShapeChanged();
 }

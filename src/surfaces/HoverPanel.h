@@ -34,4 +34,6 @@ private:
     HoverStripItem::OpenHandler onOpen_;
     QPointer<ClickThroughHostingView> host_;
     QPointer<HoverStripView> strip_;
+    // Where the strip lies in the panel (it may reach past both ends).
+    QRectF stripRect_;
 };

@@ -1,6 +1,8 @@
 #include "surfaces/NotchPanel.h"
 
 #include "surfaces/NotchGeometry.h"
+#include "surfaces/NotchLabelShape.h"
+#include "ui/Theme.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +13,11 @@ NotchPanel::NotchPanel(bool hidden)
 {
     setObjectName(QStringLiteral("notchPanel"));
     setContentView(host_);
+    setCardShape(
+        [this](const QSizeF& size) {
+            return NotchLabelShape{.outerSide = state().side, .radius = 10}.path(QRectF(QPointF(0, 0), size));
+        },
+        Theme::notchFill());
     if (hidden)
         setAlphaValue(0);
 }
@@ -41,6 +48,7 @@ void NotchPanel::show(const QRectF& notch, const Desktop& desktop, NotchSide sid
     if (FloatingPanel::frame() != wanted)
         setFrame(wanted);
     host_->setGeometry(0, 0, int(wanted.width()), int(wanted.height()));
+    cardShapeChanged();
     if (!isOnScreen())
         orderFront();
 }

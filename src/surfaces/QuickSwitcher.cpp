@@ -84,6 +84,8 @@ QuickSwitcher::QuickSwitcher(SpaceEngine& engine)
 
     list_ = new SwitcherList(model_, card);
     setContentView(card);
+    setCardShape([](const QSizeF& size) { return KitShapes::roundedRect(QRectF(QPointF(0, 0), size), cornerRadius); },
+                  Theme::switcherCard());
 
     QPointer<QuickSwitcher> self(this);
     model_.onActivate = [self](const Desktop& desktop) {

@@ -8,6 +8,21 @@
 
 namespace {
 
+// Square top corners, rounded bottom ones.
+QPainterPath notchShape(const QRectF& r)
+{
+    const double radius = std::min({NotchGeometry::cornerRadius, r.width() / 2, r.height() / 2});
+    QPainterPath path;
+    path.moveTo(r.topLeft());
+    path.lineTo(r.topRight());
+    path.lineTo(r.right(), r.bottom() - radius);
+    path.quadTo(r.bottomRight(), QPointF(r.right() - radius, r.bottom()));
+    path.lineTo(r.left() + radius, r.bottom());
+    path.quadTo(r.bottomLeft(), QPointF(r.left(), r.bottom() - radius));
+    path.closeSubpath();
+    return path;
+}
+
 class DrawnNotch : public QWidget {
 public:
     DrawnNotch() { setAttribute(Qt::WA_TranslucentBackground); }
@@ -17,17 +32,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = rect();
-        const double radius = std::min({NotchGeometry::cornerRadius, r.width() / 2, r.height() / 2});
-        QPainterPath path;
-        path.moveTo(r.topLeft());
-        path.lineTo(r.topRight());
-        path.lineTo(r.right(), r.bottom() - radius);
-        path.quadTo(r.bottomRight(), QPointF(r.right() - radius, r.bottom()));
-        path.lineTo(r.left() + radius, r.bottom());
-        path.quadTo(r.bottomLeft(), QPointF(r.left(), r.bottom() - radius));
-        path.closeSubpath();
-        painter.fillPath(path, Theme::notchFill());
+        painter.fillPath(notchShape(rect()), Theme::notchFill());
     }
 };
 
@@ -40,5 +45,6 @@ StandInNotchPanel::StandInNotchPanel(const QRectF& frame)
     auto* notch = new DrawnNotch;
     notch->setObjectName(QStringLiteral("drawnNotch"));
     setContentView(notch);
+    setCardShape([](const QSizeF& size) { return notchShape(QRectF(QPointF(0, 0), size)); }, Theme::notchFill());
     setFrame(frame);
 }

@@ -1,9 +1,12 @@
 #include "ui/FloatingPanel.h"
 
 #include "platform/Screens.h"
+#include "platform/WindowCompositing.h"
 #include "ui/DarkAppearance.h"
 
 #include <QGuiApplication>
+#include <QPainter>
+#include <QRegion>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -33,6 +36,62 @@ FloatingPanel::FloatingPanel(const Options& options)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     acceptsInput_ = options.interactive;
+}
+
+void FloatingPanel::setCardShape(CardShape shape, const QColor& color)
+{
+    cardShape_ = std::move(shape);
+    cardColor_ = color;
+    cardColor_.setAlpha(255);
+    if (!watchingCompositing_) {
+        watchingCompositing_ = true;
+        compositing_ = platform::NotificationCenter::defaultCenter().observe(
+            platform::WindowCompositing::didChangeNotification, [this] { applyCardShape(); });
+    }
+    applyCardShape();
+}
+
+void FloatingPanel::cardShapeChanged()
+{
+    applyCardShape();
+}
+
+void FloatingPanel::applyCardShape()
+{
+    const bool clip = cardShape_ && !platform::WindowCompositing::isActive();
+    if (clip) {
+        clipPath_ = cardShape_(QSizeF(size()));
+        if (clipPath_.isEmpty())
+            clipPath_.addRect(rect());
+        setMask(QRegion(clipPath_.toFillPolygon().toPolygon(), Qt::WindingFill));
+    } else if (clipped_) {
+        clipPath_ = QPainterPath();
+        clearMask();
+    }
+    if (clip != clipped_ || clip)
+        update();
+    clipped_ = clip;
+}
+
+bool FloatingPanel::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (cardShape_)
+            applyCardShape();
+        break;
+    case QEvent::Paint:
+        if (clipped_) {
+            // Under whatever the panel and its content draw.
+            QPainter painter(this);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.fillPath(clipPath_, cardColor_);
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
 }
 
 void FloatingPanel::setIgnoresMouseEvents(bool ignores)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
 #include "ui/Tween.h"
 
+#include <QColor>
+#include <QPainterPath>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -16,6 +19,13 @@
 //
 // The window-server properties (level, collection and animation behaviour)
 // are recorded as given and mapped onto the nearest Qt window flags.
+//
+// A panel that draws a card on a transparent window tells the panel the
+// card's shape and colour (setCardShape). Where the window system cannot
+// blend translucent windows (platform/WindowCompositing.h), the panel then
+// clips its window to that shape (QWidget::setMask) and paints the card's
+// colour, opaque, under its content, so no transparent pixel shows as black;
+// it follows the compositing manager coming and going.
 // Window levels, from the bottom up.
 namespace WindowLevel {
 inline constexpr int normal = 0;
@@ -102,6 +112,16 @@ public:
     QRectF frame() const;
     void setFrame(const QRectF& frame);
 
+    // --- without compositing -------------------------------------------------
+    // The card's outline in the panel's coordinates for a panel size (an
+    // empty path: the whole panel), and its fill colour (used opaque).
+    using CardShape = std::function<QPainterPath(const QSizeF& size)>;
+    void setCardShape(CardShape shape, const QColor& color);
+    // The shape changed without the panel changing its size (new content).
+    void cardShapeChanged();
+    // Whether the window is clipped to the card now.
+    bool isClippedToCard() const { return clipped_; }
+
     // --- alpha ----------------------------------------------------------------
     // The whole panel's opacity, 0...1; exact between frames of an animation.
     double alphaValue() const { return alpha_.value(); }
@@ -111,8 +131,12 @@ public:
     // completion runs when it arrives, not when another change takes over.
     void animateAlpha(double alpha, const TweenCurve& curve, std::function<void()> completion = {});
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void applyWindowFlags();
+    void applyCardShape();
 
     bool acceptsInput_ = false;
     int level_;
@@ -123,4 +147,10 @@ private:
     QWidget* content_ = nullptr;
     int orderFrontCount_ = 0;
     Tween alpha_;
+    CardShape cardShape_;
+    QColor cardColor_;
+    QPainterPath clipPath_;
+    bool clipped_ = false;
+    bool watchingCompositing_ = false;
+    platform::NotificationCenter::Subscription compositing_;
 };

@@ -400,6 +400,26 @@ TEST_F(SpaceEngineTest, IdleMinutesZeroMeansOneMinute)
     EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(1010).seconds, 1.5);
 }
 
+TEST_F(SpaceEngineTest, TheDesktopSessionsUserKeepsTheTimeCountingWhileTheSimulationIsIdle)
+{
+    world().addDisplay(display(QStringLiteral("A"), {10}, 10));
+    SpaceEngine& e = engine();
+    // Seven minutes with no simulated input, but a user at the real session.
+    advance(420);
+    e.sampleTime();
+    std::optional<double> sessionIdle = 4.0;
+    world().setSessionIdleClock([&sessionIdle] { return sessionIdle; });
+    advance(1.5);
+    e.sampleTime();
+    EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(1010).seconds, 1.5);
+    // The session's user went away too.
+    sessionIdle = 181.0;
+    advance(1.5);
+    e.sampleTime();
+    EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(1010).seconds, 1.5);
+    world().setSessionIdleClock({});
+}
+
 TEST_F(SpaceEngineTest, NoTrackingWhenSwitchedOff)
 {
     world().addDisplay(display(QStringLiteral("A"), {10}, 10));

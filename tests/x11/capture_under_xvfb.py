@@ -13,6 +13,8 @@ import tempfile
 import time
 import zlib
 
+import xvfb_server
+
 SKIP = 77
 TIME_LIMIT = 90.0
 SETTINGS_PAGES = ["spaces", "missionControl", "switchTag", "spaceHover", "shortcuts", "timeTracking", "general",
@@ -27,13 +29,6 @@ OWN_WINDOW_STEPS = ["hud", "hover", "popover", "popover_edit"]
 # window. The pictures hold them at the screen's whole-number scale.
 POINT_SIZES = dict([("onboarding.png", (500, 560))] + [
     ("settings_%s%s.png" % (page, end), (880, 640)) for page in SETTINGS_PAGES for end in ("", "_end")])
-
-
-def free_display():
-    for number in range(90, 200):
-        if not os.path.exists("/tmp/.X11-unix/X%d" % number) and not os.path.exists("/tmp/.X%d-lock" % number):
-            return number
-    return None
 
 
 def png_size(path):
@@ -75,24 +70,13 @@ def main():
     if not xvfb:
         print("Xvfb is not installed: skipped")
         return SKIP
-    display = free_display()
-    if display is None:
-        print("no free display number")
-        return 1
     work = tempfile.mkdtemp(prefix="tessaroom-x11-")
-    server = subprocess.Popen([xvfb, ":%d" % display, "-screen", "0", "1512x982x24", "-nolisten", "tcp"],
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + TIME_LIMIT
+    server, display = xvfb_server.start(xvfb, "1512x982x24", TIME_LIMIT)
     try:
-        deadline = time.monotonic() + TIME_LIMIT
-        socket = "/tmp/.X11-unix/X%d" % display
-        while not os.path.exists(socket):
-            if server.poll() is not None:
-                print("Xvfb ended at once with status %d" % server.returncode)
-                return 1
-            if time.monotonic() > deadline:
-                print("Xvfb did not open %s" % socket)
-                return 1
-            time.sleep(0.05)
+        if display is None:
+            print("Xvfb did not start (status %s)" % server.poll())
+            return 1
         folder = os.path.join(work, "shots")
         env = dict(os.environ)
         env.update({"DISPLAY": ":%d" % display, "QT_QPA_PLATFORM": "xcb", "HOME": os.path.join(work, "home"),
@@ -154,12 +138,7 @@ def main():
             print("FAIL: " + failure)
         return 1 if failures else 0
     finally:
-        server.terminate()
-        try:
-            server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            server.kill()
-            server.wait()
+        xvfb_server.stop(server)
         if os.environ.get("TESSAROOM_KEEP_CAPTURE"):
             print("pictures kept in " + work)
         else:

@@ -2,6 +2,7 @@
 #include "platform/sim/HotKeys.h"
 
 #include "platform/Lifetime.h"
+#include "platform/QtKeyEvents.h"
 #include "platform/Scheduler.h"
 
 #include <algorithm>
@@ -114,6 +115,9 @@ OSStatus HotKeys::registerEventHotKey(quint32 keyCode, quint32 modifiers, EventH
         if (registration.keyCode == keyCode && registration.modifiers == modifiers)
             return Status::eventHotKeyExistsErr;
     }
+    // Pressed in one of the app's own windows, the combination is the hot
+    // key's too, not the focused control's.
+    QtKeyEvents::routeToLocalMonitors();
     const EventHotKeyRef ref = s.nextRef++;
     s.registrations[ref] = {keyCode, modifiers, id, target};
     *outRef = ref;
@@ -143,6 +147,28 @@ std::vector<sim::RegisteredHotKey> sim::registeredHotKeys()
     for (const auto& [ref, registration] : state().registrations)
         list.push_back({registration.keyCode, registration.modifiers, registration.id});
     return list;
+}
+
+bool sim::isHotKeyRegistered(quint32 keyCode, quint32 modifiers)
+{
+    const auto& registrations = state().registrations;
+    return std::any_of(registrations.begin(), registrations.end(), [&](const auto& entry) {
+        return entry.second.keyCode == keyCode && entry.second.modifiers == modifiers;
+    });
+}
+
+quint32 sim::hotKeyModifiers(EventFlags flags)
+{
+    quint32 mask = 0;
+    if (flags & EventFlag::control)
+        mask |= CarbonModifiers::control;
+    if (flags & EventFlag::option)
+        mask |= CarbonModifiers::option;
+    if (flags & EventFlag::shift)
+        mask |= CarbonModifiers::shift;
+    if (flags & EventFlag::command)
+        mask |= CarbonModifiers::command;
+    return mask;
 }
 
 bool sim::fireHotKey(quint32 keyCode, quint32 modifiers)

@@ -4,6 +4,7 @@
 #include "platform/MouseEvents.h"
 
 #include <QList>
+#include <QPoint>
 #include <QPointF>
 #include <QString>
 
@@ -39,6 +40,12 @@ void movePointer(QPointF location, PointerOver over = PointerOver::otherApp);
 void dragPointer(QPointF location, PointerOver over = PointerOver::otherApp);
 // Puts the pointer somewhere without any event.
 void warpPointer(QPointF location);
+// The real session's pointer is at a point of the window system (the
+// toolkit's global coordinates): a move (a left-mouse drag while the left
+// button is down) for the local monitors when one of the app's own windows
+// that takes the mouse lies there, else for the global monitors. Nothing
+// happens when neither the point nor the button changed since the last one.
+void sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown);
 // An event posted through MouseEvents::postEvent, in display coordinates.
 struct PostedMouseEvent {
     MouseEventType type = MouseEventType::mouseMoved;

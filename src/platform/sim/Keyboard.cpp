@@ -47,24 +47,9 @@ KeyboardState& state()
     return *slot;
 }
 
-// Carbon's view of the modifiers: only Control, Option, Shift and Command.
-quint32 carbonModifiers(EventFlags flags)
-{
-    quint32 mask = 0;
-    if (flags & EventFlag::control)
-        mask |= CarbonModifiers::control;
-    if (flags & EventFlag::option)
-        mask |= CarbonModifiers::option;
-    if (flags & EventFlag::shift)
-        mask |= CarbonModifiers::shift;
-    if (flags & EventFlag::command)
-        mask |= CarbonModifiers::command;
-    return mask;
-}
-
 void routeKeyDown(const KeyEvent& event)
 {
-    if (sim::fireHotKey(event.keyCode, carbonModifiers(event.flags)))
+    if (sim::fireHotKey(event.keyCode, sim::hotKeyModifiers(event.flags)))
         return;
     sim::pressDesktopShortcut(event.keyCode, event.flags);
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Lifetime.h"
 #include "platform/QtKeyEvents.h"
+#include "platform/sim/HotKeys.h"
 #include "platform/sim/Keyboard.h"
 
 #include <QCoreApplication>
@@ -78,6 +79,34 @@ bool LocalMonitorRouter::handsOn(const QObject* from, const QObject* to)
     return toWidget->window()->windowHandle() == from;
 }
 
+bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
+{
+    const std::optional<KeyEvent> key = QtKeyEvents::fromQt(event);
+    if (!key)
+        return false;
+    if (key->type == KeyEventType::keyUp) {
+        if (!heldHotKey_ || heldHotKey_->keyCode != key->keyCode)
+            return false;
+        heldHotKey_.reset();
+        return true;
+    }
+    if (key->type != KeyEventType::keyDown)
+        return false;
+    const quint32 modifiers = hotKeyModifiers(key->flags);
+    if (!isHotKeyRegistered(key->keyCode, modifiers))
+        return false;
+    // One press fires once, however often Qt shows it (its shortcut
+    // override reaches a widget more than once); repeats only swallow. A
+    // press with another time stamp is a new one even when the release of
+    // the last went to another app.
+    const HeldHotKey held{key->keyCode, event.timestamp()};
+    const bool fresh = heldHotKey_ != held && !event.isAutoRepeat();
+    heldHotKey_ = held;
+    if (fresh)
+        fireHotKey(key->keyCode, modifiers);
+    return true;
+}
+
 bool LocalMonitorRouter::route(const QKeyEvent& event)
 {
     const std::optional<KeyEvent> translated = QtKeyEvents::fromQt(event);
@@ -104,7 +133,7 @@ bool LocalMonitorRouter::eventFilter(QObject* receiver, QEvent* event)
         return false;
     const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
     Delivery delivery = deliveryOf(receiver, keyEvent);
-    delivery.swallowed = isSeen(delivery) ? last_->swallowed : route(keyEvent);
+    delivery.swallowed = isSeen(delivery) ? last_->swallowed : (takenByHotKey(keyEvent) || route(keyEvent));
     last_ = delivery;
     return apply(event, delivery.swallowed);
 }

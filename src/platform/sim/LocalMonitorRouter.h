@@ -12,7 +12,10 @@ namespace platform::sim {
 
 // The application object's part in key delivery: an application-wide event
 // filter that hands every key event to the local monitors first and keeps a
-// swallowed one from the widgets and the shortcut map.
+// swallowed one from the widgets and the shortcut map. Before the monitors,
+// a key combination registered as a global hot key runs its hot key, as the
+// system takes it before the app sees it; its press, repeats and release
+// never reach the monitors, the widgets or the shortcut map.
 //
 // Qt shows one key press several times: as a shortcut override, then as the
 // press itself, and again to each parent widget the press propagates to. The
@@ -43,10 +46,18 @@ private:
     // Whether Qt hands an event on from one receiver to the next: up to a
     // parent widget, or from a window to a widget inside it.
     static bool handsOn(const QObject* from, const QObject* to);
+    bool takenByHotKey(const QKeyEvent& event);
     static bool route(const QKeyEvent& event);
     static bool apply(QEvent* event, bool swallowed);
 
     std::optional<Delivery> last_;
+    // The hot key being held down: its key and the time stamp of its press.
+    struct HeldHotKey {
+        quint16 keyCode = 0;
+        quint64 timestamp = 0;
+        bool operator==(const HeldHotKey&) const = default;
+    };
+    std::optional<HeldHotKey> heldHotKey_;
 };
 
 } // namespace platform::sim

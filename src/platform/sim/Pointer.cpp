@@ -7,11 +7,13 @@
 #include "platform/sim/Input.h"
 #include "platform/sim/World.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -27,6 +29,8 @@ struct MouseMonitor {
 
 struct PointerState {
     QPointF location;
+    // The last session pointer report: where, and whether dragging.
+    std::optional<std::pair<QPoint, bool>> sessionPointer;
     std::map<MouseEvents::MonitorToken, MouseMonitor> monitors;
     MouseEvents::MonitorToken nextMonitor = 1;
     QList<sim::PostedMouseEvent> posted;
@@ -68,6 +72,21 @@ void deliver(const MouseEvent& event, sim::PointerOver over)
                 return;
         }
     }
+}
+
+// Whether one of the app's own windows that takes the mouse lies under a
+// point of the window system.
+bool overOwnWindow(QPoint windowSystemLocation)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return false;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [&](const QWidget* window) {
+        return window->isVisible() && !window->isMinimized()
+            && !window->windowFlags().testFlag(Qt::WindowTransparentForInput)
+            && !window->testAttribute(Qt::WA_TransparentForMouseEvents)
+            && window->frameGeometry().contains(windowSystemLocation);
+    });
 }
 
 // Whether a view under the pointer takes the click that activates its window.
@@ -149,6 +168,21 @@ void sim::dragPointer(QPointF location, PointerOver over)
 void sim::warpPointer(QPointF location)
 {
     state().location = location;
+}
+
+void sim::sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown)
+{
+    PointerState& s = state();
+    const std::pair<QPoint, bool> report(windowSystemLocation, leftButtonDown);
+    if (s.sessionPointer == report)
+        return;
+    s.sessionPointer = report;
+    const QPointF location = Screens::frameOfWindowGeometry(QRect(windowSystemLocation, QSize(0, 0))).topLeft();
+    const PointerOver over = overOwnWindow(windowSystemLocation) ? PointerOver::ownApp : PointerOver::otherApp;
+    if (leftButtonDown)
+        dragPointer(location, over);
+    else
+        movePointer(location, over);
 }
 
 int sim::mouseMonitorCount()

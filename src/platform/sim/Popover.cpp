@@ -2,6 +2,7 @@
 
 #include "platform/Screens.h"
 #include "platform/sim/StatusBarState.h"
+#include "platform/sim/World.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -28,6 +29,21 @@ double primaryTop()
 {
     const QList<Screen> all = Screens::screens();
     return all.isEmpty() ? 0 : all.first().frame.bottom();
+}
+
+// A top-left corner in screen coordinates (x, and the top edge's y) to the
+// window system's, and a window-system rectangle back to screen coordinates.
+QPointF windowPoint(double x, double screenTop)
+{
+    const QPoint origin = sim::World::shared().windowSystemOrigin();
+    return {x + origin.x(), primaryTop() - screenTop + origin.y()};
+}
+
+QRectF screenFrame(QPointF windowTopLeft, QSizeF size)
+{
+    const QPoint origin = sim::World::shared().windowSystemOrigin();
+    return {windowTopLeft.x() - origin.x(), primaryTop() - (windowTopLeft.y() - origin.y()) - size.height(),
+            size.width(), size.height()};
 }
 
 // Space between the anchor and the popover.
@@ -104,11 +120,11 @@ void Popover::place(const QRectF& anchor, Edge edge)
     window_->layout()->activate();
     window_->adjustSize();
     const QSizeF size = window_->size();
-    const auto& state = StatusBarState::shared();
     QPointF topLeftQt;
-    if (state.trayAnchor) {
-        // Under the tray icon, or above it when the panel sits at the bottom.
-        const QRect icon = *state.trayAnchor;
+    if (const std::optional<QRect> tray = StatusBarState::shared().trayIconAt(anchor)) {
+        // A status item mirrored in a desktop session's tray: under the tray
+        // icon, or above it when the panel sits at the bottom.
+        const QRect icon = *tray;
         const QScreen* screen = QGuiApplication::screenAt(icon.center());
         const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 4096, 4096);
         double x = std::clamp(icon.center().x() - size.width() / 2, double(area.left()),
@@ -132,10 +148,10 @@ void Popover::place(const QRectF& anchor, Edge edge)
             yScreenTop = anchor.center().y() + size.height() / 2;
             break;
         }
-        topLeftQt = QPointF(x, primaryTop() - yScreenTop);
+        topLeftQt = windowPoint(x, yScreenTop);
     }
     window_->move(topLeftQt.toPoint());
-    frame_ = QRectF(topLeftQt.x(), primaryTop() - topLeftQt.y() - size.height(), size.width(), size.height());
+    frame_ = screenFrame(topLeftQt, size);
 }
 
 void Popover::performClose()
@@ -186,8 +202,7 @@ QRectF Popover::screenRect(const QWidget* view)
 {
     if (!view)
         return {};
-    const QPoint origin = view->mapToGlobal(QPoint(0, 0));
-    return QRectF(origin.x(), primaryTop() - origin.y() - view->height(), view->width(), view->height());
+    return screenFrame(view->mapToGlobal(QPoint(0, 0)), view->size());
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/Screens.h"
 
+#include "platform/sim/World.h"
+
 #include <cmath>
 
 namespace platform {
@@ -24,15 +26,17 @@ std::optional<Screen> Screens::primaryScreen()
 
 QRect Screens::windowGeometry(const QRectF& frame)
 {
+    const QPoint origin = sim::World::shared().windowSystemOrigin();
     const double top = primaryHeight() - frame.y() - frame.height();
-    return QRect(int(std::lround(frame.x())), int(std::lround(top)), int(std::lround(frame.width())),
-                 int(std::lround(frame.height())));
+    return QRect(int(std::lround(frame.x())) + origin.x(), int(std::lround(top)) + origin.y(),
+                 int(std::lround(frame.width())), int(std::lround(frame.height())));
 }
 
 QRectF Screens::frameOfWindowGeometry(const QRect& geometry)
 {
-    const double y = primaryHeight() - geometry.y() - geometry.height();
-    return QRectF(geometry.x(), y, geometry.width(), geometry.height());
+    const QPoint origin = sim::World::shared().windowSystemOrigin();
+    const double y = primaryHeight() - (geometry.y() - origin.y()) - geometry.height();
+    return QRectF(geometry.x() - origin.x(), y, geometry.width(), geometry.height());
 }
 
 } // namespace platform

@@ -81,13 +81,10 @@ void makeTray(StatusItem& item)
         return;
     auto* tray = new QSystemTrayIcon;
     StatusBarState::shared().trays[&item] = tray;
-    QObject::connect(tray, &QSystemTrayIcon::activated, tray, [&item, tray](QSystemTrayIcon::ActivationReason why) {
-        auto& state = StatusBarState::shared();
-        state.trayAnchor = tray->geometry();
+    QObject::connect(tray, &QSystemTrayIcon::activated, tray, [&item](QSystemTrayIcon::ActivationReason why) {
         const bool right = why == QSystemTrayIcon::Context;
         if (why == QSystemTrayIcon::Trigger || right)
             sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
-        state.trayAnchor.reset();
     });
     updateTray(item);
     tray->show();
@@ -128,6 +125,26 @@ bool StatusBarState::isOnTrayIcon(const QPoint& point) const
             return true;
     }
     return false;
+}
+
+std::optional<QRect> StatusBarState::trayIconAt(const QRectF& anchor) const
+{
+    constexpr double slack = 0.5;
+    for (const auto& [item, place] : layout()) {
+        const QRectF frame = place.frame;
+        if (std::abs(frame.x() - anchor.x()) > slack || std::abs(frame.y() - anchor.y()) > slack
+            || std::abs(frame.width() - anchor.width()) > slack || std::abs(frame.height() - anchor.height()) > slack)
+            continue;
+        if (const auto set = trayGeometries.find(item); set != trayGeometries.end())
+            return set->second;
+        const auto tray = trays.find(item);
+        if (tray == trays.end())
+            continue;
+        const QRect geometry = tray->second->geometry();
+        if (geometry.isValid() && !geometry.isEmpty())
+            return geometry;
+    }
+    return std::nullopt;
 }
 
 std::map<const StatusItem*, sim::Placement> StatusBarState::layout() const
@@ -390,6 +407,7 @@ StatusItem::~StatusItem()
     state.entries.removeIf([this](const StatusBarState::Entry& entry) { return entry.item == this; });
     state.placed.erase(this);
     state.windowless.erase(this);
+    state.trayGeometries.erase(this);
     const auto tray = state.trays.find(this);
     if (tray != state.trays.end()) {
         delete tray->second;
@@ -478,6 +496,15 @@ void sim::setWindowless(StatusItem& item, bool windowless)
 void sim::postWindowMove(qint64 windowNumber)
 {
     deliver(WindowNotifications::didMove, windowNumber);
+}
+
+void sim::setTrayIconGeometry(const StatusItem& item, const std::optional<QRect>& geometry)
+{
+    auto& state = StatusBarState::shared();
+    if (geometry)
+        state.trayGeometries[&item] = *geometry;
+    else
+        state.trayGeometries.erase(&item);
 }
 
 Menu* sim::openMenu()

@@ -4,6 +4,7 @@
 #include "platform/StatusBar.h"
 
 #include <QList>
+#include <QRect>
 
 #include <optional>
 
@@ -28,6 +29,11 @@ QList<StatusItem*> statusItems();
 void clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags = 0);
 // The item's button loses its window (null) or gets it back.
 void setWindowless(StatusItem& item, bool windowless);
+// Where the tray icon that mirrors the item lies (the window system's
+// coordinates), as a desktop session's tray reports it; none: the tray icon's
+// own answer, which offscreen is nothing. Popovers anchored at the item's
+// button hang from it.
+void setTrayIconGeometry(const StatusItem& item, const std::optional<QRect>& geometry);
 // Window notifications for a window that is not a status item's.
 void postWindowMove(qint64 windowNumber);
 

@@ -45,10 +45,10 @@ struct StatusBarState {
     Menu* openMenu = nullptr;
     QList<Popover*> shownPopovers;
 
-    // Real desktop sessions: a tray icon per item, and the tray icon's
-    // geometry while one of its clicks is handled (popovers hang from it).
+    // Real desktop sessions: a tray icon per item.
     std::map<const StatusItem*, QSystemTrayIcon*> trays;
-    std::optional<QRect> trayAnchor;
+    // Tray icon geometries set by tests, in place of the tray icons' own.
+    std::map<const StatusItem*, QRect> trayGeometries;
 
     static StatusBarState& shared();
     // Computes every item's place now.
@@ -58,6 +58,10 @@ struct StatusBarState {
     static bool realSession();
     // Whether a point (Qt's global coordinates) lies on one of the tray icons.
     bool isOnTrayIcon(const QPoint& point) const;
+    // The window-system geometry of the tray icon that mirrors the item whose
+    // button window has this frame (screen coordinates); none when no such
+    // item has a tray icon that knows where it is.
+    std::optional<QRect> trayIconAt(const QRectF& anchor) const;
 };
 
 } // namespace platform::sim

@@ -5,20 +5,11 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <cmath>
-
 namespace platform {
 
 namespace {
 
 constexpr const char* frameProperty = "platform.screenFrame";
-
-// The top of the primary screen: where the toolkit's y = 0 lies.
-double primaryTop()
-{
-    const QList<Screen> screens = Screens::screens();
-    return screens.isEmpty() ? 0.0 : screens.first().frame.y() + screens.first().frame.height();
-}
 
 } // namespace
 
@@ -27,9 +18,7 @@ void WindowFrame::setFrame(QWidget* window, const QRectF& frame)
     if (!window)
         return;
     window->setProperty(frameProperty, frame);
-    const double top = primaryTop() - (frame.y() + frame.height());
-    window->setGeometry(int(std::lround(frame.x())), int(std::lround(top)), int(std::lround(frame.width())),
-                        int(std::lround(frame.height())));
+    window->setGeometry(Screens::windowGeometry(frame));
 }
 
 QRectF WindowFrame::frame(const QWidget* window)
@@ -39,9 +28,7 @@ QRectF WindowFrame::frame(const QWidget* window)
     const QVariant stored = window->property(frameProperty);
     if (stored.isValid())
         return stored.toRectF();
-    const QRect geometry = window->geometry();
-    return QRectF(geometry.x(), primaryTop() - geometry.y() - geometry.height(), geometry.width(),
-                  geometry.height());
+    return Screens::frameOfWindowGeometry(window->geometry());
 }
 
 void WindowFrame::orderFrontRegardless(QWidget* window)

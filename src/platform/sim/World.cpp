@@ -31,6 +31,27 @@ std::unique_ptr<World>& worldSlot()
 constexpr double bootSecondsBeforeStart = 3600;
 constexpr qint32 defaultDockPID = 95;
 
+// The clocks a desktop session's idle time stands for: keys and the pointer
+// (the window system has no trackpad gestures to report).
+bool isSessionInput(quint32 eventType)
+{
+    using namespace EventSource::EventType;
+    switch (eventType) {
+    case leftMouseDown:
+    case leftMouseUp:
+    case rightMouseDown:
+    case rightMouseUp:
+    case mouseMoved:
+    case keyDown:
+    case flagsChanged:
+    case scrollWheel:
+    case anyInput:
+        return true;
+    default:
+        return false;
+    }
+}
+
 QString dockBundleID()
 {
     return QStringLiteral("com.apple.dock");
@@ -170,6 +191,8 @@ void applyContents(World& world, World::Internals& d, const WorldContents& conte
     if (contents.ownPID)
         d.ownPID = *contents.ownPID;
     d.trusted = contents.trusted;
+    d.fromFile = false;
+    d.windowSystemOrigin = QPoint();
     d.elements.clear();
     d.applicationElements.clear();
     d.dockList = 0;
@@ -214,7 +237,14 @@ bool World::loadJson(const QByteArray& json, QString* error)
         return false;
     Lock lock(mutex_);
     applyContents(*this, *d_, *contents);
+    d_->fromFile = true;
     return true;
+}
+
+bool World::loadedFromFile() const
+{
+    Lock lock(mutex_);
+    return d_->fromFile;
 }
 
 // --- announcements ----------------------------------------------------------------
@@ -293,6 +323,37 @@ void World::setDisplayFrame(const QString& uuid, const QRectF& frame, const QRec
         display->visibleFrame = visibleFrame;
     }
     announceScreenChange();
+}
+
+void World::replaceDisplays(const QList<DisplaySpec>& displays)
+{
+    {
+        Lock lock(mutex_);
+        d_->displays = displays;
+        for (auto& display : d_->displays) {
+            if (display.currentSpaceID == 0 && !display.spaces.isEmpty())
+                display.currentSpaceID = display.spaces.first().id;
+        }
+        if (!d_->activeMenuBarDisplay || !d_->findDisplay(*d_->activeMenuBarDisplay)) {
+            d_->activeMenuBarDisplay.reset();
+            if (!d_->displays.isEmpty())
+                d_->activeMenuBarDisplay = d_->displays.first().uuid;
+        }
+        d_->dropDisplayAnswers();
+    }
+    announceScreenChange();
+}
+
+void World::setWindowSystemOrigin(const QPoint& topLeftOfPrimary)
+{
+    Lock lock(mutex_);
+    d_->windowSystemOrigin = topLeftOfPrimary;
+}
+
+QPoint World::windowSystemOrigin() const
+{
+    Lock lock(mutex_);
+    return d_->windowSystemOrigin;
 }
 
 void World::addSpace(const QString& uuid, const SpaceSpec& space, int index)
@@ -676,19 +737,34 @@ void World::setSecondsSinceLastEvent(quint32 eventType, double seconds)
     d_->lastEvent[eventType] = platform::now() - seconds;
 }
 
-double World::secondsSinceLastEvent(quint32 eventType) const
+void World::setSessionIdleClock(SessionIdleClock clock)
 {
     Lock lock(mutex_);
-    double last = d_->bootTime;
-    if (eventType == EventSource::EventType::anyInput) {
-        for (const auto& [type, time] : d_->lastEvent)
-            last = std::max(last, time);
-    } else {
-        auto it = d_->lastEvent.find(eventType);
-        if (it != d_->lastEvent.end())
-            last = it->second;
+    d_->sessionIdle = std::move(clock);
+}
+
+double World::secondsSinceLastEvent(quint32 eventType) const
+{
+    SessionIdleClock session;
+    double simulated = 0;
+    {
+        Lock lock(mutex_);
+        double last = d_->bootTime;
+        if (eventType == EventSource::EventType::anyInput) {
+            for (const auto& [type, time] : d_->lastEvent)
+                last = std::max(last, time);
+        } else {
+            auto it = d_->lastEvent.find(eventType);
+            if (it != d_->lastEvent.end())
+                last = it->second;
+        }
+        simulated = std::max(0.0, platform::now() - last);
+        if (isSessionInput(eventType))
+            session = d_->sessionIdle;
     }
-    return std::max(0.0, platform::now() - last);
+    // Asked outside the lock: the session's clock may wait for the window system.
+    const std::optional<double> real = session ? session() : std::nullopt;
+    return real && *real >= 0 ? std::min(simulated, *real) : simulated;
 }
 
 // --- answers and counters ------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QImage>
 #include <QList>
+#include <QPoint>
 #include <QRectF>
 #include <QString>
 #include <QUrl>
@@ -66,6 +67,8 @@ struct SpaceSpec {
     qint64 type = 0;
     // The window server's own name; a UUID-like text when none is given.
     std::optional<QString> name;
+
+    bool operator==(const SpaceSpec&) const = default;
 };
 
 struct DisplaySpec {
@@ -84,6 +87,8 @@ struct DisplaySpec {
     double scale = 2.0;
     // False: the screen's device description has no "NSScreenNumber".
     bool hasScreenNumber = true;
+
+    bool operator==(const DisplaySpec&) const = default;
 };
 
 struct WindowSpec {
@@ -129,6 +134,9 @@ public:
     // error (when given) says why.
     bool loadFile(const QString& path, QString* error = nullptr);
     bool loadJson(const QByteArray& json, QString* error = nullptr);
+    // Whether the world came from a world file (loadFile or loadJson) rather
+    // than the built-in default or an emptied world.
+    bool loadedFromFile() const;
 
     // --- displays and spaces ---------------------------------------------
     // Adds a display at the end (or replaces one with the same uuid) and
@@ -138,6 +146,16 @@ public:
     QList<DisplaySpec> displays() const;
     std::optional<DisplaySpec> display(const QString& uuid) const;
     void setDisplayFrame(const QString& uuid, const QRectF& frame, const QRectF& visibleFrame);
+    // Replaces the whole list of displays (the first is the primary) and
+    // announces a screen change; the active menu bar stays on its display
+    // while that is still attached, else moves to the first.
+    void replaceDisplays(const QList<DisplaySpec>& displays);
+    // Where the window system's origin lies from the primary screen's
+    // top-left corner: the toolkit's global position of that corner ((0, 0)
+    // unless the real screens put the primary elsewhere). Conversions between
+    // screen and window-system coordinates go through it.
+    void setWindowSystemOrigin(const QPoint& topLeftOfPrimary);
+    QPoint windowSystemOrigin() const;
     // Inserts a space into a display's list (at the end when index is -1).
     void addSpace(const QString& uuid, const SpaceSpec& space, int index = -1);
     // Removes a space from its display; a removed current space hands over
@@ -218,6 +236,12 @@ public:
     // Sets the time of the last event of this type to seconds ago.
     void setSecondsSinceLastEvent(quint32 eventType, double seconds);
     double secondsSinceLastEvent(quint32 eventType) const;
+    // The seconds since the real session's last key or pointer event (none
+    // while it cannot tell). While set, the key, pointer and any-input clocks
+    // answer the smaller of the simulated time and this; the gesture clocks
+    // stay simulated. An empty function removes it.
+    using SessionIdleClock = std::function<std::optional<double>()>;
+    void setSessionIdleClock(SessionIdleClock clock);
 
     // --- answers and counters for tests -----------------------------------
     // Makes one window-server call answer the given raw value (an invalid

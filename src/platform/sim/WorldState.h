@@ -53,9 +53,12 @@ struct World::Internals {
     quint64 dockList = 0;
     QStringList attributeWrites;
 
-
     double bootTime = 0;
     std::map<quint32, double> lastEvent;
+    World::SessionIdleClock sessionIdle;
+
+    bool fromFile = false;
+    QPoint windowSystemOrigin;
 
     QHash<QString, QVariant> overrides;
     mutable QHash<QString, int> calls;

@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""Runs the app on a private Xvfb server (1920x1200) with openbox, a window
+manager without compositing, over a plain coloured root window, and looks at
+what the user would see.
+
+  tag:   a link switches desktops; the switch tag's card is centred on the real
+         screen and the pixels just outside it show the root colour (no black
+         box). Started while the tag is up, xcompmgr makes the card
+         translucent with its shadow; when it ends, the card is clipped again.
+  hover: the session's pointer resting at the top edge (moved through XTest,
+         so it reaches XInput2 like a mouse) shows the hover strip; moving
+         away hides it.
+
+Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
+failure."""
+
+import ctypes
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import xvfb_server
+
+SKIP = 77
+WIDTH, HEIGHT = 1920, 1200
+ROOT = (46, 139, 87)  # xsetroot -solid "#2e8b57"
+CARD = (23, 23, 28)  # the tag's fill, sRGB (0.09, 0.09, 0.11), opaque
+CANVAS = (14, 17, 24)  # the hover strip's canvas, opaque
+# Generous: the machine may be busy building.
+WAIT = 30.0
+TOOLS = ["openbox", "xsetroot", "xprop", "import", "xcompmgr", "xdotool"]
+
+
+def fail(message):
+    print("FAIL: " + message)
+    return 1
+
+
+def wait_until(condition, what, timeout=WAIT, step=0.05):
+    """Polls condition until it answers something true; raises after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        answer = condition()
+        if answer:
+            return answer
+        if time.monotonic() > deadline:
+            raise TimeoutError(what)
+        time.sleep(step)
+
+
+class Shot:
+    """One screenshot of the root window, as rows of RGB bytes."""
+
+    def __init__(self, env):
+        data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=env, check=True,
+                              capture_output=True, timeout=30).stdout
+        fields, offset = [], 0
+        while len(fields) < 4:
+            while data[offset:offset + 1].isspace():
+                offset += 1
+            end = offset
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[offset:end])
+            offset = end
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise ValueError("not an 8-bit PPM picture")
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.pixels = data[offset + 1:]
+
+    def at(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.pixels[i:i + 3])
+
+    def box_of(self, colour, left, top, right, bottom, tolerance):
+        """The bounding box (left, top, right, bottom) of the pixels close to
+        colour within the region, or None."""
+        found = None
+        for y in range(top, bottom):
+            row = self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
+            for x in range(right - left):
+                pixel = row[x * 3:x * 3 + 3]
+                if all(abs(pixel[c] - colour[c]) <= tolerance for c in range(3)):
+                    px = left + x
+                    if found is None:
+                        found = [px, y, px, y]
+                    else:
+                        found = [min(found[0], px), found[1], max(found[2], px), y]
+        return tuple(found) if found else None
+
+    def count_not(self, colour, left, top, right, bottom):
+        count = 0
+        for y in range(top, bottom):
+            row = self.pixels[(y * self.width + left) * 3:(y * self.width + right) * 3]
+            for x in range(right - left):
+                if tuple(row[x * 3:x * 3 + 3]) != colour:
+                    count += 1
+        return count
+
+
+def compositor_owner(display):
+    """Whether the selection _NET_WM_CM_S0 has an owner (a compositing manager runs)."""
+    xlib = ctypes.CDLL("libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XInternAtom.restype = ctypes.c_ulong
+    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XGetSelectionOwner.restype = ctypes.c_ulong
+    xlib.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    connection = xlib.XOpenDisplay((":%d" % display).encode())
+    if not connection:
+        return False
+    try:
+        return xlib.XGetSelectionOwner(connection, xlib.XInternAtom(connection, b"_NET_WM_CM_S0", 0)) != 0
+    finally:
+        xlib.XCloseDisplay(connection)
+
+
+def check_tag(app, env, display, procs):
+    subprocess.run([app, "tessaroom://switch/2"], env=env, check=True, timeout=30)
+
+    # The card: the dark pixels in the middle of the screen, unchanged over two shots.
+    def settled_card():
+        first = Shot(env).box_of(CARD, 560, 400, 1360, 800, 6)
+        if not first or first[2] - first[0] < 100:
+            return None
+        return first if Shot(env).box_of(CARD, 560, 400, 1360, 800, 6) == first else None
+
+    left, top, right, bottom = wait_until(settled_card, "no switch tag came up")
+    shot = Shot(env)
+    cx, cy = (left + right) // 2, (top + bottom) // 2
+    failures = []
+    print("tag card: (%d, %d) to (%d, %d)" % (left, top, right, bottom))
+    if abs(cx - WIDTH // 2) > 2 or abs(cy - HEIGHT // 2) > 2:
+        failures.append("the card is centred at (%d, %d), not on the %dx%d screen's middle" % (cx, cy, WIDTH, HEIGHT))
+    outside = {"above": (cx, top - 4), "below": (cx, bottom + 4), "left": (left - 4, cy), "right": (right + 4, cy),
+               "top-left corner": (left, top), "top-right corner": (right, top),
+               "bottom-left corner": (left, bottom), "bottom-right corner": (right, bottom),
+               "in the panel's padding": (left - 40, top - 40)}
+    for name, (x, y) in outside.items():
+        if shot.at(x, y) != ROOT:
+            failures.append("just outside the card (%s, %d,%d) shows %s, not the root colour %s"
+                            % (name, x, y, shot.at(x, y), ROOT))
+    inside = shot.at(cx, top + 4)
+    if any(abs(inside[c] - CARD[c]) > 6 for c in range(3)):
+        failures.append("inside the card (%d,%d) shows %s, not the card colour %s" % (cx, top + 4, inside, CARD))
+    if failures:
+        return failures
+
+    # A compositing manager starts while the tag is up: the card shows its shadow.
+    procs.append(subprocess.Popen(["xcompmgr"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    wait_until(lambda: compositor_owner(display), "xcompmgr never owned _NET_WM_CM_S0")
+    below = (cx, bottom + 6)
+
+    def shadowed():
+        pixel = Shot(env).at(*below)
+        return sum(pixel) < sum(ROOT) - 10
+
+    try:
+        wait_until(shadowed, "with xcompmgr the card never showed its shadow")
+    except TimeoutError as error:
+        return [str(error) + " (%s at %d,%d)" % (Shot(env).at(*below), below[0], below[1])]
+
+    # It ends: the card is clipped again.
+    compositor = procs.pop()
+    compositor.terminate()
+    compositor.wait(timeout=10)
+    wait_until(lambda: not compositor_owner(display), "_NET_WM_CM_S0 kept its owner")
+
+    def clipped():
+        again = Shot(env)
+        return all(again.at(x, y) == ROOT for x, y in [below] + list(outside.values()))
+
+    try:
+        wait_until(clipped, "after xcompmgr ended the card was not clipped again")
+    except TimeoutError as error:
+        return [str(error)]
+    return []
+
+
+def check_hover(env):
+    # Rest the pointer at the top edge's middle through a relative XTest move
+    # (a warp would reach no input device).
+    subprocess.run(["xdotool", "mousemove", str(WIDTH // 2), "40"], env=env, check=True, timeout=30)
+    subprocess.run(["xdotool", "mousemove_relative", "--", "0", "-40"], env=env, check=True, timeout=30)
+    region = (WIDTH // 2 - 300, 0, WIDTH // 2 + 300, 140)
+    try:
+        wait_until(lambda: Shot(env).box_of(CANVAS, *region, 3), "the hover strip never showed at the top edge")
+    except TimeoutError as error:
+        return [str(error)]
+    box = Shot(env).box_of(CANVAS, *region, 3)
+    print("hover strip: (%d, %d) to (%d, %d)" % box)
+    failures = []
+    if abs((box[0] + box[2]) // 2 - WIDTH // 2) > 3:
+        failures.append("the strip is not centred on the real screen: %s" % (box,))
+    subprocess.run(["xdotool", "mousemove_relative", "--", "0", "500"], env=env, check=True, timeout=30)
+    try:
+        wait_until(lambda: Shot(env).count_not(ROOT, *region) == 0, "the strip stayed after the pointer left")
+    except TimeoutError as error:
+        failures.append(str(error))
+    return failures
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[2] not in ("tag", "hover"):
+        print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover")
+        return 2
+    app, mode = sys.argv[1], sys.argv[2]
+    xvfb = shutil.which("Xvfb")
+    if not xvfb:
+        print("Xvfb is not installed: skipped")
+        return SKIP
+    missing = [tool for tool in TOOLS if not shutil.which(tool)]
+    if missing:
+        return fail("missing %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
+    server, display = xvfb_server.start(xvfb, "%dx%dx24" % (WIDTH, HEIGHT), WAIT)
+    if display is None:
+        xvfb_server.stop(server)
+        return fail("Xvfb did not start (status %s)" % server.poll())
+    work = tempfile.mkdtemp(prefix="tessaroom-session-")
+    procs = [server]
+    home = os.path.join(work, "home")
+    env = dict(os.environ)
+    env.update({"DISPLAY": ":%d" % display, "QT_QPA_PLATFORM": "xcb", "HOME": home,
+                "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+                "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+                "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
+                "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+                "XDG_RUNTIME_DIR": os.path.join(work, "runtime")})
+    env.pop("TESSAROOM_SIM_WORLD", None)
+    try:
+        wm_log = open(os.path.join(work, "openbox.log"), "w")
+        procs.append(subprocess.Popen(["openbox"], env=env, stdout=wm_log, stderr=subprocess.STDOUT))
+        wait_until(lambda: procs[-1].poll() is not None or b"window id" in subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True).stdout,
+            "openbox did not start", timeout=60)
+        if procs[-1].poll() is not None:
+            with open(os.path.join(work, "openbox.log")) as f:
+                return fail("openbox ended with status %d: %s" % (procs[-1].returncode, f.read()[-2000:]))
+        subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % ROOT], env=env, check=True, timeout=30)
+
+        # A returning user: no welcome window, no first-launch toast; a tag
+        # that stays up while the test looks at it.
+        os.makedirs(os.path.join(home, ".config", "tessaroom"))
+        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
+        with open(os.path.join(home, ".config", "tessaroom", "app.tessaroom.json"), "w") as f:
+            json.dump({"onboardingDismissed": {"bool": True}, "autoEnabledShortcuts": {"bool": True},
+                       "hudDuration": {"double": "120"}}, f)
+        log = open(os.path.join(work, "app.log"), "w")
+        procs.append(subprocess.Popen([app], env=env, stdout=log, stderr=subprocess.STDOUT))
+        socket = os.path.join(env["XDG_RUNTIME_DIR"], "tessaroom", "links")
+        wait_until(lambda: os.path.exists(socket) or procs[-1].poll() is not None, "the app never opened its link socket")
+        if procs[-1].poll() is not None:
+            return fail("the app ended with status %d" % procs[-1].returncode)
+
+        failures = check_tag(app, env, display, procs) if mode == "tag" else check_hover(env)
+    except TimeoutError as error:
+        failures = [str(error)]
+    finally:
+        for proc in reversed(procs):
+            xvfb_server.stop(proc)
+        if os.environ.get("TESSAROOM_KEEP_CAPTURE"):
+            print("files kept in " + work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    for failure in failures:
+        print("FAIL: " + failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,43 @@
+"""A private Xvfb server on a display number the server picks itself, so
+tests that run at the same time never share one."""
+
+import os
+import select
+import subprocess
+import time
+
+
+def start(xvfb, size, timeout):
+    """Starts Xvfb with one screen of size ("WIDTHxHEIGHTxDEPTH"). Answers
+    (process, display number), or (process, None) when it did not come up
+    within timeout seconds."""
+    read_end, write_end = os.pipe()
+    process = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"],
+                               pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    answer = b""
+    deadline = time.monotonic() + timeout
+    try:
+        # The server writes its display number and a newline once it listens.
+        while not answer.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([read_end], [], [], left)[0]:
+                return process, None
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                return process, None
+            answer += chunk
+    finally:
+        os.close(read_end)
+    return process, int(answer.strip())
+
+
+def stop(process):
+    """Ends a process the test started (the server or a client): asked to
+    terminate, killed after 10 s."""
+    process.terminate()
+    try:
+        process.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
