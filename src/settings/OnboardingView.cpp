@@ -6,6 +6,7 @@
 #include "store/Settings.h"
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
+#include "ui/AppIcon.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -24,7 +25,7 @@ namespace {
 
 constexpr int iconSize = 76;
 
-// The app's icon over its blue glow; a tinted stand-in when the app has none.
+// The app's icon over its blue glow.
 class WelcomeIcon : public QWidget {
 public:
     WelcomeIcon()
@@ -47,15 +48,7 @@ protected:
         blue.setAlphaF(0);
         glow.setColorAt(1, blue);
         painter.fillRect(rect(), glow);
-        const QIcon appIcon = QGuiApplication::windowIcon();
-        if (!appIcon.isNull()) {
-            appIcon.paint(&painter, icon.toRect());
-            return;
-        }
-        const TintPalette& palette = TintPalette::blue();
-        KitShapes::fill(painter, KitShapes::roundedRect(icon, iconSize * 0.225), palette.gradient.over(icon));
-        KitText::drawCentred(painter, QStringLiteral("T"), Theme::displayFont(40, QFont::Bold), palette.onTint,
-                             icon.center());
+        AppIcon::paint(painter, icon);
     }
 };
 

@@ -39,7 +39,7 @@ QString executable()
 
 QByteArray entryText()
 {
-    return QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nExec=") + executable().toUtf8()
+    return QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nIcon=tessaroom\nExec=") + executable().toUtf8()
         + QByteArrayLiteral("\nX-GNOME-Autostart-enabled=true\n");
 }
 

@@ -12,6 +12,8 @@ public:
 
     void setFullText(const QString& text);
     QString fullText() const { return full_; }
+    // The text as drawn at the label's width: whole, or cut with "…".
+    QString displayedText() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
