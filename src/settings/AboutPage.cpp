@@ -13,7 +13,6 @@
 #include "ui/AppIcon.h"
 #include "ui/Card.h"
 #include "ui/DarkToggle.h"
-#include "ui/KitShapes.h"
 #include "ui/RowDivider.h"
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
@@ -21,9 +20,7 @@
 #include "ui/Theme.h"
 #include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>

@@ -7,14 +7,10 @@
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
 #include "ui/AppIcon.h"
-#include "ui/KitShapes.h"
-#include "ui/KitText.h"
+#include "ui/KitFocus.h"
 #include "ui/Theme.h"
-#include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -24,6 +20,7 @@
 namespace {
 
 constexpr int iconSize = 76;
+constexpr double skipRingRadius = 7;
 
 // The app's icon over its blue glow.
 class WelcomeIcon : public QWidget {
@@ -49,6 +46,22 @@ protected:
         glow.setColorAt(1, blue);
         painter.fillRect(rect(), glow);
         AppIcon::paint(painter, icon);
+    }
+};
+
+// "Skip for now": a borderless text button that shows the kit's focus ring.
+class SkipButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPushButton::paintEvent(event);
+        if (!KitFocus::showsRing(*this))
+            return;
+        QPainter painter(this);
+        KitFocus::paintRing(painter, QRectF(rect()), skipRingRadius, Theme::focusRing());
     }
 };
 
@@ -101,7 +114,7 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(24, 0, 24, 22);
-    auto* skip = new QPushButton(QStringLiteral("Skip for now"));
+    auto* skip = new SkipButton(QStringLiteral("Skip for now"));
     skip->setObjectName(QStringLiteral("skipButton"));
     skip->setFlat(true);
     skip->setFont(Theme::font(12));

@@ -17,14 +17,10 @@
 #include "settings/TimeTrackingPage.h"
 #include "ui/AppIcon.h"
 #include "ui/HintedScrollView.h"
-#include "ui/KitShapes.h"
 #include "ui/RowDivider.h"
 #include "ui/Theme.h"
-#include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
