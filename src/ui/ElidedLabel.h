@@ -7,6 +7,7 @@
 // with line breaks shown as blanks, and left-aligned whatever the script's
 // direction (the rows it sits in run left to right).
 class ElidedLabel : public QLabel {
+    Q_OBJECT
 public:
     explicit ElidedLabel(const QString& text = {}, QWidget* parent = nullptr);
 

@@ -430,6 +430,8 @@ TEST_F(PopoverTest, APictureGivenWhileTheStripIsOpenShowsWholeAndSquare)
     ASSERT_TRUE(picture.save(Glyph::iconsFolder() + QStringLiteral("/square.png")));
     SpaceStripView strip(engine().desktops(), engine().activeDesktop(), {});
     strip.resize(326, 26);
+    // The strip is up, its tiles laid out, before the picture arrives.
+    bare(strip, 1);
     SpaceStore::shared().change(12, [](SpaceMeta& meta) { meta.icon = SpaceIcon::picture(QStringLiteral("square.png")); });
     refresh();
     strip.setDesktops(engine().desktops(), engine().activeDesktop());

@@ -8,6 +8,7 @@
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
