@@ -210,6 +210,7 @@ GlyphImagePtr StatusBarController::iconForm(const Desktop& desktop, bool numberO
         const QRectF place(bounds.left(), bounds.bottom() - tileSide, tileSide, tileSide);
         if (backing) {
             QPainterPath shape;
+            // The tile's own default corner radius.
             shape.addRoundedRect(place, tileSide * 0.28, tileSide * 0.28);
             painter.fillPath(shape, *backing);
         }

@@ -74,6 +74,17 @@ QStringList HUDContent::wrapToast(const QString& text, const QFont& font, double
 
 double HUDContent::toastWrapWidth(const QString& text, const QFont& font, double usual, double room) const
 {
+    // Every frame of the card's animation lays it out again.
+    if (wrapCache_ && wrapCache_->text == text && wrapCache_->font == font && wrapCache_->usual == usual
+        && wrapCache_->room == room)
+        return wrapCache_->width;
+    const double width = findToastWrapWidth(text, font, usual, room);
+    wrapCache_ = WrapWidth{text, font, usual, room, width};
+    return width;
+}
+
+double HUDContent::findToastWrapWidth(const QString& text, const QFont& font, double usual, double room) const
+{
     const double width = std::min(usual, room);
     if (wrapToast(text, font, width).size() <= toastLines)
         return width;

@@ -75,14 +75,24 @@ private:
     Layout layout(std::optional<double> maxCardWidth) const;
     QStringList wrapToast(const QString& text, const QFont& font, double width) const;
     // The narrowest width from the usual one up to room that holds the text
-    // on two lines; room when none does.
+    // on two lines; room when none does. The last answer is kept.
     double toastWrapWidth(const QString& text, const QFont& font, double usual, double room) const;
+    double findToastWrapWidth(const QString& text, const QFont& font, double usual, double room) const;
     // The card's shadow for a card size, drawn once and reused while the
     // size and resolution stay the same.
     const QImage& shadow(const QSizeF& card, double radius, double pixelRatio);
 
+    struct WrapWidth {
+        QString text;
+        QFont font;
+        double usual;
+        double room;
+        double width;
+    };
+
     HUDState& state_;
     bool measuring_;
+    mutable std::optional<WrapWidth> wrapCache_;
     QImage shadow_;
     QSizeF shadowCard_;
     double shadowRatio_ = 0;

@@ -8,7 +8,6 @@
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>

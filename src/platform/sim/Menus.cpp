@@ -102,9 +102,6 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
     return shown;
 }
 
-namespace {
-} // namespace
-
 Menu::Menu() = default;
 
 Menu::~Menu()
