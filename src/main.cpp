@@ -9,6 +9,7 @@
 #include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
+#include "platform/sim/DesktopIcon.h"
 #include "platform/sim/DesktopSession.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/RealCopies.h"
@@ -156,6 +157,9 @@ int main(int argc, char* argv[])
         if (const auto failure =
                 platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
             platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
+        // The desktop entries name the app's icon: it goes where the desktop looks for it.
+        if (const auto failure = platform::sim::installDesktopIcon())
+            platform::SystemLog::write(QStringLiteral("Tessaroom: the app's icon was not installed: ") + *failure);
         const SpaceEngine& engine = SpaceEngine::shared();
         QTextStream(stderr) << "Tessaroom " << platform::Bundle::shortVersion().value_or(QStringLiteral("0"))
                             << " launched: " << engine.desktops().size() << " desktops on " << engine.displays().size()

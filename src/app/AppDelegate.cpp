@@ -29,8 +29,10 @@
 #include "switching/DesktopSwitcher.h"
 #include "switching/HotkeyBindings.h"
 #include "switching/SystemShortcuts.h"
+#include "ui/AppIcon.h"
 #include "ui/HostedWindow.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QPointer>
 #include <QStringDecoder>
@@ -94,6 +96,8 @@ AppDelegate::AppDelegate(SpaceEngine& engine, Settings& settings, Accessibility&
     , overlay_(std::make_unique<MissionControlOverlay>(engine, settings, access))
     , switcher_(std::make_unique<QuickSwitcher>(engine))
 {
+    // Every window of the app carries its one icon.
+    QApplication::setWindowIcon(AppIcon::icon());
     // Each controller stays idle until the launch wires and starts it.
 }
 

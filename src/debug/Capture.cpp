@@ -12,6 +12,7 @@
 #include "platform/WindowCapture.h"
 #include "settings/SettingsModel.h"
 #include "store/Timers.h"
+#include "surfaces/HUDPanel.h"
 #include "surfaces/NotchName.h"
 #include "surfaces/QuickSwitcher.h"
 #include "surfaces/SpaceHover.h"
@@ -127,7 +128,11 @@ void Capture::plan()
     });
     at(hudShow, [](Capture& capture) { capture.context_.hud.preview(); });
     at(hudShot, [](Capture& capture) {
-        capture.writeOwnWindow(QStringLiteral("hud"));
+        // The tag: a toast up meanwhile (the first launch's notices) is not it.
+        QSet<qint64> toast;
+        if (const HUDPanel* panel = capture.context_.hud.panel(SwitchHUD::toastKey))
+            toast.insert(platform::WindowCapture::windowNumber(panel));
+        capture.writeOwnWindow(QStringLiteral("hud"), toast);
         capture.context_.hud.hideAll();
     });
     at(switcherShow, [](Capture& capture) { capture.context_.switcher.show(); });
@@ -206,12 +211,12 @@ void Capture::writeWindowImage(qint64 windowNumber, const QString& fileName) con
     print(QStringLiteral("wrote %1 (%2x%3)").arg(path).arg(image.width()).arg(image.height()));
 }
 
-void Capture::writeOwnWindow(const QString& name) const
+void Capture::writeOwnWindow(const QString& name, const QSet<qint64>& alsoExcluded) const
 {
     const qint32 self = qint32(QCoreApplication::applicationPid());
     int n = 0;
     for (const platform::WindowCapture::OwnWindow& window : platform::WindowCapture::onScreenWindows()) {
-        if (window.ownerPID != self || excluded_.contains(window.number))
+        if (window.ownerPID != self || excluded_.contains(window.number) || alsoExcluded.contains(window.number))
             continue;
         if (window.bounds.width() <= smallestWidth || window.bounds.height() <= smallestHeight)
             continue;

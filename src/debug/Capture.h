@@ -51,8 +51,9 @@ public:
     // One window into the folder; one output line (none when no PNG comes out).
     void writeWindowImage(qint64 windowNumber, const QString& fileName) const;
     // Every on-screen window of this process wider than 40 and taller than
-    // 20 points, front to back, as "<name>_<n>.png" from 1.
-    void writeOwnWindow(const QString& name) const;
+    // 20 points, front to back, as "<name>_<n>.png" from 1; the excluded
+    // windows and alsoExcluded are left out.
+    void writeOwnWindow(const QString& name, const QSet<qint64>& alsoExcluded = {}) const;
     void showMissionControlDemo();
     void openSettingsPage(SettingsPage page);
     // The page's shot, and a second one scrolled to the end when it scrolls.

@@ -73,6 +73,7 @@ SwitcherRender::SwitcherRender(SwitcherModel& model, const QString& query, QWidg
 
     list_ = new SwitcherList(model_, this);
     list_->setObjectName(QStringLiteral("switcherList"));
+    list_->setCardCorners(cornerRadius, 1);
     column->addWidget(list_, 0, Qt::AlignTop);
     column->addStretch(1);
 

@@ -1,7 +1,6 @@
 #include "menubar/MenuPopoverView.h"
 
 #include "engine/SpaceEngine.h"
-#include "menubar/ElidedLabel.h"
 #include "menubar/PopoverModel.h"
 #include "menubar/PopoverNotice.h"
 #include "menubar/PopoverSpaceRow.h"
@@ -14,6 +13,7 @@
 #include "ui/AccentButton.h"
 #include "ui/AppCommands.h"
 #include "ui/EditSpaceView.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Glyph.h"
 #include "ui/IconButton.h"
 #include "ui/KeyCap.h"
@@ -21,11 +21,11 @@
 #include "ui/SectionHeader.h"
 #include "ui/SoftButton.h"
 #include "ui/Theme.h"
+#include "ui/TileShadow.h"
 #include "ui/TintPalette.h"
 #include "ui/ViewEnvironment.h"
 
 #include <QCoreApplication>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -39,6 +39,11 @@
 namespace {
 
 constexpr double headerTileSize = 40;
+// The header tile's glow in its colour: opacity, radius, and how far down it
+// is cast, in points.
+constexpr double headerGlowOpacity = 0.45;
+constexpr double headerGlowRadius = 10;
+constexpr double headerGlowOffset = 4;
 constexpr int footerButtonSize = 28;
 
 QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, const QString& name,
@@ -91,6 +96,7 @@ MenuPopoverView::MenuPopoverView(PopoverModel& model, QWidget* parent)
 
     listPage_ = new QWidget(this);
     listPage_->setObjectName(QStringLiteral("listPage"));
+    listPage_->installEventFilter(this);
     listPage_->setFixedWidth(popoverWidth);
     auto* page = new QVBoxLayout(listPage_);
     page->setContentsMargins(0, 0, 0, 0);
@@ -222,6 +228,8 @@ void MenuPopoverView::showPage()
 void MenuPopoverView::buildHeader()
 {
     clear(headerBox_);
+    headerTile_ = nullptr;
+    listPage_->update();
     const Settings& settings = Settings::shared();
     SpaceEngine& engine = SpaceEngine::shared();
     auto* row = new QWidget;
@@ -240,12 +248,9 @@ void MenuPopoverView::buildHeader()
     tile->setObjectName(QStringLiteral("headerTile"));
     tile->setPixmap(QPixmap::fromImage(Glyph::image(*current, std::nullopt, false, headerTileSize)->render(2)));
     tile->setFixedSize(int(headerTileSize), int(headerTileSize));
-    auto* shadow = new QGraphicsDropShadowEffect(tile);
-    shadow->setColor(withAlpha(current->tileColor(), 0.45));
-    shadow->setBlurRadius(10 * 2);
-    shadow->setOffset(0, 4);
-    tile->setGraphicsEffect(shadow);
     box->addWidget(tile);
+    headerTile_ = tile;
+    headerGlow_ = current->tileColor();
 
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
@@ -534,4 +539,16 @@ void MenuPopoverView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Theme::canvas());
+}
+
+bool MenuPopoverView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == listPage_ && event->type() == QEvent::Paint && headerTile_ && headerTile_->isVisible()) {
+        QPainter painter(listPage_);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF tile(QPointF(headerTile_->mapTo(listPage_, QPoint(0, 0))), QSizeF(headerTile_->size()));
+        TileShadow::paint(painter, tile, headerTileSize * TileShadow::tileRadiusRatio, headerGlow_, headerGlowOpacity,
+                          headerGlowRadius, headerGlowOffset);
+    }
+    return QWidget::eventFilter(watched, event);
 }

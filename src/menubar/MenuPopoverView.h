@@ -61,6 +61,9 @@ public:
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    // Paints the header tile's glow on the list page, under the header, so
+    // it spreads past the header's edges.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setNeedsReload();
@@ -81,6 +84,8 @@ private:
     SpaceStripView* strip_ = nullptr;
     QWidget* header_ = nullptr;
     QVBoxLayout* headerBox_ = nullptr;
+    QPointer<QWidget> headerTile_;
+    QColor headerGlow_;
     QWidget* listArea_ = nullptr;
     QVBoxLayout* listAreaBox_ = nullptr;
     QScrollArea* scroll_ = nullptr;

@@ -1,12 +1,12 @@
 #include "menubar/PopoverSpaceRow.h"
 
 #include "engine/SpaceEngine.h"
-#include "menubar/ElidedLabel.h"
 #include "menubar/PopoverModel.h"
 #include "store/KeyNames.h"
 #include "store/Settings.h"
 #include "ui/AppCommands.h"
 #include "ui/AppIconsRow.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Glyph.h"
 #include "ui/IconButton.h"
 #include "ui/KeyCap.h"

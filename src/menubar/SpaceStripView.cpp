@@ -1,6 +1,8 @@
 #include "menubar/SpaceStripView.h"
 
+#include "ui/KitFocus.h"
 #include "ui/SpaceGlyph.h"
+#include "ui/Theme.h"
 #include "ui/Transition.h"
 
 #include <QAbstractButton>
@@ -33,10 +35,11 @@ public:
             glyph_ = new SpaceGlyph(desktop, SpaceStripView::glyphSize, isCurrent ? 1.0 : 0.9, this);
             glyph_->setAttribute(Qt::WA_TransparentForMouseEvents);
             glyph_->show();
-            resizeEvent(nullptr);
         } else {
             glyph_->setDesktop(desktop);
         }
+        // A new icon has another size than the number it replaces.
+        placeGlyph();
         if (isCurrent)
             hover_.jumpTo(0);
         update();
@@ -51,6 +54,21 @@ public:
     double opacity() const { return isCurrent_ ? 1.0 : 0.55 + (0.85 - 0.55) * hoverAmount(); }
     double scale() const { return 1.0 + (SpaceStripView::hoverScale - 1.0) * hoverAmount(); }
 
+    // The tile's exact rectangle in strip coordinates. The widget takes whole
+    // pixels around it, with a margin for the hovered scale; the tile paints
+    // the exact rectangle inside, so tiles share the width exactly.
+    void setTileRect(const QRectF& exact)
+    {
+        const QRect whole(QPoint(int(std::floor(exact.left())) - margin, int(std::floor(exact.top())) - margin),
+                          QPoint(int(std::ceil(exact.right())) + margin - 1,
+                                 int(std::ceil(exact.bottom())) + margin - 1));
+        tile_ = exact.translated(-QPointF(whole.topLeft()));
+        setGeometry(whole);
+        placeGlyph();
+        update();
+    }
+    QRectF tileRect() const { return tile_; }
+
     void setHovering(bool hovering)
     {
         if (hovering == hovering_)
@@ -63,17 +81,13 @@ protected:
     void enterEvent(QEnterEvent*) override { setHovering(true); }
     void leaveEvent(QEvent*) override { setHovering(false); }
 
-    void resizeEvent(QResizeEvent*) override
-    {
-        const QSize hint = glyph_->sizeHint();
-        glyph_->setGeometry(QRect(QPoint((width() - hint.width()) / 2, (height() - hint.height()) / 2), hint));
-    }
+    bool hitButton(const QPoint& pos) const override { return tile_.contains(pos); }
 
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF bounds = rect();
+        const QRectF bounds = tile_;
         painter.translate(bounds.center());
         painter.scale(scale(), scale());
         painter.translate(-bounds.center());
@@ -91,10 +105,27 @@ protected:
             white.setAlphaF(0.9f);
             painter.strokePath(inner, QPen(white, line));
         }
+        if (KitFocus::showsRing(*this))
+            KitFocus::paintRing(painter, bounds, SpaceStripView::cornerRadius, Theme::focusRingOnAccent());
     }
 
 private:
+    // Room around the tile for its hovered scale, in points.
+    static constexpr int margin = 1;
+
+    void placeGlyph()
+    {
+        if (!glyph_)
+            return;
+        const QSize hint = glyph_->sizeHint();
+        const QPointF centre = tile_.center();
+        glyph_->setGeometry(QRect(QPoint(int(std::lround(centre.x() - hint.width() / 2.0)),
+                                         int(std::lround(centre.y() - hint.height() / 2.0))),
+                                  hint));
+    }
+
     Desktop desktop_;
+    QRectF tile_;
     bool isCurrent_ = false;
     bool hovering_ = false;
     SpaceGlyph* glyph_ = nullptr;
@@ -176,10 +207,6 @@ void SpaceStripView::resizeEvent(QResizeEvent*)
 
 void SpaceStripView::place()
 {
-    for (qsizetype i = 0; i < tiles_.size(); ++i) {
-        const QRectF r = tileRect(i);
-        // Whole pixels for the widget; the tile paints its own rounded shape.
-        tiles_[i]->setGeometry(QRect(QPoint(int(std::floor(r.left())), int(std::floor(r.top()))),
-                                     QPoint(int(std::ceil(r.right())) - 1, int(std::ceil(r.bottom())) - 1)));
-    }
+    for (qsizetype i = 0; i < tiles_.size(); ++i)
+        tiles_[i]->setTileRect(tileRect(i));
 }

@@ -7,14 +7,26 @@
 #include "store/Settings.h"
 #include "ui/AppCommands.h"
 #include "ui/Glyph.h"
+#include "ui/KitFonts.h"
+#include "ui/KitText.h"
+#include "ui/Theme.h"
 
 #include <QCoreApplication>
 #include <QFont>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace {
 
 constexpr double titleFontSize = 13;
+
+// The icon form, in parts of its side: with a badge the tile shrinks into the
+// bottom left corner and the badge takes the top right one, above the
+// number's top edge.
+constexpr double badgedTileShare = 0.78;
+constexpr double badgeHeightShare = 0.38;
+constexpr double badgeFontShare = 0.3;
+constexpr double badgePaddingShare = 0.09;
 
 // The bottom margin of the running system, read once.
 double systemBottomMargin()
@@ -134,6 +146,7 @@ void StatusBarController::render()
     if (!desktop) {
         tile->setTitle(QStringLiteral("Spaces"));
         tile->setImage({});
+        tile->setIconForm({});
         // Forget the last look, so the same desktop coming back is drawn again.
         rendered_.reset();
         item_->setLength(platform::StatusItem::variableLength);
@@ -160,6 +173,8 @@ void StatusBarController::render()
     } else {
         tile->setImage({});
     }
+    const bool numberOnly = style == MenuBarStyle::numberAndName;
+    tile->setIconForm(iconForm(*desktop, numberOnly, look.badge)->render(imageScale));
 
     QString title;
     if (!showsImage && look.badge)
@@ -180,6 +195,39 @@ void StatusBarController::render()
     item_->setLength(platform::StatusItem::variableLength);
     if (!title.isEmpty() && look.maxWidth < tile->intrinsicContentWidth())
         item_->setLength(look.maxWidth);
+}
+
+GlyphImagePtr StatusBarController::iconForm(const Desktop& desktop, bool numberOnly,
+                                            const std::optional<QString>& badge)
+{
+    const double side = iconFormSize;
+    const double tileSide = badge ? side * badgedTileShare : side;
+    const GlyphImagePtr tile = Glyph::image(desktop, std::nullopt, numberOnly, tileSide);
+    // On a light tray a transparent tile's white mark would vanish.
+    const std::optional<QColor> backing =
+        desktop.isTransparent() && !numberOnly ? std::optional<QColor>(desktop.swatchColor()) : std::nullopt;
+    return std::make_shared<GlyphImage>(QSizeF(side, side), [=](QPainter& painter, const QRectF& bounds) {
+        const QRectF place(bounds.left(), bounds.bottom() - tileSide, tileSide, tileSide);
+        if (backing) {
+            QPainterPath shape;
+            // The tile's own default corner radius.
+            shape.addRoundedRect(place, tileSide * 0.28, tileSide * 0.28);
+            painter.fillPath(shape, *backing);
+        }
+        tile->draw(painter, place);
+        if (!badge)
+            return;
+        const QFont font = KitFonts::system(side * badgeFontShare, QFont::Bold);
+        const double height = side * badgeHeightShare;
+        const double width = std::min(
+            bounds.width(), std::max(height, KitText::measure(*badge, font).width() + 2 * side * badgePaddingShare));
+        const QRectF bubble(bounds.right() - width, bounds.top(), width, height);
+        QPainterPath shape;
+        shape.addRoundedRect(bubble, height / 2, height / 2);
+        painter.fillPath(shape, Theme::red());
+        painter.strokePath(shape, QPen(Theme::badgeOutline(), 0.5));
+        KitText::drawCentred(painter, *badge, font, Theme::onColour(), bubble.center());
+    });
 }
 
 double StatusBarController::bottomMargin(int majorVersion)

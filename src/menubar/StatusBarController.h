@@ -85,6 +85,12 @@ public:
     // Asks whether the notch label is showing; answers false until set.
     void setNotchLabelVisible(std::function<bool()> visible);
     const std::optional<Look>& rendered() const { return rendered_; }
+    // The tile as one square picture, for a tray that shows items only as
+    // icons, whatever the style: the desktop's tile (number only for
+    // numberAndName), a transparent desktop on its swatch grey, and the badge
+    // summary in the top right corner, clear of the number.
+    static GlyphImagePtr iconForm(const Desktop& desktop, bool numberOnly, const std::optional<QString>& badge);
+    static constexpr double iconFormSize = 22;
     // The tile image with bottomMargin empty points below it (none: as is).
     static QImage padded(const QImage& image, double bottomMargin);
     // The empty space the bar wants under the tile on a system version.

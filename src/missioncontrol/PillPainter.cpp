@@ -126,7 +126,8 @@ void PillPainter::draw(QPainter& painter, const QSizeF& imageSize, const Desktop
 
     double x = pill.left() + (metrics.width - metrics.contentWidth) / 2 + metrics.padding;
     if (glyph) {
-        glyph->draw(painter, QRectF(x, pill.center().y() - metrics.glyphSize / 2, metrics.glyphSize, metrics.glyphSize));
+        glyph->drawFitted(painter,
+                          QRectF(x, pill.center().y() - metrics.glyphSize / 2, metrics.glyphSize, metrics.glyphSize));
         x += metrics.glyphSize + metrics.gap;
     }
     const QFontMetricsF measure(font);

@@ -68,6 +68,12 @@ public:
     // Null: no image.
     QImage image() const { return image_; }
     void setImage(const QImage& image);
+    // The item as one square picture, for a system that can show a status
+    // item only as an icon (the tray of a Linux desktop session); the bar
+    // itself does not draw it. Null: there the button's image stands in, or
+    // a drawing of the title without one.
+    QImage iconForm() const { return iconForm_; }
+    void setIconForm(const QImage& image);
     QString toolTip() const { return toolTip_; }
     void setToolTip(const QString& toolTip);
     QFont font() const { return font_; }
@@ -121,6 +127,7 @@ private:
     StatusItem* item_;
     QString title_;
     QImage image_;
+    QImage iconForm_;
     QString toolTip_;
     QFont font_;
     LineBreakMode lineBreakMode_ = LineBreakMode::clipping;

@@ -10,9 +10,9 @@
 #include "store/Settings.h"
 #include "ui/AccentButton.h"
 #include "ui/AppCommands.h"
+#include "ui/AppIcon.h"
 #include "ui/Card.h"
 #include "ui/DarkToggle.h"
-#include "ui/KitShapes.h"
 #include "ui/RowDivider.h"
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
@@ -20,9 +20,7 @@
 #include "ui/Theme.h"
 #include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -33,7 +31,7 @@ constexpr int iconSize = 64;
 constexpr int bulletSize = 5;
 constexpr int bulletDrop = 6;
 
-// The running app's icon; a tinted stand-in when it has none.
+// The running app's icon.
 class AboutIcon : public QWidget {
 public:
     AboutIcon()
@@ -47,23 +45,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QIcon icon = QGuiApplication::windowIcon();
-        if (!icon.isNull()) {
-            icon.paint(&painter, rect());
-            return;
-        }
-        const QRectF bounds = rect();
-        const TintPalette& palette = TintPalette::blue();
-        KitShapes::fill(painter, KitShapes::roundedRect(bounds, iconSize * 0.225), palette.gradient.over(bounds));
-        const double cell = iconSize * 0.22;
-        const double gap = iconSize * 0.08;
-        const double start = (iconSize - 2 * cell - gap) / 2;
-        for (int row = 0; row < 2; ++row) {
-            for (int column = 0; column < 2; ++column) {
-                const QRectF square(start + column * (cell + gap), start + row * (cell + gap), cell, cell);
-                KitShapes::fill(painter, KitShapes::roundedRect(square, cell * 0.3), Theme::currentTileBorder());
-            }
-        }
+        AppIcon::paint(painter, QRectF(rect()));
     }
 };
 

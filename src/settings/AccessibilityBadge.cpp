@@ -3,6 +3,7 @@
 #include "settings/SettingsTexts.h"
 #include "switching/Accessibility.h"
 #include "ui/Glyph.h"
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -89,4 +90,6 @@ void AccessibilityBadge::paintEvent(QPaintEvent*)
         if (const GlyphImagePtr arrow = Glyph::symbolImage(arrowSymbol, arrowSize, Theme::textTertiary(), QFont::Bold))
             arrow->draw(painter, QRectF(x, middle - arrowSize / 2, arrowSize, arrowSize));
     }
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, Theme::focusRing());
 }

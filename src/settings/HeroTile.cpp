@@ -2,11 +2,11 @@
 
 #include "settings/EditorPopover.h"
 #include "settings/SettingsTexts.h"
-#include "settings/TileShadow.h"
 #include "ui/Glyph.h"
 #include "ui/KitFonts.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
+#include "ui/TileShadow.h"
 
 #include <QMouseEvent>
 #include <QPainter>

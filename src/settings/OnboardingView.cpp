@@ -6,14 +6,11 @@
 #include "store/Settings.h"
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
-#include "ui/KitShapes.h"
-#include "ui/KitText.h"
+#include "ui/AppIcon.h"
+#include "ui/KitFocus.h"
 #include "ui/Theme.h"
-#include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
@@ -23,8 +20,9 @@
 namespace {
 
 constexpr int iconSize = 76;
+constexpr double skipRingRadius = 7;
 
-// The app's icon over its blue glow; a tinted stand-in when the app has none.
+// The app's icon over its blue glow.
 class WelcomeIcon : public QWidget {
 public:
     WelcomeIcon()
@@ -47,15 +45,23 @@ protected:
         blue.setAlphaF(0);
         glow.setColorAt(1, blue);
         painter.fillRect(rect(), glow);
-        const QIcon appIcon = QGuiApplication::windowIcon();
-        if (!appIcon.isNull()) {
-            appIcon.paint(&painter, icon.toRect());
+        AppIcon::paint(painter, icon);
+    }
+};
+
+// "Skip for now": a borderless text button that shows the kit's focus ring.
+class SkipButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPushButton::paintEvent(event);
+        if (!KitFocus::showsRing(*this))
             return;
-        }
-        const TintPalette& palette = TintPalette::blue();
-        KitShapes::fill(painter, KitShapes::roundedRect(icon, iconSize * 0.225), palette.gradient.over(icon));
-        KitText::drawCentred(painter, QStringLiteral("T"), Theme::displayFont(40, QFont::Bold), palette.onTint,
-                             icon.center());
+        QPainter painter(this);
+        KitFocus::paintRing(painter, QRectF(rect()), skipRingRadius, Theme::focusRing());
     }
 };
 
@@ -108,7 +114,7 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(24, 0, 24, 22);
-    auto* skip = new QPushButton(QStringLiteral("Skip for now"));
+    auto* skip = new SkipButton(QStringLiteral("Skip for now"));
     skip->setObjectName(QStringLiteral("skipButton"));
     skip->setFlat(true);
     skip->setFont(Theme::font(12));

@@ -1,6 +1,7 @@
 #include "settings/PageTab.h"
 
 #include "ui/Glyph.h"
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -36,8 +37,6 @@ void PageTab::setSelected(bool selected)
     if (selected == selected_)
         return;
     selected_ = selected;
-    // The semibold label is wider than the medium one.
-    setFixedSize(sizeHint());
     update();
 }
 
@@ -46,9 +45,16 @@ QFont PageTab::labelFont() const
     return Theme::font(labelSize, selected_ ? QFont::DemiBold : QFont::Medium);
 }
 
+QSizeF PageTab::labelRoom() const
+{
+    // The semibold label is wider than the medium one: every tab keeps room
+    // for it, so selecting a tab moves none of its neighbours.
+    return KitText::measure(text(), Theme::font(labelSize, QFont::DemiBold));
+}
+
 QSize PageTab::sizeHint() const
 {
-    const QSizeF label = KitText::measure(text(), labelFont());
+    const QSizeF label = labelRoom();
     const double width = symbolSize + gap + label.width() + 2 * padX;
     const double height = std::max(symbolSize, label.height()) + 2 * padY;
     return {int(std::ceil(width)), int(std::ceil(height))};
@@ -75,7 +81,8 @@ void PageTab::paintEvent(QPaintEvent*)
         symbol->draw(painter, QRectF(padX + (symbolSize - size.width()) / 2, middle - size.height() / 2,
                                      size.width(), size.height()));
     }
-    const QSizeF label = KitText::measure(text(), labelFont());
     KitText::drawCentred(painter, text(), labelFont(), foreground,
-                         {padX + symbolSize + gap + label.width() / 2, middle});
+                         {padX + symbolSize + gap + labelRoom().width() / 2, middle});
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, selected_ ? Theme::focusRingOnAccent() : Theme::focusRing());
 }

@@ -6,7 +6,8 @@
 
 // One page tab of the settings window: the page's symbol and label, filled
 // with the tint gradient while selected, on a faint wash with a hairline
-// otherwise. Never truncated: it keeps the size of its content.
+// otherwise. Never truncated: it keeps the size of its content, with room
+// for the label in its selected (semibold) weight whether selected or not.
 class PageTab : public QAbstractButton {
     Q_OBJECT
 public:
@@ -24,6 +25,7 @@ protected:
 
 private:
     QFont labelFont() const;
+    QSizeF labelRoom() const;
 
     SettingsPage page_;
     bool selected_ = false;

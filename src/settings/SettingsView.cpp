@@ -15,15 +15,12 @@
 #include "settings/SpacesPage.h"
 #include "settings/SwitchTagPage.h"
 #include "settings/TimeTrackingPage.h"
+#include "ui/AppIcon.h"
 #include "ui/HintedScrollView.h"
-#include "ui/KitShapes.h"
 #include "ui/RowDivider.h"
 #include "ui/Theme.h"
-#include "ui/TintPalette.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -90,10 +87,10 @@ private:
     QPixmap backdrop_;
 };
 
-// The app's icon with its blue glow; a tinted stand-in when the app has none.
-class AppIcon : public QWidget {
+// The app's icon.
+class HeaderIcon : public QWidget {
 public:
-    AppIcon()
+    HeaderIcon()
     {
         setObjectName(QStringLiteral("appIcon"));
         setFixedSize(appIconSize, appIconSize);
@@ -104,23 +101,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF bounds = rect();
-        const QIcon icon = QGuiApplication::windowIcon();
-        if (!icon.isNull()) {
-            icon.paint(&painter, rect());
-            return;
-        }
-        const TintPalette& palette = TintPalette::blue();
-        KitShapes::fill(painter, KitShapes::roundedRect(bounds, appIconSize * 0.225), palette.gradient.over(bounds));
-        const double cell = appIconSize * 0.22;
-        const double gap = appIconSize * 0.08;
-        const double start = (appIconSize - 2 * cell - gap) / 2;
-        for (int row = 0; row < 2; ++row) {
-            for (int column = 0; column < 2; ++column) {
-                const QRectF square(start + column * (cell + gap), start + row * (cell + gap), cell, cell);
-                KitShapes::fill(painter, KitShapes::roundedRect(square, cell * 0.3), Theme::currentTileBorder());
-            }
-        }
+        AppIcon::paint(painter, QRectF(rect()));
     }
 };
 
@@ -166,7 +147,7 @@ QWidget* SettingsView::makeHeader()
 
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
-    row->addWidget(new AppIcon, 0, Qt::AlignVCenter);
+    row->addWidget(new HeaderIcon, 0, Qt::AlignVCenter);
     auto* names = new QVBoxLayout;
     names->setSpacing(1);
     QLabel* appName = SettingsWidgets::label(QStringLiteral("Tessaroom"), Theme::displayFont(18, QFont::Bold),

@@ -1,7 +1,9 @@
 #include "settings/SpaceTileButton.h"
 
-#include "settings/TileShadow.h"
 #include "ui/Glyph.h"
+#include "ui/KitFocus.h"
+#include "ui/Theme.h"
+#include "ui/TileShadow.h"
 
 #include <QPainter>
 
@@ -57,4 +59,6 @@ void SpaceTileButton::paintEvent(QPaintEvent*)
                       shadowRadius, shadowOffset);
     if (const GlyphImagePtr image = Glyph::image(desktop_, std::nullopt, false, tileSize_))
         image->draw(painter, tile);
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, tile, tileSize_ * TileShadow::tileRadiusRatio, Theme::focusRingOnAccent());
 }

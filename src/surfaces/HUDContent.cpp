@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -21,7 +22,8 @@ constexpr double shadowOffset = 8;
 constexpr int shadowLayers = 8;
 constexpr double hiddenScale = 0.92;
 constexpr double hiddenDrop = 8;
-constexpr int toastMaxLines = 2;
+// A toast wraps onto this many lines before it grows wider.
+constexpr int toastLines = 2;
 
 } // namespace
 
@@ -64,16 +66,42 @@ QStringList HUDContent::wrapToast(const QString& text, const QFont& font, double
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        if (lines.size() == toastMaxLines - 1) {
-            // The last line takes the rest of the text, elided.
-            const QString rest = text.mid(line.textStart()).simplified();
-            lines.append(QFontMetricsF(font).elidedText(rest, Qt::ElideRight, width));
-            break;
-        }
         lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
     }
     layout.endLayout();
     return lines;
+}
+
+double HUDContent::toastWrapWidth(const QString& text, const QFont& font, double usual, double room) const
+{
+    // Every frame of the card's animation lays it out again.
+    if (wrapCache_ && wrapCache_->text == text && wrapCache_->font == font && wrapCache_->usual == usual
+        && wrapCache_->room == room)
+        return wrapCache_->width;
+    const double width = findToastWrapWidth(text, font, usual, room);
+    wrapCache_ = WrapWidth{text, font, usual, room, width};
+    return width;
+}
+
+double HUDContent::findToastWrapWidth(const QString& text, const QFont& font, double usual, double room) const
+{
+    const double width = std::min(usual, room);
+    if (wrapToast(text, font, width).size() <= toastLines)
+        return width;
+    // Wider, until the text fits its lines or the room runs out: the whole
+    // text always shows, on more lines only when even the room is too narrow.
+    double high = std::min(room, std::ceil(QFontMetricsF(font).horizontalAdvance(text)) + 1);
+    if (high <= width || wrapToast(text, font, high).size() > toastLines)
+        return std::max(width, high);
+    double low = width;
+    while (high - low > 0.5) {
+        const double middle = (low + high) / 2;
+        if (wrapToast(text, font, middle).size() > toastLines)
+            low = middle;
+        else
+            high = middle;
+    }
+    return std::ceil(high);
 }
 
 HUDContent::Layout HUDContent::layout(std::optional<double> maxCardWidth) const
@@ -104,9 +132,9 @@ HUDContent::Layout HUDContent::layout(std::optional<double> maxCardWidth) const
     } else if (const auto& toast = state_.toast()) {
         const QFontMetricsF metrics(m.toastFont);
         const double fixed = 2 * m.paddingX + m.symbolSize + m.spacing;
-        double wrapWidth = m.toastMaxWidth;
-        if (maxCardWidth)
-            wrapWidth = std::max(1.0, std::min(wrapWidth, *maxCardWidth - fixed));
+        const double room =
+            maxCardWidth ? std::max(1.0, *maxCardWidth - fixed) : std::numeric_limits<double>::infinity();
+        const double wrapWidth = toastWrapWidth(toast->text, m.toastFont, m.toastMaxWidth, room);
         result.lines.toast = wrapToast(toast->text, m.toastFont, wrapWidth);
         double widest = 0;
         for (const QString& line : result.lines.toast)
@@ -120,9 +148,10 @@ HUDContent::Layout HUDContent::layout(std::optional<double> maxCardWidth) const
     return result;
 }
 
-QSizeF HUDContent::fittingSize() const
+QSizeF HUDContent::fittingSize(std::optional<double> widthLimit) const
 {
-    const QSizeF card = layout(std::nullopt).card;
+    const QSizeF card =
+        layout(widthLimit ? std::optional<double>(*widthLimit - 2 * outerPadding) : std::nullopt).card;
     return QSizeF(card.width() + 2 * outerPadding, card.height() + 2 * outerPadding);
 }
 
@@ -239,7 +268,7 @@ void HUDContent::paintEvent(QPaintEvent*)
         }
     } else if (const auto& toast = state_.toast()) {
         if (const GlyphImagePtr symbol = Glyph::symbolImage(toast->symbol, m.symbolSize, Theme::amber()))
-            symbol->draw(painter, leading);
+            symbol->drawFitted(painter, leading);
         const QFontMetricsF metrics(m.toastFont);
         painter.setFont(m.toastFont);
         painter.setPen(Theme::text());

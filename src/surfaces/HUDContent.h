@@ -27,13 +27,16 @@ public:
 
     HUDContent(HUDState& state, bool measuring, QWidget* parent = nullptr);
 
-    // The card and its outer padding at the card's natural width.
-    QSizeF fittingSize() const;
+    // The card and its outer padding at the card's natural width; with a
+    // limit, at most that wide where the content can wrap (a toast).
+    QSizeF fittingSize(std::optional<double> widthLimit = std::nullopt) const;
     QSize sizeHint() const override;
 
     // What the card shows when the widget has width points to lay out in:
     // the desktop's name line (elided on one line) and its number line, or
-    // the toast's lines (at most two, the second elided).
+    // the toast's lines: its whole text, on two lines of at least the usual
+    // toast width, wider as the text needs and the room allows, on more
+    // lines only when the room is too narrow for two.
     struct Lines {
         QString name;
         std::optional<QString> number;
@@ -74,12 +77,25 @@ private:
     // maxCardWidth: none for the natural width.
     Layout layout(std::optional<double> maxCardWidth) const;
     QStringList wrapToast(const QString& text, const QFont& font, double width) const;
+    // The narrowest width from the usual one up to room that holds the text
+    // on two lines; room when none does. The last answer is kept.
+    double toastWrapWidth(const QString& text, const QFont& font, double usual, double room) const;
+    double findToastWrapWidth(const QString& text, const QFont& font, double usual, double room) const;
     // The card's shadow for a card size, drawn once and reused while the
     // size and resolution stay the same.
     const QImage& shadow(const QSizeF& card, double radius, double pixelRatio);
 
+    struct WrapWidth {
+        QString text;
+        QFont font;
+        double usual;
+        double room;
+        double width;
+    };
+
     HUDState& state_;
     bool measuring_;
+    mutable std::optional<WrapWidth> wrapCache_;
     QImage shadow_;
     QSizeF shadowCard_;
     double shadowRatio_ = 0;

@@ -41,7 +41,8 @@ void HUDPanel::present(const platform::Screen& screen, double duration)
     state_.setSize(settings_.hudSize());
     state_.setShowNumber(settings_.hudShowNumber());
 
-    const QSizeF fitting = HUDContent(state_, true).fittingSize();
+    // A long toast may grow as wide as the screen, less the panel's padding.
+    const QSizeF fitting = HUDContent(state_, true).fittingSize(screen.frame.width() - padding);
     const double width = std::min(fitting.width() + padding, screen.frame.width());
     const double height = fitting.height() + padding;
     const QRectF visible = screen.visibleFrame;

@@ -35,6 +35,7 @@ constexpr double fieldFontSize = 19;
 constexpr double iconPointSize = 16;
 // The card's centre sits this share of the visible height above the middle.
 constexpr double liftShare = 0.12;
+constexpr double borderWidth = 1;
 } // namespace
 
 QuickSwitcher::QuickSwitcher(SpaceEngine& engine)
@@ -168,7 +169,14 @@ void QuickSwitcher::layout()
         return;
     const QRectF visible = screen->visibleFrame;
     const double x = visible.center().x() - panelWidth / 2;
-    const double y = visible.center().y() - height / 2 + liftShare * visible.height();
+    double y = visible.center().y() - height / 2 + liftShare * visible.height();
+    if (isVisible()) {
+        // While the user types, the card grows and shrinks at its bottom:
+        // the field stays under the text being typed. Screen y grows
+        // upwards, so the top edge is the frame's y plus its height.
+        const QRectF now = platform::WindowFrame::frame(this);
+        y = std::max(visible.y(), now.y() + now.height() - height);
+    }
     platform::WindowFrame::setFrame(this, QRectF(x, y, panelWidth, height));
     update();
 }
@@ -270,6 +278,7 @@ void QuickSwitcher::placeChildren()
     field_->setGeometry(fieldLeft, iconMiddle - fieldHeight / 2, int(w - iconInset) - fieldLeft, fieldHeight);
     divider_->setGeometry(0, int(searchRowHeight), int(w), 1);
     list_->setGeometry(0, int(searchRowHeight) + 1, int(w), std::max(0, int(h - searchRowHeight - 1)));
+    list_->setCardCorners(cornerRadius, borderWidth);
 }
 
 void QuickSwitcher::paintEvent(QPaintEvent*)
@@ -279,5 +288,5 @@ void QuickSwitcher::paintEvent(QPaintEvent*)
     const QRectF bounds = rect();
     painter.setClipPath(KitShapes::roundedRect(bounds, cornerRadius));
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, cornerRadius), Theme::switcherCard());
-    KitShapes::strokeBorder(painter, bounds, cornerRadius, Theme::switcherBorder());
+    KitShapes::strokeBorder(painter, bounds, cornerRadius, Theme::switcherBorder(), borderWidth);
 }

@@ -2,6 +2,7 @@
 
 #include "surfaces/SwitcherModel.h"
 #include "surfaces/SwitcherRow.h"
+#include "ui/KitShapes.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
 
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -20,12 +22,17 @@ constexpr int stackTopMargin = 6;
 constexpr double footerSideMargin = 16;
 constexpr double hintSpacing = 14;
 constexpr double hintInnerSpacing = 4;
+// How far above the footer its clip reaches: beyond any card corner.
+constexpr double bandReach = 1000;
 
 QFont hintKeyFont() { return Theme::displayFont(10.5, QFont::DemiBold); }
 QFont hintLabelFont() { return Theme::font(10.5); }
 
-// The key hints along the bottom; the last one sits at the trailing edge.
-class Footer : public QWidget {
+} // namespace
+
+// The key hints along the bottom; the last one sits at the trailing edge. Its
+// band takes the shape of the card's bottom corners.
+class SwitcherList::Footer : public QWidget {
 public:
     explicit Footer(QWidget* parent)
         : QWidget(parent)
@@ -35,12 +42,24 @@ public:
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
 
+    void setCorners(double radius, double border)
+    {
+        radius_ = radius;
+        border_ = border;
+        update();
+    }
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        painter.fillRect(rect(), Theme::switcherFooter());
+        // The card's shape inside its border, reaching far enough up that
+        // only its bottom corners fall on the band.
+        const QRectF inside = QRectF(0, -bandReach, width(), height() + bandReach)
+                                  .adjusted(border_, 0, -border_, -border_);
+        KitShapes::fill(painter, KitShapes::roundedRect(inside, std::max(0.0, radius_ - border_)),
+                        Theme::switcherFooter());
         const auto& hints = SwitcherList::footerHints();
         const auto widthOf = [](const std::pair<QString, QString>& hint) {
             return QFontMetricsF(hintKeyFont()).horizontalAdvance(hint.first) + hintInnerSpacing
@@ -67,8 +86,10 @@ private:
         painter.setPen(Theme::textTertiary());
         painter.drawText(QRectF(labelX, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter, hint.second);
     }
+
+    double radius_ = 0;
+    double border_ = 0;
 };
-} // namespace
 
 SwitcherList::SwitcherList(SwitcherModel& model, QWidget* parent)
     : QWidget(parent)
@@ -83,10 +104,16 @@ SwitcherList::SwitcherList(SwitcherModel& model, QWidget* parent)
     contentLayout_->setContentsMargins(0, 0, 0, 0);
     contentLayout_->setSpacing(0);
     layout->addWidget(content_, 1);
-    layout->addWidget(new Footer(this));
+    footer_ = new Footer(this);
+    layout->addWidget(footer_);
     connect(&model_, &SwitcherModel::rowsChanged, this, &SwitcherList::rebuild);
     connect(&model_, &SwitcherModel::selectionChanged, this, &SwitcherList::selectionChanged);
     rebuild();
+}
+
+void SwitcherList::setCardCorners(double radius, double border)
+{
+    footer_->setCorners(radius, border);
 }
 
 const QList<std::pair<QString, QString>>& SwitcherList::footerHints()

@@ -36,11 +36,15 @@ public:
     QLabel* emptyLabel() const { return empty_; }
     // Null while flat.
     QScrollArea* scrollArea() const { return scroll_; }
+    // The card the list fills the bottom of has these rounded corners and a
+    // border this wide inside its edge: the footer's band keeps inside both.
+    void setCardCorners(double radius, double border);
 
 protected:
     bool event(QEvent* event) override;
 
 private:
+    class Footer;
     void rebuild();
     void selectionChanged();
 
@@ -50,6 +54,7 @@ private:
     QPointer<QWidget> stack_;
     QPointer<QLabel> empty_;
     QPointer<QScrollArea> scroll_;
+    Footer* footer_ = nullptr;
     QList<QPointer<SwitcherRow>> rows_;
     int selected_ = -1;
 };

@@ -1,5 +1,6 @@
 #include "ui/AccentButton.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -59,5 +60,7 @@ void AccentButton::paintEvent(QPaintEvent*)
     else
         KitShapes::fill(painter, shape, Theme::elevated());
     KitShapes::strokeBorder(painter, bounds, radius, prominent_ ? Theme::prominentBorder() : Theme::stroke());
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, prominent_ ? Theme::focusRingOnAccent() : Theme::focusRing());
     KitText::drawCentred(painter, text(), labelFont(), prominent_ ? palette.onTint : Theme::text(), bounds.center());
 }

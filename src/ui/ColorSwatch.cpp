@@ -1,6 +1,7 @@
 #include "ui/ColorSwatch.h"
 
 #include "store/Palette.h"
+#include "ui/KitFocus.h"
 #include "ui/KitFonts.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -95,4 +96,9 @@ void ColorSwatch::paintEvent(QPaintEvent*)
         KitText::drawCentred(painter, QStringLiteral("A"), KitFonts::system(9, QFont::Bold), Theme::onColour(), dot.center());
     if (selected_)
         strokeCircleInside(painter, square, QPen(Theme::swatchSelection(), selectionRingWidth));
+    // Between the dot and the selection ring, so both stay visible.
+    if (KitFocus::showsRing(*this)) {
+        strokeCircleInside(painter, centred(square, dotSide + 2 * KitFocus::ringWidth),
+                           QPen(Theme::focusRing(), KitFocus::ringWidth));
+    }
 }

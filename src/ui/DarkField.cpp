@@ -1,8 +1,10 @@
 #include "ui/DarkField.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -28,6 +30,14 @@ DarkField::DarkField(QLineEdit* field, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(field_);
     setFocusProxy(field_);
+    field_->installEventFilter(this);
+}
+
+bool DarkField::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update();
+    return QWidget::eventFilter(watched, event);
 }
 
 void DarkField::paintEvent(QPaintEvent*)
@@ -35,5 +45,8 @@ void DarkField::paintEvent(QPaintEvent*)
     QPainter painter(this);
     const QRectF bounds = rect();
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), Theme::fieldWell());
-    KitShapes::strokeBorder(painter, bounds, radius, Theme::stroke());
+    if (field_->hasFocus())
+        KitFocus::paintRing(painter, bounds, radius, Theme::focusRing());
+    else
+        KitShapes::strokeBorder(painter, bounds, radius, Theme::stroke());
 }

@@ -6,7 +6,8 @@ class QLineEdit;
 
 // The kit's text-field look: a bezel-less field padded 10 by 6 points on a
 // dark well with the theme's stroke. The field keeps the font and text
-// colour it inherits or was given.
+// colour it inherits or was given. While the field has focus its border is
+// the focus ring.
 class DarkField : public QWidget {
     Q_OBJECT
 public:
@@ -17,6 +18,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* field_;

@@ -1,5 +1,6 @@
 #include "ui/DarkToggle.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
@@ -33,4 +34,8 @@ void DarkToggle::paintEvent(QPaintEvent*)
     const QRectF knob(left, bounds.top() + knobInset, diameter, diameter);
     KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), Theme::knobShadow());
     KitShapes::fill(painter, KitShapes::capsule(knob), Theme::knob());
+    if (KitFocus::showsRing(*this)) {
+        KitFocus::paintRing(painter, bounds, bounds.height() / 2,
+                            isChecked() ? Theme::focusRingOnAccent() : Theme::focusRing());
+    }
 }

@@ -13,6 +13,7 @@
 #include "ui/ColorSwatch.h"
 #include "ui/DarkAppearance.h"
 #include "ui/DarkField.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Glyph.h"
 #include "ui/HotkeyRecorder.h"
 #include "ui/IconButton.h"
@@ -251,9 +252,13 @@ QWidget* EditSpaceView::makeShortcutSection()
     recorder_ = new HotkeyRecorder(hotkey_);
     connect(recorder_, &HotkeyRecorder::hotkeyChanged, this, &EditSpaceView::setHotkey);
     rowLayout->addWidget(recorder_);
-    shortcutCaption_ = makeLabel(QString(), Theme::font(11), Theme::textTertiary());
+    shortcutCaption_ = new ElidedLabel;
+    shortcutCaption_->setFont(Theme::font(11));
+    QPalette captionPalette = shortcutCaption_->palette();
+    captionPalette.setColor(QPalette::WindowText, Theme::textTertiary());
+    shortcutCaption_->setPalette(captionPalette);
     shortcutCaption_->setObjectName(QStringLiteral("shortcutCaption"));
-    // One line: a long caption is cut at the editor's edge.
+    // One line: a caption longer than the room left is cut with "…".
     shortcutCaption_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     rowLayout->addWidget(shortcutCaption_, 1);
     layout->addWidget(row);
@@ -470,7 +475,7 @@ void EditSpaceView::refreshPreview()
 
 void EditSpaceView::refreshShortcutCaption()
 {
-    shortcutCaption_->setText(hotkey_ ? KeyNames::describe(*hotkey_) : QStringLiteral("Jump here from anywhere"));
+    shortcutCaption_->setFullText(hotkey_ ? KeyNames::describe(*hotkey_) : QStringLiteral("Jump here from anywhere"));
 }
 
 void EditSpaceView::refreshResetButton()

@@ -13,6 +13,7 @@
 #include <optional>
 
 class ColorSwatch;
+class ElidedLabel;
 class HotkeyRecorder;
 class IconCell;
 class QGridLayout;
@@ -107,7 +108,7 @@ private:
     IconCell* pictureCell_ = nullptr;
     QList<IconCell*> symbolCells_;
     HotkeyRecorder* recorder_ = nullptr;
-    QLabel* shortcutCaption_ = nullptr;
+    ElidedLabel* shortcutCaption_ = nullptr;
     QAbstractButton* resetButton_ = nullptr;
     platform::NotificationCenter::Subscription metaChanged_;
 };

@@ -45,6 +45,19 @@ QPainterPath tileShape(const QRectF& rect, double radius)
     return path;
 }
 
+// The middle part of a picture with the target's aspect ratio: drawn over
+// the target, the picture covers it without being stretched, its overhang
+// cut off equally on both sides.
+QRectF coveringSource(const QImage& picture, const QRectF& target)
+{
+    const QSizeF size = QSizeF(picture.size());
+    if (size.isEmpty() || target.isEmpty())
+        return QRectF(QPointF(0, 0), size);
+    const double scale = std::max(target.width() / size.width(), target.height() / size.height());
+    const QSizeF shown(target.width() / scale, target.height() / scale);
+    return QRectF(QPointF((size.width() - shown.width()) / 2, (size.height() - shown.height()) / 2), shown);
+}
+
 // The picture over the rectangle inset on every side, clipped to a rounded
 // rectangle of radius x 0.8.
 void drawPicture(QPainter& painter, const QImage& picture, const QRectF& rect, double inset, double radius)
@@ -53,7 +66,7 @@ void drawPicture(QPainter& painter, const QImage& picture, const QRectF& rect, d
     painter.save();
     painter.setClipPath(tileShape(inner, radius * 0.8), Qt::IntersectClip);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(inner, picture);
+    painter.drawImage(inner, picture, coveringSource(picture, inner));
     painter.restore();
 }
 
@@ -160,7 +173,7 @@ GlyphImagePtr pictureImage(const QImage& picture, double pointSize)
         painter.save();
         painter.setClipPath(tileShape(bounds, bounds.width() * 0.25), Qt::IntersectClip);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(bounds, picture);
+        painter.drawImage(bounds, picture, coveringSource(picture, bounds));
         painter.restore();
     });
 }

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 GlyphImage::GlyphImage(QSizeF size, Drawing drawing)
@@ -22,6 +23,16 @@ void GlyphImage::draw(QPainter& painter, const QRectF& target) const
     painter.scale(target.width() / size_.width(), target.height() / size_.height());
     drawing_(painter, QRectF(QPointF(0, 0), size_));
     painter.restore();
+}
+
+void GlyphImage::drawFitted(QPainter& painter, const QRectF& target) const
+{
+    if (size_.isEmpty() || target.isEmpty())
+        return;
+    const double scale = std::min(target.width() / size_.width(), target.height() / size_.height());
+    QRectF fitted(QPointF(0, 0), size_ * scale);
+    fitted.moveCenter(target.center());
+    draw(painter, fitted);
 }
 
 QImage GlyphImage::render(double scale) const

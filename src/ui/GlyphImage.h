@@ -25,6 +25,9 @@ public:
 
     // Draws the picture stretched over target.
     void draw(QPainter& painter, const QRectF& target) const;
+    // Draws the picture as large as fits in target without changing its
+    // aspect ratio, centred in it.
+    void drawFitted(QPainter& painter, const QRectF& target) const;
     // Pixels at scale pixels per point (2 for a Retina screen), with that
     // device pixel ratio set, on a transparent background.
     QImage render(double scale) const;

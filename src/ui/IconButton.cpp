@@ -1,6 +1,7 @@
 #include "ui/IconButton.h"
 
 #include "ui/Glyph.h"
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 
@@ -33,6 +34,8 @@ void IconButton::paintEvent(QPaintEvent*)
     const QRectF bounds(0, 0, size_, size_);
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), isDown() ? Theme::fill() : Theme::wash());
     KitShapes::strokeBorder(painter, bounds, radius, Theme::hairline());
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, Theme::focusRing());
     if (const GlyphImagePtr symbol = Glyph::symbolImage(symbolName_, labelSize(), Theme::textSecondary())) {
         QRectF target(QPointF(0, 0), symbol->size());
         target.moveCenter(bounds.center());

@@ -1,5 +1,6 @@
 #include "ui/IconCell.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 #include "ui/TintPalette.h"
@@ -55,4 +56,6 @@ void IconCell::paintEvent(QPaintEvent*)
     }
     if (selected_)
         KitShapes::strokeBorder(painter, bounds, radius, accent.color, selectionWidth);
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, selected_ ? Theme::focusRingOnAccent() : Theme::focusRing());
 }

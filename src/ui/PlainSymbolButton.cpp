@@ -1,9 +1,12 @@
 #include "ui/PlainSymbolButton.h"
 
 #include "ui/Glyph.h"
+#include "ui/KitFocus.h"
+#include "ui/Theme.h"
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 PlainSymbolButton::PlainSymbolButton(const QString& symbolName, double pointSize, const QColor& color,
@@ -34,5 +37,10 @@ void PlainSymbolButton::paintEvent(QPaintEvent*)
         QRectF target(QPointF(0, 0), symbol->size());
         target.moveCenter(QRectF(rect()).center());
         symbol->draw(painter, target);
+    }
+    if (KitFocus::showsRing(*this)) {
+        painter.setOpacity(1);
+        const QRectF bounds = rect();
+        KitFocus::paintRing(painter, bounds, std::min(bounds.width(), bounds.height()) / 2, Theme::focusRing());
     }
 }

@@ -1,10 +1,12 @@
 #include "ui/SegmentPicker.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
 #include "ui/ViewEnvironment.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -41,6 +43,7 @@ SegmentPicker::SegmentPicker(const QList<Option>& options, const QVariant& selec
     for (qsizetype i = 0; i < options_.size(); ++i)
         fills_.push_back(std::make_unique<Transition>(isSelected(i) ? 1 : 0, [this] { update(); }));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 SegmentPicker::~SegmentPicker() = default;
@@ -96,6 +99,8 @@ void SegmentPicker::paintEvent(QPaintEvent*)
     const QRectF bounds = rect();
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, wellRadius), Theme::segmentWell());
     KitShapes::strokeBorder(painter, bounds, wellRadius, Theme::hairline());
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, wellRadius, Theme::focusRing());
 
     const TintPalette palette = ViewEnvironment::tintPalette(this);
     for (qsizetype i = 0; i < options_.size(); ++i) {
@@ -129,6 +134,23 @@ void SegmentPicker::mouseReleaseEvent(QMouseEvent* event)
     if (pressed_ >= 0 && released == pressed_ && event->button() == Qt::LeftButton)
         select(released);
     pressed_ = -1;
+}
+
+void SegmentPicker::keyPressEvent(QKeyEvent* event)
+{
+    const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+    if (step == 0 || options_.isEmpty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    qsizetype current = -1;
+    for (qsizetype i = 0; i < options_.size() && current < 0; ++i) {
+        if (isSelected(i))
+            current = i;
+    }
+    const qsizetype next = current < 0 ? (step > 0 ? 0 : options_.size() - 1) : current + step;
+    if (next >= 0 && next < options_.size())
+        select(next);
 }
 
 void SegmentPicker::select(qsizetype index)

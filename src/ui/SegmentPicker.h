@@ -14,7 +14,9 @@
 // A row of text segments on a dark well; the segments whose value equals the
 // selection are filled with the tint palette's colour (none when no value
 // matches, several when values repeat). A click selects the segment's value
-// with a 0.15 s ease-out and emits activated(), also when it was selected.
+// with a 0.15 s ease-out and emits activated(), also when it was selected;
+// with keyboard focus, the left and right arrows select the neighbouring
+// segment the same way.
 class SegmentPicker : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +43,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QSizeF segmentSize(qsizetype index) const;

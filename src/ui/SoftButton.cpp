@@ -1,5 +1,6 @@
 #include "ui/SoftButton.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -41,5 +42,7 @@ void SoftButton::paintEvent(QPaintEvent*)
     const QRectF bounds = rect();
     KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), isDown() ? Theme::fill() : Theme::wash());
     KitShapes::strokeBorder(painter, bounds, radius, Theme::hairline());
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, bounds, radius, Theme::focusRing());
     KitText::drawCentred(painter, text(), labelFont(), Theme::textSecondary(), bounds.center());
 }

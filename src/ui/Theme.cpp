@@ -49,7 +49,7 @@ QColor Theme::tagShadow() { return QColor::fromRgbF(0, 0, 0, 0.45f); }
 
 QColor Theme::notchFill() { return srgb(0, 0, 0); }
 QColor Theme::notchText() { return white(1); }
-QColor Theme::switcherCard() { return withOpacity(srgb(0.086, 0.086, 0.1), 0.97); }
+QColor Theme::switcherCard() { return srgb(0.086, 0.086, 0.1); }
 QColor Theme::switcherBorder() { return white(0.14); }
 QColor Theme::switcherFieldText() { return white(1); }
 QColor Theme::switcherPlaceholder() { return white(0.35); }
@@ -84,6 +84,8 @@ QColor Theme::prominentBorder() { return white(0.25); }
 QColor Theme::keyFace() { return white(0.16); }
 QColor Theme::keyFacePressed() { return white(0.26); }
 QColor Theme::recording() { return srgb(0.04, 0.52, 1.0); }
+QColor Theme::focusRing() { return blue(); }
+QColor Theme::focusRingOnAccent() { return white(0.92); }
 QColor Theme::blueInk() { return srgb(0.05, 0.09, 0.2); }
 QColor Theme::tileHighlight() { return white(0.16); }
 QColor Theme::tileOutline() { return white(0.25); }

@@ -81,6 +81,10 @@ public:
     static QColor keyFace();
     static QColor keyFacePressed();
     static QColor recording();
+    // The keyboard focus ring: on dark controls, and on controls filled with
+    // the accent.
+    static QColor focusRing();
+    static QColor focusRingOnAccent();
     // The dark ink on the blue tint's light surfaces.
     static QColor blueInk();
     // Desktop tiles, icons and badges.

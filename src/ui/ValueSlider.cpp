@@ -1,5 +1,6 @@
 #include "ui/ValueSlider.h"
 
+#include "ui/KitFocus.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
 #include "ui/Theme.h"
@@ -102,6 +103,8 @@ void ValueSlider::paintEvent(QPaintEvent*)
                       knobDiameter);
     KitShapes::fill(painter, KitShapes::capsule(knob.translated(0, 0.5)), Theme::sliderKnobShadow());
     KitShapes::fill(painter, KitShapes::capsule(knob), Theme::sliderKnob());
+    if (KitFocus::showsRing(*this))
+        KitFocus::paintRing(painter, knob, knobDiameter / 2, Theme::focusRing());
 
     const QRectF label = labelRect();
     const QString shown = text();

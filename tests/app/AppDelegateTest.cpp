@@ -17,9 +17,14 @@
 #include "settings/SettingsModel.h"
 #include "store/SpaceStore.h"
 #include "switching/SystemShortcuts.h"
+#include "ui/AppIcon.h"
+#include "ui/HostedWindow.h"
 
 #include <QAction>
 #include <QDir>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
@@ -55,6 +60,24 @@ TEST_F(AppTest, LaunchRunsToTheEndOnTheDefaultWorld)
     EXPECT_EQ(World::shared().trustPromptCount(), 1);
     EXPECT_EQ(delegate->presenting(), false);
     EXPECT_TRUE(delegate->sawUntrusted());
+}
+
+TEST_F(AppTest, EveryWindowCarriesTheAppsOneIcon)
+{
+    const QIcon icon = QGuiApplication::windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QImage shown = icon.pixmap(QSize(64, 64), 1.0).toImage();
+    const QImage mark = AppIcon::image()->render(1);
+    ASSERT_EQ(shown.size(), mark.size());
+    for (const QPoint point : {QPoint(21, 21), QPoint(43, 43), QPoint(8, 32), QPoint(32, 8)})
+        EXPECT_EQ(shown.pixelColor(point), mark.pixelColor(point)) << point.x() << "," << point.y();
+
+    delegate->openSettings(std::nullopt);
+    ASSERT_TRUE(delegate->settingsWindow());
+    EXPECT_EQ(delegate->settingsWindow()->window()->windowIcon().cacheKey(), icon.cacheKey());
+    delegate->showOnboarding();
+    ASSERT_TRUE(delegate->onboardingWindow());
+    EXPECT_EQ(delegate->onboardingWindow()->window()->windowIcon().cacheKey(), icon.cacheKey());
 }
 
 TEST_F(AppTest, TheSwitchTagFollowsSwitchesWhileItIsOn)

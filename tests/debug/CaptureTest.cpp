@@ -13,6 +13,7 @@
 #include "settings/SettingsModel.h"
 #include "settings/SettingsServices.h"
 #include "settings/SettingsView.h"
+#include "surfaces/HUDPanel.h"
 #include "surfaces/NotchName.h"
 #include "surfaces/QuickSwitcher.h"
 #include "surfaces/SpaceHover.h"
@@ -289,6 +290,25 @@ TEST_F(CaptureTest, TwoOwnWindowsDuringTheTagStepAreWrittenFrontMostFirst)
     EXPECT_EQ(writtenFiles(lines), (QStringList{"hud_1.png", "hud_2.png"}));
     EXPECT_EQ(reportedSize(lines, "hud_2.png"), QSize(200, 100));
     EXPECT_NE(reportedSize(lines, "hud_1.png"), QSize(200, 100));
+}
+
+TEST_F(CaptureTest, AToastUpDuringTheTagStepIsNotWrittenAsTheTag)
+{
+    start({});
+    advance(1.2); // the tag preview came in at 1.1 s
+    // A notice of the launch, in front of the tag.
+    hud.toast(QStringLiteral("Turned on macOS shortcuts so switching is instant."), QStringLiteral("keyboard"), 5.0);
+    advance(0.1);
+    HUDPanel* toast = hud.panel(SwitchHUD::toastKey);
+    HUDPanel* tag = hud.panel(SwitchHUD::previewKey);
+    ASSERT_TRUE(toast && tag && toast->isOnScreen() && tag->isOnScreen());
+    takeLines();
+    advance(0.35);
+    const QStringList lines = takeLines();
+    EXPECT_EQ(writtenFiles(lines), QStringList{"hud_1.png"});
+    const QImage written(directory + "/hud_1.png");
+    EXPECT_EQ(written.size(), platform::WindowCapture::windowImage(platform::WindowCapture::windowNumber(tag)).size());
+    EXPECT_NE(written.size(), platform::WindowCapture::windowImage(platform::WindowCapture::windowNumber(toast)).size());
 }
 
 TEST_F(CaptureTest, WindowsOfFortyByTwentyPointsOrLessAreNeverWritten)

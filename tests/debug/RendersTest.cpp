@@ -273,6 +273,21 @@ TEST_F(RendersTest, SwitcherListKeepsOneToNineRows)
     EXPECT_EQ(many.list()->height(), 90);
 }
 
+TEST_F(RendersTest, TheSwitcherCardsFooterKeepsInsideItsRoundedCorners)
+{
+    layOut(3, 1, {"Mail"});
+    SwitcherModel model;
+    model.load(engine().desktops(), {}, 101, std::nullopt);
+    SwitcherRender card(model, QString());
+    const QImage image = Renders::renderImage(card, commands_);
+    ASSERT_EQ(image.height(), card.height() * 2);
+    const int bottom = image.height() - 1;
+    EXPECT_EQ(qAlpha(image.pixel(0, bottom)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(image.width() - 1, bottom)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(3, bottom - 3)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(image.width() / 2, bottom - 8)), 255);
+}
+
 TEST_F(RendersTest, PlaceholderIsDimAndTheQueryWhite)
 {
     layOut(3, 1, {"Mail", "Research", "Code"});

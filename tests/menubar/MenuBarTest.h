@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 class QWidget;
 
 // Every command the tile and popover issue, as text.
@@ -82,3 +84,6 @@ protected:
     RecordingCommands commands;
     QStringList switches;
 };
+
+// Whether two colours agree within tolerance on every channel (0-255).
+::testing::AssertionResult sameColor(const QColor& actual, const QColor& expected, int tolerance = 4);

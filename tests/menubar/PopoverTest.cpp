@@ -9,10 +9,12 @@
 #include "platform/sim/CharacterPalette.h"
 #include "platform/sim/DialogScript.h"
 #include "platform/sim/World.h"
+#include "store/Palette.h"
 #include "store/SpaceStore.h"
 #include "switching/Accessibility.h"
 #include "ui/AppIconsRow.h"
 #include "ui/EditSpaceView.h"
+#include "ui/Glyph.h"
 #include "ui/HotkeyRecorder.h"
 #include "ui/RecorderButton.h"
 #include "ui/Theme.h"
@@ -28,6 +30,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollArea>
+
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -418,6 +423,28 @@ TEST_F(PopoverTest, LaterOpeningsRebuildOnlyRowsThatChanged)
     EXPECT_EQ(before[2]->buildCount(), builds);
 }
 
+TEST_F(PopoverTest, TheHeaderTilesGlowSpreadsBelowItUncut)
+{
+    oneDisplay(3);
+    MenuPopoverView& view = open();
+    const QImage image = MenuBarTest::render(view);
+    const QWidget* tile = child(view, QStringLiteral("headerTile"));
+    ASSERT_NE(tile, nullptr);
+    const QRectF placed(QPointF(tile->mapTo(&view, QPoint(0, 0))), QSizeF(tile->size()));
+    const QColor canvas = Theme::canvas();
+    const QColor glow = Palette::color(0);
+    // Below the tile, where the header row ends, and beside its lower corner.
+    for (const QPointF point : {QPointF(placed.center().x(), placed.bottom() + 3),
+                                QPointF(placed.center().x(), placed.bottom() + 8),
+                                QPointF(placed.left() - 3, placed.bottom() - 2)}) {
+        const QColor seen = image.pixelColor(int(point.x() * 2), int(point.y() * 2));
+        EXPECT_FALSE(sameColor(seen, canvas, 4)) << point.x() << "," << point.y();
+        // Tinted towards the tile's colour.
+        EXPECT_GT(std::abs(seen.blue() - canvas.blue()) + std::abs(seen.red() - canvas.red()), 8);
+        EXPECT_LT(std::abs(seen.blue() - glow.blue()), std::abs(canvas.blue() - glow.blue()));
+    }
+}
+
 // --- notices ---
 
 TEST_F(PopoverTest, PresentationNoticeTurnsOffWithoutClosing)
@@ -478,6 +505,78 @@ TEST_F(PopoverTest, TwelveTilesShareTheStripEqually)
     EXPECT_EQ(strip.tile(4)->toolTip(), QStringLiteral("Desktop 5"));
     static_cast<QAbstractButton*>(strip.tile(4))->click();
     EXPECT_EQ(commands.calls, QStringList{QStringLiteral("switchTo:15")});
+}
+
+// The strip drawn on nothing at scale pixels per point.
+QImage bare(QWidget& widget, double scale)
+{
+    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+TEST_F(PopoverTest, EachTileIsPaintedAtItsExactShareOfTheWidth)
+{
+    oneDisplay(12, 13);
+    SpaceStripView strip(engine().desktops(), engine().activeDesktop(), {});
+    strip.resize(326, 26);
+    constexpr double scale = 4;
+    const QImage image = bare(strip, scale);
+    const double share = (326 - 11 * 5) / 12.0;
+    const int row = int(13 * scale);
+    for (qsizetype i = 0; i < 12; ++i) {
+        if (i == 2)
+            continue; // the current tile, outlined
+        SCOPED_TRACE(i);
+        const QRectF tile = strip.tileRect(i);
+        // Along the middle row, where the tile's sides are straight: each side
+        // lies inside its outermost pixel by that pixel's coverage.
+        const auto coverage = [&](int x) { return image.pixelColor(x, row).alphaF() / 0.55; };
+        int first = std::max(0, int(std::floor((tile.left() - 2) * scale)));
+        while (coverage(first) < 0.01)
+            ++first;
+        int last = std::min(image.width() - 1, int(std::ceil((tile.right() + 2) * scale)));
+        while (coverage(last) < 0.01)
+            --last;
+        const double left = first + 1 - coverage(first);
+        const double right = last + coverage(last);
+        EXPECT_NEAR((right - left) / scale, share, 0.1);
+        // It starts where its share starts.
+        EXPECT_NEAR(left / scale, i * (share + 5), 0.1);
+    }
+}
+
+TEST_F(PopoverTest, APictureGivenWhileTheStripIsOpenShowsWholeAndSquare)
+{
+    oneDisplay(4);
+    QImage picture(200, 200, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(Glyph::iconsFolder() + QStringLiteral("/square.png")));
+    SpaceStripView strip(engine().desktops(), engine().activeDesktop(), {});
+    strip.resize(326, 26);
+    // The strip is up, its tiles laid out, before the picture arrives.
+    bare(strip, 1);
+    SpaceStore::shared().change(12, [](SpaceMeta& meta) { meta.icon = SpaceIcon::picture(QStringLiteral("square.png")); });
+    refresh();
+    strip.setDesktops(engine().desktops(), engine().activeDesktop());
+
+    constexpr double scale = 4;
+    const QImage image = bare(strip, scale);
+    const QRectF tile = strip.tileRect(1);
+    QRect red;
+    for (int y = int(tile.top() * scale); y < int(tile.bottom() * scale); ++y) {
+        for (int x = int(tile.left() * scale); x < int(tile.right() * scale); ++x) {
+            const QColor color = image.pixelColor(x, y);
+            if (color.red() > 200 && color.green() < 60 && color.alpha() > 200)
+                red |= QRect(x, y, 1, 1);
+        }
+    }
+    EXPECT_NEAR(red.width() / scale, SpaceStripView::glyphSize, 1);
+    EXPECT_NEAR(red.height() / scale, SpaceStripView::glyphSize, 1);
+    EXPECT_NEAR(red.center().x() / scale, tile.center().x(), 1);
 }
 
 TEST_F(PopoverTest, StripHoverLightsOtherTilesOnly)

@@ -2,9 +2,12 @@
 
 #include "menubar/StatusBarController.h"
 #include "platform/NotificationCenter.h"
+#include "store/Palette.h"
 #include "store/SpaceStore.h"
 
 #include <QPainter>
+
+#include <algorithm>
 
 namespace {
 
@@ -220,4 +223,85 @@ TEST_F(TileTest, HugeMultilineRightToLeftAndEmojiNamesStayWithinTheCap)
         EXPECT_LE(drawn.width(), 440);
     }
     savePicture(button().snapshot(2), QStringLiteral("tile-emoji.png"));
+}
+
+// --- the tray's icon form ---
+
+namespace {
+
+bool isRed(const QColor& color)
+{
+    return color.alpha() > 200 && color.red() > 200 && color.green() < 110 && color.blue() < 110;
+}
+
+bool isWhite(const QColor& color)
+{
+    return color.alpha() > 200 && std::min({color.red(), color.green(), color.blue()}) > 220;
+}
+
+// Pixels of the kind inside a rectangle given in points.
+int count(const QImage& image, const QRectF& points, bool (*kind)(const QColor&))
+{
+    const double scale = image.devicePixelRatio();
+    const QRect pixels(QPoint(int(points.left() * scale), int(points.top() * scale)),
+                       QPoint(int(points.right() * scale) - 1, int(points.bottom() * scale) - 1));
+    int found = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x)
+            found += kind(image.pixelColor(x, y)) ? 1 : 0;
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_F(TileTest, EveryStyleShowsTheTrayTheTileOnItsColourAndKeepsTheNameInTheTooltip)
+{
+    constexpr double side = StatusBarController::iconFormSize;
+    for (const MenuBarStyle style :
+         {MenuBarStyle::iconAndName, MenuBarStyle::nameOnly, MenuBarStyle::iconOnly, MenuBarStyle::numberAndName}) {
+        SCOPED_TRACE(int(style));
+        settings().setMenuBarStyle(style);
+        tile->render();
+        const QImage tray = platform::sim::trayImage(tile->item());
+        ASSERT_EQ(tray.size(), QSize(int(side * 2), int(side * 2)));
+        EXPECT_EQ(tray.devicePixelRatio(), 2);
+        // Below the number the tile's own colour, whatever the tray's.
+        const QColor below = tray.pixelColor(int(side), int(side * 2 - 6));
+        EXPECT_TRUE(sameColor(below, Palette::color(0), 6)) << below.name().toStdString();
+        // The number, in white, in the middle.
+        EXPECT_GT(count(tray, QRectF(side * 0.3, side * 0.25, side * 0.4, side * 0.5), isWhite), 20);
+        EXPECT_EQ(button().toolTip(), QStringLiteral("Mail · Desktop 1"));
+    }
+}
+
+TEST_F(TileTest, TheTraysBadgeSitsInTheTopRightCornerClearOfTheNumber)
+{
+    constexpr double side = StatusBarController::iconFormSize;
+    SpaceApp mail{501, QStringLiteral("Mail"), {}, QStringLiteral("15")};
+    engine().setSampleApps(SpaceEngine::AppsMap{{12, {mail}}});
+    for (const MenuBarStyle style : {MenuBarStyle::iconAndName, MenuBarStyle::nameOnly}) {
+        SCOPED_TRACE(int(style));
+        settings().setMenuBarStyle(style);
+        tile->render();
+        const QImage tray = platform::sim::trayImage(tile->item());
+        ASSERT_EQ(tray.size(), QSize(int(side * 2), int(side * 2)));
+        // The badge: red in the top right corner and nowhere below it.
+        EXPECT_GT(count(tray, QRectF(side / 2, 0, side / 2, side * 0.4), isRed), 30);
+        EXPECT_EQ(count(tray, QRectF(0, side * 0.4, side, side * 0.6), isRed), 0);
+        EXPECT_EQ(count(tray, QRectF(0, 0, side * 0.3, side), isRed), 0);
+        // The number is all there below it.
+        EXPECT_GT(count(tray, QRectF(0, side * 0.4, side * 0.8, side * 0.6), isWhite), 20);
+        EXPECT_EQ(button().toolTip(), QStringLiteral("Mail · Desktop 1 · 15 waiting on another desktop"));
+    }
+}
+
+TEST_F(TileTest, ATransparentDesktopShowsTheTrayItsMarkOnTheSwatchGrey)
+{
+    SpaceStore::shared().change(11, [](SpaceMeta& meta) { meta.color = TileColor::transparent(); });
+    settings().setMenuBarStyle(MenuBarStyle::nameOnly);
+    tile->render();
+    constexpr double side = StatusBarController::iconFormSize;
+    const QImage tray = platform::sim::trayImage(tile->item());
+    EXPECT_TRUE(sameColor(tray.pixelColor(int(side), int(side * 2 - 6)), Palette::neutral(), 6));
 }

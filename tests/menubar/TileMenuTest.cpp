@@ -5,9 +5,14 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QMap>
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -262,24 +267,62 @@ TEST_F(TileMenuTest, EveryItemCarriesWhatANativeMenuNeedsToDrawIt)
 {
     settings().setPresentationHotkey(std::nullopt);
     tile().buildMenu();
-    QMenu shown;
-    for (const MenuItem& item : tile().menu().items()) {
-        if (item.isSeparator) {
-            shown.addSeparator();
-            continue;
-        }
-        QAction* action = shown.addAction(QIcon(QPixmap::fromImage(item.image)), item.title);
-        action->setEnabled(item.enabled);
-        action->setCheckable(item.state == MenuItem::State::on);
-        action->setChecked(item.state == MenuItem::State::on);
-        if (!item.keyEquivalent.isEmpty())
-            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + item.keyEquivalent.toUpper()));
-    }
-    EXPECT_EQ(shown.actions().size(), tile().menu().items().size());
+    std::unique_ptr<QMenu> shown(platform::sim::makeQtMenu(tile().menu().items()));
+    EXPECT_EQ(shown->actions().size(), tile().menu().items().size());
     EXPECT_TRUE(itemTitled(QStringLiteral("Presentation Mode")).keyEquivalent.isEmpty());
     for (qsizetype i = 2; i < 5; ++i)
         EXPECT_FALSE(tile().menu().items()[i].image.isNull());
-    savePicture(render(shown, 2), QStringLiteral("menu.png"));
+    savePicture(render(*shown, 2), QStringLiteral("menu.png"));
+}
+
+// The text a desktop session's menu shows in its shortcut column, by title.
+QMap<QString, QString> shortcutColumn(const QMenu& menu)
+{
+    QMap<QString, QString> keys;
+    for (const QAction* action : menu.actions()) {
+        EXPECT_TRUE(action->shortcut().isEmpty()) << "the item labels keys, it does not catch them";
+        const QStringList parts = action->text().split(QLatin1Char('\t'));
+        if (!action->isSeparator())
+            keys.insert(parts.first(), parts.size() > 1 ? parts[1] : QString());
+    }
+    return keys;
+}
+
+TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNames)
+{
+    settings().setShowShortcutsInMenu(true);
+    tile().buildMenu();
+    std::unique_ptr<QMenu> shown(platform::sim::makeQtMenu(tile().menu().items()));
+    const QMap<QString, QString> keys = shortcutColumn(*shown);
+    EXPECT_EQ(keys.value(QStringLiteral("Mail")), QStringLiteral("⌃⌥1"));
+    EXPECT_EQ(keys.value(QStringLiteral("Desktop 3")), QStringLiteral("⌃⌥3"));
+    EXPECT_EQ(keys.value(QStringLiteral("Quick Switcher")), QStringLiteral("⌃⌥Space"));
+    EXPECT_EQ(keys.value(QStringLiteral("Presentation Mode")), QStringLiteral("⌃⌥P"));
+    EXPECT_EQ(keys.value(QStringLiteral("Settings…")), QStringLiteral("⌘,"));
+    EXPECT_EQ(keys.value(QStringLiteral("Quit Tessaroom")), QStringLiteral("⌘Q"));
+    EXPECT_EQ(keys.value(QStringLiteral("Open Mission Control"), QStringLiteral("?")), QString());
+    for (const QString& text : keys) {
+        for (const char* qtName : {"Ctrl", "Alt", "Meta", "Shift", "+"})
+            EXPECT_FALSE(text.contains(QLatin1String(qtName))) << text.toStdString();
+    }
+}
+
+TEST_F(TileMenuTest, KeysThatTypeNoCharacterAreNamedAndAmpersandsStayInTheTitle)
+{
+    for (const auto& [key, name] : std::vector<std::pair<QString, QString>>{
+             {QStringLiteral(" "), QStringLiteral("⌥Space")},
+             {QString(QChar(0xF702)), QStringLiteral("⌥←")},
+             {QStringLiteral("\r"), QStringLiteral("⌥↩")},
+             {QString(QChar(0xF708)), QStringLiteral("⌥F5")},
+             {QStringLiteral("k"), QStringLiteral("⌥K")}}) {
+        MenuItem item;
+        item.title = QStringLiteral("R&D");
+        item.keyEquivalent = key;
+        item.keyEquivalentModifierMask = 1ull << 19;
+        EXPECT_EQ(platform::sim::shortcutText(item), name);
+        std::unique_ptr<QMenu> shown(platform::sim::makeQtMenu({item}));
+        EXPECT_EQ(shown->actions().first()->text(), QStringLiteral("R&&D\t") + name);
+    }
 }
 
 TEST_F(EmptyMenuTest, WithNoDisplaysTheTileReadsSpacesAndNeverCrashesItsChecks)

@@ -10,6 +10,7 @@
 #include "settings/UpdateRow.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
+#include "support/UrlCatcher.h"
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
 #include "ui/AppCommands.h"
@@ -19,6 +20,7 @@
 #include "update/Updates.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -181,6 +183,30 @@ TEST_F(AboutPageTest, RevealSelectsTheLogFileEvenBeforeItExists)
     ASSERT_EQ(platform::sim::fileViewerSelections().size(), 1);
     EXPECT_EQ(platform::sim::fileViewerSelections()[0], QList<QUrl>{QUrl::fromLocalFile(path)});
     EXPECT_TRUE(path.endsWith("mission-control.log"));
+}
+
+TEST_F(AboutPageTest, TheCardShowsTheAppsOneIcon)
+{
+    AboutPage* page = make();
+    const QImage image = render(*page, 2);
+    const QWidget* icon = page->findChild<QWidget*>(QStringLiteral("aboutIcon"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_TRUE(showsAppIcon(image, QRectF(QPointF(icon->mapTo(page, QPoint(0, 0))), QSizeF(icon->size()))));
+}
+
+TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolder)
+{
+    UrlCatcher files(QStringLiteral("file"));
+    AboutPage* page = make();
+    auto* reveal = page->findChild<AccentButton*>("revealButton");
+    click(*reveal);
+    EXPECT_TRUE(files.opened.isEmpty()) << "offscreen the request is only recorded";
+
+    platform::sim::setFileViewerOpensFolders(true);
+    click(*reveal);
+    const QString folder = QFileInfo(LogFile::missionControl().path()).absolutePath();
+    EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    EXPECT_EQ(platform::sim::fileViewerSelections().size(), 2);
 }
 
 TEST_F(AboutPageTest, ShowAgainAsksForTheWelcomeWindowAndCopyPutsTheDiagnostics)

@@ -128,6 +128,30 @@ TEST_F(OnboardingViewTest, SkipAndDoneWriteTheFlagFirstThenClose)
     EXPECT_TRUE(Settings::shared().onboardingDismissed());
 }
 
+TEST_F(OnboardingViewTest, TabShowsWhereTheKeyboardFocusIs)
+{
+    auto view = make();
+    activate(*view);
+    QImage before = render(*view);
+    for (int i = 0; i < 3; ++i) {
+        pressTab(*view);
+        const QImage after = render(*view);
+        EXPECT_GT(differingPixels(before, after), 20) << i;
+        before = after;
+    }
+}
+
+TEST_F(OnboardingViewTest, TheHeaderShowsTheAppsOneIcon)
+{
+    auto view = make();
+    const QImage image = render(*view, 2);
+    const QWidget* icon = view->findChild<QWidget*>(QStringLiteral("appIcon"));
+    ASSERT_NE(icon, nullptr);
+    // The icon is centred at the top of its glow's room.
+    const QPointF at = QPointF(icon->mapTo(view.get(), QPoint(0, 0)));
+    EXPECT_TRUE(showsAppIcon(image, QRectF(at.x() + (icon->width() - 76) / 2.0, at.y(), 76, 76)));
+}
+
 TEST_F(OnboardingViewTest, TheSwitcherStepFollowsTheHotkeySetting)
 {
     Settings::shared().setSwitcherHotkey(std::nullopt);

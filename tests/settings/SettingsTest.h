@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 // Base of the settings tests: the kit's fonts, a world the test lays out
 // with displays of desktops (space ids 101, 102, … on the first display, 201,
 // … on the second), the engine read from it, and helpers that act as a user.
@@ -40,6 +42,17 @@ protected:
     static QImage render(QWidget& widget, double scale = 1);
     // Saves a render for a person to look at, when TESSAROOM_RENDER_DIR is set.
     static void keep(QWidget& widget, const QString& name);
+
+    // --- the keyboard ---
+    // The window shown and made the active one.
+    static void activate(QWidget& window);
+    // Tab pressed where the keyboard focus is: focus moves on by key.
+    static void pressTab(QWidget& window);
+    // How many pixels differ between two pictures of the same size.
+    static int differingPixels(const QImage& a, const QImage& b);
+
+    // Whether the picture shows the app's one icon over rect (points).
+    static ::testing::AssertionResult showsAppIcon(const QImage& image, const QRectF& rect);
 
     template <typename T>
     static T* find(const QWidget& root, const QString& name)

@@ -17,7 +17,9 @@
 #include "ui/HintedScrollView.h"
 #include "ui/Theme.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -107,6 +109,52 @@ TEST_F(SettingsViewTest, TabsSelectTheirPageAndTheSelectedTabChangesNothing)
     click(*tab(view, SettingsPage::general));
     EXPECT_EQ(view.pageView()->objectName(), "generalPage");
     EXPECT_EQ(label(view, "pageSubtitle"), "Menu bar, camera notch, login and data.");
+}
+
+TEST_F(SettingsViewTest, SelectingATabMovesNoOtherTab)
+{
+    layOut({4});
+    SettingsView view(model_, services());
+    render(view);
+    const auto places = [&view] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QList<QRect> rects;
+        for (const PageTab* each : view.tabs())
+            rects << each->geometry();
+        return rects;
+    };
+    const QList<QRect> first = places();
+    for (const SettingsPage page : {SettingsPage::missionControl, SettingsPage::shortcuts, SettingsPage::about,
+                                    SettingsPage::spaces}) {
+        click(*tab(view, page));
+        EXPECT_EQ(places(), first) << SettingsPages::rawValue(page).toStdString();
+    }
+}
+
+TEST_F(SettingsViewTest, TabMovesAVisibleFocusRingThroughTheWindow)
+{
+    layOut({4});
+    SettingsView view(model_, services());
+    activate(view);
+    QImage before = render(view);
+    for (int i = 0; i < 4; ++i) {
+        pressTab(view);
+        const QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        const QImage after = render(view);
+        EXPECT_GT(differingPixels(before, after), 20) << i << " " << focused->metaObject()->className();
+        before = after;
+    }
+}
+
+TEST_F(SettingsViewTest, TheHeaderShowsTheAppsOneIcon)
+{
+    layOut({2});
+    SettingsView view(model_, services());
+    const QImage image = render(view, 2);
+    const QWidget* icon = view.findChild<QWidget*>(QStringLiteral("appIcon"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_TRUE(showsAppIcon(image, QRectF(QPointF(icon->mapTo(&view, QPoint(0, 0))), QSizeF(icon->size()))));
 }
 
 TEST_F(SettingsViewTest, AboutTabShowsTheAboutPageUnderItsHeading)

@@ -20,6 +20,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include <cmath>
+
 namespace {
 
 using platform::EventFlag::command;
@@ -158,6 +160,33 @@ TEST_F(QuickSwitcherTest, TypingFiltersTheRowsAndThePanelFollowsTheirCount)
     press(Key::deleteKey);
     EXPECT_EQ(switcher.field()->text(), QStringLiteral("M"));
     EXPECT_EQ(switcher.model().rows().size(), 2);
+}
+
+TEST_F(QuickSwitcherTest, WhileTypingTheCardGrowsAndShrinksBelowAFieldThatStaysPut)
+{
+    makeDesktops(5);
+    name(1, QStringLiteral("Mail"));
+    name(3, QStringLiteral("Music"));
+    QuickSwitcher switcher(engine());
+    switcher.show();
+    const auto top = [&switcher] {
+        const QRectF frame = platform::WindowFrame::frame(&switcher);
+        return frame.y() + frame.height();
+    };
+    const double opened = top();
+    sim::typeText(QStringLiteral("Mu"));
+    EXPECT_EQ(switcher.model().rows().size(), 1);
+    EXPECT_DOUBLE_EQ(platform::WindowFrame::frame(&switcher).height(), 56 + 46 + 12 + 32);
+    EXPECT_DOUBLE_EQ(top(), opened);
+    press(Key::deleteKey);
+    press(Key::deleteKey);
+    EXPECT_EQ(switcher.model().rows().size(), 5);
+    EXPECT_DOUBLE_EQ(top(), opened);
+
+    // Opened again, it is placed afresh.
+    switcher.close();
+    switcher.show();
+    EXPECT_DOUBLE_EQ(top(), opened);
 }
 
 // --- keys ---
@@ -468,6 +497,45 @@ TEST_F(QuickSwitcherTest, RendersTheCardWithItsRowsTagsChipAndFooter)
     ASSERT_NE(switcher.list()->emptyLabel(), nullptr);
     EXPECT_TRUE(switcher.list()->emptyLabel()->isVisible());
     keepRender(render(switcher, Theme::canvas(), 2), QStringLiteral("switcher-empty"));
+}
+
+// The panel drawn on nothing, at scale pixels per point.
+QImage bare(QWidget& widget, double scale)
+{
+    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+TEST_F(QuickSwitcherTest, TheFooterBandKeepsInsideTheCardsRoundedCorners)
+{
+    makeDesktops(3);
+    QuickSwitcher switcher(engine());
+    switcher.show();
+    switcher.list()->layout()->activate();
+    const QImage image = bare(switcher, 4);
+    const double w = switcher.width();
+    const double h = switcher.height();
+    // Outside the rounded corners nothing is drawn; the band shades the card
+    // between them.
+    for (const QPointF corner : {QPointF(0.5, h - 0.5), QPointF(w - 0.5, h - 0.5), QPointF(1.5, h - 1.5)})
+        EXPECT_EQ(at(image, corner).alpha(), 0) << corner.x() << "," << corner.y();
+    EXPECT_TRUE(sameColor(at(image, {w / 2, h - 4}), over(Theme::switcherFooter(), Theme::switcherCard()), 4));
+    // The card's border runs unbroken along the bottom, over the band.
+    EXPECT_TRUE(sameColor(at(image, {w / 2, h - 0.5}), over(Theme::switcherBorder(), Theme::switcherCard()), 6));
+}
+
+TEST_F(QuickSwitcherTest, TheCardIsOpaqueSoWhatLiesBehindNeverShowsThrough)
+{
+    makeDesktops(3);
+    QuickSwitcher switcher(engine());
+    switcher.show();
+    const QImage image = render(switcher, Qt::white, 2);
+    EXPECT_TRUE(sameColor(at(image, {switcher.width() - 10.0, 10}), Theme::switcherCard(), 1));
+    EXPECT_EQ(Theme::switcherCard().alpha(), 255);
 }
 
 TEST_F(QuickSwitcherTest, TheFooterNamesItsKeys)

@@ -293,20 +293,52 @@ TEST_F(SwitchHUDTest, PresentationModeShowsOnlyTheNumber)
     EXPECT_FALSE(content.lines(800).number);
 }
 
-TEST_F(SwitchHUDTest, ALongToastWrapsToTwoLinesAndIsCutAfterTheSecond)
+// The toast's lines as its panel draws them, joined again.
+QString shownText(HUDPanel& panel)
 {
-    HUDState state;
-    HUDContent content(state, true);
-    state.setToast(HUDState::Toast{QString(40, QLatin1Char('x')).append(QStringLiteral(" word")).repeated(6),
-                                   QStringLiteral("link")});
-    const HUDContent::Lines lines = content.lines(2000);
-    ASSERT_EQ(lines.toast.size(), 2);
-    EXPECT_TRUE(lines.toast[1].endsWith(QStringLiteral("\u2026")));
-    // Within 380 points plus the card's fixed parts and the outer padding.
-    EXPECT_LE(content.fittingSize().width(), 380 + 2 * 18 + 18 + 12 + 2 * HUDContent::outerPadding + 1);
+    return panel.content().lines(panel.width()).toast.join(QLatin1Char(' '));
+}
 
-    state.setToast(HUDState::Toast{QStringLiteral("Short"), QStringLiteral("link")});
-    EXPECT_EQ(content.lines(2000).toast, QStringList{QStringLiteral("Short")});
+TEST_F(SwitchHUDTest, ALongToastGrowsWiderToShowItsWholeTextOnTwoLines)
+{
+    const QString text = QStringLiteral("Turned on macOS shortcuts \u23031\u2013\u23034 so switching is instant (the Dock "
+                                        "restarted to load them). Change any time in System Settings \u2192 Keyboard.");
+    hud.toast(text, QStringLiteral("keyboard"), 5.0);
+    clock().runPending();
+    HUDPanel* panel = hud.panel(SwitchHUD::toastKey);
+    ASSERT_TRUE(panel);
+    const HUDContent::Lines lines = panel->content().lines(panel->width());
+    EXPECT_EQ(lines.toast.size(), 2);
+    EXPECT_EQ(shownText(*panel), text);
+    EXPECT_FALSE(shownText(*panel).contains(QStringLiteral("\u2026")));
+    // Wider than the usual 380 points of text, within the screen.
+    const double usual = 380 + 2 * 18 + 18 + 12 + 2 * HUDContent::outerPadding + HUDPanel::padding;
+    EXPECT_GT(panel->frame().width(), usual);
+    EXPECT_LE(panel->frame().width(), platform::Screens::mainScreen()->frame.width());
+
+    // A short one keeps its natural width, on one line.
+    hud.toast(QStringLiteral("Short"), QStringLiteral("link"));
+    EXPECT_EQ(panel->content().lines(panel->width()).toast, QStringList{QStringLiteral("Short")});
+    EXPECT_LT(panel->frame().width(), usual - 300);
+}
+
+TEST_F(SwitchHUDTest, AToastTooLongForTheScreenTakesMoreLinesAndIsNeverCut)
+{
+    World::shared().setDisplayFrame(primaryUUID, QRectF(0, 0, 700, 500), QRectF(0, 0, 700, 480));
+    QStringList words;
+    for (int i = 0; i < 60; ++i)
+        words << QStringLiteral("word") + QString::number(i);
+    const QString text = words.join(QLatin1Char(' '));
+    hud.toast(text, QStringLiteral("link"));
+    HUDPanel* panel = hud.panel(SwitchHUD::toastKey);
+    ASSERT_TRUE(panel);
+    EXPECT_NEAR(panel->frame().width(), 700, 1);
+    EXPECT_GT(panel->content().lines(panel->width()).toast.size(), 2);
+    EXPECT_EQ(shownText(*panel), text);
+    // Every line is drawn inside the card.
+    const QRectF card = panel->content().cardRect();
+    EXPECT_GE(card.left(), 0);
+    EXPECT_LE(card.right(), panel->width());
 }
 
 TEST_F(SwitchHUDTest, TheLargeSizeScalesTheCardButNotTheOuterPadding)

@@ -12,6 +12,7 @@
 #include "store/SpaceStore.h"
 #include "ui/ColorSwatch.h"
 #include "ui/EditSpaceView.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Glyph.h"
 #include "ui/HotkeyRecorder.h"
 #include "ui/IconCell.h"
@@ -334,6 +335,30 @@ TEST_F(EditSpaceViewTest, TheOwnShortcutIsRecordedAndRemovedThroughTheRecorder)
     recorder->clearButton()->click();
     EXPECT_EQ(stored(desktop).hotkey, std::nullopt);
     EXPECT_EQ(caption->text(), "Jump here from anywhere");
+}
+
+TEST_F(EditSpaceViewTest, AShortcutCaptionTooLongForTheRowIsCutWithAnEllipsis)
+{
+    SpaceMeta meta = SpaceMeta::empty();
+    meta.hotkey = Hotkey{KeyCode::forwardDelete, 0x1000 | 0x800 | 0x200 | 0x100};
+    EditSpaceView view(storedDesktop(meta));
+    render(view, Theme::canvas(), 2);
+    const auto* caption = view.findChild<ElidedLabel*>(QStringLiteral("shortcutCaption"));
+    ASSERT_NE(caption, nullptr);
+    const QString full = QStringLiteral("Control + Option + Shift + Command + Forward Delete");
+    EXPECT_EQ(caption->fullText(), full);
+    const QString shown = caption->displayedText();
+    ASSERT_TRUE(shown.endsWith(QStringLiteral("\u2026"))) << shown.toStdString();
+    EXPECT_TRUE(full.startsWith(shown.chopped(1).trimmed()));
+    EXPECT_LE(caption->fontMetrics().horizontalAdvance(shown), caption->width());
+    EXPECT_LE(caption->mapTo(&view, QPoint(caption->width(), 0)).x(), view.width());
+
+    // A short one shows whole.
+    meta.hotkey = controlOptionM;
+    EditSpaceView shorter(storedDesktop(meta));
+    render(shorter, Theme::canvas(), 2);
+    EXPECT_EQ(shorter.findChild<ElidedLabel*>(QStringLiteral("shortcutCaption"))->displayedText(),
+              QStringLiteral("Control + Option + M"));
 }
 
 TEST_F(EditSpaceViewTest, AChosenPictureIsImportedAndBecomesTheIcon)

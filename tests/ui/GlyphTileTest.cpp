@@ -157,6 +157,41 @@ TEST_F(GlyphTileTest, PictureCoversATransparentTileAndSitsInsetOnAColouredOne)
     EXPECT_FALSE(whiteBounds(inset).isValid());
 }
 
+// --- pictures keep their aspect ratio ---
+
+// A picture in three bands, green, red and blue, across its long side.
+QImage bands(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_ARGB32);
+    const bool across = width >= height;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int band = across ? x * 3 / width : y * 3 / height;
+            picture.setPixelColor(x, y, band == 0 ? Qt::green : band == 1 ? Qt::red : Qt::blue);
+        }
+    }
+    return picture;
+}
+
+TEST_F(GlyphTileTest, AWideOrTallPictureCoversTheTileWithItsMiddleUnstretched)
+{
+    ASSERT_TRUE(bands(300, 100).save(Glyph::iconsFolder() + QStringLiteral("/wide.png")));
+    ASSERT_TRUE(bands(100, 300).save(Glyph::iconsFolder() + QStringLiteral("/tall.png")));
+
+    // Scaled to the tile's height, only the middle third (red) is left.
+    const QImage wide = tile(3, SpaceIcon::picture(QStringLiteral("wide.png")), TileColor::transparent());
+    for (const QPoint point : {QPoint(12, 50), QPoint(50, 50), QPoint(88, 50)})
+        EXPECT_TRUE(sameColor(wide.pixelColor(point), Qt::red, 8)) << point.x();
+    const QImage tall = tile(3, SpaceIcon::picture(QStringLiteral("tall.png")), TileColor::palette(1));
+    for (const QPoint point : {QPoint(50, 20), QPoint(50, 80)})
+        EXPECT_TRUE(sameColor(tall.pixelColor(point), Qt::red, 8)) << point.y();
+
+    const QImage icon =
+        Glyph::iconImage(SpaceIcon::picture(QStringLiteral("wide.png")), 100, Qt::white)->render(1);
+    EXPECT_TRUE(sameColor(icon.pixelColor(15, 50), Qt::red, 8));
+    EXPECT_TRUE(sameColor(icon.pixelColor(85, 50), Qt::red, 8));
+}
+
 TEST_F(GlyphTileTest, NumberOnlyGivesATransparentDesktopItsAutomaticColour)
 {
     const Desktop third = desktop(3, SpaceIcon::emoji(QStringLiteral("🚀")), TileColor::transparent());

@@ -95,6 +95,19 @@ void UiTest::typeKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers)
     QApplication::sendEvent(target, &release);
 }
 
+void UiTest::activate(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    QApplication::processEvents();
+}
+
+void UiTest::tab(QWidget& window, bool backwards)
+{
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+    typeKey(target, backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+}
+
 void UiTest::userPress(quint16 keyCode, platform::EventFlags flags)
 {
     if (platform::sim::fireHotKey(keyCode, Hotkey::carbonModifiers(flags))) {

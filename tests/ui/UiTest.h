@@ -43,6 +43,11 @@ protected:
     static void keyPress(QWidget* target, int key, Qt::KeyboardModifiers modifiers = {});
     // A Qt key press and release sent to target.
     static void typeKey(QWidget* target, int key, Qt::KeyboardModifiers modifiers = {});
+    // The window shown and made the active one, as the user's front window.
+    static void activate(QWidget& window);
+    // Tab (Shift-Tab when backwards) pressed where the keyboard focus is in
+    // the active window: focus moves on by key.
+    static void tab(QWidget& window, bool backwards = false);
     // A key press as the user makes it: a global hotkey registered for the
     // combination takes it, anything else goes to the app's local monitors.
     void userPress(quint16 keyCode, platform::EventFlags flags = 0);

@@ -3,6 +3,11 @@
 
 #include "platform/Lifetime.h"
 
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+
 #include <mutex>
 
 namespace platform {
@@ -12,6 +17,7 @@ namespace {
 struct ViewerState {
     std::mutex mutex;
     QList<QList<QUrl>> selections;
+    std::optional<bool> opensFolders;
 };
 
 ViewerState*& stateSlot()
@@ -33,13 +39,51 @@ ViewerState& state()
     return *slot;
 }
 
+bool desktopSession()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+        && QGuiApplication::platformName() != QLatin1String("offscreen")
+        && QGuiApplication::platformName() != QLatin1String("minimal");
+}
+
+// The folders holding the files, each once, in order.
+QList<QUrl> foldersOf(const QList<QUrl>& fileUrls)
+{
+    QList<QUrl> folders;
+    for (const QUrl& file : fileUrls) {
+        if (!file.isLocalFile())
+            continue;
+        const QUrl folder = QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath());
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    return folders;
+}
+
 } // namespace
 
 void FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
 {
+    bool opens = false;
+    {
+        ViewerState& s = state();
+        std::lock_guard lock(s.mutex);
+        s.selections.append(fileUrls);
+        opens = s.opensFolders.value_or(desktopSession());
+    }
+    if (!opens)
+        return;
+    // The desktop's file manager shows the folder; it has no way to be told
+    // which file to select.
+    for (const QUrl& folder : foldersOf(fileUrls))
+        QDesktopServices::openUrl(folder);
+}
+
+void sim::setFileViewerOpensFolders(std::optional<bool> opens)
+{
     ViewerState& s = state();
     std::lock_guard lock(s.mutex);
-    s.selections.append(fileUrls);
+    s.opensFolders = opens;
 }
 
 QList<QList<QUrl>> sim::fileViewerSelections()

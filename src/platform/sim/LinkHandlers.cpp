@@ -63,7 +63,7 @@ std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
     QStringList types;
     for (const QString& scheme : schemes)
         types.append(QStringLiteral("x-scheme-handler/") + scheme);
-    const QByteArray entry = QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nExec=")
+    const QByteArray entry = QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nIcon=tessaroom\nExec=")
         + exec->toUtf8() + QByteArrayLiteral(" %u\nNoDisplay=true\nTerminal=false\nMimeType=")
         + (types.join(QLatin1Char(';')) + QLatin1Char(';')).toUtf8() + QByteArrayLiteral("\n");
     if (const auto error = writeFile(sim::linkHandlerEntryPath(), entry))

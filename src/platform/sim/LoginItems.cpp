@@ -45,6 +45,7 @@ QList<std::pair<QByteArray, QByteArray>> entryValues()
 {
     return {{"Type", "Application"},
             {"Name", "Tessaroom"},
+            {"Icon", "tessaroom"},
             {"Exec", executable().toUtf8()},
             {"X-GNOME-Autostart-enabled", "true"}};
 }

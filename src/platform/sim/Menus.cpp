@@ -2,12 +2,12 @@
 
 #include "platform/Popover.h"
 #include "platform/Scheduler.h"
+#include "platform/sim/StatusBar.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QAction>
 #include <QCursor>
 #include <QIcon>
-#include <QKeySequence>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
@@ -24,21 +24,83 @@ struct Menu::Presentation {
 
 namespace {
 
-QString shortcutText(const MenuItem& item)
+// A key as the system's menus print it: upper case, or a name or glyph for a
+// key that types no character.
+QString keyName(const QString& key)
 {
-    QString text;
-    if (item.keyEquivalentModifierMask & (1ull << 18))
-        text += QStringLiteral("Ctrl+");
-    if (item.keyEquivalentModifierMask & (1ull << 19))
-        text += QStringLiteral("Alt+");
-    if (item.keyEquivalentModifierMask & (1ull << 17))
-        text += QStringLiteral("Shift+");
-    if (item.keyEquivalentModifierMask & MenuItem::commandMask)
-        text += QStringLiteral("Meta+");
-    return text + item.keyEquivalent.toUpper();
+    if (key.size() != 1)
+        return key.toUpper();
+    const char16_t c = key.front().unicode();
+    switch (c) {
+    case u' ':
+        return QStringLiteral("Space");
+    case u'\r':
+        return QStringLiteral("\u21A9");
+    case u'\t':
+        return QStringLiteral("\u21E5");
+    case u'\b':
+    case 0x7F:
+        return QStringLiteral("\u232B");
+    case 0x1B:
+        return QStringLiteral("\u238B");
+    case 0xF700:
+        return QStringLiteral("\u2191");
+    case 0xF701:
+        return QStringLiteral("\u2193");
+    case 0xF702:
+        return QStringLiteral("\u2190");
+    case 0xF703:
+        return QStringLiteral("\u2192");
+    default:
+        break;
+    }
+    // The function keys F1 to F12 of the system's private-use range.
+    if (c >= 0xF704 && c <= 0xF70F)
+        return QStringLiteral("F") + QString::number(c - 0xF704 + 1);
+    return key.toUpper();
 }
 
 } // namespace
+
+// The modifier glyphs in the order Control, Option, Shift, Command, then the
+// key.
+QString sim::shortcutText(const MenuItem& item)
+{
+    if (item.keyEquivalent.isEmpty())
+        return {};
+    QString text;
+    if (item.keyEquivalentModifierMask & (1ull << 18))
+        text += QStringLiteral("\u2303");
+    if (item.keyEquivalentModifierMask & (1ull << 19))
+        text += QStringLiteral("\u2325");
+    if (item.keyEquivalentModifierMask & (1ull << 17))
+        text += QStringLiteral("\u21E7");
+    if (item.keyEquivalentModifierMask & MenuItem::commandMask)
+        text += QStringLiteral("\u2318");
+    return text + keyName(item.keyEquivalent);
+}
+
+QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
+{
+    auto* shown = new QMenu;
+    for (const MenuItem& item : items) {
+        if (item.isSeparator) {
+            shown->addSeparator();
+            continue;
+        }
+        // The text after a tab is the menu's shortcut column. The item only
+        // labels its keys: the keys themselves are the app's global hotkeys.
+        const QString keys = shortcutText(item);
+        QString title = item.title;
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)),
+                                           keys.isEmpty() ? title : title + QLatin1Char('\t') + keys);
+        action->setEnabled(item.enabled);
+        action->setCheckable(item.state == MenuItem::State::on);
+        action->setChecked(item.state == MenuItem::State::on);
+    }
+    return shown;
+}
 
 Menu::Menu() = default;
 
@@ -74,21 +136,13 @@ void Menu::popUp(QPointF screenPoint)
         return;
     if (!presentation_)
         presentation_ = new Presentation;
-    auto* shown = new QMenu;
+    QMenu* shown = sim::makeQtMenu(items_);
     shown->setAttribute(Qt::WA_DeleteOnClose);
-    for (qsizetype i = 0; i < items_.size(); ++i) {
-        const MenuItem& item = items_[i];
-        if (item.isSeparator) {
-            shown->addSeparator();
+    const QList<QAction*> actions = shown->actions();
+    for (qsizetype i = 0; i < items_.size() && i < actions.size(); ++i) {
+        if (items_[i].isSeparator)
             continue;
-        }
-        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)), item.title);
-        action->setEnabled(item.enabled);
-        action->setCheckable(item.state == MenuItem::State::on);
-        action->setChecked(item.state == MenuItem::State::on);
-        if (!item.keyEquivalent.isEmpty())
-            action->setShortcut(QKeySequence(shortcutText(item)));
-        QObject::connect(action, &QAction::triggered, shown, [this, i] {
+        QObject::connect(actions[i], &QAction::triggered, shown, [this, i] {
             Scheduler::current().schedule(0, [this, i] {
                 if (open_)
                     choose(i);

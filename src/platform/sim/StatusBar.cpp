@@ -69,8 +69,7 @@ void updateTray(StatusItem& item)
     const auto found = state.trays.find(&item);
     if (found == state.trays.end())
         return;
-    const QImage image = item.button()->image().isNull() ? item.button()->snapshot(2) : item.button()->image();
-    found->second->setIcon(QIcon(QPixmap::fromImage(image)));
+    found->second->setIcon(QIcon(QPixmap::fromImage(sim::trayImage(item))));
     found->second->setToolTip(item.button()->toolTip());
     found->second->setVisible(item.isVisible());
 }
@@ -297,6 +296,12 @@ void StatusBarButton::setImage(const QImage& image)
     changed();
 }
 
+void StatusBarButton::setIconForm(const QImage& image)
+{
+    iconForm_ = image;
+    updateTray(*item_);
+}
+
 void StatusBarButton::setToolTip(const QString& toolTip)
 {
     toolTip_ = toolTip;
@@ -441,6 +446,14 @@ double StatusItem::width() const
 }
 
 // --- controls ------------------------------------------------------------------------
+
+QImage sim::trayImage(const StatusItem& item)
+{
+    const StatusBarButton& button = *item.button();
+    if (!button.iconForm().isNull())
+        return button.iconForm();
+    return button.image().isNull() ? button.snapshot(2) : button.image();
+}
 
 void sim::setAppMenusWidth(double points)
 {

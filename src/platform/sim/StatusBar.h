@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class QMenu;
+
 // Control of the simulated menu bar, its menus and popovers. The bar sits on
 // the first screen; its room is the screen's width less the app menus and,
 // on a screen with a notch, the gap between the two areas beside the camera.
@@ -25,6 +27,10 @@ void removeOtherStatusItem(int id);
 // The app's own items, right to left.
 QList<StatusItem*> statusItems();
 
+// What a desktop session's tray shows for the item: its icon form, else the
+// button's image, else the bar's drawing of the button.
+QImage trayImage(const StatusItem& item);
+
 // A click on the button as the user makes it (mouse-up of that kind).
 void clickStatusButton(StatusItem& item, EventType type, quint64 modifierFlags = 0);
 // The item's button loses its window (null) or gets it back.
@@ -36,6 +42,14 @@ void setWindowless(StatusItem& item, bool windowless);
 void setTrayIconGeometry(const StatusItem& item, const std::optional<QRect>& geometry);
 // Window notifications for a window that is not a status item's.
 void postWindowMove(qint64 windowNumber);
+
+// A menu item's keys as a desktop session's menu shows them, in the system's
+// glyphs ("⌃⌥1", "⌘,"); empty without a key equivalent.
+QString shortcutText(const MenuItem& item);
+// The Qt menu a desktop session shows for these items, one action per item
+// (separators included), each item's keys after a tab. Not shown; the caller
+// owns it.
+QMenu* makeQtMenu(const QList<MenuItem>& items);
 
 // The menu open right now, if any.
 Menu* openMenu();

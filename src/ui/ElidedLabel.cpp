@@ -1,4 +1,4 @@
-#include "menubar/ElidedLabel.h"
+#include "ui/ElidedLabel.h"
 
 #include <QPainter>
 
@@ -33,11 +33,15 @@ QSize ElidedLabel::minimumSizeHint() const
     return {0, fontMetrics().height()};
 }
 
+QString ElidedLabel::displayedText() const
+{
+    return fontMetrics().elidedText(full_, Qt::ElideRight, width());
+}
+
 void ElidedLabel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter,
-                     fontMetrics().elidedText(full_, Qt::ElideRight, width()));
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter, displayedText());
 }

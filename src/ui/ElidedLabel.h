@@ -7,11 +7,14 @@
 // with line breaks shown as blanks, and left-aligned whatever the script's
 // direction (the rows it sits in run left to right).
 class ElidedLabel : public QLabel {
+    Q_OBJECT
 public:
     explicit ElidedLabel(const QString& text = {}, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
     QString fullText() const { return full_; }
+    // The text as drawn at the label's width: whole, or cut with "…".
+    QString displayedText() const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -1,4 +1,4 @@
-#include "settings/TileShadow.h"
+#include "ui/TileShadow.h"
 
 #include "ui/KitShapes.h"
 

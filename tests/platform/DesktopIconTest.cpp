@@ -1,0 +1,82 @@
+#include "platform/AtomicFile.h"
+#include "platform/LinkHandlers.h"
+#include "platform/LoginItems.h"
+#include "platform/sim/DesktopIcon.h"
+#include "platform/sim/LinkHandlers.h"
+#include "platform/sim/LoginItems.h"
+#include "support/PlatformTest.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+
+namespace {
+
+class DesktopIconTest : public PlatformTest {
+protected:
+    ~DesktopIconTest() override { QGuiApplication::setWindowIcon(QIcon()); }
+
+    static void setRedWindowIcon()
+    {
+        QPixmap red(64, 64);
+        red.fill(Qt::red);
+        QGuiApplication::setWindowIcon(QIcon(red));
+    }
+
+    static QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+// --- the entries and their icon ---
+
+TEST_F(DesktopIconTest, TheLinkHandlerAndTheLoginItemNameTheAppsIcon)
+{
+    ASSERT_EQ(platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom")}), std::nullopt);
+    EXPECT_TRUE(read(platform::sim::linkHandlerEntryPath()).contains("\nIcon=tessaroom\n"));
+    ASSERT_EQ(platform::LoginItems::registerMainApp(), std::nullopt);
+    EXPECT_TRUE(read(platform::sim::loginItemEntryPath()).contains("\nIcon=tessaroom\n"));
+}
+
+TEST_F(DesktopIconTest, TheWindowIconIsInstalledInTheUsersIconTheme)
+{
+    EXPECT_EQ(platform::sim::desktopIconPath(), home() + "/data/icons/hicolor/256x256/apps/tessaroom.png");
+    setRedWindowIcon();
+    EXPECT_EQ(platform::sim::installDesktopIcon(), std::nullopt);
+    const QImage installed(platform::sim::desktopIconPath());
+    ASSERT_FALSE(installed.isNull());
+    EXPECT_EQ(installed.size(), QSize(256, 256));
+    EXPECT_EQ(installed.pixelColor(128, 128), QColor(Qt::red));
+}
+
+TEST_F(DesktopIconTest, TheSameIconIsNotWrittenAgainAndAChangedOneIs)
+{
+    setRedWindowIcon();
+    ASSERT_EQ(platform::sim::installDesktopIcon(), std::nullopt);
+    // A write now would fail: none is made for the same picture.
+    platform::AtomicFile::failNextWrite({platform::AtomicFile::Step::create});
+    EXPECT_EQ(platform::sim::installDesktopIcon(), std::nullopt);
+
+    QPixmap blue(64, 64);
+    blue.fill(Qt::blue);
+    QGuiApplication::setWindowIcon(QIcon(blue));
+    const std::optional<QString> failed = platform::sim::installDesktopIcon();
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_TRUE(failed->startsWith(platform::sim::desktopIconPath() + ": ")) << failed->toStdString();
+    EXPECT_EQ(QImage(platform::sim::desktopIconPath()).pixelColor(128, 128), QColor(Qt::red));
+    EXPECT_EQ(platform::sim::installDesktopIcon(), std::nullopt);
+    EXPECT_EQ(QImage(platform::sim::desktopIconPath()).pixelColor(128, 128), QColor(Qt::blue));
+}
+
+TEST_F(DesktopIconTest, WithoutAWindowIconNothingIsWrittenAndItSaysWhy)
+{
+    QGuiApplication::setWindowIcon(QIcon());
+    EXPECT_EQ(platform::sim::installDesktopIcon(), QStringLiteral("the app has no window icon"));
+    EXPECT_FALSE(QFile::exists(platform::sim::desktopIconPath()));
+}
+
+} // namespace
