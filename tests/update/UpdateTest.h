@@ -14,7 +14,14 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Answers requests only when the test says so.
 class ScriptedLoader final : public UrlLoader {
