@@ -148,8 +148,12 @@ public:
 
     // Installs the verified image of the ready phase and hands the new copy
     // to relaunch; done runs when the phase has settled (also when nothing
-    // was started). Refuses an image of another release than the one on offer.
+    // was started). Refuses an image of another release than the one on
+    // offer, and an image whose size or digest changed since its download.
     void install(std::function<void()> done = {});
+    // The stored image's size and SHA-256 checked again against the entry it
+    // was downloaded for: none, or why it is not that image any more.
+    static std::optional<UpdateFailure> storedImageFailure(const QString& path, const UpdateFeed& entry);
     // Attaches the image read-only, checks the app inside, copies it to
     // target and detaches the image again whatever happened.
     void installFromImage(const QString& imagePath, const QString& target, StepDone done);

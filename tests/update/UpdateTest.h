@@ -44,6 +44,24 @@ private:
     std::vector<std::shared_ptr<Pending>> requests_;
 };
 
+// One entry of an image's archive, written as it is: the image tool must
+// cope with whatever an image holds.
+struct ArchiveEntry {
+    enum class Kind { file, folder, link, pipe, characterDevice };
+    QString path;
+    Kind kind = Kind::file;
+    int mode = 0644;          // permission bits, special bits included
+    QByteArray data{};        // a file's bytes
+    qint64 apparentSize = -1; // larger than data: the rest is a hole (a sparse file)
+    QString target{};         // a link's text
+};
+
+// Writes a pax archive of the entries, in order, to path (an unsigned image).
+bool writeArchive(const QString& path, const std::vector<ArchiveEntry>& entries);
+// The entries of the tree under folder, paths relative to it, in the image
+// tool's order.
+std::vector<ArchiveEntry> archiveEntriesOf(const QString& folder);
+
 // A signer: a team identifier and its key pair, written to a key file the
 // signing tool reads.
 struct Team {
