@@ -125,10 +125,12 @@ public:
 
     // Where a new copy may go.
     using ReplaceTest = std::function<bool(const QString& bundlePath)>;
-    // "/Applications", then "Applications" in the user's home folder.
+    // The platform's Applications folders: "/Applications", then
+    // "Applications" in the user's home folder.
     static QStringList applicationsFolders();
     // True when the bundle's parent folder is writable and its volume is not
-    // read-only (a volume that does not say counts as writable).
+    // read-only (a volume that does not say counts as writable), as the
+    // platform tells it.
     static bool canReplace(const QString& bundlePath);
     // canReplace, the test the app uses.
     static const ReplaceTest defaultCanReplace;

@@ -294,6 +294,24 @@ TEST_P(InstallTest, ACopyThatCannotBeChangedInstallsIntoApplicationsAndSaysSo)
     EXPECT_TRUE(hiddenSiblings(QFileInfo(target).path()).isEmpty());
 }
 
+TEST_P(InstallTest, AReadOnlyApplicationsFolderOfTheSystemIsPassedOver)
+{
+    readyFor(releaseImage(&maker_));
+    const QString system = QDir(home()).filePath(QStringLiteral("System Applications"));
+    const QString mine = QDir(home()).filePath(QStringLiteral("Mine"));
+    QDir().mkpath(system);
+    QDir().mkpath(mine);
+    platform::sim::setApplicationsFolders(QStringList{system, mine});
+    platform::sim::setReadOnlyFolder(system, true);
+    platform::sim::setReadOnlyFolder(apps_, true);
+
+    installNow();
+    EXPECT_EQ(relaunched_, std::vector{mine + QStringLiteral("/Tessaroom.app")});
+    EXPECT_EQ(bundleVersion(mine + QStringLiteral("/Tessaroom.app")), QStringLiteral("1.3"));
+    EXPECT_TRUE(QDir(system).isEmpty());
+    EXPECT_EQ(snapshot(running_), before_);
+}
+
 TEST_P(InstallTest, ACheckDuringTheInstallationKeepsItsReleaseAndPhase)
 {
     readyFor(releaseImage(&maker_));
