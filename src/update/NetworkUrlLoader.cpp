@@ -47,8 +47,11 @@ public:
         // end of its access manager closes it. This may run inside one of
         // the reply's own signals, so the manager (and the reply, its child)
         // goes once the event loop is back.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [manager = manager_.release()] { delete manager; }, Qt::QueuedConnection);
+        QNetworkAccessManager* manager = manager_.release();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [manager] { delete manager; }, Qt::QueuedConnection);
+        else
+            delete manager; // no event loop will come back
     }
 
 private:
