@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <charconv>
+
 namespace {
 
 // The percent-decoded path components after the leading "/", joined with
@@ -46,16 +48,15 @@ std::optional<qint64> AppLink::decimalInteger(const QString& text)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
     }
-    bool ok = false;
-    // toLongLong takes no leading "+"; it fails past the 64-bit range.
-    const qint64 value = text.mid(start).toLongLong(&ok);
-    if (!ok) {
-        // -9223372036854775808 has no positive counterpart.
-        if (text == QStringLiteral("-9223372036854775808"))
-            return std::numeric_limits<qint64>::min();
+    // Leading zeros never take a number out of range; from_chars reads the
+    // "-" itself, so the smallest value needs no special case.
+    const QByteArray signedDigits = text.mid(text.startsWith(QLatin1Char('+')) ? 1 : 0).toLatin1();
+    qint64 value = 0;
+    const char* last = signedDigits.constData() + signedDigits.size();
+    const auto [end, error] = std::from_chars(signedDigits.constData(), last, value);
+    if (error != std::errc() || end != last)
         return std::nullopt;
-    }
-    return text.startsWith(QLatin1Char('-')) ? -value : value;
+    return value;
 }
 
 std::optional<AppLink> AppLink::fromURL(const QUrl& url)

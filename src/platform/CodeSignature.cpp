@@ -1,17 +1,26 @@
 #include "platform/CodeSignature.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -78,14 +87,6 @@ std::optional<QByteArray> digestPrefix(QFile& file, qint64 length)
 {
     Sha256 sha;
     return digestPrefix(file, length, sha);
-}
-
-std::optional<QByteArray> digestFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return digestPrefix(file, file.size());
 }
 
 PKey publicKey(const QByteArray& raw)
@@ -156,7 +157,6 @@ qint64 fromBigEndian(const QByteArray& bytes)
 struct Signed {
     QByteArray record;
     QByteArray signature;
-    QJsonObject fields;
 };
 
 struct ImageTrailer {
@@ -185,97 +185,433 @@ std::optional<ImageTrailer> readTrailer(QFile& file)
     return result;
 }
 
-// The manifest of a bundle: every file and link but the signature itself.
-QJsonObject bundleManifest(const QString& root)
+// --- reading files without surprises ---
+
+QByteArray native(const QString& path)
 {
-    QJsonObject files;
-    QDirIterator it(root, QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    const QDir base(root);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = base.relativeFilePath(path);
-        if (relative == bundleSignaturePath)
-            continue;
-        const QFileInfo info(path);
-        if (info.isSymLink())
-            files.insert(relative, QStringLiteral("link:") + info.symLinkTarget());
-        else
-            files.insert(relative, QString::fromLatin1(digestFile(path).value_or("unreadable")));
-    }
-    return files;
+    return QFile::encodeName(path);
 }
 
-std::optional<Signed> readBundleSignature(const QString& root)
+QString systemError()
 {
-    QFile file(QDir(root).filePath(bundleSignaturePath));
-    if (!file.open(QIODevice::ReadOnly))
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Opens a regular file for reading, never through a link and never blocking
+// on a pipe; -1 (errno set) for anything else.
+int openRegularFile(const QString& path)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+// SHA-256 of a regular file as lower-case hex; none when it is not one or
+// cannot be read to its end.
+std::optional<QByteArray> digestRegularFile(const QString& path)
+{
+    const int fd = openRegularFile(path);
+    if (fd < 0)
         return std::nullopt;
-    const QJsonObject wrapper = QJsonDocument::fromJson(file.read(largestRecordBytes * 4)).object();
-    Signed result;
-    result.record = QByteArray::fromBase64(wrapper.value(QLatin1String("record")).toString().toLatin1());
-    result.signature = QByteArray::fromBase64(wrapper.value(QLatin1String("signature")).toString().toLatin1());
+    Sha256 sha;
+    QByteArray buffer(readPieceBytes, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t read = ::read(fd, buffer.data(), std::size_t(buffer.size()));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (read == 0)
+            break;
+        sha.add(buffer.constData(), read);
+    }
+    ::close(fd);
+    return sha.hex();
+}
+
+// The literal text of the link at path; none when it is not a link or its
+// text is not UTF-8.
+std::optional<QString> linkText(const QString& path)
+{
+    QByteArray text(4096, Qt::Uninitialized);
+    const ssize_t length = ::readlink(native(path).constData(), text.data(), std::size_t(text.size()));
+    if (length < 0 || length >= text.size())
+        return std::nullopt;
+    text.truncate(length);
+    const QString decoded = QString::fromUtf8(text);
+    if (decoded.toUtf8() != text)
+        return std::nullopt;
+    return decoded;
+}
+
+// --- bundles ---
+
+// The signature lives inside the bundle and is not part of what it covers.
+const QString signatureFolderPath = QStringLiteral("Contents/_CodeSignature");
+constexpr qint64 largestBundleSignatureBytes = qint64(64) << 20;
+// How many links deep the check follows one link before calling it a loop.
+constexpr int linkDepthLimit = 32;
+
+// One entry of a bundle as its record covers it.
+struct BundleEntry {
+    enum class Type { file, folder, link };
+    Type type = Type::file;
+    bool executable = false; // a file with an execute bit
+    QString target;          // a link's literal target text
+    QByteArray digest;       // a file's recorded SHA-256, lower-case hex
+
+    // Everything but the content.
+    bool sameShape(const BundleEntry& other) const
+    {
+        return type == other.type && executable == other.executable && target == other.target;
+    }
+};
+
+// Relative path ("Contents/MacOS/Tessaroom") to entry.
+using BundleEntries = std::map<QString, BundleEntry>;
+
+const char* typeName(BundleEntry::Type type)
+{
+    switch (type) {
+    case BundleEntry::Type::file: return "file";
+    case BundleEntry::Type::folder: return "folder";
+    case BundleEntry::Type::link: return "link";
+    }
+    return "";
+}
+
+// Whether following target from the folder at (relative components, kept
+// up to date) stays inside root. Links met on the way are followed as the
+// system would; a component that does not exist is taken as a name.
+bool leadsInside(const QString& root, QStringList& at, const QString& target, int depth)
+{
+    if (target.startsWith(QLatin1Char('/')) || depth > linkDepthLimit)
+        return false;
+    for (const QString& part : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (at.isEmpty())
+                return false;
+            at.removeLast();
+            continue;
+        }
+        at.append(part);
+        const QString path = root + QLatin1Char('/') + at.join(QLatin1Char('/'));
+        struct stat info {};
+        if (::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            const auto next = linkText(path);
+            at.removeLast();
+            if (!next || !leadsInside(root, at, *next, depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+struct Walked {
+    std::optional<QString> refusal; // why the tree may not be used
+    BundleEntries entries;
+};
+
+enum class Rules {
+    recordable, // only what a record can hold: files, folders, links, UTF-8 names
+    verifiable, // also no setuid, setgid or sticky bit, no link leading outside
+};
+
+// Every entry below root but the signature, told by lstat alone: no file's
+// content is read and no link is followed.
+Walked walkBundle(const QString& root, Rules rules)
+{
+    Walked result;
+    const auto refuse = [&](const QString& reason) {
+        result.refusal = reason;
+        return result;
+    };
+    constexpr mode_t specialBits = S_ISUID | S_ISGID | S_ISVTX;
+    struct stat top {};
+    if (::lstat(native(root).constData(), &top) != 0 || !S_ISDIR(top.st_mode))
+        return refuse(QStringLiteral("the bundle is not a folder"));
+    if (rules == Rules::verifiable && (top.st_mode & specialBits))
+        return refuse(QStringLiteral("the bundle has a setuid, setgid or sticky bit"));
+    std::vector<QString> folders{QString()};
+    while (!folders.empty()) {
+        const QString folder = folders.back();
+        folders.pop_back();
+        DIR* listing = ::opendir(native(folder.isEmpty() ? root : root + QLatin1Char('/') + folder).constData());
+        if (!listing)
+            return refuse((folder.isEmpty() ? QStringLiteral(".") : folder) + QStringLiteral(": ") + systemError());
+        std::vector<QByteArray> names;
+        while (const dirent* item = ::readdir(listing)) {
+            const QByteArray name(item->d_name);
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(listing);
+        for (const QByteArray& name : names) {
+            const QString decoded = QString::fromUtf8(name);
+            if (decoded.toUtf8() != name)
+                return refuse(QStringLiteral("a name in %1 is not UTF-8").arg(folder.isEmpty() ? QStringLiteral(".") : folder));
+            const QString relative = folder.isEmpty() ? decoded : folder + QLatin1Char('/') + decoded;
+            const QString path = root + QLatin1Char('/') + relative;
+            struct stat info {};
+            if (::lstat(native(path).constData(), &info) != 0)
+                return refuse(relative + QStringLiteral(": ") + systemError());
+            if (rules == Rules::verifiable && (info.st_mode & specialBits))
+                return refuse(relative + QStringLiteral(" has a setuid, setgid or sticky bit"));
+            BundleEntry entry;
+            if (S_ISREG(info.st_mode)) {
+                entry.executable = (info.st_mode & 0111) != 0;
+            } else if (S_ISDIR(info.st_mode)) {
+                entry.type = BundleEntry::Type::folder;
+                folders.push_back(relative);
+            } else if (S_ISLNK(info.st_mode)) {
+                entry.type = BundleEntry::Type::link;
+                const auto target = linkText(path);
+                if (!target)
+                    return refuse(relative + QStringLiteral(": the link's text is not UTF-8"));
+                entry.target = *target;
+                QStringList at = relative.split(QLatin1Char('/'));
+                at.removeLast();
+                if (rules == Rules::verifiable && !leadsInside(root, at, entry.target, 0))
+                    return refuse(relative + QStringLiteral(" leads outside the bundle"));
+            } else {
+                return refuse(relative + QStringLiteral(" is a pipe, socket or device"));
+            }
+            if (relative != signatureFolderPath && relative != bundleSignaturePath)
+                result.entries.emplace(relative, entry);
+        }
+    }
     return result;
 }
 
-// The signature of whatever is at path, checked for integrity: the record is
-// signed by the key it names and covers exactly what is there.
-struct Checked {
+QJsonObject recordOf(const BundleEntries& entries)
+{
+    QJsonObject record;
+    for (const auto& [path, entry] : entries) {
+        QJsonObject fields{{QStringLiteral("type"), QLatin1String(typeName(entry.type))}};
+        if (entry.type == BundleEntry::Type::file) {
+            fields.insert(QStringLiteral("sha256"), QString::fromLatin1(entry.digest));
+            fields.insert(QStringLiteral("executable"), entry.executable);
+        } else if (entry.type == BundleEntry::Type::link) {
+            fields.insert(QStringLiteral("target"), entry.target);
+        }
+        record.insert(path, fields);
+    }
+    return record;
+}
+
+// None when the record's entries are not well formed.
+std::optional<BundleEntries> entriesOf(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    BundleEntries entries;
+    const QJsonObject record = value.toObject();
+    for (auto it = record.begin(); it != record.end(); ++it) {
+        const QJsonObject fields = it.value().toObject();
+        const QString type = fields.value(QLatin1String("type")).toString();
+        BundleEntry entry;
+        if (type == QLatin1String("file")) {
+            const QJsonValue digest = fields.value(QLatin1String("sha256"));
+            const QJsonValue executable = fields.value(QLatin1String("executable"));
+            if (!digest.isString() || digest.toString().size() != 64 || !executable.isBool())
+                return std::nullopt;
+            entry.digest = digest.toString().toLatin1();
+            entry.executable = executable.toBool();
+        } else if (type == QLatin1String("folder")) {
+            entry.type = BundleEntry::Type::folder;
+        } else if (type == QLatin1String("link")) {
+            const QJsonValue target = fields.value(QLatin1String("target"));
+            if (!target.isString())
+                return std::nullopt;
+            entry.type = BundleEntry::Type::link;
+            entry.target = target.toString();
+        } else {
+            return std::nullopt;
+        }
+        entries.emplace(it.key(), entry);
+    }
+    return entries;
+}
+
+struct ReadSignature {
     OSStatus status = Status::noErr;
-    QJsonObject fields;
+    Signed body;
 };
 
-// fileDigest, when given, receives the SHA-256 of the whole file.
-Checked checkIntegrity(const QString& path, QByteArray* fileDigest = nullptr)
+// The bundle's signature file, reached without following links; unsigned
+// when it is not there, signatureFailed when something else is in its place.
+ReadSignature readBundleSignature(const QString& root)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {CodeSignature::Status::staticCodeNotFound, {}};
-    Signed body;
-    std::optional<QByteArray> coveredDigest;
-    if (info.isDir()) {
-        auto read = readBundleSignature(path);
-        if (!read)
+    QString path = root;
+    for (const QString& part : bundleSignaturePath.split(QLatin1Char('/'))) {
+        path += QLatin1Char('/') + part;
+        struct stat info {};
+        if (::lstat(native(path).constData(), &info) != 0)
             return {CodeSignature::Status::unsigned_, {}};
-        body = *read;
-    } else {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {CodeSignature::Status::staticCodeNotFound, {}};
-        auto trailer = readTrailer(file);
-        if (!trailer) {
-            if (fileDigest)
-                *fileDigest = digestFile(path).value_or(QByteArray());
-            return {CodeSignature::Status::unsigned_, {}};
-        }
-        body = trailer->body;
-        Sha256 sha;
-        if (!file.seek(0) || !(coveredDigest = digestPrefix(file, trailer->contentLength, sha)))
+        const bool last = path.endsWith(QLatin1String("/CodeResources"));
+        if (last ? !S_ISREG(info.st_mode) : !S_ISDIR(info.st_mode))
             return {CodeSignature::Status::signatureFailed, {}};
-        if (fileDigest) {
-            // The rest of the file is the trailer: the whole-file digest
-            // costs no second read.
-            sha.add(file.readAll());
-            *fileDigest = sha.hex();
-        }
+        if (last && info.st_size > largestBundleSignatureBytes)
+            return {CodeSignature::Status::signatureFailed, {}};
     }
+    const int fd = openRegularFile(path);
+    if (fd < 0)
+        return {CodeSignature::Status::signatureFailed, {}};
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {CodeSignature::Status::signatureFailed, {}};
+    }
+    const QJsonObject wrapper = QJsonDocument::fromJson(file.read(largestBundleSignatureBytes)).object();
+    ReadSignature result;
+    result.body.record = QByteArray::fromBase64(wrapper.value(QLatin1String("record")).toString().toLatin1());
+    result.body.signature = QByteArray::fromBase64(wrapper.value(QLatin1String("signature")).toString().toLatin1());
+    return result;
+}
+
+// The record's fields when the signature over it is made by the key it names.
+std::optional<QJsonObject> verifiedRecord(const Signed& body)
+{
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(body.record, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return {CodeSignature::Status::signatureFailed, {}};
+        return std::nullopt;
     const QJsonObject fields = document.object();
     const QByteArray key = QByteArray::fromBase64(fields.value(QLatin1String("key")).toString().toLatin1());
     if (!verifyEd25519(key, body.record, body.signature))
-        return {CodeSignature::Status::signatureFailed, {}};
-    if (info.isDir()) {
-        if (fields.value(QLatin1String("kind")).toString() != QLatin1String("bundle")
-            || fields.value(QLatin1String("files")).toObject() != bundleManifest(path))
-            return {CodeSignature::Status::signatureFailed, {}};
-    } else if (fields.value(QLatin1String("kind")).toString() != QLatin1String("image")
-               || fields.value(QLatin1String("digest")).toString().toLatin1() != *coveredDigest) {
-        return {CodeSignature::Status::signatureFailed, {}};
+        return std::nullopt;
+    return fields;
+}
+
+bool satisfies(const QJsonObject& fields, const Requirement::Clause& clause);
+
+bool satisfiesAll(const QJsonObject& fields, const Requirement* requirement)
+{
+    if (!requirement)
+        return true;
+    return std::all_of(requirement->clauses.begin(), requirement->clauses.end(),
+                       [&](const Requirement::Clause& clause) { return satisfies(fields, clause); });
+}
+
+// The outcome of a check, with the reason for a refusal.
+struct Checked {
+    OSStatus status = Status::noErr;
+    QString reason;
+};
+
+Checked refused(OSStatus status, const QString& reason)
+{
+    return {status, reason};
+}
+
+// In this order, so that nothing of the bundle's content is read before its
+// signer is known to be acceptable: the record and its signature, the shape
+// of the tree against the record (by lstat alone), the requirement, and only
+// then every file's content.
+Checked checkBundle(const QString& root, const Requirement* requirement)
+{
+    using CodeSignature::Status::signatureFailed;
+    const ReadSignature read = readBundleSignature(root);
+    if (read.status != platform::Status::noErr)
+        return refused(read.status, read.status == CodeSignature::Status::unsigned_
+                                        ? QStringLiteral("the bundle holds no signature")
+                                        : QStringLiteral("the signature file is not a plain file"));
+    const auto fields = verifiedRecord(read.body);
+    if (!fields)
+        return refused(signatureFailed, QStringLiteral("the record is not signed by the key it names"));
+    const auto recorded = fields->value(QLatin1String("kind")).toString() == QLatin1String("bundle")
+        ? entriesOf(fields->value(QLatin1String("entries")))
+        : std::nullopt;
+    if (!recorded)
+        return refused(signatureFailed, QStringLiteral("the record is not a bundle's"));
+    const Walked walked = walkBundle(root, Rules::verifiable);
+    if (walked.refusal)
+        return refused(signatureFailed, *walked.refusal);
+    for (const auto& [path, entry] : walked.entries) {
+        const auto found = recorded->find(path);
+        if (found == recorded->end())
+            return refused(signatureFailed, path + QStringLiteral(" is not in the record"));
+        if (!found->second.sameShape(entry))
+            return refused(signatureFailed, path + QStringLiteral(" is not the recorded ") + typeName(found->second.type));
     }
-    return {Status::noErr, fields};
+    for (const auto& [path, entry] : *recorded) {
+        if (!walked.entries.count(path))
+            return refused(signatureFailed, path + QStringLiteral(" is missing"));
+    }
+    if (!satisfiesAll(*fields, requirement))
+        return refused(CodeSignature::Status::requirementFailed, QStringLiteral("the signer does not meet the requirement"));
+    for (const auto& [path, entry] : *recorded) {
+        if (entry.type != BundleEntry::Type::file)
+            continue;
+        if (digestRegularFile(root + QLatin1Char('/') + path) != entry.digest)
+            return refused(signatureFailed, path + QStringLiteral(" is not the recorded content"));
+    }
+    return {};
+}
+
+// An image: the record in its trailer covers the bytes before it. fileDigest,
+// when given, receives the SHA-256 of the whole file from the same read.
+Checked checkImageFile(const QString& path, const Requirement* requirement, QByteArray* fileDigest)
+{
+    using CodeSignature::Status::signatureFailed;
+    const int fd = openRegularFile(path);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        return refused(CodeSignature::Status::staticCodeNotFound, QStringLiteral("the image cannot be read"));
+    }
+    const auto trailer = readTrailer(file);
+    if (!trailer) {
+        if (fileDigest && file.seek(0))
+            *fileDigest = digestPrefix(file, file.size()).value_or(QByteArray());
+        return refused(CodeSignature::Status::unsigned_, QStringLiteral("the image holds no signature"));
+    }
+    std::optional<QByteArray> covered;
+    if (fileDigest) {
+        // The rest of the file is the trailer: the whole-file digest costs no
+        // second read.
+        Sha256 sha;
+        if (!file.seek(0) || !(covered = digestPrefix(file, trailer->contentLength, sha)))
+            return refused(signatureFailed, QStringLiteral("the image cannot be read"));
+        sha.add(file.readAll());
+        *fileDigest = sha.hex();
+    }
+    const auto fields = verifiedRecord(trailer->body);
+    if (!fields)
+        return refused(signatureFailed, QStringLiteral("the record is not signed by the key it names"));
+    if (fields->value(QLatin1String("kind")).toString() != QLatin1String("image"))
+        return refused(signatureFailed, QStringLiteral("the record is not an image's"));
+    if (!satisfiesAll(*fields, requirement))
+        return refused(CodeSignature::Status::requirementFailed, QStringLiteral("the signer does not meet the requirement"));
+    if (!covered && !(file.seek(0) && (covered = digestPrefix(file, trailer->contentLength))))
+        return refused(signatureFailed, QStringLiteral("the image cannot be read"));
+    if (fields->value(QLatin1String("digest")).toString().toLatin1() != *covered)
+        return refused(signatureFailed, QStringLiteral("the image is not the recorded content"));
+    return {};
+}
+
+Checked check(const QString& path, const Requirement* requirement, QByteArray* fileDigest = nullptr)
+{
+    struct stat info {};
+    if (::lstat(native(path).constData(), &info) != 0)
+        return refused(CodeSignature::Status::staticCodeNotFound, QStringLiteral("nothing is there"));
+    if (S_ISDIR(info.st_mode) && !fileDigest)
+        return checkBundle(path, requirement);
+    if (S_ISREG(info.st_mode))
+        return checkImageFile(path, requirement, fileDigest);
+    return refused(CodeSignature::Status::unsigned_, QStringLiteral("neither a bundle nor an image"));
 }
 
 bool satisfies(const QJsonObject& fields, const Requirement::Clause& clause)
@@ -386,21 +722,20 @@ std::optional<Requirement> CodeSignature::parseRequirement(const QString& text)
     }
 }
 
-OSStatus CodeSignature::checkValidity(const QString& path)
+OSStatus CodeSignature::checkValidity(const QString& path, QString* reason)
 {
-    return checkIntegrity(path).status;
+    const Checked checked = check(path, nullptr);
+    if (reason)
+        *reason = checked.reason;
+    return checked.status;
 }
 
-OSStatus CodeSignature::checkValidity(const QString& path, const Requirement& requirement)
+OSStatus CodeSignature::checkValidity(const QString& path, const Requirement& requirement, QString* reason)
 {
-    const Checked checked = checkIntegrity(path);
-    if (checked.status != platform::Status::noErr)
-        return checked.status;
-    for (const auto& clause : requirement.clauses) {
-        if (!satisfies(checked.fields, clause))
-            return Status::requirementFailed;
-    }
-    return platform::Status::noErr;
+    const Checked checked = check(path, &requirement);
+    if (reason)
+        *reason = checked.reason;
+    return checked.status;
 }
 
 OSStatus CodeSignature::checkImage(const QString& path, const Requirement& requirement, QByteArray& fileDigest)
@@ -408,14 +743,7 @@ OSStatus CodeSignature::checkImage(const QString& path, const Requirement& requi
     fileDigest.clear();
     if (QFileInfo(path).isDir())
         return Status::staticCodeNotFound;
-    const Checked checked = checkIntegrity(path, &fileDigest);
-    if (checked.status != platform::Status::noErr)
-        return checked.status;
-    for (const auto& clause : requirement.clauses) {
-        if (!satisfies(checked.fields, clause))
-            return Status::requirementFailed;
-    }
-    return platform::Status::noErr;
+    return check(path, &requirement, &fileDigest).status;
 }
 
 CodeSignature::SigningKey CodeSignature::generateKey()
@@ -459,6 +787,8 @@ std::optional<QString> CodeSignature::sign(const QString& path, const SigningKey
     const QFileInfo info(path);
     if (!info.exists())
         return QStringLiteral("nothing to sign at %1").arg(path);
+    if (info.isSymLink() || !(info.isDir() || info.isFile()))
+        return QStringLiteral("%1 is neither a bundle nor an image").arg(path);
     QJsonObject fields;
     fields.insert(QStringLiteral("anchor"), identity.anchor);
     QJsonObject certificates;
@@ -469,19 +799,29 @@ std::optional<QString> CodeSignature::sign(const QString& path, const SigningKey
     fields.insert(QStringLiteral("key"), QString::fromLatin1(key.publicKey.toBase64()));
 
     if (info.isDir()) {
+        // Made first: the folder belongs to the signature, not to what it covers.
+        if (!QDir(path).mkpath(signatureFolderPath))
+            return QStringLiteral("%1 cannot be made").arg(signatureFolderPath);
+        Walked walked = walkBundle(path, Rules::recordable);
+        if (walked.refusal)
+            return *walked.refusal;
+        for (auto& [relative, entry] : walked.entries) {
+            if (entry.type != BundleEntry::Type::file)
+                continue;
+            const auto digest = digestRegularFile(path + QLatin1Char('/') + relative);
+            if (!digest)
+                return relative + QStringLiteral(" cannot be read");
+            entry.digest = *digest;
+        }
         fields.insert(QStringLiteral("kind"), QStringLiteral("bundle"));
-        fields.insert(QStringLiteral("files"), bundleManifest(path));
+        fields.insert(QStringLiteral("entries"), recordOf(walked.entries));
         const QByteArray record = QJsonDocument(fields).toJson(QJsonDocument::Compact);
         const auto signature = signEd25519(key.privateKey, record);
         if (!signature)
             return QStringLiteral("the signing key is not usable");
-        QDir(path).mkpath(QFileInfo(QDir(path).filePath(bundleSignaturePath)).path());
-        QSaveFile out(QDir(path).filePath(bundleSignaturePath));
-        QJsonObject wrapper{{QStringLiteral("record"), QString::fromLatin1(record.toBase64())},
-                            {QStringLiteral("signature"), QString::fromLatin1(signature->toBase64())}};
-        if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(wrapper).toJson()) < 0 || !out.commit())
-            return out.errorString();
-        return std::nullopt;
+        const QJsonObject wrapper{{QStringLiteral("record"), QString::fromLatin1(record.toBase64())},
+                                  {QStringLiteral("signature"), QString::fromLatin1(signature->toBase64())}};
+        return AtomicFile::write(QDir(path).filePath(bundleSignaturePath), QJsonDocument(wrapper).toJson());
     }
 
     QFile file(path);

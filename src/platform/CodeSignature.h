@@ -15,14 +15,25 @@ namespace platform {
 // Static code signatures of disk images and application bundles.
 //
 // A signature is a JSON record (anchor, certificate OIDs, team, signing key,
-// and what is covered: the SHA-256 of an image's bytes, or the SHA-256 of
-// every file of a bundle) with an Ed25519 signature over the record's exact
-// bytes. An image carries it as a trailer after its own bytes; a bundle in
-// "Contents/_CodeSignature/CodeResources".
+// and what is covered) with an Ed25519 signature over the record's exact
+// bytes. An image carries it as a trailer after its own bytes, and the record
+// holds the SHA-256 of those bytes. A bundle carries it in
+// "Contents/_CodeSignature/CodeResources", and the record holds every entry
+// of the bundle but that file and its folder: its relative path and type
+// (file, folder, also an empty one, or link), a link's literal target text,
+// a file's SHA-256 and whether it has an execute bit. So any changed, added
+// or removed byte, file, folder or link breaks it, and a bundle still
+// verifies after it was copied or moved elsewhere.
 //
 // Validity (no requirement) proves only that the record is intact and covers
-// exactly these bytes. Who signed is the requirement's business: its anchor
-// holds only when the signing key is the one pinned for the record's team.
+// exactly what is there. Who signed is the requirement's business: its
+// anchor holds only when the signing key is the one pinned for the record's
+// team. A bundle is refused, before any file's content is read, when it holds
+// a link whose target is absolute or leads outside it, a named pipe, socket
+// or device, or an entry with a setuid, setgid or sticky bit; with a
+// requirement, the signer is checked before any content is hashed. Signing
+// records what is there (it refuses only what a record cannot hold: pipes,
+// sockets, devices, names that are not UTF-8); the rules are verification's.
 namespace CodeSignature {
 
 namespace Status {
@@ -52,9 +63,11 @@ struct Requirement {
 std::optional<Requirement> parseRequirement(const QString& text);
 
 // noErr, staticCodeNotFound (nothing at path), unsigned_ or signatureFailed.
-OSStatus checkValidity(const QString& path);
-// The same, then requirementFailed when the signature does not satisfy it.
-OSStatus checkValidity(const QString& path, const Requirement& requirement);
+// reason, when given, receives why it is not noErr, for people to read.
+OSStatus checkValidity(const QString& path, QString* reason = nullptr);
+// The same, or requirementFailed when the signature does not satisfy it; a
+// bundle's files are hashed only once the requirement holds.
+OSStatus checkValidity(const QString& path, const Requirement& requirement, QString* reason = nullptr);
 
 // checkValidity(path, requirement) for an image file, reading it once; also
 // gives the SHA-256 of the whole file, signature included, as lower-case hex

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <charconv>
 #include <cmath>
+#include <iterator>
+#include <limits>
 
 namespace TimeExport {
 
@@ -27,13 +30,22 @@ QString failure(const QString& path, const QString& reason)
 
 QByteArray secondsText(double seconds)
 {
-    // Truncation toward zero; QByteArray::number never uses the locale.
-    return QByteArray::number(static_cast<qint64>(std::trunc(usable(seconds))));
+    // Truncation toward zero. 2^63 and above do not fit a qint64: clamped
+    // before the conversion. QByteArray::number never uses the locale.
+    constexpr double beyondLargest = 9223372036854775808.0; // 2^63
+    const double whole = std::trunc(usable(seconds));
+    return QByteArray::number(whole >= beyondLargest ? std::numeric_limits<qint64>::max() : static_cast<qint64>(whole));
 }
 
 QByteArray hoursText(double seconds)
 {
-    return QByteArray::number(usable(seconds) / 3600.0, 'f', 2);
+    // to_chars with a precision is "%.2f" in the C locale: the exact binary
+    // value rounded, so a tie such as 0.125 goes to the even digit ("0.12").
+    // QByteArray::number would round it away from zero.
+    char text[400]; // the largest double has 309 integer digits
+    const auto [end, error] = std::to_chars(std::begin(text), std::end(text), usable(seconds) / 3600.0,
+                                            std::chars_format::fixed, 2);
+    return error == std::errc() ? QByteArray(text, end - text) : QByteArrayLiteral("0.00");
 }
 
 QByteArray quoted(const QString& name)

@@ -50,14 +50,17 @@ double ValueSlider::snapped(double value) const
 
 void ValueSlider::setValue(double value)
 {
-    value_ = snapped(value);
+    // The stored value is shown as it is; only the user's moves snap.
+    if (!std::isfinite(value))
+        return;
+    value_ = value;
     update();
 }
 
 void ValueSlider::setStep(double step)
 {
     step_ = step;
-    setValue(value_);
+    update();
 }
 
 QString ValueSlider::text() const
@@ -67,7 +70,8 @@ QString ValueSlider::text() const
 
 double ValueSlider::fraction() const
 {
-    return maximum_ > minimum_ ? (value_ - minimum_) / (maximum_ - minimum_) : 0;
+    // A stored value outside the range puts the knob at that end.
+    return maximum_ > minimum_ ? std::clamp((value_ - minimum_) / (maximum_ - minimum_), 0.0, 1.0) : 0;
 }
 
 QRectF ValueSlider::sliderRect() const

@@ -7,7 +7,9 @@
 
 // A small slider, 150 points wide and tinted with the palette's colour,
 // followed 10 points later by the value's text (format(value)) right-aligned
-// in a 52-point column. The value stays within the range and moves in steps.
+// in a 52-point column. The value given is kept and shown as it is, even off
+// a step or outside the range (the knob then sits at that end); the user's
+// moves keep within the range and land on steps.
 class ValueSlider : public QWidget {
     Q_OBJECT
 public:
@@ -20,7 +22,7 @@ public:
     ValueSlider(double value, double minimum, double maximum, double step, Format format, QWidget* parent = nullptr);
 
     double value() const { return value_; }
-    // Clamped into the range and snapped to the nearest step; no signal.
+    // Kept as it is (a value that is not finite is ignored); no signal.
     void setValue(double value);
     double minimum() const { return minimum_; }
     double maximum() const { return maximum_; }

@@ -12,12 +12,14 @@ std::optional<qint64> readPiece(const QString& piece)
     const QByteArray bytes = piece.toLatin1();
     if (piece.isEmpty() || bytes.size() != piece.size())
         return std::nullopt;
-    const char* first = bytes.constData();
-    const char* last = first + bytes.size();
-    if (*first == '+')
-        ++first;
-    if (first == last || *first == '+')
+    const char* sign = bytes.constData();
+    const char* last = sign + bytes.size();
+    // One sign at most, then digits only ("+-0" is no number).
+    const char* digits = *sign == '+' || *sign == '-' ? sign + 1 : sign;
+    if (digits == last || *digits < '0' || *digits > '9')
         return std::nullopt;
+    // from_chars takes a "-" but no "+".
+    const char* first = *sign == '+' ? digits : sign;
     qint64 value = 0;
     const auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc() || end != last || value < 0)

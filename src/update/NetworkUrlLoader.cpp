@@ -2,6 +2,7 @@
 
 #include "platform/Scheduler.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -22,8 +23,10 @@ bool isStatusError(QNetworkReply::NetworkError error)
 
 class NetworkTransfer final : public UrlTransfer {
 public:
-    NetworkTransfer(QNetworkReply* reply, double idleTimeout, UrlTransferHandlers handlers)
-        : reply_(reply)
+    NetworkTransfer(std::unique_ptr<QNetworkAccessManager> manager, QNetworkReply* reply, double idleTimeout,
+                    UrlTransferHandlers handlers)
+        : manager_(std::move(manager))
+        , reply_(reply)
         , idleTimeout_(idleTimeout)
         , handlers_(std::move(handlers))
         , alive_(std::make_shared<bool>(true))
@@ -38,12 +41,17 @@ public:
     {
         *alive_ = false;
         platform::Scheduler::current().cancel(idleToken_);
-        if (reply_) {
-            // Deleting the reply aborts it; aborting here could run inside
-            // the reply's own signal, which Qt does not allow.
+        if (reply_)
             QObject::disconnect(reply_, nullptr, nullptr, nullptr);
-            reply_->deleteLater();
-        }
+        // An aborted reply leaves its connection open and stalled; only the
+        // end of its access manager closes it. This may run inside one of
+        // the reply's own signals, so the manager (and the reply, its child)
+        // goes once the event loop is back.
+        QNetworkAccessManager* manager = manager_.release();
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(app, [manager] { delete manager; }, Qt::QueuedConnection);
+        else
+            delete manager; // no event loop will come back
     }
 
 private:
@@ -65,6 +73,11 @@ private:
         const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         if (!status.isValid() && !reply_->isFinished())
             return; // headers not in yet
+        // A transfer that failed before any answer (no connection, refused,
+        // an untrusted certificate) has no response: finish() reports the
+        // failure's own description.
+        if (!status.isValid() && reply_->error() != QNetworkReply::NoError)
+            return;
         responded_ = true;
         // A copy: the handler may destroy this transfer and its handlers.
         if (auto handler = handlers_.response)
@@ -122,6 +135,7 @@ private:
             handler(std::move(error));
     }
 
+    std::unique_ptr<QNetworkAccessManager> manager_;
     QPointer<QNetworkReply> reply_;
     double idleTimeout_;
     UrlTransferHandlers handlers_;
@@ -140,7 +154,6 @@ NetworkUrlLoader::NetworkUrlLoader()
 
 NetworkUrlLoader::NetworkUrlLoader(Options options)
     : options_(std::move(options))
-    , manager_(std::make_unique<QNetworkAccessManager>())
 {
 }
 
@@ -162,7 +175,10 @@ std::unique_ptr<UrlTransfer> NetworkUrlLoader::start(const UrlRequest& request, 
         tls.addCaCertificates(options_.extraAuthorities);
         networkRequest.setSslConfiguration(tls);
     }
-    QNetworkReply* reply = manager_->get(networkRequest);
+    // A manager of its own: ending the transfer ends its connection too.
+    auto manager = std::make_unique<QNetworkAccessManager>();
+    QNetworkReply* reply = manager->get(networkRequest);
     reply->setReadBufferSize(readBufferBytes);
-    return std::make_unique<NetworkTransfer>(reply, request.idleTimeoutSeconds, std::move(handlers));
+    return std::make_unique<NetworkTransfer>(std::move(manager), reply, request.idleTimeoutSeconds,
+                                             std::move(handlers));
 }

@@ -5,14 +5,12 @@
 #include <QList>
 #include <QSslCertificate>
 
-#include <memory>
-
-class QNetworkAccessManager;
-
 // HTTP and HTTPS through Qt Network. Requests bypass every cache, the body is
 // handed on as it arrives (the reply buffers at most readBufferBytes), and a
 // transfer that gets no data for its idle time-out fails with "The request
-// timed out." The time-out runs on the platform scheduler.
+// timed out." The time-out runs on the platform scheduler. Each transfer has
+// an access manager of its own, so a transfer that ends early (cancelled,
+// refused, timed out) closes its connection; nothing is shared or kept alive.
 class NetworkUrlLoader final : public UrlLoader {
 public:
     struct Options {
@@ -30,5 +28,4 @@ public:
 
 private:
     Options options_;
-    std::unique_ptr<QNetworkAccessManager> manager_;
 };

@@ -125,10 +125,12 @@ public:
 
     // Where a new copy may go.
     using ReplaceTest = std::function<bool(const QString& bundlePath)>;
-    // "/Applications", then "Applications" in the user's home folder.
+    // The platform's Applications folders: "/Applications", then
+    // "Applications" in the user's home folder.
     static QStringList applicationsFolders();
     // True when the bundle's parent folder is writable and its volume is not
-    // read-only (a volume that does not say counts as writable).
+    // read-only (a volume that does not say counts as writable), as the
+    // platform tells it.
     static bool canReplace(const QString& bundlePath);
     // canReplace, the test the app uses.
     static const ReplaceTest defaultCanReplace;
@@ -148,8 +150,12 @@ public:
 
     // Installs the verified image of the ready phase and hands the new copy
     // to relaunch; done runs when the phase has settled (also when nothing
-    // was started). Refuses an image of another release than the one on offer.
+    // was started). Refuses an image of another release than the one on
+    // offer, and an image whose size or digest changed since its download.
     void install(std::function<void()> done = {});
+    // The stored image's size and SHA-256 checked again against the entry it
+    // was downloaded for: none, or why it is not that image any more.
+    static std::optional<UpdateFailure> storedImageFailure(const QString& path, const UpdateFeed& entry);
     // Attaches the image read-only, checks the app inside, copies it to
     // target and detaches the image again whatever happened.
     void installFromImage(const QString& imagePath, const QString& target, StepDone done);

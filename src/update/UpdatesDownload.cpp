@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -236,9 +237,19 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
 
 std::optional<QString> Updates::sha256Hex(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file: a pipe put in an image's place must not hang us.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
         return std::nullopt;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
     QByteArray piece(digestPieceBytes, Qt::Uninitialized);
@@ -254,11 +265,13 @@ std::optional<QString> Updates::sha256Hex(const QString& path)
 std::optional<QString> Updates::verifySignature(const QString& path)
 {
     using namespace platform::CodeSignature;
-    if (const auto failure = signatureFailure(checkValidity(path)))
-        return failure;
     const auto requirement = parseRequirement(signingRequirement);
-    if (!requirement)
+    if (!requirement) {
+        if (const auto failure = signatureFailure(checkValidity(path)))
+            return failure;
         return QStringLiteral("the signing rule did not load");
+    }
+    // One pass: the signer is checked before any content is hashed.
     return signatureFailure(checkValidity(path, *requirement));
 }
 

@@ -102,7 +102,7 @@ void Updates::install(std::function<void()> done)
     }
     setPhase(Phase::installing());
     QPointer<Updates> self(this);
-    installFromImage(image, *target, [self, entry, running, target = *target, finish](const auto& failure) {
+    const auto installed = [self, entry, running, target = *target, finish](const auto& failure) {
         if (!self) {
             finish();
             return;
@@ -123,7 +123,32 @@ void Updates::install(std::function<void()> done)
         else
             self->setPhase(Phase::idle());
         finish();
+    };
+    // The stored image may have been swapped since its download was checked:
+    // its size and digest are checked again right before it is attached.
+    // Reading it whole takes a while: off the main thread.
+    platform::Scheduler::current().runInBackground("update.recheck", [self, image, entry, target = *target, installed] {
+        const auto failure = storedImageFailure(image, entry);
+        platform::Scheduler::current().schedule(0, [self, image, target, installed, failure] {
+            if (!self || failure) {
+                installed(failure ? failure : UpdateFailure{QStringLiteral("the installation was abandoned")});
+                return;
+            }
+            self->installFromImage(image, target, installed);
+        });
     });
+}
+
+std::optional<UpdateFailure> Updates::storedImageFailure(const QString& path, const UpdateFeed& entry)
+{
+    const QFileInfo info(path);
+    const qint64 actual = info.exists() && info.isFile() && !info.isSymLink() ? info.size() : -1;
+    if (actual != entry.size)
+        return UpdateFailure{QStringLiteral("the stored image is %1 bytes, not %2").arg(actual).arg(entry.size)};
+    const auto digest = sha256Hex(path);
+    if (!digest || *digest != entry.sha256)
+        return UpdateFailure{QStringLiteral("the stored image's hash is not the announced one")};
+    return std::nullopt;
 }
 
 void Updates::installFromImage(const QString& imagePath, const QString& target, StepDone done)

@@ -1,7 +1,6 @@
 #include "update/Updates.h"
 
-#include "platform/Folders.h"
-#include "platform/Volumes.h"
+#include "platform/AppBundles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,19 +16,15 @@ QString parentFolder(const QString& bundlePath)
 
 const Updates::ReplaceTest Updates::defaultCanReplace = &Updates::canReplace;
 
+// The shell's move to Applications asks the platform the same questions.
 QStringList Updates::applicationsFolders()
 {
-    return {QStringLiteral("/Applications"), QDir(platform::Folders::home()).filePath(QStringLiteral("Applications"))};
+    return platform::Volumes::applicationsFolders();
 }
 
 bool Updates::canReplace(const QString& bundlePath)
 {
-    const QString folder = parentFolder(bundlePath);
-    const QFileInfo info(folder);
-    if (!info.isDir() || !info.isWritable())
-        return false;
-    const auto volume = platform::Volumes::volumeOf(folder);
-    return !(volume && volume->readOnly.value_or(false));
+    return platform::Volumes::isWritableFolder(parentFolder(bundlePath));
 }
 
 std::optional<QString> Updates::installTarget(const QString& runningCopy, const QStringList& candidates,
@@ -48,8 +43,5 @@ std::optional<QString> Updates::installTarget(const QString& runningCopy, const 
 
 bool Updates::isOnReadOnlyVolume(const QString& bundlePath)
 {
-    const auto volume = platform::Volumes::volumeOf(parentFolder(bundlePath));
-    if (!volume || !volume->readOnly.value_or(false))
-        return false;
-    return !volume->rootFileSystem.value_or(false);
+    return platform::Volumes::isOnReadOnlyVolume(QDir::cleanPath(bundlePath));
 }

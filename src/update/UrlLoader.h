@@ -20,8 +20,11 @@ struct UrlRequest {
 };
 
 // What a transfer reports, always on the main thread and in this order:
-// response once, data zero or more times, finished once. A handler may end
-// the transfer by destroying it; nothing is reported after that.
+// response once, data zero or more times, finished once. A transfer that
+// fails before an answer arrives (no connection, refused, an untrusted
+// certificate) reports no response, only finished with its failure. A
+// handler may end the transfer by destroying it; nothing is reported after
+// that.
 struct UrlTransferHandlers {
     // The HTTP status, or 0 for an answer that is not HTTP.
     std::function<void(int status)> response;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 std::optional<AppLink> parse(const char* text)
@@ -38,6 +40,20 @@ TEST(AppLinkTest, NumbersAreWholeDecimalIntegersWithinSixtyFourBits)
     EXPECT_EQ(parse("tessaroom://switch/2.0"), AppLink::named(QStringLiteral("2.0")));
     EXPECT_EQ(parse("tessaroom://switch/+"), AppLink::named(QStringLiteral("+")));
     EXPECT_EQ(parse("tessaroom://switch/%EF%BC%92"), AppLink::named(QStringLiteral("\uFF12"))); // a full-width digit
+}
+
+TEST(AppLinkTest, LeadingZerosDoNotTakeANumberOutOfRange)
+{
+    const qint64 smallest = std::numeric_limits<qint64>::min();
+    EXPECT_EQ(parse("tessaroom://switch/-9223372036854775808"), AppLink::number(smallest));
+    EXPECT_EQ(parse("tessaroom://switch/-09223372036854775808"), AppLink::number(smallest));
+    EXPECT_EQ(parse("tessaroom://switch/+0009223372036854775807"), AppLink::number(9223372036854775807LL));
+    EXPECT_EQ(AppLink::fromArgument(QStringLiteral("-0009223372036854775808")), AppLink::number(smallest));
+    // Only values out of range become names.
+    EXPECT_EQ(parse("tessaroom://switch/-09223372036854775809"), AppLink::named(QStringLiteral("-09223372036854775809")));
+    EXPECT_EQ(parse("tessaroom://switch/09223372036854775808"), AppLink::named(QStringLiteral("09223372036854775808")));
+    EXPECT_EQ(parse("tessaroom://switch/-0"), AppLink::number(0));
+    EXPECT_EQ(parse("tessaroom://switch/+-1"), AppLink::named(QStringLiteral("+-1")));
 }
 
 TEST(AppLinkTest, PathsAreDecodedAndJoined)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <clocale>
+#include <cstdio>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -135,6 +136,33 @@ TEST_F(TimeExportTest, SecondsAreTruncatedAndHoursRounded)
     EXPECT_EQ(TimeExport::secondsText(-5), "0");
     EXPECT_EQ(TimeExport::secondsText(std::numeric_limits<double>::quiet_NaN()), "0");
     EXPECT_EQ(TimeExport::hoursText(std::numeric_limits<double>::infinity()), "0.00");
+}
+
+TEST_F(TimeExportTest, SecondsOfTwoToTheSixtyThreeOrMoreAreClamped)
+{
+    const QByteArray largest = "9223372036854775807";
+    EXPECT_EQ(TimeExport::secondsText(9223372036854775808.0), largest);
+    EXPECT_EQ(TimeExport::secondsText(1e19), largest);
+    EXPECT_EQ(TimeExport::secondsText(std::numeric_limits<double>::max()), largest);
+    // The largest double below 2^63 still converts exactly.
+    EXPECT_EQ(TimeExport::secondsText(9223372036854774784.0), "9223372036854774784");
+}
+
+TEST_F(TimeExportTest, HoursOnExactTiesRoundAsPrintfDoes)
+{
+    // 0.125, 0.625 and 1.125 hours are exact in binary: ties go to the even digit.
+    EXPECT_EQ(TimeExport::hoursText(450), "0.12");
+    EXPECT_EQ(TimeExport::hoursText(2250), "0.62");
+    EXPECT_EQ(TimeExport::hoursText(4050), "1.12");
+    EXPECT_EQ(TimeExport::hoursText(1350), "0.38"); // 0.375
+    EXPECT_EQ(TimeExport::hoursText(3725.9), "1.03");
+    EXPECT_EQ(TimeExport::hoursText(5400), "1.50");
+    for (const double seconds : {450.0, 2250.0, 4050.0, 18.0, 36.0, 3725.9, 123456789.0}) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.2f", seconds / 3600.0);
+        EXPECT_EQ(TimeExport::hoursText(seconds), QByteArray(expected)) << seconds;
+    }
+    EXPECT_EQ(TimeExport::hoursText(std::numeric_limits<double>::max()).right(3), ".00");
 }
 
 TEST_F(TimeExportTest, NumbersKeepTheirPointUnderGermanAndArabicFormatting)

@@ -104,6 +104,14 @@ bool LoopbackServer::stalled() const
     return false;
 }
 
+int LoopbackServer::openConnections() const
+{
+    int count = 0;
+    for (const auto& answer : answers_)
+        count += answer->socket && answer->socket->state() == QAbstractSocket::ConnectedState;
+    return count;
+}
+
 void LoopbackServer::accept(QTcpSocket* socket)
 {
     auto answer = std::make_shared<Answer>();
@@ -130,6 +138,10 @@ void LoopbackServer::readRequest(Answer& answer)
     lastRequests_[path] = answer.request;
     answer.route = routes_.value(path, Route{.status = 404, .body = "not here"});
     const Route& route = answer.route;
+    if (route.dropWithoutAnswer) {
+        QMetaObject::invokeMethod(answer.socket, &QTcpSocket::abort, Qt::QueuedConnection);
+        return;
+    }
     if (!route.bodyFile.isEmpty()) {
         answer.file = std::make_unique<QFile>(route.bodyFile);
         answer.file->open(QIODevice::ReadOnly);

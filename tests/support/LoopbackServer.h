@@ -44,6 +44,9 @@ public:
         qint64 pieceBytes = 65536;
         // "Location" of a 3xx answer.
         QString location{};
+        // The connection is dropped once the request is in, with no answer
+        // at all (as when the network goes away).
+        bool dropWithoutAnswer = false;
     };
 
     explicit LoopbackServer(std::optional<Tls> tls = std::nullopt);
@@ -64,6 +67,9 @@ public:
     qint64 bytesSent() const { return bytesSent_; }
     // Whether some answer is waiting for release().
     bool stalled() const;
+    // Connections accepted and not yet closed by either side.
+    int openConnections() const;
+    int acceptedConnections() const { return int(answers_.size()); }
 
     // The test authority and the server certificate for 127.0.0.1 from the
     // test data.

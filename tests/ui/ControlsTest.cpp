@@ -210,16 +210,16 @@ TEST_F(ControlsTest, KeyCapIsTheTextOnASmallKey)
     EXPECT_GT(KeyCap(QStringLiteral("⌘K"), 16).sizeHint().width(), cap.sizeHint().width());
 }
 
-TEST_F(ControlsTest, SliderShowsItsFormattedValueAndSnapsToSteps)
+TEST_F(ControlsTest, SliderShowsItsFormattedValueAndSnapsToStepsWhenMoved)
 {
     ValueSlider slider(1.24, 0.5, 3, 0.1, [](double v) { return QString::number(v, 'f', 1) + QStringLiteral(" s"); });
     EXPECT_EQ(slider.sizeHint().width(), 212);
-    EXPECT_NEAR(slider.value(), 1.2, 1e-9);
+    EXPECT_DOUBLE_EQ(slider.value(), 1.24);
     EXPECT_EQ(slider.text(), "1.2 s");
     slider.setValue(99);
-    EXPECT_DOUBLE_EQ(slider.value(), 3);
+    EXPECT_DOUBLE_EQ(slider.value(), 99);
     slider.setValue(std::nan(""));
-    EXPECT_DOUBLE_EQ(slider.value(), 3);
+    EXPECT_DOUBLE_EQ(slider.value(), 99);
 
     slider.resize(slider.sizeHint());
     QList<double> changed;
@@ -229,6 +229,39 @@ TEST_F(ControlsTest, SliderShowsItsFormattedValueAndSnapsToSteps)
     ASSERT_EQ(changed.size(), 1);
     EXPECT_DOUBLE_EQ(changed[0], 0.5);
     EXPECT_EQ(slider.text(), "0.5 s");
+}
+
+TEST_F(ControlsTest, SliderShowsTheStoredValueNotItsSnappedStep)
+{
+    const auto points = [](double v) { return QString::number(qint64(std::trunc(v))) + QStringLiteral(" pt"); };
+    ValueSlider slider(-12.7, -80, 80, 1, points);
+    EXPECT_EQ(slider.text(), "-12 pt");
+    EXPECT_DOUBLE_EQ(slider.value(), -12.7);
+    slider.setValue(-12.2);
+    EXPECT_EQ(slider.text(), "-12 pt");
+
+    // Moving it by a step lands on a step.
+    QList<double> changed;
+    QObject::connect(&slider, &ValueSlider::valueChanged, [&](double value) { changed.append(value); });
+    keyPress(&slider, Qt::Key_Right);
+    keyPress(&slider, Qt::Key_Right);
+    EXPECT_EQ(changed, (QList<double>{-11, -10}));
+    EXPECT_EQ(slider.text(), "-10 pt");
+}
+
+TEST_F(ControlsTest, AStoredValueOutOfRangeShowsAsItIsWithTheKnobAtTheEnd)
+{
+    const auto plain = [](double v) { return QString::number(v); };
+    auto* beyond = new ValueSlider(500, 0, 3, 1, plain);
+    auto* end = new ValueSlider(3, 0, 3, 1, plain);
+    EXPECT_EQ(beyond->text(), "500");
+    Tinted tintedBeyond(beyond, greenPalette());
+    Tinted tintedEnd(end, greenPalette());
+    // Apart from the text the two draw alike: the knob sits at the end.
+    const QImage a = render(*beyond, Theme::canvas(), 2);
+    const QImage b = render(*end, Theme::canvas(), 2);
+    for (double x = 0; x < ValueSlider::trackWidth; x += 1)
+        EXPECT_EQ(at(a, {x, beyond->height() / 2.0}), at(b, {x, end->height() / 2.0})) << x;
 }
 
 TEST_F(ControlsTest, SliderFillIsTintedAndTheTextSitsAtTheTrailingEdge)

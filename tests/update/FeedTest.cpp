@@ -178,6 +178,13 @@ TEST(FeedTest, VersionsReadOnlyWhenEveryPieceIsANonNegativeNumber)
     EXPECT_FALSE(AppVersion::parse(QString(10000, QLatin1Char('1'))));
 }
 
+TEST(FeedTest, APieceTakesOneSignAtMost)
+{
+    for (const char* bad : {"+-0", "-+0", "+-1", "--0", "1.+-0", "+", "-"})
+        EXPECT_FALSE(AppVersion::parse(QString::fromLatin1(bad))) << bad;
+    EXPECT_EQ(version("-0.+0").text(), QStringLiteral("0.0"));
+}
+
 TEST(FeedTest, VersionsCompareByNumberWithMissingPartsAsZero)
 {
     EXPECT_EQ(version("1.2"), version("1.2.0"));

@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -293,6 +294,24 @@ TEST_P(InstallTest, ACopyThatCannotBeChangedInstallsIntoApplicationsAndSaysSo)
     EXPECT_TRUE(hiddenSiblings(QFileInfo(target).path()).isEmpty());
 }
 
+TEST_P(InstallTest, AReadOnlyApplicationsFolderOfTheSystemIsPassedOver)
+{
+    readyFor(releaseImage(&maker_));
+    const QString system = QDir(home()).filePath(QStringLiteral("System Applications"));
+    const QString mine = QDir(home()).filePath(QStringLiteral("Mine"));
+    QDir().mkpath(system);
+    QDir().mkpath(mine);
+    platform::sim::setApplicationsFolders(QStringList{system, mine});
+    platform::sim::setReadOnlyFolder(system, true);
+    platform::sim::setReadOnlyFolder(apps_, true);
+
+    installNow();
+    EXPECT_EQ(relaunched_, std::vector{mine + QStringLiteral("/Tessaroom.app")});
+    EXPECT_EQ(bundleVersion(mine + QStringLiteral("/Tessaroom.app")), QStringLiteral("1.3"));
+    EXPECT_TRUE(QDir(system).isEmpty());
+    EXPECT_EQ(snapshot(running_), before_);
+}
+
 TEST_P(InstallTest, ACheckDuringTheInstallationKeepsItsReleaseAndPhase)
 {
     readyFor(releaseImage(&maker_));
@@ -390,18 +409,51 @@ TEST_P(InstallTest, AnImageWithoutTheAppFailsAndIsDetached)
     EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 2);
 }
 
-TEST_P(InstallTest, ATruncatedImageDoesNotMountAndTheToolSaysWhy)
+TEST_P(InstallTest, AStoredImageCutShortIsNotAttached)
 {
     readyFor(releaseImage(&maker_));
     // The stored image loses its second half on disk.
     QFile stored(updates_.phase().imagePath);
-    ASSERT_TRUE(stored.resize(stored.size() / 2));
+    const qint64 size = stored.size();
+    ASSERT_TRUE(stored.resize(size / 2));
     installNow();
-    const QString text = updates_.phase().failure;
-    EXPECT_TRUE(text.startsWith(QStringLiteral("the image did not mount (hdiutil: attach failed - "))) << text.toStdString();
-    EXPECT_TRUE(text.endsWith(QLatin1Char(')')));
-    expectInstallFailed(text);
-    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 1); // nothing to detach
+    expectInstallFailed(QStringLiteral("the stored image is %1 bytes, not %2").arg(size / 2).arg(size));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 0);
+}
+
+TEST_P(InstallTest, AStoredImageSwappedForAnOlderSignedReleaseIsNotAttached)
+{
+    readyFor(releaseImage(&maker_));
+    // The same user puts the maker's older release, padded to the same size,
+    // in the stored image's place after its download was verified.
+    const QString folder = QDir(home()).filePath(QStringLiteral("older"));
+    makeBundle(folder + QStringLiteral("/Tessaroom.app"), QStringLiteral("1.1"), &maker_);
+    const QString older = packImage(folder, nullptr, QStringLiteral("older.dmg"));
+    const QString stored = updates_.phase().imagePath;
+    QFile file(older);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_LE(file.size(), QFileInfo(stored).size());
+    ASSERT_TRUE(file.resize(QFileInfo(stored).size()));
+    file.close();
+    ASSERT_TRUE(QFile::remove(stored));
+    ASSERT_TRUE(QFile::copy(older, stored));
+
+    installNow();
+    expectInstallFailed(QStringLiteral("the stored image's hash is not the announced one"));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 0);
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.2"));
+}
+
+TEST_P(InstallTest, APipeInTheStoredImagesPlaceIsNotRead)
+{
+    readyFor(releaseImage(&maker_));
+    const QString stored = updates_.phase().imagePath;
+    ASSERT_TRUE(QFile::remove(stored));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(stored).constData(), 0600), 0);
+    installNow();
+    EXPECT_TRUE(updates_.phase().failure.startsWith(QStringLiteral("the stored image is -1 bytes")))
+        << updates_.phase().failure.toStdString();
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 0);
 }
 
 TEST_P(InstallTest, NoReplaceablePlaceFailsWithTheLongTextAndMountsNothing)
@@ -419,6 +471,161 @@ TEST_P(InstallTest, NoReplaceablePlaceFailsWithTheLongTextAndMountsNothing)
                                        "writable. Drag it into Applications by hand, open it from there, and try again.")
                             .arg(running_));
     EXPECT_TRUE(platform::sim::toolRuns().empty());
+}
+
+// --- attacks on the app and the image ---
+
+namespace {
+
+// A release folder holding a maker-signed 1.3 that an attacker changes
+// afterwards; the image around it is signed with the maker's key (a stolen
+// key, or the same user building an image of their own).
+class AttackTest : public InstallTest {
+protected:
+    AttackTest()
+        : release_(QDir(home()).filePath(QStringLiteral("release")))
+        , app_(release_ + QStringLiteral("/Tessaroom.app"))
+    {
+        makeBundle(app_, QStringLiteral("1.3"), nullptr);
+    }
+
+    static void link(const QString& target, const QString& path)
+    {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0);
+    }
+
+    // Packs the release folder as it is now, plus extra entries, into an
+    // image signed with the maker's key.
+    QString imageOfRelease(const std::vector<ArchiveEntry>& extra = {},
+                           const std::function<void(std::vector<ArchiveEntry>&)>& change = {})
+    {
+        std::vector<ArchiveEntry> entries = archiveEntriesOf(release_);
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        if (change)
+            change(entries);
+        const QString image = QDir(home()).filePath(QStringLiteral("attack.dmg"));
+        EXPECT_TRUE(writeArchive(image, entries));
+        EXPECT_TRUE(sign(image, maker_));
+        return image;
+    }
+
+    void expectRefused(const QString& image, const QString& text)
+    {
+        readyFor(image);
+        installNow();
+        expectInstallFailed(text);
+        EXPECT_EQ(runsOf(platform::sim::tools::ditto), 0);
+    }
+
+    const QString release_;
+    const QString app_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, AttackTest, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "https" : "http"; });
+
+} // namespace
+
+TEST_P(AttackTest, AnAppWithARelativeLinkInstallsAndKeepsTheLinksText)
+{
+    link(QStringLiteral("strings.txt"), app_ + QStringLiteral("/Contents/Resources/alias.txt"));
+    ASSERT_TRUE(sign(app_, maker_)); // signed where it was built, installed elsewhere
+    readyFor(imageOfRelease());
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(QFile::symLinkTarget(running_ + QStringLiteral("/Contents/Resources/alias.txt")),
+              running_ + QStringLiteral("/Contents/Resources/strings.txt"));
+    EXPECT_EQ(Updates::verifySignature(running_), std::nullopt);
+}
+
+TEST_P(AttackTest, AnEmptyFolderAddedToTheAppAfterSigningIsRefused)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    QDir().mkpath(app_ + QStringLiteral("/Contents/PlugIns"));
+    expectRefused(imageOfRelease(), QStringLiteral("the app in the image's signature is broken"));
+}
+
+TEST_P(AttackTest, ALinkToAFolderInsideAddedToTheAppAfterSigningIsRefused)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    link(QStringLiteral("../MacOS"), app_ + QStringLiteral("/Contents/Resources/tools"));
+    expectRefused(imageOfRelease(), QStringLiteral("the app in the image's signature is broken"));
+}
+
+TEST_P(AttackTest, ALinkToAFolderOutsideAddedToTheAppAfterSigningIsRefused)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    link(QStringLiteral("../../.."), app_ + QStringLiteral("/Contents/Resources/up"));
+    expectRefused(imageOfRelease(), QStringLiteral("the app in the image's signature is broken"));
+}
+
+TEST_P(AttackTest, ALinkLeavingTheAppIsRefusedAlthoughSigned)
+{
+    link(QStringLiteral("/etc/passwd"), app_ + QStringLiteral("/Contents/Resources/outside"));
+    ASSERT_TRUE(sign(app_, maker_));
+    expectRefused(imageOfRelease(), QStringLiteral("the app in the image's signature is broken"));
+}
+
+TEST_P(AttackTest, ASetuidExecutableIsInstalledWithPlainPermissionBits)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    readyFor(imageOfRelease({}, [](std::vector<ArchiveEntry>& entries) {
+        for (ArchiveEntry& entry : entries) {
+            if (entry.path == QStringLiteral("Tessaroom.app/Contents/MacOS/Tessaroom"))
+                entry.mode |= 06000;
+        }
+    }));
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(running_ + QStringLiteral("/Contents/MacOS/Tessaroom")).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+}
+
+TEST_P(AttackTest, AnImageHoldingAPipeDoesNotMount)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    expectRefused(imageOfRelease({ArchiveEntry{.path = QStringLiteral("Tessaroom.app/Contents/Resources/pipe"),
+                                               .kind = ArchiveEntry::Kind::pipe}}),
+                  QStringLiteral("the image did not mount (hdiutil: attach failed - Tessaroom.app/Contents/Resources/pipe: "
+                                 "only files, folders and links may be in an image, not a device, pipe or socket)"));
+    EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 1); // nothing to detach
+}
+
+TEST_P(AttackTest, AnImageThatWouldUnpackToGigabytesDoesNotMount)
+{
+    ASSERT_TRUE(sign(app_, maker_));
+    const QString image = imageOfRelease({ArchiveEntry{.path = QStringLiteral("Tessaroom.app/Contents/Resources/huge"),
+                                                       .data = "x", .apparentSize = qint64(64) << 30}});
+    readyFor(image);
+    installNow();
+    const QString text = updates_.phase().failure;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("the image did not mount (hdiutil: attach failed - the image unpacks to more than ")))
+        << text.toStdString();
+    expectInstallFailed(text);
+}
+
+TEST_P(AttackTest, AFolderNobodyMayEnterDoesNotKeepTheImageAttached)
+{
+    // The image tool runs as a user who cannot pass permission bits: root
+    // (as on CI) gives up the capabilities that would let it.
+    const QString wrapper = QDir(home()).filePath(QStringLiteral("hdiutil-as-user"));
+    writeFile(wrapper,
+              (::geteuid() == 0 ? QStringLiteral("#!/bin/sh\nexec setpriv --inh-caps=-all "
+                                                 "--bounding-set=-dac_override,-dac_read_search,-fowner -- '%1' \"$@\"\n")
+                                : QStringLiteral("#!/bin/sh\nexec '%1' \"$@\"\n"))
+                  .arg(QStringLiteral(TESSAROOM_HDIUTIL_TOOL))
+                  .toUtf8(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::sim::installDiskImageTools(wrapper, QStringLiteral(TESSAROOM_DITTO_TOOL));
+    ASSERT_TRUE(sign(app_, maker_));
+    readyFor(imageOfRelease({ArchiveEntry{.path = QStringLiteral("Extras"), .kind = ArchiveEntry::Kind::folder, .mode = 0},
+                             ArchiveEntry{.path = QStringLiteral("Extras/readme"), .data = "hidden"}}));
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(mountPoints().isEmpty()) << mountPoints().join(u' ').toStdString();
 }
 
 // --- copy and swap ---

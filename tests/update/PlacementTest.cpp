@@ -1,5 +1,6 @@
 #include "UpdateTest.h"
 
+#include "platform/AppBundles.h"
 #include "platform/Folders.h"
 #include "platform/Volumes.h"
 #include "platform/sim/Volumes.h"
@@ -26,6 +27,50 @@ TEST_F(PlacementTest, CandidatesAreTheSystemThenTheUsersApplications)
 {
     EXPECT_EQ(Updates::applicationsFolders(),
               (QStringList{QStringLiteral("/Applications"), platform::Folders::home() + QStringLiteral("/Applications")}));
+}
+
+TEST_F(PlacementTest, CandidatesAreThePlatformsApplicationsFolders)
+{
+    const QStringList folders{folder(QStringLiteral("System Applications")), folder(QStringLiteral("Mine"))};
+    platform::sim::setApplicationsFolders(folders);
+    EXPECT_EQ(Updates::applicationsFolders(), folders);
+    EXPECT_EQ(Updates::applicationsFolders(), platform::Volumes::applicationsFolders());
+}
+
+TEST_F(PlacementTest, AReadOnlyApplicationsFolderIsPassedOver)
+{
+    const QString system = folder(QStringLiteral("System Applications"));
+    const QString mine = folder(QStringLiteral("Mine"));
+    platform::sim::setApplicationsFolders(QStringList{system, mine});
+    platform::sim::setReadOnlyFolder(system, true);
+    const QString image = folder(QStringLiteral("Volumes/Tessaroom"));
+    platform::sim::setReadOnlyFolder(image, true);
+    const QString running = image + QStringLiteral("/Tessaroom.app");
+
+    EXPECT_TRUE(Updates::isOnReadOnlyVolume(running));
+    EXPECT_FALSE(Updates::canReplace(running));
+    EXPECT_FALSE(Updates::canReplace(system + QStringLiteral("/Tessaroom.app")));
+    EXPECT_EQ(Updates::installTarget(running, Updates::applicationsFolders(), Updates::defaultCanReplace),
+              mine + QStringLiteral("/Tessaroom.app"));
+    platform::sim::setReadOnlyFolder(system, false);
+    EXPECT_EQ(Updates::installTarget(running, Updates::applicationsFolders(), Updates::defaultCanReplace),
+              system + QStringLiteral("/Tessaroom.app"));
+}
+
+TEST_F(PlacementTest, TheShellAndTheUpdaterSeeTheSameVolumes)
+{
+    // An attached image, as the image tool registers it.
+    const QString image = folder(QStringLiteral("Volumes/Attached"));
+    platform::sim::mountVolume(image, true);
+    EXPECT_TRUE(platform::Volumes::isOnReadOnlyVolume(image + QStringLiteral("/Tessaroom.app")));
+    EXPECT_FALSE(platform::Volumes::isWritableFolder(image));
+    EXPECT_TRUE(Updates::isOnReadOnlyVolume(image + QStringLiteral("/Tessaroom.app")));
+    // A read-only folder, as the shell's tests set it.
+    const QString other = folder(QStringLiteral("Volumes/Other"));
+    platform::sim::setReadOnlyFolder(other, true);
+    ASSERT_TRUE(platform::Volumes::volumeOf(other));
+    EXPECT_EQ(platform::Volumes::volumeOf(other)->readOnly, true);
+    EXPECT_EQ(Updates::canReplace(other + QStringLiteral("/Tessaroom.app")), false);
 }
 
 TEST_F(PlacementTest, RunningCopyInAWritableFolderIsItsOwnTarget)

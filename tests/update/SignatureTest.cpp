@@ -1,16 +1,29 @@
 #include "UpdateTest.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Lifetime.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+
+#include <cerrno>
+#include <climits>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
 class SignatureTest : public UpdateTest {
 protected:
-    // A small application bundle with an executable and a resource.
+    // A small application bundle with an executable, resources and a
+    // relative link between two of them.
     QString makeBundle(const QString& name)
     {
         const QString root = QDir(home()).filePath(name);
@@ -18,7 +31,10 @@ protected:
         QDir().mkpath(root + QStringLiteral("/Contents/Resources"));
         write(root + QStringLiteral("/Contents/Info.plist"), "<plist><dict/></plist>");
         write(root + QStringLiteral("/Contents/MacOS/Tessaroom"), "#!/bin/sh\necho hello\n");
+        chmod(root + QStringLiteral("/Contents/MacOS/Tessaroom"), 0755);
         write(root + QStringLiteral("/Contents/Resources/icon.png"), QByteArray(3000, 'p'));
+        write(root + QStringLiteral("/Contents/Resources/names.txt"), "Desktop\n");
+        link(QStringLiteral("names.txt"), root + QStringLiteral("/Contents/Resources/alias.txt"));
         return root;
     }
 
@@ -28,6 +44,91 @@ protected:
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
     }
+
+    static void link(const QString& target, const QString& path)
+    {
+        ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0)
+            << path.toStdString();
+    }
+
+    static void chmod(const QString& path, mode_t mode)
+    {
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
+    }
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Runs the signing tool in a child process that may not take longer
+    // than a generous limit (a check that blocks fails instead of hanging
+    // the test); the exit code, or -1 when it had to be stopped.
+    static int runSignTool(const QStringList& arguments, QByteArray* output = nullptr)
+    {
+        QProcess tool;
+        tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), arguments);
+        if (!tool.waitForFinished(20000)) {
+            tool.kill();
+            tool.waitForFinished();
+            return -1;
+        }
+        if (output)
+            *output = tool.readAllStandardOutput() + tool.readAllStandardError();
+        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    }
+
+    // The refusal's reason from the platform, for the case's own cause.
+    static QString reason(const QString& path)
+    {
+        QString why;
+        const auto requirement = platform::CodeSignature::parseRequirement(Updates::signingRequirement);
+        platform::CodeSignature::checkValidity(path, *requirement, &why);
+        return why;
+    }
+};
+
+// Which of a tree's files were opened (their content read) while it was
+// watched: the kernel reports every open, so "nothing opened" is exact.
+class OpenWatch {
+public:
+    explicit OpenWatch(const QString& root)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        watch(root);
+        QDirIterator it(root, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext())
+            watch(it.next());
+    }
+    ~OpenWatch() { ::close(fd_); }
+
+    // Names of files (not folders) opened since the watch began.
+    QStringList openedFiles() const
+    {
+        QStringList names;
+        alignas(inotify_event) char buffer[64 * (sizeof(inotify_event) + NAME_MAX + 1)];
+        for (ssize_t length; (length = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (!(event->mask & IN_ISDIR) && event->len > 0)
+                    names.append(QFile::decodeName(event->name));
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+        names.removeAll(QStringLiteral("CodeResources")); // the signature itself is read first
+        return names;
+    }
+
+private:
+    void watch(const QString& folder)
+    {
+        EXPECT_GE(inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_OPEN | IN_ACCESS), 0)
+            << folder.toStdString();
+    }
+
+    int fd_;
 };
 
 } // namespace
@@ -155,6 +256,257 @@ TEST_F(SignatureTest, BundleOfAnotherTeamIsSomeoneElses)
     const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
     ASSERT_TRUE(sign(bundle, other));
     EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download is signed by someone else"));
+}
+
+// --- what a bundle's record covers ---
+
+TEST_F(SignatureTest, ABundleWithARelativeLinkStillVerifiesAfterItIsCopiedOrMoved)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    const QString copied = QDir(home()).filePath(QStringLiteral("elsewhere/deeper/Tessaroom.app"));
+    QDir().mkpath(QFileInfo(copied).path());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-a"), bundle, copied}), 0);
+    EXPECT_EQ(Updates::verifySignature(copied), std::nullopt) << reason(copied).toStdString();
+    const QString moved = QDir(home()).filePath(QStringLiteral("Moved.app"));
+    ASSERT_TRUE(QDir().rename(bundle, moved));
+    EXPECT_EQ(Updates::verifySignature(moved), std::nullopt) << reason(moved).toStdString();
+}
+
+TEST_F(SignatureTest, AnEmptyFolderAddedAfterSigningBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/Contents/Plugins")));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Plugins is not in the record"));
+}
+
+TEST_F(SignatureTest, AnEmptyFolderRemovedAfterSigningBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/Contents/Plugins")));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+    ASSERT_TRUE(QDir().rmdir(bundle + QStringLiteral("/Contents/Plugins")));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+}
+
+TEST_F(SignatureTest, ALinkToAFolderInsideAddedAfterSigningBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    link(QStringLiteral("../MacOS"), bundle + QStringLiteral("/Contents/Resources/tools"));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/tools is not in the record"));
+}
+
+TEST_F(SignatureTest, ALinkToAFolderOutsideAddedAfterSigningBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    link(home(), bundle + QStringLiteral("/Contents/Resources/home"));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+}
+
+TEST_F(SignatureTest, ALinksTextIsCoveredNotOnlyWhereItLeads)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    const QString alias = bundle + QStringLiteral("/Contents/Resources/alias.txt");
+    ASSERT_TRUE(QFile::remove(alias));
+    link(QStringLiteral("./names.txt"), alias);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/alias.txt is not the recorded link"));
+}
+
+TEST_F(SignatureTest, AFileTurnedIntoALinkToTheSameBytesBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    write(QDir(home()).filePath(QStringLiteral("icon.png")), QByteArray(3000, 'p'));
+    const QString icon = bundle + QStringLiteral("/Contents/Resources/icon.png");
+    ASSERT_TRUE(QFile::remove(icon));
+    link(QStringLiteral("../../../icon.png"), icon);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+}
+
+TEST_F(SignatureTest, AnExecuteBitAddedOrRemovedAfterSigningBreaksIt)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    chmod(bundle + QStringLiteral("/Contents/Resources/icon.png"), 0744);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/icon.png is not the recorded file"));
+    chmod(bundle + QStringLiteral("/Contents/Resources/icon.png"), 0644);
+    EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+    chmod(bundle + QStringLiteral("/Contents/MacOS/Tessaroom"), 0644);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+}
+
+TEST_F(SignatureTest, SigningWritesItsRecordThroughTheAtomicWriter)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    const QString record = bundle + QStringLiteral("/Contents/_CodeSignature/CodeResources");
+    const QByteArray before = contents(record);
+    write(bundle + QStringLiteral("/Contents/Resources/names.txt"), "Changed\n");
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::rename, .writeIndex = 0, .errorCode = ENOSPC});
+    platform::CodeSignature::SigningIdentity identity;
+    identity.team = makerTeam;
+    const auto failure = platform::CodeSignature::sign(bundle, maker_.key, identity);
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(failure->contains(QStringLiteral("No space left on device"))) << failure->toStdString();
+    EXPECT_EQ(contents(record), before); // the old record stays whole
+    EXPECT_EQ(QDir(QFileInfo(record).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("CodeResources")});
+}
+
+// --- what verification refuses before reading any content ---
+
+TEST_F(SignatureTest, ALinkLeavingTheBundleIsRefusedEvenWhenSigned)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    link(QStringLiteral("/etc/passwd"), bundle + QStringLiteral("/Contents/Resources/outside"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    const OpenWatch watch(bundle);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(watch.openedFiles(), QStringList());
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/outside leads outside the bundle"));
+}
+
+TEST_F(SignatureTest, RelativeLinksThatClimbOutAreRefusedAlsoThroughOtherLinks)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    const QString resources = bundle + QStringLiteral("/Contents/Resources");
+    // Up one folder is inside; through it, three more levels are not,
+    // although the text alone would stay inside.
+    link(QStringLiteral(".."), resources + QStringLiteral("/up"));
+    link(QStringLiteral("up/../../.."), resources + QStringLiteral("/climb"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/climb leads outside the bundle"));
+
+    ASSERT_TRUE(QFile::remove(resources + QStringLiteral("/climb")));
+    link(QStringLiteral("../../../other"), resources + QStringLiteral("/climb"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/climb leads outside the bundle"));
+
+    // A chain that stays inside, and a link to the bundle's own top, verify.
+    ASSERT_TRUE(QFile::remove(resources + QStringLiteral("/climb")));
+    link(QStringLiteral("up/MacOS/Tessaroom"), resources + QStringLiteral("/climb"));
+    link(QStringLiteral("../.."), resources + QStringLiteral("/top"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt) << reason(bundle).toStdString();
+}
+
+TEST_F(SignatureTest, ALinkLoopIsRefused)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    link(QStringLiteral("b/x"), bundle + QStringLiteral("/Contents/a"));
+    link(QStringLiteral("a/x"), bundle + QStringLiteral("/Contents/b"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+}
+
+TEST_F(SignatureTest, ANamedPipeIsRefusedAtOnceAndNeverOpened)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(bundle + QStringLiteral("/Contents/Resources/pipe")).constData(), 0644), 0);
+    // In a child process: a check that opened the pipe would block for good.
+    QByteArray output;
+    EXPECT_EQ(runSignTool({QStringLiteral("verify"), bundle}, &output), 1);
+    EXPECT_TRUE(output.contains("Contents/Resources/pipe is a pipe, socket or device")) << output.toStdString();
+    const OpenWatch watch(bundle);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(watch.openedFiles(), QStringList());
+}
+
+TEST_F(SignatureTest, ABundleHoldingAPipeCannotBeSigned)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(bundle + QStringLiteral("/Contents/pipe")).constData(), 0644), 0);
+    QByteArray output;
+    EXPECT_EQ(runSignTool({QStringLiteral("sign"), maker_.keyFile, makerTeam, bundle}, &output), 1);
+    EXPECT_TRUE(output.contains("Contents/pipe is a pipe, socket or device")) << output.toStdString();
+}
+
+TEST_F(SignatureTest, ASocketIsRefused)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    // A short path: a socket's address holds about a hundred bytes.
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(bundle + QStringLiteral("/Contents")));
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, "socket");
+    const int bound = ::bind(listening, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(listening);
+    QDir::setCurrent(saved);
+    ASSERT_EQ(bound, 0);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/socket is a pipe, socket or device"));
+}
+
+TEST_F(SignatureTest, ADeviceIsRefused)
+{
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, maker_));
+    const QString device = bundle + QStringLiteral("/Contents/null");
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "device nodes cannot be made here: " << std::strerror(errno);
+    const OpenWatch watch(bundle);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/null is a pipe, socket or device"));
+    EXPECT_EQ(watch.openedFiles(), QStringList());
+}
+
+TEST_F(SignatureTest, SetuidSetgidAndStickyBitsAreRefusedEvenWhenSigned)
+{
+    const struct {
+        const char* path;
+        mode_t mode;
+    } cases[] = {
+        {"/Contents/MacOS/Tessaroom", 04755},
+        {"/Contents/MacOS/Tessaroom", 02755},
+        {"/Contents/Resources", 01755},
+        {"/Contents", 02755},
+    };
+    int made = 0;
+    for (const auto& one : cases) {
+        SCOPED_TRACE(one.path);
+        const QString bundle = makeBundle(QStringLiteral("Tessaroom-%1.app").arg(++made));
+        const QString path = bundle + QLatin1String(one.path);
+        ASSERT_TRUE(sign(bundle, maker_));
+        EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+        chmod(path, one.mode);
+        ASSERT_TRUE(sign(bundle, maker_)); // signed as it is now
+        const OpenWatch watch(bundle);
+        EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+        EXPECT_EQ(watch.openedFiles(), QStringList());
+        EXPECT_EQ(reason(bundle), QString::fromLatin1(one.path).mid(1) + QStringLiteral(" has a setuid, setgid or sticky bit"));
+    }
+}
+
+TEST_F(SignatureTest, TheSignerIsCheckedBeforeAnyFileIsRead)
+{
+    const Team impostor = makeTeam(makerTeam, false);
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    ASSERT_TRUE(sign(bundle, impostor));
+    const OpenWatch watch(bundle);
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download is signed by someone else"));
+    EXPECT_EQ(watch.openedFiles(), QStringList());
+    // The pinned signer's bundle is read whole.
+    ASSERT_TRUE(sign(bundle, maker_));
+    const OpenWatch read(bundle);
+    EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+    QStringList opened = read.openedFiles();
+    opened.removeDuplicates();
+    opened.sort();
+    EXPECT_EQ(opened, (QStringList{QStringLiteral("Info.plist"), QStringLiteral("Tessaroom"), QStringLiteral("icon.png"),
+                                   QStringLiteral("names.txt")}));
 }
 
 // --- digests ---

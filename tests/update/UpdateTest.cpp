@@ -7,11 +7,19 @@
 #include "store/Settings.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRandomGenerator>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -54,6 +62,81 @@ void ScriptedLoader::fail(const QString& error, std::optional<std::size_t> index
     const UrlTransferHandlers handlers = pending->handlers;
     if (!pending->cancelled)
         handlers.finished(error);
+}
+
+// --- archives ---
+
+bool writeArchive(const QString& path, const std::vector<ArchiveEntry>& entries)
+{
+    archive* out = archive_write_new();
+    archive_write_set_format_pax_restricted(out);
+    bool written = archive_write_open_filename(out, QFile::encodeName(path).constData()) == ARCHIVE_OK;
+    for (const ArchiveEntry& one : entries) {
+        if (!written)
+            break;
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, QFile::encodeName(one.path).constData());
+        archive_entry_set_mtime(entry, 1700000000, 0);
+        switch (one.kind) {
+        case ArchiveEntry::Kind::file: archive_entry_set_filetype(entry, AE_IFREG); break;
+        case ArchiveEntry::Kind::folder: archive_entry_set_filetype(entry, AE_IFDIR); break;
+        case ArchiveEntry::Kind::link:
+            archive_entry_set_filetype(entry, AE_IFLNK);
+            archive_entry_set_symlink(entry, QFile::encodeName(one.target).constData());
+            break;
+        case ArchiveEntry::Kind::pipe: archive_entry_set_filetype(entry, AE_IFIFO); break;
+        case ArchiveEntry::Kind::characterDevice:
+            archive_entry_set_filetype(entry, AE_IFCHR);
+            archive_entry_set_rdevmajor(entry, 1);
+            archive_entry_set_rdevminor(entry, 3);
+            break;
+        }
+        archive_entry_set_perm(entry, mode_t(one.mode));
+        if (one.kind == ArchiveEntry::Kind::file) {
+            const qint64 size = std::max<qint64>(one.apparentSize, one.data.size());
+            archive_entry_set_size(entry, size);
+            if (size > one.data.size())
+                archive_entry_sparse_add_entry(entry, 0, one.data.size());
+        }
+        written = archive_write_header(out, entry) == ARCHIVE_OK
+            && (one.data.isEmpty() || archive_write_data(out, one.data.constData(), std::size_t(one.data.size())) == one.data.size());
+        if (!written)
+            ADD_FAILURE() << one.path.toStdString() << ": " << (archive_error_string(out) ? archive_error_string(out) : "?");
+        archive_entry_free(entry);
+    }
+    written = archive_write_close(out) == ARCHIVE_OK && written;
+    archive_write_free(out);
+    return written;
+}
+
+std::vector<ArchiveEntry> archiveEntriesOf(const QString& folder)
+{
+    std::vector<QString> paths;
+    QDirIterator it(folder, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths.push_back(it.next());
+    std::sort(paths.begin(), paths.end());
+    std::vector<ArchiveEntry> entries;
+    for (const QString& path : paths) {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        ArchiveEntry entry{.path = QDir(folder).relativeFilePath(path), .mode = int(info.st_mode & 07777)};
+        if (S_ISDIR(info.st_mode)) {
+            entry.kind = ArchiveEntry::Kind::folder;
+        } else if (S_ISLNK(info.st_mode)) {
+            entry.kind = ArchiveEntry::Kind::link;
+            std::error_code error;
+            entry.target = QFile::decodeName(QByteArray::fromStdString(
+                std::filesystem::read_symlink(QFile::encodeName(path).toStdString(), error).string()));
+        } else {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            entry.data = file.readAll();
+        }
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
 const QString UpdateTest::makerTeam = QStringLiteral("4HN7QX2LPD");

@@ -14,7 +14,14 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // Answers requests only when the test says so.
 class ScriptedLoader final : public UrlLoader {
@@ -36,6 +43,24 @@ public:
 private:
     std::vector<std::shared_ptr<Pending>> requests_;
 };
+
+// One entry of an image's archive, written as it is: the image tool must
+// cope with whatever an image holds.
+struct ArchiveEntry {
+    enum class Kind { file, folder, link, pipe, characterDevice };
+    QString path;
+    Kind kind = Kind::file;
+    int mode = 0644;          // permission bits, special bits included
+    QByteArray data{};        // a file's bytes
+    qint64 apparentSize = -1; // larger than data: the rest is a hole (a sparse file)
+    QString target{};         // a link's text
+};
+
+// Writes a pax archive of the entries, in order, to path (an unsigned image).
+bool writeArchive(const QString& path, const std::vector<ArchiveEntry>& entries);
+// The entries of the tree under folder, paths relative to it, in the image
+// tool's order.
+std::vector<ArchiveEntry> archiveEntriesOf(const QString& folder);
 
 // A signer: a team identifier and its key pair, written to a key file the
 // signing tool reads.

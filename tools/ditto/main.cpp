@@ -1,62 +1,119 @@
 // tessaroom-ditto: the copy tool of the simulated machine. Copies a folder
-// tree (or one file) to a new place, keeping modes and symbolic links; the
-// copy is the user's own, so its owner may always write it (an attached
-// image's tree is read-only).
+// tree (or one file) to a new place, keeping symbolic links and the plain
+// permission bits (never a setuid, setgid or sticky bit); a device, pipe or
+// socket is refused. The copy is the user's own, so its owner may always
+// write it (an attached image's tree is read-only).
 //
 //   tessaroom-ditto SOURCE DESTINATION
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::size_t pieceBytes = 1 << 20;
+
+// The mode a copy gets: the source's plain bits, writable by its owner.
+mode_t copyMode(mode_t source)
+{
+    return (source & 0777) | S_IWUSR;
+}
+
+bool report(const fs::path& path, const std::string& reason)
+{
+    std::fprintf(stderr, "ditto: %s: %s\n", path.c_str(), reason.c_str());
+    return false;
+}
+
+// Copies a regular file's bytes into a new file that is never a link.
+bool copyFile(const fs::path& source, const fs::path& target, mode_t mode)
+{
+    const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0)
+        return report(source, std::strerror(errno));
+    const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return report(target, std::strerror(error));
+    }
+    std::vector<char> buffer(pieceBytes);
+    std::string failure;
+    for (;;) {
+        ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            failure = source.string() + ": " + std::strerror(errno);
+            break;
+        }
+        if (got == 0)
+            break;
+        for (const char* at = buffer.data(); got > 0;) {
+            const ssize_t put = ::write(out, at, std::size_t(got));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0) {
+                failure = target.string() + ": " + std::strerror(errno);
+                break;
+            }
+            at += put;
+            got -= put;
+        }
+        if (!failure.empty())
+            break;
+    }
+    if (failure.empty() && ::fchmod(out, mode) != 0)
+        failure = target.string() + ": " + std::strerror(errno);
+    ::close(in);
+    if (::close(out) != 0 && failure.empty())
+        failure = target.string() + ": " + std::strerror(errno);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "ditto: %s\n", failure.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Copies one entry; false (with a message on standard error) on failure.
 bool copyTree(const fs::path& source, const fs::path& target)
 {
+    struct stat info {};
+    if (::lstat(source.c_str(), &info) != 0)
+        return report(source, std::strerror(errno));
     std::error_code error;
-    const fs::file_status status = fs::symlink_status(source, error);
-    if (error) {
-        std::fprintf(stderr, "ditto: %s: %s\n", source.c_str(), error.message().c_str());
-        return false;
-    }
-    const auto ownWritable = [&](const fs::path& path) {
-        fs::permissions(path, (status.permissions() | fs::perms::owner_write) & fs::perms::mask,
-                        fs::perm_options::replace, error);
-        return !error;
-    };
-    if (fs::is_symlink(status)) {
+    if (S_ISLNK(info.st_mode)) {
         fs::copy_symlink(source, target, error);
-    } else if (fs::is_regular_file(status)) {
-        if (fs::copy_file(source, target, fs::copy_options::none, error))
-            ownWritable(target);
-    } else if (fs::is_directory(status)) {
-        if (!fs::create_directory(target, error) && !error)
-            error = std::make_error_code(std::errc::file_exists);
-        if (!error) {
-            std::vector<fs::path> entries;
-            for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error))
-                entries.push_back(it->path().filename());
-            // A fixed order makes a failure leave the same partial copy.
-            std::sort(entries.begin(), entries.end());
-            for (const fs::path& name : entries) {
-                if (!copyTree(source / name, target / name))
-                    return false;
-            }
-            if (!error)
-                ownWritable(target);
-        }
-    } else {
-        std::fprintf(stderr, "ditto: %s: unsupported file type\n", source.c_str());
-        return false;
+        return error ? report(target, error.message()) : true;
     }
-    if (error) {
-        std::fprintf(stderr, "ditto: %s: %s\n", target.c_str(), error.message().c_str());
-        return false;
+    if (S_ISREG(info.st_mode))
+        return copyFile(source, target, copyMode(info.st_mode));
+    if (!S_ISDIR(info.st_mode))
+        return report(source, "unsupported file type");
+    if (::mkdir(target.c_str(), 0700) != 0)
+        return report(target, std::strerror(errno));
+    std::vector<fs::path> entries;
+    for (fs::directory_iterator it(source, error), end; !error && it != end; it.increment(error))
+        entries.push_back(it->path().filename());
+    if (error)
+        return report(source, error.message());
+    // A fixed order makes a failure leave the same partial copy.
+    std::sort(entries.begin(), entries.end());
+    for (const fs::path& name : entries) {
+        if (!copyTree(source / name, target / name))
+            return false;
     }
+    if (::chmod(target.c_str(), copyMode(info.st_mode)) != 0)
+        return report(target, std::strerror(errno));
     return true;
 }
 

@@ -3,6 +3,12 @@
 // code-signature trailer; attaching extracts it into the mount point and
 // makes the tree read-only, detaching removes it.
 //
+// An image comes from the network, so attaching unpacks only files, folders
+// and links (no device, pipe or socket), with plain permission bits (no
+// setuid, setgid or sticky bit), and refuses, before anything is unpacked, an
+// image that holds more than maximumEntries entries or would take more than
+// maximumUnpackedBytes or unpackedBytesPerImageByte times its own size.
+//
 //   tessaroom-hdiutil attach [-nobrowse] [-readonly] [-noautoopen] -mountpoint DIR IMAGE
 //   tessaroom-hdiutil detach DIR [-force]
 //   tessaroom-hdiutil create -srcfolder DIR IMAGE
@@ -16,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -30,6 +37,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t pieceBytes = 1 << 20;
+constexpr std::int64_t maximumUnpackedBytes = std::int64_t(4) << 30; // 4 GiB
+constexpr std::int64_t unpackedBytesPerImageByte = 64;
+constexpr std::int64_t maximumEntries = 100000;
 
 int fail(const char* verb, const std::string& reason)
 {
@@ -68,7 +78,8 @@ struct ImageReader {
     }
 };
 
-void setWritable(const fs::path& root, bool writable)
+// Takes write permission away from every entry below root (links aside).
+void makeReadOnly(const fs::path& root)
 {
     std::error_code error;
     const auto change = [&](const fs::path& path) {
@@ -76,17 +87,106 @@ void setWritable(const fs::path& root, bool writable)
         if (error || fs::is_symlink(status))
             return;
         fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        writable ? fs::perm_options::add : fs::perm_options::remove, error);
-        if (writable)
-            fs::permissions(path, fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove, error);
+                        fs::perm_options::remove, error);
     };
-    // Folders are opened for writing before their contents are walked.
-    if (writable)
-        change(root);
     for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error))
         change(it->path());
-    if (!writable)
-        change(root);
+    change(root);
+}
+
+// Gives the owner every right on each folder before looking inside it, and
+// write permission on each file, so that the whole tree can be removed even
+// where the image made a folder unreadable (mode 000). Links are left alone.
+void makeRemovable(const fs::path& path)
+{
+    std::error_code error;
+    const auto status = fs::symlink_status(path, error);
+    if (error || fs::is_symlink(status))
+        return;
+    if (!fs::is_directory(status)) {
+        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
+        return;
+    }
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+    std::vector<fs::path> children;
+    for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error))
+        children.push_back(it->path());
+    for (const fs::path& child : children)
+        makeRemovable(child);
+}
+
+// What an image may hold, counted entry by entry.
+class Limits {
+public:
+    explicit Limits(std::int64_t imageBytes)
+        : bytes_(std::min(maximumUnpackedBytes, imageBytes * unpackedBytesPerImageByte))
+    {
+    }
+
+    // Why entry may not be unpacked, or nothing.
+    std::string refusal(archive_entry* entry)
+    {
+        const std::string name = archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "?";
+        const mode_t type = archive_entry_filetype(entry);
+        // A hard link names an earlier entry; its type may read as none.
+        const bool hardLink = archive_entry_hardlink(entry) != nullptr;
+        if (!hardLink && type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK)
+            return name + ": only files, folders and links may be in an image, not a device, pipe or socket";
+        if (++entries_ > maximumEntries)
+            return "the image holds more than " + std::to_string(maximumEntries) + " entries";
+        const std::int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
+        if (size < 0 || size > bytes_ - unpacked_)
+            return "the image unpacks to more than " + std::to_string(bytes_) + " bytes (at most 4 GiB and "
+                + std::to_string(unpackedBytesPerImageByte) + " times the image's size)";
+        unpacked_ += size;
+        return {};
+    }
+
+private:
+    std::int64_t bytes_;
+    std::int64_t entries_ = 0;
+    std::int64_t unpacked_ = 0;
+};
+
+archive* openImage(ImageReader& reader, std::string& failure)
+{
+    archive* in = archive_read_new();
+    archive_read_support_format_tar(in);
+    if (archive_read_open(in, &reader, nullptr, &ImageReader::read, nullptr) != ARCHIVE_OK) {
+        failure = archive_error_string(in) ? archive_error_string(in) : "not a recognized image";
+        archive_read_free(in);
+        return nullptr;
+    }
+    return in;
+}
+
+// Reads every header (skipping the contents) and answers why the image may
+// not be unpacked, or nothing; this runs before anything is written.
+std::string survey(ImageReader& reader, std::int64_t imageBytes)
+{
+    std::string failure;
+    archive* in = openImage(reader, failure);
+    if (!in)
+        return failure;
+    Limits limits(imageBytes);
+    int entries = 0;
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(in, &entry);
+        if (status == ARCHIVE_EOF)
+            break;
+        if (status != ARCHIVE_OK) {
+            failure = archive_error_string(in) ? archive_error_string(in) : "image not recognized";
+            break;
+        }
+        if (failure = limits.refusal(entry); !failure.empty())
+            break;
+        ++entries;
+    }
+    if (failure.empty() && entries == 0)
+        failure = "image not recognized";
+    archive_read_free(in);
+    return failure;
 }
 
 int attach(const std::vector<std::string>& arguments)
@@ -109,12 +209,26 @@ int attach(const std::vector<std::string>& arguments)
     mountPoint = fs::absolute(mountPoint).lexically_normal().string();
 
     ImageReader reader;
-    reader.fd = ::open(image.c_str(), O_RDONLY | O_CLOEXEC);
+    reader.fd = ::open(image.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (reader.fd < 0)
         return fail("attach", std::strerror(errno));
     struct stat info {};
-    ::fstat(reader.fd, &info);
-    reader.left = info.st_size - platform::CodeSignature::imageTrailerSize(QFile::decodeName(image.c_str()));
+    if (::fstat(reader.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(reader.fd);
+        return fail("attach", "not a disk image file");
+    }
+    const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(QFile::decodeName(image.c_str()));
+    reader.left = archiveBytes;
+    if (const std::string refusal = survey(reader, info.st_size); !refusal.empty()) {
+        ::close(reader.fd);
+        return fail("attach", refusal);
+    }
+    // Again from the start, for the unpacking.
+    reader.left = archiveBytes;
+    if (::lseek(reader.fd, 0, SEEK_SET) != 0) {
+        ::close(reader.fd);
+        return fail("attach", std::strerror(errno));
+    }
 
     std::error_code error;
     if (fs::exists(mountPoint, error) && !fs::is_empty(mountPoint, error)) {
@@ -132,17 +246,18 @@ int attach(const std::vector<std::string>& arguments)
         ::close(reader.fd);
         return fail("attach", std::strerror(errno));
     }
-    archive* in = archive_read_new();
-    archive_read_support_format_tar(in);
     archive* out = archive_write_disk_new();
-    // The image comes from the network: nothing may land outside the mount point.
+    // The image comes from the network: nothing may land outside the mount
+    // point, and no owner, ACL, attribute or flag is taken from it.
     archive_write_disk_set_options(out, ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT
                                             | ARCHIVE_EXTRACT_SECURE_SYMLINKS
                                             | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
     std::string failure;
-    if (archive_read_open(in, &reader, nullptr, &ImageReader::read, nullptr) != ARCHIVE_OK) {
-        failure = archive_error_string(in) ? archive_error_string(in) : "not a recognized image";
-    } else {
+    archive* in = openImage(reader, failure);
+    if (in) {
+        // The survey said yes; the limits hold here too, in case the image
+        // changed since.
+        Limits limits(info.st_size);
         int entries = 0;
         for (;;) {
             archive_entry* entry = nullptr;
@@ -154,6 +269,10 @@ int attach(const std::vector<std::string>& arguments)
                 break;
             }
             const std::string name = archive_entry_pathname(entry);
+            if (failure = limits.refusal(entry); !failure.empty())
+                break;
+            // Plain permission bits only: no setuid, setgid or sticky bit.
+            archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
             if (archive_write_header(out, entry) != ARCHIVE_OK) {
                 failure = name + ": " + (archive_error_string(out) ? archive_error_string(out) : "cannot be written");
                 break;
@@ -181,16 +300,17 @@ int attach(const std::vector<std::string>& arguments)
     }
     archive_write_close(out);
     archive_write_free(out);
-    archive_read_free(in);
+    if (in)
+        archive_read_free(in);
     ::close(reader.fd);
     if (::chdir("/") != 0)
         failure = std::strerror(errno);
     if (!failure.empty()) {
-        setWritable(mountPoint, true);
+        makeRemovable(mountPoint);
         fs::remove_all(mountPoint, error);
         return fail("attach", failure);
     }
-    setWritable(mountPoint, false);
+    makeReadOnly(mountPoint);
     std::printf("/dev/disk9s1\tApple_HFS\t%s\n", mountPoint.c_str());
     return 0;
 }
@@ -203,7 +323,7 @@ int detach(const std::vector<std::string>& arguments)
     std::error_code error;
     if (!fs::is_directory(mountPoint, error))
         return fail("detach", "No such file or directory");
-    setWritable(mountPoint, true);
+    makeRemovable(mountPoint);
     fs::remove_all(mountPoint, error);
     if (error)
         return fail("detach", error.message());

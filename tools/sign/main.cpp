@@ -2,7 +2,7 @@
 //
 //   tessaroom-sign keygen                      prints "<private> <public>" (base64)
 //   tessaroom-sign sign KEYFILE TEAM PATH      KEYFILE holds the base64 private key
-//   tessaroom-sign verify PATH                 prints the validity status
+//   tessaroom-sign verify PATH                 prints the validity status (and why it is not 0)
 #include "platform/CodeSignature.h"
 
 #include <QCoreApplication>
@@ -50,8 +50,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (arguments.value(0) == QLatin1String("verify") && arguments.size() == 2) {
-        const OSStatus status = CodeSignature::checkValidity(arguments[1]);
+        QString reason;
+        const OSStatus status = CodeSignature::checkValidity(arguments[1], &reason);
         std::printf("%d\n", int(status));
+        if (status != 0)
+            std::fprintf(stderr, "%s\n", qPrintable(reason));
         return status == 0 ? 0 : 1;
     }
     return usage();

@@ -1,5 +1,7 @@
 #include "platform/Volumes.h"
 
+#include "platform/AppBundles.h"
+#include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/sim/Volumes.h"
 
@@ -26,6 +28,36 @@ std::map<QString, bool>& mounted()
 {
     static std::map<QString, bool> volumes;
     return volumes;
+}
+
+// None: the system's own.
+std::optional<QStringList>& replacedApplicationsFolders()
+{
+    static std::optional<QStringList> folders;
+    return folders;
+}
+
+void forgetOnReset()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    registerSharedReset([] {
+        std::lock_guard lock(volumeMutex());
+        mounted().clear();
+        replacedApplicationsFolders().reset();
+        registered = false;
+    });
+}
+
+// The nearest existing folder at or above path.
+QString existingAncestor(const QString& path)
+{
+    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    while (!info.exists() && info.path() != info.filePath())
+        info = QFileInfo(info.path());
+    return info.isDir() ? info.filePath() : info.path();
 }
 
 QString normalized(const QString& path)
@@ -66,15 +98,37 @@ std::optional<Volumes::Facts> Volumes::volumeOf(const QString& path)
     return facts;
 }
 
+// The shell's and the updater's questions, answered from the same facts.
+
+bool Volumes::isOnReadOnlyVolume(const QString& path)
+{
+    const auto facts = volumeOf(existingAncestor(QFileInfo(path).path()));
+    return facts && facts->readOnly.value_or(false) && !facts->rootFileSystem.value_or(false);
+}
+
+bool Volumes::isWritableFolder(const QString& folder)
+{
+    const QFileInfo info(folder);
+    if (!info.isDir() || !info.isWritable())
+        return false;
+    const auto facts = volumeOf(folder);
+    return !(facts && facts->readOnly.value_or(false));
+}
+
+QStringList Volumes::applicationsFolders()
+{
+    {
+        std::lock_guard lock(volumeMutex());
+        if (replacedApplicationsFolders())
+            return *replacedApplicationsFolders();
+    }
+    return {QStringLiteral("/Applications"), Folders::home() + QStringLiteral("/Applications")};
+}
+
 void sim::mountVolume(const QString& path, bool readOnly)
 {
     std::lock_guard lock(volumeMutex());
-    if (mounted().empty()) {
-        registerSharedReset([] {
-            std::lock_guard resetLock(volumeMutex());
-            mounted().clear();
-        });
-    }
+    forgetOnReset();
     mounted()[normalized(path)] = readOnly;
 }
 
@@ -82,6 +136,21 @@ void sim::unmountVolume(const QString& path)
 {
     std::lock_guard lock(volumeMutex());
     mounted().erase(normalized(path));
+}
+
+void sim::setReadOnlyFolder(const QString& folder, bool readOnly)
+{
+    if (readOnly)
+        mountVolume(folder, true);
+    else
+        unmountVolume(folder);
+}
+
+void sim::setApplicationsFolders(std::optional<QStringList> folders)
+{
+    std::lock_guard lock(volumeMutex());
+    forgetOnReset();
+    replacedApplicationsFolders() = std::move(folders);
 }
 
 } // namespace platform

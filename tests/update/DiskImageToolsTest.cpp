@@ -1,0 +1,242 @@
+#include "UpdateTest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+struct ToolResult {
+    int exitCode = -1;
+    QString standardError;
+};
+
+// The disk-image and copy tools run directly, as the installation runs them.
+class DiskImageToolsTest : public UpdateTest {
+protected:
+    DiskImageToolsTest()
+        : mountPoint_(QDir(temporaryFolder()).filePath(QStringLiteral("Tessaroom-mount-test")))
+    {
+    }
+
+    // As a user who may not pass permission bits: root gives up the
+    // capabilities that would let it (CI runs as root).
+    static ToolResult run(const QString& tool, const QStringList& arguments, bool asPlainUser = false)
+    {
+        QProcess process;
+        if (asPlainUser && ::geteuid() == 0) {
+            process.start(QStringLiteral("setpriv"),
+                          QStringList{QStringLiteral("--inh-caps=-all"),
+                                      QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
+                                      QStringLiteral("--"), tool}
+                              + arguments);
+        } else {
+            process.start(tool, arguments);
+        }
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+    }
+
+    ToolResult attach(const QString& image, bool asPlainUser = false)
+    {
+        return run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                   {QStringLiteral("attach"), QStringLiteral("-nobrowse"), QStringLiteral("-readonly"),
+                    QStringLiteral("-mountpoint"), mountPoint_, image},
+                   asPlainUser);
+    }
+
+    ToolResult detach(bool asPlainUser = false)
+    {
+        return run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("detach"), mountPoint_, QStringLiteral("-force")},
+                   asPlainUser);
+    }
+
+    QString image(const std::vector<ArchiveEntry>& entries, const QString& name = QStringLiteral("crafted.dmg"))
+    {
+        const QString path = QDir(home()).filePath(name);
+        EXPECT_TRUE(writeArchive(path, entries));
+        return path;
+    }
+
+    // An attach that must fail with reason and leave nothing behind.
+    void expectRefused(const QString& image, const QString& reason)
+    {
+        const ToolResult result = attach(image);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.standardError, QStringLiteral("hdiutil: attach failed - ") + reason);
+        EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+    }
+
+    static mode_t modeOf(const QString& path)
+    {
+        struct stat info {};
+        ::lstat(QFile::encodeName(path).constData(), &info);
+        return info.st_mode & 07777;
+    }
+
+    static qint64 apparentSize(const QString& path) { return QFileInfo(path).size(); }
+
+    const QString mountPoint_;
+};
+
+ArchiveEntry folder(const QString& path, int mode = 0755)
+{
+    return {.path = path, .kind = ArchiveEntry::Kind::folder, .mode = mode};
+}
+
+ArchiveEntry file(const QString& path, int mode = 0644, QByteArray data = "data\n", qint64 apparentSize = -1)
+{
+    return {.path = path, .kind = ArchiveEntry::Kind::file, .mode = mode, .data = std::move(data), .apparentSize = apparentSize};
+}
+
+} // namespace
+
+// --- unpacking: plain bits, plain kinds ---
+
+TEST_F(DiskImageToolsTest, UnpackingKeepsPlainPermissionBitsOnly)
+{
+    const QString crafted = image({folder(QStringLiteral("App"), 02755), folder(QStringLiteral("App/Shared"), 01777),
+                                   file(QStringLiteral("App/run"), 04755), file(QStringLiteral("App/group"), 02711),
+                                   file(QStringLiteral("App/plain"), 0640)});
+    ASSERT_EQ(attach(crafted).exitCode, 0);
+    // Attached images are read-only: the write bits go too.
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App")), 0555u);
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/Shared")), 0555u);
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/run")), 0555u);
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/group")), 0511u);
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/plain")), 0440u);
+    EXPECT_EQ(detach().exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+}
+
+TEST_F(DiskImageToolsTest, APipeInAnImageIsRefusedAndNothingIsUnpacked)
+{
+    expectRefused(image({folder(QStringLiteral("App")), file(QStringLiteral("App/a")),
+                         ArchiveEntry{.path = QStringLiteral("App/pipe"), .kind = ArchiveEntry::Kind::pipe}}),
+                  QStringLiteral("App/pipe: only files, folders and links may be in an image, not a device, pipe or socket"));
+}
+
+TEST_F(DiskImageToolsTest, ADeviceInAnImageIsRefusedAndNothingIsUnpacked)
+{
+    expectRefused(image({folder(QStringLiteral("App")),
+                         ArchiveEntry{.path = QStringLiteral("App/null"), .kind = ArchiveEntry::Kind::characterDevice,
+                                      .mode = 0666}}),
+                  QStringLiteral("App/null: only files, folders and links may be in an image, not a device, pipe or socket"));
+}
+
+// --- unpacking: how much ---
+
+TEST_F(DiskImageToolsTest, AnImageThatUnpacksPastFourGiBIsRefused)
+{
+    // A few kilobytes that would unpack to 5 GiB of holes.
+    const QString crafted = image({folder(QStringLiteral("App")),
+                                   file(QStringLiteral("App/huge"), 0644, "x", qint64(5) << 30)});
+    ASSERT_LT(QFileInfo(crafted).size(), 64 * 1024);
+    const qint64 limit = std::min<qint64>(qint64(4) << 30, 64 * QFileInfo(crafted).size());
+    expectRefused(crafted, QStringLiteral("the image unpacks to more than %1 bytes (at most 4 GiB and 64 times the image's size)").arg(limit));
+}
+
+TEST_F(DiskImageToolsTest, AnImageThatUnpacksPastSixtyFourTimesItsSizeIsRefused)
+{
+    // Each file alone would fit; together they pass 64 times the image.
+    const QString crafted = image({folder(QStringLiteral("App")),
+                                   file(QStringLiteral("App/a"), 0644, "x", 400 * 1024),
+                                   file(QStringLiteral("App/b"), 0644, "x", 400 * 1024)});
+    const qint64 size = QFileInfo(crafted).size();
+    ASSERT_LT(size * 64, 800 * 1024);
+    ASSERT_GT(size * 64, 400 * 1024);
+    expectRefused(crafted, QStringLiteral("the image unpacks to more than %1 bytes (at most 4 GiB and 64 times the image's size)").arg(size * 64));
+}
+
+TEST_F(DiskImageToolsTest, AnImageWithinItsLimitsUnpacksWithItsHoles)
+{
+    const QString crafted = image({folder(QStringLiteral("App")), file(QStringLiteral("App/sparse"), 0644, "x", 100 * 1024)});
+    ASSERT_LT(100 * 1024, 64 * QFileInfo(crafted).size());
+    ASSERT_EQ(attach(crafted).exitCode, 0);
+    EXPECT_EQ(apparentSize(mountPoint_ + QStringLiteral("/App/sparse")), 100 * 1024);
+    EXPECT_EQ(detach().exitCode, 0);
+}
+
+TEST_F(DiskImageToolsTest, AnImageOfMoreThanAHundredThousandEntriesIsRefused)
+{
+    std::vector<ArchiveEntry> entries{folder(QStringLiteral("f"))};
+    for (int i = 0; i < 100000; ++i)
+        entries.push_back(file(QStringLiteral("f/%1").arg(i), 0644, {}));
+    ASSERT_EQ(entries.size(), 100001u);
+    expectRefused(image(entries), QStringLiteral("the image holds more than 100000 entries"));
+}
+
+TEST_F(DiskImageToolsTest, ATruncatedImageDoesNotMountAndSaysWhy)
+{
+    const QString crafted = image({folder(QStringLiteral("App")), file(QStringLiteral("App/a"), 0644, QByteArray(20000, 'a'))});
+    QFile cut(crafted);
+    ASSERT_TRUE(cut.resize(cut.size() / 2));
+    const ToolResult result = attach(crafted);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.startsWith(QStringLiteral("hdiutil: attach failed - "))) << result.standardError.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+}
+
+// --- detaching ---
+
+TEST_F(DiskImageToolsTest, DetachingRemovesFoldersNobodyMayEnter)
+{
+    const QString crafted = image({folder(QStringLiteral("App")), folder(QStringLiteral("App/Locked"), 0),
+                                   folder(QStringLiteral("App/Locked/Deeper"), 0), file(QStringLiteral("App/Locked/Deeper/a")),
+                                   file(QStringLiteral("App/Locked/b"), 0)});
+    const ToolResult attached = attach(crafted, true);
+    ASSERT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
+    EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/Locked")), 0u);
+    const ToolResult detached = detach(true);
+    EXPECT_EQ(detached.exitCode, 0) << detached.standardError.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+}
+
+// --- copying ---
+
+TEST_F(DiskImageToolsTest, CopyingKeepsPlainPermissionBitsOnly)
+{
+    const QString source = QDir(home()).filePath(QStringLiteral("source"));
+    QDir().mkpath(source + QStringLiteral("/Shared"));
+    for (const char* name : {"/run", "/group", "/Shared/plain"}) {
+        QFile made(source + QLatin1String(name));
+        ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+        made.write(name);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(source + QStringLiteral("/run")).constData(), 04755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(source + QStringLiteral("/group")).constData(), 02711), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(source + QStringLiteral("/Shared")).constData(), 03777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(source).constData(), 02755), 0);
+    const QString copy = QDir(home()).filePath(QStringLiteral("copy"));
+    const ToolResult result = run(QStringLiteral(TESSAROOM_DITTO_TOOL), {source, copy});
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(modeOf(copy), 0755u);
+    EXPECT_EQ(modeOf(copy + QStringLiteral("/run")), 0755u);
+    EXPECT_EQ(modeOf(copy + QStringLiteral("/group")), 0711u | S_IWUSR);
+    EXPECT_EQ(modeOf(copy + QStringLiteral("/Shared")), 0777u);
+    QFile copied(copy + QStringLiteral("/Shared/plain"));
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), QByteArray("/Shared/plain"));
+}
+
+TEST_F(DiskImageToolsTest, CopyingRefusesADevice)
+{
+    const QString source = QDir(home()).filePath(QStringLiteral("source"));
+    QDir().mkpath(source);
+    if (::mknod(QFile::encodeName(source + QStringLiteral("/null")).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "device nodes cannot be made here: " << std::strerror(errno);
+    const ToolResult result = run(QStringLiteral(TESSAROOM_DITTO_TOOL), {source, QDir(home()).filePath(QStringLiteral("copy"))});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.endsWith(QStringLiteral("/source/null: unsupported file type"))) << result.standardError.toStdString();
+}
