@@ -1,6 +1,7 @@
+#include "StoredNames.h"
+
 #include "engine/SpaceEngine.h"
 #include "platform/PreferenceDomain.h"
-#include "store/SpaceMetaDocument.h"
 #include "store/SpaceStore.h"
 #include "support/PlatformTest.h"
 
@@ -81,23 +82,6 @@ protected:
         return process.waitForFinished(generousWait) && process.exitStatus() == QProcess::NormalExit;
     }
 
-    static std::optional<QByteArray> storedDocument()
-    {
-        return platform::PreferenceDomain::standard().data(SpaceStore::documentKey);
-    }
-
-    static SpaceMeta storedMeta(qint64 managedID)
-    {
-        const auto document = storedDocument();
-        if (!document)
-            return SpaceMeta::empty();
-        const auto decoded = SpaceMetaDocument::decode(*document);
-        if (!decoded)
-            return SpaceMeta::empty();
-        const auto found = decoded.value().find(managedID);
-        return found == decoded.value().end() ? SpaceMeta::empty() : found->second;
-    }
-
     // The default world is the same in every process, so its ids hold here.
     static qint64 managedID(qint64 number) { return SpaceEngine::shared().desktopWithNumber(number)->managedID(); }
 
@@ -122,7 +106,7 @@ protected:
             meta.seconds = 100;
         });
         SpaceStore::shared().flushNow();
-        saved = storedDocument();
+        saved = storedNamesDocument();
     }
 
     std::optional<QByteArray> saved;
@@ -167,7 +151,7 @@ TEST_P(ModeProcessTest, TheNamesStoreIsUntouchedAndARenameMadeMeanwhileSurvives)
         ASSERT_EQ(running.state(), QProcess::Running);
         // The user renames a desktop while the mode runs.
         rename(3, QStringLiteral("Focus"));
-        expected = storedDocument();
+        expected = storedNamesDocument();
         ASSERT_NE(expected, saved);
     }
     if (mode.signal)
@@ -176,7 +160,7 @@ TEST_P(ModeProcessTest, TheNamesStoreIsUntouchedAndARenameMadeMeanwhileSurvives)
     if (mode.signal) {
         EXPECT_EQ(running.exitCode(), 0);
     }
-    EXPECT_EQ(storedDocument(), expected);
+    EXPECT_EQ(storedNamesDocument(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,7 +194,7 @@ TEST_F(SavedDataTest, ASwitchHandedToTheRunningCopyLeavesTheStoreAsItWas)
     ASSERT_TRUE(endedNormally(handing));
     EXPECT_TRUE(handing.readAllStandardOutput().startsWith("asked Tessaroom (pid "));
     EXPECT_EQ(handing.exitCode(), 0);
-    EXPECT_EQ(storedDocument(), saved);
+    EXPECT_EQ(storedNamesDocument(), saved);
 
     send(running, SIGTERM);
     EXPECT_TRUE(endedNormally(running));

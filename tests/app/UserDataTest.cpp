@@ -1,4 +1,5 @@
 #include "AppTest.h"
+#include "StoredNames.h"
 
 #include "platform/Application.h"
 #include "platform/PreferenceDomain.h"
@@ -31,7 +32,7 @@ protected:
             meta.seconds = 100;
         });
         SpaceStore::shared().flushNow();
-        before = storedDocument();
+        before = storedNamesDocument();
     }
 
     ~UserDataTest() override { platform::Application::setDelegate(nullptr); }
@@ -45,23 +46,6 @@ protected:
                                  .exit = [this](int status) { exits.push_back(status); }});
         platform::Application::setDelegate(delegate.get());
         delegate->launch();
-    }
-
-    static std::optional<QByteArray> storedDocument()
-    {
-        return platform::PreferenceDomain::standard().data(SpaceStore::documentKey);
-    }
-
-    static SpaceMeta storedMeta(qint64 managedID)
-    {
-        const auto document = storedDocument();
-        if (!document)
-            return SpaceMeta::empty();
-        const auto decoded = SpaceMetaDocument::decode(*document);
-        if (!decoded)
-            return SpaceMeta::empty();
-        const auto found = decoded.value().find(managedID);
-        return found == decoded.value().end() ? SpaceMeta::empty() : found->second;
     }
 
     // A rename the user makes in this process; its write is still pending.
@@ -97,7 +81,7 @@ TEST_P(ModeUserDataTest, TheStoredNamesAndTimeAreAsTheModeFoundThem)
     delegate->switchTo(*SpaceEngine::shared().desktopWithNumber(3));
     advance(2);
     platform::Application::terminate();
-    EXPECT_EQ(storedDocument(), before);
+    EXPECT_EQ(storedNamesDocument(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -144,7 +128,7 @@ TEST_F(UserDataTest, ASignalEndsAModeWithoutWriting)
     std::raise(SIGHUP);
     runLoopUntilTerminating();
     ASSERT_TRUE(platform::Application::isTerminating());
-    EXPECT_EQ(storedDocument(), before);
+    EXPECT_EQ(storedNamesDocument(), before);
 }
 
 } // namespace

@@ -67,15 +67,3 @@ void MenuBarTest::savePicture(const QImage& image, const QString& fileName)
     if (!folder.isEmpty())
         image.save(QDir(QString::fromLocal8Bit(folder)).filePath(fileName));
 }
-
-::testing::AssertionResult sameColor(const QColor& actual, const QColor& expected, int tolerance)
-{
-    const QColor a = actual.toRgb();
-    const QColor e = expected.toRgb();
-    const bool close = std::abs(a.red() - e.red()) <= tolerance && std::abs(a.green() - e.green()) <= tolerance
-        && std::abs(a.blue() - e.blue()) <= tolerance && std::abs(a.alpha() - e.alpha()) <= tolerance;
-    if (close)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "colour " << a.name(QColor::HexArgb).toStdString() << " is not "
-                                         << e.name(QColor::HexArgb).toStdString();
-}

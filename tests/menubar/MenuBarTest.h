@@ -5,6 +5,7 @@
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/World.h"
 #include "store/Settings.h"
+#include "support/Pixels.h"
 #include "support/PlatformTest.h"
 #include "ui/AppCommands.h"
 
@@ -85,5 +86,3 @@ protected:
     QStringList switches;
 };
 
-// Whether two colours agree within tolerance on every channel (0-255).
-::testing::AssertionResult sameColor(const QColor& actual, const QColor& expected, int tolerance = 4);

@@ -507,24 +507,13 @@ TEST_F(PopoverTest, TwelveTilesShareTheStripEqually)
     EXPECT_EQ(commands.calls, QStringList{QStringLiteral("switchTo:15")});
 }
 
-// The strip drawn on nothing at scale pixels per point.
-QImage bare(QWidget& widget, double scale)
-{
-    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
-
 TEST_F(PopoverTest, EachTileIsPaintedAtItsExactShareOfTheWidth)
 {
     oneDisplay(12, 13);
     SpaceStripView strip(engine().desktops(), engine().activeDesktop(), {});
     strip.resize(326, 26);
     constexpr double scale = 4;
-    const QImage image = bare(strip, scale);
+    const QImage image = renderBare(strip, scale);
     const double share = (326 - 11 * 5) / 12.0;
     const int row = int(13 * scale);
     for (qsizetype i = 0; i < 12; ++i) {
@@ -558,13 +547,13 @@ TEST_F(PopoverTest, APictureGivenWhileTheStripIsOpenShowsWholeAndSquare)
     SpaceStripView strip(engine().desktops(), engine().activeDesktop(), {});
     strip.resize(326, 26);
     // The strip is up, its tiles laid out, before the picture arrives.
-    bare(strip, 1);
+    renderBare(strip, 1);
     SpaceStore::shared().change(12, [](SpaceMeta& meta) { meta.icon = SpaceIcon::picture(QStringLiteral("square.png")); });
     refresh();
     strip.setDesktops(engine().desktops(), engine().activeDesktop());
 
     constexpr double scale = 4;
-    const QImage image = bare(strip, scale);
+    const QImage image = renderBare(strip, scale);
     const QRectF tile = strip.tileRect(1);
     QRect red;
     for (int y = int(tile.top() * scale); y < int(tile.bottom() * scale); ++y) {

@@ -499,24 +499,13 @@ TEST_F(QuickSwitcherTest, RendersTheCardWithItsRowsTagsChipAndFooter)
     keepRender(render(switcher, Theme::canvas(), 2), QStringLiteral("switcher-empty"));
 }
 
-// The panel drawn on nothing, at scale pixels per point.
-QImage bare(QWidget& widget, double scale)
-{
-    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
-}
-
 TEST_F(QuickSwitcherTest, TheFooterBandKeepsInsideTheCardsRoundedCorners)
 {
     makeDesktops(3);
     QuickSwitcher switcher(engine());
     switcher.show();
     switcher.list()->layout()->activate();
-    const QImage image = bare(switcher, 4);
+    const QImage image = renderBare(switcher, 4);
     const double w = switcher.width();
     const double h = switcher.height();
     // Outside the rounded corners nothing is drawn; the band shades the card

@@ -62,18 +62,6 @@ Desktop UiTest::desktop(qint64 number, const SpaceIcon& icon, const TileColor& c
     return made;
 }
 
-::testing::AssertionResult sameColor(const QColor& actual, const QColor& expected, int tolerance)
-{
-    const QColor a = actual.toRgb();
-    const QColor e = expected.toRgb();
-    const bool close = std::abs(a.red() - e.red()) <= tolerance && std::abs(a.green() - e.green()) <= tolerance
-        && std::abs(a.blue() - e.blue()) <= tolerance && std::abs(a.alpha() - e.alpha()) <= tolerance;
-    if (close)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "colour " << a.name(QColor::HexArgb).toStdString() << " is not "
-                                         << e.name(QColor::HexArgb).toStdString();
-}
-
 void UiTest::mouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButton button)
 {
     const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;

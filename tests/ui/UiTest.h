@@ -2,6 +2,7 @@
 
 #include "engine/Desktop.h"
 #include "platform/KeyEvents.h"
+#include "support/Pixels.h"
 #include "support/PlatformTest.h"
 
 #include <QColor>
@@ -53,5 +54,3 @@ protected:
     void userPress(quint16 keyCode, platform::EventFlags flags = 0);
 };
 
-// Whether two colours agree within tolerance on every channel (0-255).
-::testing::AssertionResult sameColor(const QColor& actual, const QColor& expected, int tolerance = 4);
