@@ -1,7 +1,9 @@
 #include "missioncontrol/OverlayPanel.h"
 
 #include "missioncontrol/PillsView.h"
+#include "platform/NotificationCenter.h"
 #include "platform/Scheduler.h"
+#include "platform/WindowCompositing.h"
 #include "platform/WindowFrames.h"
 
 namespace {
@@ -28,11 +30,19 @@ OverlayPanel::OverlayPanel(Settings& settings)
     setWindowFlag(Qt::BypassWindowManagerHint);
     setContentView(pills_);
     connect(pills_, &PillsView::presentationChanged, this, &OverlayPanel::followPills);
+    compositing_ = platform::NotificationCenter::defaultCenter().observe(
+        platform::WindowCompositing::didChangeNotification, [this] { followPills(); });
     followPills();
 }
 
 void OverlayPanel::followPills()
 {
+    // Where translucent windows blend, the pills' soft shadows stay whole.
+    if (platform::WindowCompositing::isActive()) {
+        if (!mask().isEmpty())
+            clearMask();
+        return;
+    }
     const QRegion shape = pills_->shape(platform::now());
     // Qt takes an empty region for no mask at all; a point outside the
     // window shows nothing instead.

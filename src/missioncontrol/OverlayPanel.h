@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/NotificationCenter.h"
 #include "platform/Screens.h"
 #include "ui/FloatingPanel.h"
 
@@ -10,9 +11,9 @@ class Settings;
 
 // The transparent, click-through panel that carries a PillsView over Mission
 // Control, one per display, above the screen saver level. Every click goes to
-// Mission Control underneath; the panel never becomes key. Its window is cut
-// to the pills' shapes as they move: without a compositing manager a
-// transparent window shows black, and this one covers its whole screen.
+// Mission Control underneath; the panel never becomes key. Without a
+// compositing manager its window is cut to the pills' shapes as they move: a
+// transparent window then shows black, and this one covers its whole screen.
 class OverlayPanel final : public FloatingPanel {
     Q_OBJECT
 
@@ -33,4 +34,5 @@ private:
 
     PillsView* pills_;
     QRectF frame_;
+    platform::NotificationCenter::Subscription compositing_;
 };

@@ -2,6 +2,7 @@
 
 #include "missioncontrol/OverlayPanel.h"
 #include "missioncontrol/PillsView.h"
+#include "platform/sim/DesktopSession.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -157,8 +158,9 @@ TEST_F(OverlayTest, StopWhileOpenWritesTheReportAndDropsThePills)
     EXPECT_FALSE(overlay->isClickTapEnabled());
 }
 
-TEST_F(OverlayTest, ThePanelShowsNothingButItsPillsWhereverTheyAre)
+TEST_F(OverlayTest, WithoutCompositingThePanelShowsNothingButItsPillsWhereverTheyAre)
 {
+    platform::sim::setWindowCompositing(false);
     mc().setBehavior({.expandDelay = -1});
     mc().open();
     advance(0.25);
@@ -184,6 +186,24 @@ TEST_F(OverlayTest, ThePanelShowsNothingButItsPillsWhereverTheyAre)
     advance(0.5);
     EXPECT_FALSE(panel->isVisible());
     EXPECT_FALSE(panel->mask().boundingRect().intersects(panel->rect())) << "no pills, no window";
+}
+
+TEST_F(OverlayTest, WhereWindowsBlendThePillsKeepTheirWholeShadowsAndTheCutFollowsTheCompositor)
+{
+    mc().setBehavior({.expandDelay = -1});
+    mc().open();
+    advance(0.25 + PillsView::moveDuration);
+    OverlayPanel* panel = overlay->panels().at(s("D1"));
+    ASSERT_TRUE(panel->isVisible());
+    EXPECT_TRUE(panel->mask().isEmpty()) << "a blended window needs no cut";
+
+    platform::sim::setWindowCompositing(false);
+    const QRegion cut = panel->mask();
+    EXPECT_FALSE(cut.isEmpty());
+    EXPECT_LT(cut.boundingRect().height(), 40) << "the compositor went: cut to the pills at once";
+
+    platform::sim::setWindowCompositing(true);
+    EXPECT_TRUE(panel->mask().isEmpty());
 }
 
 // --- clicks ---------------------------------------------------------------------------
