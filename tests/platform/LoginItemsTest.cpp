@@ -3,6 +3,7 @@
 #include "platform/sim/LoginItems.h"
 #include "support/PlatformTest.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +23,8 @@ TEST_F(LoginItemsTest, RegistrationIsAnAutostartEntryInTheConfigFolder)
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
-    EXPECT_TRUE(text.contains("\nExec="));
+    // One quoted argument, so a program path with blanks still starts.
+    EXPECT_TRUE(text.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n")) << text.toStdString();
 
     EXPECT_EQ(platform::LoginItems::unregisterMainApp(), std::nullopt);
     EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notRegistered);

@@ -5,6 +5,7 @@
 #include "platform/Lifetime.h"
 #include "platform/SystemLog.h"
 #include "platform/sim/KeyFile.h"
+#include "platform/sim/LinkHandlers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,14 +40,14 @@ QString executable()
     return path.isEmpty() ? QStringLiteral("tessaroom") : path;
 }
 
-// The entry's own lines; an entry the user or the session edited keeps
-// every other line.
-QList<std::pair<QByteArray, QByteArray>> entryValues()
+// The entry's own lines, with the program quoted as one Exec argument; an
+// entry the user or the session edited keeps every other line.
+QList<std::pair<QByteArray, QByteArray>> entryValues(const QString& exec)
 {
     return {{"Type", "Application"},
             {"Name", "Tessaroom"},
             {"Icon", "tessaroom"},
-            {"Exec", executable().toUtf8()},
+            {"Exec", exec.toUtf8()},
             {"X-GNOME-Autostart-enabled", "true"}};
 }
 
@@ -81,6 +82,9 @@ std::optional<QString> LoginItems::registerMainApp()
     if (controls().failure)
         return controls().failure;
     const QString path = sim::loginItemEntryPath();
+    const std::optional<QString> exec = sim::desktopEntryArgument(executable());
+    if (!exec)
+        return QStringLiteral("The login item could not be written: the app's path holds a line break.");
     QString why;
     const std::optional<QByteArray> current = sim::KeyFile::read(path, &why);
     if (!current) {
@@ -89,7 +93,7 @@ std::optional<QString> LoginItems::registerMainApp()
         return QStringLiteral("The login item could not be changed: its entry could not be read (%1).").arg(why);
     }
     QDir().mkpath(QFileInfo(path).path());
-    const QByteArray entry = sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues());
+    const QByteArray entry = sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues(*exec));
     if (const auto error = AtomicFile::write(path, entry))
         return QStringLiteral("The login item could not be written: ") + *error;
     return std::nullopt;
