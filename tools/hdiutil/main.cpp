@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -160,9 +161,11 @@ archive* openImage(ImageReader& reader, std::string& failure)
     return in;
 }
 
-// Reads every header (skipping the contents) and answers why the image may
-// not be unpacked, or nothing; this runs before anything is written.
-std::string survey(ImageReader& reader, std::int64_t imageBytes)
+// Goes through every entry of the image within its limits, handing each to
+// visit (whose answer, when not empty, says why it stops there); answers why
+// the image may not be unpacked, or nothing.
+std::string walkImage(ImageReader& reader, std::int64_t imageBytes,
+                      const std::function<std::string(archive* in, archive_entry* entry)>& visit)
 {
     std::string failure;
     archive* in = openImage(reader, failure);
@@ -180,6 +183,8 @@ std::string survey(ImageReader& reader, std::int64_t imageBytes)
             break;
         }
         if (failure = limits.refusal(entry); !failure.empty())
+            break;
+        if (failure = visit(in, entry); !failure.empty())
             break;
         ++entries;
     }
@@ -219,7 +224,10 @@ int attach(const std::vector<std::string>& arguments)
     }
     const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(QFile::decodeName(image.c_str()));
     reader.left = archiveBytes;
-    if (const std::string refusal = survey(reader, info.st_size); !refusal.empty()) {
+    // Every header first, contents skipped: nothing is written before the
+    // whole image is known to be allowed.
+    if (const std::string refusal = walkImage(reader, info.st_size, [](archive*, archive_entry*) { return std::string(); });
+        !refusal.empty()) {
         ::close(reader.fd);
         return fail("attach", refusal);
     }
@@ -252,56 +260,30 @@ int attach(const std::vector<std::string>& arguments)
     archive_write_disk_set_options(out, ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT
                                             | ARCHIVE_EXTRACT_SECURE_SYMLINKS
                                             | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
-    std::string failure;
-    archive* in = openImage(reader, failure);
-    if (in) {
-        // The survey said yes; the limits hold here too, in case the image
-        // changed since.
-        Limits limits(info.st_size);
-        int entries = 0;
-        for (;;) {
-            archive_entry* entry = nullptr;
-            const int status = archive_read_next_header(in, &entry);
-            if (status == ARCHIVE_EOF)
-                break;
-            if (status != ARCHIVE_OK) {
-                failure = archive_error_string(in) ? archive_error_string(in) : "image not recognized";
-                break;
-            }
-            const std::string name = archive_entry_pathname(entry);
-            if (failure = limits.refusal(entry); !failure.empty())
-                break;
-            // Plain permission bits only: no setuid, setgid or sticky bit.
-            archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
-            if (archive_write_header(out, entry) != ARCHIVE_OK) {
-                failure = name + ": " + (archive_error_string(out) ? archive_error_string(out) : "cannot be written");
-                break;
-            }
-            const void* block = nullptr;
-            size_t size = 0;
-            la_int64_t offset = 0;
-            int read;
-            while ((read = archive_read_data_block(in, &block, &size, &offset)) == ARCHIVE_OK) {
-                if (archive_write_data_block(out, block, size, offset) != ARCHIVE_OK) {
-                    failure = archive_error_string(out) ? archive_error_string(out) : "write failed";
-                    break;
-                }
-            }
-            if (failure.empty() && read != ARCHIVE_EOF)
-                failure = archive_error_string(in) ? archive_error_string(in) : "image truncated";
-            if (failure.empty() && archive_write_finish_entry(out) != ARCHIVE_OK)
-                failure = archive_error_string(out) ? archive_error_string(out) : "write failed";
-            if (!failure.empty())
-                break;
-            ++entries;
+    // Read once more, header by header: the limits hold here too, in case
+    // the image changed since the first reading.
+    std::string failure = walkImage(reader, info.st_size, [out](archive* in, archive_entry* entry) -> std::string {
+        const std::string name = archive_entry_pathname(entry);
+        // Plain permission bits only: no setuid, setgid or sticky bit.
+        archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
+        if (archive_write_header(out, entry) != ARCHIVE_OK)
+            return name + ": " + (archive_error_string(out) ? archive_error_string(out) : "cannot be written");
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        int read;
+        while ((read = archive_read_data_block(in, &block, &size, &offset)) == ARCHIVE_OK) {
+            if (archive_write_data_block(out, block, size, offset) != ARCHIVE_OK)
+                return archive_error_string(out) ? archive_error_string(out) : "write failed";
         }
-        if (failure.empty() && entries == 0)
-            failure = "image not recognized";
-    }
+        if (read != ARCHIVE_EOF)
+            return archive_error_string(in) ? archive_error_string(in) : "image truncated";
+        if (archive_write_finish_entry(out) != ARCHIVE_OK)
+            return archive_error_string(out) ? archive_error_string(out) : "write failed";
+        return {};
+    });
     archive_write_close(out);
     archive_write_free(out);
-    if (in)
-        archive_read_free(in);
     ::close(reader.fd);
     if (::chdir("/") != 0)
         failure = std::strerror(errno);
