@@ -148,18 +148,22 @@ int main(int argc, char* argv[])
         platform::Application::finishLaunching();
         if (delegate.launchEnd() == AppDelegate::LaunchEnd::earlyMode)
             return;
-        // Only the user's own copy listens, once the copies before it have
-        // ended; a mode or a sample session runs beside it and leaves its
-        // socket alone.
-        QString error;
-        if (delegate.takesLinks() && !links.listen(socketPath, &error))
-            platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ") + error);
-        if (const auto failure =
-                platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
-            platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
-        // The desktop entries name the app's icon: it goes where the desktop looks for it.
-        if (const auto failure = platform::sim::installDesktopIcon())
-            platform::SystemLog::write(QStringLiteral("Tessaroom: the app's icon was not installed: ") + *failure);
+        // Only the user's own copy listens and registers as the opener of
+        // links, once the copies before it have ended; a mode or a sample
+        // session runs beside it and leaves its socket and the desktop's
+        // files alone.
+        if (delegate.takesLinks()) {
+            QString error;
+            if (!links.listen(socketPath, &error))
+                platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ")
+                                           + error);
+            if (const auto failure =
+                    platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
+                platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
+            // The desktop entries name the app's icon: it goes where the desktop looks for it.
+            if (const auto failure = platform::sim::installDesktopIcon())
+                platform::SystemLog::write(QStringLiteral("Tessaroom: the app's icon was not installed: ") + *failure);
+        }
         const SpaceEngine& engine = SpaceEngine::shared();
         QTextStream(stderr) << "Tessaroom " << platform::Bundle::shortVersion().value_or(QStringLiteral("0"))
                             << " launched: " << engine.desktops().size() << " desktops on " << engine.displays().size()

@@ -38,16 +38,8 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         // Missing before the launch builds the tile ("--diagnose" runs earlier).
         .tileLine = [this] { return statusBar_ ? std::optional<QString>(statusBar_->debugLine()) : std::nullopt; },
         .missionControlOpen = [] { return MissionControlDetector::isMissionControlOpen(); },
-        // The registry first; a copy started as another program is found by
-        // who listens on the link socket.
-        .otherRunningInstance = []() -> std::optional<qint32> {
-            if (const auto pid = DebugTools::otherRunningInstance())
-                return pid;
-            const auto listener = LinkClient::listenerPid(LinkServer::defaultSocketPath());
-            if (listener && *listener != qint32(QCoreApplication::applicationPid()))
-                return listener;
-            return std::nullopt;
-        },
+        // The running applications hold the copies on the link socket too.
+        .otherRunningInstance = [] { return DebugTools::otherRunningInstance(); },
         .switchLink = [](const QString& argument) { return AppLink::fromArgument(argument).url(); },
         // The running copy listens on the per-user link socket, so its pid only names it.
         .deliverLink = [](qint32, const QUrl& link) -> std::optional<QString> {

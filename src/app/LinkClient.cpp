@@ -90,14 +90,6 @@ bool LinkClient::send(const QString& socketPath, const QList<QByteArray>& links,
     return true;
 }
 
-std::optional<qint32> LinkClient::listenerPid(const QString& socketPath, int timeoutMs)
-{
-    Conversation conversation;
-    if (!conversation.open(socketPath, timeoutMs))
-        return std::nullopt;
-    return conversation.peer();
-}
-
 std::optional<LinkClient::Copy> LinkClient::identify(const QString& socketPath, int timeoutMs)
 {
     Conversation conversation;

@@ -25,9 +25,6 @@ public:
     // byte was handed over.
     static bool send(const QString& socketPath, const QList<QByteArray>& links, QString* error = nullptr,
                      int timeoutMs = 2000);
-    // The pid of the process listening on the socket; none when nobody
-    // answers within timeoutMs.
-    static std::optional<qint32> listenerPid(const QString& socketPath, int timeoutMs = 500);
     // The copy listening on the socket, with its pid as the system knows the
     // socket's owner. A copy that does not answer within timeoutMs is still
     // found, without a bundle path. None when nobody listens, or when this

@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalServer>
 
 #include <memory>
 #include <vector>
@@ -130,15 +129,4 @@ TEST_F(AppUpdatesTest, DiagnoseThroughTheLaunchExitsZero)
     delegate->launch();
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::earlyMode);
     EXPECT_EQ(exits, std::vector<int>{0});
-}
-
-// --- the running copy ---
-
-TEST_F(AppUpdatesTest, TheListenerOfTheLinkSocketIsFoundByItsPid)
-{
-    const QString path = home() + QStringLiteral("/links");
-    EXPECT_EQ(LinkClient::listenerPid(path, 200), std::nullopt);
-    QLocalServer server;
-    ASSERT_TRUE(server.listen(path));
-    EXPECT_EQ(LinkClient::listenerPid(path, 2000), qint32(QCoreApplication::applicationPid()));
 }

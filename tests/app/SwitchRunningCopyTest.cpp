@@ -237,10 +237,16 @@ TEST_P(ModeBesideTheRunningCopyTest, ALinkStillReachesTheRunningCopyAfterwards)
     QProcess& running = start({QStringLiteral("--run-for"), QStringLiteral("15")});
     ASSERT_TRUE(waitForLaunch(running));
     const qint64 pid = running.processId();
+    // The running copy registered itself as the links' opener; a mode beside
+    // it must not register again (it may be another build, elsewhere).
+    const QString entry = home() + QStringLiteral("/data/applications/tessaroom-links.desktop");
+    ASSERT_TRUE(QFile::exists(entry));
+    ASSERT_TRUE(QFile::remove(entry));
     QProcess& beside = start(mode, QStringLiteral("mode-state"));
     ASSERT_TRUE(beside.waitForFinished(generous));
     EXPECT_EQ(beside.exitCode(), 0) << qPrintable(beside.readAllStandardError());
     EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
+    EXPECT_FALSE(QFile::exists(entry)) << "the mode registered itself for links";
 
     EXPECT_EQ(askToSwitch(), asked(pid));
     ASSERT_TRUE(running.waitForFinished(generous));
