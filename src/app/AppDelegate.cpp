@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppLink.h"
+#include "app/LinkServer.h"
 #include "debug/DebugTools.h"
 #include "engine/SkyLight.h"
 #include "engine/SpaceEngine.h"
@@ -508,7 +509,8 @@ void AppDelegate::linkNotUnderstood(const QString& text, const QString& note)
 
 void AppDelegate::handleLinkBytes(const QByteArray& bytes)
 {
-    if (bytes.size() > maxLinkBytes) {
+    // The same limit as the link socket's, for links that come another way.
+    if (bytes.size() > LinkServer::maxLinkBytes) {
         handleOversizedLink(bytes.size());
         return;
     }
@@ -534,7 +536,7 @@ void AppDelegate::handleLinkBytes(const QByteArray& bytes)
 void AppDelegate::handleOversizedLink(qint64 size)
 {
     linkNotUnderstood(QStringLiteral("(a link of %1 bytes, more than the %2 KB a link may have)")
-                          .arg(QString::number(size), QString::number(maxLinkBytes / 1024)));
+                          .arg(QString::number(size), QString::number(LinkServer::maxLinkBytes / 1024)));
 }
 
 void AppDelegate::handleLink(const QUrl& url)

@@ -64,8 +64,6 @@ public:
     // else the failure's text.
     using MoveApp = std::function<std::optional<QString>(const QString& source, const QString& target)>;
 
-    // Links longer than this are not read.
-    static constexpr qsizetype maxLinkBytes = 64 * 1024;
     // How much of a link, name or page a message shows.
     static constexpr qsizetype shownLinkCharacters = 200;
     static constexpr double settingsDebounce = 0.05;

@@ -1,5 +1,7 @@
 #include "AppTest.h"
 
+#include "app/LinkServer.h"
+
 #include "settings/SettingsModel.h"
 #include "platform/sim/World.h"
 #include "store/SpaceStore.h"
@@ -127,7 +129,7 @@ TEST_F(LinkHandlingTest, BytesThatAreNotTextAreNotUnderstoodAndTheNextLinkRuns)
 TEST_F(LinkHandlingTest, AnOverlongLinkIsRefusedWithoutBeingFollowed)
 {
     QByteArray huge("tessaroom://switch/");
-    huge.append(QByteArray(AppDelegate::maxLinkBytes, '2'));
+    huge.append(QByteArray(LinkServer::maxLinkBytes, '2'));
     delegate->handleLinkBytes(huge);
     const QString log = switchesLog();
     EXPECT_TRUE(log.contains(QStringLiteral("link not understood: (a link of ") + QString::number(huge.size())));

@@ -2,7 +2,6 @@
 
 #include "platform/Screens.h"
 #include "platform/sim/StatusBarState.h"
-#include "platform/sim/World.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,29 +21,6 @@ QWidget* Popover::contentView() const
 using sim::StatusBarState;
 
 namespace {
-
-// Qt's global coordinates run down from the top of the first screen; screen
-// coordinates run up from its bottom.
-double primaryTop()
-{
-    const QList<Screen> all = Screens::screens();
-    return all.isEmpty() ? 0 : all.first().frame.bottom();
-}
-
-// A top-left corner in screen coordinates (x, and the top edge's y) to the
-// window system's, and a window-system rectangle back to screen coordinates.
-QPointF windowPoint(double x, double screenTop)
-{
-    const QPoint origin = sim::World::shared().windowSystemOrigin();
-    return {x + origin.x(), primaryTop() - screenTop + origin.y()};
-}
-
-QRectF screenFrame(QPointF windowTopLeft, QSizeF size)
-{
-    const QPoint origin = sim::World::shared().windowSystemOrigin();
-    return {windowTopLeft.x() - origin.x(), primaryTop() - (windowTopLeft.y() - origin.y()) - size.height(),
-            size.width(), size.height()};
-}
 
 // Space between the anchor and the popover.
 constexpr double anchorGap = 4;
@@ -148,10 +124,11 @@ void Popover::place(const QRectF& anchor, Edge edge)
             yScreenTop = anchor.center().y() + size.height() / 2;
             break;
         }
-        topLeftQt = windowPoint(x, yScreenTop);
+        topLeftQt = Screens::windowGeometry(QRectF(x, yScreenTop - size.height(), size.width(), size.height()))
+                        .topLeft();
     }
     window_->move(topLeftQt.toPoint());
-    frame_ = screenFrame(topLeftQt, size);
+    frame_ = Screens::frameOfWindowGeometry(QRect(topLeftQt.toPoint(), size.toSize()));
 }
 
 void Popover::performClose()
@@ -202,7 +179,7 @@ QRectF Popover::screenRect(const QWidget* view)
 {
     if (!view)
         return {};
-    return screenFrame(view->mapToGlobal(QPoint(0, 0)), view->size());
+    return Screens::frameOfWindowGeometry(QRect(view->mapToGlobal(QPoint(0, 0)), view->size()));
 }
 
 } // namespace platform
