@@ -245,6 +245,17 @@ TEST_F(ShownMissionControlTest, OpenMissionControlCoversEveryDisplayWithItsBarAn
     EXPECT_TRUE(mc().windows().isEmpty()) << "the windows go as Mission Control starts to close";
 }
 
+TEST_F(ShownMissionControlTest, TheWindowsCoverTheDisplaysWhereverTheWindowSystemPutsThePrimary)
+{
+    // Real screens can place the primary below another screen.
+    platform::sim::World::shared().setWindowSystemOrigin(QPoint(0, 300));
+    mc().open();
+    const QList<QWidget*> windows = mc().windows();
+    ASSERT_EQ(windows.size(), 2);
+    EXPECT_EQ(windows[0]->geometry(), QRect(0, 300, 1512, 982));
+    EXPECT_EQ(windows[1]->geometry(), QRect(1512, 300, 1512, 982));
+}
+
 TEST_F(ShownMissionControlTest, EscapeOrAClickOnTheBackdropClosesButTheEmptyBarDoesNot)
 {
     mc().open();

@@ -1,6 +1,7 @@
 #include "platform/sim/MissionControlWindow.h"
 
 #include "platform/sim/MissionControl.h"
+#include "platform/sim/World.h"
 
 #include <QFont>
 #include <QKeyEvent>
@@ -36,8 +37,10 @@ MissionControlWindow::MissionControlWindow(const QString& displayUUID)
 
 void MissionControlWindow::place()
 {
+    // Accessibility coordinates start at the primary's top-left, which the
+    // window system may put elsewhere.
     if (const auto picture = pictureOf(uuid_))
-        setGeometry(picture->screen.toAlignedRect());
+        setGeometry(picture->screen.toAlignedRect().translated(World::shared().windowSystemOrigin()));
 }
 
 QPointF MissionControlWindow::global(const QPointF& local) const
