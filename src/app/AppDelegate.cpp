@@ -32,6 +32,7 @@
 #include "switching/SystemShortcuts.h"
 #include "ui/AppIcon.h"
 #include "ui/HostedWindow.h"
+#include "update/Updates.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -626,14 +627,8 @@ void AppDelegate::retireOtherCopies()
 
 std::optional<QString> AppDelegate::installTarget(const QString& source)
 {
-    const QFileInfo info(source);
-    if (platform::Volumes::isWritableFolder(info.path()) && !platform::Volumes::isOnReadOnlyVolume(source))
-        return source;
-    for (const QString& folder : platform::Volumes::applicationsFolders()) {
-        if (platform::Volumes::isWritableFolder(folder))
-            return folder + QLatin1Char('/') + info.fileName();
-    }
-    return std::nullopt;
+    // The updater's choice: the move and a later update go to the same place.
+    return Updates::installTarget(source, Updates::applicationsFolders(), Updates::defaultCanReplace);
 }
 
 bool AppDelegate::offerMoveToApplications()

@@ -547,7 +547,7 @@ bool MenuPopoverView::eventFilter(QObject* watched, QEvent* event)
         QPainter painter(listPage_);
         painter.setRenderHint(QPainter::Antialiasing);
         const QRectF tile(QPointF(headerTile_->mapTo(listPage_, QPoint(0, 0))), QSizeF(headerTile_->size()));
-        TileShadow::paint(painter, tile, headerTileSize * TileShadow::tileRadiusRatio, headerGlow_, headerGlowOpacity,
+        TileShadow::paint(painter, tile, headerTileSize * Glyph::tileRadiusRatio, headerGlow_, headerGlowOpacity,
                           headerGlowRadius, headerGlowOffset);
     }
     return QWidget::eventFilter(watched, event);

@@ -210,8 +210,8 @@ GlyphImagePtr StatusBarController::iconForm(const Desktop& desktop, bool numberO
         const QRectF place(bounds.left(), bounds.bottom() - tileSide, tileSide, tileSide);
         if (backing) {
             QPainterPath shape;
-            // The tile's own default corner radius.
-            shape.addRoundedRect(place, tileSide * 0.28, tileSide * 0.28);
+            const double radius = tileSide * Glyph::tileRadiusRatio;
+            shape.addRoundedRect(place, radius, radius);
             painter.fillPath(shape, *backing);
         }
         tile->draw(painter, place);

@@ -132,7 +132,7 @@ const QPixmap& HeroTile::tilePicture(double devicePixelRatio)
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool strong = hovering_ || desktop_.isCurrent;
-    TileShadow::paint(painter, tile, tileSize * TileShadow::tileRadiusRatio, desktop_.tileColor(), strong ? 0.55 : 0.2,
+    TileShadow::paint(painter, tile, tileSize * Glyph::tileRadiusRatio, desktop_.tileColor(), strong ? 0.55 : 0.2,
                       shadowRadius, shadowOffset);
     if (const GlyphImagePtr image = Glyph::image(desktop_, std::nullopt, false, tileSize))
         image->draw(painter, tile);

@@ -55,10 +55,10 @@ void SpaceTileButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF tile = tileRect();
-    TileShadow::paint(painter, tile, tileSize_ * TileShadow::tileRadiusRatio, desktop_.tileColor(), shadowOpacity_,
+    TileShadow::paint(painter, tile, tileSize_ * Glyph::tileRadiusRatio, desktop_.tileColor(), shadowOpacity_,
                       shadowRadius, shadowOffset);
     if (const GlyphImagePtr image = Glyph::image(desktop_, std::nullopt, false, tileSize_))
         image->draw(painter, tile);
     if (KitFocus::showsRing(*this))
-        KitFocus::paintRing(painter, tile, tileSize_ * TileShadow::tileRadiusRatio, Theme::focusRingOnAccent());
+        KitFocus::paintRing(painter, tile, tileSize_ * Glyph::tileRadiusRatio, Theme::focusRingOnAccent());
 }

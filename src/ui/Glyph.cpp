@@ -207,7 +207,7 @@ GlyphImagePtr Glyph::tileImage(qint64 number, const SpaceIcon& icon, const TileC
 
     const qint64 paletteIndex = color.kind() == TileColor::Kind::palette ? color.paletteIndex() : number - 1;
     const Tile tile{number, icon, color.kind() == TileColor::Kind::transparent, Palette::color(paletteIndex),
-                    radius.value_or(size * 0.28)};
+                    radius.value_or(size * tileRadiusRatio)};
     auto made = std::make_shared<GlyphImage>(QSizeF(size, size), [tile](QPainter& painter, const QRectF& bounds) {
         drawTile(painter, bounds, tile);
     });

@@ -28,12 +28,14 @@ public:
     using ImportError = PictureImportError;
     // The side of an imported picture, in pixels and points.
     static constexpr int pictureSide = 256;
+    // A tile's corner radius over its side, unless given.
+    static constexpr double tileRadiusRatio = 0.28;
 
     // The tile of a desktop as shown (presentation mode hides its icon and
     // colour). numberOnly: no icon, and a transparent desktop gets its
     // automatic colour.
     static GlyphImagePtr image(const Desktop& desktop, std::optional<double> radius, bool numberOnly, double size);
-    // radius absent: size x 0.28.
+    // radius absent: size x tileRadiusRatio.
     static GlyphImagePtr tileImage(qint64 number, const SpaceIcon& icon, const TileColor& color,
                                    std::optional<double> radius, double size);
     // Null for none, and for a symbol or picture that cannot be loaded.

@@ -10,9 +10,6 @@ class QPainter;
 // the offset. Cheap enough for a strip of dozens of tiles on every repaint.
 namespace TileShadow {
 
-// The tiles' default corner radius over their side.
-inline constexpr double tileRadiusRatio = 0.28;
-
 void paint(QPainter& painter, const QRectF& tile, double cornerRadius, const QColor& color, double opacity,
            double radius, double offsetY);
 
