@@ -311,7 +311,8 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
             QStringLiteral("the stored image is %1 bytes, not %2").arg(fd < 0 ? -1 : qint64(info.st_size)).arg(entry.size));
     }
     const QString folder = QDir::tempPath();
-    const QString copy = folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("Tessaroom-image-%1.dmg").arg(workTag()));
+    const QString copy =
+        folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("Tessaroom-image-%1.dmg").arg(workTag()));
     const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
     if (out < 0) {
         const int error = copy.isEmpty() ? ENOENT : errno;

@@ -26,7 +26,8 @@ const QString uuidPattern =
 
 // Hidden copies beside a target; the tag is missing from names of an
 // earlier version of this app.
-const QRegularExpression hiddenCopyName(QStringLiteral("^\\.Tessaroom-(?:new|old)-(?:(\\d+)-(\\d+)-)?%1\\.app$").arg(uuidPattern));
+const QRegularExpression hiddenCopyName(
+    QStringLiteral("^\\.Tessaroom-(?:new|old)-(?:(\\d+)-(\\d+)-)?%1\\.app$").arg(uuidPattern));
 // Unpacked images and image copies in the temporary folder, tagged only:
 // that folder may be shared, so an untagged name could be anyone's.
 const QRegularExpression temporaryWorkName(
@@ -139,7 +140,8 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
     if (temporaryFolder.isEmpty())
         return lines;
     const QDir temporary(temporaryFolder);
-    for (const QString& name : temporary.entryList({QStringLiteral("Tessaroom-*")}, QDir::AllEntries | QDir::Hidden | QDir::System)) {
+    for (const QString& name :
+         temporary.entryList({QStringLiteral("Tessaroom-*")}, QDir::AllEntries | QDir::Hidden | QDir::System)) {
         const auto match = temporaryWorkName.match(name);
         if (!match.hasMatch())
             continue;
