@@ -173,6 +173,29 @@ void X11Session::readEvents()
     afterBatch();
 }
 
+void X11Session::readPending()
+{
+    xcb_connection_t* c = connection_->xcb;
+    if (xcb_connection_has_error(c))
+        return;
+    handleStashed();
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        handle(event);
+        std::free(event);
+    }
+    if (!moved_ || stashQueued_)
+        return;
+    // Pointer monitors run from the event loop, not inside the caller.
+    stashQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            handleStashed();
+            afterBatch();
+        },
+        Qt::QueuedConnection);
+}
+
 void X11Session::stashQueuedEvents()
 {
     while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_->xcb))
@@ -232,8 +255,11 @@ void X11Session::handle(void* raw)
     case XCB_INPUT_RAW_BUTTON_PRESS:
     case XCB_INPUT_RAW_BUTTON_RELEASE: {
         const auto* button = static_cast<const xcb_input_raw_button_press_event_t*>(raw);
+        const bool pressed = generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
         if (button->detail == leftButton)
-            leftButtonDown_ = generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
+            leftButtonDown_ = pressed;
+        if (pressed && handlers_.buttonPressed)
+            handlers_.buttonPressed(button->time, int(button->detail));
         break;
     }
     default:
