@@ -6,6 +6,8 @@
 #include "platform/sim/SystemVersion.h"
 #include "settings/AboutPage.h"
 #include "settings/CopyDiagnosticsButton.h"
+#include "settings/SettingsModel.h"
+#include "settings/SettingsView.h"
 #include "settings/UpdateProgress.h"
 #include "settings/UpdateRow.h"
 #include "store/LogFile.h"
@@ -15,16 +17,22 @@
 #include "ui/AccentButton.h"
 #include "ui/AppCommands.h"
 #include "ui/DarkToggle.h"
+#include "ui/HintedScrollView.h"
+#include "ui/HostedWindow.h"
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
 #include "update/Updates.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -251,6 +259,41 @@ TEST_F(AboutPageTest, CheckNowShowsCheckingThenUpToDateAndTheTimeMovesOn)
     EXPECT_EQ(caption(*page), "Up to date. Last check 2 hours ago.");
     root_.hide();
     EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_F(AboutPageTest, CheckNowKeepsTheKeyboardFocusAndThePageWhereTheyAre)
+{
+    SettingsModel model;
+    model.setPage(SettingsPage::about);
+    auto* view = new SettingsView(
+        model, SettingsServices{engine(), Settings::shared(), store(), Accessibility::shared(), updates_});
+    AppEnvironment::setCommands(view, commands_);
+    HostedWindow window(view, std::nullopt, std::nullopt, true);
+    window.show();
+    QApplication::processEvents();
+    auto* page = qobject_cast<AboutPage*>(view->pageView());
+    ASSERT_NE(page, nullptr);
+    for (int i = 0; i < 40 && QApplication::focusWidget() != button(*page, "checkNowButton"); ++i)
+        pressTab(*window.window());
+    ASSERT_EQ(QApplication::focusWidget(), button(*page, "checkNowButton"));
+    const QScrollBar* bar = view->pageArea()->scrollArea()->verticalScrollBar();
+    const int scrolled = bar->value();
+
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent space(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(QApplication::focusWidget(), &space);
+    }
+    ASSERT_EQ(title(*page), "Checking\u2026");
+    EXPECT_TRUE(row(*page).isAncestorOf(QApplication::focusWidget())) << "the focus stays in the row";
+    EXPECT_EQ(bar->value(), scrolled);
+
+    loader_.answer(200, feed(QStringLiteral("1.2")));
+    EXPECT_EQ(QApplication::focusWidget(), button(*page, "checkNowButton"));
+    // An offer replaces the button: the focus goes to the new main action.
+    click(*button(*page, "checkNowButton"));
+    loader_.answer(200, feed(QStringLiteral("1.3")));
+    EXPECT_EQ(QApplication::focusWidget(), button(*page, "downloadButton"));
+    EXPECT_EQ(bar->value(), scrolled);
 }
 
 TEST_F(AboutPageTest, AFailedFirstCheckShowsItsFailureNotNotCheckedYet)
