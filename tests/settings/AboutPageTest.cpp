@@ -2,6 +2,7 @@
 #include "SettingsTest.h"
 
 #include "platform/sim/Bundle.h"
+#include "platform/sim/DialogScript.h"
 #include "platform/sim/FileViewer.h"
 #include "platform/sim/SystemVersion.h"
 #include "settings/AboutPage.h"
@@ -202,18 +203,24 @@ TEST_F(AboutPageTest, TheCardShowsTheAppsOneIcon)
     EXPECT_TRUE(showsAppIcon(image, QRectF(QPointF(icon->mapTo(page, QPoint(0, 0))), QSizeF(icon->size()))));
 }
 
-TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolder)
+TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolderOrSaysWhereItIs)
 {
-    UrlCatcher files(QStringLiteral("file"));
     AboutPage* page = make();
     auto* reveal = page->findChild<AccentButton*>("revealButton");
-    click(*reveal);
-    EXPECT_TRUE(files.opened.isEmpty()) << "offscreen the request is only recorded";
-
-    platform::sim::setFileViewerOpensFolders(true);
-    click(*reveal);
     const QString folder = QFileInfo(LogFile::missionControl().path()).absolutePath();
-    EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    platform::sim::setFileViewerOpensFolders(true);
+    {
+        UrlCatcher files(QStringLiteral("file"));
+        click(*reveal);
+        EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+        EXPECT_TRUE(platform::sim::shownAlerts().empty());
+    }
+    // No file manager takes the folder.
+    click(*reveal);
+    const auto alerts = platform::sim::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Could not open the log folder");
+    EXPECT_EQ(alerts[0].informativeText, "No file manager could show it. The logs are in \u201c" + folder + "\u201d.");
     EXPECT_EQ(platform::sim::fileViewerSelections().size(), 2);
 }
 
