@@ -5,6 +5,7 @@
 #include "ui/Theme.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -31,12 +32,31 @@ DarkField::DarkField(QLineEdit* field, QWidget* parent)
     layout->addWidget(field_);
     setFocusProxy(field_);
     field_->installEventFilter(this);
+    // Text set while the field is not being edited (a stored name) shows
+    // its start, as does text the user leaves.
+    showStart();
+    connect(field_, &QLineEdit::textChanged, this, [this] {
+        if (!field_->hasFocus())
+            showStart();
+    });
+}
+
+void DarkField::showStart()
+{
+    field_->setCursorPosition(0);
 }
 
 bool DarkField::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
+    if (watched == field_ && event->type() == QEvent::FocusOut) {
+        // Only when the user moved on: a window that stops being active, or
+        // a menu over it, keeps where the typing was.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            showStart();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
