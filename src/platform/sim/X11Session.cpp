@@ -158,13 +158,7 @@ void X11Session::setUp()
 
 void X11Session::readEvents()
 {
-    xcb_connection_t* c = connection_->xcb;
-    handleStashed();
-    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-        handle(event);
-        std::free(event);
-    }
-    if (xcb_connection_has_error(c)) {
+    if (!handleAvailable()) {
         log(QStringLiteral("the connection to the X server broke; pointer, idle time and compositing stay as they "
                            "are"));
         notifier_->setEnabled(false);
@@ -175,34 +169,38 @@ void X11Session::readEvents()
 
 void X11Session::readPending()
 {
-    xcb_connection_t* c = connection_->xcb;
-    if (xcb_connection_has_error(c))
+    if (xcb_connection_has_error(connection_->xcb))
         return;
+    handleAvailable();
+    // Pointer monitors run from the event loop, not inside the caller.
+    if (moved_)
+        finishLater();
+}
+
+bool X11Session::handleAvailable()
+{
+    xcb_connection_t* c = connection_->xcb;
     handleStashed();
     while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
         handle(event);
         std::free(event);
     }
-    if (!moved_ || stashQueued_)
-        return;
-    // Pointer monitors run from the event loop, not inside the caller.
-    stashQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            handleStashed();
-            afterBatch();
-        },
-        Qt::QueuedConnection);
+    return !xcb_connection_has_error(c);
 }
 
 void X11Session::stashQueuedEvents()
 {
     while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_->xcb))
         connection_->stashed.push_back(event);
-    if (connection_->stashed.empty() || stashQueued_)
-        return;
     // Handled from the event loop, not inside the call that read them.
+    if (!connection_->stashed.empty())
+        finishLater();
+}
+
+void X11Session::finishLater()
+{
+    if (stashQueued_)
+        return;
     stashQueued_ = true;
     QMetaObject::invokeMethod(
         this,

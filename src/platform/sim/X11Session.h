@@ -48,8 +48,13 @@ private:
     X11Session(std::unique_ptr<Connection> connection, Handlers handlers);
     void setUp();
     void readEvents();
+    // Handles the stashed events and what the socket holds; false when the
+    // connection broke.
+    bool handleAvailable();
     // Events the connection read while waiting for a reply.
     void stashQueuedEvents();
+    // Handles the stash and reports the pointer's moves on the next turn.
+    void finishLater();
     void handleStashed();
     void handle(void* event);
     void afterBatch();
