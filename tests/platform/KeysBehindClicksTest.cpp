@@ -129,6 +129,17 @@ TEST_F(KeysBehindClicksTest, ClicksThatHoldNoKeys)
     type(QStringLiteral("c"), 3010);
     EXPECT_EQ(first_->text(), "a");
     EXPECT_EQ(second_->text(), "bc");
+    // On a window a modal dialog blocks: the click never reaches it.
+    QLineEdit dialog;
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setGeometry(window_->geometry().translated(0, window_->height() + 100));
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    dialog.setFocus();
+    sessionClick(4000, centreOf(first_));
+    type(QStringLiteral("d"), 4010);
+    EXPECT_EQ(dialog.text(), "d");
     EXPECT_FALSE(KeysBehindClicks::shared().isHolding());
 }
 

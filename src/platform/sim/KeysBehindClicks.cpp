@@ -24,11 +24,16 @@ bool isKey(QEvent::Type type)
     return type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::KeyRelease;
 }
 
-// Whether one of the app's windows takes a click at a window-system point.
+// Whether one of the app's windows takes a click at a window-system point
+// (the window system's own stacking decides which window is there).
 bool appWindowAt(QPoint at)
 {
     const QWindow* window = QGuiApplication::topLevelAt(at);
-    return window && window->isVisible() && !window->flags().testFlag(Qt::WindowTransparentForInput);
+    if (!window || !window->isVisible() || window->flags().testFlag(Qt::WindowTransparentForInput))
+        return false;
+    // A window a modal dialog blocks never gets the click.
+    const QWindow* modal = QGuiApplication::modalWindow();
+    return !modal || modal == window || modal->isAncestorOf(window);
 }
 
 KeysBehindClicks* current = nullptr;

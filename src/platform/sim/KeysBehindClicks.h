@@ -31,8 +31,11 @@ namespace platform::sim {
 // Part of the app's key delivery (LocalMonitorRouter); one shared instance.
 class KeysBehindClicks {
 public:
-    // Seconds held keys wait at most for their click.
-    static constexpr double maxHold = 1.5;
+    // Seconds held keys wait at most for their click. Generous: a window
+    // manager busy with keyboard-map changes (one per character a layout
+    // lacks, as typing tools make them) was seen holding a click back for
+    // well over a second.
+    static constexpr double maxHold = 5;
 
     static KeysBehindClicks& shared();
 
