@@ -50,12 +50,17 @@ bool DarkField::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
-    if (watched == field_ && event->type() == QEvent::FocusOut) {
-        // Only when the user moved on: a window that stops being active, or
-        // a menu over it, keeps where the typing was.
+    if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        // Only when the user moves on or comes back: a window that stops
+        // being active, or a menu over it, keeps where the typing was. Coming
+        // back by key or from the app, typing goes on at the end; a click
+        // puts the cursor where it lands.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        const bool moved = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        if (moved && event->type() == QEvent::FocusOut)
             showStart();
+        else if (moved && reason != Qt::MouseFocusReason)
+            field_->end(false);
     }
     return QWidget::eventFilter(watched, event);
 }
