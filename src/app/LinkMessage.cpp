@@ -11,6 +11,7 @@ const QByteArray identifyWord = QByteArrayLiteral("identify");
 const QByteArray quitWord = QByteArrayLiteral("quit");
 const QByteArray copyWord = QByteArrayLiteral("copy ");
 const QByteArray quittingWord = QByteArrayLiteral("quitting ");
+const QByteArray takenWord = QByteArrayLiteral("taken ");
 
 QByteArray message(const QByteArray& body)
 {
@@ -62,6 +63,11 @@ QByteArray LinkMessage::quitting(qint32 pid)
     return message(quittingWord + QByteArray::number(pid));
 }
 
+QByteArray LinkMessage::taken(qint32 pid)
+{
+    return message(takenWord + QByteArray::number(pid));
+}
+
 LinkMessage LinkMessage::read(const QByteArray& payload)
 {
     LinkMessage result;
@@ -78,6 +84,11 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
     } else if (body.startsWith(quittingWord)) {
         if (const auto pid = pidFrom(body.sliced(quittingWord.size()))) {
             result.kind = Kind::quitting;
+            result.pid = *pid;
+        }
+    } else if (body.startsWith(takenWord)) {
+        if (const auto pid = pidFrom(body.sliced(takenWord.size()))) {
+            result.kind = Kind::taken;
             result.pid = *pid;
         }
     } else if (body.startsWith(copyWord)) {
