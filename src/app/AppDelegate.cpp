@@ -233,30 +233,24 @@ bool AppDelegate::becomeTheOnlyCopy()
     // moment as this one) the same patience.
     QDeadlineTimer patience(qint64(anotherCopyPatience * 1000));
     for (;;) {
-        switch (lock->take()) {
-        case CopyLock::Take::taken:
-            // A copy of an older version holds no lock.
-            retireOtherCopies();
-            if (options_.becameTheCopy)
-                options_.becameTheCopy();
-            return true;
-        case CopyLock::Take::failed:
+        const CopyLock::Take took = lock->take();
+        if (took == CopyLock::Take::failed)
             LogFile::switches().write(QStringLiteral("which copy runs cannot be told: ") + lock->error());
-            retireOtherCopies();
+        // A copy holds it: one that runs, or starts and does not listen yet,
+        // or quits and is about to let go. (A copy of an older version holds
+        // no lock, and is retired all the same.)
+        const bool retired = retireOtherCopies();
+        if (quitting())
+            return false;
+        if (took != CopyLock::Take::heldElsewhere) {
             if (options_.becameTheCopy)
                 options_.becameTheCopy();
             return true;
-        case CopyLock::Take::heldElsewhere:
-            break;
         }
-        // A copy holds it: one that runs, or starts and does not listen yet,
-        // or quits and is about to let go.
-        if (retireOtherCopies()) {
+        if (retired) {
             patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
             continue;
         }
-        if (quitting())
-            return false;
         if (patience.hasExpired()) {
             yieldToAnotherCopy();
             return false;

@@ -130,7 +130,7 @@ LinkServer::Outcome LinkServer::open(const QString& socketPath, QString* error)
             }
             break;
         case Probe::answers:
-            *error = QStringLiteral("another copy listens on %1").arg(socketPath);
+            *error = QStringLiteral("a process listens on %1 already; it is left as it is").arg(socketPath);
             return Outcome::anotherCopy;
         case Probe::unknown:
             *error = QStringLiteral("the link socket %1 cannot be checked: %2")
@@ -448,7 +448,7 @@ void LinkServer::listenAgain()
         log(QStringLiteral("listening again for links on %1").arg(socketPath_));
         return;
     case Outcome::anotherCopy:
-        log(QStringLiteral("links go to another copy now: ") + error);
+        log(QStringLiteral("links go elsewhere now: ") + error);
         return;
     case Outcome::failed:
         break;
