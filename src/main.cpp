@@ -4,6 +4,7 @@
 #include "app/LinkServer.h"
 #include "app/LinkSocket.h"
 #include "app/MainMenu.h"
+#include "debug/DebugTools.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
@@ -76,13 +77,13 @@ Options parseOptions(const QStringList& arguments)
     return options;
 }
 
-enum class HandOver { delivered, failed, becameTheCopy };
+enum class HandOver { delivered, failed, takeThemHere };
 
-// Hands the links to the user's running copy. Without one this process
-// becomes the copy, which it does only when it takes the copy lock: a copy
-// that runs, starts or quits holds it, and is never replaced by a process
-// that came to hand it a link.
-HandOver handOver(const QList<QByteArray>& links, CopyLock& lock)
+// Hands the links to the user's running copy. Without one this process takes
+// them itself: beside the user's copy for a mode, else as the copy, which it
+// becomes only when it takes the copy lock: a copy that runs, starts or quits
+// holds it, and is never replaced by a process that came to hand it a link.
+HandOver handOver(const QList<QByteArray>& links, CopyLock& lock, bool mode)
 {
     const QDeadlineTimer deadline(LinkClient::sendTimeoutMs);
     LinkClient::Delivery delivery;
@@ -92,11 +93,13 @@ HandOver handOver(const QList<QByteArray>& links, CopyLock& lock)
             return HandOver::delivered;
         if (!delivery.nobody)
             break;
+        if (mode)
+            return HandOver::takeThemHere;
         const CopyLock::Take took = lock.take();
         // A lock that cannot be used tells nothing: nobody listens, so this
         // process takes the links as it always did.
         if (took != CopyLock::Take::heldElsewhere)
-            return HandOver::becameTheCopy;
+            return HandOver::takeThemHere;
         if (deadline.hasExpired() || platform::TerminationSignals::received()) {
             delivery.problem = QStringLiteral("the copy that holds %1 does not take links yet").arg(lock.path());
             break;
@@ -135,10 +138,10 @@ int main(int argc, char* argv[])
     CopyLock copyLock(socketPath);
     // A copy already running takes the links, and this one ends.
     if (!options.links.isEmpty()) {
-        switch (handOver(options.links, copyLock)) {
+        switch (handOver(options.links, copyLock, DebugTools::selectsMode(QApplication::arguments()))) {
         case HandOver::delivered: return 0;
         case HandOver::failed: return 1;
-        case HandOver::becameTheCopy: break;
+        case HandOver::takeThemHere: break;
         }
     }
 

@@ -68,6 +68,16 @@ QByteArray LinkMessage::taken(qint32 pid)
     return message(takenWord + QByteArray::number(pid));
 }
 
+// The answers that carry only the sender's pid.
+std::optional<LinkMessage::Kind> LinkMessage::pidAnswerKind(QByteArrayView body)
+{
+    if (body.startsWith(quittingWord))
+        return Kind::quitting;
+    if (body.startsWith(takenWord))
+        return Kind::taken;
+    return std::nullopt;
+}
+
 LinkMessage LinkMessage::read(const QByteArray& payload)
 {
     LinkMessage result;
@@ -81,14 +91,10 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
         result.kind = Kind::identify;
     } else if (body == quitWord) {
         result.kind = Kind::quit;
-    } else if (body.startsWith(quittingWord)) {
-        if (const auto pid = pidFrom(body.sliced(quittingWord.size()))) {
-            result.kind = Kind::quitting;
-            result.pid = *pid;
-        }
-    } else if (body.startsWith(takenWord)) {
-        if (const auto pid = pidFrom(body.sliced(takenWord.size()))) {
-            result.kind = Kind::taken;
+    } else if (const std::optional<Kind> kind = pidAnswerKind(body)) {
+        const QByteArray& word = *kind == Kind::quitting ? quittingWord : takenWord;
+        if (const auto pid = pidFrom(body.sliced(word.size()))) {
+            result.kind = *kind;
             result.pid = *pid;
         }
     } else if (body.startsWith(copyWord)) {

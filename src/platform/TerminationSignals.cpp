@@ -85,6 +85,7 @@ TerminationSignals::~TerminationSignals()
     for (std::size_t i = 0; i < handledSignals.size(); ++i)
         ::sigaction(handledSignals[i], &state_->previous[i], nullptr);
     writeEnd = -1;
+    signalled = 0;
     state_->notifier.reset();
     for (const int fd : state_->pipe)
         ::close(fd);

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CopyLock.h"
 #include "app/LinkClient.h"
 #include "app/LinkMessage.h"
 #include "app/LinkServer.h"
@@ -756,6 +757,34 @@ TEST(LinkMessageTest, AnswersReadBackWhatWasWritten)
                                         LinkMessage::marker + QByteArray("copy 12/x"), QByteArray(1, LinkMessage::marker)})
         EXPECT_EQ(LinkMessage::read(malformed).kind, LinkMessage::Kind::unknown) << malformed.toStdString();
     EXPECT_EQ(LinkMessage::read("").kind, LinkMessage::Kind::link);
+}
+
+// --- the copy lock -------------------------------------------------------------------------------
+
+TEST_F(LinkServerTest, OneCopyHoldsTheLockUntilItGoes)
+{
+    auto first = std::make_unique<CopyLock>(socketPath);
+    CopyLock second(socketPath);
+    EXPECT_EQ(first->take(), CopyLock::Take::taken);
+    EXPECT_EQ(first->take(), CopyLock::Take::taken);
+    EXPECT_EQ(second.take(), CopyLock::Take::heldElsewhere);
+    EXPECT_FALSE(second.isHeld());
+    first.reset();
+    EXPECT_EQ(second.take(), CopyLock::Take::taken);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(second.path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(LinkServerTest, ALinkPlantedInPlaceOfTheLockIsNotFollowed)
+{
+    CopyLock lock(socketPath);
+    QDir().mkpath(QFileInfo(socketPath).path());
+    const QString elsewhere = folder.path() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QFile::link(elsewhere, lock.path()));
+    EXPECT_EQ(lock.take(), CopyLock::Take::failed);
+    EXPECT_FALSE(lock.error().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
 }
 
 // --- the relaunch helper ---------------------------------------------------------------------

@@ -67,6 +67,19 @@ protected:
         return squatter;
     }
 
+    // Starts a process that hands link over; it must fail, say why, and never
+    // become a copy.
+    void expectHandOverRefused(const QString& link)
+    {
+        QProcess& sender = start({link}, QStringLiteral("sender-state"));
+        ASSERT_TRUE(sender.waitForFinished(generous));
+        EXPECT_EQ(sender.exitCode(), 1);
+        const QString told = QString::fromUtf8(sender.readAllStandardError());
+        EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
+        EXPECT_TRUE(told.contains(QStringLiteral("did not take ") + link)) << qPrintable(told);
+        EXPECT_FALSE(told.contains(QStringLiteral("launched"))) << qPrintable(told);
+    }
+
     static QByteArray recorded(const QString& recordPath)
     {
         QFile file(recordPath);
@@ -126,12 +139,7 @@ TEST_P(SquatterTest, ItIsNeverAskedToQuitNorKilledAndSendersSaySoAndFail)
     QProcess& squatter = squat(listenAt, QStringLiteral("record"), record, asUser);
 
     // A link for a private desktop, from the system's link opener.
-    QProcess& sender = start({QStringLiteral("tessaroom://switch/Secret%20Project")}, QStringLiteral("sender-state"));
-    ASSERT_TRUE(sender.waitForFinished(generous));
-    EXPECT_EQ(sender.exitCode(), 1);
-    const QString told = QString::fromUtf8(sender.readAllStandardError());
-    EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
-    EXPECT_TRUE(told.contains(QStringLiteral("did not take tessaroom://switch/Secret%20Project"))) << qPrintable(told);
+    expectHandOverRefused(QStringLiteral("tessaroom://switch/Secret%20Project"));
 
     QProcess& switcher = start({QStringLiteral("--switch"), QStringLiteral("2")}, QStringLiteral("asker-state"));
     ASSERT_TRUE(switcher.waitForFinished(generous));
@@ -269,13 +277,7 @@ TEST_F(OneCopyTest, ALinkSenderThatCannotReachTheCopyFailsAndNeverTakesItsPlace)
         queued.push_back(fd);
     }
 
-    QProcess& sender = start({QStringLiteral("tessaroom://switch/3")}, QStringLiteral("sender-state"));
-    ASSERT_TRUE(sender.waitForFinished(generous));
-    EXPECT_EQ(sender.exitCode(), 1);
-    const QString told = QString::fromUtf8(sender.readAllStandardError());
-    EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
-    EXPECT_TRUE(told.contains(QStringLiteral("did not take tessaroom://switch/3"))) << qPrintable(told);
-    EXPECT_FALSE(told.contains(QStringLiteral("launched"))) << qPrintable(told);
+    expectHandOverRefused(QStringLiteral("tessaroom://switch/3"));
     EXPECT_FALSE(ended(pid));
 
     for (const int fd : queued)
