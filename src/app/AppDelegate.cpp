@@ -236,9 +236,8 @@ bool AppDelegate::becomeTheOnlyCopy()
         const CopyLock::Take took = lock->take();
         if (took == CopyLock::Take::failed)
             LogFile::switches().write(QStringLiteral("which copy runs cannot be told: ") + lock->error());
-        // A copy holds it: one that runs, or starts and does not listen yet,
-        // or quits and is about to let go. (A copy of an older version holds
-        // no lock, and is retired all the same.)
+        // Whoever answers on the socket as a copy goes: the holder of the
+        // lock, or a copy of an older version, which holds none.
         const bool retired = retireOtherCopies();
         if (quitting())
             return false;
@@ -251,6 +250,8 @@ bool AppDelegate::becomeTheOnlyCopy()
             patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
             continue;
         }
+        // The holder does not answer yet: it starts and does not listen, or
+        // quits and is about to let go, or hangs.
         if (patience.hasExpired()) {
             yieldToAnotherCopy();
             return false;
