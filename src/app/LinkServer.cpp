@@ -89,9 +89,6 @@ LinkServer::LinkServer(Handlers handlers, QObject* parent)
 {
     // No socket options: with them the toolkit binds elsewhere and renames
     // over the path, taking over a socket in use. The folder keeps it private.
-    // Past the connection limit the toolkit holds one more, then leaves the
-    // rest in the socket's queue.
-    server_->setMaxPendingConnections(1);
     connect(server_, &QLocalServer::newConnection, this, &LinkServer::accept);
 }
 
@@ -157,35 +154,65 @@ bool LinkServer::isListening() const
 
 void LinkServer::accept()
 {
-    // Past the limit newcomers wait, unread, until a connection goes.
-    while (connections_.size() < maxConnections) {
-        QLocalSocket* socket = server_->nextPendingConnection();
-        if (!socket)
-            return;
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
         socket->setReadBufferSize(socketBufferBytes);
-        Connection connection;
-        connection.idleAt = platform::now() + idleTimeout;
-        connections_.insert(socket, connection);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { queue(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            const auto found = connections_.find(socket);
-            if (found == connections_.end())
-                return;
-            found->disconnected = true;
-            // Its descriptor is closed: nothing more goes out.
-            found->outgoing.clear();
-            stopWatchingWrites(*found);
-            queue(socket);
-        });
-        QPointer<LinkServer> self(this);
-        QPointer<QLocalSocket> watched(socket);
-        runAfter(idleTimeout, [self, watched] {
-            if (self && watched)
-                self->checkIdle(watched);
-        });
-        if (socket->bytesAvailable() > 0)
-            queue(socket);
+        if (connections_.size() < maxConnections && waiting_.isEmpty())
+            startServing(socket);
+        else
+            waiting_.append(socket);
     }
+    // Past the limit the socket takes no more connections: newcomers wait in
+    // its queue, unread, until one goes.
+    pauseAccepting(!waiting_.isEmpty());
+}
+
+void LinkServer::takeWaiting()
+{
+    while (connections_.size() < maxConnections && !waiting_.isEmpty()) {
+        if (const QPointer<QLocalSocket> next = waiting_.takeFirst())
+            startServing(next);
+    }
+    if (waiting_.isEmpty()) {
+        pauseAccepting(false);
+        accept();
+    }
+}
+
+void LinkServer::pauseAccepting(bool paused)
+{
+    // The toolkit's server accepts whenever its one notifier fires; while it
+    // is off, connections stay in the socket's queue.
+    acceptingPaused_ = paused;
+    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly))
+        notifier->setEnabled(!paused);
+}
+
+void LinkServer::startServing(QLocalSocket* socket)
+{
+    Connection connection;
+    connection.idleAt = platform::now() + idleTimeout;
+    // A client that left while it waited: what it sent is still handed on.
+    connection.disconnected = socket->state() == QLocalSocket::UnconnectedState;
+    connections_.insert(socket, connection);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { queue(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        const auto found = connections_.find(socket);
+        if (found == connections_.end())
+            return;
+        found->disconnected = true;
+        // Its descriptor is closed: nothing more goes out.
+        found->outgoing.clear();
+        stopWatchingWrites(*found);
+        queue(socket);
+    });
+    QPointer<LinkServer> self(this);
+    QPointer<QLocalSocket> watched(socket);
+    runAfter(idleTimeout, [self, watched] {
+        if (self && watched)
+            self->checkIdle(watched);
+    });
+    if (socket->bytesAvailable() > 0 || connection.disconnected)
+        queue(socket);
 }
 
 void LinkServer::queue(QLocalSocket* socket)
@@ -406,8 +433,8 @@ void LinkServer::drop(QLocalSocket* socket)
     socket->abort();
     socket->deleteLater();
     // A waiting newcomer takes the place, after the turn under way.
-    if (server_->hasPendingConnections())
-        QMetaObject::invokeMethod(this, &LinkServer::accept, Qt::QueuedConnection);
+    if (acceptingPaused_)
+        QMetaObject::invokeMethod(this, &LinkServer::takeWaiting, Qt::QueuedConnection);
 }
 
 // --- staying reachable -----------------------------------------------------------------------
@@ -416,8 +443,10 @@ void LinkServer::watchListening()
 {
     // The toolkit's server gives no signal when it closes itself after a
     // failed accept; its socket notifier is what fired, so look right after.
-    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>())
+    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly))
         connect(notifier, &QSocketNotifier::activated, this, &LinkServer::checkListening, Qt::UniqueConnection);
+    // A new socket after a stop: still no more than the limit.
+    pauseAccepting(!waiting_.isEmpty());
 }
 
 void LinkServer::checkListening()

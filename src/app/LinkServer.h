@@ -87,6 +87,10 @@ private:
 
     Outcome open(const QString& socketPath, QString* error);
     void accept();
+    // Serves connections that waited, as far as the limit allows.
+    void takeWaiting();
+    void pauseAccepting(bool paused);
+    void startServing(QLocalSocket* socket);
     void queue(QLocalSocket* socket);
     void scheduleServe();
     // One turn: each connection with data hands on at most one frame.
@@ -114,6 +118,9 @@ private:
     QHash<QLocalSocket*, Connection> connections_;
     // Connections waiting for their turn, in order.
     QList<QPointer<QLocalSocket>> turns_;
+    // Accepted past the limit (at most one: accepting stops then), not served yet.
+    QList<QPointer<QLocalSocket>> waiting_;
+    bool acceptingPaused_ = false;
     bool serveScheduled_ = false;
     bool serving_ = false;
     // Listening stopped and has not come back yet.
