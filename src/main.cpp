@@ -1,7 +1,10 @@
 #include "app/AppDelegate.h"
+#include "app/CopyLock.h"
 #include "app/LinkClient.h"
 #include "app/LinkServer.h"
+#include "app/LinkSocket.h"
 #include "app/MainMenu.h"
+#include "debug/DebugTools.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
@@ -24,17 +27,22 @@
 #include "ui/KitFonts.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QStringList>
 #include <QTextStream>
 
+#include <chrono>
 #include <cmath>
 #include <optional>
+#include <thread>
 
 namespace {
 
-// How long a running copy has to say who it is; one that stays silent is
-// still found, by the pid the system gives for the socket's owner.
+// How long a running copy has to say who it is; one that stays silent is not
+// taken for a copy.
 constexpr int copyIdentifyTimeoutMs = 1000;
+// How often a process handing over links looks again for a copy that starts.
+constexpr auto handOverLookAgain = std::chrono::milliseconds(50);
 
 struct Options {
     // Quit after this many seconds; none: run until quit.
@@ -69,6 +77,43 @@ Options parseOptions(const QStringList& arguments)
     return options;
 }
 
+enum class HandOver { delivered, failed, takeThemHere };
+
+// Hands the links to the user's running copy. Without one this process takes
+// them itself: beside the user's copy for a mode, else as the copy, which it
+// becomes only when it takes the copy lock: a copy that runs, starts or quits
+// holds it, and is never replaced by a process that came to hand it a link.
+HandOver handOver(const QList<QByteArray>& links, CopyLock& lock, bool mode)
+{
+    const QDeadlineTimer deadline(LinkClient::sendTimeoutMs);
+    LinkClient::Delivery delivery;
+    for (;;) {
+        delivery = LinkClient::send(lock.socketPath(), links, int(std::max<qint64>(deadline.remainingTime(), 1)));
+        if (delivery.taken == links.size())
+            return HandOver::delivered;
+        if (!delivery.nobody)
+            break;
+        if (mode)
+            return HandOver::takeThemHere;
+        const CopyLock::Take took = lock.take();
+        // A lock that cannot be used tells nothing: nobody listens, so this
+        // process takes the links as it always did.
+        if (took != CopyLock::Take::heldElsewhere)
+            return HandOver::takeThemHere;
+        if (deadline.hasExpired() || platform::TerminationSignals::received()) {
+            delivery.problem = QStringLiteral("the copy that holds %1 does not take links yet").arg(lock.path());
+            break;
+        }
+        std::this_thread::sleep_for(handOverLookAgain);
+    }
+    QTextStream err(stderr);
+    err << "could not deliver the link: " << delivery.problem << Qt::endl;
+    const QString copy = delivery.pid ? QStringLiteral("Tessaroom (pid %1)").arg(delivery.pid) : QStringLiteral("Tessaroom");
+    for (const QByteArray& link : links.mid(delivery.taken))
+        err << copy << " did not take " << QString::fromUtf8(link) << Qt::endl;
+    return HandOver::failed;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -87,9 +132,18 @@ int main(int argc, char* argv[])
         QTextStream(stderr) << options.error << Qt::endl;
         return 2;
     }
+    // Held until the process ends, once this process is the user's copy;
+    // outlives the link socket, so the socket is gone before the lock is free.
+    const QString socketPath = LinkSocket::defaultPath();
+    CopyLock copyLock(socketPath);
     // A copy already running takes the links, and this one ends.
-    if (!options.links.isEmpty() && LinkClient::send(LinkServer::defaultSocketPath(), options.links))
-        return 0;
+    if (!options.links.isEmpty()) {
+        switch (handOver(options.links, copyLock, DebugTools::selectsMode(QApplication::arguments()))) {
+        case HandOver::delivered: return 0;
+        case HandOver::failed: return 1;
+        case HandOver::takeThemHere: break;
+        }
+    }
 
     KitFonts::install();
     // The simulated machine runs this process: relaunch helpers really start,
@@ -120,43 +174,61 @@ int main(int argc, char* argv[])
 
     platform::Application::setActivationPolicy(platform::ActivationPolicy::accessory);
     DesktopSwitcher::installAsEngineSwitcher();
+    // Links reach the delegate once it exists; the server listens only when
+    // this launch is the user's copy.
+    AppDelegate* receiver = nullptr;
+    LinkServer links({.link = [&receiver](const QByteArray& link) { if (receiver) receiver->handleLinkBytes(link); },
+                      .oversized = [&receiver](qint64 size) { if (receiver) receiver->handleOversizedLink(size); },
+                      .quit = [] { platform::Application::terminate(); }});
     AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
-                                AppDelegate::Options{.arguments = QApplication::arguments()});
+                         AppDelegate::Options{.arguments = QApplication::arguments(),
+                                              .copyLock = &copyLock,
+                                              .becameTheCopy = [&links, socketPath] {
+                                                  QString error;
+                                                  if (!links.listen(socketPath, &error))
+                                                      platform::SystemLog::write(
+                                                          QStringLiteral("Tessaroom: links from other programs cannot "
+                                                                         "be received: ")
+                                                          + error);
+                                              }});
+    receiver = &delegate;
     delegate.setMoveApp(AppDelegate::updaterMove(Updates::shared()));
     platform::Application::setDelegate(&delegate);
     MainMenu::install(delegate);
 
     // This app's other copies are the ones on the link socket: a newer copy
     // finds this one there and asks it to quit, which it does the normal way.
-    const QString socketPath = LinkServer::defaultSocketPath();
     platform::sim::setRealCopies({
         .find = [socketPath]() -> QList<platform::sim::RealCopy> {
-            const auto copy = LinkClient::identify(socketPath, copyIdentifyTimeoutMs);
-            if (!copy)
+            const LinkClient::Found found = LinkClient::find(socketPath, copyIdentifyTimeoutMs);
+            if (!found.copy)
                 return {};
-            return {platform::sim::RealCopy{.pid = copy->pid, .bundlePath = copy->bundlePath}};
+            return {platform::sim::RealCopy{.pid = found.copy->pid, .bundlePath = found.copy->bundlePath}};
         },
         .askToQuit = [socketPath](qint32 copy, double timeoutSeconds) {
-            return LinkClient::askToQuit(socketPath, copy, int(timeoutSeconds * 1000));
+            return LinkClient::askToQuit(socketPath, copy, int(timeoutSeconds * 1000))
+                   != LinkClient::QuitAnswer::silent;
         },
     });
-    LinkServer links({.link = [&delegate](const QByteArray& link) { delegate.handleLinkBytes(link); },
-                      .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); },
-                      .quit = [] { platform::Application::terminate(); }});
 
-    runAfter(0, [given = options.links, &delegate, &links, socketPath] {
+    runAfter(0, [given = options.links, &delegate] {
         platform::Application::finishLaunching();
-        if (delegate.launchEnd() == AppDelegate::LaunchEnd::earlyMode)
+        switch (delegate.launchEnd()) {
+        case AppDelegate::LaunchEnd::earlyMode:
+        case AppDelegate::LaunchEnd::quit:
             return;
-        // Only the user's own copy listens and registers as the opener of
-        // links, once the copies before it have ended; a mode or a sample
-        // session runs beside it and leaves its socket and the desktop's
-        // files alone.
+        case AppDelegate::LaunchEnd::anotherCopy:
+            QTextStream(stderr) << "Tessaroom is running already and could not be retired: "
+                                << delegate.anotherCopyProblem() << Qt::endl;
+            platform::Application::terminate();
+            return;
+        default:
+            break;
+        }
+        // Only the user's own copy registers as the opener of links; a mode
+        // or a sample session runs beside it and leaves the desktop's files
+        // alone.
         if (delegate.takesLinks()) {
-            QString error;
-            if (!links.listen(socketPath, &error))
-                platform::SystemLog::write(QStringLiteral("Tessaroom: links from other programs cannot be received: ")
-                                           + error);
             if (const auto failure =
                     platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
                 platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
@@ -179,5 +251,6 @@ int main(int argc, char* argv[])
         runAfter(*options.runFor, [] { platform::Application::terminate(); });
     const int status = app.exec();
     platform::Application::setDelegate(nullptr);
-    return status;
+    receiver = nullptr;
+    return delegate.launchEnd() == AppDelegate::LaunchEnd::anotherCopy ? 1 : status;
 }

@@ -1,6 +1,8 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppLink.h"
+#include "app/CopyLock.h"
+#include "app/LinkClient.h"
 #include "app/LinkServer.h"
 #include "debug/DebugTools.h"
 #include "engine/SkyLight.h"
@@ -12,6 +14,7 @@
 #include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
 #include "platform/Dialogs.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
 #include "settings/OnboardingView.h"
 #include "settings/SettingsModel.h"
@@ -35,14 +38,29 @@
 #include "update/Updates.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QPointer>
 #include <QStringDecoder>
+
+#include <thread>
 
 namespace {
 
 const QString metaChanged = QStringLiteral("Tessaroom.spaceMetaChanged");
 const QString linkSymbol = QStringLiteral("link");
+// The minute over which lines about links not understood are counted, seconds.
+constexpr double notUnderstoodWindow = 60;
+// How often a launch looks again for the copy that holds the lock.
+constexpr auto copyLookAgain = std::chrono::milliseconds(50);
+// How long the copy that holds the lock has to say who it is, milliseconds.
+constexpr int copyIdentifyTimeoutMs = 1000;
+
+// Asked to quit: by a signal, or through the application.
+bool quitting()
+{
+    return platform::TerminationSignals::received() || platform::Application::isTerminating();
+}
 
 // Control characters as escapes: a link must not start a line of its own in
 // a log, nor send commands to the terminal showing it.
@@ -150,6 +168,12 @@ void AppDelegate::launch()
         launchEnd_ = LaunchEnd::earlyMode;
         return;
     }
+    // Before anything is shown: a copy that waits for another one to go
+    // shows nothing meanwhile, and one that yields never showed anything.
+    if (!becomeTheOnlyCopy()) {
+        launchEnd_ = quitting() ? LaunchEnd::quit : LaunchEnd::anotherCopy;
+        return;
+    }
     buildTile();
     wireTileAndNotchLabel();
     buildPopover();
@@ -164,10 +188,13 @@ void AppDelegate::launch()
         launchEnd_ = LaunchEnd::lateMode;
         return;
     }
-    if (!onSampleData())
-        retireOtherCopies();
     if (moveToApplications()) {
         launchEnd_ = LaunchEnd::moved;
+        return;
+    }
+    // Quitting during the move's question: nothing more starts.
+    if (quitting()) {
+        launchEnd_ = LaunchEnd::quit;
         return;
     }
     startAccessibility();
@@ -190,6 +217,60 @@ void AppDelegate::keepUserDataFromModes()
 bool AppDelegate::takesLinks() const
 {
     return launchEnd_ == LaunchEnd::complete && !onSampleData();
+}
+
+bool AppDelegate::becomeTheOnlyCopy()
+{
+    // A mode or a sample session runs beside the user's copy and leaves it alone.
+    if (DebugTools::selectsMode(options_.arguments))
+        return true;
+    CopyLock* lock = options_.copyLock;
+    if (!lock) {
+        retireOtherCopies();
+        return true;
+    }
+    // Each copy retired gives the next one (a copy started at the same
+    // moment as this one) the same patience.
+    QDeadlineTimer patience(qint64(anotherCopyPatience * 1000));
+    for (;;) {
+        const CopyLock::Take took = lock->take();
+        if (took == CopyLock::Take::failed)
+            LogFile::switches().write(QStringLiteral("which copy runs cannot be told: ") + lock->error());
+        // Whoever answers on the socket as a copy goes: the holder of the
+        // lock, or a copy of an older version, which holds none.
+        const bool retired = retireOtherCopies();
+        if (quitting())
+            return false;
+        if (took != CopyLock::Take::heldElsewhere) {
+            if (options_.becameTheCopy)
+                options_.becameTheCopy();
+            return true;
+        }
+        if (retired) {
+            patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
+            continue;
+        }
+        // The holder does not answer yet: it starts and does not listen, or
+        // quits and is about to let go, or hangs.
+        if (patience.hasExpired()) {
+            yieldToAnotherCopy();
+            return false;
+        }
+        std::this_thread::sleep_for(copyLookAgain);
+    }
+}
+
+void AppDelegate::yieldToAnotherCopy()
+{
+    const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), copyIdentifyTimeoutMs);
+    anotherCopyProblem_ = found.copy    ? QStringLiteral("the copy (pid %1) did not quit").arg(found.copy->pid)
+                          : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
+                                              .arg(options_.copyLock->path(), options_.copyLock->socketPath())
+                                         : found.problem;
+    LogFile::switches().write(QStringLiteral("another copy runs and cannot be retired (") + anotherCopyProblem_
+                              + QStringLiteral("); this copy quits"));
+    // The names and time are the running copy's to write.
+    SpaceStore::shared().freeze();
 }
 
 bool AppDelegate::onSampleData() const
@@ -504,8 +585,39 @@ void AppDelegate::linkFailed(const QString& message)
 void AppDelegate::linkNotUnderstood(const QString& text, const QString& note)
 {
     const QString shown = shownLink(text) + note;
-    LogFile::switches().write(QStringLiteral("link not understood: ") + shown);
+    logNotUnderstood(QStringLiteral("link not understood: ") + shown);
     toast(QStringLiteral("Tessaroom doesn't know the link ") + shown, linkSymbol, linkToastDuration);
+}
+
+void AppDelegate::logNotUnderstood(const QString& line)
+{
+    // A flood of bad links must not push the log's history out.
+    const double now = platform::now();
+    if (!notUnderstoodMinute_ || now >= *notUnderstoodMinute_ + notUnderstoodWindow) {
+        logLeftOutNotUnderstood();
+        notUnderstoodMinute_ = now;
+        notUnderstoodWritten_ = 0;
+    }
+    if (notUnderstoodWritten_ < notUnderstoodPerMinute) {
+        ++notUnderstoodWritten_;
+        LogFile::switches().write(line);
+        return;
+    }
+    if (notUnderstoodLeftOut_++ > 0)
+        return;
+    QPointer<AppDelegate> self(this);
+    runAfter(*notUnderstoodMinute_ + notUnderstoodWindow - now, [self] {
+        if (self)
+            self->logLeftOutNotUnderstood();
+    });
+}
+
+void AppDelegate::logLeftOutNotUnderstood()
+{
+    if (notUnderstoodLeftOut_ == 0)
+        return;
+    LogFile::switches().write(QStringLiteral("\u2026 and %1 more not understood").arg(notUnderstoodLeftOut_));
+    notUnderstoodLeftOut_ = 0;
 }
 
 void AppDelegate::handleLinkBytes(const QByteArray& bytes)
@@ -604,11 +716,11 @@ void AppDelegate::handleLink(const QUrl& url)
 
 // --- other copies and relaunch --------------------------------------------------
 
-void AppDelegate::retireOtherCopies()
+bool AppDelegate::retireOtherCopies()
 {
     const std::optional<QString> identifier = platform::Bundle::identifier();
     if (!identifier)
-        return;
+        return false;
     const qint32 own = platform::Workspace::currentProcessIdentifier();
     bool retired = false;
     for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
@@ -623,6 +735,7 @@ void AppDelegate::retireOtherCopies()
     // The copies saved their names on the way out, after this one read them.
     if (retired)
         SpaceStore::shared().reload();
+    return retired;
 }
 
 std::optional<QString> AppDelegate::installTarget(const QString& source)
@@ -661,6 +774,9 @@ bool AppDelegate::offerMoveToApplications()
         QString sentence = *failure;
         if (!sentence.isEmpty())
             sentence[0] = sentence[0].toUpper();
+        // Quitting cut the move short: nobody is there to read why.
+        if (quitting())
+            return false;
         platform::Alert failed;
         failed.messageText = QStringLiteral("The move did not go through");
         failed.informativeText = sentence + QStringLiteral(". Drag Tessaroom into Applications by hand and open it from there.");
@@ -686,6 +802,11 @@ QStringList AppDelegate::relaunchArguments(qint32 pid, const QString& bundlePath
 
 bool AppDelegate::relaunch(const QString& bundlePath)
 {
+    // The user quit: the app does not come back on its own.
+    if (quitting()) {
+        LogFile::switches().write(QStringLiteral("no relaunch: Tessaroom is quitting"));
+        return false;
+    }
     const platform::ChildProcess::Result started = platform::ChildProcess::startDetached(
         shell, relaunchArguments(platform::Workspace::currentProcessIdentifier(), bundlePath));
     if (!started.launched()) {

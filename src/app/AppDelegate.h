@@ -18,6 +18,7 @@
 #include <vector>
 
 class Accessibility;
+class CopyLock;
 class HostedWindow;
 class HotkeyBindings;
 class NotchName;
@@ -55,10 +56,27 @@ public:
         Updates* updates = nullptr;
         // Ends the process for a command-line mode; none: the event loop exits.
         std::function<void(int status)> exit = {};
+        // Decides which process is the user's one copy; none: every launch
+        // retires the copies it finds and goes on (tests).
+        CopyLock* copyLock = nullptr;
+        // Runs as soon as this launch is the user's one copy, before anything
+        // is shown: the app starts taking links there.
+        std::function<void()> becameTheCopy = {};
     };
 
     // How far the last launch() went.
-    enum class LaunchEnd { notLaunched, earlyMode, lateMode, moved, complete };
+    enum class LaunchEnd {
+        notLaunched,
+        earlyMode,
+        // Another copy holds on and could not be retired; this one quits
+        // (anotherCopyProblem() says why).
+        anotherCopy,
+        lateMode,
+        moved,
+        // The app was asked to quit during the launch.
+        quit,
+        complete,
+    };
 
     // Copies the app from a source bundle to a target place; none on success,
     // else the failure's text.
@@ -73,6 +91,12 @@ public:
     static constexpr double accessRelaunchDelay = 1.6;
     static constexpr double welcomeCloseDelay = 1.5;
     static constexpr double hoverPreviewPin = 4.0;
+    // Lines about links not understood in switches.log, at most this many a
+    // minute; the rest are counted in one line.
+    static constexpr int notUnderstoodPerMinute = 20;
+    // How long a copy that holds the copy lock may stay out of reach before
+    // this launch gives up on it, seconds.
+    static constexpr double anotherCopyPatience = 5;
     static inline const QString settingsAutosaveName = QStringLiteral("Tessaroom.settings.v3");
     static inline const QString shell = QStringLiteral("/bin/sh");
 
@@ -93,6 +117,8 @@ public:
 
     void launch();
     LaunchEnd launchEnd() const { return launchEnd_; }
+    // Why the launch ended as anotherCopy.
+    QString anotherCopyProblem() const { return anotherCopyProblem_; }
     // This is the user's own copy, which takes the links: the launch went to
     // its end, and not on sample data. A mode or a sample session runs
     // beside the user's copy and leaves it alone.
@@ -118,7 +144,8 @@ public:
     // --- other copies and relaunch ---------------------------------------------
     // Each other running copy is asked to quit (forced when it refuses) and
     // has ended on return; the names it saved on its way out are read again.
-    void retireOtherCopies();
+    // True when there was one.
+    bool retireOtherCopies();
     // True when the app was moved and its relaunch has started.
     bool offerMoveToApplications();
     // Starts a helper that waits for this process to end, then opens the
@@ -182,6 +209,11 @@ private:
     void keepUserDataFromModes();
     void importLegacyNames();
     bool runEarlyCommands();
+    // Retires the other copies and takes the copy lock, before anything is
+    // shown; false when the launch ends here.
+    bool becomeTheOnlyCopy();
+    // Gives up on a copy that holds the lock and cannot be retired.
+    void yieldToAnotherCopy();
     void buildTile();
     void wireTileAndNotchLabel();
     void buildPopover();
@@ -217,6 +249,10 @@ private:
     void linkFailed(const QString& message);
     // Logs and toasts the text as shown (cut and escaped), then the note.
     void linkNotUnderstood(const QString& text, const QString& note = {});
+    // Writes the line unless this minute had its share of them.
+    void logNotUnderstood(const QString& line);
+    // The line counting those left out, if any were.
+    void logLeftOutNotUnderstood();
 
     SpaceEngine& engine_;
     Settings& settings_;
@@ -240,6 +276,12 @@ private:
     std::optional<bool> lastTrusted_;
     quint64 settingsGeneration_ = 0;
     LaunchEnd launchEnd_ = LaunchEnd::notLaunched;
+    QString anotherCopyProblem_;
+    // The minute of not-understood lines under way (scheduler seconds), its
+    // lines written and left out.
+    std::optional<double> notUnderstoodMinute_;
+    int notUnderstoodWritten_ = 0;
+    int notUnderstoodLeftOut_ = 0;
     MoveApp moveApp_;
     // The last version the updater offered, for dropping repeats.
     std::optional<QString> lastOffered_;

@@ -3,7 +3,7 @@
 
 #include "app/AppLink.h"
 #include "app/LinkClient.h"
-#include "app/LinkServer.h"
+#include "app/LinkSocket.h"
 #include "engine/SpaceEngine.h"
 #include "menubar/StatusBarController.h"
 #include "missioncontrol/MissionControlDetector.h"
@@ -18,6 +18,13 @@
 #include <QTextStream>
 
 #include <cstdio>
+
+namespace {
+
+// How long "--switch" gives the process on the link socket to say who it is.
+constexpr int switchIdentifyTimeoutMs = 1000;
+
+} // namespace
 
 Updates& AppDelegate::updates()
 {
@@ -41,12 +48,20 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         // The running applications hold the copies on the link socket too.
         .otherRunningInstance = [] { return DebugTools::otherRunningInstance(); },
         .switchLink = [](const QString& argument) { return AppLink::fromArgument(argument).url(); },
-        // The running copy listens on the per-user link socket, so its pid only names it.
-        .deliverLink = [](qint32, const QUrl& link) -> std::optional<QString> {
-            QString error;
-            if (LinkClient::send(LinkServer::defaultSocketPath(), {link.toEncoded()}, &error))
+        // The running copy listens on the per-user link socket; the link
+        // counts once that very copy confirmed it.
+        .deliverLink = [](qint32 pid, const QUrl& link) -> std::optional<QString> {
+            const LinkClient::Delivery delivery
+                = LinkClient::send(LinkSocket::defaultPath(), {link.toEncoded()}, LinkClient::sendTimeoutMs, pid);
+            if (delivery.taken == 1)
                 return std::nullopt;
-            return error.isEmpty() ? QStringLiteral("the link socket did not answer") : error;
+            return delivery.problem;
+        },
+        .copyUnreachable = []() -> std::optional<QString> {
+            const LinkClient::Found found = LinkClient::find(LinkSocket::defaultPath(), switchIdentifyTimeoutMs);
+            if (found.copy || found.nobody)
+                return std::nullopt;
+            return found.problem;
         },
         .bundlePath = platform::Bundle::bundlePath(),
         .accessibility = &access_,
@@ -96,6 +111,9 @@ AppDelegate::MoveApp AppDelegate::updaterMove(Updates& updates)
         });
         if (!finished)
             loop.exec();
+        // Quitting ends every loop at once: the copy may still be under way.
+        if (!finished)
+            return QStringLiteral("the move was cut short: Tessaroom is quitting");
         return failure;
     };
 }

@@ -1,124 +1,126 @@
 #include "app/LinkClient.h"
 
 #include "app/LinkMessage.h"
+#include "app/LinkSocket.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QLocalSocket>
-#include <QtEndian>
-
-#include <sys/socket.h>
 
 namespace {
 
-// Answers are short; anything longer is not one.
-constexpr qint64 longestAnswer = 64 * 1024;
+qint32 ownPid()
+{
+    return qint32(QCoreApplication::applicationPid());
+}
 
-// One connection to the socket, for a request and its answer.
-class Conversation {
-public:
-    bool open(const QString& socketPath, int timeoutMs)
-    {
-        socket_.connectToServer(socketPath);
-        return socket_.waitForConnected(timeoutMs);
+QString seconds(int milliseconds)
+{
+    return QString::number(milliseconds / 1000.0);
+}
+
+// The next answer of this kind; others (of a newer version) are skipped.
+std::optional<LinkMessage> nextAnswer(LinkSocket::Connection& connection, LinkMessage::Kind kind,
+                                      const QDeadlineTimer& deadline)
+{
+    while (const std::optional<QByteArray> payload = connection.readFrame(deadline)) {
+        const LinkMessage message = LinkMessage::read(*payload);
+        if (message.kind == kind)
+            return message;
     }
-
-    // Who listens on the other end, as the kernel recorded it.
-    std::optional<qint32> peer() const
-    {
-        ucred peer{};
-        socklen_t size = sizeof peer;
-        if (getsockopt(int(socket_.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.pid <= 0)
-            return std::nullopt;
-        return qint32(peer.pid);
-    }
-
-    // Sends the request and reads one answer frame.
-    std::optional<LinkMessage> ask(const QByteArray& request, int timeoutMs)
-    {
-        const QDeadlineTimer deadline(timeoutMs);
-        socket_.write(LinkMessage::frame(request));
-        while (socket_.bytesToWrite() > 0) {
-            if (!socket_.waitForBytesWritten(int(deadline.remainingTime())))
-                return std::nullopt;
-        }
-        QByteArray buffer;
-        for (;;) {
-            buffer += socket_.readAll();
-            if (buffer.size() >= LinkMessage::headerBytes) {
-                const qint64 size = qFromBigEndian<quint32>(buffer.constData());
-                if (size > longestAnswer)
-                    return std::nullopt;
-                if (buffer.size() - LinkMessage::headerBytes >= size)
-                    return LinkMessage::read(buffer.mid(LinkMessage::headerBytes, size));
-            }
-            if (deadline.hasExpired() || !socket_.waitForReadyRead(int(deadline.remainingTime())))
-                return std::nullopt;
-        }
-    }
-
-private:
-    QLocalSocket socket_;
-};
+    return std::nullopt;
+}
 
 } // namespace
 
-QByteArray LinkClient::frame(const QByteArray& link)
+LinkClient::Found LinkClient::find(const QString& socketPath, int timeoutMs)
 {
-    return LinkMessage::frame(link);
+    const QDeadlineTimer deadline(timeoutMs);
+    LinkSocket::Connection connection;
+    const LinkSocket::Check opened = connection.open(socketPath, deadline);
+    Found found;
+    if (opened.missing || connection.peerPid() == ownPid()) {
+        // Asking ourselves would wait for an answer only we could give.
+        found.nobody = true;
+        return found;
+    }
+    if (!opened.problem.isEmpty()) {
+        found.problem = opened.problem;
+        return found;
+    }
+    const qint32 pid = connection.peerPid();
+    std::optional<LinkMessage> answer;
+    if (connection.write(LinkMessage::frame(LinkMessage::identify()), deadline))
+        answer = nextAnswer(connection, LinkMessage::Kind::copy, deadline);
+    if (!answer) {
+        found.problem = QStringLiteral("the process on the link socket (pid %1) did not answer as Tessaroom").arg(pid);
+        return found;
+    }
+    // The kernel's word for the pid over the copy's own.
+    found.copy = Copy{.pid = pid,
+                      .bundlePath = answer->bundlePath.isEmpty() ? std::nullopt : std::optional(answer->bundlePath)};
+    return found;
 }
 
-bool LinkClient::send(const QString& socketPath, const QList<QByteArray>& links, QString* error, int timeoutMs)
+LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QByteArray>& links, int timeoutMs,
+                                      qint32 onlyTo)
 {
-    QLocalSocket socket;
-    socket.connectToServer(socketPath);
-    if (!socket.waitForConnected(timeoutMs)) {
-        if (error)
-            *error = socket.errorString();
-        return false;
+    const QDeadlineTimer deadline(timeoutMs);
+    LinkSocket::Connection connection;
+    const LinkSocket::Check opened = connection.open(socketPath, deadline);
+    Delivery delivery;
+    if (opened.missing) {
+        delivery.nobody = true;
+        delivery.problem = QStringLiteral("no copy of Tessaroom listens on ") + socketPath;
+        return delivery;
     }
+    if (!opened.problem.isEmpty()) {
+        delivery.problem = opened.problem;
+        return delivery;
+    }
+    const qint32 pid = connection.peerPid();
+    if (onlyTo != 0 && pid != onlyTo) {
+        delivery.problem = QStringLiteral("another process (pid %1) listens on the link socket now").arg(pid);
+        return delivery;
+    }
+    QByteArray frames;
     for (const QByteArray& link : links)
-        socket.write(frame(link));
-    while (socket.bytesToWrite() > 0) {
-        if (!socket.waitForBytesWritten(timeoutMs)) {
-            if (error)
-                *error = socket.errorString();
-            return false;
-        }
+        frames += LinkMessage::frame(link);
+    const bool written = connection.write(frames, deadline);
+    while (delivery.taken < links.size()) {
+        const std::optional<LinkMessage> confirmed = nextAnswer(connection, LinkMessage::Kind::taken, deadline);
+        if (!confirmed)
+            break;
+        ++delivery.taken;
     }
-    socket.disconnectFromServer();
-    return true;
+    if (delivery.taken > 0)
+        delivery.pid = pid;
+    if (delivery.taken == links.size())
+        return delivery;
+    if (!written || connection.closed())
+        delivery.problem = QStringLiteral("the process on the link socket (pid %1) closed the connection before it "
+                                          "confirmed the link")
+                               .arg(pid);
+    else
+        delivery.problem = QStringLiteral("the process on the link socket (pid %1) did not confirm the link within %2 s")
+                               .arg(pid)
+                               .arg(seconds(timeoutMs));
+    return delivery;
 }
 
-std::optional<LinkClient::Copy> LinkClient::identify(const QString& socketPath, int timeoutMs)
+LinkClient::QuitAnswer LinkClient::askToQuit(const QString& socketPath, qint32 pid, int timeoutMs)
 {
-    Conversation conversation;
-    if (!conversation.open(socketPath, timeoutMs))
-        return std::nullopt;
-    const std::optional<qint32> peer = conversation.peer();
-    // Asking ourselves would wait for an answer only we could give.
-    if (peer && *peer == qint32(QCoreApplication::applicationPid()))
-        return std::nullopt;
-    const std::optional<LinkMessage> answer = conversation.ask(LinkMessage::identify(), timeoutMs);
-    const bool answered = answer && answer->kind == LinkMessage::Kind::copy;
-    if (!peer && !answered)
-        return std::nullopt;
-    Copy copy;
-    // The kernel's word over the copy's own.
-    copy.pid = peer ? *peer : answer->pid;
-    if (answered && !answer->bundlePath.isEmpty())
-        copy.bundlePath = answer->bundlePath;
-    return copy;
-}
-
-bool LinkClient::askToQuit(const QString& socketPath, qint32 pid, int timeoutMs)
-{
-    Conversation conversation;
-    if (!conversation.open(socketPath, timeoutMs))
-        return false;
-    const std::optional<qint32> peer = conversation.peer();
-    if (peer && *peer != pid)
-        return false;
-    const std::optional<LinkMessage> answer = conversation.ask(LinkMessage::quit(), timeoutMs);
-    return answer && answer->kind == LinkMessage::Kind::quitting && (peer || answer->pid == pid);
+    const QDeadlineTimer deadline(timeoutMs);
+    LinkSocket::Connection connection;
+    const LinkSocket::Check opened = connection.open(socketPath, deadline);
+    if (opened.missing)
+        return QuitAnswer::going;
+    if (!opened.problem.isEmpty())
+        return QuitAnswer::silent;
+    if (connection.peerPid() != pid)
+        return QuitAnswer::going;
+    if (connection.write(LinkMessage::frame(LinkMessage::quit()), deadline)) {
+        if (nextAnswer(connection, LinkMessage::Kind::quitting, deadline))
+            return QuitAnswer::quitting;
+    }
+    return connection.closed() ? QuitAnswer::going : QuitAnswer::silent;
 }

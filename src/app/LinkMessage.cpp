@@ -11,6 +11,7 @@ const QByteArray identifyWord = QByteArrayLiteral("identify");
 const QByteArray quitWord = QByteArrayLiteral("quit");
 const QByteArray copyWord = QByteArrayLiteral("copy ");
 const QByteArray quittingWord = QByteArrayLiteral("quitting ");
+const QByteArray takenWord = QByteArrayLiteral("taken ");
 
 QByteArray message(const QByteArray& body)
 {
@@ -62,6 +63,21 @@ QByteArray LinkMessage::quitting(qint32 pid)
     return message(quittingWord + QByteArray::number(pid));
 }
 
+QByteArray LinkMessage::taken(qint32 pid)
+{
+    return message(takenWord + QByteArray::number(pid));
+}
+
+// The answers that carry only the sender's pid.
+std::optional<LinkMessage::Kind> LinkMessage::pidAnswerKind(QByteArrayView body)
+{
+    if (body.startsWith(quittingWord))
+        return Kind::quitting;
+    if (body.startsWith(takenWord))
+        return Kind::taken;
+    return std::nullopt;
+}
+
 LinkMessage LinkMessage::read(const QByteArray& payload)
 {
     LinkMessage result;
@@ -75,9 +91,10 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
         result.kind = Kind::identify;
     } else if (body == quitWord) {
         result.kind = Kind::quit;
-    } else if (body.startsWith(quittingWord)) {
-        if (const auto pid = pidFrom(body.sliced(quittingWord.size()))) {
-            result.kind = Kind::quitting;
+    } else if (const std::optional<Kind> kind = pidAnswerKind(body)) {
+        const QByteArray& word = *kind == Kind::quitting ? quittingWord : takenWord;
+        if (const auto pid = pidFrom(body.sliced(word.size()))) {
+            result.kind = *kind;
             result.pid = *pid;
         }
     } else if (body.startsWith(copyWord)) {

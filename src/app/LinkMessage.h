@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+
+#include <optional>
 
 // What travels over the link socket, one frame at a time: a 4-byte big-endian
 // length, then that many bytes. A frame is either a link (the bytes of its
@@ -11,7 +14,10 @@
 //
 // Messages: a newer copy asks "identify" (the running copy answers "copy"
 // with its pid and bundle path) and "quit" (it answers "quitting" with its
-// pid, then quits the normal way). Answers go back on the same connection.
+// pid, then quits the normal way). For each link it has taken, the running
+// copy answers "taken" with its pid, so a sender knows the link arrived (a
+// sender that never reads the answer loses nothing). Answers go back on the
+// same connection.
 class LinkMessage {
 public:
     enum class Kind {
@@ -20,6 +26,7 @@ public:
         quit,
         copy,
         quitting,
+        taken,
         // A message this version does not know; it is ignored.
         unknown,
     };
@@ -35,6 +42,7 @@ public:
     static QByteArray quit();
     static QByteArray copy(qint32 pid, const QString& bundlePath);
     static QByteArray quitting(qint32 pid);
+    static QByteArray taken(qint32 pid);
 
     // What one frame's payload says. A message with a malformed body is
     // unknown.
@@ -43,8 +51,11 @@ public:
     Kind kind = Kind::unknown;
     // The link's bytes, as received.
     QByteArray link;
-    // copy and quitting: the sender's process id.
+    // copy, quitting and taken: the sender's process id.
     qint32 pid = 0;
     // copy: the sender's bundle path (may be empty).
     QString bundlePath;
+
+private:
+    static std::optional<Kind> pidAnswerKind(QByteArrayView body);
 };

@@ -1,13 +1,13 @@
 #include "app/LinkServer.h"
 
 #include "app/LinkMessage.h"
+#include "app/LinkSocket.h"
 #include "platform/Bundle.h"
 #include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
 #include "store/Timers.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -37,11 +37,11 @@ constexpr qint64 unreadAnswersLimit = 64 * 1024;
 // Scheduler rounding must not keep an idle connection a turn longer.
 constexpr double clockSlack = 1e-6;
 
-// What is at a socket path, found by connecting without waiting.
+// What a socket of ours answers, found by connecting without waiting.
 enum class Probe {
-    nothing, // no file
-    refused, // a file nobody listens on: left by a copy that crashed
-    answers, // a copy listens (perhaps too busy to take more)
+    nothing, // gone meanwhile
+    refused, // nobody listens on it: left by a copy that crashed
+    answers, // someone listens (perhaps too busy to take more)
     unknown,
 };
 
@@ -82,48 +82,17 @@ void log(const QString& message)
 
 } // namespace
 
-QString LinkServer::defaultSocketPath()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return runtime + QStringLiteral("/tessaroom/links");
-    return QDir::tempPath() + QStringLiteral("/tessaroom-") + QString::number(getuid()) + QStringLiteral("/links");
-}
-
 LinkServer::LinkServer(Handlers handlers, QObject* parent)
     : QObject(parent)
     , handlers_(std::move(handlers))
     , server_(new QLocalServer(this))
 {
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them the toolkit binds elsewhere and renames
+    // over the path, taking over a socket in use. The folder keeps it private.
     connect(server_, &QLocalServer::newConnection, this, &LinkServer::accept);
 }
 
 LinkServer::~LinkServer() = default;
-
-bool LinkServer::preparePrivateFolder(const QString& folder, QString* error)
-{
-    const QByteArray path = QFile::encodeName(folder);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-        *error = QStringLiteral("the link folder %1 cannot be made: %2").arg(folder, QString::fromLocal8Bit(strerror(errno)));
-        return false;
-    }
-    struct stat info {};
-    // lstat: a link planted in its place is not followed.
-    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        *error = QStringLiteral("the link folder %1 is not a folder").arg(folder);
-        return false;
-    }
-    if (info.st_uid != getuid()) {
-        *error = QStringLiteral("the link folder %1 belongs to another user").arg(folder);
-        return false;
-    }
-    if ((info.st_mode & 0077) != 0 && ::chmod(path.constData(), 0700) != 0) {
-        *error = QStringLiteral("the link folder %1 cannot be closed to other users").arg(folder);
-        return false;
-    }
-    return true;
-}
 
 bool LinkServer::listen(const QString& socketPath, QString* error)
 {
@@ -136,29 +105,37 @@ bool LinkServer::listen(const QString& socketPath, QString* error)
 
 LinkServer::Outcome LinkServer::open(const QString& socketPath, QString* error)
 {
-    if (!preparePrivateFolder(QFileInfo(socketPath).path(), error))
+    if (!LinkSocket::prepareFolder(QFileInfo(socketPath).path(), error))
         return Outcome::failed;
-    int failure = 0;
-    switch (probe(socketPath, &failure)) {
-    case Probe::nothing:
-        break;
-    case Probe::refused:
-        // Nobody can be listening on it: a copy that crashed left it.
-        if (::unlink(QFile::encodeName(socketPath).constData()) != 0 && errno != ENOENT) {
-            const int reason = errno;
-            *error = QStringLiteral("the old link socket %1 cannot be removed: %2")
-                         .arg(socketPath, QString::fromLocal8Bit(strerror(reason)));
+    const LinkSocket::Check existing = LinkSocket::checkSocketFile(socketPath);
+    if (!existing.missing) {
+        if (!existing.problem.isEmpty()) {
+            *error = existing.problem + QStringLiteral("; it is left as it is");
             return Outcome::failed;
         }
-        break;
-    case Probe::answers:
-        *error = QStringLiteral("another copy listens on %1").arg(socketPath);
-        return Outcome::anotherCopy;
-    case Probe::unknown:
-        *error = QStringLiteral("the link socket %1 cannot be checked: %2")
-                     .arg(socketPath, QString::fromLocal8Bit(strerror(failure)));
-        return Outcome::failed;
+        int failure = 0;
+        switch (probe(socketPath, &failure)) {
+        case Probe::nothing:
+            break;
+        case Probe::refused:
+            // A socket of ours nobody can be listening on: a copy that crashed left it.
+            if (::unlink(QFile::encodeName(socketPath).constData()) != 0 && errno != ENOENT) {
+                const int reason = errno;
+                *error = QStringLiteral("the old link socket %1 cannot be removed: %2")
+                             .arg(socketPath, QString::fromLocal8Bit(strerror(reason)));
+                return Outcome::failed;
+            }
+            break;
+        case Probe::answers:
+            *error = QStringLiteral("a process listens on %1 already; it is left as it is").arg(socketPath);
+            return Outcome::anotherCopy;
+        case Probe::unknown:
+            *error = QStringLiteral("the link socket %1 cannot be checked: %2")
+                         .arg(socketPath, QString::fromLocal8Bit(strerror(failure)));
+            return Outcome::failed;
+        }
     }
+    // Fails with "address in use" rather than replace a socket made meanwhile.
     if (!server_->listen(socketPath)) {
         *error = server_->errorString();
         return Outcome::failed;
@@ -178,32 +155,64 @@ bool LinkServer::isListening() const
 void LinkServer::accept()
 {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        if (connections_.size() >= maxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
         socket->setReadBufferSize(socketBufferBytes);
-        Connection connection;
-        connection.idleAt = platform::now() + idleTimeout;
-        connections_.insert(socket, connection);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { queue(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            const auto found = connections_.find(socket);
-            if (found == connections_.end())
-                return;
-            found->disconnected = true;
-            queue(socket);
-        });
-        QPointer<LinkServer> self(this);
-        QPointer<QLocalSocket> watched(socket);
-        runAfter(idleTimeout, [self, watched] {
-            if (self && watched)
-                self->checkIdle(watched);
-        });
-        if (socket->bytesAvailable() > 0)
-            queue(socket);
+        if (connections_.size() < maxConnections && waiting_.isEmpty())
+            startServing(socket);
+        else
+            waiting_.append(socket);
     }
+    // Past the limit the socket takes no more connections: newcomers wait in
+    // its queue, unread, until one goes.
+    pauseAccepting(!waiting_.isEmpty());
+}
+
+void LinkServer::takeWaiting()
+{
+    while (connections_.size() < maxConnections && !waiting_.isEmpty()) {
+        if (const QPointer<QLocalSocket> next = waiting_.takeFirst())
+            startServing(next);
+    }
+    if (waiting_.isEmpty()) {
+        pauseAccepting(false);
+        accept();
+    }
+}
+
+void LinkServer::pauseAccepting(bool paused)
+{
+    // The toolkit's server accepts whenever its one notifier fires; while it
+    // is off, connections stay in the socket's queue.
+    acceptingPaused_ = paused;
+    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly))
+        notifier->setEnabled(!paused);
+}
+
+void LinkServer::startServing(QLocalSocket* socket)
+{
+    Connection connection;
+    connection.idleAt = platform::now() + idleTimeout;
+    // A client that left while it waited: what it sent is still handed on.
+    connection.disconnected = socket->state() == QLocalSocket::UnconnectedState;
+    connections_.insert(socket, connection);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { queue(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        const auto found = connections_.find(socket);
+        if (found == connections_.end())
+            return;
+        found->disconnected = true;
+        // Its descriptor is closed: nothing more goes out.
+        found->outgoing.clear();
+        stopWatchingWrites(*found);
+        queue(socket);
+    });
+    QPointer<LinkServer> self(this);
+    QPointer<QLocalSocket> watched(socket);
+    runAfter(idleTimeout, [self, watched] {
+        if (self && watched)
+            self->checkIdle(watched);
+    });
+    if (socket->bytesAvailable() > 0 || connection.disconnected)
+        queue(socket);
 }
 
 void LinkServer::queue(QLocalSocket* socket)
@@ -283,6 +292,8 @@ bool LinkServer::serveOne(QLocalSocket* socket)
         connection.skipping = size;
         if (handlers_.oversized)
             handlers_.oversized(size);
+        // Reported to the user: taken, as a link not understood is.
+        confirm(socket);
         return connections_.contains(socket) && socket->bytesAvailable() > 0;
     }
     const qint64 have = connection.buffer.size() - headerBytes;
@@ -307,6 +318,7 @@ void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
     case LinkMessage::Kind::link:
         if (handlers_.link)
             handlers_.link(message.link);
+        confirm(socket);
         break;
     case LinkMessage::Kind::identify:
         answer(socket, LinkMessage::copy(pid, platform::Bundle::bundlePath()));
@@ -318,20 +330,72 @@ void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
         break;
     case LinkMessage::Kind::copy:
     case LinkMessage::Kind::quitting:
+    case LinkMessage::Kind::taken:
     case LinkMessage::Kind::unknown:
         // Answers are for clients; a newer sender's message is ignored.
         break;
     }
 }
 
+void LinkServer::confirm(QLocalSocket* socket)
+{
+    // The handler may have run a nested event loop that dropped the socket.
+    if (connections_.contains(socket))
+        answer(socket, LinkMessage::taken(qint32(QCoreApplication::applicationPid())));
+}
+
 void LinkServer::answer(QLocalSocket* socket, const QByteArray& payload)
 {
-    if (socket->bytesToWrite() > unreadAnswersLimit) {
+    Connection& connection = connections_[socket];
+    if (connection.disconnected)
+        return;
+    connection.outgoing += LinkMessage::frame(payload);
+    if (connection.outgoing.size() > unreadAnswersLimit) {
         drop(socket);
         return;
     }
-    socket->write(LinkMessage::frame(payload));
-    socket->flush();
+    sendAnswers(socket);
+}
+
+void LinkServer::sendAnswers(QLocalSocket* socket)
+{
+    // Straight into the kernel, never through the toolkit's buffer: a failed
+    // write there would close the connection and throw away the frames a
+    // client sent before it left, which are still to be handed on.
+    Connection& connection = connections_[socket];
+    const int fd = int(socket->socketDescriptor());
+    while (fd >= 0 && !connection.outgoing.isEmpty()) {
+        const ssize_t written = ::send(fd, connection.outgoing.constData(), size_t(connection.outgoing.size()),
+                                       MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (written > 0) {
+            connection.outgoing.remove(0, written);
+            continue;
+        }
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The rest goes once the client has read some.
+            if (!connection.writable) {
+                connection.writable = new QSocketNotifier(fd, QSocketNotifier::Write, socket);
+                connect(connection.writable, &QSocketNotifier::activated, this, [this, socket] {
+                    if (connections_.contains(socket))
+                        sendAnswers(socket);
+                });
+            }
+            connection.writable->setEnabled(true);
+            return;
+        }
+        // The client left; what it sent before is still handed on.
+        connection.outgoing.clear();
+    }
+    if (connection.writable)
+        connection.writable->setEnabled(false);
+}
+
+void LinkServer::stopWatchingWrites(Connection& connection)
+{
+    delete connection.writable;
+    connection.writable = nullptr;
 }
 
 void LinkServer::frameDone(QLocalSocket* socket)
@@ -362,10 +426,15 @@ void LinkServer::checkIdle(QLocalSocket* socket)
 
 void LinkServer::drop(QLocalSocket* socket)
 {
+    if (const auto found = connections_.find(socket); found != connections_.end())
+        stopWatchingWrites(*found);
     connections_.remove(socket);
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
+    // A waiting newcomer takes the place, after the turn under way.
+    if (acceptingPaused_)
+        QMetaObject::invokeMethod(this, &LinkServer::takeWaiting, Qt::QueuedConnection);
 }
 
 // --- staying reachable -----------------------------------------------------------------------
@@ -374,8 +443,10 @@ void LinkServer::watchListening()
 {
     // The toolkit's server gives no signal when it closes itself after a
     // failed accept; its socket notifier is what fired, so look right after.
-    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>())
+    for (QSocketNotifier* notifier : server_->findChildren<QSocketNotifier*>(QString(), Qt::FindDirectChildrenOnly))
         connect(notifier, &QSocketNotifier::activated, this, &LinkServer::checkListening, Qt::UniqueConnection);
+    // A new socket after a stop: still no more than the limit.
+    pauseAccepting(!waiting_.isEmpty());
 }
 
 void LinkServer::checkListening()
@@ -406,7 +477,7 @@ void LinkServer::listenAgain()
         log(QStringLiteral("listening again for links on %1").arg(socketPath_));
         return;
     case Outcome::anotherCopy:
-        log(QStringLiteral("links go to another copy now: ") + error);
+        log(QStringLiteral("links go elsewhere now: ") + error);
         return;
     case Outcome::failed:
         break;

@@ -11,15 +11,20 @@
 
 class QLocalServer;
 class QLocalSocket;
+class QSocketNotifier;
 
 // Receives links from other processes of the same user (a second copy
-// started with a link hands it over and exits), and answers a newer copy
-// that asks who this copy is or asks it to quit (LinkMessage has the frames).
-// The socket lives in a folder only the user can enter.
+// started with a link hands it over and exits), confirms each link it takes,
+// and answers a newer copy that asks who this copy is or asks it to quit
+// (LinkMessage has the frames). The socket lives in a folder only the user
+// can enter (LinkSocket), and listening never takes over a socket that is in
+// use.
 //
 // Any program of the user can connect, so the server holds out against
-// hostile clients: it keeps at most maxConnections at once and closes later
-// ones at once; a connection that goes idleTimeout seconds without a whole
+// hostile clients: it serves at most maxConnections at once and leaves later
+// ones waiting in the socket's queue until one goes (a waiting sender is
+// served late or gives up, never told its link arrived when it did not); a
+// connection that goes idleTimeout seconds without a whole
 // frame is closed; a link longer than maxLinkBytes is skipped unread and
 // reported by its size, and a connection never has more than
 // maxBytesInFlight received and not yet handled. Connections take turns one
@@ -48,25 +53,19 @@ public:
         std::function<void()> quit = {};
     };
 
-    // $XDG_RUNTIME_DIR/tessaroom/links, or a per-user folder in the temporary
-    // folder when the session has no runtime folder.
-    static QString defaultSocketPath();
-
     explicit LinkServer(Handlers handlers, QObject* parent = nullptr);
     ~LinkServer() override;
 
-    // Makes the socket's folder private (mode 0700), removes a socket file
-    // that refuses connections (left by a copy that crashed) and listens. A
-    // copy that answers keeps its socket. False with error set then, and when
-    // the folder belongs to someone else or cannot be made private, or the
-    // socket cannot be opened.
+    // Makes the socket's folder private (mode 0700), removes a socket of this
+    // user that refuses connections (left by a copy that crashed) and listens.
+    // Anything else at the path is left as it is: a socket that answers, a
+    // socket of another user, a file, a link. False with error set then (it
+    // says why), and when the folder belongs to someone else or cannot be
+    // made private, or the socket cannot be opened.
     bool listen(const QString& socketPath, QString* error);
     bool isListening() const;
     QString socketPath() const { return socketPath_; }
     int connectionCount() const { return int(connections_.size()); }
-
-    // Makes folder exist, belong to this user and be closed to others.
-    static bool preparePrivateFolder(const QString& folder, QString* error);
 
 private:
     enum class Outcome { listening, anotherCopy, failed };
@@ -81,10 +80,17 @@ private:
         // Waiting for its turn.
         bool queued = false;
         bool disconnected = false;
+        // Answers the client has not taken in yet, and what tells when it can.
+        QByteArray outgoing;
+        QSocketNotifier* writable = nullptr;
     };
 
     Outcome open(const QString& socketPath, QString* error);
     void accept();
+    // Serves connections that waited, as far as the limit allows.
+    void takeWaiting();
+    void pauseAccepting(bool paused);
+    void startServing(QLocalSocket* socket);
     void queue(QLocalSocket* socket);
     void scheduleServe();
     // One turn: each connection with data hands on at most one frame.
@@ -93,6 +99,12 @@ private:
     bool serveOne(QLocalSocket* socket);
     void handleFrame(QLocalSocket* socket, const QByteArray& payload);
     void answer(QLocalSocket* socket, const QByteArray& payload);
+    // Tells the client its link was taken.
+    void confirm(QLocalSocket* socket);
+    // Hands the answers waiting for the client to the kernel, as far as it
+    // takes them now.
+    void sendAnswers(QLocalSocket* socket);
+    void stopWatchingWrites(Connection& connection);
     void frameDone(QLocalSocket* socket);
     void checkIdle(QLocalSocket* socket);
     void drop(QLocalSocket* socket);
@@ -106,6 +118,9 @@ private:
     QHash<QLocalSocket*, Connection> connections_;
     // Connections waiting for their turn, in order.
     QList<QPointer<QLocalSocket>> turns_;
+    // Accepted past the limit (at most one: accepting stops then), not served yet.
+    QList<QPointer<QLocalSocket>> waiting_;
+    bool acceptingPaused_ = false;
     bool serveScheduled_ = false;
     bool serving_ = false;
     // Listening stopped and has not come back yet.

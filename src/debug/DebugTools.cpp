@@ -213,6 +213,15 @@ bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& envi
             environment.exit(error ? 1 : 0);
             return true;
         }
+        // Something holds the link socket that is not the user's copy: the
+        // switch reaches nobody, and switching here would pass for it.
+        if (const auto why = environment.copyUnreachable ? environment.copyUnreachable() : std::nullopt) {
+            const QString url = QString::fromUtf8(environment.switchLink(*target).toEncoded());
+            printLine(environment.out, QStringLiteral("could not deliver the link: ") + *why);
+            printLine(environment.out, QStringLiteral("Tessaroom did not take %1").arg(url));
+            environment.exit(1);
+            return true;
+        }
     }
     return false;
 }

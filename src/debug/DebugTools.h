@@ -44,6 +44,10 @@ public:
         std::function<QUrl(const QString& argument)> switchLink = {};
         // Hands a link to the running copy with that pid; the error's text on failure.
         std::function<std::optional<QString>(qint32 pid, const QUrl& link)> deliverLink = {};
+        // Why something that may be the running copy cannot be reached (it is
+        // not the user's, or does not answer as a copy); none when no copy
+        // runs. None: nothing is checked.
+        std::function<std::optional<QString>()> copyUnreachable = {};
         // The running application's bundle folder.
         QString bundlePath = {};
         // The Mission Control watch's Accessibility monitor; none: the shared one.

@@ -11,6 +11,8 @@ namespace platform {
 // the open panel, the alert, the beep and the character palette.
 
 enum class ModalResponse {
+    // Ended without an answer: the app began quitting while it was open.
+    abort = -1001,
     cancel = 0,
     ok = 1,
     // An alert's buttons, from the right.
@@ -58,7 +60,8 @@ public:
     // answers alertFirstButton, the second alertSecondButton, and so on.
     QStringList buttons;
 
-    // Answers the button that was clicked (the first one for OK).
+    // Answers the button that was clicked (the first one for OK), or abort
+    // when quitting ended it with no button clicked.
     ModalResponse runModal();
 };
 

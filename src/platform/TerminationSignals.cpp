@@ -23,12 +23,15 @@ constexpr std::array<int, 3> handledSignals{SIGTERM, SIGINT, SIGHUP};
 
 // The pipe's write end for the handler; -1 while nothing is installed.
 volatile std::sig_atomic_t writeEnd = -1;
+// Set by the handler once a signal came.
+volatile std::sig_atomic_t signalled = 0;
 
 void onSignal(int signal)
 {
     // Only async-signal-safe calls here; errno belongs to the code we cut into.
     const int savedErrno = errno;
     const int fd = writeEnd;
+    signalled = 1;
     if (fd >= 0) {
         const auto byte = static_cast<unsigned char>(signal);
         // Non-blocking: a full pipe already holds a termination on its way.
@@ -65,6 +68,7 @@ TerminationSignals::TerminationSignals()
         Application::terminate();
     });
     writeEnd = state_->pipe[1];
+    signalled = 0;
 
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -81,6 +85,7 @@ TerminationSignals::~TerminationSignals()
     for (std::size_t i = 0; i < handledSignals.size(); ++i)
         ::sigaction(handledSignals[i], &state_->previous[i], nullptr);
     writeEnd = -1;
+    signalled = 0;
     state_->notifier.reset();
     for (const int fd : state_->pipe)
         ::close(fd);
@@ -89,6 +94,11 @@ TerminationSignals::~TerminationSignals()
 bool TerminationSignals::isInstalled() const
 {
     return state_ != nullptr;
+}
+
+bool TerminationSignals::received()
+{
+    return signalled != 0;
 }
 
 } // namespace platform

@@ -27,6 +27,9 @@ public:
 
     // Whether the signals are taken over.
     bool isInstalled() const;
+    // A signal came since they were taken over: blocking waits (for another
+    // copy, for a socket) give up at once, so the termination is not held up.
+    static bool received();
 
 private:
     struct State;

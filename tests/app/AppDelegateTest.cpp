@@ -12,6 +12,7 @@
 #include "platform/sim/Bundle.h"
 #include "platform/sim/DetachedStarts.h"
 #include "platform/sim/DialogScript.h"
+#include "platform/sim/RealCopies.h"
 #include "platform/sim/Volumes.h"
 #include "platform/sim/World.h"
 #include "settings/SettingsModel.h"
@@ -27,6 +28,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QWidget>
 
 namespace {
@@ -289,6 +291,28 @@ TEST_F(AppTest, OtherCopiesAreRetiredAndARefusingOneIsForced)
     EXPECT_EQ(platform::sim::terminationRequests(),
               (QList<QString>{QStringLiteral("terminate 700"), QStringLiteral("terminate 701"), QStringLiteral("force 701")}));
     EXPECT_TRUE(platform::Workspace::runningApplications(id).size() == 1);
+}
+
+TEST_F(AppTest, NothingIsShownUntilTheOtherCopiesAreRetired)
+{
+    // A copy that has ended by the time it is waited for.
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(ended.waitForFinished(10000));
+    const qint32 copy = qint32(ended.processId());
+    bool tileWhileAsked = true;
+    platform::sim::setRealCopies({
+        .find = [copy] { return QList<platform::sim::RealCopy>{{.pid = copy, .bundlePath = std::nullopt}}; },
+        .askToQuit =
+            [&](qint32, double) {
+                tileWhileAsked = delegate->statusBar() != nullptr;
+                return true;
+            },
+    });
+    delegate->launch();
+    EXPECT_FALSE(tileWhileAsked);
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("retiring running copy pid %1 at ?").arg(copy)));
 }
 
 TEST_F(AppTest, TheNamesARetiredCopySavedOnItsWayOutAreReadAgain)

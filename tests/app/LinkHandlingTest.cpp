@@ -73,6 +73,18 @@ TEST_F(LinkHandlingTest, SettingsPagesAreMatchedWithoutCase)
     EXPECT_EQ(delegate->settingsModel().page(), SettingsPage::timeTracking);
 }
 
+TEST_F(LinkHandlingTest, LinesAboutLinksNotUnderstoodAreTwentyAMinuteAndTheRestCounted)
+{
+    for (int link = 0; link < 25; ++link)
+        delegate->handleLinkBytes("nonsense" + QByteArray::number(link));
+    EXPECT_EQ(switchesLog().count(QStringLiteral("link not understood: ")), 20);
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("more not understood")));
+    advance(60);
+    EXPECT_TRUE(switchesLog().endsWith(QStringLiteral("] \u2026 and 5 more not understood\n"))) << qPrintable(switchesLog());
+    delegate->handleLinkBytes("again");
+    EXPECT_TRUE(switchesLog().endsWith(QStringLiteral("] link not understood: again\n")));
+}
+
 TEST_F(LinkHandlingTest, LinksThatAreNotUnderstood)
 {
     open({QStringLiteral("tessaroom://switch/")});

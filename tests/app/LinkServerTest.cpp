@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/CopyLock.h"
 #include "app/LinkClient.h"
 #include "app/LinkMessage.h"
 #include "app/LinkServer.h"
@@ -19,9 +20,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -31,6 +35,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -161,6 +166,53 @@ private:
     std::vector<int> held_;
 };
 
+// A process of this user, a child of the test, that listens on a socket,
+// reads what a connection brings and closes it without an answer.
+class ListenerElsewhere {
+public:
+    explicit ListenerElsewhere(const QString& socketPath)
+    {
+        const sockaddr_un address = addressOf(socketPath);
+        int ready[2] = {-1, -1};
+        if (::pipe(ready) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only calls that are safe after fork in a threaded process.
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            const bool listening = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+                                   && ::listen(fd, 4) == 0;
+            const char byte = listening ? 1 : 0;
+            [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
+            for (;;) {
+                const int connection = ::accept(fd, nullptr, nullptr);
+                char bytes[256];
+                [[maybe_unused]] const ssize_t read = ::read(connection, bytes, sizeof bytes);
+                ::close(connection);
+            }
+        }
+        ::close(ready[1]);
+        char byte = 0;
+        listening_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
+        ::close(ready[0]);
+    }
+    ~ListenerElsewhere()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ListenerElsewhere(const ListenerElsewhere&) = delete;
+    ListenerElsewhere& operator=(const ListenerElsewhere&) = delete;
+
+    bool listening() const { return listening_; }
+
+private:
+    pid_t pid_ = -1;
+    bool listening_ = false;
+};
+
 class LinkServerTest : public PlatformTest {
 protected:
     LinkServerTest()
@@ -191,7 +243,7 @@ protected:
         std::atomic<bool> done = false;
         std::atomic<bool> sent = false;
         std::thread sender([&] {
-            sent = LinkClient::send(socketPath, links, nullptr, 10000);
+            sent = LinkClient::send(socketPath, links, 10000).taken == links.size();
             done = true;
             // Wakes the receiving loop below.
             QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
@@ -259,17 +311,19 @@ TEST_F(LinkServerTest, AFolderSquattedByAnotherUserIsNeverUsed)
     EXPECT_FALSE(QFileInfo::exists(socketPath));
 }
 
+// A bound socket file with nobody listening, as a crash leaves it.
+void bindStaleSocket(const QString& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const sockaddr_un address = addressOf(path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
 TEST_F(LinkServerTest, ASocketLeftByACrashedCopyIsCleared)
 {
     QDir().mkpath(QFileInfo(socketPath).path());
-    // A bound socket file with nobody listening, as a crash leaves it.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(socketPath);
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
+    bindStaleSocket(socketPath);
     ASSERT_TRUE(QFileInfo::exists(socketPath));
 
     QString error;
@@ -277,6 +331,60 @@ TEST_F(LinkServerTest, ASocketLeftByACrashedCopyIsCleared)
     ASSERT_TRUE(sendAndReceive({"tessaroom://next"}, 1));
     EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
 }
+
+// Something at the socket path that is not a stale socket of this user.
+struct Squatter {
+    const char* name;
+    // Makes it at path (folder is the test's own); false to skip.
+    std::function<bool(const QString& path, const QString& folder)> make;
+};
+
+void PrintTo(const Squatter& squatter, std::ostream* out)
+{
+    *out << squatter.name;
+}
+
+class SocketPathSquatterTest : public LinkServerTest, public ::testing::WithParamInterface<Squatter> {};
+
+TEST_P(SocketPathSquatterTest, IsLeftAsItIsAndTheReasonGiven)
+{
+    QDir().mkpath(QFileInfo(socketPath).path());
+    if (!GetParam().make(socketPath, folder.path()))
+        GTEST_SKIP() << "handing a socket to another user needs root";
+    struct stat before {};
+    ASSERT_EQ(::lstat(QFile::encodeName(socketPath).constData(), &before), 0);
+
+    QString error;
+    EXPECT_FALSE(server.listen(socketPath, &error));
+    EXPECT_TRUE(error.endsWith(QStringLiteral("; it is left as it is"))) << error.toStdString();
+    struct stat after {};
+    ASSERT_EQ(::lstat(QFile::encodeName(socketPath).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotOurStaleSocket, SocketPathSquatterTest,
+    ::testing::Values(
+        Squatter{"file",
+                 [](const QString& path, const QString&) {
+                     QFile file(path);
+                     return file.open(QIODevice::WriteOnly) && file.write("notes") == 5;
+                 }},
+        Squatter{"linkToAStaleSocket",
+                 [](const QString& path, const QString& folder) {
+                     const QString elsewhere = folder + QStringLiteral("/elsewhere");
+                     bindStaleSocket(elsewhere);
+                     return QFile::link(elsewhere, path);
+                 }},
+        Squatter{"staleSocketOfAnotherUser",
+                 [](const QString& path, const QString&) {
+                     if (getuid() != 0)
+                         return false;
+                     bindStaleSocket(path);
+                     return ::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
+                 }}),
+    [](const ::testing::TestParamInfo<Squatter>& squatter) { return std::string(squatter.param.name); });
 
 TEST_F(LinkServerTest, ACopyStillListeningKeepsItsSocket)
 {
@@ -286,7 +394,7 @@ TEST_F(LinkServerTest, ACopyStillListeningKeepsItsSocket)
         ASSERT_TRUE(first.listen(socketPath, nullptr));
         QString error;
         EXPECT_FALSE(server.listen(socketPath, &error));
-        EXPECT_TRUE(error.contains(QStringLiteral("another copy listens"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("listens on"))) << error.toStdString();
         RawClient client(socketPath);
         client.send(LinkMessage::frame("tessaroom://prev"));
         ASSERT_TRUE(pumpUntil([&] { return !older.isEmpty(); }));
@@ -342,34 +450,122 @@ TEST_F(LinkServerTest, ALinkOverSixtyFourKilobytesIsSkippedUnread)
     EXPECT_EQ(received, (QList<QByteArray>{"oversized " + QByteArray::number(over.size()), atLimit, "tessaroom://next"}));
 }
 
-TEST_F(LinkServerTest, SendingWithoutARunningCopyFails)
+TEST_F(LinkServerTest, SendingWithoutARunningCopyFindsNobody)
 {
-    QString error;
-    EXPECT_FALSE(LinkClient::send(socketPath, {"tessaroom://next"}, &error, 200));
-    EXPECT_FALSE(error.isEmpty());
+    const LinkClient::Delivery delivery = LinkClient::send(socketPath, {"tessaroom://next"}, 200);
+    EXPECT_TRUE(delivery.nobody);
+    EXPECT_EQ(delivery.taken, 0);
 }
+
+// --- what a sender trusts ------------------------------------------------------------------------
+
+TEST_F(LinkServerTest, ALinkCountsAsDeliveredOnlyOnceTheCopyConfirmedIt)
+{
+    QDir().mkpath(QFileInfo(socketPath).path());
+    ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700);
+    // Another program of this user reads the bytes and goes: the link reached
+    // the kernel and that program, and no copy has it.
+    const ListenerElsewhere listener(socketPath);
+    ASSERT_TRUE(listener.listening());
+    const LinkClient::Delivery delivery = LinkClient::send(socketPath, {"tessaroom://switch/3"}, 10000);
+    EXPECT_EQ(delivery.taken, 0);
+    EXPECT_FALSE(delivery.nobody);
+    EXPECT_TRUE(delivery.problem.contains(QStringLiteral("before it confirmed the link"))) << delivery.problem.toStdString();
+}
+
+// Something a sender finds at the socket path that is not the user's own copy.
+struct Untrusted {
+    const char* name;
+    // Changes the place after the server listens at socketPath (or at
+    // elsewhere, for a link); what the refusal names.
+    std::function<void(const QString& socketPath, const QString& elsewhere)> make;
+    const char* problem;
+};
+
+void PrintTo(const Untrusted& untrusted, std::ostream* out)
+{
+    *out << untrusted.name;
+}
+
+class UntrustedSocketTest : public LinkServerTest, public ::testing::WithParamInterface<Untrusted> {};
+
+TEST_P(UntrustedSocketTest, NothingIsSentThereAndNoCopyIsFound)
+{
+    const QString elsewhere = folder.path() + QStringLiteral("/elsewhere/links");
+    const bool throughALink = std::string(GetParam().name) == "linkToAnotherSocket";
+    ASSERT_TRUE(server.listen(throughALink ? elsewhere : socketPath, nullptr));
+    GetParam().make(socketPath, elsewhere);
+
+    const LinkClient::Found found = LinkClient::find(socketPath, 2000);
+    EXPECT_FALSE(found.copy);
+    EXPECT_FALSE(found.nobody);
+    EXPECT_TRUE(found.problem.contains(QLatin1String(GetParam().problem))) << found.problem.toStdString();
+    const LinkClient::Delivery delivery = LinkClient::send(socketPath, {"tessaroom://switch/Secret"}, 2000);
+    EXPECT_EQ(delivery.taken, 0);
+    EXPECT_TRUE(delivery.problem.contains(QLatin1String(GetParam().problem))) << delivery.problem.toStdString();
+    EXPECT_EQ(LinkClient::askToQuit(socketPath, qint32(QCoreApplication::applicationPid()), 2000),
+              LinkClient::QuitAnswer::silent);
+    for (int turn = 0; turn < 100; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(server.connectionCount(), 0);
+    EXPECT_TRUE(received.isEmpty());
+    EXPECT_EQ(quits, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, UntrustedSocketTest,
+    ::testing::Values(Untrusted{"linkToAnotherSocket",
+                                [](const QString& socketPath, const QString& elsewhere) {
+                                    QDir().mkpath(QFileInfo(socketPath).path());
+                                    ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700);
+                                    QFile::link(elsewhere, socketPath);
+                                },
+                                "is a link, not a socket"},
+                      Untrusted{"folderOpenToOthers",
+                                [](const QString& socketPath, const QString&) {
+                                    ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0755);
+                                },
+                                "is open to other users"},
+                      Untrusted{"folderAsALink",
+                                [](const QString& socketPath, const QString& elsewhere) {
+                                    const QString run = QFileInfo(socketPath).path();
+                                    QDir(run).removeRecursively();
+                                    QDir().mkpath(QFileInfo(elsewhere).path());
+                                    QFile::link(QFileInfo(elsewhere).path(), run);
+                                },
+                                "is not a folder"}),
+    [](const ::testing::TestParamInfo<Untrusted>& untrusted) { return std::string(untrusted.param.name); });
 
 // --- hostile clients --------------------------------------------------------------------------
 
-TEST_F(LinkServerTest, AtMostSixteenConnectionsAreHeldAndLaterOnesAreClosedAtOnce)
+TEST_F(LinkServerTest, PastSixteenConnectionsNewcomersWaitTheirTurnAndAreConfirmed)
 {
     ASSERT_TRUE(server.listen(socketPath, nullptr));
     std::vector<std::unique_ptr<RawClient>> held;
     for (int i = 0; i < LinkServer::maxConnections; ++i)
         held.push_back(std::make_unique<RawClient>(socketPath));
     ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() == LinkServer::maxConnections; }));
-    RawClient late(socketPath);
-    ASSERT_TRUE(pumpUntil([&] { return late.closedByServer(); }));
+    std::vector<std::unique_ptr<RawClient>> late;
+    for (int i = 0; i < 3; ++i) {
+        late.push_back(std::make_unique<RawClient>(socketPath));
+        late.back()->send(LinkMessage::frame("tessaroom://switch/" + QByteArray::number(i + 1)));
+    }
+    for (int turn = 0; turn < 200; ++turn)
+        QCoreApplication::processEvents();
     EXPECT_EQ(server.connectionCount(), LinkServer::maxConnections);
-    EXPECT_FALSE(held.front()->closedByServer());
+    EXPECT_TRUE(received.isEmpty());
+    for (const auto& waiting : late)
+        EXPECT_FALSE(waiting->closedByServer());
 
-    // Once one goes, a link gets through again.
-    held.pop_back();
-    ASSERT_TRUE(pumpUntil([&] { return server.connectionCount() < LinkServer::maxConnections; }));
-    RawClient next(socketPath);
-    next.send(LinkMessage::frame("tessaroom://next"));
-    ASSERT_TRUE(pumpUntil([&] { return !received.isEmpty(); }));
-    EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
+    // As connections go, the waiting ones are served in turn, and each link
+    // is confirmed.
+    held.resize(held.size() - late.size());
+    for (const auto& waiting : late) {
+        const auto answer = waiting->answer();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(LinkMessage::read(*answer).kind, LinkMessage::Kind::taken);
+    }
+    EXPECT_EQ(received, (QList<QByteArray>{"tessaroom://switch/1", "tessaroom://switch/2", "tessaroom://switch/3"}));
 }
 
 TEST_F(LinkServerTest, AConnectionWithoutAWholeFrameForFiveSecondsIsClosed)
@@ -523,10 +719,17 @@ TEST_F(LinkServerTest, MessagesAndLinksNeverPassForEachOther)
     // The words of the messages as links, and messages this version does
     // not know (or that carry more than their word).
     client.send(frames({"identify", "quit", LinkMessage::marker + QByteArray("shutdown"),
-                        LinkMessage::quit() + " now", LinkMessage::copy(1, QStringLiteral("/x")), "tessaroom://next"}));
+                        LinkMessage::quit() + " now", LinkMessage::copy(1, QStringLiteral("/x")),
+                        LinkMessage::taken(1), "tessaroom://next"}));
     ASSERT_TRUE(pumpUntil([&] { return received.contains("tessaroom://next"); }));
     EXPECT_EQ(received, (QList<QByteArray>{"identify", "quit", "tessaroom://next"}));
     EXPECT_EQ(quits, 0);
+    // Each link is confirmed, and nothing else is answered.
+    for (int link = 0; link < 3; ++link) {
+        const auto answer = client.answer();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(LinkMessage::read(*answer).kind, LinkMessage::Kind::taken);
+    }
     EXPECT_FALSE(client.hasInput());
 }
 
@@ -534,7 +737,9 @@ TEST_F(LinkServerTest, ThisProcessNeverAsksItself)
 {
     ASSERT_TRUE(server.listen(socketPath, nullptr));
     // Waiting for its own answer would only time out; it is not asked.
-    EXPECT_EQ(LinkClient::identify(socketPath, 60000), std::nullopt);
+    const LinkClient::Found found = LinkClient::find(socketPath, 60000);
+    EXPECT_TRUE(found.nobody);
+    EXPECT_FALSE(found.copy);
 }
 
 TEST(LinkMessageTest, AnswersReadBackWhatWasWritten)
@@ -545,11 +750,41 @@ TEST(LinkMessageTest, AnswersReadBackWhatWasWritten)
     EXPECT_EQ(copy.pid, 4321);
     EXPECT_EQ(copy.bundlePath, path);
     EXPECT_EQ(LinkMessage::read(LinkMessage::quitting(77)).pid, 77);
+    EXPECT_EQ(LinkMessage::read(LinkMessage::taken(78)).kind, LinkMessage::Kind::taken);
+    EXPECT_EQ(LinkMessage::read(LinkMessage::taken(78)).pid, 78);
     for (const QByteArray& malformed : {LinkMessage::marker + QByteArray("quitting -1"),
                                         LinkMessage::marker + QByteArray("quitting 99999999999"),
                                         LinkMessage::marker + QByteArray("copy 12/x"), QByteArray(1, LinkMessage::marker)})
         EXPECT_EQ(LinkMessage::read(malformed).kind, LinkMessage::Kind::unknown) << malformed.toStdString();
     EXPECT_EQ(LinkMessage::read("").kind, LinkMessage::Kind::link);
+}
+
+// --- the copy lock -------------------------------------------------------------------------------
+
+TEST_F(LinkServerTest, OneCopyHoldsTheLockUntilItGoes)
+{
+    auto first = std::make_unique<CopyLock>(socketPath);
+    CopyLock second(socketPath);
+    EXPECT_EQ(first->take(), CopyLock::Take::taken);
+    EXPECT_EQ(first->take(), CopyLock::Take::taken);
+    EXPECT_EQ(second.take(), CopyLock::Take::heldElsewhere);
+    EXPECT_FALSE(second.isHeld());
+    first.reset();
+    EXPECT_EQ(second.take(), CopyLock::Take::taken);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(second.path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(LinkServerTest, ALinkPlantedInPlaceOfTheLockIsNotFollowed)
+{
+    CopyLock lock(socketPath);
+    QDir().mkpath(QFileInfo(socketPath).path());
+    const QString elsewhere = folder.path() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QFile::link(elsewhere, lock.path()));
+    EXPECT_EQ(lock.take(), CopyLock::Take::failed);
+    EXPECT_FALSE(lock.error().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
 }
 
 // --- the relaunch helper ---------------------------------------------------------------------

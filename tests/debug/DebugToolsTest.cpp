@@ -92,6 +92,7 @@ protected:
                 delivered.push_back({pid, link});
                 return deliveryError;
             },
+            .copyUnreachable = [this] { return unreachable; },
             .bundlePath = QDir(home()).filePath(QStringLiteral("Applications/Tessaroom.app")),
         };
     }
@@ -126,6 +127,7 @@ protected:
     std::vector<int> exits;
     std::optional<qint32> otherCopy;
     std::optional<QString> deliveryError;
+    std::optional<QString> unreachable;
     std::vector<std::pair<qint32, QUrl>> delivered;
 };
 
@@ -274,6 +276,16 @@ TEST_F(DebugToolsTest, ARefusedSwitchPrintsTheErrorAndExitsOne)
     EXPECT_TRUE(early({QStringLiteral("--switch"), QStringLiteral("2")}));
     EXPECT_EQ(printed, QStringLiteral("could not deliver the link: connection refused\n"
                                       "Tessaroom (pid 4242) did not take tessaroom://switch/2\n"));
+    EXPECT_EQ(exits, std::vector<int>{1});
+}
+
+TEST_F(DebugToolsTest, ASwitchThatOnlyFindsAStrangerOnTheSocketSaysWhyAndExitsOne)
+{
+    unreachable = QStringLiteral("the link folder /tmp/tessaroom-0 belongs to another user");
+    EXPECT_TRUE(early({QStringLiteral("--switch"), QStringLiteral("2")}));
+    EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(printed, QStringLiteral("could not deliver the link: the link folder /tmp/tessaroom-0 belongs to another user\n"
+                                      "Tessaroom did not take tessaroom://switch/2\n"));
     EXPECT_EQ(exits, std::vector<int>{1});
 }
 

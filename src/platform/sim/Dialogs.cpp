@@ -109,18 +109,19 @@ ModalResponse showMessageBox(const Alert& alert)
     box.setIcon(QMessageBox::Warning);
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
-    if (alert.buttons.isEmpty()) {
-        box.setStandardButtons(QMessageBox::Ok);
-        box.exec();
-        return ModalResponse::alertFirstButton;
-    }
     QList<QAbstractButton*> added;
+    if (alert.buttons.isEmpty())
+        added.append(box.addButton(QMessageBox::Ok));
     for (const QString& title : alert.buttons)
         added.append(box.addButton(title, added.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
     box.setDefaultButton(qobject_cast<QPushButton*>(added.first()));
     box.exec();
+    // Quitting ends the box's loop with no button clicked: that is no answer,
+    // and above all not the first button's.
     const qsizetype index = added.indexOf(box.clickedButton());
-    return ModalResponse(int(ModalResponse::alertFirstButton) + int(std::max<qsizetype>(index, 0)));
+    if (index < 0)
+        return ModalResponse::abort;
+    return ModalResponse(int(ModalResponse::alertFirstButton) + int(index));
 }
 
 ModalResponse answer(const Alert& alert)

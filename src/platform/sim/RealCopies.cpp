@@ -1,10 +1,14 @@
 #include "platform/sim/RealCopies.h"
 
 #include "platform/Lifetime.h"
+#include "platform/TerminationSignals.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <csignal>
@@ -24,7 +28,12 @@ struct RealCopiesState {
     RealCopies copies;
     // Every pid found as a copy: only these are ever asked or killed.
     QSet<qint32> found;
+    // When each copy's answer is due: the search that found it started the clock.
+    QHash<qint32, QDeadlineTimer> answerDue;
 };
+
+// Waits look at termination signals this often, milliseconds.
+constexpr int waitSliceMs = 100;
 
 RealCopiesState*& stateSlot()
 {
@@ -91,10 +100,13 @@ QList<RealCopy> findRealCopies()
     }
     if (!find)
         return {};
+    const QDeadlineTimer due(qint64(realCopyAnswerTimeout * 1000));
     QList<RealCopy> copies = find();
     std::lock_guard<std::mutex> lock(s.mutex);
-    for (const RealCopy& copy : copies)
+    for (const RealCopy& copy : copies) {
         s.found.insert(copy.pid);
+        s.answerDue.insert(copy.pid, due);
+    }
     return copies;
 }
 
@@ -109,17 +121,23 @@ bool quitRealCopy(qint32 pid)
 {
     RealCopiesState& s = state();
     std::function<bool(qint32, double)> ask;
+    QDeadlineTimer due(qint64(realCopyAnswerTimeout * 1000));
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         ask = s.copies.askToQuit;
+        due = s.answerDue.value(pid, due);
     }
-    if (!ask || !ask(pid, realCopyAnswerTimeout))
+    if (!ask || !ask(pid, std::max<qint64>(due.remainingTime(), 0) / 1000.0))
         return false;
-    return waitForProcessEnd(pid, realCopyEndTimeout);
+    // On its way out, saving: waited for, never forced.
+    waitForProcessEnd(pid, realCopyEndTimeout);
+    return true;
 }
 
 bool killRealCopy(qint32 pid)
 {
+    if (TerminationSignals::received())
+        return false;
     const int handle = processHandle(pid);
     if (handle >= 0) {
 #ifdef SYS_pidfd_send_signal
@@ -145,7 +163,7 @@ bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
             return true;
         // An older kernel: look again every few milliseconds.
         while (!hasEnded(pid)) {
-            if (deadline.hasExpired())
+            if (deadline.hasExpired() || TerminationSignals::received())
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -154,8 +172,8 @@ bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
     pollfd watch{handle, POLLIN, 0};
     int ready = 0;
     do {
-        ready = ::poll(&watch, 1, int(deadline.remainingTime()));
-    } while (ready < 0 && errno == EINTR);
+        ready = ::poll(&watch, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, waitSliceMs)));
+    } while (ready <= 0 && !deadline.hasExpired() && !TerminationSignals::received());
     ::close(handle);
     return ready > 0;
 }

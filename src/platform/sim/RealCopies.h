@@ -11,9 +11,13 @@
 // applications with this app's bundle identifier (and only there: nothing
 // else asks for them, and finding them talks to another process), and
 // retires them: terminate asks the copy to quit and waits for its process to
-// end; forceTerminate kills it (SIGKILL) and waits. How copies are found and
-// asked is given by the app's start-up (on this machine, over the link
-// socket); until then there are none.
+// end; forceTerminate kills it (SIGKILL) and waits. One deadline, from the
+// moment the search began, covers finding a copy and its answer; a copy that
+// answers it quits (or is already on its way out) is waited for and never
+// killed, and one that stays silent is killed only because it was found as a
+// copy. Nothing is killed once this process was asked to quit: its waits give
+// up at once. How copies are found and asked is given by the app's start-up
+// (on this machine, over the link socket); until then there are none.
 namespace platform::sim {
 
 struct RealCopy {
@@ -25,13 +29,13 @@ struct RealCopy {
 struct RealCopies {
     // The copies running now, this process left out.
     std::function<QList<RealCopy>()> find;
-    // Asks the copy to quit the normal way; true when it answered within
-    // timeoutSeconds that it quits.
+    // Asks the copy to quit the normal way; true unless it stayed silent for
+    // timeoutSeconds: it answered that it quits, or it is going away already.
     std::function<bool(qint32 pid, double timeoutSeconds)> askToQuit;
 };
 
-// A copy that does not answer a request to quit within this many seconds
-// refuses it (and is then forced).
+// A copy that has not answered a request to quit this many seconds after the
+// search for it began refuses it (and is then forced).
 constexpr double realCopyAnswerTimeout = 5;
 // How long terminate and forceTerminate wait for the process to end, seconds.
 constexpr double realCopyEndTimeout = 10;
@@ -41,12 +45,13 @@ void setRealCopies(RealCopies copies);
 // For the simulated workspace.
 QList<RealCopy> findRealCopies();
 bool isRealCopy(qint32 pid);
-// True once the copy agreed and its process ended.
+// True once the copy agreed or was going away already; its process was then
+// waited for (it may outlive the wait, and is still not to be forced).
 bool quitRealCopy(qint32 pid);
-// False when the process was gone already.
+// False when the process was gone already, or this process is quitting.
 bool killRealCopy(qint32 pid);
 // Waits for a process that is not a child of this one; true once it has
-// ended.
+// ended. Gives up early when this process was asked to quit.
 bool waitForProcessEnd(qint32 pid, double timeoutSeconds);
 
 } // namespace platform::sim

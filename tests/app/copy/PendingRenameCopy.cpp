@@ -6,6 +6,7 @@
 // error, and quits when a newer copy asks it to.
 #include "app/AppDelegate.h"
 #include "app/LinkServer.h"
+#include "app/LinkSocket.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Application.h"
 #include "store/Settings.h"
@@ -35,7 +36,7 @@ int main(int argc, char* argv[])
                       .oversized = [&delegate](qint64 size) { delegate.handleOversizedLink(size); },
                       .quit = [] { platform::Application::terminate(); }});
     QString error;
-    if (!links.listen(LinkServer::defaultSocketPath(), &error)) {
+    if (!links.listen(LinkSocket::defaultPath(), &error)) {
         QTextStream(stderr) << error << Qt::endl;
         return 2;
     }

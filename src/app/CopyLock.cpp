@@ -1,0 +1,62 @@
+#include "app/CopyLock.h"
+
+#include "app/LinkSocket.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+CopyLock::CopyLock(QString socketPath)
+    : socketPath_(std::move(socketPath))
+{
+}
+
+CopyLock::~CopyLock()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QString CopyLock::path() const
+{
+    return QFileInfo(socketPath_).path() + QStringLiteral("/lock");
+}
+
+CopyLock::Take CopyLock::take()
+{
+    if (fd_ >= 0)
+        return Take::taken;
+    error_.clear();
+    if (!LinkSocket::prepareFolder(QFileInfo(socketPath_).path(), &error_))
+        return Take::failed;
+    const QString file = path();
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error_ = QStringLiteral("the copy lock %1 cannot be opened: %2").arg(file, QString::fromLocal8Bit(strerror(errno)));
+        return Take::failed;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != getuid()) {
+        ::close(fd);
+        error_ = QStringLiteral("the copy lock %1 is not a file of this user").arg(file);
+        return Take::failed;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        fd_ = fd;
+        return Take::taken;
+    }
+    const int reason = errno;
+    ::close(fd);
+    if (reason == EWOULDBLOCK)
+        return Take::heldElsewhere;
+    error_ = QStringLiteral("the copy lock %1 cannot be taken: %2").arg(file, QString::fromLocal8Bit(strerror(reason)));
+    return Take::failed;
+}

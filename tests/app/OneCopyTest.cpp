@@ -1,0 +1,290 @@
+#include "RunningCopies.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A program on a link socket path that is not the user's running copy, in
+// Python: it records every frame it gets in a file. "copy" answers the
+// identify request as a copy would and never answers a request to quit; any
+// other mode reads one frame and closes the connection.
+const QString squatterScript = QStringLiteral(R"(
+import os, socket, struct, sys
+path, record, mode = sys.argv[1], sys.argv[2], sys.argv[3]
+os.makedirs(os.path.dirname(path), mode=0o700, exist_ok=True)
+server = socket.socket(socket.AF_UNIX)
+server.bind(path)
+server.listen(8)
+print("listening", flush=True)
+while True:
+    connection, _ = server.accept()
+    with connection:
+        while True:
+            head = connection.recv(4, socket.MSG_WAITALL)
+            if len(head) < 4:
+                break
+            body = connection.recv(struct.unpack(">I", head)[0], socket.MSG_WAITALL)
+            with open(record, "ab") as out:
+                out.write(head + body)
+            if mode != "copy":
+                break
+            if body == b"\xffidentify":
+                answer = b"\xffcopy %d\n/opt/Stub.app" % os.getpid()
+                connection.sendall(struct.pack(">I", len(answer)) + answer)
+)");
+
+class OneCopyTest : public RunningCopiesTest {
+protected:
+    // Starts the squatter (as another user when asUser is set) listening on
+    // path; it records in recordPath.
+    QProcess& squat(const QString& path, const QString& mode, const QString& recordPath, const QStringList& asUser = {})
+    {
+        // Another user cannot run an interpreter from root's own folders.
+        const QString interpreter = asUser.isEmpty() ? QStringLiteral("python3") : QStringLiteral("/usr/bin/python3");
+        const QStringList python{interpreter, QStringLiteral("-c"), squatterScript, path, recordPath, mode};
+        const QStringList command = asUser + python;
+        QProcess& squatter = start(command.mid(1), QStringLiteral("squatter-state"), command.first());
+        squatter.setReadChannel(QProcess::StandardOutput);
+        QByteArray seen;
+        while (!seen.contains("listening") && squatter.waitForReadyRead(generous))
+            seen += squatter.readAllStandardOutput();
+        EXPECT_TRUE(seen.contains("listening")) << squatter.readAllStandardError().toStdString();
+        return squatter;
+    }
+
+    // Starts a process that hands link over; it must fail, say why, and never
+    // become a copy.
+    void expectHandOverRefused(const QString& link)
+    {
+        QProcess& sender = start({link}, QStringLiteral("sender-state"));
+        ASSERT_TRUE(sender.waitForFinished(generous));
+        EXPECT_EQ(sender.exitCode(), 1);
+        const QString told = QString::fromUtf8(sender.readAllStandardError());
+        EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
+        EXPECT_TRUE(told.contains(QStringLiteral("did not take ") + link)) << qPrintable(told);
+        EXPECT_FALSE(told.contains(QStringLiteral("launched"))) << qPrintable(told);
+    }
+
+    static QByteArray recorded(const QString& recordPath)
+    {
+        QFile file(recordPath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+// --- whoever listens at the socket path ---
+
+struct Squat {
+    const char* name;
+    // Whether the squatter runs as another user (nobody), in the temporary
+    // folder the app falls back to without a runtime folder.
+    bool anotherUser;
+    // Whether the socket path is a link to the squatter's socket elsewhere.
+    bool throughALink;
+};
+
+void PrintTo(const Squat& squat, std::ostream* out)
+{
+    *out << squat.name;
+}
+
+class SquatterTest : public OneCopyTest, public ::testing::WithParamInterface<Squat> {};
+
+TEST_P(SquatterTest, ItIsNeverAskedToQuitNorKilledAndSendersSaySoAndFail)
+{
+    const Squat& place = GetParam();
+    QString path = socketPath();
+    QString record = home() + QStringLiteral("/record");
+    QStringList asUser;
+    if (place.anotherUser) {
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()
+            || !QFileInfo(QStringLiteral("/usr/bin/python3")).isExecutable())
+            GTEST_SKIP() << "a process of another user needs root, setpriv and /usr/bin/python3";
+        // A shared temporary folder, as /tmp is; the other user gets there first.
+        const QString shared = home() + QStringLiteral("/shared");
+        QDir().mkpath(shared);
+        ::chmod(QFile::encodeName(home()).constData(), 0711);
+        ::chmod(QFile::encodeName(shared).constData(), 01777);
+        adjust = [shared](QProcessEnvironment& environment) {
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            environment.insert(QStringLiteral("TMPDIR"), shared);
+        };
+        path = shared + QStringLiteral("/tessaroom-0/links");
+        record = shared + QStringLiteral("/record");
+        asUser = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                  QStringLiteral("--clear-groups")};
+    }
+    QString listenAt = path;
+    if (place.throughALink) {
+        listenAt = home() + QStringLiteral("/elsewhere/socket");
+        QDir().mkpath(QFileInfo(path).path());
+        ::chmod(QFile::encodeName(QFileInfo(path).path()).constData(), 0700);
+        ASSERT_TRUE(QFile::link(listenAt, path));
+    }
+    QProcess& squatter = squat(listenAt, QStringLiteral("record"), record, asUser);
+
+    // A link for a private desktop, from the system's link opener.
+    expectHandOverRefused(QStringLiteral("tessaroom://switch/Secret%20Project"));
+
+    QProcess& switcher = start({QStringLiteral("--switch"), QStringLiteral("2")}, QStringLiteral("asker-state"));
+    ASSERT_TRUE(switcher.waitForFinished(generous));
+    EXPECT_EQ(switcher.exitCode(), 1);
+    const QString printed = QString::fromUtf8(switcher.readAllStandardOutput());
+    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: "))) << qPrintable(printed);
+    EXPECT_TRUE(printed.endsWith(QStringLiteral("\nTessaroom did not take tessaroom://switch/2\n"))) << qPrintable(printed);
+
+    // A normal launch leaves it alone and says why it gets no links.
+    QProcess& launched = start({});
+    ASSERT_TRUE(waitForLaunch(launched));
+    EXPECT_TRUE(systemLog().contains(QStringLiteral("links from other programs cannot be received: ")))
+        << qPrintable(systemLog());
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
+    EXPECT_TRUE(stop(launched));
+
+    EXPECT_EQ(squatter.state(), QProcess::Running);
+    const QByteArray got = recorded(record);
+    EXPECT_FALSE(got.contains("quit"));
+    // Only a program of the user itself may have been asked who it is.
+    if (place.anotherUser || place.throughALink) {
+        EXPECT_TRUE(got.isEmpty()) << got.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Squats, SquatterTest,
+                         ::testing::Values(Squat{"anotherProgramOfTheUser", false, false},
+                                           Squat{"linkToAnotherProgramsSocket", false, true},
+                                           Squat{"anotherUserInTheSharedFolder", true, false}),
+                         [](const ::testing::TestParamInfo<Squat>& squat) { return std::string(squat.param.name); });
+
+// --- a copy that answers but does not quit ---
+
+class StubbornCopyTest : public OneCopyTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StubbornCopyTest, IsKilledAfterFiveSecondsUnlessTheNewcomerIsToldToQuitFirst)
+{
+    const bool quitMeanwhile = GetParam();
+    const QString record = home() + QStringLiteral("/record");
+    QProcess& stub = squat(socketPath(), QStringLiteral("copy"), record);
+    const qint64 stubPid = stub.processId();
+
+    QProcess& newcomer = start({});
+    const QString retiring = QStringLiteral("retiring running copy pid %1 at /opt/Stub.app").arg(stubPid);
+    if (quitMeanwhile) {
+        // Told to quit while it waits for the answer: it quits at once, and
+        // kills nothing on its way out.
+        ASSERT_TRUE(waitUntil(newcomer, [&] { return switchesLog().contains(retiring); })) << qPrintable(switchesLog());
+        ::kill(pid_t(newcomer.processId()), SIGTERM);
+        ASSERT_TRUE(newcomer.waitForFinished(generous));
+        EXPECT_EQ(newcomer.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(newcomer.exitCode(), 0);
+        EXPECT_FALSE(newcomer.readAllStandardError().contains("launched"));
+        EXPECT_EQ(stub.state(), QProcess::Running);
+        EXPECT_TRUE(recorded(record).contains("\xffquit"));
+        return;
+    }
+    // The answer is due five seconds after the search began; then the copy,
+    // which said it is one, is killed and the newcomer goes on.
+    ASSERT_TRUE(waitForLaunch(newcomer));
+    EXPECT_TRUE(switchesLog().contains(retiring));
+    ASSERT_TRUE(stub.waitForFinished(generous));
+    EXPECT_EQ(stub.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(askToSwitch(), asked(newcomer.processId()));
+    EXPECT_TRUE(stop(newcomer));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, StubbornCopyTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& quit) {
+                             return std::string(quit.param ? "quitMeanwhile" : "waitedOut");
+                         });
+
+// --- copies started together ---
+
+class StartedTogetherTest : public OneCopyTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
+{
+    std::vector<QProcess*> copies;
+    if (GetParam()) {
+        copies.push_back(&start({}));
+        ASSERT_TRUE(waitForLaunch(*copies.back()));
+    }
+    for (int copy = 0; copy < 3; ++copy)
+        copies.push_back(&start({}));
+    auto running = [&] {
+        return std::count_if(copies.cbegin(), copies.cend(),
+                             [](QProcess* process) { return process->state() != QProcess::NotRunning; });
+    };
+    // Each newcomer retires the copy before it, or yields to it.
+    for (int slice = 0; slice < generous / 50 && running() > 1; ++slice) {
+        for (QProcess* process : copies)
+            process->waitForFinished(10);
+    }
+    ASSERT_EQ(running(), 1) << qPrintable(switchesLog());
+    QProcess* survivor = *std::find_if(copies.cbegin(), copies.cend(),
+                                       [](QProcess* process) { return process->state() != QProcess::NotRunning; });
+    // Every copy that went quit the normal way (a retired one saves on its
+    // way out): none was killed.
+    for (QProcess* process : copies) {
+        if (process != survivor) {
+            EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << qPrintable(switchesLog());
+        }
+    }
+    ASSERT_TRUE(waitForLaunch(*survivor));
+    EXPECT_EQ(askToSwitch(), asked(survivor->processId()));
+    EXPECT_TRUE(stop(*survivor));
+}
+
+INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& running) {
+                             return std::string(running.param ? "besideARunningCopy" : "withNoCopyRunning");
+                         });
+
+// --- a process started to hand over a link ---
+
+TEST_F(OneCopyTest, ALinkSenderThatCannotReachTheCopyFailsAndNeverTakesItsPlace)
+{
+    QProcess& running = start({});
+    ASSERT_TRUE(waitForLaunch(running));
+    const qint64 pid = running.processId();
+    // Too busy to take a connection: stopped, with its socket's queue full.
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    std::vector<int> queued;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(socketPath());
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()) + 1);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            break;
+        }
+        queued.push_back(fd);
+    }
+
+    expectHandOverRefused(QStringLiteral("tessaroom://switch/3"));
+    EXPECT_FALSE(ended(pid));
+
+    for (const int fd : queued)
+        ::close(fd);
+    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    EXPECT_EQ(askToSwitch(), asked(pid));
+    EXPECT_TRUE(stop(running));
+}
+
+} // namespace
