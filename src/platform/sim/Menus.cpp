@@ -6,8 +6,11 @@
 #include "platform/sim/StatusBarState.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
@@ -60,6 +63,101 @@ QString keyName(const QString& key)
     return key.toUpper();
 }
 
+// The Qt key of a key equivalent; 0 for none.
+int qtKey(const QString& key)
+{
+    if (key.size() != 1)
+        return 0;
+    const char16_t c = key.front().unicode();
+    switch (c) {
+    case u'\r':
+        return Qt::Key_Return;
+    case u'\t':
+        return Qt::Key_Tab;
+    case u'\b':
+    case 0x7F:
+        return Qt::Key_Backspace;
+    case 0x1B:
+        return Qt::Key_Escape;
+    case 0xF700:
+        return Qt::Key_Up;
+    case 0xF701:
+        return Qt::Key_Down;
+    case 0xF702:
+        return Qt::Key_Left;
+    case 0xF703:
+        return Qt::Key_Right;
+    default:
+        break;
+    }
+    if (c >= 0xF704 && c <= 0xF70F)
+        return Qt::Key_F1 + (c - 0xF704);
+    if (c >= u'a' && c <= u'z')
+        return Qt::Key_A + (c - u'a');
+    if (c >= 0x20 && c < 0x7F)
+        return c;
+    return 0;
+}
+
+// An item's keys as a Qt key press: Command is Ctrl, as in every Qt app on
+// Linux, and so is Control; an upper-case letter adds Shift.
+QKeySequence keysOf(const MenuItem& item)
+{
+    const int key = qtKey(item.keyEquivalent);
+    if (!key)
+        return {};
+    const quint64 mask = item.keyEquivalentModifierMask;
+    int modifiers = 0;
+    if (mask & ((1ull << 18) | MenuItem::commandMask))
+        modifiers |= Qt::ControlModifier;
+    if (mask & (1ull << 19))
+        modifiers |= Qt::AltModifier;
+    const QChar c = item.keyEquivalent.front();
+    if ((mask & (1ull << 17)) || (c.isLetter() && c.isUpper()))
+        modifiers |= Qt::ShiftModifier;
+    return QKeySequence(key | modifiers);
+}
+
+// A key pressed while the menu is open chooses the enabled item it is the
+// key equivalent of, as the system's menus do, before the app's hot keys and
+// shortcuts see it. Installed on the application, so it comes first.
+class KeyEquivalents : public QObject {
+public:
+    KeyEquivalents(QMenu* menu, QList<QKeySequence> keys)
+        : QObject(menu)
+        , menu_(menu)
+        , keys_(std::move(keys))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (receiver != menu_ || (type != QEvent::ShortcutOverride && type != QEvent::KeyPress))
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->key() | (key->modifiers() & ~Qt::KeypadModifier).toInt());
+        const QList<QAction*> actions = menu_->actions();
+        for (qsizetype i = 0; i < keys_.size() && i < actions.size(); ++i) {
+            if (keys_[i].isEmpty() || keys_[i] != pressed || !actions[i]->isEnabled())
+                continue;
+            key->accept();
+            if (type == QEvent::KeyPress) {
+                actions[i]->trigger();
+                menu_->hide();
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QMenu* menu_;
+    QList<QKeySequence> keys_;
+};
+
 } // namespace
 
 // The modifier glyphs in the order Control, Option, Shift, Command, then the
@@ -83,13 +181,15 @@ QString sim::shortcutText(const MenuItem& item)
 QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
 {
     auto* shown = new QMenu;
+    QList<QKeySequence> equivalents;
     for (const MenuItem& item : items) {
+        equivalents.append(item.isSeparator ? QKeySequence() : keysOf(item));
         if (item.isSeparator) {
             shown->addSeparator();
             continue;
         }
-        // The text after a tab is the menu's shortcut column. The item only
-        // labels its keys: the keys themselves are the app's global hotkeys.
+        // The text after a tab is the menu's shortcut column. The action has
+        // no shortcut of its own: the menu takes its keys only while open.
         const QString keys = shortcutText(item);
         QString title = item.title;
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -99,6 +199,7 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
         action->setCheckable(item.state == MenuItem::State::on);
         action->setChecked(item.state == MenuItem::State::on);
     }
+    new KeyEquivalents(shown, equivalents);
     return shown;
 }
 
