@@ -114,3 +114,26 @@ class Session:
 
 # A returning user: no welcome window, no first-launch toast.
 RETURNING_USER = {"onboardingDismissed": {"bool": True}, "autoEnabledShortcuts": {"bool": True}}
+
+
+def run_test(width, height, scale, test):
+    """Runs test(session, failures) on a fresh session, which it then ends,
+    and prints the failures. Answers the exit status: 77 (skipped) without
+    Xvfb, 1 after a failure (a missing tool or a timeout included), else 0."""
+    missing = Session.missing()
+    if missing == "skip":
+        print("Xvfb is not installed: skipped")
+        return SKIP
+    failures = [missing] if missing else []
+    session = Session(width, height, scale)
+    try:
+        if not failures:
+            session.start()
+            test(session, failures)
+    except TimeoutError as error:
+        failures.append(str(error))
+    finally:
+        session.stop()
+    for failure in failures:
+        print("FAIL: " + failure)
+    return 1 if failures else 0

@@ -18,16 +18,11 @@ import ctypes
 import subprocess
 import sys
 
-from desktop_session import ROOT, RETURNING_USER, SKIP, Session, wait_until
+from desktop_session import ROOT, RETURNING_USER, run_test, wait_until
 
 WIDTH, HEIGHT = 1920, 1200
 CARD = (23, 23, 28)  # the tag's fill, sRGB (0.09, 0.09, 0.11), opaque
 CANVAS = (14, 17, 24)  # the hover strip's canvas, opaque
-
-
-def fail(message):
-    print("FAIL: " + message)
-    return 1
 
 
 class Shot:
@@ -189,26 +184,16 @@ def main():
         print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
-    missing = Session.missing()
-    if missing == "skip":
-        print("Xvfb is not installed: skipped")
-        return SKIP
-    if missing:
-        return fail(missing)
-    session = Session(WIDTH, HEIGHT)
-    try:
-        session.start()
+
+    def test(session, failures):
         # A tag that stays up while the test looks at it.
         session.start_app(app, dict(RETURNING_USER, hudDuration={"double": "120"}))
-        env, procs = session.env, session.procs
-        failures = check_tag(app, env, session.display, procs) if mode == "tag" else check_hover(env)
-    except TimeoutError as error:
-        failures = [str(error)]
-    finally:
-        session.stop()
-    for failure in failures:
-        print("FAIL: " + failure)
-    return 1 if failures else 0
+        if mode == "tag":
+            failures += check_tag(app, session.env, session.display, session.procs)
+        else:
+            failures += check_hover(session.env)
+
+    return run_test(WIDTH, HEIGHT, 1, test)
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ failure."""
 import subprocess
 import sys
 
-from desktop_session import RETURNING_USER, SKIP, Session, wait_until
+from desktop_session import RETURNING_USER, run_test, wait_until
 
 SETTINGS_KEY = "NSWindow Frame Tessaroom.settings.v3"
 
@@ -138,19 +138,10 @@ def main():
         print("usage: windows_under_xvfb.py <path to tessaroom> drag | fit WIDTHxHEIGHT SCALE | keys")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
-    missing = Session.missing()
-    if missing == "skip":
-        print("Xvfb is not installed: skipped")
-        return SKIP
-    if missing:
-        print("FAIL: " + missing)
-        return 1
     size, scale = (sys.argv[3], sys.argv[4]) if mode == "fit" else ("1920x1200", "1")
     width, height = [int(part) for part in size.split("x")]
-    session = Session(width, height, float(scale))
-    failures = []
-    try:
-        session.start()
+
+    def test(session, failures):
         if mode == "keys":
             process = session.start_app(app, {"autoEnabledShortcuts": {"bool": True}})
             check_keys(session, process, failures)
@@ -161,13 +152,8 @@ def main():
         else:
             session.start_app(app, RETURNING_USER)
             check_drag(session, app, failures)
-    except TimeoutError as error:
-        failures.append(str(error))
-    finally:
-        session.stop()
-    for failure in failures:
-        print("FAIL: " + failure)
-    return 1 if failures else 0
+
+    return run_test(width, height, float(scale), test)
 
 
 if __name__ == "__main__":

@@ -27,6 +27,32 @@ struct Menu::Presentation {
 
 namespace {
 
+// Keys that type no character, by the system's character for them: the glyph
+// or name its menus print, and the Qt key.
+struct NamedKey {
+    char16_t character;
+    const char16_t* name;
+    int qtKey;
+};
+constexpr NamedKey namedKeys[] = {
+    {u' ', u"Space", Qt::Key_Space},       {u'\r', u"\u21A9", Qt::Key_Return}, {u'\t', u"\u21E5", Qt::Key_Tab},
+    {u'\b', u"\u232B", Qt::Key_Backspace}, {0x7F, u"\u232B", Qt::Key_Backspace}, {0x1B, u"\u238B", Qt::Key_Escape},
+    {0xF700, u"\u2191", Qt::Key_Up},       {0xF701, u"\u2193", Qt::Key_Down},    {0xF702, u"\u2190", Qt::Key_Left},
+    {0xF703, u"\u2192", Qt::Key_Right},
+};
+// The function keys F1 to F12 of the system's private-use range.
+constexpr char16_t firstFunctionKey = 0xF704;
+constexpr char16_t lastFunctionKey = 0xF70F;
+
+const NamedKey* namedKey(char16_t c)
+{
+    for (const NamedKey& key : namedKeys) {
+        if (key.character == c)
+            return &key;
+    }
+    return nullptr;
+}
+
 // A key as the system's menus print it: upper case, or a name or glyph for a
 // key that types no character.
 QString keyName(const QString& key)
@@ -34,32 +60,10 @@ QString keyName(const QString& key)
     if (key.size() != 1)
         return key.toUpper();
     const char16_t c = key.front().unicode();
-    switch (c) {
-    case u' ':
-        return QStringLiteral("Space");
-    case u'\r':
-        return QStringLiteral("\u21A9");
-    case u'\t':
-        return QStringLiteral("\u21E5");
-    case u'\b':
-    case 0x7F:
-        return QStringLiteral("\u232B");
-    case 0x1B:
-        return QStringLiteral("\u238B");
-    case 0xF700:
-        return QStringLiteral("\u2191");
-    case 0xF701:
-        return QStringLiteral("\u2193");
-    case 0xF702:
-        return QStringLiteral("\u2190");
-    case 0xF703:
-        return QStringLiteral("\u2192");
-    default:
-        break;
-    }
-    // The function keys F1 to F12 of the system's private-use range.
-    if (c >= 0xF704 && c <= 0xF70F)
-        return QStringLiteral("F") + QString::number(c - 0xF704 + 1);
+    if (const NamedKey* named = namedKey(c))
+        return QString::fromUtf16(named->name);
+    if (c >= firstFunctionKey && c <= lastFunctionKey)
+        return QStringLiteral("F") + QString::number(c - firstFunctionKey + 1);
     return key.toUpper();
 }
 
@@ -69,29 +73,10 @@ int qtKey(const QString& key)
     if (key.size() != 1)
         return 0;
     const char16_t c = key.front().unicode();
-    switch (c) {
-    case u'\r':
-        return Qt::Key_Return;
-    case u'\t':
-        return Qt::Key_Tab;
-    case u'\b':
-    case 0x7F:
-        return Qt::Key_Backspace;
-    case 0x1B:
-        return Qt::Key_Escape;
-    case 0xF700:
-        return Qt::Key_Up;
-    case 0xF701:
-        return Qt::Key_Down;
-    case 0xF702:
-        return Qt::Key_Left;
-    case 0xF703:
-        return Qt::Key_Right;
-    default:
-        break;
-    }
-    if (c >= 0xF704 && c <= 0xF70F)
-        return Qt::Key_F1 + (c - 0xF704);
+    if (const NamedKey* named = namedKey(c))
+        return named->qtKey;
+    if (c >= firstFunctionKey && c <= lastFunctionKey)
+        return Qt::Key_F1 + (c - firstFunctionKey);
     if (c >= u'a' && c <= u'z')
         return Qt::Key_A + (c - u'a');
     if (c >= 0x20 && c < 0x7F)
