@@ -108,7 +108,7 @@ HostedWindow::HostedWindow(QWidget* rootView, std::optional<QSizeF> size, std::o
     platform::WindowFrame::centreOnScreen(window_);
     if (autosaveName) {
         autosaveName_ = autosaveName;
-        restoreFrame();
+        centred_ = !restoreFrame();
     }
     fit();
     window_->installEventFilter(this);
@@ -169,8 +169,11 @@ bool HostedWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Show:
         // The window system tells the title bar's size only once the window
         // is on screen; the first fit counted with a guess.
-        if (window_->isVisible() && platform::WindowFrame::decorations(window_) != fittedWith_)
+        if (window_->isVisible() && platform::WindowFrame::decorations(window_) != fittedWith_) {
             fit();
+            if (centred_)
+                platform::WindowFrame::centreOnScreen(window_);
+        }
         if (event->type() == QEvent::Move && window_->isVisible())
             saveFrame();
         break;
@@ -210,6 +213,7 @@ bool HostedWindow::dragByBackground(QEvent* event)
         // The button is still down, so the window system has a release to
         // end the drag on.
         dragging_ = true;
+        centred_ = false;
         platform::WindowFrame::performWindowDrag(window_);
         return true;
     }
@@ -258,13 +262,13 @@ void HostedWindow::fit()
         given = platform::WindowFrame::fitOnScreen(window_, roomy);
 }
 
-void HostedWindow::restoreFrame()
+bool HostedWindow::restoreFrame()
 {
     const auto stored = platform::PreferenceDomain::standard().string(frameKey(*autosaveName_));
-    if (!stored)
-        return;
-    if (const auto origin = parseOrigin(*stored))
+    const auto origin = stored ? parseOrigin(*stored) : std::nullopt;
+    if (origin)
         window_->move(*origin);
+    return origin.has_value();
 }
 
 void HostedWindow::saveFrame() const

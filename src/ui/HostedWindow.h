@@ -73,7 +73,8 @@ protected:
 
 private:
     void fit();
-    void restoreFrame();
+    // Whether a remembered frame was put back.
+    bool restoreFrame();
     void saveFrame() const;
     bool dragByBackground(QEvent* event);
     bool runMenuAction(QEvent* event);
@@ -86,6 +87,9 @@ private:
     std::optional<QString> autosaveName_;
     // The decorations the last fit counted with.
     QMargins fittedWith_;
+    // Centred when made, and not dragged since: centred again once the
+    // title bar's real size is known.
+    bool centred_ = true;
     // Where a press on the background went down (global points) until the
     // button comes up; whether it became a drag.
     std::optional<QPointF> pressedAt_;

@@ -140,6 +140,20 @@ INSTANTIATE_TEST_SUITE_P(
                   {880, 640}, QPoint(40, 50)}),
     [](const auto& test) { return std::string(test.param.name); });
 
+TEST_F(HostedWindowTest, ATitleBarReportedOnlyOnceOnScreenIsMadeRoomFor)
+{
+    // The window manager tells its title bar's size after mapping the window.
+    useScreen({960, 600}, {0, 0, 960, 600}, {});
+    HostedWindow window(page({880, 640}, 400));
+    window.show();
+    EXPECT_EQ(window.window()->height(), 600);
+    useScreen({960, 600}, {0, 0, 960, 600}, {1, 10, 1, 1});
+    QMoveEvent moved(window.window()->pos(), window.window()->pos());
+    QApplication::sendEvent(window.window(), &moved);
+    const QRect frame = frameOf(window);
+    EXPECT_EQ(frame, QRect((960 - 882) / 2, 0, 882, 600));
+}
+
 TEST_F(HostedWindowTest, EveryControlOfAWindowTallerThanTheScreenIsReachedByTab)
 {
     useScreen({640, 360}, {0, 0, 640, 360}, {1, 20, 1, 1});
