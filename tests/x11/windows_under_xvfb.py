@@ -15,6 +15,7 @@ failure."""
 
 import subprocess
 import sys
+import time
 
 from desktop_session import RETURNING_USER, run_test, wait_until
 
@@ -53,10 +54,18 @@ def work_area(session):
     return x, y, width, height
 
 
-def open_settings(session, app, other_than=()):
+def open_settings(session, app):
+    """Opens settings; answers its window and client area once the window
+    manager has framed it and it stays put."""
     session.run(app, "tessaroom://settings")
-    return wait_until(lambda: next(((w, g) for w, g in windows(session).items() if w not in other_than), None),
-                      "the settings window never showed")
+    window, _ = wait_until(lambda: next(iter(windows(session).items()), None), "the settings window never showed")
+
+    def settled():
+        first = windows(session).get(window)
+        framed = b"=" in session.run("xprop", "-id", window, "_NET_FRAME_EXTENTS", check=False)
+        time.sleep(0.2)
+        return (window, first) if framed and first and windows(session).get(window) == first else None
+    return wait_until(settled, "the settings window never settled")
 
 
 def key(session, combination):
