@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollArea>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -248,7 +249,7 @@ bool HostedWindow::runMenuAction(QEvent* event)
 void HostedWindow::fit()
 {
     fittedWith_ = platform::WindowFrame::decorations(window_);
-    QSize given = platform::WindowFrame::fitOnScreen(window_, wanted_);
+    const QSize given = platform::WindowFrame::fitOnScreen(window_, wanted_);
     // Content cut in one direction scrolls that way; make room for the
     // scroll bar across it, where the screen has it.
     const QSize least = leastSize(*rootView_);
@@ -259,7 +260,7 @@ void HostedWindow::fit()
     if (given.width() < least.width())
         roomy.rheight() += bar;
     if (roomy != wanted_)
-        given = platform::WindowFrame::fitOnScreen(window_, roomy);
+        platform::WindowFrame::fitOnScreen(window_, roomy);
 }
 
 bool HostedWindow::restoreFrame()

@@ -4,7 +4,6 @@
 #include <QMargins>
 #include <QObject>
 #include <QPointF>
-#include <QPointer>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
