@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "platform/Application.h"
+#include "ui/HostedWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +24,8 @@ QPointer<QMenuBar>& menuSlot()
 // has that slot (text fields do), else nothing happens.
 void sendToFocus(const char* slot)
 {
-    if (QWidget* focus = QApplication::focusWidget())
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->metaObject()->indexOfMethod(QByteArray(slot) + "()") >= 0)
         QMetaObject::invokeMethod(focus, slot);
 }
 
@@ -68,10 +70,16 @@ QMenuBar& MainMenu::install(AppDelegate& delegate)
             active->close();
     });
     addItem(window, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), [] {
-        if (QWidget* active = QApplication::activeWindow())
+        QWidget* active = QApplication::activeWindow();
+        if (active && active->windowFlags().testFlag(Qt::WindowMinimizeButtonHint))
             active->showMinimized();
     });
 
+    // No window carries this bar on Linux: the app's windows take its keys.
+    QList<QAction*> items;
+    for (QAction* menu : bar->actions())
+        items += menu->menu()->actions();
+    HostedWindow::setMenuActions(items);
     menuSlot() = bar;
     return *bar;
 }

@@ -5,9 +5,10 @@ class QMenuBar;
 
 // The app's main menu: "Tessaroom" (Settings…, Quit Tessaroom), "Edit"
 // (Undo, Redo, Cut, Copy, Paste, Select All) and "Window" (Close, Minimize),
-// with their usual shortcuts. It matters only while one of the app's own
-// windows is key: the editing items go to the focused widget, the window
-// items to the active window.
+// with their usual shortcuts (Command is Ctrl on Linux). It matters only
+// while one of the app's own windows is key, which takes its key equivalents
+// (a menu bar attached to no window would never see them): the editing items
+// go to the focused widget, the window items to the active window.
 class MainMenu {
 public:
     MainMenu() = delete;

@@ -267,7 +267,7 @@ void Capture::captureSettingsPage()
     }
     const qint64 number = platform::WindowCapture::windowNumber(window->window());
     writeWindowImage(number, stem + QStringLiteral(".png"));
-    QScrollArea* scroll = firstScrollView(window->window());
+    QScrollArea* scroll = firstScrollView(window->rootView());
     QWidget* document = scroll ? scroll->widget() : nullptr;
     if (!document)
         return;

@@ -114,7 +114,6 @@ SettingsView::SettingsView(SettingsModel& model, const SettingsServices& service
     , services_(services)
 {
     setObjectName(QStringLiteral("settingsView"));
-    setFixedSize(windowSize);
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Theme::canvas());
@@ -122,9 +121,17 @@ SettingsView::SettingsView(SettingsModel& model, const SettingsServices& service
 
     auto* layout = SettingsWidgets::column(this, 0);
     layout->addWidget(makeHeader());
-    layout->addWidget(makeTabs());
-    layout->addWidget(new RowDivider);
+    QWidget* tabs = makeTabs();
+    layout->addWidget(tabs);
+    auto* divider = new RowDivider;
+    layout->addWidget(divider);
     layout->addWidget(makePageArea(), 1);
+    // A screen too short for the whole view shrinks the page area, which
+    // scrolls anyway; the header and the tabs keep their place.
+    setMinimumSize(windowSize.width(),
+                   heroHeight + tabs->sizeHint().height() + divider->sizeHint().height() + leastPageHeight);
+    setMaximumSize(windowSize);
+    resize(windowSize);
 
     connect(&model_, &SettingsModel::pageChanged, this, &SettingsView::showPage);
     connect(&services_.engine, &SpaceEngine::changed, this, &SettingsView::refreshCounts);

@@ -16,7 +16,8 @@ class QLabel;
 class QVBoxLayout;
 class SettingsModel;
 
-// The settings window's root view, 880 x 640: a header band with the app's
+// The settings window's root view, 880 x 640 (only a shorter screen makes its
+// page area shorter, down to leastPageHeight): a header band with the app's
 // name, the counts line, the Accessibility badge and a tile per desktop; a
 // row of eight page tabs; and below a divider the scrolling page area with
 // the selected page's heading and subtitle over the page itself. Only the
@@ -27,6 +28,8 @@ class SettingsView : public QWidget {
 public:
     static constexpr QSize windowSize{880, 640};
     static constexpr int heroHeight = 178;
+    // The page area's height on a screen too short for the whole view.
+    static constexpr int leastPageHeight = 160;
 
     SettingsView(SettingsModel& model, const SettingsServices& services, QWidget* parent = nullptr);
 

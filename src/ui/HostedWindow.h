@@ -1,18 +1,27 @@
 #pragma once
 
+#include <QList>
+#include <QMargins>
 #include <QObject>
-#include <QPointer>
+#include <QPointF>
+#include <QSize>
 #include <QSizeF>
 #include <QString>
 
 #include <optional>
 
+class QAction;
+class QScrollArea;
 class QWidget;
 
 // The one kind of ordinary window the app opens (settings, welcome): titled
 // and closable with a transparent, title-less title bar, dark, on the canvas
-// colour, never resizable, its whole content one widget. Closing hides it;
-// the window and its content live as long as the HostedWindow.
+// colour, never resizable by the user, its whole content one widget. Closing
+// hides it; the window and its content live as long as the HostedWindow.
+//
+// The window never opens larger than its screen's visible frame, title bar
+// included: content that does not fit scrolls inside the window. Every time
+// it opens, its frame is put within that visible frame, moved the least.
 class HostedWindow : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +29,9 @@ public:
     static constexpr quint32 closableMask = 0x2;
     static constexpr quint32 miniaturizableMask = 0x4;
     static constexpr quint32 fullSizeContentViewMask = 0x8000;
+    // How far, in points, the pointer travels with the button held before a
+    // press on the background drags the window; a click never moves it.
+    static constexpr double dragThreshold = 4;
 
     // size absent: the size the content asks for. autosaveName absent: the
     // frame is not remembered. Does not show the window.
@@ -29,9 +41,11 @@ public:
 
     QWidget* window() const { return window_; }
     QWidget* rootView() const { return rootView_; }
+    // The content size asked for, before the screen limits it.
+    QSize wantedSize() const { return wanted_; }
 
-    // Brings the window to the front, makes it key with no text field
-    // focused, and activates the app.
+    // Puts the window within its screen, brings it to the front, makes it
+    // key with no text field focused, and activates the app.
     void show();
     bool isVisible() const;
     void close();
@@ -48,16 +62,35 @@ public:
     // The user-defaults key a frame is remembered under.
     static QString frameKey(const QString& autosaveName);
 
+    // The main menu's items with key equivalents. While a hosted window is
+    // active, a key its controls leave alone runs the enabled item whose
+    // shortcut it is. Replaces the items set before.
+    static void setMenuActions(const QList<QAction*>& actions);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void centre();
-    void restoreFrame();
+    void fit();
+    // Whether a remembered frame was put back.
+    bool restoreFrame();
     void saveFrame() const;
+    bool dragByBackground(QEvent* event);
+    bool runMenuAction(QEvent* event);
 
     QWidget* window_;
     QWidget* rootView_;
+    QScrollArea* scroll_;
+    QSize wanted_;
     quint32 styleMask_;
     std::optional<QString> autosaveName_;
+    // The decorations the last fit counted with.
+    QMargins fittedWith_;
+    // Centred when made, and not dragged since: centred again once the
+    // title bar's real size is known.
+    bool centred_ = true;
+    // Where a press on the background went down (global points) until the
+    // button comes up; whether it became a drag.
+    std::optional<QPointF> pressedAt_;
+    bool dragging_ = false;
 };

@@ -22,10 +22,14 @@
 #include "ui/HostedWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -553,6 +557,73 @@ TEST_F(AppTest, TheMainMenuHasItsThreeMenusAndShortcuts)
     menus[0]->menu()->actions()[2]->trigger();
     EXPECT_TRUE(platform::Application::isTerminating());
     platform::Application::setDelegate(nullptr);
+}
+
+// A key as the window system hands it to the window's focused widget (the
+// window itself when nothing in it has focus), the window made active first.
+void pressIn(HostedWindow& window, int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+{
+    window.window()->activateWindow();
+    QApplication::processEvents();
+    QWidget* target = window.window()->focusWidget() ? window.window()->focusWidget() : window.window();
+    for (const QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, modifiers);
+        QApplication::sendEvent(target, &event);
+    }
+}
+
+TEST_F(AppTest, TheMainMenusKeysWorkWhileOneOfTheAppsWindowsIsActive)
+{
+    MainMenu::install(*delegate);
+    platform::Application::setDelegate(delegate.get());
+    delegate->showOnboarding();
+    HostedWindow& welcome = *delegate->onboardingWindow();
+    pressIn(welcome, Qt::Key_Comma);
+    ASSERT_TRUE(delegate->settingsWindow());
+    HostedWindow& settingsWindow = *delegate->settingsWindow();
+    EXPECT_TRUE(settingsWindow.isVisible());
+
+    // Only the settings window has a minimize button.
+    pressIn(welcome, Qt::Key_M);
+    EXPECT_FALSE(welcome.window()->isMinimized());
+    pressIn(settingsWindow, Qt::Key_M);
+    EXPECT_TRUE(settingsWindow.window()->isMinimized());
+    settingsWindow.show();
+
+    pressIn(settingsWindow, Qt::Key_W);
+    EXPECT_FALSE(settingsWindow.isVisible());
+    EXPECT_TRUE(welcome.isVisible());
+    EXPECT_FALSE(platform::Application::isTerminating());
+    pressIn(welcome, Qt::Key_Q);
+    EXPECT_TRUE(platform::Application::isTerminating());
+    platform::Application::setDelegate(nullptr);
+}
+
+TEST_F(AppTest, TheEditingKeysWorkInAFocusedTextField)
+{
+    MainMenu::install(*delegate);
+    delegate->openSettings(SettingsPage::spaces);
+    HostedWindow& window = *delegate->settingsWindow();
+    auto* field = window.window()->findChild<QLineEdit*>(QStringLiteral("nameField"));
+    ASSERT_TRUE(field);
+    field->setFocus();
+    field->insert(QStringLiteral("Deep Work"));
+    pressIn(window, Qt::Key_A);
+    EXPECT_EQ(field->selectedText(), QStringLiteral("Deep Work"));
+    pressIn(window, Qt::Key_X);
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Deep Work"));
+    pressIn(window, Qt::Key_Z);
+    EXPECT_EQ(field->text(), QStringLiteral("Deep Work"));
+    pressIn(window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(field->text(), QString());
+    QGuiApplication::clipboard()->setText(QStringLiteral("Mail"));
+    pressIn(window, Qt::Key_V);
+    EXPECT_EQ(field->text(), QStringLiteral("Mail"));
+    pressIn(window, Qt::Key_A);
+    QGuiApplication::clipboard()->clear();
+    pressIn(window, Qt::Key_C);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Mail"));
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "store/SpaceStore.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMap>
 #include <QMenu>
 #include <QPixmap>
@@ -305,6 +307,30 @@ TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNames)
         for (const char* qtName : {"Ctrl", "Alt", "Meta", "Shift", "+"})
             EXPECT_FALSE(text.contains(QLatin1String(qtName))) << text.toStdString();
     }
+}
+
+TEST_F(TileMenuTest, TheKeysShownInAnOpenMenuChooseTheirItem)
+{
+    settings().setShowShortcutsInMenu(true);
+    tile().buildMenu();
+    std::unique_ptr<QMenu> shown(platform::sim::makeQtMenu(tile().menu().items()));
+    QStringList chosen;
+    for (QAction* action : shown->actions())
+        QObject::connect(action, &QAction::triggered, [&chosen, action] { chosen << action->text().section('\t', 0, 0); });
+    // Command is Ctrl, as is Control; keys no item shows choose nothing.
+    for (const auto& [key, modifiers] : std::vector<std::pair<int, Qt::KeyboardModifiers>>{
+             {Qt::Key_Comma, Qt::ControlModifier},
+             {Qt::Key_K, Qt::ControlModifier},
+             {Qt::Key_3, Qt::ControlModifier | Qt::AltModifier},
+             {Qt::Key_Q, Qt::MetaModifier},
+             {Qt::Key_Q, Qt::ControlModifier}}) {
+        for (const QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress}) {
+            QKeyEvent event(type, key, modifiers);
+            QCoreApplication::sendEvent(shown.get(), &event);
+        }
+    }
+    EXPECT_EQ(chosen, (QStringList{QStringLiteral("Settings…"), QStringLiteral("Desktop 3"),
+                                   QStringLiteral("Quit Tessaroom")}));
 }
 
 TEST_F(TileMenuTest, KeysThatTypeNoCharacterAreNamedAndAmpersandsStayInTheTitle)

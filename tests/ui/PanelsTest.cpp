@@ -1,6 +1,7 @@
 #include "UiTest.h"
 
 #include "platform/PreferenceDomain.h"
+#include "platform/Screens.h"
 #include "platform/sim/World.h"
 #include "ui/ClickThroughHostingView.h"
 #include "ui/FirstMouseHostingController.h"
@@ -8,10 +9,8 @@
 #include "ui/HostedWindow.h"
 #include "ui/Theme.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -172,7 +171,7 @@ TEST_F(PanelsTest, ShowingAgainActivatesAgainAndClosingKeepsTheContent)
 
 TEST_F(PanelsTest, WindowOpensCentredFirstAndWhereItWasLeftAfterwards)
 {
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect available = platform::Screens::windowGeometry(platform::Screens::mainScreen()->visibleFrame);
     QLineEdit* field = nullptr;
     {
         HostedWindow first(pageWithField(&field), std::nullopt, QStringLiteral("Tessaroom.settings.v3"));

@@ -15,41 +15,14 @@ Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
 failure."""
 
 import ctypes
-import json
-import os
-import shutil
 import subprocess
 import sys
-import tempfile
-import time
 
-import xvfb_server
+from desktop_session import ROOT, RETURNING_USER, run_test, wait_until
 
-SKIP = 77
 WIDTH, HEIGHT = 1920, 1200
-ROOT = (46, 139, 87)  # xsetroot -solid "#2e8b57"
 CARD = (23, 23, 28)  # the tag's fill, sRGB (0.09, 0.09, 0.11), opaque
 CANVAS = (14, 17, 24)  # the hover strip's canvas, opaque
-# Generous: the machine may be busy building.
-WAIT = 30.0
-TOOLS = ["openbox", "xsetroot", "xprop", "import", "xcompmgr", "xdotool"]
-
-
-def fail(message):
-    print("FAIL: " + message)
-    return 1
-
-
-def wait_until(condition, what, timeout=WAIT, step=0.05):
-    """Polls condition until it answers something true; raises after timeout."""
-    deadline = time.monotonic() + timeout
-    while True:
-        answer = condition()
-        if answer:
-            return answer
-        if time.monotonic() > deadline:
-            raise TimeoutError(what)
-        time.sleep(step)
 
 
 class Shot:
@@ -211,66 +184,16 @@ def main():
         print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
-    xvfb = shutil.which("Xvfb")
-    if not xvfb:
-        print("Xvfb is not installed: skipped")
-        return SKIP
-    missing = [tool for tool in TOOLS if not shutil.which(tool)]
-    if missing:
-        return fail("missing %s (scripts/install-deps.sh installs them)" % ", ".join(missing))
-    server, display = xvfb_server.start(xvfb, "%dx%dx24" % (WIDTH, HEIGHT), WAIT)
-    if display is None:
-        xvfb_server.stop(server)
-        return fail("Xvfb did not start (status %s)" % server.poll())
-    work = tempfile.mkdtemp(prefix="tessaroom-session-")
-    procs = [server]
-    home = os.path.join(work, "home")
-    env = dict(os.environ)
-    env.update({"DISPLAY": ":%d" % display, "QT_QPA_PLATFORM": "xcb", "HOME": home,
-                "XDG_CONFIG_HOME": os.path.join(home, ".config"),
-                "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
-                "XDG_STATE_HOME": os.path.join(home, ".local", "state"),
-                "XDG_CACHE_HOME": os.path.join(home, ".cache"),
-                "XDG_RUNTIME_DIR": os.path.join(work, "runtime")})
-    env.pop("TESSAROOM_SIM_WORLD", None)
-    try:
-        wm_log = open(os.path.join(work, "openbox.log"), "w")
-        procs.append(subprocess.Popen(["openbox"], env=env, stdout=wm_log, stderr=subprocess.STDOUT))
-        wait_until(lambda: procs[-1].poll() is not None or b"window id" in subprocess.run(
-            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env, capture_output=True).stdout,
-            "openbox did not start", timeout=60)
-        if procs[-1].poll() is not None:
-            with open(os.path.join(work, "openbox.log")) as f:
-                return fail("openbox ended with status %d: %s" % (procs[-1].returncode, f.read()[-2000:]))
-        subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % ROOT], env=env, check=True, timeout=30)
 
-        # A returning user: no welcome window, no first-launch toast; a tag
-        # that stays up while the test looks at it.
-        os.makedirs(os.path.join(home, ".config", "tessaroom"))
-        os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700)
-        with open(os.path.join(home, ".config", "tessaroom", "app.tessaroom.json"), "w") as f:
-            json.dump({"onboardingDismissed": {"bool": True}, "autoEnabledShortcuts": {"bool": True},
-                       "hudDuration": {"double": "120"}}, f)
-        log = open(os.path.join(work, "app.log"), "w")
-        procs.append(subprocess.Popen([app], env=env, stdout=log, stderr=subprocess.STDOUT))
-        socket = os.path.join(env["XDG_RUNTIME_DIR"], "tessaroom", "links")
-        wait_until(lambda: os.path.exists(socket) or procs[-1].poll() is not None, "the app never opened its link socket")
-        if procs[-1].poll() is not None:
-            return fail("the app ended with status %d" % procs[-1].returncode)
-
-        failures = check_tag(app, env, display, procs) if mode == "tag" else check_hover(env)
-    except TimeoutError as error:
-        failures = [str(error)]
-    finally:
-        for proc in reversed(procs):
-            xvfb_server.stop(proc)
-        if os.environ.get("TESSAROOM_KEEP_CAPTURE"):
-            print("files kept in " + work)
+    def test(session, failures):
+        # A tag that stays up while the test looks at it.
+        session.start_app(app, dict(RETURNING_USER, hudDuration={"double": "120"}))
+        if mode == "tag":
+            failures += check_tag(app, session.env, session.display, session.procs)
         else:
-            shutil.rmtree(work, ignore_errors=True)
-    for failure in failures:
-        print("FAIL: " + failure)
-    return 1 if failures else 0
+            failures += check_hover(session.env)
+
+    return run_test(WIDTH, HEIGHT, 1, test)
 
 
 if __name__ == "__main__":

@@ -12,7 +12,10 @@ def start(xvfb, size, timeout):
     (process, display number), or (process, None) when it did not come up
     within timeout seconds."""
     read_end, write_end = os.pipe()
-    process = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"],
+    # -noreset: a server that resets when its last client leaves refuses the
+    # next one for a moment (a window manager starting while a probe ends).
+    process = subprocess.Popen([xvfb, "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp",
+                                "-noreset"],
                                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     answer = b""

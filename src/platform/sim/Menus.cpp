@@ -6,8 +6,11 @@
 #include "platform/sim/StatusBarState.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
@@ -24,6 +27,32 @@ struct Menu::Presentation {
 
 namespace {
 
+// Keys that type no character, by the system's character for them: the glyph
+// or name its menus print, and the Qt key.
+struct NamedKey {
+    char16_t character;
+    const char16_t* name;
+    int qtKey;
+};
+constexpr NamedKey namedKeys[] = {
+    {u' ', u"Space", Qt::Key_Space},       {u'\r', u"\u21A9", Qt::Key_Return}, {u'\t', u"\u21E5", Qt::Key_Tab},
+    {u'\b', u"\u232B", Qt::Key_Backspace}, {0x7F, u"\u232B", Qt::Key_Backspace}, {0x1B, u"\u238B", Qt::Key_Escape},
+    {0xF700, u"\u2191", Qt::Key_Up},       {0xF701, u"\u2193", Qt::Key_Down},    {0xF702, u"\u2190", Qt::Key_Left},
+    {0xF703, u"\u2192", Qt::Key_Right},
+};
+// The function keys F1 to F12 of the system's private-use range.
+constexpr char16_t firstFunctionKey = 0xF704;
+constexpr char16_t lastFunctionKey = 0xF70F;
+
+const NamedKey* namedKey(char16_t c)
+{
+    for (const NamedKey& key : namedKeys) {
+        if (key.character == c)
+            return &key;
+    }
+    return nullptr;
+}
+
 // A key as the system's menus print it: upper case, or a name or glyph for a
 // key that types no character.
 QString keyName(const QString& key)
@@ -31,34 +60,88 @@ QString keyName(const QString& key)
     if (key.size() != 1)
         return key.toUpper();
     const char16_t c = key.front().unicode();
-    switch (c) {
-    case u' ':
-        return QStringLiteral("Space");
-    case u'\r':
-        return QStringLiteral("\u21A9");
-    case u'\t':
-        return QStringLiteral("\u21E5");
-    case u'\b':
-    case 0x7F:
-        return QStringLiteral("\u232B");
-    case 0x1B:
-        return QStringLiteral("\u238B");
-    case 0xF700:
-        return QStringLiteral("\u2191");
-    case 0xF701:
-        return QStringLiteral("\u2193");
-    case 0xF702:
-        return QStringLiteral("\u2190");
-    case 0xF703:
-        return QStringLiteral("\u2192");
-    default:
-        break;
-    }
-    // The function keys F1 to F12 of the system's private-use range.
-    if (c >= 0xF704 && c <= 0xF70F)
-        return QStringLiteral("F") + QString::number(c - 0xF704 + 1);
+    if (const NamedKey* named = namedKey(c))
+        return QString::fromUtf16(named->name);
+    if (c >= firstFunctionKey && c <= lastFunctionKey)
+        return QStringLiteral("F") + QString::number(c - firstFunctionKey + 1);
     return key.toUpper();
 }
+
+// The Qt key of a key equivalent; 0 for none.
+int qtKey(const QString& key)
+{
+    if (key.size() != 1)
+        return 0;
+    const char16_t c = key.front().unicode();
+    if (const NamedKey* named = namedKey(c))
+        return named->qtKey;
+    if (c >= firstFunctionKey && c <= lastFunctionKey)
+        return Qt::Key_F1 + (c - firstFunctionKey);
+    if (c >= u'a' && c <= u'z')
+        return Qt::Key_A + (c - u'a');
+    if (c >= 0x20 && c < 0x7F)
+        return c;
+    return 0;
+}
+
+// An item's keys as a Qt key press: Command is Ctrl, as in every Qt app on
+// Linux, and so is Control; an upper-case letter adds Shift.
+QKeySequence keysOf(const MenuItem& item)
+{
+    const int key = qtKey(item.keyEquivalent);
+    if (!key)
+        return {};
+    const quint64 mask = item.keyEquivalentModifierMask;
+    int modifiers = 0;
+    if (mask & ((1ull << 18) | MenuItem::commandMask))
+        modifiers |= Qt::ControlModifier;
+    if (mask & (1ull << 19))
+        modifiers |= Qt::AltModifier;
+    const QChar c = item.keyEquivalent.front();
+    if ((mask & (1ull << 17)) || (c.isLetter() && c.isUpper()))
+        modifiers |= Qt::ShiftModifier;
+    return QKeySequence(key | modifiers);
+}
+
+// A key pressed while the menu is open chooses the enabled item it is the
+// key equivalent of, as the system's menus do, before the app's hot keys and
+// shortcuts see it. Installed on the application, so it comes first.
+class KeyEquivalents : public QObject {
+public:
+    KeyEquivalents(QMenu* menu, QList<QKeySequence> keys)
+        : QObject(menu)
+        , menu_(menu)
+        , keys_(std::move(keys))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (receiver != menu_ || (type != QEvent::ShortcutOverride && type != QEvent::KeyPress))
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->key() | (key->modifiers() & ~Qt::KeypadModifier).toInt());
+        const QList<QAction*> actions = menu_->actions();
+        for (qsizetype i = 0; i < keys_.size() && i < actions.size(); ++i) {
+            if (keys_[i].isEmpty() || keys_[i] != pressed || !actions[i]->isEnabled())
+                continue;
+            key->accept();
+            if (type == QEvent::KeyPress) {
+                actions[i]->trigger();
+                menu_->hide();
+            }
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QMenu* menu_;
+    QList<QKeySequence> keys_;
+};
 
 } // namespace
 
@@ -83,13 +166,15 @@ QString sim::shortcutText(const MenuItem& item)
 QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
 {
     auto* shown = new QMenu;
+    QList<QKeySequence> equivalents;
     for (const MenuItem& item : items) {
+        equivalents.append(item.isSeparator ? QKeySequence() : keysOf(item));
         if (item.isSeparator) {
             shown->addSeparator();
             continue;
         }
-        // The text after a tab is the menu's shortcut column. The item only
-        // labels its keys: the keys themselves are the app's global hotkeys.
+        // The text after a tab is the menu's shortcut column. The action has
+        // no shortcut of its own: the menu takes its keys only while open.
         const QString keys = shortcutText(item);
         QString title = item.title;
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -99,6 +184,7 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
         action->setCheckable(item.state == MenuItem::State::on);
         action->setChecked(item.state == MenuItem::State::on);
     }
+    new KeyEquivalents(shown, equivalents);
     return shown;
 }
 

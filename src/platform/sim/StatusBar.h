@@ -47,8 +47,9 @@ void postWindowMove(qint64 windowNumber);
 // glyphs ("⌃⌥1", "⌘,"); empty without a key equivalent.
 QString shortcutText(const MenuItem& item);
 // The Qt menu a desktop session shows for these items, one action per item
-// (separators included), each item's keys after a tab. Not shown; the caller
-// owns it.
+// (separators included), each item's keys after a tab. While it is open, an
+// item's keys trigger its action (Command and Control are Ctrl). Not shown;
+// the caller owns it.
 QMenu* makeQtMenu(const QList<MenuItem>& items);
 
 // The menu open right now, if any.

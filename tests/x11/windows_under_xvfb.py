@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""The app's own windows on a private desktop session (Xvfb, openbox), driven
+with the pointer and keys through XTest:
+
+  drag:  a quick click on the settings window's background, then pointer
+         motion, leaves the window where it is; pressing, moving and releasing
+         drags it, and it opens again where it was left.
+  fit WIDTHxHEIGHT SCALE: the settings window, also one remembered almost off
+         screen, opens within the screen's work area, title bar included.
+  keys:  a new user's welcome window takes Ctrl+, (settings opens), the
+         settings window Ctrl+W (it closes), and Ctrl+Q quits with status 0.
+
+Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
+failure."""
+
+import subprocess
+import sys
+import time
+
+from desktop_session import RETURNING_USER, run_test, wait_until
+
+SETTINGS_KEY = "NSWindow Frame Tessaroom.settings.v3"
+
+
+def windows(session):
+    """The app's visible ordinary windows: {id: (x, y, width, height)} of
+    each client area, tray icons left out."""
+    found = {}
+    # No match is status 1.
+    for line in session.run("xdotool", "search", "--onlyvisible", "--class", "tessaroom", check=False).split():
+        info = session.run("xwininfo", "-id", line.decode()).decode()
+        value = {}
+        for row in info.splitlines():
+            name, _, number = row.strip().partition(":")
+            if name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                value[name] = int(number)
+        if value.get("Width", 0) > 200:
+            found[line.decode()] = (value["Absolute upper-left X"], value["Absolute upper-left Y"],
+                                    value["Width"], value["Height"])
+    return found
+
+
+def frame_of(session, window, client):
+    """The window's whole frame, title bar and border included."""
+    extents = session.run("xprop", "-id", window, "_NET_FRAME_EXTENTS").decode()
+    left, right, top, bottom = [int(part) for part in extents.split("=")[1].split(",")]
+    x, y, width, height = client
+    return (x - left, y - top, width + left + right, height + top + bottom), top
+
+
+def work_area(session):
+    values = session.run("xprop", "-root", "_NET_WORKAREA").decode().split("=")[1].split(",")
+    x, y, width, height = [int(part) for part in values[:4]]
+    return x, y, width, height
+
+
+def open_settings(session, app):
+    """Opens settings; answers its window and client area once the window
+    manager has framed it and it stays put."""
+    session.run(app, "tessaroom://settings")
+    window, _ = wait_until(lambda: next(iter(windows(session).items()), None), "the settings window never showed")
+
+    def settled():
+        first = windows(session).get(window)
+        framed = b"=" in session.run("xprop", "-id", window, "_NET_FRAME_EXTENTS", check=False)
+        time.sleep(0.2)
+        return (window, first) if framed and first and windows(session).get(window) == first else None
+    return wait_until(settled, "the settings window never settled")
+
+
+def key(session, combination):
+    session.run("xdotool", "key", combination)
+
+
+def check_drag(session, app, failures):
+    window, start = open_settings(session, app)
+    x, y, width, _ = start
+    # The header band's empty middle.
+    spot = (x + width // 2, y + 60)
+    session.run("xdotool", "mousemove", str(spot[0]), str(spot[1]), "click", "1")
+    for step in range(1, 6):
+        session.run("xdotool", "mousemove", str(spot[0] - 40 * step), str(spot[1] + 30 * step))
+    after = windows(session).get(window)
+    if after != start:
+        failures.append("a click on the background, then pointer motion, moved the window from %s to %s"
+                        % (start, after))
+    # A drag moves it, by about as far as the pointer went once it took hold.
+    session.run("xdotool", "mousemove", str(spot[0]), str(spot[1]), "mousedown", "1")
+    for step in range(1, 9):
+        session.run("xdotool", "mousemove", str(spot[0] - 10 * step), str(spot[1] + 10 * step))
+    session.run("xdotool", "mouseup", "1")
+    moved = wait_until(lambda: (lambda g: g if g and g[:2] != start[:2] else None)(windows(session).get(window)),
+                       "a drag by the background did not move the window", timeout=10)
+    if not (start[0] - 90 <= moved[0] <= start[0] - 40 and start[1] + 40 <= moved[1] <= start[1] + 90):
+        failures.append("the drag moved the window from %s to %s, not about 80 points left and down"
+                        % (start, moved))
+    # Reopened, it comes back where it was left.
+    key(session, "ctrl+w")
+    wait_until(lambda: not windows(session), "Ctrl+W did not close the settings window")
+    _, again = open_settings(session, app)
+    if again[:2] != moved[:2]:
+        failures.append("reopened at %s, not where it was left, %s" % (again, moved))
+
+
+def check_fit(session, app, where, failures):
+    window, _ = open_settings(session, app)
+    area = work_area(session)
+    # The title bar's size comes once the window is on screen; the window
+    # settles after that.
+    def fits():
+        current = windows(session).get(window)
+        frame, top = frame_of(session, window, current)
+        inside = (frame[0] >= area[0] and frame[1] >= area[1] and frame[0] + frame[2] <= area[0] + area[2]
+                  and frame[1] + frame[3] <= area[1] + area[3])
+        return (frame, top) if inside and top > 0 else None
+    try:
+        frame, top = wait_until(fits, "never fitted", timeout=10)
+        print("%s: frame %s, title bar %d, work area %s" % (where, frame, top, area))
+    except TimeoutError:
+        current = windows(session).get(window)
+        failures.append("%s: the frame %s (title bar %d) leaves the work area %s"
+                        % ((where,) + frame_of(session, window, current) + (area,)))
+
+
+def check_keys(session, process, failures):
+    welcome = wait_until(lambda: next(iter(windows(session)), None), "the welcome window never showed")
+    key(session, "ctrl+comma")
+    settings, _ = wait_until(lambda: next(((w, g) for w, g in windows(session).items() if w != welcome), None),
+                             "Ctrl+, in the welcome window did not open settings")
+    key(session, "ctrl+w")
+    wait_until(lambda: settings not in windows(session), "Ctrl+W did not close the settings window")
+    if welcome not in windows(session):
+        failures.append("Ctrl+W in the settings window closed the welcome window too")
+    session.run("xdotool", "windowactivate", "--sync", welcome)
+    key(session, "ctrl+q")
+    try:
+        status = process.wait(timeout=30)
+        if status != 0:
+            failures.append("Ctrl+Q ended the app with status %d" % status)
+    except subprocess.TimeoutExpired:
+        failures.append("Ctrl+Q did not quit the app")
+
+
+def main():
+    modes = {"drag": 3, "fit": 5, "keys": 3}
+    if len(sys.argv) < 3 or modes.get(sys.argv[2]) != len(sys.argv):
+        print("usage: windows_under_xvfb.py <path to tessaroom> drag | fit WIDTHxHEIGHT SCALE | keys")
+        return 2
+    app, mode = sys.argv[1], sys.argv[2]
+    size, scale = (sys.argv[3], sys.argv[4]) if mode == "fit" else ("1920x1200", "1")
+    width, height = [int(part) for part in size.split("x")]
+
+    def test(session, failures):
+        if mode == "keys":
+            process = session.start_app(app, {"autoEnabledShortcuts": {"bool": True}})
+            check_keys(session, process, failures)
+        elif mode == "fit":
+            # Left almost off screen in an earlier run.
+            session.start_app(app, dict(RETURNING_USER, **{SETTINGS_KEY: {"string": "1529 -486 880 640"}}))
+            check_fit(session, app, "%s at scale %s" % (size, scale), failures)
+        else:
+            session.start_app(app, RETURNING_USER)
+            check_drag(session, app, failures)
+
+    return run_test(width, height, float(scale), test)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
