@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
+#include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
 
 #include <QDir>
@@ -12,8 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include <sys/stat.h>
 
@@ -156,9 +159,59 @@ QString asideName(const QString& path)
 
 } // namespace
 
+struct PreferenceDomain::Writer {
+    // One write of the file at a time, from any thread.
+    std::mutex turn;
+    // The newest write in place, by number (guarded by turn).
+    quint64 newestOnDisk = 0;
+    // Numbers handed out to writes; main thread.
+    quint64 numbered = 0;
+    // Main thread; none once the domain is gone.
+    PreferenceDomain* domain = nullptr;
+};
+
+struct PreferenceDomain::Written {
+    quint64 number = 0;
+    // A newer write was in place already: this one was not needed.
+    bool superseded = false;
+    AtomicFile::Outcome outcome = {};
+    DiskState state = {};
+};
+
 PreferenceDomain::PreferenceDomain(QString name)
     : name_(std::move(name))
+    , writer_(std::make_shared<Writer>())
 {
+    writer_->domain = this;
+}
+
+PreferenceDomain::~PreferenceDomain()
+{
+    // A write under way finishes on its own, and a scheduled one does
+    // nothing: neither finds the domain.
+    writer_->domain = nullptr;
+}
+
+PreferenceDomain::Written PreferenceDomain::writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
+                                                        quint64 number)
+{
+    // A newer write in place already makes this one needless, so an older
+    // value never lands after a newer one, whichever thread runs first.
+    const std::lock_guard lock(writer.turn);
+    if (number <= writer.newestOnDisk)
+        return {.number = number, .superseded = true};
+    Written written{.number = number, .outcome = AtomicFile::writeFile(path, bytes)};
+    if (!written.outcome.failure) {
+        writer.newestOnDisk = number;
+        written.state = diskStateOf(path);
+    }
+    return written;
+}
+
+QByteArray PreferenceDomain::encoded() const
+{
+    const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 QString PreferenceDomain::standardName()
@@ -218,8 +271,13 @@ bool PreferenceDomain::isSupported(const QVariant& value)
 
 PreferenceDomain::DiskState PreferenceDomain::diskState() const
 {
+    return diskStateOf(filePath());
+}
+
+PreferenceDomain::DiskState PreferenceDomain::diskStateOf(const QString& path)
+{
     struct stat status {};
-    if (::stat(QFile::encodeName(filePath()).constData(), &status) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return {};
     return {
         .exists = true,
@@ -242,8 +300,8 @@ void PreferenceDomain::load() const
     values_ = now.exists ? readFile() : QVariantMap();
     // Changes not yet on disk stay on top of what another program wrote.
     for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {
-        if (it.value())
-            values_.insert(it.key(), *it.value());
+        if (it->value)
+            values_.insert(it.key(), *it->value);
         else
             values_.remove(it.key());
     }
@@ -281,35 +339,110 @@ QVariantMap PreferenceDomain::readFile() const
     return {};
 }
 
+void PreferenceDomain::report(const QString& line)
+{
+    // Retried on every change and sweep: one line per problem, not per try.
+    if (line != problem_)
+        SystemLog::write(line);
+    problem_ = line;
+}
+
 bool PreferenceDomain::save()
 {
     const QString path = filePath();
+    if (scheduledWrite_)
+        Scheduler::current().cancel(*std::exchange(scheduledWrite_, std::nullopt));
     if (blocked_) {
-        SystemLog::write(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
         return false;
     }
     QDir().mkpath(QFileInfo(path).path());
-    const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
-    if (const auto failure = AtomicFile::write(path, QJsonDocument(root).toJson(QJsonDocument::Indented))) {
-        // Retried on every change and sweep: one line per reason, not per try.
-        if (*failure != writeFailure_)
-            SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
-        writeFailure_ = *failure;
+    const quint64 upTo = changes_;
+    // Waits for a write under way: this one is newer.
+    return finish(writeInTurn(*writer_, path, encoded(), ++writer_->numbered), upTo);
+}
+
+bool PreferenceDomain::finish(const Written& written, quint64 upToChange)
+{
+    const QString path = filePath();
+    if (written.superseded)
+        return true;
+    if (const auto& failure = written.outcome.failure) {
+        report(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
         return false;
     }
-    writeFailure_.clear();
-    unsaved_.clear();
-    readState_ = diskState();
+    for (auto it = unsaved_.begin(); it != unsaved_.end();)
+        it = it->change <= upToChange ? unsaved_.erase(it) : std::next(it);
+    {
+        const std::lock_guard lock(writer_->turn);
+        if (writer_->newestOnDisk == written.number)
+            readState_ = written.state;
+    }
+    if (const auto& notDurable = written.outcome.notDurable)
+        report(QStringLiteral("preferences: %1 written, not yet durable: %2").arg(path, *notDurable));
+    else
+        problem_.clear();
     return true;
 }
 
-void PreferenceDomain::store(const QString& key, const QVariant& value)
+void PreferenceDomain::scheduleWrite()
+{
+    // A write under way schedules the next one when it is done.
+    if (scheduledWrite_ || writing_)
+        return;
+    const double delay = std::max(0.0, lastWriteStart_ + writeInterval - now());
+    scheduledWrite_ = Scheduler::current().schedule(delay, [writer = writer_] {
+        if (PreferenceDomain* domain = writer->domain) {
+            domain->scheduledWrite_.reset();
+            domain->writeInBackground();
+        }
+    });
+}
+
+void PreferenceDomain::writeInBackground()
+{
+    load();
+    if (unsaved_.isEmpty())
+        return;
+    const QString path = filePath();
+    if (blocked_) {
+        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        return;
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    const QByteArray bytes = encoded();
+    const quint64 upTo = changes_;
+    const quint64 number = ++writer_->numbered;
+    writing_ = true;
+    lastWriteStart_ = now();
+    Scheduler& scheduler = Scheduler::current();
+    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path, bytes, number, upTo] {
+        const Written written = writeInTurn(*writer, path, bytes, number);
+        scheduler.schedule(0, [writer, written, upTo] {
+            PreferenceDomain* domain = writer->domain;
+            if (!domain)
+                return;
+            domain->writing_ = false;
+            domain->finish(written, upTo);
+            // Changes made while it was under way get their own write.
+            const bool newer = std::any_of(domain->unsaved_.cbegin(), domain->unsaved_.cend(),
+                                           [upTo](const Unsaved& change) { return change.change > upTo; });
+            if (newer)
+                domain->scheduleWrite();
+        });
+    });
+}
+
+void PreferenceDomain::store(const QString& key, const QVariant& value, Save when)
 {
     load();
     const QVariant stored = normalized(value);
-    unsaved_.insert(key, stored);
+    unsaved_.insert(key, {stored, ++changes_});
     values_.insert(key, stored);
-    save();
+    if (when == Save::now)
+        save();
+    else
+        scheduleWrite();
 }
 
 QVariant PreferenceDomain::object(const QString& key) const
@@ -345,19 +478,25 @@ std::optional<QByteArray> PreferenceDomain::data(const QString& key) const
     return std::nullopt;
 }
 
-void PreferenceDomain::setBool(const QString& key, bool value) { store(key, QVariant(value)); }
-void PreferenceDomain::setInteger(const QString& key, qint64 value) { store(key, QVariant(value)); }
-void PreferenceDomain::setDouble(const QString& key, double value) { store(key, QVariant(value)); }
-void PreferenceDomain::setString(const QString& key, const QString& value) { store(key, QVariant(value)); }
-void PreferenceDomain::setData(const QString& key, const QByteArray& value) { store(key, QVariant(value)); }
+void PreferenceDomain::setBool(const QString& key, bool value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setInteger(const QString& key, qint64 value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setDouble(const QString& key, double value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setString(const QString& key, const QString& value, Save when)
+{
+    store(key, QVariant(value), when);
+}
+void PreferenceDomain::setData(const QString& key, const QByteArray& value, Save when)
+{
+    store(key, QVariant(value), when);
+}
 
-void PreferenceDomain::setObject(const QString& key, const QVariant& value)
+void PreferenceDomain::setObject(const QString& key, const QVariant& value, Save when)
 {
     if (!isSupported(value)) {
         SystemLog::write(QStringLiteral("preferences: value of unsupported type for %1 in %2 ignored").arg(key, name_));
         return;
     }
-    store(key, value);
+    store(key, value, when);
 }
 
 void PreferenceDomain::remove(const QString& key)
@@ -365,7 +504,7 @@ void PreferenceDomain::remove(const QString& key)
     load();
     if (values_.remove(key) == 0)
         return;
-    unsaved_.insert(key, std::nullopt);
+    unsaved_.insert(key, {std::nullopt, ++changes_});
     save();
 }
 
@@ -391,13 +530,23 @@ bool PreferenceDomain::synchronize()
 void PreferenceDomain::synchronizePending()
 {
     for (auto& [name, domain] : sharedDomains()) {
-        if (domain->unsaved_.isEmpty())
+        if (domain->unsaved_.isEmpty() || domain->scheduledWrite_ || domain->writing_)
             continue;
         domain->load();
         // A file that could not be read was logged when it was met; it is
         // tried again once it changes.
         if (!domain->blocked_)
             domain->save();
+    }
+}
+
+void PreferenceDomain::synchronizeAll()
+{
+    for (auto& [name, domain] : sharedDomains()) {
+        if (domain->unsaved_.isEmpty())
+            continue;
+        domain->load();
+        domain->save();
     }
 }
 
