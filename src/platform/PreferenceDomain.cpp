@@ -18,7 +18,11 @@
 #include <memory>
 #include <mutex>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -172,11 +176,57 @@ struct PreferenceDomain::Writer {
 
 struct PreferenceDomain::Written {
     quint64 number = 0;
+    QByteArray bytes = {};
     // A newer write was in place already: this one was not needed.
     bool superseded = false;
+    // Another program changed the file since it was read: nothing was
+    // written, the changes go on top of what it holds now.
+    bool stale = false;
     AtomicFile::Outcome outcome = {};
     DiskState state = {};
 };
+
+namespace {
+
+// Tries at a write the file keeps changing under.
+constexpr int staleTries = 3;
+
+// The preferences folder's lock, held from reading a file to its rename, so
+// two processes never both write a domain based on the same contents.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        // Without locks (a file system that has none) the check below still
+        // narrows the gap to the write itself.
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// What the file holds: none when it does not exist. An unreadable one reads
+// as empty, which no file read or written as preferences is (an empty file
+// does not parse, so it is kept aside).
+std::optional<QByteArray> contentOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? std::optional(QByteArray()) : std::nullopt;
+    return file.readAll();
+}
+
+} // namespace
 
 PreferenceDomain::PreferenceDomain(QString name)
     : name_(std::move(name))
@@ -193,14 +243,17 @@ PreferenceDomain::~PreferenceDomain()
 }
 
 PreferenceDomain::Written PreferenceDomain::writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
-                                                        quint64 number)
+                                                        const std::optional<QByteArray>& base, quint64 number)
 {
     // A newer write in place already makes this one needless, so an older
     // value never lands after a newer one, whichever thread runs first.
     const std::lock_guard lock(writer.turn);
     if (number <= writer.newestOnDisk)
         return {.number = number, .superseded = true};
-    Written written{.number = number, .outcome = AtomicFile::writeFile(path, bytes)};
+    const FolderLock folder(QFileInfo(path).path());
+    if (contentOf(path) != base)
+        return {.number = number, .stale = true};
+    Written written{.number = number, .bytes = bytes, .outcome = AtomicFile::writeFile(path, bytes)};
     if (!written.outcome.failure) {
         writer.newestOnDisk = number;
         written.state = diskStateOf(path);
@@ -297,6 +350,7 @@ void PreferenceDomain::load() const
     loaded_ = true;
     readState_ = now;
     blocked_ = false;
+    base_.reset();
     values_ = now.exists ? readFile() : QVariantMap();
     // Changes not yet on disk stay on top of what another program wrote.
     for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {
@@ -318,8 +372,10 @@ QVariantMap PreferenceDomain::readFile() const
         return {};
     }
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QByteArray bytes = file.readAll();
     file.close();
+    base_ = bytes;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     std::optional<QVariant> decoded;
     if (error.error == QJsonParseError::NoError && document.isObject())
         decoded = decode(QJsonObject{{QStringLiteral("dict"), document.object()}});
@@ -335,6 +391,7 @@ QVariantMap PreferenceDomain::readFile() const
         return {};
     }
     SystemLog::write(QStringLiteral("preferences: could not read %1; kept it aside as %2").arg(path, aside));
+    base_.reset();
     readState_ = diskState();
     return {};
 }
@@ -352,14 +409,25 @@ bool PreferenceDomain::save()
     const QString path = filePath();
     if (scheduledWrite_)
         Scheduler::current().cancel(*std::exchange(scheduledWrite_, std::nullopt));
-    if (blocked_) {
-        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
-        return false;
+    for (int attempt = 1;; ++attempt) {
+        if (blocked_) {
+            report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+            return false;
+        }
+        QDir().mkpath(QFileInfo(path).path());
+        const quint64 upTo = changes_;
+        // Waits for a write under way: this one is newer.
+        const Written written = writeInTurn(*writer_, path, encoded(), base_, ++writer_->numbered);
+        if (!written.stale || attempt == staleTries)
+            return finish(written, upTo);
+        reload();
     }
-    QDir().mkpath(QFileInfo(path).path());
-    const quint64 upTo = changes_;
-    // Waits for a write under way: this one is newer.
-    return finish(writeInTurn(*writer_, path, encoded(), ++writer_->numbered), upTo);
+}
+
+void PreferenceDomain::reload() const
+{
+    loaded_ = false;
+    load();
 }
 
 bool PreferenceDomain::finish(const Written& written, quint64 upToChange)
@@ -367,6 +435,10 @@ bool PreferenceDomain::finish(const Written& written, quint64 upToChange)
     const QString path = filePath();
     if (written.superseded)
         return true;
+    if (written.stale) {
+        report(QStringLiteral("preferences: could not write %1: other programs kept changing it").arg(path));
+        return false;
+    }
     if (const auto& failure = written.outcome.failure) {
         report(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
         return false;
@@ -375,8 +447,10 @@ bool PreferenceDomain::finish(const Written& written, quint64 upToChange)
         it = it->change <= upToChange ? unsaved_.erase(it) : std::next(it);
     {
         const std::lock_guard lock(writer_->turn);
-        if (writer_->newestOnDisk == written.number)
+        if (writer_->newestOnDisk == written.number) {
             readState_ = written.state;
+            base_ = written.bytes;
+        }
     }
     if (const auto& notDurable = written.outcome.notDurable)
         report(QStringLiteral("preferences: %1 written, not yet durable: %2").arg(path, *notDurable));
@@ -416,13 +490,19 @@ void PreferenceDomain::writeInBackground()
     writing_ = true;
     lastWriteStart_ = now();
     Scheduler& scheduler = Scheduler::current();
-    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path, bytes, number, upTo] {
-        const Written written = writeInTurn(*writer, path, bytes, number);
+    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path, bytes, base = base_, number, upTo] {
+        const Written written = writeInTurn(*writer, path, bytes, base, number);
         scheduler.schedule(0, [writer, written, upTo] {
             PreferenceDomain* domain = writer->domain;
             if (!domain)
                 return;
             domain->writing_ = false;
+            if (written.stale) {
+                // Another program wrote meanwhile: ours go on top of that.
+                domain->reload();
+                domain->scheduleWrite();
+                return;
+            }
             domain->finish(written, upTo);
             // Changes made while it was under way get their own write.
             const bool newer = std::any_of(domain->unsaved_.cbegin(), domain->unsaved_.cend(),

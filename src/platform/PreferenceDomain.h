@@ -26,7 +26,10 @@ namespace platform {
 // Changes saved soon are written off the main thread, at most once per
 // writeInterval, so a slider dragged across its track writes a few times,
 // not once per step; Application::terminate() writes what is left
-// (synchronizeAll). A write never lands after a newer one of the same domain.
+// (synchronizeAll). A write never lands after a newer one of the same domain,
+// and never over what another process wrote since the domain read the file:
+// writes hold the preferences folder's lock, and one that finds the file
+// changed reads it again and goes on top.
 // A file that cannot be parsed is renamed aside with a ".corrupt" suffix and a
 // system-log line. A file that exists but cannot be opened, or cannot be moved
 // aside, is never overwritten: writes to the domain are refused with a log
@@ -123,11 +126,14 @@ private:
 
     static DiskState diskStateOf(const QString& path);
     // Any thread.
-    static Written writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes, quint64 number);
+    static Written writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
+                               const std::optional<QByteArray>& base, quint64 number);
     QByteArray encoded() const;
     DiskState diskState() const;
     // Reads the file when it changed since it was last read or written.
     void load() const;
+    // Reads the file whatever its state says.
+    void reload() const;
     QVariantMap readFile() const;
     // Writes now, on this thread.
     bool save();
@@ -145,6 +151,9 @@ private:
     mutable DiskState readState_;
     // The file's values with the changes not yet on disk applied.
     mutable QVariantMap values_;
+    // What the file held when it was last read or written (none: no file);
+    // a write goes ahead only while it still holds that.
+    mutable std::optional<QByteArray> base_;
     QMap<QString, Unsaved> unsaved_;
     quint64 changes_ = 0;
     // The file exists but could not be read or kept aside.

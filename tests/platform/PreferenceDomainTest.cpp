@@ -341,3 +341,20 @@ TEST_F(PreferenceDomainTest, AnOlderWriteNeverLandsAfterANewerOne)
     EXPECT_EQ(stored.value("scale").toDouble(), 1.2);
     EXPECT_EQ(stored.value("name"), QVariant("now"));
 }
+
+TEST_F(PreferenceDomainTest, AWriteUnderWayNeverDropsWhatAnotherProgramWroteMeanwhile)
+{
+    auto& defaults = PreferenceDomain::standard();
+    defaults.setString("kept", "before");
+    clock().holdBackgroundWork(true);
+    defaults.setDouble("scale", 1.2, PreferenceDomain::Save::soon);
+    clock().runPending(); // its bytes are made, its write waits for the disk
+    PreferenceDomain(PreferenceDomain::standardName()).setString("other", "theirs");
+    clock().holdBackgroundWork(false);
+    clock().runHeldBackgroundWork();
+    advance(PreferenceDomain::writeInterval);
+    const QVariantMap stored = PreferenceDomain(PreferenceDomain::standardName()).persistentDomain();
+    EXPECT_EQ(stored.value("other"), QVariant("theirs"));
+    EXPECT_EQ(stored.value("scale").toDouble(), 1.2);
+    EXPECT_EQ(stored.value("kept"), QVariant("before"));
+}
