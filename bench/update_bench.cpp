@@ -1,4 +1,5 @@
 #include "platform/CodeSignature.h"
+#include "platform/QtScheduler.h"
 #include "platform/sim/CodeSigning.h"
 #include "store/Settings.h"
 #include "support/LoopbackServer.h"
@@ -7,6 +8,7 @@
 #include "update/UpdateFeed.h"
 #include "update/Updates.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +20,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -84,14 +90,59 @@ void verifyImage(benchmark::State& state)
 }
 BENCHMARK(verifyImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A 200 MB download from the loopback server; the counter is how much the
-// process grew while it ran.
+// The longest the main thread took to get to a call posted to it every 5 ms
+// from another thread: how long it could not answer the user.
+class StallProbe {
+public:
+    StallProbe()
+        : worstNs_(std::make_shared<std::atomic<long long>>(0))
+        , thread_([this] {
+            while (!stop_) {
+                const auto sent = std::chrono::steady_clock::now();
+                QMetaObject::invokeMethod(QCoreApplication::instance(), [worst = worstNs_, sent] {
+                    const long long waited = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                 std::chrono::steady_clock::now() - sent).count();
+                    long long seen = worst->load();
+                    while (waited > seen && !worst->compare_exchange_weak(seen, waited)) {
+                    }
+                }, Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        })
+    {
+    }
+    ~StallProbe() { finish(); }
+
+    // Stops probing; calls still queued are answered and counted.
+    double finish()
+    {
+        if (thread_.joinable()) {
+            stop_ = true;
+            thread_.join();
+            QCoreApplication::processEvents();
+        }
+        return double(worstNs_->load()) / 1e6;
+    }
+
+private:
+    std::shared_ptr<std::atomic<long long>> worstNs_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A 200 MB download from the loopback server, verified and stored, on the
+// app's own scheduler. Counters: how much the process grew, and the longest
+// stretch the main thread was busy. With argument 1 the temporary folder is
+// on another file system than the updates folder, so storing copies.
 void downloadImage(benchmark::State& state)
 {
     QTemporaryDir home;
     startFreshProcess(home.path(), 1777624200.0);
-    QDir(home.path()).mkpath(QStringLiteral("tmp"));
-    qputenv("TMPDIR", (home.path() + QStringLiteral("/tmp")).toUtf8());
+    platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
+    QTemporaryDir otherDevice(QStringLiteral("/dev/shm/tessaroom-bench-XXXXXX"));
+    const QString temporary = state.range(0) ? otherDevice.path() : home.path() + QStringLiteral("/tmp");
+    QDir().mkpath(temporary);
+    qputenv("TMPDIR", temporary.toUtf8());
     LoopbackServer server;
     const Release release = makeRelease(home.path(), server.origin());
     server.setRoute(QStringLiteral("/Tessaroom-1.3.dmg"), LoopbackServer::Route{.bodyFile = release.image});
@@ -108,6 +159,7 @@ void downloadImage(benchmark::State& state)
     NetworkUrlLoader loader;
     Updates updates(Settings::shared(), loader);
     qint64 growth = 0;
+    double stall = 0;
     for (auto _ : state) {
         bool checked = false;
         updates.check([&](const QString&) { checked = true; });
@@ -116,21 +168,49 @@ void downloadImage(benchmark::State& state)
         qint64 peak = before;
         QObject::connect(&updates, &Updates::phaseChanged, [&] { peak = std::max(peak, residentBytes()); });
         bool done = false;
-        updates.download([&] { done = true; });
-        waitUntil([&] {
-            peak = std::max(peak, residentBytes());
-            return done;
-        }, 120000);
+        {
+            StallProbe probe;
+            updates.download([&] { done = true; });
+            waitUntil([&] {
+                peak = std::max(peak, residentBytes());
+                return done;
+            }, 120000);
+            stall = std::max(stall, probe.finish());
+        }
         if (updates.phase().kind != Updates::Phase::Kind::ready)
             state.SkipWithError(updates.phase().failure.toUtf8().constData());
         growth = std::max(growth, peak - before);
     }
     state.SetBytesProcessed(state.iterations() * release.entry.size);
     state.counters["growthMB"] = double(growth) / (1024 * 1024);
+    state.counters["mainThreadStallMs"] = stall;
     qunsetenv("TESSAROOM_UPDATE_FEED");
     qunsetenv("TMPDIR");
 }
-BENCHMARK(downloadImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(downloadImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+// A bundle where each link points at the previous one twice (lk ->
+// l(k-1)/l(k-1)): following the last one by hand takes 2^k lookups.
+void verifyLinkChain(benchmark::State& state)
+{
+    QTemporaryDir home;
+    startFreshProcess(home.path(), 1777624200.0);
+    const auto key = platform::CodeSignature::generateKey();
+    platform::sim::pinTeamKey(makerTeam, key.publicKey);
+    const QString bundle = home.filePath(QStringLiteral("Chain.app"));
+    const QString resources = bundle + QStringLiteral("/Contents/Resources");
+    QDir().mkpath(resources);
+    QFile::link(QStringLiteral("."), resources + QStringLiteral("/l0"));
+    for (int k = 1; k <= state.range(0); ++k)
+        ::symlink(QStringLiteral("l%1/l%1").arg(k - 1).toUtf8().constData(),
+                  (resources + QStringLiteral("/l%1").arg(k)).toUtf8().constData());
+    platform::CodeSignature::SigningIdentity identity;
+    identity.team = makerTeam;
+    platform::CodeSignature::sign(bundle, key, identity);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Updates::verifySignature(bundle));
+}
+BENCHMARK(verifyLinkChain)->Arg(16)->Arg(18)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void parseFeed(benchmark::State& state)
 {

@@ -102,6 +102,9 @@ AppDelegate::MoveApp AppDelegate::updaterMove(Updates& updates)
 
 void AppDelegate::startUpdates()
 {
+    // What an install cut short left goes first; an app it left missing is
+    // put back.
+    updates().recoverLeftoversAtLaunch();
     updates().start();
 }
 

@@ -185,6 +185,12 @@ std::optional<ImageTrailer> readTrailer(QFile& file)
     return result;
 }
 
+qint64 trailerSize(QFile& file)
+{
+    const auto trailer = readTrailer(file);
+    return trailer ? file.size() - trailer->contentLength : 0;
+}
+
 // --- reading files without surprises ---
 
 QByteArray native(const QString& path)
@@ -258,8 +264,10 @@ std::optional<QString> linkText(const QString& path)
 // The signature lives inside the bundle and is not part of what it covers.
 const QString signatureFolderPath = QStringLiteral("Contents/_CodeSignature");
 constexpr qint64 largestBundleSignatureBytes = qint64(64) << 20;
-// How many links deep the check follows one link before calling it a loop.
-constexpr int linkDepthLimit = 32;
+// How many links one path may go through in all before it counts as a loop,
+// as the kernel counts: a chain that doubles at every link is refused after
+// 40 lookups, not 2^n.
+constexpr int linksPerPath = 40;
 
 // One entry of a bundle as its record covers it.
 struct BundleEntry {
@@ -291,10 +299,11 @@ const char* typeName(BundleEntry::Type type)
 
 // Whether following target from the folder at (relative components, kept
 // up to date) stays inside root. Links met on the way are followed as the
-// system would; a component that does not exist is taken as a name.
-bool leadsInside(const QString& root, QStringList& at, const QString& target, int depth)
+// system would, each one taken from linksLeft; a component that does not
+// exist is taken as a name.
+bool leadsInside(const QString& root, QStringList& at, const QString& target, int& linksLeft)
 {
-    if (target.startsWith(QLatin1Char('/')) || depth > linkDepthLimit)
+    if (target.startsWith(QLatin1Char('/')))
         return false;
     for (const QString& part : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         if (part == QLatin1String("."))
@@ -311,7 +320,7 @@ bool leadsInside(const QString& root, QStringList& at, const QString& target, in
         if (::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
             const auto next = linkText(path);
             at.removeLast();
-            if (!next || !leadsInside(root, at, *next, depth + 1))
+            if (!next || --linksLeft < 0 || !leadsInside(root, at, *next, linksLeft))
                 return false;
         }
     }
@@ -382,8 +391,11 @@ Walked walkBundle(const QString& root, Rules rules)
                 entry.target = *target;
                 QStringList at = relative.split(QLatin1Char('/'));
                 at.removeLast();
-                if (rules == Rules::verifiable && !leadsInside(root, at, entry.target, 0))
-                    return refuse(relative + QStringLiteral(" leads outside the bundle"));
+                // The link itself is the first of the path's links.
+                int linksLeft = linksPerPath - 1;
+                if (rules == Rules::verifiable && !leadsInside(root, at, entry.target, linksLeft))
+                    return refuse(relative + (linksLeft < 0 ? QStringLiteral(" goes through more than 40 links")
+                                                            : QStringLiteral(" leads outside the bundle")));
             } else {
                 return refuse(relative + QStringLiteral(" is a pipe, socket or device"));
             }
@@ -850,10 +862,13 @@ std::optional<QString> CodeSignature::sign(const QString& path, const SigningKey
 qint64 CodeSignature::imageTrailerSize(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const auto trailer = readTrailer(file);
-    return trailer ? file.size() - trailer->contentLength : 0;
+    return file.open(QIODevice::ReadOnly) ? trailerSize(file) : 0;
+}
+
+qint64 CodeSignature::imageTrailerSize(int fd)
+{
+    QFile file;
+    return file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) ? trailerSize(file) : 0;
 }
 
 } // namespace platform

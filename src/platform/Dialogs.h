@@ -69,6 +69,9 @@ public:
     QStringList allowedContentTypes;
     // The file name proposed in the name field.
     QString nameFieldStringValue;
+    // The folder the panel opens in; empty: the folder a file was saved in
+    // last (remembered across launches), else the home folder.
+    QUrl directoryURL;
 
     // Runs the panel until the user answers: ok with the chosen file in
     // url() (which may still be empty), or cancel.

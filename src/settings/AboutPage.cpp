@@ -4,6 +4,7 @@
 #include "platform/FileViewer.h"
 #include "settings/AboutTexts.h"
 #include "settings/CopyDiagnosticsButton.h"
+#include "settings/ErrorAlert.h"
 #include "settings/SettingsWidgets.h"
 #include "settings/UpdateRow.h"
 #include "store/LogFile.h"
@@ -192,5 +193,7 @@ QWidget* AboutPage::makeNotesCard()
 
 void AboutPage::revealLogFolder()
 {
-    platform::FileViewer::activateSelecting({QUrl::fromLocalFile(LogFile::missionControl().path())});
+    const QString log = LogFile::missionControl().path();
+    if (!platform::FileViewer::activateSelecting({QUrl::fromLocalFile(log)}))
+        ErrorAlert::show(QStringLiteral("Could not open the log folder"), AboutTexts::noFileManager(log));
 }

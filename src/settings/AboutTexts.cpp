@@ -2,6 +2,9 @@
 
 #include "update/Updates.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace AboutTexts {
 
 QString versionLine(const std::optional<QString>& shortVersion)
@@ -35,6 +38,13 @@ QStringList underTheHood()
         QStringLiteral("An idle Mac costs nothing: no timer does work without input. Memory stays around twenty "
                        "megabytes."),
     };
+}
+
+QString noFileManager(const QString& logPath)
+{
+    const QFileInfo file(logPath);
+    return QStringLiteral("No file manager could show it. The logs are in \u201c%1\u201d.")
+        .arg(QDir::toNativeSeparators(file.absolutePath()));
 }
 
 } // namespace AboutTexts

@@ -20,5 +20,7 @@ QString tagline();
 QString checkCaption();
 // The four notes of "Under the hood", in order.
 QStringList underTheHood();
+// Why "Reveal" showed nothing, and where the log file is.
+QString noFileManager(const QString& logPath);
 
 } // namespace AboutTexts

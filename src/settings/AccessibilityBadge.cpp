@@ -34,6 +34,7 @@ AccessibilityBadge::AccessibilityBadge(Accessibility& access, QWidget* parent)
     : QAbstractButton(parent)
     , access_(access)
 {
+    KitFocus::pressesOnReturn(*this);
     setObjectName(QStringLiteral("accessibilityBadge"));
     setCursor(Qt::PointingHandCursor);
     setText(SettingsTexts::accessibilityBadge(trusted()));

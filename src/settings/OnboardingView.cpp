@@ -10,11 +10,12 @@
 #include "ui/KitFocus.h"
 #include "ui/Theme.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -80,7 +81,6 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Theme::canvas());
     setPalette(palette);
-    setFocusPolicy(Qt::StrongFocus);
 
     auto* layout = SettingsWidgets::column(this, 0);
     auto* header = new QVBoxLayout;
@@ -126,6 +126,7 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
     QSizePolicy keepsPlace = skip->sizePolicy();
     keepsPlace.setRetainSizeWhenHidden(true);
     skip->setSizePolicy(keepsPlace);
+    KitFocus::pressesOnReturn(*skip);
     connect(skip, &QAbstractButton::clicked, this, &OnboardingView::dismiss);
     skip_ = skip;
     buttons->addWidget(skip_);
@@ -134,6 +135,12 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
     main_->setObjectName(QStringLiteral("mainButton"));
     connect(main_, &QAbstractButton::clicked, this, &OnboardingView::pressMain);
     buttons->addWidget(main_);
+    // The default button: Return presses it wherever the focus is in the
+    // window, from the moment it shows.
+    auto* pressesMain = new QShortcut(this);
+    pressesMain->setKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    pressesMain->setContext(Qt::WindowShortcut);
+    connect(pressesMain, &QShortcut::activated, main_, &QAbstractButton::click);
     layout->addLayout(buttons);
 
     connect(&access_, &Accessibility::trustedChanged, this, &OnboardingView::refresh);
@@ -178,11 +185,7 @@ void OnboardingView::dismiss()
         close_();
 }
 
-void OnboardingView::keyPressEvent(QKeyEvent* event)
+bool OnboardingView::focusNextPrevChild(bool next)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        main_->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    return KitFocus::moveWithin(*this, next, [this](bool forward) { return QWidget::focusNextPrevChild(forward); });
 }

@@ -17,6 +17,8 @@ class StepRow;
 // step 2 shows its checkmark and "Open Accessibility Settings" becomes
 // "Done". "Skip for now" and "Done" write onboardingDismissed first, then
 // run the close action; the window's own close control dismisses nothing.
+// Return presses the main button wherever the focus is; Tab moves through
+// the two buttons only, each showing its ring.
 class OnboardingView : public QWidget {
     Q_OBJECT
 public:
@@ -35,7 +37,7 @@ public:
     QSize sizeHint() const override { return windowSize; }
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void refresh();

@@ -26,6 +26,7 @@ PageTab::PageTab(SettingsPage page, QWidget* parent)
     : QAbstractButton(parent)
     , page_(page)
 {
+    KitFocus::pressesOnReturn(*this);
     setObjectName(QStringLiteral("tab_") + SettingsPages::rawValue(page));
     setText(SettingsPages::label(page));
     setCursor(Qt::PointingHandCursor);

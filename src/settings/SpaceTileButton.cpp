@@ -22,6 +22,7 @@ SpaceTileButton::SpaceTileButton(const Desktop& desktop, double tileSize, QWidge
     , desktop_(desktop)
     , tileSize_(tileSize)
 {
+    KitFocus::pressesOnReturn(*this);
     setObjectName(QStringLiteral("tileButton"));
     setCursor(Qt::PointingHandCursor);
     setFixedSize(sizeHint());

@@ -7,6 +7,7 @@
 #include "ui/AccentButton.h"
 #include "update/Updates.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -90,6 +91,7 @@ void UpdateRow::refresh()
 void UpdateRow::showModel(const UpdateRowModel& model)
 {
     const bool rebuild = !built_ || !sameShape(model_, model);
+    const std::optional<UpdateRowModel::Action> focused = holdFocus();
     model_ = model;
     titleLabel()->setText(model_.title);
     titleLabel()->setToolTip(model_.toolTip);
@@ -105,6 +107,45 @@ void UpdateRow::showModel(const UpdateRowModel& model)
     }
     if (progress_)
         progress_->setFraction(model_.fraction);
+    if (control()->hasFocus())
+        returnFocus(focused);
+}
+
+std::optional<UpdateRowModel::Action> UpdateRow::holdFocus()
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || (focused != control() && !control()->isAncestorOf(focused)))
+        return std::nullopt;
+    std::optional<UpdateRowModel::Action> action;
+    for (qsizetype i = 0; i < controls_->count() && i < model_.buttons.size(); ++i) {
+        if (controls_->itemAt(int(i))->widget() == focused)
+            action = model_.buttons[i].action;
+    }
+    // A focused button that goes away or is disabled would pass the focus
+    // on to the next control, and the page would scroll to it: the row
+    // holds it meanwhile.
+    if (focused != control())
+        control()->setFocus(Qt::OtherFocusReason);
+    return action;
+}
+
+void UpdateRow::returnFocus(std::optional<UpdateRowModel::Action> was)
+{
+    // The button that had it, else the row's main action, else its first.
+    QWidget* next = nullptr;
+    int rank = 0;
+    for (qsizetype i = 0; i < controls_->count() && i < model_.buttons.size(); ++i) {
+        QWidget* button = controls_->itemAt(int(i))->widget();
+        if (!button || !model_.buttons[i].enabled)
+            continue;
+        const int score = model_.buttons[i].action == was ? 3 : model_.buttons[i].prominent ? 2 : 1;
+        if (score > rank) {
+            rank = score;
+            next = button;
+        }
+    }
+    if (next)
+        next->setFocus(Qt::OtherFocusReason);
 }
 
 void UpdateRow::rebuildControl()

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QHBoxLayout;
 class RepeatingTimer;
@@ -16,7 +17,9 @@ class Updates;
 // updater rebuilds it from UpdateRowModel, and while it is shown the
 // relative time of the last check is brought up to date twice a minute.
 // Buttons start the updater's operations and never wait for them; the row
-// learns how they went only from the published state.
+// learns how they went only from the published state. The keyboard focus
+// stays in the row while its buttons change (a disabled "Check Now" keeps
+// it until it comes back), so it never jumps on and scrolls the page.
 class UpdateRow : public SettingRow {
     Q_OBJECT
 public:
@@ -41,6 +44,11 @@ protected:
 
 private:
     void rebuildControl();
+    // Keeps the keyboard focus in the row while its control changes: taken
+    // by the row when one of its buttons has it (answering that button's
+    // action), handed back to a button once one can take it.
+    std::optional<UpdateRowModel::Action> holdFocus();
+    void returnFocus(std::optional<UpdateRowModel::Action> was);
 
     Updates& updates_;
     UpdateRowModel model_;

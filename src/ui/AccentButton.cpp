@@ -27,6 +27,7 @@ AccentButton::AccentButton(const QString& text, bool prominent, QWidget* parent)
     , prominent_(prominent)
     , press_(0, [this] { update(); })
 {
+    KitFocus::pressesOnReturn(*this);
     setText(text);
     setFont(labelFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

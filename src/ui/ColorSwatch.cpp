@@ -36,6 +36,7 @@ ColorSwatch::ColorSwatch(const TileColor& choice, const QColor& color, QWidget* 
     , choice_(choice)
     , color_(color)
 {
+    KitFocus::pressesOnReturn(*this);
     setToolTip(tooltip(choice));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }

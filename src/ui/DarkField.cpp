@@ -5,6 +5,7 @@
 #include "ui/Theme.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -31,12 +32,36 @@ DarkField::DarkField(QLineEdit* field, QWidget* parent)
     layout->addWidget(field_);
     setFocusProxy(field_);
     field_->installEventFilter(this);
+    // Text set while the field is not being edited (a stored name) shows
+    // its start, as does text the user leaves.
+    showStart();
+    connect(field_, &QLineEdit::textChanged, this, [this] {
+        if (!field_->hasFocus())
+            showStart();
+    });
+}
+
+void DarkField::showStart()
+{
+    field_->setCursorPosition(0);
 }
 
 bool DarkField::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
+    if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        // Only when the user moves on or comes back: a window that stops
+        // being active, or a menu over it, keeps where the typing was. Coming
+        // back by key or from the app, typing goes on at the end; a click
+        // puts the cursor where it lands.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool moved = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        if (moved && event->type() == QEvent::FocusOut)
+            showStart();
+        else if (moved && reason != Qt::MouseFocusReason)
+            field_->end(false);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -7,7 +7,8 @@ class QLineEdit;
 // The kit's text-field look: a bezel-less field padded 10 by 6 points on a
 // dark well with the theme's stroke. The field keeps the font and text
 // colour it inherits or was given. While the field has focus its border is
-// the focus ring.
+// the focus ring. A text longer than the field shows its start while the
+// field is not being edited.
 class DarkField : public QWidget {
     Q_OBJECT
 public:
@@ -21,5 +22,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showStart();
+
     QLineEdit* field_;
 };

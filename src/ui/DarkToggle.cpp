@@ -14,6 +14,7 @@ constexpr double knobInset = 1.5;
 DarkToggle::DarkToggle(bool isOn, QWidget* parent)
     : QAbstractButton(parent)
 {
+    KitFocus::pressesOnReturn(*this);
     setCheckable(true);
     setChecked(isOn);
     setFixedSize(sizeHint());

@@ -18,6 +18,7 @@
 #include "ui/HotkeyRecorder.h"
 #include "ui/IconButton.h"
 #include "ui/IconCell.h"
+#include "ui/KitFonts.h"
 #include "ui/RowDivider.h"
 #include "ui/SectionHeader.h"
 #include "ui/Theme.h"
@@ -209,7 +210,9 @@ QWidget* EditSpaceView::makeIconSection()
     emojiField_ = new QLineEdit;
     emojiField_->setObjectName(QStringLiteral("emojiField"));
     emojiField_->setPlaceholderText(QStringLiteral("Emoji"));
-    emojiField_->setFont(Theme::font(13));
+    // The emoji font first, as the tiles draw them: the system font has
+    // monochrome forms of some emoji. The placeholder falls back to it.
+    emojiField_->setFont(KitFonts::emoji(13));
     emojiField_->setFixedWidth(emojiFieldWidth);
     barLayout->addWidget(new DarkField(emojiField_));
     auto* emojiButton = new IconButton(QStringLiteral("face.smiling"), iconButtonSize);

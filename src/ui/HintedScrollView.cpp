@@ -131,6 +131,9 @@ void HintedScrollView::becomeScrolling()
     layout()->removeWidget(content_);
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The controls inside are the Tab stops; the area itself would show no
+    // ring. Tabbing to a control still scrolls it into view.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -18,6 +18,7 @@ IconButton::IconButton(const QString& symbolName, double size, QWidget* parent)
     , symbolName_(symbolName)
     , size_(size)
 {
+    KitFocus::pressesOnReturn(*this);
     setFixedSize(sizeHint());
 }
 

@@ -17,6 +17,7 @@ IconCell::IconCell(const SpaceIcon& icon, GlyphImagePtr image, const QString& ti
     , icon_(icon)
     , image_(std::move(image))
 {
+    KitFocus::pressesOnReturn(*this);
     setToolTip(title);
     setFixedSize(sizeHint());
 }

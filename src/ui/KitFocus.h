@@ -3,6 +3,9 @@
 #include <QColor>
 #include <QRectF>
 
+#include <functional>
+
+class QAbstractButton;
 class QPainter;
 class QWidget;
 
@@ -22,5 +25,16 @@ bool showsRing(const QWidget& widget);
 // The ring inside a rounded rectangle; a radius of half the shorter side
 // makes a capsule or circle.
 void paintRing(QPainter& painter, const QRectF& rect, double radius, const QColor& color);
+
+// Return and Enter click the focused button, as Space does (a window's
+// default button, a shortcut, still takes Return first). For every kit
+// control that is a button.
+void pressesOnReturn(QAbstractButton& button);
+
+// Tab and Shift-Tab for content that fills a window: move (the content's
+// own QWidget::focusNextPrevChild) runs again when it landed on the window
+// itself. The window holds the focus only when no control has it; as a Tab
+// stop it would show no ring, and Space and Return would do nothing there.
+bool moveWithin(QWidget& content, bool next, const std::function<bool(bool next)>& move);
 
 } // namespace KitFocus

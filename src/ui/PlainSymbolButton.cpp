@@ -16,6 +16,7 @@ PlainSymbolButton::PlainSymbolButton(const QString& symbolName, double pointSize
     , pointSize_(pointSize)
     , color_(color)
 {
+    KitFocus::pressesOnReturn(*this);
     setCursor(Qt::ArrowCursor);
     setFixedSize(sizeHint());
 }

@@ -3,6 +3,7 @@
 #include "platform/Dialogs.h"
 #include "store/KeyNames.h"
 #include "switching/HotkeyCenter.h"
+#include "ui/KitFocus.h"
 #include "ui/KitFonts.h"
 #include "ui/KitShapes.h"
 #include "ui/KitText.h"
@@ -38,6 +39,7 @@ platform::KeyEvents::EventMask recordedEvents()
 RecorderButton::RecorderButton(QWidget* parent)
     : QPushButton(parent)
 {
+    KitFocus::pressesOnReturn(*this);
     setFont(KitFonts::system(12, QFont::Medium));
     connect(this, &QPushButton::clicked, this, &RecorderButton::toggleRecording);
     updateLabel();

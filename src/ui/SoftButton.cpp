@@ -23,6 +23,7 @@ QFont labelFont()
 SoftButton::SoftButton(const QString& text, QWidget* parent)
     : QAbstractButton(parent)
 {
+    KitFocus::pressesOnReturn(*this);
     setText(text);
     setFont(labelFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

@@ -226,6 +226,14 @@ void Updates::check(std::function<void(const QString&)> done)
     const UrlRequest request{
         .url = feedURL(), .accept = "application/json", .idleTimeoutSeconds = requestIdleTimeout};
     check_->transfer = loader_.start(request, std::move(handlers));
+    // The wait for data restarts with every byte; a site that drips must
+    // still not hold the check (and every later one) for good.
+    QPointer<Updates> self(this);
+    Check* started = check_.get();
+    check_->limit = platform::Scheduler::current().schedule(checkTimeLimit, [self, started] {
+        if (self && self->check_.get() == started)
+            self->finishCheck(QStringLiteral("the version file did not arrive within %1 seconds").arg(checkTimeLimit));
+    });
 }
 
 void Updates::readFeed(const QByteArray& body)
@@ -262,6 +270,7 @@ void Updates::finishCheck(const QString& outcome)
     emit lastOutcomeChanged(lastOutcome_);
     // Ends the transfer too, possibly from inside its own report.
     std::unique_ptr<Check> finished = std::move(check_);
+    platform::Scheduler::current().cancel(finished->limit);
     setChecking(false);
     if (finished->done)
         finished->done(outcome);

@@ -56,6 +56,7 @@ public:
     static constexpr double tickInterval = 3600;       // seconds
     static constexpr double tickTolerance = 600;       // seconds
     static constexpr double requestIdleTimeout = 15;   // seconds without data
+    static constexpr double checkTimeLimit = 60;       // seconds a feed check may take in all
     static constexpr qint64 downloadPieceBytes = 65536;
     static constexpr qint64 digestPieceBytes = 1048576;
     static constexpr double progressStep = 0.05;
@@ -103,6 +104,8 @@ public:
     void start();
     void tick();
     // Reads the feed and publishes the result; done gets the outcome text.
+    // A check that has not ended after checkTimeLimit seconds fails, so the
+    // next one can run.
     void check(std::function<void(const QString& outcome)> done = {});
     void skip();
     void openImage();
@@ -110,7 +113,8 @@ public:
 
     bool canStartDownload() const;
     // Streams, verifies and stores the image on offer; done runs when the
-    // phase has settled (also when nothing was started).
+    // phase has settled (also when nothing was started). The image is
+    // verified and stored off the main thread.
     void download(std::function<void()> done = {});
 
     // Checks of a downloaded image; each answers the failure or none.
@@ -152,17 +156,21 @@ public:
     // to relaunch; done runs when the phase has settled (also when nothing
     // was started). Refuses an image of another release than the one on
     // offer, and an image whose size or digest changed since its download.
+    // Leftovers of an earlier install at the target go first.
     void install(std::function<void()> done = {});
-    // The stored image's size and SHA-256 checked again against the entry it
-    // was downloaded for: none, or why it is not that image any more.
-    static std::optional<UpdateFailure> storedImageFailure(const QString& path, const UpdateFeed& entry);
+    // Copies the stored image to a new private file in the temporary folder,
+    // checking its size and SHA-256 against the entry it was downloaded for
+    // on the way: the copy's path, or why it is not that image any more. The
+    // copy is what gets attached, so the bytes checked are the bytes mounted.
+    static Result<QString> copyStoredImage(const QString& path, const UpdateFeed& entry);
     // Attaches the image read-only, checks the app inside, copies it to
-    // target and detaches the image again whatever happened.
+    // target, checks the copy and detaches the image again whatever
+    // happened.
     void installFromImage(const QString& imagePath, const QString& target, StepDone done);
-    // Replaces target with a copy of source through hidden siblings: the old
-    // copy is moved aside and put back when the new one cannot go in. An old
-    // copy that cannot be put back is never removed; the failure says where
-    // it is.
+    // Replaces target with a copy of source through a hidden sibling, in one
+    // step where the file system can (else the old copy is moved aside first
+    // and put back when the new one cannot go in). An old copy that cannot be
+    // put back is never removed; the failure says where it is.
     void installCopy(const QString& source, const QString& target, StepDone done);
     // The shell's move of a copy running from a disk image into Applications.
     void moveApp(const QString& source, const QString& target, StepDone done);
@@ -173,9 +181,42 @@ public:
     // it has not ended after toolTimeLimit seconds (it is then killed).
     void runTool(const QString& path, const QStringList& arguments, const QString& failure, StepDone done);
 
-    // Renames a file or folder within one folder; the error's description on
-    // failure. Tests replace it to make a move fail.
-    std::function<std::optional<QString>(const QString& from, const QString& to)> moveItem;
+    // The renames a swap is made of, each answering 0 or the error number.
+    struct Renames {
+        // Exchanges two entries in one step; EINVAL or ENOSYS where the file
+        // system cannot.
+        std::function<int(const QString& first, const QString& second)> exchange;
+        std::function<int(const QString& from, const QString& to)> rename;
+    };
+    static Renames systemRenames();
+    // The renames installs use; tests replace them to make a step fail, or
+    // to stop the process between two steps.
+    Renames renames = systemRenames();
+    // Puts the staged newCopy in place of target and removes the old copy;
+    // on failure newCopy is removed and target is as it was (or, when even
+    // that fails, the failure names where the old copy is).
+    static std::optional<UpdateFailure> swapIn(const QString& newCopy, const QString& target, const Renames& renames);
+
+    // --- leftovers of an install that did not end ---
+
+    // An install's work carries "<user id>-<process id>-<UUID>" in its names
+    // (".Tessaroom-new-…" and ".Tessaroom-old-…" beside the target,
+    // "Tessaroom-mount-…" and "Tessaroom-image-….dmg" in the temporary
+    // folder). Work of this user whose process has ended is a leftover; work
+    // of a live process or another user is never touched. Beside the target,
+    // hidden copies named without the tag and owned by this user count too.
+    //
+    // With nothing at target, the most recently changed leftover copy that
+    // verifies is put back there; then (or when the app is there) the
+    // leftovers are removed. Leftovers in the temporary folder are removed.
+    // Each step is one line of "updates.log". Runs off the main thread; done
+    // runs on it when the lines are written. An empty target looks only in
+    // the temporary folder.
+    void recoverLeftovers(const QString& target, std::function<void()> done = {});
+    // The same for where the running copy would be installed; at launch.
+    void recoverLeftoversAtLaunch(std::function<void()> done = {});
+    // The work itself: the log lines of what was done.
+    static QStringList tidyLeftovers(const QString& target, const QString& temporaryFolder);
 
 signals:
     void availableChanged(const std::optional<UpdateFeed>& available);
@@ -188,6 +229,7 @@ private:
     // A feed request under way.
     struct Check {
         std::unique_ptr<UrlTransfer> transfer;
+        platform::TimerToken limit = 0; // ends the check after checkTimeLimit
         int status = 0;
         QByteArray body;
         std::function<void(const QString&)> done;
@@ -218,7 +260,7 @@ private:
     void fetchData(QByteArrayView bytes);
     void flushFetchBuffer();
     void endFetch(std::optional<QString> failure);
-    void downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched);
+    void downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched, std::function<void()> done);
 
     Settings& settings_;
     UrlLoader& loader_;
@@ -232,7 +274,13 @@ private:
     std::optional<double> lastAttempt_;
 
     void failInstall(const UpdateFeed& entry, const QString& text);
-    void swapIn(const QString& newCopy, const QString& target, const StepDone& done);
+    // "<user id>-<process id>-<UUID>": the names of an install's work say
+    // whose they are.
+    static QString workTag();
+    // Whether a staged copy is checked against the signing requirement
+    // before it is swapped in.
+    enum class StagedCopy { asIs, verified };
+    void stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done);
 
     // A system tool under way and the token of its time limit.
     struct ToolRun {

@@ -2,11 +2,13 @@
 
 #include "platform/CodeSignature.h"
 #include "platform/Folders.h"
+#include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "update/UrlLoader.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QUuid>
 
 #include <openssl/evp.h>
@@ -48,6 +50,53 @@ int writeAll(int fd, const char* data, qint64 length)
     return 0;
 }
 
+enum class Links { followed, refused };
+
+// Opens a regular file for reading; -1 for anything else: a pipe put in an
+// image's place must not hang us.
+int openRegularFile(const QString& path, Links links)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::refused ? O_NOFOLLOW : 0));
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+struct Digested {
+    QString hex;        // SHA-256 of what was read, lower-case
+    int writeError = 0; // the copy's, or 0
+};
+
+// SHA-256 of the file at fd read to its end (a failed read ends it like the
+// end of the file), in pieces of digestPieceBytes; every piece is also
+// written to copy unless it is -1.
+Digested digest(int fd, int copy)
+{
+    Digested result;
+    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
+    QByteArray piece(Updates::digestPieceBytes, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t read = ::read(fd, piece.data(), std::size_t(piece.size()));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0)
+            break;
+        EVP_DigestUpdate(context.get(), piece.constData(), std::size_t(read));
+        if (copy >= 0 && result.writeError == 0)
+            result.writeError = writeAll(copy, piece.constData(), read);
+    }
+    unsigned char bytes[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(context.get(), bytes, &length);
+    result.hex = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), int(length)).toHex());
+    return result;
+}
+
 std::optional<QString> signatureFailure(platform::OSStatus status)
 {
     using namespace platform::CodeSignature;
@@ -79,36 +128,41 @@ void Updates::download(std::function<void()> done)
     const quint64 run = ++downloadRun_;
     setPhase(Phase::downloading(0));
     fetchImage(entry, run, [this, entry, done = std::move(done)](const Result<QString>& fetched) {
-        downloadFetched(entry, fetched);
-        if (done)
-            done();
+        downloadFetched(entry, fetched, done);
     });
 }
 
-void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched)
+void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched, std::function<void()> done)
 {
-    const auto fail = [&](const QString& text) {
-        setPhase(Phase::failed(text));
-        LogFile::updates().write(QStringLiteral("download of %1 failed: %2").arg(entry.version, text));
+    QPointer<Updates> self(this);
+    const auto settle = [self, entry, done](const Result<QString>& stored) {
+        if (self) {
+            if (stored.ok()) {
+                self->setPhase(Phase::ready(stored.value(), entry));
+                LogFile::updates().write(QStringLiteral("downloaded and verified ") + QFileInfo(stored.value()).fileName());
+            } else {
+                self->setPhase(Phase::failed(stored.error()));
+                LogFile::updates().write(QStringLiteral("download of %1 failed: %2").arg(entry.version, stored.error()));
+            }
+        }
+        if (done)
+            done();
     };
     if (!fetched.ok()) {
-        fail(fetched.error());
+        settle(fetched);
         return;
     }
-    const QString temporary = fetched.value();
-    if (const auto failure = verifyDownload(temporary, entry)) {
-        removeFile(temporary);
-        fail(failure->text);
-        return;
-    }
-    const auto stored = storeImage(temporary, QStringLiteral("Tessaroom-%1.dmg").arg(entry.version));
-    if (!stored.ok()) {
-        removeFile(temporary);
-        fail(stored.error());
-        return;
-    }
-    setPhase(Phase::ready(stored.value(), entry));
-    LogFile::updates().write(QStringLiteral("downloaded and verified ") + QFileInfo(stored.value()).fileName());
+    // Hashing the whole image, and copying it across file systems, take a
+    // while: off the main thread, which only learns the outcome.
+    platform::Scheduler::current().runInBackground("update.download", [temporary = fetched.value(), entry, settle] {
+        const auto failure = verifyDownload(temporary, entry);
+        const Result<QString> stored = failure
+            ? Result<QString>::failure(failure->text)
+            : storeImage(temporary, QStringLiteral("Tessaroom-%1.dmg").arg(entry.version));
+        if (!stored.ok())
+            removeFile(temporary);
+        platform::Scheduler::current().schedule(0, [settle, stored] { settle(stored); });
+    });
 }
 
 // --- streaming ---
@@ -237,29 +291,47 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
 
 std::optional<QString> Updates::sha256Hex(const QString& path)
 {
-    // Only a regular file: a pipe put in an image's place must not hang us.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openRegularFile(path, Links::followed);
+    if (fd < 0)
+        return std::nullopt;
+    // A failed read ends the reading like the end of the file.
+    const Digested digested = digest(fd, -1);
+    ::close(fd);
+    return digested.hex;
+}
+
+Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& entry)
+{
+    const int fd = openRegularFile(path, Links::refused);
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_size != entry.size) {
         if (fd >= 0)
             ::close(fd);
-        return std::nullopt;
+        return Result<QString>::failure(
+            QStringLiteral("the stored image is %1 bytes, not %2").arg(fd < 0 ? -1 : qint64(info.st_size)).arg(entry.size));
     }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    const QString folder = QDir::tempPath();
+    const QString copy =
+        folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("Tessaroom-image-%1.dmg").arg(workTag()));
+    const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
+    if (out < 0) {
+        const int error = copy.isEmpty() ? ENOENT : errno;
         ::close(fd);
-        return std::nullopt;
+        return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ") + systemError(error));
     }
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-    QByteArray piece(digestPieceBytes, Qt::Uninitialized);
-    // A failed read ends the reading like the end of the file.
-    for (qint64 read = file.read(piece.data(), piece.size()); read > 0; read = file.read(piece.data(), piece.size()))
-        EVP_DigestUpdate(context.get(), piece.constData(), std::size_t(read));
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), digest, &length);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex());
+    const Digested digested = digest(fd, out);
+    ::close(fd);
+    const int closed = ::close(out) == 0 ? 0 : errno;
+    const auto fail = [&](const QString& text) {
+        removeFile(copy);
+        return Result<QString>::failure(text);
+    };
+    if (digested.writeError != 0 || closed != 0)
+        return fail(QStringLiteral("the image could not be copied for mounting: ")
+                    + systemError(digested.writeError != 0 ? digested.writeError : closed));
+    if (digested.hex != entry.sha256)
+        return fail(QStringLiteral("the stored image's hash is not the announced one"));
+    return Result<QString>::success(copy);
 }
 
 std::optional<QString> Updates::verifySignature(const QString& path)

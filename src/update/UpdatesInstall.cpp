@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
+#include "platform/FileManager.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
@@ -14,18 +15,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const QString hdiutil = QStringLiteral("/usr/bin/hdiutil");
 const QString ditto = QStringLiteral("/usr/bin/ditto");
 const QString appName = QStringLiteral("Tessaroom.app");
-
-QString freshUuid()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
 
 QString parentFolder(const QString& path)
 {
@@ -35,33 +33,18 @@ QString parentFolder(const QString& path)
 // Whether anything, even a dangling link, is at path.
 bool somethingAt(const QString& path)
 {
-    std::error_code error;
-    return std::filesystem::exists(std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error));
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-// Removes a tree, making folders writable on the way so that read-only
-// copies go too; errors are ignored.
 void removeTree(const QString& path)
 {
-    namespace fs = std::filesystem;
-    const fs::path root(QFile::encodeName(path).toStdString());
-    std::error_code error;
-    if (fs::is_directory(fs::symlink_status(root, error))) {
-        fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
-        for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-            std::error_code ignored;
-            if (it->is_directory(ignored) && !it->is_symlink(ignored))
-                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
-    fs::remove_all(root, error);
+    platform::FileManager::removeItem(path);
 }
 
-std::optional<QString> renameItem(const QString& from, const QString& to)
+QString systemError(int error)
 {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return std::nullopt;
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -102,7 +85,7 @@ void Updates::install(std::function<void()> done)
     }
     setPhase(Phase::installing());
     QPointer<Updates> self(this);
-    const auto installed = [self, entry, running, target = *target, finish](const auto& failure) {
+    const auto installed = [self, entry, running, target = *target, finish](const std::optional<UpdateFailure>& failure) {
         if (!self) {
             finish();
             return;
@@ -124,36 +107,40 @@ void Updates::install(std::function<void()> done)
             self->setPhase(Phase::idle());
         finish();
     };
-    // The stored image may have been swapped since its download was checked:
-    // its size and digest are checked again right before it is attached.
-    // Reading it whole takes a while: off the main thread.
-    platform::Scheduler::current().runInBackground("update.recheck", [self, image, entry, target = *target, installed] {
-        const auto failure = storedImageFailure(image, entry);
-        platform::Scheduler::current().schedule(0, [self, image, target, installed, failure] {
-            if (!self || failure) {
-                installed(failure ? failure : UpdateFailure{QStringLiteral("the installation was abandoned")});
-                return;
-            }
-            self->installFromImage(image, target, installed);
+    const auto abandoned = [installed] { installed(UpdateFailure{QStringLiteral("the installation was abandoned")}); };
+    // What an earlier install left at the target goes first.
+    recoverLeftovers(*target, [self, image, entry, target = *target, installed, abandoned] {
+        if (!self) {
+            abandoned();
+            return;
+        }
+        // The stored image may have been swapped since its download was
+        // checked: a private copy is checked again and attached, never the
+        // stored file. Reading it whole takes a while: off the main thread.
+        platform::Scheduler::current().runInBackground("update.recheck", [self, image, entry, target, installed, abandoned] {
+            const Result<QString> copy = copyStoredImage(image, entry);
+            platform::Scheduler::current().schedule(0, [self, copy, target, installed, abandoned] {
+                if (!copy.ok()) {
+                    installed(UpdateFailure{copy.error()});
+                    return;
+                }
+                if (!self) {
+                    removeTree(copy.value());
+                    abandoned();
+                    return;
+                }
+                self->installFromImage(copy.value(), target, [copy, installed](const std::optional<UpdateFailure>& failure) {
+                    removeTree(copy.value());
+                    installed(failure);
+                });
+            });
         });
     });
 }
 
-std::optional<UpdateFailure> Updates::storedImageFailure(const QString& path, const UpdateFeed& entry)
-{
-    const QFileInfo info(path);
-    const qint64 actual = info.exists() && info.isFile() && !info.isSymLink() ? info.size() : -1;
-    if (actual != entry.size)
-        return UpdateFailure{QStringLiteral("the stored image is %1 bytes, not %2").arg(actual).arg(entry.size)};
-    const auto digest = sha256Hex(path);
-    if (!digest || *digest != entry.sha256)
-        return UpdateFailure{QStringLiteral("the stored image's hash is not the announced one")};
-    return std::nullopt;
-}
-
 void Updates::installFromImage(const QString& imagePath, const QString& target, StepDone done)
 {
-    const QString mountPoint = QDir(QDir::tempPath()).filePath(QStringLiteral("Tessaroom-mount-") + freshUuid());
+    const QString mountPoint = QDir(QDir::tempPath()).filePath(QStringLiteral("Tessaroom-mount-") + workTag());
     const QStringList attach{QStringLiteral("attach"), QStringLiteral("-nobrowse"),   QStringLiteral("-readonly"),
                              QStringLiteral("-noautoopen"), QStringLiteral("-mountpoint"), mountPoint, imagePath};
     QPointer<Updates> self(this);
@@ -191,58 +178,125 @@ void Updates::installFromImage(const QString& imagePath, const QString& target, 
                                                               QStringLiteral("the app in the image"))});
                             return;
                         }
-                        self->installCopy(app, target, finish);
+                        self->stageAndSwap(app, target, StagedCopy::verified, finish);
                     });
                 });
             });
 }
 
+QString Updates::workTag()
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(::geteuid())
+        .arg(::getpid())
+        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+}
+
 void Updates::installCopy(const QString& source, const QString& target, StepDone done)
+{
+    stageAndSwap(source, target, StagedCopy::asIs, std::move(done));
+}
+
+void Updates::stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done)
 {
     const QString folder = parentFolder(target);
     if (!canReplace(target)) {
         done(UpdateFailure{QStringLiteral("no permission to change ") + folder});
         return;
     }
-    const QString newCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(freshUuid()));
+    const QString newCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(workTag()));
     QPointer<Updates> self(this);
+    const auto swap = [self, newCopy, target, done] {
+        if (!self) {
+            removeTree(newCopy);
+            done(UpdateFailure{QStringLiteral("the installation was abandoned")});
+            return;
+        }
+        done(swapIn(newCopy, target, self->renames));
+    };
     runTool(ditto, {source, newCopy}, QStringLiteral("the copy did not go through"),
-            [self, newCopy, target, done](const std::optional<UpdateFailure>& copied) {
+            [self, newCopy, check, swap, done](const std::optional<UpdateFailure>& copied) {
                 if (copied || !self) {
                     // A partly written copy is not left behind.
                     removeTree(newCopy);
                     done(copied ? copied : UpdateFailure{QStringLiteral("the installation was abandoned")});
                     return;
                 }
-                self->swapIn(newCopy, target, done);
+                if (check == StagedCopy::asIs) {
+                    swap();
+                    return;
+                }
+                // What goes in place is checked, not only what it was copied
+                // from: off the main thread, as the first check.
+                platform::Scheduler::current().runInBackground("update.verify", [newCopy, swap, done] {
+                    const auto failure = verifySignature(newCopy);
+                    platform::Scheduler::current().schedule(0, [newCopy, swap, done, failure] {
+                        if (!failure) {
+                            swap();
+                            return;
+                        }
+                        removeTree(newCopy);
+                        QString text = *failure;
+                        done(UpdateFailure{text.replace(QStringLiteral("the download"), QStringLiteral("the copied app"))});
+                    });
+                });
             });
 }
 
-void Updates::swapIn(const QString& newCopy, const QString& target, const StepDone& done)
+Updates::Renames Updates::systemRenames()
 {
-    const auto move = moveItem ? moveItem : renameItem;
-    const QString oldCopy = QDir(parentFolder(target)).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(freshUuid()));
-    const bool hadTarget = somethingAt(target);
-    if (hadTarget) {
-        if (const auto error = move(target, oldCopy)) {
+    const auto result = [](int status) { return status == 0 ? 0 : errno; };
+    return Renames{
+        .exchange =
+            [result](const QString& first, const QString& second) {
+                return result(::renameat2(AT_FDCWD, QFile::encodeName(first).constData(), AT_FDCWD,
+                                          QFile::encodeName(second).constData(), RENAME_EXCHANGE));
+            },
+        .rename =
+            [result](const QString& from, const QString& to) {
+                return result(std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()));
+            },
+    };
+}
+
+std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QString& target, const Renames& renames)
+{
+    if (!somethingAt(target)) {
+        if (const int error = renames.rename(newCopy, target)) {
             removeTree(newCopy);
-            done(UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + *error});
-            return;
+            return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + systemError(error)};
         }
+        return std::nullopt;
     }
-    if (const auto error = move(newCopy, target)) {
-        const std::optional<QString> movedBack = hadTarget ? move(oldCopy, target) : std::nullopt;
+    // One step: there is never a moment without an app at target. The old
+    // copy ends up under the new copy's hidden name.
+    const int exchanged = renames.exchange(newCopy, target);
+    if (exchanged == 0) {
         removeTree(newCopy);
-        QString text = QStringLiteral("the new copy could not be put in place: ") + *error;
-        // The old copy may be the only one left: it stays where it is.
-        if (movedBack)
-            text += QStringLiteral("; the old copy could not be moved back and is at ") + oldCopy;
-        done(UpdateFailure{text});
-        return;
+        return std::nullopt;
     }
-    if (hadTarget)
-        removeTree(oldCopy);
-    done(std::nullopt);
+    if (exchanged != EINVAL && exchanged != ENOSYS) {
+        removeTree(newCopy);
+        return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + systemError(exchanged)};
+    }
+    // The file system cannot exchange: two steps. Should the process end
+    // between them, the next launch or install puts a copy back.
+    const QString oldCopy = QDir(parentFolder(target)).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
+    if (const int error = renames.rename(target, oldCopy)) {
+        removeTree(newCopy);
+        return UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + systemError(error)};
+    }
+    if (const int error = renames.rename(newCopy, target)) {
+        const int movedBack = renames.rename(oldCopy, target);
+        removeTree(newCopy);
+        QString text = QStringLiteral("the new copy could not be put in place: ") + systemError(error);
+        // The old copy may be the only one left: it stays where it is.
+        if (movedBack != 0)
+            text += QStringLiteral("; the old copy could not be moved back and is at ") + oldCopy;
+        return UpdateFailure{text};
+    }
+    removeTree(oldCopy);
+    return std::nullopt;
 }
 
 void Updates::moveApp(const QString& source, const QString& target, StepDone done)

@@ -9,10 +9,15 @@
 #include "update/UrlLoader.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QUuid>
 
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -107,6 +112,27 @@ TEST_F(AppUpdatesTest, TheUpdaterRelaunchesThroughTheDelegate)
     updates.relaunch(QStringLiteral("/Applications/Tessaroom.app"));
     ASSERT_EQ(platform::sim::detachedStarts().size(), 1u);
     EXPECT_TRUE(platform::sim::detachedStarts()[0].arguments.join(QLatin1Char(' ')).contains(QStringLiteral("/Applications/Tessaroom.app")));
+}
+
+TEST_F(AppUpdatesTest, ALaunchRemovesWhatAnEndedInstallLeft)
+{
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ended.waitForStarted();
+    const qint64 pid = ended.processId();
+    ended.waitForFinished();
+    const QString temporary = home() + QStringLiteral("/tmp");
+    const QString unpacked = temporary + QStringLiteral("/Tessaroom-mount-%1-%2-%3/Tessaroom.app")
+                                             .arg(::geteuid())
+                                             .arg(pid)
+                                             .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    ASSERT_TRUE(QDir().mkpath(unpacked));
+    qputenv("TMPDIR", temporary.toUtf8());
+    delegate->launch();
+    clock().runPending();
+    qunsetenv("TMPDIR");
+    EXPECT_TRUE(QDir(temporary).isEmpty());
+    EXPECT_TRUE(updatesLog().contains(QStringLiteral("removed %1, left by an earlier install").arg(QFileInfo(unpacked).path())));
 }
 
 // --- command-line modes through the launch ---

@@ -227,6 +227,7 @@ TEST_F(DebugToolsTest, ADownloadThatFailsVerificationExitsOne)
     ASSERT_EQ(loader.urls.size(), 2u);
     EXPECT_EQ(loader.urls[1].toString(), QStringLiteral("https://updates.tessaroom.app/Tessaroom-1.3.dmg"));
     loader.answer(200, QByteArray("abcd")); // the right size, not the announced digest
+    clock().runPending(); // the verification's outcome, handed back from the background
     ASSERT_EQ(lines().size(), 3) << printed.toStdString();
     EXPECT_EQ(lines()[1], QStringLiteral("download: failed(\"the download's hash is not the announced one\")"));
     // The install step still reports; nothing was installed, the bundle has no readable version.

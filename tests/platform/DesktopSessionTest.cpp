@@ -252,6 +252,23 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     EXPECT_EQ(popover.window()->pos(), QPoint(350, 800 - 766));
     popover.performClose();
 
+    // A click right after the tile changed its width: the frame read before
+    // the change still finds the tray icon.
+    item.setLength(90);
+    popover.show(button, Popover::Edge::minY);
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    popover.performClose();
+    item.setLength(20);
+    popover.show(button, Popover::Edge::minY);
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    popover.performClose();
+    // One the bar has no room for lies on no screen; the tray still has it.
+    item.setLength(5000);
+    popover.show(item.button()->window()->frame(), Popover::Edge::minY);
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    popover.performClose();
+    item.setLength(50);
+
     // A tray that cannot tell where its icon is: the item's own button.
     sim::setTrayIconGeometry(item, std::nullopt);
     popover.show(button, Popover::Edge::minY);

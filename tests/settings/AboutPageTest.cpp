@@ -2,10 +2,13 @@
 #include "SettingsTest.h"
 
 #include "platform/sim/Bundle.h"
+#include "platform/sim/DialogScript.h"
 #include "platform/sim/FileViewer.h"
 #include "platform/sim/SystemVersion.h"
 #include "settings/AboutPage.h"
 #include "settings/CopyDiagnosticsButton.h"
+#include "settings/SettingsModel.h"
+#include "settings/SettingsView.h"
 #include "settings/UpdateProgress.h"
 #include "settings/UpdateRow.h"
 #include "store/LogFile.h"
@@ -15,16 +18,22 @@
 #include "ui/AccentButton.h"
 #include "ui/AppCommands.h"
 #include "ui/DarkToggle.h"
+#include "ui/HintedScrollView.h"
+#include "ui/HostedWindow.h"
 #include "ui/SectionHeader.h"
 #include "ui/SettingRow.h"
 #include "update/Updates.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -194,18 +203,24 @@ TEST_F(AboutPageTest, TheCardShowsTheAppsOneIcon)
     EXPECT_TRUE(showsAppIcon(image, QRectF(QPointF(icon->mapTo(page, QPoint(0, 0))), QSizeF(icon->size()))));
 }
 
-TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolder)
+TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolderOrSaysWhereItIs)
 {
-    UrlCatcher files(QStringLiteral("file"));
     AboutPage* page = make();
     auto* reveal = page->findChild<AccentButton*>("revealButton");
-    click(*reveal);
-    EXPECT_TRUE(files.opened.isEmpty()) << "offscreen the request is only recorded";
-
-    platform::sim::setFileViewerOpensFolders(true);
-    click(*reveal);
     const QString folder = QFileInfo(LogFile::missionControl().path()).absolutePath();
-    EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    platform::sim::setFileViewerOpensFolders(true);
+    {
+        UrlCatcher files(QStringLiteral("file"));
+        click(*reveal);
+        EXPECT_EQ(files.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+        EXPECT_TRUE(platform::sim::shownAlerts().empty());
+    }
+    // No file manager takes the folder.
+    click(*reveal);
+    const auto alerts = platform::sim::shownAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText, "Could not open the log folder");
+    EXPECT_EQ(alerts[0].informativeText, "No file manager could show it. The logs are in \u201c" + folder + "\u201d.");
     EXPECT_EQ(platform::sim::fileViewerSelections().size(), 2);
 }
 
@@ -251,6 +266,41 @@ TEST_F(AboutPageTest, CheckNowShowsCheckingThenUpToDateAndTheTimeMovesOn)
     EXPECT_EQ(caption(*page), "Up to date. Last check 2 hours ago.");
     root_.hide();
     EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_F(AboutPageTest, CheckNowKeepsTheKeyboardFocusAndThePageWhereTheyAre)
+{
+    SettingsModel model;
+    model.setPage(SettingsPage::about);
+    auto* view = new SettingsView(
+        model, SettingsServices{engine(), Settings::shared(), store(), Accessibility::shared(), updates_});
+    AppEnvironment::setCommands(view, commands_);
+    HostedWindow window(view, std::nullopt, std::nullopt, true);
+    window.show();
+    QApplication::processEvents();
+    auto* page = qobject_cast<AboutPage*>(view->pageView());
+    ASSERT_NE(page, nullptr);
+    for (int i = 0; i < 40 && QApplication::focusWidget() != button(*page, "checkNowButton"); ++i)
+        pressTab(*window.window());
+    ASSERT_EQ(QApplication::focusWidget(), button(*page, "checkNowButton"));
+    const QScrollBar* bar = view->pageArea()->scrollArea()->verticalScrollBar();
+    const int scrolled = bar->value();
+
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent space(type, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+        QApplication::sendEvent(QApplication::focusWidget(), &space);
+    }
+    ASSERT_EQ(title(*page), "Checking\u2026");
+    EXPECT_TRUE(row(*page).isAncestorOf(QApplication::focusWidget())) << "the focus stays in the row";
+    EXPECT_EQ(bar->value(), scrolled);
+
+    loader_.answer(200, feed(QStringLiteral("1.2")));
+    EXPECT_EQ(QApplication::focusWidget(), button(*page, "checkNowButton"));
+    // An offer replaces the button: the focus goes to the new main action.
+    click(*button(*page, "checkNowButton"));
+    loader_.answer(200, feed(QStringLiteral("1.3")));
+    EXPECT_EQ(QApplication::focusWidget(), button(*page, "downloadButton"));
+    EXPECT_EQ(bar->value(), scrolled);
 }
 
 TEST_F(AboutPageTest, AFailedFirstCheckShowsItsFailureNotNotCheckedYet)

@@ -7,7 +7,9 @@
 #include "store/Settings.h"
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
+#include "ui/HostedWindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,8 +35,28 @@ protected:
         });
     }
 
+    // The view in its window, shown as the app shows it: the window holds
+    // the focus, no control does.
+    OnboardingView* showInWindow()
+    {
+        auto view = make();
+        OnboardingView* shown = view.release();
+        window_ = std::make_unique<HostedWindow>(shown, QSizeF(OnboardingView::windowSize));
+        window_->show();
+        QApplication::processEvents();
+        return shown;
+    }
+
+    // A key pressed where the keyboard focus is.
+    static void press(int key)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
+
     int closes_ = 0;
     bool dismissedWhenClosed_ = false;
+    std::unique_ptr<HostedWindow> window_;
 };
 
 } // namespace
@@ -97,9 +119,8 @@ TEST_F(OnboardingViewTest, GrantingWhileOpenTurnsStepTwoDoneAndTheButtonToDone)
 
 TEST_F(OnboardingViewTest, ReturnWhileUntrustedOpensTheSettingsPaneAndStays)
 {
-    auto view = make();
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(view.get(), &press);
+    showInWindow();
+    press(Qt::Key_Return);
     EXPECT_EQ(world().openedURLs().size(), 1);
     EXPECT_FALSE(Settings::shared().onboardingDismissed());
     EXPECT_EQ(closes_, 0);
@@ -115,9 +136,9 @@ TEST_F(OnboardingViewTest, SkipAndDoneWriteTheFlagFirstThenClose)
     }
     Settings::shared().setOnboardingDismissed(false);
     trust(true);
-    auto view = make();
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(view.get(), &press);
+    // Return as soon as the window shows.
+    showInWindow();
+    press(Qt::Key_Return);
     EXPECT_EQ(closes_, 2);
     EXPECT_TRUE(dismissedWhenClosed_);
     EXPECT_TRUE(Settings::shared().onboardingDismissed());
@@ -128,17 +149,22 @@ TEST_F(OnboardingViewTest, SkipAndDoneWriteTheFlagFirstThenClose)
     EXPECT_TRUE(Settings::shared().onboardingDismissed());
 }
 
-TEST_F(OnboardingViewTest, TabShowsWhereTheKeyboardFocusIs)
+TEST_F(OnboardingViewTest, TabMovesBetweenTheButtonsShowingWhereTheFocusIs)
 {
-    auto view = make();
-    activate(*view);
+    OnboardingView* view = showInWindow();
     QImage before = render(*view);
-    for (int i = 0; i < 3; ++i) {
-        pressTab(*view);
+    const QList<QWidget*> stops{view->skipButton(), view->mainButton(), view->skipButton()};
+    for (QWidget* stop : stops) {
+        pressTab(*window_->window());
+        EXPECT_EQ(QApplication::focusWidget(), stop);
         const QImage after = render(*view);
-        EXPECT_GT(differingPixels(before, after), 20) << i;
+        EXPECT_GT(differingPixels(before, after), 20) << stop->objectName().toStdString();
         before = after;
     }
+    // Return presses the default button, wherever the focus is.
+    press(Qt::Key_Return);
+    EXPECT_EQ(world().openedURLs().size(), 1);
+    EXPECT_EQ(closes_, 0);
 }
 
 TEST_F(OnboardingViewTest, TheHeaderShowsTheAppsOneIcon)

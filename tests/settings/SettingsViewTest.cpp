@@ -15,6 +15,7 @@
 #include "switching/Accessibility.h"
 #include "ui/EditSpaceView.h"
 #include "ui/HintedScrollView.h"
+#include "ui/HostedWindow.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -131,20 +133,32 @@ TEST_F(SettingsViewTest, SelectingATabMovesNoOtherTab)
     }
 }
 
-TEST_F(SettingsViewTest, TabMovesAVisibleFocusRingThroughTheWindow)
+TEST_F(SettingsViewTest, EveryTabStopInTheWindowIsAControlShowingItsRing)
 {
     layOut({4});
-    SettingsView view(model_, services());
-    activate(view);
-    QImage before = render(view);
-    for (int i = 0; i < 4; ++i) {
-        pressTab(view);
-        const QWidget* focused = QApplication::focusWidget();
+    auto* view = new SettingsView(model_, services());
+    HostedWindow window(view, std::nullopt, std::nullopt, true);
+    window.show();
+    QApplication::processEvents();
+    QList<QWidget*> stops;
+    QImage before = render(*view);
+    for (int i = 0; i < 40; ++i) {
+        pressTab(*window.window());
+        QWidget* focused = QApplication::focusWidget();
         ASSERT_NE(focused, nullptr);
-        const QImage after = render(view);
-        EXPECT_GT(differingPixels(before, after), 20) << i << " " << focused->metaObject()->className();
+        if (!stops.isEmpty() && focused == stops.first())
+            break;
+        stops.append(focused);
+        const char* kind = focused->metaObject()->className();
+        // Buttons act on Space and Return, fields on Return.
+        EXPECT_TRUE(qobject_cast<QAbstractButton*>(focused) || qobject_cast<QLineEdit*>(focused)) << kind;
+        const QImage after = render(*view);
+        EXPECT_GT(differingPixels(before, after), 20) << kind;
         before = after;
     }
+    // The badge, eight tabs, and per desktop its tile, its name field and,
+    // but on the current one, its jump button.
+    EXPECT_EQ(stops.size(), 1 + 8 + 4 * 3 - 1);
 }
 
 TEST_F(SettingsViewTest, TheHeaderShowsTheAppsOneIcon)

@@ -154,6 +154,29 @@ TEST_F(TimeTrackingPageTest, ExportWritesEveryDesktopWhereTheUserChose)
     EXPECT_FALSE(page.resetButton()->isProminent());
 }
 
+TEST_F(TimeTrackingPageTest, TheSavePanelOpensInTheFolderUsedLastElseTheHomeFolder)
+{
+    layOut({1});
+    TimeTrackingPage page(services());
+    const QString exports = home() + "/exports";
+    ASSERT_TRUE(QDir().mkpath(exports));
+    answerSave(exports + "/t.csv");
+    page.exportCSV();
+    platform::sim::answerNextSavePanel({ModalResponse::cancel, {}});
+    page.exportCSV();
+    answerSave(exports + "/u.csv");
+    page.exportCSV();
+    // A folder that is gone is not used.
+    ASSERT_TRUE(QDir(exports).removeRecursively());
+    platform::sim::answerNextSavePanel({ModalResponse::cancel, {}});
+    page.exportCSV();
+
+    QStringList folders;
+    for (const platform::sim::ShownSavePanel& panel : platform::sim::shownSavePanels())
+        folders << panel.directory;
+    EXPECT_EQ(folders, QStringList({home(), exports, exports, home()}));
+}
+
 TEST_F(TimeTrackingPageTest, ExportIncludesTheTimeSinceTheLastSample)
 {
     layOut({2});

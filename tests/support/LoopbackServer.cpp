@@ -1,5 +1,7 @@
 #include "support/LoopbackServer.h"
 
+#include "platform/Scheduler.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -41,6 +43,7 @@ struct LoopbackServer::Answer {
     qint64 sent = 0;
     qint64 total = 0;
     std::unique_ptr<QFile> file;
+    bool trickling = false; // the next piece waits for the scheduler
 };
 
 LoopbackServer::LoopbackServer(std::optional<Tls> tls)
@@ -99,6 +102,15 @@ bool LoopbackServer::stalled() const
     for (const auto& answer : answers_) {
         if (answer->socket && answer->route.stallAfter && answer->sent >= *answer->route.stallAfter && !released_
             && answer->sent < answer->total)
+            return true;
+    }
+    return false;
+}
+
+bool LoopbackServer::trickling() const
+{
+    for (const auto& answer : answers_) {
+        if (answer->socket && answer->trickling && answer->socket->state() == QAbstractSocket::ConnectedState)
             return true;
     }
     return false;
@@ -166,6 +178,8 @@ void LoopbackServer::pump(Answer& answer)
     if (!answer.started || !socket || socket->state() != QAbstractSocket::ConnectedState)
         return;
     const Route& route = answer.route;
+    if (answer.trickling)
+        return;
     while (answer.sent < answer.total && socket->bytesToWrite() < socketBacklogBytes) {
         qint64 limit = answer.total;
         if (route.stallAfter && !released_)
@@ -179,6 +193,22 @@ void LoopbackServer::pump(Answer& answer)
         socket->write(bytes);
         answer.sent += bytes.size();
         bytesSent_ += bytes.size();
+        if (route.trickleSeconds && answer.sent < answer.total) {
+            answer.trickling = true;
+            QPointer<LoopbackServer> self(this);
+            std::weak_ptr<Answer> waiting;
+            for (const auto& one : answers_) {
+                if (one.get() == &answer)
+                    waiting = one;
+            }
+            platform::Scheduler::current().schedule(*route.trickleSeconds, [self, waiting] {
+                if (const auto next = waiting.lock(); self && next) {
+                    next->trickling = false;
+                    self->pump(*next);
+                }
+            });
+            break;
+        }
         if (route.pieceBytes < 65536)
             break; // one small piece per turn
     }

@@ -42,6 +42,9 @@ public:
         // The body goes out in pieces of this size, each after the previous
         // one has left.
         qint64 pieceBytes = 65536;
+        // Each piece after the first also waits this many seconds on the
+        // platform scheduler (the test's manual clock).
+        std::optional<double> trickleSeconds{};
         // "Location" of a 3xx answer.
         QString location{};
         // The connection is dropped once the request is in, with no answer
@@ -67,6 +70,8 @@ public:
     qint64 bytesSent() const { return bytesSent_; }
     // Whether some answer is waiting for release().
     bool stalled() const;
+    // Whether some answer waits for the clock before its next piece.
+    bool trickling() const;
     // Connections accepted and not yet closed by either side.
     int openConnections() const;
     int acceptedConnections() const { return int(answers_.size()); }

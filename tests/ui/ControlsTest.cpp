@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QVBoxLayout>
 
 #include <cmath>
 
@@ -309,6 +310,42 @@ TEST_F(ControlsTest, DarkFieldPadsAPlainFieldOnADarkWell)
     const QColor well = over(QColor::fromRgbF(0, 0, 0, 0.32f), Theme::canvas());
     EXPECT_TRUE(sameColor(at(image, {190, dark.height() - 3.0}), well, 1));
     EXPECT_TRUE(sameColor(at(image, {0.2, dark.height() / 2.0}), over(Theme::stroke(), well), 2));
+}
+
+TEST_F(ControlsTest, ALongTextInAFieldWithoutFocusShowsItsStart)
+{
+    const QString start = QStringLiteral("Quarterly planning");
+    const QString whole = start + QStringLiteral(" and the very long project review board xyz");
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* other = new QLineEdit;
+    layout->addWidget(other);
+    // Filled before it is shown, as a row fills its name field.
+    auto* field = new QLineEdit(whole);
+    auto* dark = new DarkField(field);
+    dark->setFixedWidth(160);
+    layout->addWidget(dark);
+    DarkField reference(new QLineEdit(start));
+    reference.setFixedWidth(160);
+    activate(window);
+    other->setFocus();
+    const auto leftPart = [](QWidget& shown) {
+        return render(shown, Theme::canvas(), 2).copy(QRect(20, 0, 100, shown.height() * 2));
+    };
+    const QImage expected = leftPart(reference);
+    EXPECT_TRUE(leftPart(*dark) == expected);
+
+    // Typed at its end, then left.
+    field->setFocus(Qt::MouseFocusReason);
+    field->end(false);
+    field->insert(QStringLiteral("!"));
+    EXPECT_FALSE(leftPart(*dark) == expected) << "the end shows while typing";
+    other->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(leftPart(*dark) == expected);
+    // Given the focus again by the app, typing goes on at the end.
+    field->setFocus(Qt::OtherFocusReason);
+    field->insert(QStringLiteral("?"));
+    EXPECT_EQ(field->text(), whole + "!?");
 }
 
 TEST_F(ControlsTest, RowHighlightPrefersSelectionOverHover)

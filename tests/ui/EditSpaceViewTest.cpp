@@ -235,6 +235,24 @@ TEST_F(EditSpaceViewTest, TheNameIsStoredTrimmedAtEveryKeystrokeInOneDelayedWrit
     EXPECT_TRUE(child<QAbstractButton>(view, "resetButton")->isHidden());
 }
 
+TEST_F(EditSpaceViewTest, TheEmojiFieldDrawsTheEmojiInColourAsTheTileDoes)
+{
+    SpaceMeta meta = mail();
+    meta.icon = SpaceIcon::emoji(QStringLiteral("\u26a1"));
+    EditSpaceView view(storedDesktop(meta));
+    render(view, Theme::canvas(), 2);
+    QWidget* well = child<QLineEdit>(view, "emojiField")->parentWidget();
+    const QImage image = render(*well, Theme::canvas(), 2);
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y).toHsv();
+            coloured += pixel.hsvSaturationF() > 0.6f && pixel.valueF() > 0.6f ? 1 : 0;
+        }
+    }
+    EXPECT_GT(coloured, 20) << "a yellow bolt, not a glyph in the text colour";
+}
+
 TEST_F(EditSpaceViewTest, TheEmojiFieldKeepsAtMostTwoEmojiAndNothingElse)
 {
     const Desktop desktop = storedDesktop(mail());

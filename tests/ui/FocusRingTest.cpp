@@ -12,6 +12,7 @@
 #include "ui/Theme.h"
 #include "ui/ValueSlider.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -54,7 +55,7 @@ QPointF leftMiddle(QSizeF size)
 
 // --- keyboard focus ---
 
-TEST_F(FocusRingTest, TabDrawsARingOnEachKitControl)
+TEST_F(FocusRingTest, TabDrawsARingOnEachKitControlAndSpaceAndReturnPressIt)
 {
     const QColor onAccent = over(Theme::focusRingOnAccent(), Theme::blue());
     const std::vector<Control> controls{
@@ -91,6 +92,13 @@ TEST_F(FocusRingTest, TabDrawsARingOnEachKitControl)
         tab(stop.window);
         ASSERT_TRUE(stop.control->hasFocus());
         EXPECT_TRUE(sameColor(at(render(*stop.control, Theme::canvas(), 2), point), control.ring, 12));
+        if (auto* button = qobject_cast<QAbstractButton*>(stop.control)) {
+            int clicks = 0;
+            QObject::connect(button, &QAbstractButton::clicked, [&clicks] { ++clicks; });
+            typeKey(button, Qt::Key_Space);
+            typeKey(button, Qt::Key_Return);
+            EXPECT_EQ(clicks, 2);
+        }
 
         tab(stop.window, true);
         EXPECT_TRUE(stop.first->hasFocus());

@@ -73,6 +73,24 @@ TEST_F(ChecksTest, SecondCheckWhileOneRunsReturnsAtOnceAndLogsNothing)
     EXPECT_TRUE(updates_.checking());
 }
 
+TEST_F(ChecksTest, ACheckThatHasNotEndedAfterSixtySecondsFailsAndTheNextOneRuns)
+{
+    std::optional<QString> outcome;
+    updates_.check([&](const QString& text) { outcome = text; });
+    advance(Updates::checkTimeLimit - 0.1);
+    EXPECT_FALSE(outcome);
+    advance(0.1);
+    EXPECT_EQ(outcome, QStringLiteral("the version file did not arrive within 60 seconds"));
+    EXPECT_TRUE(loader_.request(0).cancelled);
+    EXPECT_FALSE(updates_.checking());
+    EXPECT_EQ(updates_.lastOutcome(), outcome);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("check: the version file did not arrive within 60 seconds")});
+    // "Check Now" works again, and a check that ends in time leaves no limit behind.
+    EXPECT_EQ(checkAnswered(200, feed(QStringLiteral("1.3"))), QStringLiteral("1.3 is available"));
+    EXPECT_EQ(loader_.count(), 2u);
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
 TEST_F(ChecksTest, FailuresLeaveTheOfferAndTheStoredTimeAsTheyWere)
 {
     checkAnswered(200, feed(QStringLiteral("1.3")));

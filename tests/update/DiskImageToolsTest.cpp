@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -188,6 +189,69 @@ TEST_F(DiskImageToolsTest, ATruncatedImageDoesNotMountAndSaysWhy)
     EXPECT_FALSE(QFileInfo::exists(mountPoint_));
 }
 
+// --- what a real release holds ---
+
+TEST_F(DiskImageToolsTest, ABundleWithALinkAndUtf8NamesPacksUnpacksAndVerifies)
+{
+    const QString release = QDir(home()).filePath(QStringLiteral("release"));
+    const QString resources = release + QStringLiteral("/Tessaroom.app/Contents/Resources");
+    QDir().mkpath(resources);
+    for (const QString& name : {QStringLiteral("names.txt"), QStringLiteral("caf\u00e9.txt"), QStringLiteral("\u8aac\u660e.txt")}) {
+        QFile made(resources + QLatin1Char('/') + name);
+        ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+        made.write(name.toUtf8());
+    }
+    ASSERT_EQ(::symlink("names.txt", QFile::encodeName(resources + QStringLiteral("/alias.txt")).constData()), 0);
+    ASSERT_TRUE(sign(release + QStringLiteral("/Tessaroom.app"), maker_));
+    const QString packed = QDir(home()).filePath(QStringLiteral("release.dmg"));
+    const ToolResult created = run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                                   {QStringLiteral("create"), QStringLiteral("-srcfolder"), release, packed});
+    ASSERT_EQ(created.exitCode, 0) << created.standardError.toStdString();
+    const ToolResult attached = attach(packed);
+    ASSERT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
+    const QString app = mountPoint_ + QStringLiteral("/Tessaroom.app");
+    EXPECT_EQ(QFile::symLinkTarget(app + QStringLiteral("/Contents/Resources/alias.txt")),
+              app + QStringLiteral("/Contents/Resources/names.txt"));
+    QFile unpacked(app + QStringLiteral("/Contents/Resources/\u8aac\u660e.txt"));
+    ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unpacked.readAll(), QStringLiteral("\u8aac\u660e.txt").toUtf8());
+    EXPECT_EQ(Updates::verifySignature(app), std::nullopt);
+    EXPECT_EQ(detach().exitCode, 0);
+}
+
+TEST_F(DiskImageToolsTest, PathsTooDeepOrTooLongAreRefusedBeforeAnythingIsWritten)
+{
+    const auto nested = [](int folders) {
+        std::vector<ArchiveEntry> entries;
+        QString path;
+        for (int i = 0; i < folders; ++i) {
+            path += (i ? QStringLiteral("/d") : QStringLiteral("d"));
+            entries.push_back(folder(path));
+        }
+        entries.push_back(file(path + QStringLiteral("/f")));
+        return entries;
+    };
+    // Four folders of 200 bytes, and a file name that makes the path bytes long.
+    const auto longPath = [](int bytes) {
+        std::vector<ArchiveEntry> entries{folder(QStringLiteral("App"))};
+        QString path = QStringLiteral("App");
+        for (int i = 0; i < 4; ++i) {
+            path += QLatin1Char('/') + QString(200, QLatin1Char('a' + i));
+            entries.push_back(folder(path));
+        }
+        entries.push_back(file(path + QLatin1Char('/') + QString(bytes - path.size() - 1, QLatin1Char('n'))));
+        return entries;
+    };
+    expectRefused(image(nested(65)), QStringLiteral("a path in the image is more than 64 folders deep"));
+    expectRefused(image(longPath(1025)), QStringLiteral("a path in the image is longer than 1024 bytes"));
+    // At the limits it unpacks.
+    for (const auto& entries : {nested(64), longPath(1024)}) {
+        const ToolResult attached = attach(image(entries));
+        EXPECT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
+        EXPECT_EQ(detach().exitCode, 0);
+    }
+}
+
 // --- detaching ---
 
 TEST_F(DiskImageToolsTest, DetachingRemovesFoldersNobodyMayEnter)
@@ -199,6 +263,26 @@ TEST_F(DiskImageToolsTest, DetachingRemovesFoldersNobodyMayEnter)
     ASSERT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
     EXPECT_EQ(modeOf(mountPoint_ + QStringLiteral("/App/Locked")), 0u);
     const ToolResult detached = detach(true);
+    EXPECT_EQ(detached.exitCode, 0) << detached.standardError.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+}
+
+TEST_F(DiskImageToolsTest, DetachingRemovesATreeTenThousandFoldersDeepOnASmallStack)
+{
+    // Deeper than a path may name: made folder by folder, each relative to
+    // the one before.
+    ASSERT_TRUE(QDir().mkpath(mountPoint_));
+    int at = ::open(QFile::encodeName(mountPoint_).constData(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; i < 10000 && at >= 0; ++i) {
+        ASSERT_EQ(::mkdirat(at, "d", 0700), 0) << std::strerror(errno);
+        const int next = ::openat(at, "d", O_RDONLY | O_DIRECTORY);
+        ::close(at);
+        at = next;
+    }
+    ASSERT_GE(at, 0);
+    ::close(at);
+    const ToolResult detached = run(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("ulimit -s 256 && exec \"$0\" detach \"$1\" -force"),
+                                                        QStringLiteral(TESSAROOM_HDIUTIL_TOOL), mountPoint_});
     EXPECT_EQ(detached.exitCode, 0) << detached.standardError.toStdString();
     EXPECT_FALSE(QFileInfo::exists(mountPoint_));
 }

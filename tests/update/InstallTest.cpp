@@ -15,8 +15,12 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QUuid>
 
+#include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -141,14 +145,6 @@ protected:
         return updates_.phase();
     }
 
-    bool settle(const bool& done)
-    {
-        return waitUntil([&] {
-            clock().runPending();
-            return done;
-        });
-    }
-
     // Runs one step of the installation to its end.
     std::optional<UpdateFailure> step(const std::function<void(Updates::StepDone)>& start)
     {
@@ -250,14 +246,12 @@ TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
     // Looks at the volume while the image is attached, from the copy tool's start.
     std::optional<platform::Volumes::Facts> seen;
     QString mountPoint;
-    updates_.moveItem = [&](const QString& from, const QString& to) -> std::optional<QString> {
+    updates_.renames.exchange = [&, system = Updates::systemRenames()](const QString& first, const QString& second) {
         if (!seen) {
             mountPoint = mountPoints().value(0);
             seen = platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint) + QStringLiteral("/Tessaroom.app"));
         }
-        return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
-            ? std::nullopt
-            : std::optional(QStringLiteral("rename failed"));
+        return system.exchange(first, second);
     };
     installNow();
     ASSERT_TRUE(seen);
@@ -343,7 +337,7 @@ TEST_P(InstallTest, AnImageOfAReleaseNoLongerOnOfferIsNotInstalled)
     server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(newer)});
     ASSERT_EQ(checkNow(), QStringLiteral("1.4 is available"));
     server_.release();
-    ASSERT_TRUE(waitUntil([&] { return downloaded; }));
+    ASSERT_TRUE(settle(downloaded));
     ASSERT_EQ(updates_.phase().kind, Updates::Phase::Kind::ready);
 
     installNow();
@@ -630,6 +624,42 @@ TEST_P(AttackTest, AFolderNobodyMayEnterDoesNotKeepTheImageAttached)
     EXPECT_TRUE(mountPoints().isEmpty()) << mountPoints().join(u' ').toStdString();
 }
 
+// --- what is checked is what goes in ---
+
+TEST_P(AttackTest, ACopyChangedOnItsWayInIsRefusedAndTheOldAppStays)
+{
+    const QString changing = QDir(home()).filePath(QStringLiteral("changing-ditto"));
+    writeFile(changing,
+              QStringLiteral("#!/bin/sh\n'%1' \"$1\" \"$2\" && echo changed >> \"$2/Contents/Resources/strings.txt\"\n")
+                  .arg(QStringLiteral(TESSAROOM_DITTO_TOOL))
+                  .toUtf8(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::sim::mapTool(platform::sim::tools::ditto, changing);
+    readyFor(releaseImage(&maker_));
+    installNow();
+    expectInstallFailed(QStringLiteral("the copied app's signature is broken"));
+}
+
+TEST_P(AttackTest, AStoredImageSwappedAfterItsCheckIsNotWhatGetsAttached)
+{
+    // The maker's older release, put in the stored image's place as the
+    // image tool starts.
+    const QString folder = QDir(home()).filePath(QStringLiteral("older"));
+    makeBundle(folder + QStringLiteral("/Tessaroom.app"), QStringLiteral("1.1"), &maker_);
+    const QString older = packImage(folder, &maker_, QStringLiteral("older.dmg"));
+    readyFor(releaseImage(&maker_));
+    const QString swapping = QDir(home()).filePath(QStringLiteral("swapping-hdiutil"));
+    writeFile(swapping,
+              QStringLiteral("#!/bin/sh\n[ \"$1\" = attach ] && cp '%1' '%2'\nexec '%3' \"$@\"\n")
+                  .arg(older, updates_.phase().imagePath, QStringLiteral(TESSAROOM_HDIUTIL_TOOL))
+                  .toUtf8(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::sim::installDiskImageTools(swapping, QStringLiteral(TESSAROOM_DITTO_TOOL));
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+}
+
 // --- copy and swap ---
 
 class SwapTest : public InstallTest {
@@ -640,16 +670,16 @@ protected:
         makeBundle(source_, QStringLiteral("1.3"), &maker_);
     }
 
-    // Moves fail on the calls whose numbers (from 1) are listed.
+    // The file system cannot exchange in one step; the renames whose
+    // numbers (from 1) are listed fail.
     void failMoves(std::vector<int> failing)
     {
-        updates_.moveItem = [this, failing](const QString& from, const QString& to) -> std::optional<QString> {
+        updates_.renames.exchange = [](const QString&, const QString&) { return EINVAL; };
+        updates_.renames.rename = [this, failing](const QString& from, const QString& to) {
             ++moves_;
             if (std::find(failing.begin(), failing.end(), moves_) != failing.end())
-                return QStringLiteral("Operation not permitted");
-            return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0
-                ? std::nullopt
-                : std::optional(QStringLiteral("rename failed"));
+                return EPERM;
+            return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
         };
     }
 
@@ -700,6 +730,95 @@ TEST_P(SwapTest, AnOldCopyThatCannotBeMovedAsideStaysAndTheNewCopyGoes)
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->text, QStringLiteral("the old copy could not be moved aside: Operation not permitted"));
     expectRunningCopyUntouched();
+}
+
+TEST_P(SwapTest, WhereTheFileSystemCanTheCopiesChangePlacesInOneStep)
+{
+    // Refused for another reason than the file system's: nothing changes.
+    updates_.renames.exchange = [](const QString&, const QString&) { return EPERM; };
+    auto failure = copyTo(running_);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->text, QStringLiteral("the new copy could not be put in place: Operation not permitted"));
+    expectRunningCopyUntouched();
+
+    std::vector<QString> steps;
+    const Updates::Renames system = Updates::systemRenames();
+    updates_.renames = {
+        .exchange = [&](const QString& first, const QString& second) {
+            steps.push_back(QStringLiteral("exchange"));
+            return system.exchange(first, second);
+        },
+        .rename = [&](const QString& from, const QString& to) {
+            steps.push_back(QStringLiteral("rename"));
+            return system.rename(from, to);
+        },
+    };
+    EXPECT_EQ(copyTo(running_), std::nullopt);
+    EXPECT_EQ(steps, std::vector{QStringLiteral("exchange")});
+    EXPECT_EQ(snapshot(running_), snapshot(source_));
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+}
+
+TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
+{
+    // A process of this user stages the new copy and swaps it in without the
+    // one-step exchange; it is killed between the two renames.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const QString staged = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1-%2-%3.app")
+                                                        .arg(::geteuid())
+                                                        .arg(::getpid())
+                                                        .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+        if (std::rename(QFile::encodeName(source_).constData(), QFile::encodeName(staged).constData()) != 0)
+            ::_exit(2);
+        int renames = 0;
+        Updates::swapIn(staged, running_,
+                        {.exchange = [](const QString&, const QString&) { return EINVAL; },
+                         .rename = [&renames](const QString& from, const QString& to) {
+                             if (++renames == 2)
+                                 ::raise(SIGKILL);
+                             return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
+                         }});
+        ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    ASSERT_FALSE(QFileInfo::exists(running_));
+    const QStringList left = hiddenSiblings(apps_);
+    ASSERT_EQ(left.size(), 2);
+
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    // The newest copy that verifies: the new one, staged and complete.
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(Updates::verifySignature(running_), std::nullopt);
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+    const QString newCopy = apps_ + QLatin1Char('/') + left.filter(QStringLiteral("-new-")).value(0);
+    const QString oldCopy = apps_ + QLatin1Char('/') + left.filter(QStringLiteral("-old-")).value(0);
+    EXPECT_EQ(logLines(), (QStringList{
+                              QStringLiteral("put back %1 from %2, left by an interrupted install").arg(running_, newCopy),
+                              QStringLiteral("removed %1, left by an interrupted install").arg(oldCopy),
+                          }));
+}
+
+TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
+{
+    // An earlier version's install, killed between its renames, left the old
+    // copy aside under its name of then; the copy was changed since.
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    writeFile(aside + QStringLiteral("/Contents/Resources/strings.txt"), "changed\n");
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_FALSE(QFileInfo::exists(running_));
+    EXPECT_TRUE(QFileInfo::exists(aside)); // nothing of the user's is lost
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("%1 is missing and no copy left beside it by an interrupted "
+                                                     "install verifies; the copies stay")
+                                          .arg(running_)});
 }
 
 TEST_P(SwapTest, AFreshPlaceSkipsTheMoveAsideAndLeavesNoHiddenCopy)
@@ -776,6 +895,90 @@ TEST_P(SwapTest, AHungCopyToolIsStoppedAfterTwoMinutesAndItsCopyRemoved)
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->text, QStringLiteral("the copy did not go through: the tool did not end within 120 seconds"));
     expectRunningCopyUntouched();
+}
+
+
+// --- what an install that did not end leaves ---
+
+class LeftoversTest : public SwapTest {
+protected:
+    // A process of this user that has ended.
+    static qint64 endedProcess()
+    {
+        QProcess process;
+        process.start(QStringLiteral("true"));
+        process.waitForStarted();
+        const qint64 pid = process.processId();
+        process.waitForFinished();
+        return pid;
+    }
+
+    static QString tag(qint64 pid, uint user = ::geteuid())
+    {
+        return QStringLiteral("%1-%2-%3").arg(user).arg(pid).arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    }
+
+    // A tree as an attached image leaves it: read-only.
+    QString unpackedImage(const QString& name)
+    {
+        const QString path = QDir(temporaryFolder()).filePath(name);
+        makeBundle(path + QStringLiteral("/Tessaroom.app"), QStringLiteral("1.3"), nullptr);
+        QProcess::execute(QStringLiteral("chmod"), {QStringLiteral("-R"), QStringLiteral("a-w"), path});
+        return path;
+    }
+
+    QString hiddenCopy(const QString& name)
+    {
+        const QString path = QDir(apps_).filePath(name);
+        makeBundle(path, QStringLiteral("1.1"), &maker_);
+        return path;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, LeftoversTest, ::testing::Values(false));
+
+TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingElse)
+{
+    const qint64 ended = endedProcess();
+    const QStringList gone{
+        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended))),
+        hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
+        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended))),
+        makeImage(QStringLiteral("tmp/Tessaroom-image-%1.dmg").arg(tag(ended)), 1000, nullptr),
+    };
+    const QStringList kept{
+        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid()))),          // live
+        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended, ::geteuid() + 1))), // another user's
+        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),
+        // Untagged in a temporary folder that may be shared: anyone's.
+        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
+    };
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    for (const QString& path : gone)
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+    for (const QString& path : kept)
+        EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(snapshot(running_), before_);
+    const QStringList lines = logLines();
+    EXPECT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an interrupted install").arg(gone[0])));
+    EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an earlier install").arg(gone[2])));
+}
+
+TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)
+{
+    const qint64 ended = endedProcess();
+    const QString staged = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)));
+    const QString unpacked = unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended)));
+    readyFor(releaseImage(&maker_));
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+    EXPECT_TRUE(mountPoints().isEmpty());
+    EXPECT_TRUE(QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-image-*")}, QDir::Files).isEmpty());
 }
 
 } // namespace

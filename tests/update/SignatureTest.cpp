@@ -408,6 +408,19 @@ TEST_F(SignatureTest, ALinkLoopIsRefused)
     EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
 }
 
+TEST_F(SignatureTest, ALinkChainThatDoublesAtEveryLinkIsRefusedAfterFortyLookups)
+{
+    // Each link leads inside, but reading l20 means 2^20 lookups.
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    const QString resources = bundle + QStringLiteral("/Contents/Resources");
+    link(QStringLiteral("."), resources + QStringLiteral("/l0"));
+    for (int k = 1; k <= 20; ++k)
+        link(QStringLiteral("l%1/l%1").arg(k - 1), resources + QStringLiteral("/l%1").arg(k));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_TRUE(reason(bundle).endsWith(QStringLiteral(" goes through more than 40 links"))) << reason(bundle).toStdString();
+}
+
 TEST_F(SignatureTest, ANamedPipeIsRefusedAtOnceAndNeverOpened)
 {
     const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));

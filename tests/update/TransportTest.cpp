@@ -86,6 +86,51 @@ TEST_P(TransportTest, ADownloadWhoseConnectionDropsWithoutAnAnswerSaysSo)
     expectDownloadFailed(QStringLiteral("Connection closed"));
 }
 
+// --- transfers that drip ---
+
+TEST_P(TransportTest, AFeedThatDripsEndsAfterSixtySecondsWhileADrippingImageGoesOn)
+{
+    // Every piece, 10 seconds after the one before, restarts the wait for data.
+    const QString image = makeImage(QStringLiteral("image.dmg"), 5000, &maker_);
+    const QJsonObject feed = feedObject(server_.origin(), QStringLiteral("1.3"), image);
+    serve(QStringLiteral("1.3"), image, {}, LoopbackServer::Route{.pieceBytes = 700, .trickleSeconds = 10});
+    server_.setRoute(QStringLiteral("/update.json"),
+                     LoopbackServer::Route{.body = json(feed), .pieceBytes = 1, .trickleSeconds = 10});
+    // Moves the clock 10 seconds at a time while the server waits to send
+    // its next piece, each step once the updater has every byte sent since
+    // this began; then waits for done.
+    const auto drip = [this](const bool& done, int steps) {
+        const qint64 received = counting_.received();
+        const qint64 sent = server_.bytesSent();
+        for (int step = 0; step < steps && !done; ++step) {
+            ASSERT_TRUE(waitUntil([&] {
+                clock().runPending();
+                return done || (server_.trickling() && counting_.received() - received == server_.bytesSent() - sent);
+            }));
+            if (!done)
+                advance(10);
+        }
+    };
+
+    std::optional<QString> outcome;
+    bool checked = false;
+    updates_.check([&](const QString& text) {
+        outcome = text;
+        checked = true;
+    });
+    drip(checked, 7);
+    EXPECT_EQ(outcome, QStringLiteral("the version file did not arrive within 60 seconds"));
+    EXPECT_TRUE(everyConnectionClosed());
+
+    server_.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = json(feed)});
+    ASSERT_EQ(checkNow(), QStringLiteral("1.3 is available"));
+    bool downloaded = false;
+    updates_.download([&] { downloaded = true; });
+    drip(downloaded, 10);
+    EXPECT_GT(platform::now() - startTime, Updates::checkTimeLimit + 5);
+    EXPECT_EQ(updates_.phase().kind, Updates::Phase::Kind::ready) << updates_.phase().failure.toStdString();
+}
+
 namespace {
 
 // A loader that does not trust the test authority meets the HTTPS server.

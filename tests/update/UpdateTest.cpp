@@ -64,6 +64,16 @@ void ScriptedLoader::fail(const QString& error, std::optional<std::size_t> index
         handlers.finished(error);
 }
 
+std::unique_ptr<UrlTransfer> CountingLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
+{
+    handlers.data = [this, data = std::move(handlers.data)](QByteArrayView bytes) {
+        received_ += bytes.size();
+        if (data)
+            data(bytes);
+    };
+    return inner_.start(request, std::move(handlers));
+}
+
 // --- archives ---
 
 bool writeArchive(const QString& path, const std::vector<ArchiveEntry>& entries)
@@ -224,6 +234,14 @@ QByteArray UpdateTest::json(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+bool UpdateTest::settle(const bool& done)
+{
+    return waitUntil([&] {
+        clock().runPending();
+        return done;
+    });
+}
+
 QString UpdateTest::temporaryFolder() const
 {
     return QDir(home()).filePath(QStringLiteral("tmp"));
@@ -259,7 +277,8 @@ QStringList UpdateTest::logLines() const
 ServedUpdateTest::ServedUpdateTest()
     : server_(GetParam() ? std::optional(LoopbackServer::testTls()) : std::nullopt)
     , loader_(NetworkUrlLoader::Options{.extraAuthorities = {LoopbackServer::testAuthority()}})
-    , updates_(Settings::shared(), loader_)
+    , counting_(loader_)
+    , updates_(Settings::shared(), counting_)
 {
     qputenv("TESSAROOM_UPDATE_FEED", (server_.origin() + QStringLiteral("/update.json")).toUtf8());
 }
@@ -294,6 +313,6 @@ Updates::Phase ServedUpdateTest::downloadNow()
 {
     bool done = false;
     updates_.download([&] { done = true; });
-    EXPECT_TRUE(waitUntil([&] { return done; })) << "the download never ended";
+    EXPECT_TRUE(settle(done)) << "the download never ended";
     return updates_.phase();
 }

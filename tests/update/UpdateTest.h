@@ -44,6 +44,21 @@ private:
     std::vector<std::shared_ptr<Pending>> requests_;
 };
 
+// Hands transfers to another loader, counting the body bytes they deliver.
+class CountingLoader final : public UrlLoader {
+public:
+    explicit CountingLoader(UrlLoader& inner)
+        : inner_(inner)
+    {
+    }
+    std::unique_ptr<UrlTransfer> start(const UrlRequest& request, UrlTransferHandlers handlers) override;
+    qint64 received() const { return received_; }
+
+private:
+    UrlLoader& inner_;
+    qint64 received_ = 0;
+};
+
 // One entry of an image's archive, written as it is: the image tool must
 // cope with whatever an image holds.
 struct ArchiveEntry {
@@ -91,6 +106,9 @@ protected:
 
     static QJsonObject feedObject(const QString& origin, const QString& version, const QString& imagePath);
     QString temporaryFolder() const;
+    // Runs the event loop and the clock's hand-overs from background work
+    // until done holds; false when it never did.
+    bool settle(const bool& done);
     QStringList temporaryImages() const;
     QStringList storedImages() const;
     // The lines of "updates.log" without their time stamps.
@@ -116,5 +134,6 @@ protected:
 
     LoopbackServer server_;
     NetworkUrlLoader loader_;
+    CountingLoader counting_;
     Updates updates_;
 };

@@ -6,13 +6,17 @@
 // An image comes from the network, so attaching unpacks only files, folders
 // and links (no device, pipe or socket), with plain permission bits (no
 // setuid, setgid or sticky bit), and refuses, before anything is unpacked, an
-// image that holds more than maximumEntries entries or would take more than
-// maximumUnpackedBytes or unpackedBytesPerImageByte times its own size.
+// image that holds more than maximumEntries entries, a path more than
+// maximumDepth folders deep or longer than maximumPathBytes, or would take
+// more than maximumUnpackedBytes or unpackedBytesPerImageByte times its own
+// size. Packing keeps to the same path limits. Names are UTF-8, whatever the
+// environment's locale.
 //
 //   tessaroom-hdiutil attach [-nobrowse] [-readonly] [-noautoopen] -mountpoint DIR IMAGE
 //   tessaroom-hdiutil detach DIR [-force]
 //   tessaroom-hdiutil create -srcfolder DIR IMAGE
 #include "platform/CodeSignature.h"
+#include "platform/FileManager.h"
 
 #include <QFile>
 #include <QString>
@@ -24,6 +28,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <clocale>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -41,6 +46,8 @@ constexpr std::size_t pieceBytes = 1 << 20;
 constexpr std::int64_t maximumUnpackedBytes = std::int64_t(4) << 30; // 4 GiB
 constexpr std::int64_t unpackedBytesPerImageByte = 64;
 constexpr std::int64_t maximumEntries = 100000;
+constexpr int maximumDepth = 64;              // folders
+constexpr std::size_t maximumPathBytes = 1024;
 
 int fail(const char* verb, const std::string& reason)
 {
@@ -95,25 +102,31 @@ void makeReadOnly(const fs::path& root)
     change(root);
 }
 
-// Gives the owner every right on each folder before looking inside it, and
-// write permission on each file, so that the whole tree can be removed even
-// where the image made a folder unreadable (mode 000). Links are left alone.
-void makeRemovable(const fs::path& path)
+// Why a path may not be in an image, or nothing. Only the path itself is
+// looked at, so a deep tree costs no more than a shallow one.
+std::string pathRefusal(const std::string& path, bool folder)
 {
-    std::error_code error;
-    const auto status = fs::symlink_status(path, error);
-    if (error || fs::is_symlink(status))
-        return;
-    if (!fs::is_directory(status)) {
-        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
-        return;
+    if (path.size() > maximumPathBytes)
+        return "a path in the image is longer than " + std::to_string(maximumPathBytes) + " bytes";
+    // Folders it lies in, and itself when it is one.
+    int depth = folder ? 0 : -1;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::size_t length = slash - start;
+        depth += length > 0 && !(length == 1 && path[start] == '.');
+        start = slash + 1;
     }
-    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
-    std::vector<fs::path> children;
-    for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error))
-        children.push_back(it->path());
-    for (const fs::path& child : children)
-        makeRemovable(child);
+    if (depth > maximumDepth)
+        return "a path in the image is more than " + std::to_string(maximumDepth) + " folders deep";
+    return {};
+}
+
+// Removes a tree the tool made, also where the image made a folder
+// unreadable (mode 000); never recursing, however deep it is.
+std::string removeTree(const fs::path& path)
+{
+    const auto failure = platform::FileManager::removeItem(QFile::decodeName(path.c_str()));
+    return failure ? failure->toStdString() : std::string();
 }
 
 // What an image may hold, counted entry by entry.
@@ -135,6 +148,8 @@ public:
             return name + ": only files, folders and links may be in an image, not a device, pipe or socket";
         if (++entries_ > maximumEntries)
             return "the image holds more than " + std::to_string(maximumEntries) + " entries";
+        if (std::string refusal = pathRefusal(name, type == AE_IFDIR); !refusal.empty())
+            return refusal;
         const std::int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (size < 0 || size > bytes_ - unpacked_)
             return "the image unpacks to more than " + std::to_string(bytes_) + " bytes (at most 4 GiB and "
@@ -222,7 +237,12 @@ int attach(const std::vector<std::string>& arguments)
         ::close(reader.fd);
         return fail("attach", "not a disk image file");
     }
-    const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(QFile::decodeName(image.c_str()));
+    // The trailer from the same open file: the path is not read twice.
+    const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(reader.fd);
+    if (::lseek(reader.fd, 0, SEEK_SET) != 0) {
+        ::close(reader.fd);
+        return fail("attach", std::strerror(errno));
+    }
     reader.left = archiveBytes;
     // Every header first, contents skipped: nothing is written before the
     // whole image is known to be allowed.
@@ -288,8 +308,7 @@ int attach(const std::vector<std::string>& arguments)
     if (::chdir("/") != 0)
         failure = std::strerror(errno);
     if (!failure.empty()) {
-        makeRemovable(mountPoint);
-        fs::remove_all(mountPoint, error);
+        removeTree(mountPoint);
         return fail("attach", failure);
     }
     makeReadOnly(mountPoint);
@@ -305,10 +324,8 @@ int detach(const std::vector<std::string>& arguments)
     std::error_code error;
     if (!fs::is_directory(mountPoint, error))
         return fail("detach", "No such file or directory");
-    makeRemovable(mountPoint);
-    fs::remove_all(mountPoint, error);
-    if (error)
-        return fail("detach", error.message());
+    if (const std::string failure = removeTree(mountPoint); !failure.empty())
+        return fail("detach", failure);
     std::printf("\"%s\" ejected.\n", mountPoint.c_str());
     return 0;
 }
@@ -323,10 +340,17 @@ int create(const std::vector<std::string>& arguments)
     if (!fs::is_directory(source, error))
         return fail("create", "source folder not found");
 
-    // Sorted, so the same folder always makes the same archive.
+    // Sorted, so the same folder always makes the same archive. Each entry
+    // under its own name: a link is never resolved for it.
     std::vector<fs::path> paths;
-    for (fs::recursive_directory_iterator it(source, error), end; !error && it != end; it.increment(error))
-        paths.push_back(it->path());
+    for (fs::recursive_directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
+        const fs::path relative = it->path().lexically_relative(source);
+        std::error_code ignored;
+        if (const std::string refusal = pathRefusal(relative.string(), it->is_directory(ignored) && !it->is_symlink(ignored));
+            !refusal.empty())
+            return fail("create", relative.string().substr(0, 100) + ": " + refusal);
+        paths.push_back(relative);
+    }
     if (error)
         return fail("create", error.message());
     std::sort(paths.begin(), paths.end());
@@ -340,7 +364,8 @@ int create(const std::vector<std::string>& arguments)
     }
     std::string failure;
     std::vector<char> buffer(pieceBytes);
-    for (const fs::path& path : paths) {
+    for (const fs::path& relative : paths) {
+        const fs::path path = source / relative;
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0) {
             failure = path.string() + ": " + std::strerror(errno);
@@ -348,7 +373,7 @@ int create(const std::vector<std::string>& arguments)
         }
         archive_entry* entry = archive_entry_new();
         archive_entry_copy_stat(entry, &info);
-        archive_entry_set_pathname(entry, fs::relative(path, source).c_str());
+        archive_entry_set_pathname(entry, relative.c_str());
         if (S_ISLNK(info.st_mode))
             archive_entry_set_symlink(entry, fs::read_symlink(path, error).c_str());
         else if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
@@ -385,6 +410,10 @@ int create(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    // Names in images and on disk are UTF-8; the C locale would refuse any
+    // that is not plain ASCII.
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        std::setlocale(LC_CTYPE, "");
     if (argc < 2)
         return usage();
     const std::string verb = argv[1];

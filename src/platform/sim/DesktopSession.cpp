@@ -1,6 +1,8 @@
 #include "platform/sim/DesktopSession.h"
 
+#include "platform/QtKeyEvents.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/KeysBehindClicks.h"
 #include "platform/sim/RealScreens.h"
 #include "platform/sim/World.h"
 #include "platform/sim/X11Session.h"
@@ -26,6 +28,7 @@ void joinDesktopSession()
     std::unique_ptr<X11Session> connected = X11Session::connect({
         .compositingChanged = [](bool active) { setWindowCompositing(active); },
         .pointerMoved = [](bool leftButtonDown) { sessionPointerMoved(QCursor::pos(), leftButtonDown); },
+        .buttonPressed = [](quint32 time, int button) { sessionButtonPressed(time, button, QCursor::pos()); },
     });
     if (!connected)
         return;
@@ -36,6 +39,12 @@ void joinDesktopSession()
     World::shared().setSessionIdleClock([]() -> std::optional<double> {
         return session ? session->idleSeconds() : std::nullopt;
     });
+    // Keys typed after a click that the window manager holds back wait for it.
+    KeysBehindClicks::shared().setSessionReader([] {
+        if (session)
+            session->readPending();
+    });
+    QtKeyEvents::routeToLocalMonitors();
 }
 
 } // namespace platform::sim

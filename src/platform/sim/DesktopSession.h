@@ -11,6 +11,9 @@ namespace platform::sim {
 //   watched through XFixes) becomes WindowCompositing::isActive();
 // - the session's pointer moves (XInput2 raw motion on the root window) feed
 //   the mouse monitors (sessionPointerMoved in Input.h);
+// - its raw button presses tell when each click happened, so keys typed
+//   after a click the window manager holds back wait for it
+//   (KeysBehindClicks.h);
 // - the session's idle time (the screen-saver extension) feeds the input
 //   clocks (World::setSessionIdleClock).
 // A missing extension leaves its part simulated, with one system-log line.

@@ -59,6 +59,8 @@ struct SavePanelAnswer {
 struct ShownSavePanel {
     QStringList allowedContentTypes;
     QString nameFieldStringValue;
+    // The folder it opened in.
+    QString directory;
     ModalResponse response = ModalResponse::cancel;
 };
 

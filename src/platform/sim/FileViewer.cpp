@@ -62,7 +62,7 @@ QList<QUrl> foldersOf(const QList<QUrl>& fileUrls)
 
 } // namespace
 
-void FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
+bool FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
 {
     bool opens = false;
     {
@@ -72,11 +72,13 @@ void FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
         opens = s.opensFolders.value_or(desktopSession());
     }
     if (!opens)
-        return;
+        return true;
     // The desktop's file manager shows the folder; it has no way to be told
     // which file to select.
+    bool shown = true;
     for (const QUrl& folder : foldersOf(fileUrls))
-        QDesktopServices::openUrl(folder);
+        shown = QDesktopServices::openUrl(folder) && shown;
+    return shown;
 }
 
 void sim::setFileViewerOpensFolders(std::optional<bool> opens)

@@ -46,6 +46,11 @@ void warpPointer(QPointF location);
 // that takes the mouse lies there, else for the global monitors. Nothing
 // happens when neither the point nor the button changed since the last one.
 void sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown);
+// The real session's mouse button went down, at the session's time in
+// milliseconds (the clock of the toolkit's input events), with the pointer
+// at a window-system point. Keys stamped after it wait until the click
+// reaches the app (KeysBehindClicks.h).
+void sessionButtonPressed(quint64 time, int button, QPoint windowSystemLocation);
 // An event posted through MouseEvents::postEvent, in display coordinates.
 struct PostedMouseEvent {
     MouseEventType type = MouseEventType::mouseMoved;

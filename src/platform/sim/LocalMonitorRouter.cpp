@@ -4,6 +4,7 @@
 #include "platform/QtKeyEvents.h"
 #include "platform/sim/HotKeys.h"
 #include "platform/sim/Keyboard.h"
+#include "platform/sim/KeysBehindClicks.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -55,12 +56,13 @@ LocalMonitorRouter::Delivery LocalMonitorRouter::deliveryOf(QObject* receiver, c
     delivery.modifiers = (event.modifiers() & ~ownModifier(event.key())).toInt();
     delivery.timestamp = event.timestamp();
     delivery.autoRepeat = event.isAutoRepeat();
+    delivery.replay = KeysBehindClicks::shared().replaySerial();
     return delivery;
 }
 
 bool LocalMonitorRouter::isSeen(const Delivery& delivery) const
 {
-    if (!last_ || !last_->sameKey(delivery))
+    if (!last_ || !last_->sameKey(delivery) || last_->replay != delivery.replay)
         return false;
     // The press that follows its shortcut override.
     if (last_->type == QEvent::ShortcutOverride && delivery.type == QEvent::KeyPress)
@@ -128,12 +130,26 @@ bool LocalMonitorRouter::apply(QEvent* event, bool swallowed)
 
 bool LocalMonitorRouter::eventFilter(QObject* receiver, QEvent* event)
 {
+    KeysBehindClicks& clicks = KeysBehindClicks::shared();
     const QEvent::Type type = event->type();
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress && type != QEvent::KeyRelease)
-        return false;
+        return clicks.hold(receiver, event);
     const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
     Delivery delivery = deliveryOf(receiver, keyEvent);
-    delivery.swallowed = isSeen(delivery) ? last_->swallowed : (takenByHotKey(keyEvent) || route(keyEvent));
+    if (isSeen(delivery)) {
+        delivery.swallowed = last_->swallowed;
+        delivery.held = last_->held;
+        // The press after a held shortcut override is the one kept.
+        if (delivery.held)
+            clicks.hold(receiver, event);
+    } else if (takenByHotKey(keyEvent)) {
+        delivery.swallowed = true;
+    } else if (clicks.hold(receiver, event)) {
+        // It meets the monitors when it comes back.
+        delivery.swallowed = delivery.held = true;
+    } else {
+        delivery.swallowed = route(keyEvent);
+    }
     last_ = delivery;
     return apply(event, delivery.swallowed);
 }

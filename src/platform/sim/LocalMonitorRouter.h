@@ -15,7 +15,8 @@ namespace platform::sim {
 // swallowed one from the widgets and the shortcut map. Before the monitors,
 // a key combination registered as a global hot key runs its hot key, as the
 // system takes it before the app sees it; its press, repeats and release
-// never reach the monitors, the widgets or the shortcut map.
+// never reach the monitors, the widgets or the shortcut map. Then keys typed
+// after a click that has not arrived yet wait for it (KeysBehindClicks).
 //
 // Qt shows one key press several times: as a shortcut override, then as the
 // press itself, and again to each parent widget the press propagates to. The
@@ -36,7 +37,11 @@ private:
         int modifiers = 0;
         quint64 timestamp = 0;
         bool autoRepeat = false;
+        // KeysBehindClicks::replaySerial() when it was seen.
+        quint64 replay = 0;
         bool swallowed = false;
+        // Kept back until a click typed before it has arrived.
+        bool held = false;
 
         bool sameKey(const Delivery& other) const;
     };

@@ -1,9 +1,13 @@
 #include "platform/Dialogs.h"
 #include "platform/sim/DialogScript.h"
 
+#include "platform/Folders.h"
 #include "platform/Lifetime.h"
+#include "platform/PreferenceDomain.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,6 +38,31 @@ SaveDialogState& state()
     return *current;
 }
 
+// Where the system remembers the folder of the last save.
+const QString lastFolderKey = QStringLiteral("NSNavLastRootDirectory");
+
+// The panel's folder: the one asked for, else the last one a file was saved
+// in while it still exists, else the home folder.
+QString openingFolder(const SavePanel& panel)
+{
+    if (panel.directoryURL.isLocalFile())
+        return panel.directoryURL.toLocalFile();
+    const std::optional<QString> last = PreferenceDomain::standard().string(lastFolderKey);
+    if (last && QFileInfo(*last).isDir())
+        return *last;
+    return Folders::home();
+}
+
+void rememberFolder(const QUrl& saved)
+{
+    if (!saved.isLocalFile())
+        return;
+    const QString folder = QFileInfo(saved.toLocalFile()).absolutePath();
+    PreferenceDomain& defaults = PreferenceDomain::standard();
+    if (defaults.string(lastFolderKey) != folder)
+        defaults.setString(lastFolderKey, folder);
+}
+
 // Nobody can answer a dialog on a screen that does not exist.
 bool unanswerable()
 {
@@ -47,12 +76,13 @@ QString nameFilter(const QStringList& contentTypes)
     return {};
 }
 
-sim::SavePanelAnswer showFileDialog(const SavePanel& panel)
+sim::SavePanelAnswer showFileDialog(const SavePanel& panel, const QString& folder)
 {
     QFileDialog dialog;
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.selectFile(panel.nameFieldStringValue);
+    dialog.setDirectory(folder);
+    dialog.selectFile(QDir(folder).filePath(panel.nameFieldStringValue));
     const QString filter = nameFilter(panel.allowedContentTypes);
     if (!filter.isEmpty()) {
         dialog.setNameFilter(filter);
@@ -83,6 +113,7 @@ ModalResponse showMessageBox(const ConfirmationDialog& dialog)
 ModalResponse SavePanel::runModal()
 {
     SaveDialogState& s = state();
+    const QString folder = openingFolder(*this);
     sim::SavePanelAnswer given;
     if (!s.panelAnswers.empty()) {
         given = s.panelAnswers.front();
@@ -90,10 +121,11 @@ ModalResponse SavePanel::runModal()
     } else if (unanswerable()) {
         qWarning("platform: a save panel ran with no answer scripted; it is cancelled");
     } else {
-        given = showFileDialog(*this);
+        given = showFileDialog(*this, folder);
     }
     url_ = given.response == ModalResponse::ok ? given.url : QUrl();
-    state().panels.push_back({allowedContentTypes, nameFieldStringValue, given.response});
+    rememberFolder(url_);
+    state().panels.push_back({allowedContentTypes, nameFieldStringValue, folder, given.response});
     return given.response;
 }
 

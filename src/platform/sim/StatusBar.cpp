@@ -15,6 +15,7 @@
 #include <QSystemTrayIcon>
 
 #include <cmath>
+#include <limits>
 
 namespace platform {
 
@@ -129,16 +130,31 @@ bool StatusBarState::isOnTrayIcon(const QPoint& point) const
 std::optional<QRect> StatusBarState::trayIconAt(const QRectF& anchor) const
 {
     constexpr double slack = 0.5;
+    const auto near = [](double a, double b) { return std::abs(a - b) <= slack; };
+    // The anchor is the item's frame as the caller read it. The item may
+    // have changed its width since (a new title): it stays in its row (the
+    // bar's, or nowhere when the bar has no room for it; the tray still
+    // shows it) and keeps overlapping what the caller saw, so the item
+    // overlapping the anchor most is the one.
+    const StatusItem* best = nullptr;
+    double bestOverlap = 0;
     for (const auto& [item, place] : layout()) {
         const QRectF frame = place.frame;
-        if (std::abs(frame.x() - anchor.x()) > slack || std::abs(frame.y() - anchor.y()) > slack
-            || std::abs(frame.width() - anchor.width()) > slack || std::abs(frame.height() - anchor.height()) > slack)
+        if (!near(frame.y(), anchor.y()) || !near(frame.height(), anchor.height()))
             continue;
-        if (const auto set = trayGeometries.find(item); set != trayGeometries.end())
-            return set->second;
-        const auto tray = trays.find(item);
-        if (tray == trays.end())
-            continue;
+        const double overlap = near(frame.x(), anchor.x()) && near(frame.width(), anchor.width())
+            ? std::numeric_limits<double>::infinity()
+            : std::min(frame.right(), anchor.right()) - std::max(frame.left(), anchor.left());
+        if (overlap > bestOverlap) {
+            bestOverlap = overlap;
+            best = item;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    if (const auto set = trayGeometries.find(best); set != trayGeometries.end())
+        return set->second;
+    if (const auto tray = trays.find(best); tray != trays.end()) {
         const QRect geometry = tray->second->geometry();
         if (geometry.isValid() && !geometry.isEmpty())
             return geometry;

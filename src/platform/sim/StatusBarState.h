@@ -59,8 +59,9 @@ struct StatusBarState {
     // Whether a point (Qt's global coordinates) lies on one of the tray icons.
     bool isOnTrayIcon(const QPoint& point) const;
     // The window-system geometry of the tray icon that mirrors the item whose
-    // button window has this frame (screen coordinates); none when no such
-    // item has a tray icon that knows where it is.
+    // button window has this frame (screen coordinates), or had it before
+    // the item's width changed; none when no such item has a tray icon that
+    // knows where it is.
     std::optional<QRect> trayIconAt(const QRectF& anchor) const;
 };
 

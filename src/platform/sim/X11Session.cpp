@@ -158,13 +158,7 @@ void X11Session::setUp()
 
 void X11Session::readEvents()
 {
-    xcb_connection_t* c = connection_->xcb;
-    handleStashed();
-    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-        handle(event);
-        std::free(event);
-    }
-    if (xcb_connection_has_error(c)) {
+    if (!handleAvailable()) {
         log(QStringLiteral("the connection to the X server broke; pointer, idle time and compositing stay as they "
                            "are"));
         notifier_->setEnabled(false);
@@ -173,13 +167,40 @@ void X11Session::readEvents()
     afterBatch();
 }
 
+void X11Session::readPending()
+{
+    if (xcb_connection_has_error(connection_->xcb))
+        return;
+    handleAvailable();
+    // Pointer monitors run from the event loop, not inside the caller.
+    if (moved_)
+        finishLater();
+}
+
+bool X11Session::handleAvailable()
+{
+    xcb_connection_t* c = connection_->xcb;
+    handleStashed();
+    while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+        handle(event);
+        std::free(event);
+    }
+    return !xcb_connection_has_error(c);
+}
+
 void X11Session::stashQueuedEvents()
 {
     while (xcb_generic_event_t* event = xcb_poll_for_queued_event(connection_->xcb))
         connection_->stashed.push_back(event);
-    if (connection_->stashed.empty() || stashQueued_)
-        return;
     // Handled from the event loop, not inside the call that read them.
+    if (!connection_->stashed.empty())
+        finishLater();
+}
+
+void X11Session::finishLater()
+{
+    if (stashQueued_)
+        return;
     stashQueued_ = true;
     QMetaObject::invokeMethod(
         this,
@@ -232,8 +253,11 @@ void X11Session::handle(void* raw)
     case XCB_INPUT_RAW_BUTTON_PRESS:
     case XCB_INPUT_RAW_BUTTON_RELEASE: {
         const auto* button = static_cast<const xcb_input_raw_button_press_event_t*>(raw);
+        const bool pressed = generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
         if (button->detail == leftButton)
-            leftButtonDown_ = generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS;
+            leftButtonDown_ = pressed;
+        if (pressed && handlers_.buttonPressed)
+            handlers_.buttonPressed(button->time, int(button->detail));
         break;
     }
     default:

@@ -23,6 +23,9 @@ public:
         // The pointer moved, with whether the left button is down; called
         // once per batch of moves the server sent together.
         std::function<void(bool leftButtonDown)> pointerMoved;
+        // A mouse button (1 left, 2 middle, 3 right, …) went down at the
+        // server's time in milliseconds; called as the press is read.
+        std::function<void(quint32 time, int button)> buttonPressed;
     };
 
     // Connects to the display named by DISPLAY. None (with one system-log
@@ -36,14 +39,22 @@ public:
     // press may show up to a second late), so a poll asks the server at
     // most once a second.
     std::optional<double> idleSeconds();
+    // Reads and handles what the server has sent so far, without waiting;
+    // the pointer's moves are reported from the event loop.
+    void readPending();
 
 private:
     struct Connection;
     X11Session(std::unique_ptr<Connection> connection, Handlers handlers);
     void setUp();
     void readEvents();
+    // Handles the stashed events and what the socket holds; false when the
+    // connection broke.
+    bool handleAvailable();
     // Events the connection read while waiting for a reply.
     void stashQueuedEvents();
+    // Handles the stash and reports the pointer's moves on the next turn.
+    void finishLater();
     void handleStashed();
     void handle(void* event);
     void afterBatch();

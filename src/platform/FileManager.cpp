@@ -1,0 +1,164 @@
+#include "platform/FileManager.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// One folder on the way down: its name in its parent, who it is (to know
+// its parent again on the way up) and the folders in it still to remove.
+struct Level {
+    std::string name;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::vector<std::string> folders;
+};
+
+class Removal {
+public:
+    explicit Removal(const QByteArray& root)
+        : root_(root)
+    {
+    }
+
+    std::optional<QString> run()
+    {
+        struct stat info {};
+        if (::lstat(root_.constData(), &info) != 0)
+            return errno == ENOENT ? std::nullopt : std::optional(failure(root_.constData()));
+        if (!S_ISDIR(info.st_mode)) {
+            if (::unlink(root_.constData()) != 0 && errno != ENOENT)
+                return failure(root_.constData());
+            return std::nullopt;
+        }
+        ::fchmodat(AT_FDCWD, root_.constData(), (info.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW);
+        fd_ = ::open(root_.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd_ < 0)
+            return failure(root_.constData());
+        enter({});
+        while (!levels_.empty()) {
+            Level& level = levels_.back();
+            if (!level.folders.empty()) {
+                const std::string name = std::move(level.folders.back());
+                level.folders.pop_back();
+                descend(name);
+            } else if (!ascend()) {
+                break;
+            }
+        }
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!first_ && ::rmdir(root_.constData()) != 0 && errno != ENOENT)
+            record(root_.constData());
+        return first_;
+    }
+
+private:
+    static QString failure(const char* name)
+    {
+        return QFile::decodeName(name) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+    }
+
+    void record(const char* name)
+    {
+        if (!first_)
+            first_ = failure(name);
+    }
+
+    // Lists the folder open at fd_ (its names first: the folder changes as
+    // they go): files and links go at once, folders are kept for later.
+    void enter(std::string name)
+    {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0)
+            record(name.c_str());
+        Level level{std::move(name), info.st_dev, info.st_ino, {}};
+        std::vector<std::string> names;
+        const int listing = ::dup(fd_);
+        if (DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr) {
+            while (const dirent* item = ::readdir(folder)) {
+                if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
+                    names.emplace_back(item->d_name);
+            }
+            ::closedir(folder);
+        } else {
+            if (listing >= 0)
+                ::close(listing);
+            record(level.name.c_str()); // removing the folder itself fails too
+        }
+        for (std::string& entry : names) {
+            struct stat child {};
+            if (::fstatat(fd_, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                record(entry.c_str());
+            } else if (S_ISDIR(child.st_mode)) {
+                ::fchmodat(fd_, entry.c_str(), (child.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW);
+                level.folders.push_back(std::move(entry));
+            } else if (::unlinkat(fd_, entry.c_str(), 0) != 0) {
+                record(entry.c_str());
+            }
+        }
+        levels_.push_back(std::move(level));
+    }
+
+    void descend(const std::string& name)
+    {
+        const int child = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) {
+            record(name.c_str());
+            return;
+        }
+        ::close(fd_);
+        fd_ = child;
+        enter(name);
+    }
+
+    // Back to the parent of the folder open at fd_, removing that folder;
+    // false at the top, or when the parent is not the folder it came from.
+    bool ascend()
+    {
+        if (levels_.size() == 1) {
+            levels_.pop_back();
+            return false;
+        }
+        const Level& parent = levels_[levels_.size() - 2];
+        const int up = ::openat(fd_, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat info {};
+        if (up < 0 || ::fstat(up, &info) != 0 || info.st_dev != parent.device || info.st_ino != parent.inode) {
+            if (up >= 0)
+                ::close(up);
+            if (!first_)
+                first_ = QFile::decodeName(root_) + QStringLiteral(": the folder moved while it was removed");
+            return false;
+        }
+        ::close(fd_);
+        fd_ = up;
+        if (::unlinkat(fd_, levels_.back().name.c_str(), AT_REMOVEDIR) != 0)
+            record(levels_.back().name.c_str());
+        levels_.pop_back();
+        return true;
+    }
+
+    QByteArray root_;
+    int fd_ = -1;
+    std::vector<Level> levels_;
+    std::optional<QString> first_;
+};
+
+} // namespace
+
+std::optional<QString> FileManager::removeItem(const QString& path)
+{
+    return Removal(QFile::encodeName(path)).run();
+}
+
+} // namespace platform
