@@ -59,7 +59,8 @@ void reopen();
 // Hands opened links to the delegate, in the order given.
 void openURLs(const QList<QString>& urls);
 
-// The normal end of the process: the delegate's will-terminate runs, then the
+// The normal end of the process: the delegate's will-terminate runs, the
+// preference changes still waiting for their write are written, then the
 // main loop ends. Later calls do nothing.
 void terminate();
 bool isTerminating();

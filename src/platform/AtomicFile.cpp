@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,6 +23,10 @@ namespace {
 QMutex injectedLock;
 std::optional<InjectedFailure> injected;
 
+// Tries at making a temporary file that a cleaner removed before this writer
+// locked it; tries at opening a log that a trim replaced meanwhile.
+constexpr int openTries = 8;
+
 std::optional<InjectedFailure> takeInjected()
 {
     const QMutexLocker lock(&injectedLock);
@@ -30,14 +36,17 @@ std::optional<InjectedFailure> takeInjected()
 // One write's progress through the steps, with the injected failure it may meet.
 class Attempt {
 public:
-    explicit Attempt(std::optional<InjectedFailure> failure) : failure_(failure) {}
+    explicit Attempt(std::optional<InjectedFailure> failure) : failure_(std::move(failure)) {}
 
     // The error code the step fails with, or 0 when it may go on.
-    int fault(Step step, int writeIndex = 0) const
+    int fault(Step step, int writeIndex = 0)
     {
         if (!failure_ || failure_->step != step || (step == Step::write && failure_->writeIndex != writeIndex))
             return 0;
-        return failure_->errorCode;
+        const InjectedFailure met = *std::exchange(failure_, std::nullopt);
+        if (met.whenMet)
+            met.whenMet();
+        return met.errorCode;
     }
 
 private:
@@ -67,6 +76,23 @@ int currentUmask()
     return 022;
 }
 
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Waits for the file's lock. False when the file system has no locks: then
+// the caller goes on without (as every writer there must).
+bool lockFile(int fd)
+{
+    for (;;) {
+        if (::flock(fd, LOCK_EX) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
 // The file that really gets the bytes: a link's target, else the path itself.
 QString resolvedTarget(const QString& path)
 {
@@ -75,6 +101,86 @@ QString resolvedTarget(const QString& path)
         return path;
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+// mkstemp's template: "." + the file's name + "." + six letters or digits.
+bool isTemporaryOf(const char* entry, const QByteArray& prefix)
+{
+    const size_t length = std::strlen(entry);
+    if (length != size_t(prefix.size()) + 6 || std::strncmp(entry, prefix.constData(), size_t(prefix.size())) != 0)
+        return false;
+    return std::all_of(entry + prefix.size(), entry + length, [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+// Removes the temporary files of this file that writers killed on the way
+// left behind. A live writer holds its temporary's lock, so only a file
+// whose lock can be taken is removed, and only while its name still is that
+// file. Failures just leave a file where it is.
+void removeStaleTemporaries(const QByteArray& folder, const QByteArray& fileName)
+{
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const QByteArray prefix = '.' + fileName + '.';
+    QList<QByteArray> candidates;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isTemporaryOf(entry->d_name, prefix))
+            candidates.append(QByteArray(entry->d_name));
+    }
+    const int at = ::dirfd(dir);
+    for (const QByteArray& name : candidates) {
+        const int fd = ::openat(at, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == ::geteuid()
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(at, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+            && sameFile(held, named))
+            ::unlinkat(at, name.constData(), 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// A temporary file beside the target, locked for as long as `holder` is open.
+struct Temporary {
+    QByteArray name = {};
+    int fd = -1;
+    int holder = -1;
+    int error = 0;
+};
+
+Temporary makeTemporary(const QByteArray& pattern)
+{
+    for (int tries = 0; tries < openTries; ++tries) {
+        Temporary made{.name = pattern};
+        made.fd = ::mkostemp(made.name.data(), O_CLOEXEC);
+        if (made.fd < 0)
+            return {.error = errno};
+        // Between its making and its lock a cleaner may take it for a dead
+        // writer's and remove it: then it is no longer at its name.
+        // Without locks (a file system that has none) there is no telling.
+        lockFile(made.fd);
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(made.fd, &held) != 0 || ::lstat(made.name.constData(), &named) != 0 || !sameFile(held, named)) {
+            ::close(made.fd);
+            continue;
+        }
+        // The lock lives on in a second descriptor, past the checked close
+        // of the first, until the rename is done.
+        made.holder = ::fcntl(made.fd, F_DUPFD_CLOEXEC, 0);
+        if (made.holder >= 0)
+            return made;
+        const int code = errno;
+        ::close(made.fd);
+        ::unlink(made.name.constData());
+        return {.error = code};
+    }
+    return {.error = EEXIST};
 }
 
 // Puts the finished temporary file at the target; without replacing, an
@@ -96,16 +202,18 @@ int putInPlace(const QByteArray& temporary, const QByteArray& target, bool repla
 }
 
 // Writes all of it, going on after short writes; 0 or the error code.
-int writeAll(int fd, const char* data, qsizetype size)
+// `written` grows by the bytes that went in.
+int writeAll(int fd, const char* data, qsizetype size, qint64* written)
 {
     while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0 && errno == EINTR)
+        const ssize_t done = ::write(fd, data, size_t(size));
+        if (done < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
-            return written < 0 ? errno : ENOSPC;
-        data += written;
-        size -= written;
+        if (done <= 0)
+            return done < 0 ? errno : ENOSPC;
+        *written += done;
+        data += done;
+        size -= done;
     }
     return 0;
 }
@@ -120,30 +228,71 @@ int syncFolder(const QString& folder)
     return code;
 }
 
+// An open log, locked, that still is the file at its path (a trim replaces
+// the file; an append that waited for the trim's lock opens the new one).
+struct OpenLog {
+    int fd = -1;
+    int error = 0;
+    bool made = false;
+    bool regular = false;
+    struct stat status {};
+};
+
+OpenLog openLocked(const QByteArray& name, int flags, bool create)
+{
+    OpenLog log;
+    for (int tries = 0; tries < openTries; ++tries) {
+        log = {};
+        log.fd = ::open(name.constData(), flags);
+        if (log.fd < 0 && errno == ENOENT && create) {
+            log.fd = ::open(name.constData(), flags | O_CREAT | O_EXCL, 0600);
+            log.made = log.fd >= 0;
+            if (log.fd < 0 && errno == EEXIST)
+                log.fd = ::open(name.constData(), flags);
+        }
+        if (log.fd < 0)
+            return {.error = errno};
+        log.regular = ::fstat(log.fd, &log.status) == 0 && S_ISREG(log.status.st_mode);
+        // Only a regular file is shared with other writers; a terminal or a
+        // pipe just gets what is written.
+        if (!log.regular || !lockFile(log.fd))
+            return log;
+        struct stat named {};
+        if (::stat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
+            ::fstat(log.fd, &log.status); // its length now that it is ours
+            return log;
+        }
+        ::close(log.fd);
+    }
+    return {.error = EAGAIN};
+}
+
 } // namespace
 
-std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options)
+Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options)
 {
-    const Attempt attempt(takeInjected());
+    Attempt attempt(takeInjected());
     const QString target = resolvedTarget(path);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
+    const auto failed = [](QString why) { return Outcome{.failure = std::move(why)}; };
 
     // A folder, a pipe, a socket or a device at the path is never replaced by a file.
     struct stat existing {};
     const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode))
-        return QStringLiteral("could not replace the file: it is not a regular file");
+        return failed(QStringLiteral("could not replace the file: it is not a regular file"));
     if (exists && !options.replaceExisting)
-        return reason("could not write the file", EEXIST);
+        return failed(reason("could not write the file", EEXIST));
 
-    QByteArray temporary =
-        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    removeStaleTemporaries(QFile::encodeName(folder), QFile::encodeName(targetInfo.fileName()));
     if (const int code = attempt.fault(Step::create))
-        return reason("could not create a temporary file", code);
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return reason("could not create a temporary file", errno);
+        return failed(reason("could not create a temporary file", code));
+    Temporary temporary = makeTemporary(
+        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX")));
+    if (temporary.error)
+        return failed(reason("could not create a temporary file", temporary.error));
+    int& fd = temporary.fd;
 
     // Writes go through a buffered file; it is closed before the descriptor,
     // so it never flushes into a descriptor number that has been reused.
@@ -152,20 +301,21 @@ std::optional<QString> write(const QString& path, const QByteArray& bytes, const
         file.close();
         if (fd >= 0)
             ::close(fd);
-        ::unlink(temporary.constData());
+        ::unlink(temporary.name.constData());
+        ::close(temporary.holder);
     };
     const auto fail = [&](const char* what, int code) {
         discard();
-        return reason(what, code);
+        return failed(reason(what, code));
     };
     // The buffered file reports the system's own words for what went wrong.
     const auto failWriting = [&] {
         const QString why = file.errorString();
         discard();
-        return QStringLiteral("could not write: ") + why;
+        return failed(QStringLiteral("could not write: ") + why);
     };
 
-    const int mode = exists ? int(existing.st_mode & 0777) : options.newFileMode.value_or(0666 & ~currentUmask());
+    const int mode = exists ? int(existing.st_mode & 0777) : options.newFileMode.value_or(0600 & ~currentUmask());
     if (::fchmod(fd, mode_t(mode)) != 0)
         return fail("could not set the temporary file's permissions", errno);
 
@@ -202,53 +352,56 @@ std::optional<QString> write(const QString& path, const QByteArray& bytes, const
 
     if (const int code = attempt.fault(Step::rename))
         return fail("could not replace the file", code);
-    if (const int code = putInPlace(temporary, QFile::encodeName(target), options.replaceExisting))
+    if (const int code = putInPlace(temporary.name, QFile::encodeName(target), options.replaceExisting))
         return fail("could not replace the file", code);
+    ::close(temporary.holder);
 
+    // The bytes are in place from here: only their durability is in doubt.
+    const auto notDurable = [](int code) {
+        return Outcome{.notDurable = reason("the new file may not survive a power loss: could not sync its folder", code)};
+    };
     if (const int code = attempt.fault(Step::syncFolder))
-        return reason("the new file may not survive a power loss: could not sync its folder", code);
+        return notDurable(code);
     if (const int code = syncFolder(folder))
-        return reason("the new file may not survive a power loss: could not sync its folder", code);
-    return std::nullopt;
+        return notDurable(code);
+    return {};
+}
+
+std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options)
+{
+    return writeFile(path, bytes, options).failure;
 }
 
 std::optional<QString> append(const QString& path, const QByteArray& bytes)
 {
-    const Attempt attempt(takeInjected());
+    Attempt attempt(takeInjected());
     const QByteArray name = QFile::encodeName(path);
     if (const int code = attempt.fault(Step::create))
         return reason("could not open the file", code);
     // Opened without blocking, so a pipe nobody reads fails instead of hanging.
-    constexpr int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK;
-    bool made = false;
-    int fd = ::open(name.constData(), flags);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(name.constData(), flags | O_CREAT | O_EXCL, 0666);
-        made = fd >= 0;
-        if (fd < 0 && errno == EEXIST)
-            fd = ::open(name.constData(), flags);
-    }
-    if (fd < 0)
-        return reason("could not open the file", errno);
+    OpenLog log = openLocked(name, O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK, true);
+    if (log.fd < 0)
+        return reason("could not open the file", log.error);
+    const int fd = log.fd;
     // Writes block as usual once the file is open.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
 
-    // Only a regular file can be cut back; a terminal or a pipe just gets
-    // what could be written.
-    struct stat status {};
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    const off_t length = regular ? status.st_size : 0;
-    // Shortening a file needs no space, so cutting back does not fail for
-    // the reasons a write does.
+    const off_t length = log.regular ? log.status.st_size : 0;
+    qint64 written = 0;
+    // Cuts off this call's bytes, but only while they are all there is past
+    // the old length: bytes another writer added after them stay, and so
+    // then do these. Shortening a file needs no space, so it does not fail
+    // for the reasons a write does.
     const auto cutBack = [&](int descriptor) {
-        if (made) {
+        struct stat now {};
+        if (!log.regular || ::fstat(descriptor, &now) != 0 || now.st_size != length + written
+            || ::lseek(descriptor, 0, SEEK_CUR) != now.st_size)
+            return;
+        struct stat named {};
+        if (!log.made)
+            (void)::ftruncate(descriptor, length);
+        else if (::stat(name.constData(), &named) == 0 && sameFile(named, now))
             ::unlink(name.constData());
-            return;
-        }
-        if (!regular)
-            return;
-        const int cut = descriptor >= 0 ? ::ftruncate(descriptor, length) : ::truncate(name.constData(), length);
-        Q_UNUSED(cut);
     };
     const auto fail = [&](const char* what, int code) {
         cutBack(fd);
@@ -260,18 +413,57 @@ std::optional<QString> append(const QString& path, const QByteArray& bytes)
         const qsizetype size = std::min(chunkSize, bytes.size() - at);
         if (const int code = attempt.fault(Step::write, index))
             return fail("could not write", code);
-        if (const int code = writeAll(fd, bytes.constData() + at, size))
+        if (const int code = writeAll(fd, bytes.constData() + at, size, &written))
             return fail("could not write", code);
     }
     if (const int code = attempt.fault(Step::close))
         return fail("could not close the file", code);
+    // The lock and a way to cut back outlive the descriptor whose close is checked.
+    const int keeper = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (::close(fd) != 0) {
-        // The descriptor is gone whatever close answered: cut back by path.
         const int code = errno;
-        cutBack(-1);
+        if (keeper >= 0)
+            cutBack(keeper);
+        ::close(keeper);
         return reason("could not close the file", code);
     }
+    ::close(keeper);
     return std::nullopt;
+}
+
+std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
+{
+    keepBytes = std::max<qint64>(keepBytes, 0);
+    const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, false);
+    if (log.fd < 0)
+        return log.error == ENOENT ? std::nullopt : std::optional(reason("could not open the file", log.error));
+    const auto done = [&](std::optional<QString> result) {
+        ::close(log.fd);
+        return result;
+    };
+    if (!log.regular)
+        return done(QStringLiteral("could not cut the file: it is not a regular file"));
+    const qint64 size = log.status.st_size;
+    if (size <= keepBytes)
+        return done(std::nullopt);
+    // One byte more than is kept: it tells whether the kept part begins a line.
+    QByteArray tail(keepBytes + 1, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < tail.size()) {
+        const ssize_t read = ::pread(log.fd, tail.data() + got, size_t(tail.size() - got), off_t(size - tail.size() + got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return done(reason("could not read the file", errno));
+        if (read == 0)
+            break;
+        got += read;
+    }
+    tail.truncate(got);
+    const qsizetype lineFeed = tail.indexOf('\n');
+    const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
+    // The lock stays on the old file until the new one is in its place.
+    return done(write(path, QString::fromUtf8(kept).toUtf8()));
 }
 
 void failNextWrite(const InjectedFailure& failure)

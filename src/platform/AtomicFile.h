@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace platform {
@@ -16,13 +17,19 @@ namespace platform {
 //
 // A path that is a symbolic link is written through: the link's target gets
 // the new bytes and the link stays. An existing file keeps its permission
-// bits; a new one gets 0666 less the process's umask, or the given mode.
-// Missing parent folders are not made, and a folder, pipe, socket or device
-// at the path is never replaced.
+// bits; a new one is the user's alone (0600 less the umask), or gets the given
+// mode. Missing parent folders are not made, and a folder, pipe, socket or
+// device at the path is never replaced.
+//
+// A writer holds a lock on its temporary file until the rename. A temporary
+// of the same file that nobody holds is left over from a writer that was
+// killed: the next write of that file removes it. A live writer's temporary,
+// in this process or another, is never touched.
 //
 // Logs use append(): a growing file is not copied for every line, and a line
 // that cannot be written whole is cut off again, so the file keeps exactly
-// the lines it had.
+// the lines it had. Appends and keepLastLines() of one file, in any process,
+// take turns on a lock of the file.
 namespace AtomicFile {
 
 // Where a write can fail, in the order they happen.
@@ -41,7 +48,7 @@ enum class Step {
 inline constexpr qsizetype chunkSize = 64 * 1024;
 
 struct Options {
-    // Permission bits for a file that does not exist yet; none: 0666 less
+    // Permission bits for a file that does not exist yet; none: 0600 less
     // the umask. An existing file keeps its own.
     std::optional<int> newFileMode = std::nullopt;
     // False: a file already at the path is never replaced; the write then
@@ -49,25 +56,48 @@ struct Options {
     bool replaceExisting = true;
 };
 
-// None when the file now holds the bytes; otherwise why not, and the file is
-// as it was. A failed fsync of the folder is reported too, although the new
-// bytes are then already in place.
+struct Outcome {
+    // The file does not hold the new bytes (it is as it was): why.
+    std::optional<QString> failure = std::nullopt;
+    // The file holds the new bytes, but its folder could not be synced, so a
+    // power loss may still take them: why. Written, not yet durable.
+    std::optional<QString> notDurable = std::nullopt;
+};
+
+[[nodiscard]] Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options = {});
+
+// writeFile() for callers that only need to know whether the bytes are in
+// place: none when the file holds them (durable or not yet); otherwise why
+// not, and the file is as it was.
 [[nodiscard]] std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options = {});
 
-// Adds the bytes at the end of the file, making it (0666 less the umask) when
-// missing. None when they are all in; otherwise why not, and the file is cut
-// back to the length it had (a file this call made is removed; a pipe or a
-// terminal keeps what went in). Not synced: a power cut may lose the new
-// bytes, never the ones before them. The injected failures of create (the
-// open), write and close apply.
+// Adds the bytes at the end of the file, making it (0600 less the umask) when
+// missing. None when they are all in; otherwise why not, and the bytes that
+// went in are cut off again (a file this call made is removed; a pipe or a
+// terminal keeps what went in). Bytes another writer added after them are
+// never cut: then this call's bytes stay too. Not synced: a power cut may
+// lose the new bytes, never the ones before them. The injected failures of
+// create (the open), write and close apply.
 [[nodiscard]] std::optional<QString> append(const QString& path, const QByteArray& bytes);
+
+// Cuts a text log to its last whole lines: the longest end of the file that
+// starts right after a line feed and has at most keepBytes bytes (nothing
+// when its last line alone is longer). Bytes that are not UTF-8 become
+// U+FFFD. Only the end of the file is read. None when the file is at most
+// keepBytes long, was cut, or is missing; otherwise why it could not be cut,
+// and it is as it was.
+[[nodiscard]] std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes);
 
 // Tests only: the next write or append fails at this step (for Step::write, at the
 // write with this 0-based index) as if the system answered errorCode.
 struct InjectedFailure {
     Step step = Step::write;
     int writeIndex = 0;
+    // 0: the step goes on after whenMet.
     int errorCode = 28; // ENOSPC
+    // Runs when the step is reached, before it fails: what another writer
+    // does meanwhile.
+    std::function<void()> whenMet = {};
 };
 void failNextWrite(const InjectedFailure& failure);
 // Tests only: forgets an injected failure that no write used.

@@ -37,7 +37,31 @@ void ManualScheduler::cancel(TimerToken token)
 
 void ManualScheduler::runInBackground(const char*, std::function<void()> work)
 {
+    {
+        std::lock_guard lock(mutex_);
+        if (holdingBackground_) {
+            heldBackground_.push_back(std::move(work));
+            return;
+        }
+    }
     work();
+}
+
+void ManualScheduler::holdBackgroundWork(bool held)
+{
+    std::lock_guard lock(mutex_);
+    holdingBackground_ = held;
+}
+
+void ManualScheduler::runHeldBackgroundWork()
+{
+    std::vector<std::function<void()>> held;
+    {
+        std::lock_guard lock(mutex_);
+        held.swap(heldBackground_);
+    }
+    for (auto& work : held)
+        work();
 }
 
 void ManualScheduler::advance(double seconds)

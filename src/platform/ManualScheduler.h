@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -20,6 +21,11 @@ public:
     void cancel(TimerToken token) override;
     void runInBackground(const char* queueLabel, std::function<void()> work) override;
 
+    // While held, background work waits (a slow disk) until
+    // runHeldBackgroundWork() runs it, in the order it came.
+    void holdBackgroundWork(bool held);
+    void runHeldBackgroundWork();
+
     // Moves the clock forward by seconds, running everything that falls due.
     void advance(double seconds);
     // Runs what is due now (work scheduled with no delay).
@@ -32,6 +38,8 @@ private:
     double now_;
     TimerToken nextToken_ = 1;
     std::map<Key, std::function<void()>> queue_;
+    bool holdingBackground_ = false;
+    std::vector<std::function<void()>> heldBackground_;
 };
 
 } // namespace platform

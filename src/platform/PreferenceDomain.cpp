@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
+#include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
 
 #include <QDir>
@@ -12,10 +13,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <map>
 #include <memory>
+#include <mutex>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -156,9 +163,108 @@ QString asideName(const QString& path)
 
 } // namespace
 
+struct PreferenceDomain::Writer {
+    // One write of the file at a time, from any thread.
+    std::mutex turn;
+    // The newest write in place, by number (guarded by turn).
+    quint64 newestOnDisk = 0;
+    // Numbers handed out to writes; main thread.
+    quint64 numbered = 0;
+    // Main thread; none once the domain is gone.
+    PreferenceDomain* domain = nullptr;
+};
+
+struct PreferenceDomain::Written {
+    quint64 number = 0;
+    QByteArray bytes = {};
+    // A newer write was in place already: this one was not needed.
+    bool superseded = false;
+    // Another program changed the file since it was read: nothing was
+    // written, the changes go on top of what it holds now.
+    bool stale = false;
+    AtomicFile::Outcome outcome = {};
+    DiskState state = {};
+};
+
+namespace {
+
+// Tries at a write the file keeps changing under.
+constexpr int staleTries = 3;
+
+// The preferences folder's lock, held from reading a file to its rename, so
+// two processes never both write a domain based on the same contents.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        // Without locks (a file system that has none) the check below still
+        // narrows the gap to the write itself.
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// What the file holds: none when it does not exist. An unreadable one reads
+// as empty, which no file read or written as preferences is (an empty file
+// does not parse, so it is kept aside).
+std::optional<QByteArray> contentOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QFileInfo::exists(path) || QFileInfo(path).isSymLink() ? std::optional(QByteArray()) : std::nullopt;
+    return file.readAll();
+}
+
+} // namespace
+
 PreferenceDomain::PreferenceDomain(QString name)
     : name_(std::move(name))
+    , writer_(std::make_shared<Writer>())
 {
+    writer_->domain = this;
+}
+
+PreferenceDomain::~PreferenceDomain()
+{
+    // A write under way finishes on its own, and a scheduled one does
+    // nothing: neither finds the domain.
+    writer_->domain = nullptr;
+}
+
+PreferenceDomain::Written PreferenceDomain::writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
+                                                        const std::optional<QByteArray>& base, quint64 number)
+{
+    // A newer write in place already makes this one needless, so an older
+    // value never lands after a newer one, whichever thread runs first.
+    const std::lock_guard lock(writer.turn);
+    if (number <= writer.newestOnDisk)
+        return {.number = number, .superseded = true};
+    const FolderLock folder(QFileInfo(path).path());
+    if (contentOf(path) != base)
+        return {.number = number, .stale = true};
+    Written written{.number = number, .bytes = bytes, .outcome = AtomicFile::writeFile(path, bytes)};
+    if (!written.outcome.failure) {
+        writer.newestOnDisk = number;
+        written.state = diskStateOf(path);
+    }
+    return written;
+}
+
+QByteArray PreferenceDomain::encoded() const
+{
+    const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 QString PreferenceDomain::standardName()
@@ -218,8 +324,13 @@ bool PreferenceDomain::isSupported(const QVariant& value)
 
 PreferenceDomain::DiskState PreferenceDomain::diskState() const
 {
+    return diskStateOf(filePath());
+}
+
+PreferenceDomain::DiskState PreferenceDomain::diskStateOf(const QString& path)
+{
     struct stat status {};
-    if (::stat(QFile::encodeName(filePath()).constData(), &status) != 0)
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return {};
     return {
         .exists = true,
@@ -239,11 +350,12 @@ void PreferenceDomain::load() const
     loaded_ = true;
     readState_ = now;
     blocked_ = false;
+    base_.reset();
     values_ = now.exists ? readFile() : QVariantMap();
     // Changes not yet on disk stay on top of what another program wrote.
     for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {
-        if (it.value())
-            values_.insert(it.key(), *it.value());
+        if (it->value)
+            values_.insert(it.key(), *it->value);
         else
             values_.remove(it.key());
     }
@@ -260,8 +372,10 @@ QVariantMap PreferenceDomain::readFile() const
         return {};
     }
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QByteArray bytes = file.readAll();
     file.close();
+    base_ = bytes;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     std::optional<QVariant> decoded;
     if (error.error == QJsonParseError::NoError && document.isObject())
         decoded = decode(QJsonObject{{QStringLiteral("dict"), document.object()}});
@@ -277,39 +391,138 @@ QVariantMap PreferenceDomain::readFile() const
         return {};
     }
     SystemLog::write(QStringLiteral("preferences: could not read %1; kept it aside as %2").arg(path, aside));
+    base_.reset();
     readState_ = diskState();
     return {};
+}
+
+void PreferenceDomain::report(const QString& line)
+{
+    // Retried on every change and sweep: one line per problem, not per try.
+    if (line != problem_)
+        SystemLog::write(line);
+    problem_ = line;
 }
 
 bool PreferenceDomain::save()
 {
     const QString path = filePath();
-    if (blocked_) {
-        SystemLog::write(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+    if (scheduledWrite_)
+        Scheduler::current().cancel(*std::exchange(scheduledWrite_, std::nullopt));
+    for (int attempt = 1;; ++attempt) {
+        if (blocked_) {
+            report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+            return false;
+        }
+        QDir().mkpath(QFileInfo(path).path());
+        const quint64 upTo = changes_;
+        // Waits for a write under way: this one is newer.
+        const Written written = writeInTurn(*writer_, path, encoded(), base_, ++writer_->numbered);
+        if (!written.stale || attempt == staleTries)
+            return finish(written, upTo);
+        reload();
+    }
+}
+
+void PreferenceDomain::reload() const
+{
+    loaded_ = false;
+    load();
+}
+
+bool PreferenceDomain::finish(const Written& written, quint64 upToChange)
+{
+    const QString path = filePath();
+    if (written.superseded)
+        return true;
+    if (written.stale) {
+        report(QStringLiteral("preferences: could not write %1: other programs kept changing it").arg(path));
         return false;
     }
-    QDir().mkpath(QFileInfo(path).path());
-    const QJsonObject root = encode(QVariant(values_)).toObject().value(QStringLiteral("dict")).toObject();
-    if (const auto failure = AtomicFile::write(path, QJsonDocument(root).toJson(QJsonDocument::Indented))) {
-        // Retried on every change and sweep: one line per reason, not per try.
-        if (*failure != writeFailure_)
-            SystemLog::write(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
-        writeFailure_ = *failure;
+    if (const auto& failure = written.outcome.failure) {
+        report(QStringLiteral("preferences: could not write %1: %2").arg(path, *failure));
         return false;
     }
-    writeFailure_.clear();
-    unsaved_.clear();
-    readState_ = diskState();
+    for (auto it = unsaved_.begin(); it != unsaved_.end();)
+        it = it->change <= upToChange ? unsaved_.erase(it) : std::next(it);
+    {
+        const std::lock_guard lock(writer_->turn);
+        if (writer_->newestOnDisk == written.number) {
+            readState_ = written.state;
+            base_ = written.bytes;
+        }
+    }
+    if (const auto& notDurable = written.outcome.notDurable)
+        report(QStringLiteral("preferences: %1 written, not yet durable: %2").arg(path, *notDurable));
+    else
+        problem_.clear();
     return true;
 }
 
-void PreferenceDomain::store(const QString& key, const QVariant& value)
+void PreferenceDomain::scheduleWrite()
+{
+    // A write under way schedules the next one when it is done.
+    if (scheduledWrite_ || writing_)
+        return;
+    const double delay = std::max(0.0, lastWriteStart_ + writeInterval - now());
+    scheduledWrite_ = Scheduler::current().schedule(delay, [writer = writer_] {
+        if (PreferenceDomain* domain = writer->domain) {
+            domain->scheduledWrite_.reset();
+            domain->writeInBackground();
+        }
+    });
+}
+
+void PreferenceDomain::writeInBackground()
+{
+    load();
+    if (unsaved_.isEmpty())
+        return;
+    const QString path = filePath();
+    if (blocked_) {
+        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        return;
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    const QByteArray bytes = encoded();
+    const quint64 upTo = changes_;
+    const quint64 number = ++writer_->numbered;
+    writing_ = true;
+    lastWriteStart_ = now();
+    Scheduler& scheduler = Scheduler::current();
+    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path, bytes, base = base_, number, upTo] {
+        const Written written = writeInTurn(*writer, path, bytes, base, number);
+        scheduler.schedule(0, [writer, written, upTo] {
+            PreferenceDomain* domain = writer->domain;
+            if (!domain)
+                return;
+            domain->writing_ = false;
+            if (written.stale) {
+                // Another program wrote meanwhile: ours go on top of that.
+                domain->reload();
+                domain->scheduleWrite();
+                return;
+            }
+            domain->finish(written, upTo);
+            // Changes made while it was under way get their own write.
+            const bool newer = std::any_of(domain->unsaved_.cbegin(), domain->unsaved_.cend(),
+                                           [upTo](const Unsaved& change) { return change.change > upTo; });
+            if (newer)
+                domain->scheduleWrite();
+        });
+    });
+}
+
+void PreferenceDomain::store(const QString& key, const QVariant& value, Save when)
 {
     load();
     const QVariant stored = normalized(value);
-    unsaved_.insert(key, stored);
+    unsaved_.insert(key, {stored, ++changes_});
     values_.insert(key, stored);
-    save();
+    if (when == Save::now)
+        save();
+    else
+        scheduleWrite();
 }
 
 QVariant PreferenceDomain::object(const QString& key) const
@@ -345,19 +558,25 @@ std::optional<QByteArray> PreferenceDomain::data(const QString& key) const
     return std::nullopt;
 }
 
-void PreferenceDomain::setBool(const QString& key, bool value) { store(key, QVariant(value)); }
-void PreferenceDomain::setInteger(const QString& key, qint64 value) { store(key, QVariant(value)); }
-void PreferenceDomain::setDouble(const QString& key, double value) { store(key, QVariant(value)); }
-void PreferenceDomain::setString(const QString& key, const QString& value) { store(key, QVariant(value)); }
-void PreferenceDomain::setData(const QString& key, const QByteArray& value) { store(key, QVariant(value)); }
+void PreferenceDomain::setBool(const QString& key, bool value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setInteger(const QString& key, qint64 value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setDouble(const QString& key, double value, Save when) { store(key, QVariant(value), when); }
+void PreferenceDomain::setString(const QString& key, const QString& value, Save when)
+{
+    store(key, QVariant(value), when);
+}
+void PreferenceDomain::setData(const QString& key, const QByteArray& value, Save when)
+{
+    store(key, QVariant(value), when);
+}
 
-void PreferenceDomain::setObject(const QString& key, const QVariant& value)
+void PreferenceDomain::setObject(const QString& key, const QVariant& value, Save when)
 {
     if (!isSupported(value)) {
         SystemLog::write(QStringLiteral("preferences: value of unsupported type for %1 in %2 ignored").arg(key, name_));
         return;
     }
-    store(key, value);
+    store(key, value, when);
 }
 
 void PreferenceDomain::remove(const QString& key)
@@ -365,7 +584,7 @@ void PreferenceDomain::remove(const QString& key)
     load();
     if (values_.remove(key) == 0)
         return;
-    unsaved_.insert(key, std::nullopt);
+    unsaved_.insert(key, {std::nullopt, ++changes_});
     save();
 }
 
@@ -391,13 +610,23 @@ bool PreferenceDomain::synchronize()
 void PreferenceDomain::synchronizePending()
 {
     for (auto& [name, domain] : sharedDomains()) {
-        if (domain->unsaved_.isEmpty())
+        if (domain->unsaved_.isEmpty() || domain->scheduledWrite_ || domain->writing_)
             continue;
         domain->load();
         // A file that could not be read was logged when it was met; it is
         // tried again once it changes.
         if (!domain->blocked_)
             domain->save();
+    }
+}
+
+void PreferenceDomain::synchronizeAll()
+{
+    for (auto& [name, domain] : sharedDomains()) {
+        if (domain->unsaved_.isEmpty())
+            continue;
+        domain->load();
+        domain->save();
     }
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/Scheduler.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -14,10 +17,19 @@ namespace platform {
 //
 // Values keep their types apart: bool, qint64, double, QString, QByteArray
 // (data), QVariantList and QVariantMap (nested values of the same kinds).
-// Every change is written to disk at once, atomically, on top of what the file
-// holds then: other programs share some domains, and a file that changed on
-// disk (size, modification time or inode) is read again before a lookup or a
-// write, so a key another program set is kept.
+// A change is seen by lookups at once. It is written to disk atomically, on
+// top of what the file holds then, either at once (Save::now) or soon after
+// (Save::soon): other programs share some domains, and a file that changed
+// on disk (size, modification time or inode) is read again before a lookup
+// or a write, so a key another program set is kept.
+//
+// Changes saved soon are written off the main thread, at most once per
+// writeInterval, so a slider dragged across its track writes a few times,
+// not once per step; Application::terminate() writes what is left
+// (synchronizeAll). A write never lands after a newer one of the same domain,
+// and never over what another process wrote since the domain read the file:
+// writes hold the preferences folder's lock, and one that finds the file
+// changed reads it again and goes on top.
 // A file that cannot be parsed is renamed aside with a ".corrupt" suffix and a
 // system-log line. A file that exists but cannot be opened, or cannot be moved
 // aside, is never overwritten: writes to the domain are refused with a log
@@ -28,6 +40,14 @@ namespace platform {
 // domain's next change or by synchronizePending().
 class PreferenceDomain {
 public:
+    // When a change reaches the file.
+    enum class Save {
+        now,  // before the setter returns, on the calling thread
+        soon, // off the main thread within writeInterval, and at quit
+    };
+    // Changes saved soon are written at most once per this many seconds.
+    static constexpr double writeInterval = 0.25;
+
     // The app's own domain. Its lookups also see the global domain.
     static PreferenceDomain& standard();
     // Any other domain by name (an earlier product's, a system domain).
@@ -45,13 +65,13 @@ public:
     // A data value; any other kind is absent.
     std::optional<QByteArray> data(const QString& key) const;
 
-    void setBool(const QString& key, bool value);
-    void setInteger(const QString& key, qint64 value);
-    void setDouble(const QString& key, double value);
-    void setString(const QString& key, const QString& value);
-    void setData(const QString& key, const QByteArray& value);
+    void setBool(const QString& key, bool value, Save when = Save::now);
+    void setInteger(const QString& key, qint64 value, Save when = Save::now);
+    void setDouble(const QString& key, double value, Save when = Save::now);
+    void setString(const QString& key, const QString& value, Save when = Save::now);
+    void setData(const QString& key, const QByteArray& value, Save when = Save::now);
     // Stores any supported value unchanged; an unsupported one is ignored.
-    void setObject(const QString& key, const QVariant& value);
+    void setObject(const QString& key, const QVariant& value, Save when = Save::now);
     void remove(const QString& key);
 
     // The values stored in this domain alone (no global values), or an empty
@@ -64,7 +84,12 @@ public:
     // Writes the changes of every domain (standard() and named()) that could
     // not be written before; rereads only files that changed. The engine
     // calls it on its sweep, so kept changes reach the disk once it lets them.
+    // Changes waiting for their soon write are left to it.
     static void synchronizePending();
+    // Writes every domain's changes now, those waiting to be saved soon too,
+    // after any write under way: what the process holds is on disk when it
+    // ends. Application::terminate() calls it.
+    static void synchronizeAll();
 
     // The file this domain lives in.
     QString filePath() const;
@@ -72,8 +97,14 @@ public:
     static bool isSupported(const QVariant& value);
 
     explicit PreferenceDomain(QString name);
+    ~PreferenceDomain();
+    PreferenceDomain(const PreferenceDomain&) = delete;
+    PreferenceDomain& operator=(const PreferenceDomain&) = delete;
 
 private:
+    // Writes of the file, shared with the ones under way off the main thread.
+    struct Writer;
+    struct Written;
     // What identifies one version of the file.
     struct DiskState {
         bool exists = false;
@@ -86,24 +117,55 @@ private:
         friend bool operator==(const DiskState&, const DiskState&) = default;
     };
 
+    // A key set (a value) or removed (none) that is not on disk yet, and the
+    // number of the change that made it so.
+    struct Unsaved {
+        std::optional<QVariant> value;
+        quint64 change = 0;
+    };
+
+    static DiskState diskStateOf(const QString& path);
+    // Any thread.
+    static Written writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
+                               const std::optional<QByteArray>& base, quint64 number);
+    QByteArray encoded() const;
     DiskState diskState() const;
     // Reads the file when it changed since it was last read or written.
     void load() const;
+    // Reads the file whatever its state says.
+    void reload() const;
     QVariantMap readFile() const;
+    // Writes now, on this thread.
     bool save();
-    void store(const QString& key, const QVariant& value);
+    // The soon write: when its time comes, its bytes go to a background queue.
+    void scheduleWrite();
+    void writeInBackground();
+    // What a write did, on the main thread: the changes it holds are saved.
+    bool finish(const Written& written, quint64 upToChange);
+    void store(const QString& key, const QVariant& value, Save when);
+    // Logs a problem once, until a clean write.
+    void report(const QString& line);
 
     QString name_;
     mutable bool loaded_ = false;
     mutable DiskState readState_;
     // The file's values with the changes not yet on disk applied.
     mutable QVariantMap values_;
-    // Set or removed (none) keys that are not on disk yet.
-    QMap<QString, std::optional<QVariant>> unsaved_;
+    // What the file held when it was last read or written (none: no file);
+    // a write goes ahead only while it still holds that.
+    mutable std::optional<QByteArray> base_;
+    QMap<QString, Unsaved> unsaved_;
+    quint64 changes_ = 0;
     // The file exists but could not be read or kept aside.
     mutable bool blocked_ = false;
-    // Why the last write failed, logged once; empty after a write that worked.
-    QString writeFailure_;
+    // The last problem logged; empty after a write that worked.
+    QString problem_;
+    std::shared_ptr<Writer> writer_;
+    // The soon write waiting for its time, and whether one is under way.
+    std::optional<TimerToken> scheduledWrite_;
+    bool writing_ = false;
+    // When the last soon write started (scheduler seconds; 0: never).
+    double lastWriteStart_ = 0;
 };
 
 } // namespace platform

@@ -12,20 +12,29 @@
 namespace platform::SystemLog {
 
 namespace {
+
+struct Memory {
+    QStringList lines;
+    // Characters in lines.
+    qsizetype size = 0;
+};
+
 QMutex& mutex()
 {
     static QMutex m;
     return m;
 }
-QStringList*& memory()
+
+Memory*& memory()
 {
-    static QStringList* list = nullptr;
-    return list;
+    static Memory* kept = nullptr;
+    return kept;
 }
-QStringList& lineStore()
+
+Memory& lineStore()
 {
     if (!memory()) {
-        memory() = new QStringList;
+        memory() = new Memory;
         registerSharedReset([] {
             QMutexLocker lock(&mutex());
             delete memory();
@@ -34,6 +43,16 @@ QStringList& lineStore()
     }
     return *memory();
 }
+
+void keep(const QString& message)
+{
+    Memory& kept = lineStore();
+    kept.lines.append(message);
+    kept.size += message.size();
+    while (kept.size > memoryLimit && kept.lines.size() > 1)
+        kept.size -= kept.lines.takeFirst().size();
+}
+
 } // namespace
 
 QString filePath()
@@ -44,17 +63,20 @@ QString filePath()
 void write(const QString& message)
 {
     QMutexLocker lock(&mutex());
-    lineStore().append(message);
+    keep(message);
     const QString path = filePath();
     QDir().mkpath(QFileInfo(path).path());
-    // A line that cannot be written (a full disk) stays in memory only.
+    // A line that cannot be written (a full disk) stays in memory only; a
+    // cut that fails leaves the file whole, to be cut with the next line.
+    if (QFileInfo(path).size() > fileLimit)
+        (void)AtomicFile::keepLastLines(path, fileLimit / 2);
     (void)AtomicFile::append(path, message.toUtf8() + '\n');
 }
 
 QStringList lines()
 {
     QMutexLocker lock(&mutex());
-    return memory() ? *memory() : QStringList();
+    return memory() ? memory()->lines : QStringList();
 }
 
 } // namespace platform::SystemLog

@@ -19,10 +19,6 @@
 
 namespace {
 
-// Text read before the kept part of a log being trimmed, so that a character
-// at the cut is seen whole; bytes.
-constexpr qint64 contextBytes = 4096;
-
 // The logs folder and the three shared logs, made together on first use.
 struct SharedLogs {
     QString directory;
@@ -67,63 +63,6 @@ std::optional<QString> readText(const QString& path, bool* valid)
     return text;
 }
 
-// Bytes of the text as UTF-8; a lone surrogate counts as a replacement
-// character.
-qint64 utf8Size(QStringView text)
-{
-    qint64 size = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            size += 4;
-            ++i;
-        } else {
-            size += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
-        }
-    }
-    return size;
-}
-
-// The end of the file, at most keep bytes of UTF-8, starting at a character
-// (grapheme cluster) boundary; none when the file cannot be read. Only the
-// tail is read, with a little text before it so that the character at the
-// cut is recognised.
-std::optional<QByteArray> lastBytes(const QString& path, qint64 keep)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const qint64 size = file.size();
-    const qint64 start = std::max<qint64>(0, size - keep - contextBytes);
-    if (!file.seek(start))
-        return std::nullopt;
-    const QByteArray bytes = file.read(size - start);
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    const bool whole = start == 0;
-    // Start on the first byte of a UTF-8 sequence when the read began inside one.
-    qsizetype first = 0;
-    while (!whole && first < 3 && first < bytes.size() && (quint8(bytes[first]) & 0xC0) == 0x80)
-        ++first;
-    // Bytes that are not UTF-8 become U+FFFD, so a damaged file is still cut
-    // back (and is valid UTF-8 again) instead of growing without bound.
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(QByteArrayView(bytes).sliced(first));
-    const QList<qsizetype> offsets = Graphemes::boundaries(text);
-    // The first character read may be the end of a longer one: never kept
-    // unless the read began at the start of the file.
-    const qsizetype firstKeepable = whole ? 0 : 1;
-    qsizetype cut = text.size();
-    qint64 kept = 0;
-    for (qsizetype i = offsets.size() - 2; i >= firstKeepable; --i) {
-        kept += utf8Size(QStringView(text).sliced(offsets[i], offsets[i + 1] - offsets[i]));
-        if (kept > keep)
-            break;
-        cut = offsets[i];
-    }
-    return QStringView(text).sliced(cut).toUtf8();
-}
-
 } // namespace
 
 LogFile::LogFile(QString path, qint64 limit)
@@ -161,8 +100,7 @@ void LogFile::trim() const
     if (limit_ <= 0)
         return;
     // A failed write leaves the file whole and untrimmed.
-    if (const std::optional<QByteArray> kept = lastBytes(path_, limit_ / 2))
-        (void)platform::AtomicFile::write(path_, *kept);
+    (void)platform::AtomicFile::keepLastLines(path_, limit_ / 2);
 }
 
 void LogFile::clear() const

@@ -4,10 +4,11 @@
 #include <QtGlobal>
 
 // A plain-text log: one timestamped line per entry, appended to a file and cut
-// back to at most half its byte limit when it grows past that limit. Logging never fails
-// loudly: a file-system error (a full disk) loses the entry and nothing else
-// happens; the file keeps exactly the lines it had. Every write goes through
-// platform::AtomicFile (appends, trims and clears).
+// back to its last whole lines within half its byte limit when it grows past
+// that limit. Logging never fails loudly: a file-system error (a full disk)
+// loses the entry and nothing else happens; the file keeps exactly the lines
+// it had. Every write goes through platform::AtomicFile (appends, trims and
+// clears), so other processes writing the same log take turns with it.
 class LogFile {
 public:
     static constexpr qint64 defaultLimit = 64000;
@@ -23,10 +24,10 @@ public:
     // Appends the text and a line feed, first trimming a file that is past
     // the limit.
     void append(const QString& text) const;
-    // Keeps at most the last limit / 2 bytes, cut between two characters
-    // (grapheme clusters); a character longer than that is dropped whole.
-    // Only the end of the file is read, so a huge log costs no more than a
-    // small one.
+    // Keeps the last whole lines within limit / 2 bytes: the cut is always
+    // right after a line feed, so a line longer than that goes whole. Bytes
+    // that are not UTF-8 become U+FFFD. Only the end of the file is read, so
+    // a huge log costs no more than a small one.
     void trim() const;
     // Empties the file (creating it when missing).
     void clear() const;

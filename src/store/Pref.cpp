@@ -44,9 +44,10 @@ std::optional<bool> PrefValue<bool>::read(const QString& key, const platform::Pr
     return std::nullopt;
 }
 
-void PrefValue<bool>::write(const QString& key, bool value, platform::PreferenceDomain& defaults)
+void PrefValue<bool>::write(const QString& key, bool value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setBool(key, value);
+    defaults.setBool(key, value, when);
 }
 
 std::optional<qint64> PrefValue<qint64>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -64,9 +65,10 @@ std::optional<qint64> PrefValue<qint64>::read(const QString& key, const platform
     return std::nullopt;
 }
 
-void PrefValue<qint64>::write(const QString& key, qint64 value, platform::PreferenceDomain& defaults)
+void PrefValue<qint64>::write(const QString& key, qint64 value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setInteger(key, value);
+    defaults.setInteger(key, value, when);
 }
 
 std::optional<double> PrefValue<double>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -85,9 +87,10 @@ std::optional<double> PrefValue<double>::read(const QString& key, const platform
     return std::nullopt;
 }
 
-void PrefValue<double>::write(const QString& key, double value, platform::PreferenceDomain& defaults)
+void PrefValue<double>::write(const QString& key, double value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setDouble(key, value);
+    defaults.setDouble(key, value, when);
 }
 
 std::optional<QString> PrefValue<QString>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -95,9 +98,10 @@ std::optional<QString> PrefValue<QString>::read(const QString& key, const platfo
     return defaults.string(key);
 }
 
-void PrefValue<QString>::write(const QString& key, const QString& value, platform::PreferenceDomain& defaults)
+void PrefValue<QString>::write(const QString& key, const QString& value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setString(key, value);
+    defaults.setString(key, value, when);
 }
 
 std::optional<quint32> PrefValue<quint32>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -109,9 +113,10 @@ std::optional<quint32> PrefValue<quint32>::read(const QString& key, const platfo
     return static_cast<quint32>(std::clamp<qint64>(*integer, 0, largest));
 }
 
-void PrefValue<quint32>::write(const QString& key, quint32 value, platform::PreferenceDomain& defaults)
+void PrefValue<quint32>::write(const QString& key, quint32 value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setInteger(key, static_cast<qint64>(value));
+    defaults.setInteger(key, static_cast<qint64>(value), when);
 }
 
 std::optional<std::optional<Hotkey>> PrefValue<std::optional<Hotkey>>::read(
@@ -125,7 +130,8 @@ std::optional<std::optional<Hotkey>> PrefValue<std::optional<Hotkey>>::read(
 }
 
 void PrefValue<std::optional<Hotkey>>::write(
-    const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults)
+    const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults,
+                                platform::PreferenceDomain::Save when)
 {
-    defaults.setData(key, value ? value->toJsonData() : QByteArray());
+    defaults.setData(key, value ? value->toJsonData() : QByteArray(), when);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PreferenceDomain.h"
 #include "store/Hotkey.h"
 #include "store/SettingEnums.h"
 
@@ -7,10 +8,6 @@
 
 #include <optional>
 #include <utility>
-
-namespace platform {
-class PreferenceDomain;
-}
 
 // One stored setting: its user-defaults key, its default and the value last
 // read or written in this run. Only Settings reaches the value, so that every
@@ -31,7 +28,8 @@ struct Pref {
 // How a value type is read from and written to the user defaults. read gives
 // none when the key is absent or holds something that is not exactly a value
 // of the type: a stored text is never parsed into a number or a Boolean, and a
-// number that does not fit the type exactly counts as absent.
+// number that does not fit the type exactly counts as absent. write stores the
+// value at once; `when` says when it reaches the file.
 template <typename Value>
 struct PrefValue;
 
@@ -40,7 +38,8 @@ struct PrefValue;
 template <>
 struct PrefValue<bool> {
     static std::optional<bool> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, bool value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, bool value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // A stored integer; a double without fractional part inside the 64-bit range;
@@ -48,28 +47,32 @@ struct PrefValue<bool> {
 template <>
 struct PrefValue<qint64> {
     static std::optional<qint64> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, qint64 value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, qint64 value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // A stored double; an integer that a double holds exactly; a Boolean as 0 or 1.
 template <>
 struct PrefValue<double> {
     static std::optional<double> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, double value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, double value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // A stored text, or a stored number given as its text.
 template <>
 struct PrefValue<QString> {
     static std::optional<QString> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, const QString& value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, const QString& value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // Read as a 64-bit integer, then clamped to 0...4294967295.
 template <>
 struct PrefValue<quint32> {
     static std::optional<quint32> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, quint32 value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, quint32 value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // An optional shortcut, kept as data: absent gives none (the default stands);
@@ -78,7 +81,8 @@ struct PrefValue<quint32> {
 template <>
 struct PrefValue<std::optional<Hotkey>> {
     static std::optional<std::optional<Hotkey>> read(const QString& key, const platform::PreferenceDomain& defaults);
-    static void write(const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults);
+    static void write(const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when);
 };
 
 // A setting enumeration, kept as its raw value; an integer that is no raw
@@ -90,8 +94,9 @@ struct PrefValue<E> {
         const std::optional<qint64> raw = PrefValue<qint64>::read(key, defaults);
         return raw ? fromRawValue<E>(*raw) : std::nullopt;
     }
-    static void write(const QString& key, E value, platform::PreferenceDomain& defaults)
+    static void write(const QString& key, E value, platform::PreferenceDomain& defaults,
+                      platform::PreferenceDomain::Save when)
     {
-        PrefValue<qint64>::write(key, rawValue(value), defaults);
+        PrefValue<qint64>::write(key, rawValue(value), defaults, when);
     }
 };

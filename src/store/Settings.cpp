@@ -92,7 +92,10 @@ void Settings::write(Pref<T>& pref, const T& value)
     // Subscribers run before the new value is in place.
     emit objectWillChange();
     pref.cached = value;
-    PrefValue<T>::write(pref.key, value, platform::PreferenceDomain::standard());
+    // In the store at once; the file follows a moment later, so a dragged
+    // slider does not write it on every step.
+    PrefValue<T>::write(pref.key, value, platform::PreferenceDomain::standard(),
+                        platform::PreferenceDomain::Save::soon);
 }
 
 template <typename T>

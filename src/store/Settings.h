@@ -14,7 +14,9 @@
 // The user's preferences, one key each in the standard user defaults. A
 // setting is read from the store at most once per process and then served
 // from memory; every write sends objectWillChange first (subscribers still
-// see the old value), then is cached and written to the store at once.
+// see the old value), then is cached and written to the store at once. The
+// store's file follows within writeInterval (a few writes a second at most,
+// off the main thread) and at quit.
 class Settings final : public QObject {
     Q_OBJECT
 

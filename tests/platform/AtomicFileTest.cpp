@@ -4,6 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <memory>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -27,6 +32,12 @@ protected:
         QFile out(file);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         ASSERT_EQ(out.write(bytes), bytes.size());
+    }
+
+    static mode_t modeOf(const QString& file)
+    {
+        struct stat status {};
+        return ::stat(QFile::encodeName(file).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
     }
 
     // Every entry of home (pipes too), so a left-over temporary file shows.
@@ -56,18 +67,21 @@ TEST_F(AtomicFileTest, WritesLongFilesInSeveralChunksAndEmptyOnes)
     EXPECT_EQ(QFileInfo(path()).size(), 0);
 }
 
-TEST_F(AtomicFileTest, KeepsAnExistingFilesModeAndGivesNewOnesTheAskedMode)
+TEST_F(AtomicFileTest, NewFilesAreTheUsersAloneAndAnExistingFileKeepsItsMode)
 {
-    put(path(), "old");
-    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0640), 0);
+    const mode_t before = ::umask(022);
     ASSERT_EQ(AtomicFile::write(path(), "new"), std::nullopt);
-    struct stat status {};
-    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
-
+    ASSERT_EQ(AtomicFile::append(path("switches.log"), "line\n"), std::nullopt);
     ASSERT_EQ(AtomicFile::write(path("entry.desktop"), "x", {.newFileMode = 0644}), std::nullopt);
-    ASSERT_EQ(::stat(QFile::encodeName(path("entry.desktop")).constData(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0644u);
+    ::umask(before);
+    EXPECT_EQ(modeOf(path()), 0600u);
+    EXPECT_EQ(modeOf(path("switches.log")), 0600u);
+    EXPECT_EQ(modeOf(path("entry.desktop")), 0644u);
+
+    // A mode the user set stays.
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0640), 0);
+    ASSERT_EQ(AtomicFile::write(path(), "newer"), std::nullopt);
+    EXPECT_EQ(modeOf(path()), 0640u);
 }
 
 TEST_F(AtomicFileTest, WritesThroughALinkAndKeepsTheLink)
@@ -110,14 +124,19 @@ INSTANTIATE_TEST_SUITE_P(EveryStepBeforeTheRename, AtomicFileFailureTest,
                                            FailureCase{Step::sync, 0}, FailureCase{Step::close, 0},
                                            FailureCase{Step::rename, 0}));
 
-TEST_F(AtomicFileTest, AFailedFolderSyncIsReportedThoughTheBytesAreInPlace)
+TEST_F(AtomicFileTest, AFailedFolderSyncIsWrittenNotYetDurableNotAFailure)
 {
     put(path(), "old");
     AtomicFile::failNextWrite({.step = Step::syncFolder});
-    const auto error = AtomicFile::write(path(), "new");
-    ASSERT_TRUE(error.has_value());
-    EXPECT_TRUE(error->contains("sync its folder"));
+    const AtomicFile::Outcome outcome = AtomicFile::writeFile(path(), "new");
+    EXPECT_EQ(outcome.failure, std::nullopt);
+    ASSERT_TRUE(outcome.notDurable.has_value());
+    EXPECT_TRUE(outcome.notDurable->contains("sync its folder")) << outcome.notDurable->toStdString();
     EXPECT_EQ(read(path()), "new");
+
+    AtomicFile::failNextWrite({.step = Step::syncFolder});
+    EXPECT_EQ(AtomicFile::write(path(), "newer"), std::nullopt);
+    EXPECT_EQ(read(path()), "newer");
 }
 
 TEST_F(AtomicFileTest, AMissingFolderIsAnErrorNotAFolderMade)
@@ -200,10 +219,90 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, AtomicAppendFailureTest,
                                            FailureCase{Step::write, 1}, FailureCase{Step::write, 2},
                                            FailureCase{Step::close, 0}));
 
+TEST_F(AtomicFileTest, AFailedAppendNeverCutsWhatAnotherWriterAddedMeanwhile)
+{
+    put(path("switches.log"), "earlier lines\n");
+    // Another program appends while the second chunk meets the full disk.
+    AtomicFile::failNextWrite({.step = Step::write, .writeIndex = 1, .whenMet = [this] {
+                                   QFile other(path("switches.log"));
+                                   ASSERT_TRUE(other.open(QIODevice::Append));
+                                   other.write("another program's line\n");
+                               }});
+    EXPECT_TRUE(AtomicFile::append(path("switches.log"), QByteArray(AtomicFile::chunkSize * 2, 'n')).has_value());
+    const QByteArray log = read(path("switches.log"));
+    EXPECT_TRUE(log.startsWith("earlier lines\n"));
+    EXPECT_TRUE(log.endsWith("another program's line\n")) << log.right(40).toStdString();
+}
+
 TEST_F(AtomicFileTest, AppendToAPipeNobodyReadsFailsAtOnce)
 {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.log")).constData(), 0600), 0);
     const auto error = AtomicFile::append(path("fifo.log"), "line\n");
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(error->contains("No such device or address")) << error->toStdString();
+}
+
+// --- writers killed on the way ---
+
+class AtomicFileWriterProcessTest : public AtomicFileTest {
+protected:
+    ~AtomicFileWriterProcessTest() override
+    {
+        for (auto& writer : writers_) {
+            if (writer->state() != QProcess::NotRunning) {
+                writer->kill();
+                writer->waitForFinished(10000);
+            }
+        }
+    }
+
+    // A writer in its own process, stopped with its temporary file made,
+    // just before the rename.
+    QProcess& startHolding(const QByteArray& content)
+    {
+        auto& writer = *writers_.emplace_back(std::make_unique<QProcess>());
+        writer.start(QStringLiteral(TESSAROOM_ATOMIC_WRITER), {path(), QString::fromLatin1(content), "--hold"});
+        EXPECT_TRUE(writer.waitForStarted(10000));
+        while (!writer.canReadLine() && writer.waitForReadyRead(10000)) {
+        }
+        EXPECT_EQ(writer.readLine().trimmed(), "holding");
+        return writer;
+    }
+
+    QStringList temporaries() const { return entries().filter(QRegularExpression("^\\.prefs\\.json\\.\\w{6}$")); }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> writers_;
+};
+
+TEST_F(AtomicFileWriterProcessTest, TemporariesOfWritersKilledOnTheWayGoWithTheNextWrite)
+{
+    put(path(), "kept");
+    for (int kill = 0; kill < 3; ++kill) {
+        QProcess& writer = startHolding("lost " + QByteArray::number(kill));
+        writer.kill(); // SIGKILL
+        ASSERT_TRUE(writer.waitForFinished(10000));
+    }
+    // Each writer removed the one its predecessor left.
+    ASSERT_EQ(temporaries().size(), 1) << entries().join(' ').toStdString();
+    EXPECT_EQ(read(path()), "kept");
+
+    put(home() + "/.other.json.abc123", "another file's temporary");
+    ASSERT_EQ(AtomicFile::write(path(), "new"), std::nullopt);
+    EXPECT_EQ(read(path()), "new");
+    EXPECT_EQ(entries(), QStringList({".other.json.abc123", "prefs.json"}));
+}
+
+TEST_F(AtomicFileWriterProcessTest, ALiveWriterInAnotherProcessKeepsItsTemporary)
+{
+    QProcess& writer = startHolding("theirs");
+    ASSERT_EQ(temporaries().size(), 1);
+    ASSERT_EQ(AtomicFile::write(path(), "mine"), std::nullopt);
+    EXPECT_EQ(temporaries().size(), 1);
+
+    writer.write("go on\n");
+    ASSERT_TRUE(writer.waitForFinished(10000));
+    EXPECT_EQ(writer.exitCode(), 0) << writer.readAll().toStdString();
+    EXPECT_EQ(read(path()), "theirs");
+    EXPECT_EQ(entries(), QStringList{"prefs.json"});
 }

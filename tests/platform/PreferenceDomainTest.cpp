@@ -298,3 +298,63 @@ TEST_F(PreferenceWriteFailureTest, PendingChangesGoOnTopOfWhatAnotherProgramWrot
     EXPECT_EQ(stored.value("119").toLongLong(), 2);
     EXPECT_EQ(stored.value("120").toLongLong(), 3);
 }
+
+TEST_F(PreferenceWriteFailureTest, AFailedFolderSyncIsWrittenNotYetDurable)
+{
+    auto& defaults = PreferenceDomain::standard();
+    platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::syncFolder, .errorCode = 5}); // EIO
+    defaults.setString("names", "renamed");
+    EXPECT_EQ(onDisk().value("names"), QVariant("renamed"));
+    EXPECT_EQ(logLinesContaining("preferences: " + defaults.filePath() + " written, not yet durable"), 1)
+        << platform::SystemLog::lines().join("\n").toStdString();
+    EXPECT_EQ(logLinesContaining("could not write"), 0);
+}
+
+// --- changes saved soon ---
+
+TEST_F(PreferenceDomainTest, ChangesSavedSoonAreSeenAtOnceAndWrittenTogether)
+{
+    auto& defaults = PreferenceDomain::standard();
+    const auto onDisk = [] { return PreferenceDomain(PreferenceDomain::standardName()).persistentDomain(); };
+    for (int step = 1; step <= 10; ++step) {
+        defaults.setInteger("offset", step, PreferenceDomain::Save::soon);
+        EXPECT_EQ(defaults.object("offset").toLongLong(), step);
+    }
+    EXPECT_FALSE(onDisk().contains("offset"));
+    clock().runPending();
+    EXPECT_EQ(onDisk().value("offset").toLongLong(), 10);
+    EXPECT_EQ(clock().pendingCount(), 0u);
+}
+
+TEST_F(PreferenceDomainTest, AnOlderWriteNeverLandsAfterANewerOne)
+{
+    auto& defaults = PreferenceDomain::standard();
+    clock().holdBackgroundWork(true); // a slow disk
+    defaults.setDouble("scale", 1.1, PreferenceDomain::Save::soon);
+    clock().runPending(); // its write is under way
+    defaults.setDouble("scale", 1.2, PreferenceDomain::Save::soon);
+    defaults.setString("name", "now"); // written at once, with 1.2
+    clock().holdBackgroundWork(false);
+    clock().runHeldBackgroundWork(); // the write of 1.1 gets its turn last
+    clock().runPending();
+    const QVariantMap stored = PreferenceDomain(PreferenceDomain::standardName()).persistentDomain();
+    EXPECT_EQ(stored.value("scale").toDouble(), 1.2);
+    EXPECT_EQ(stored.value("name"), QVariant("now"));
+}
+
+TEST_F(PreferenceDomainTest, AWriteUnderWayNeverDropsWhatAnotherProgramWroteMeanwhile)
+{
+    auto& defaults = PreferenceDomain::standard();
+    defaults.setString("kept", "before");
+    clock().holdBackgroundWork(true);
+    defaults.setDouble("scale", 1.2, PreferenceDomain::Save::soon);
+    clock().runPending(); // its bytes are made, its write waits for the disk
+    PreferenceDomain(PreferenceDomain::standardName()).setString("other", "theirs");
+    clock().holdBackgroundWork(false);
+    clock().runHeldBackgroundWork();
+    advance(PreferenceDomain::writeInterval);
+    const QVariantMap stored = PreferenceDomain(PreferenceDomain::standardName()).persistentDomain();
+    EXPECT_EQ(stored.value("other"), QVariant("theirs"));
+    EXPECT_EQ(stored.value("scale").toDouble(), 1.2);
+    EXPECT_EQ(stored.value("kept"), QVariant("before"));
+}

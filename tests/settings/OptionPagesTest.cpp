@@ -16,8 +16,20 @@
 #include "ui/SettingRow.h"
 #include "ui/ValueSlider.h"
 
+#include "platform/PreferenceDomain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QVBoxLayout>
+
+#include <utility>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -134,6 +146,77 @@ TEST_F(OptionPagesTest, MissionControlControlsWriteAndFollowTheirSettings)
     EXPECT_EQ(scale.text(), "85%");
     EXPECT_EQ(offset.text(), "-12 pt");
     EXPECT_FALSE(child<DarkToggle>(*page, "unnamedToggle").isOn());
+}
+
+namespace {
+
+// Counts the times a file of a folder is put in place: every write of the
+// preferences renames a finished file onto theirs.
+class RenameCount {
+public:
+    explicit RenameCount(const QString& folder)
+        : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        EXPECT_GE(::inotify_add_watch(fd_, QFile::encodeName(folder).constData(), IN_MOVED_TO), 0);
+    }
+    ~RenameCount() { ::close(fd_); }
+
+    // Renames onto name since the last call. Call it after each one: the
+    // system merges identical events that were not read yet.
+    int onto(const QString& name)
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t size = 0;
+        while ((size = ::read(fd_, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + size;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                renames_ += event->len > 0 && QFile::decodeName(event->name) == name;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return std::exchange(renames_, 0);
+    }
+
+private:
+    int fd_;
+    int renames_ = 0;
+};
+
+} // namespace
+
+TEST_F(OptionPagesTest, DraggingASliderWritesThePreferencesAFewTimesASecond)
+{
+    auto* page = make<MissionControlPage>();
+    auto& offset = child<ValueSlider>(*page, "offsetSlider");
+    offset.resize(offset.sizeHint());
+    const QFileInfo file(platform::PreferenceDomain::standard().filePath());
+    QDir().mkpath(file.path());
+    RenameCount renames(file.path());
+
+    // A second of dragging, one step per frame.
+    const auto send = [&](QEvent::Type type, double x, Qt::MouseButtons held) {
+        const QPointF at(x, offset.height() / 2.0);
+        QMouseEvent event(type, at, offset.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          held, Qt::NoModifier);
+        QApplication::sendEvent(&offset, &event);
+    };
+    int writes = 0;
+    send(QEvent::MouseButtonPress, 10, Qt::LeftButton);
+    for (int frame = 1; frame <= 60; ++frame) {
+        send(QEvent::MouseMove, 10 + 2 * frame, Qt::LeftButton);
+        EXPECT_EQ(Settings::shared().mcOffsetY(), offset.value()); // stored at once
+        advance(1.0 / 60);
+        writes += renames.onto(file.fileName());
+    }
+    send(QEvent::MouseButtonRelease, 130, Qt::NoButton);
+    EXPECT_GE(writes, 2);
+    EXPECT_LE(writes, 5);
+
+    advance(1.0);
+    const QVariantMap onDisk =
+        platform::PreferenceDomain(platform::PreferenceDomain::standardName()).persistentDomain();
+    EXPECT_EQ(onDisk.value("mcOffsetY").toDouble(), offset.value());
+    EXPECT_LE(renames.onto(file.fileName()), 1);
 }
 
 // --- switch tag --------------------------------------------------------------------

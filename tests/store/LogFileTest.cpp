@@ -51,32 +51,13 @@ TEST_F(LogFileTest, AppendAddsTextWithoutTimestampAndCreatesTheFile)
 TEST_F(LogFileTest, TrimsOnlyWhenTheFileIsLargerThanTheLimit)
 {
     LogFile log(path());
-    writeAll(path(), QByteArray(64000, 'a'));
+    writeAll(path(), QByteArray(63999, 'a') + '\n');
     log.append("x");
     EXPECT_EQ(QFileInfo(path()).size(), 64002);
 
-    QByteArray content = QByteArray(32001, 'b') + QByteArray(32000, 'c');
-    writeAll(path(), content);
+    writeAll(path(), QByteArray(32000, 'b') + '\n' + QByteArray(31999, 'c') + '\n');
     log.append("y");
-    EXPECT_EQ(readAll(path()), QByteArray(32000, 'c') + "y\n");
-}
-
-TEST_F(LogFileTest, TrimKeepsHalfTheLimitInBytesCutBetweenCharacters)
-{
-    LogFile log(path(), 10);
-    // 11 bytes: a, then five two-byte letters; two of them fit in 5 bytes.
-    writeAll(path(), QByteArray("a") + QByteArray("\xc3\xa9").repeated(5));
-    log.append("z");
-    EXPECT_EQ(readAll(path()), QByteArray("\xc3\xa9").repeated(2) + "z\n");
-
-    // A flag is one character, never cut in half.
-    const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
-    writeAll(path(), QByteArray("abc") + flag);
-    LogFile(path(), 18).trim();
-    EXPECT_EQ(readAll(path()), QByteArray("c") + flag);
-    writeAll(path(), QByteArray("abc") + flag);
-    LogFile(path(), 14).trim();
-    EXPECT_EQ(readAll(path()), QByteArray());
+    EXPECT_EQ(readAll(path()), QByteArray(31999, 'c') + "\ny\n");
 }
 
 TEST_F(LogFileTest, LimitOfZeroNeverTrims)
@@ -86,22 +67,6 @@ TEST_F(LogFileTest, LimitOfZeroNeverTrims)
     log.append("b");
     log.trim();
     EXPECT_EQ(QFileInfo(path()).size(), 70002);
-}
-
-TEST_F(LogFileTest, FileThatIsNotUtf8IsStillTrimmed)
-{
-    LogFile log(path(), 20);
-    writeAll(path(), QByteArray("\xff\xfe") + QByteArray(30, 'q'));
-    log.append("end");
-    const QByteArray kept = readAll(path());
-    EXPECT_EQ(kept, QByteArray(10, 'q') + "end\n");
-    EXPECT_EQ(log.tail(4), "end\n");
-
-    // The bad bytes themselves may fall inside the kept half: they become
-    // U+FFFD and the file reads as UTF-8 again.
-    writeAll(path(), QByteArray(15, 'r') + "\xff" + QByteArray(6, 's'));
-    log.trim();
-    EXPECT_EQ(readAll(path()), QByteArray(1, 'r') + "\xef\xbf\xbd" + QByteArray(6, 's'));
 }
 
 TEST_F(LogFileTest, TailGivesTheLastCharactersOrAPlaceholder)
@@ -159,52 +124,38 @@ TEST_F(LogFileTest, UnwritablePathLosesTheEntrySilently)
     EXPECT_EQ(log.tail(5), "(no log yet)");
 }
 
-// --- trimming in bytes ---
+// --- trimming at line starts ---
 
-TEST_F(LogFileTest, EmojiLogEndsWithinHalfItsLimitSoTheNextAppendDoesNotTrimAgain)
+struct TrimCase {
+    const char* name;
+    QByteArray content;
+    qint64 limit;
+    QByteArray kept;
+};
+
+class LogTrimTest : public LogFileTest, public ::testing::WithParamInterface<TrimCase> {};
+
+TEST_P(LogTrimTest, KeepsTheLastWholeLinesWithinHalfTheLimit)
 {
-    LogFile log(path(), 100);
-    const QByteArray rocket("\xf0\x9f\x9a\x80");
-    writeAll(path(), rocket.repeated(60)); // 240 bytes, 60 characters
-    log.append("x");
-    EXPECT_EQ(readAll(path()), rocket.repeated(12) + "x\n");
-    log.append("y");
-    EXPECT_EQ(readAll(path()), rocket.repeated(12) + "x\ny\n");
+    writeAll(path(), GetParam().content);
+    LogFile(path(), GetParam().limit).trim();
+    EXPECT_EQ(readAll(path()), GetParam().kept);
 }
 
-TEST_F(LogFileTest, CharacterLongerThanHalfTheLimitIsDroppedWhole)
-{
-    LogFile log(path(), 1000);
-    // One character of 200 KB: a letter and 100,000 combining accents.
-    const QByteArray huge = "e" + QByteArray("\xcc\x81").repeated(100000);
-    writeAll(path(), "before\n" + huge);
-    log.trim();
-    EXPECT_EQ(readAll(path()), QByteArray());
+const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa\n"); // a flag and a line feed: 9 bytes
 
-    writeAll(path(), "before\n" + huge + "after\n");
-    log.trim();
-    EXPECT_EQ(readAll(path()), QByteArray("after\n"));
-}
-
-TEST_F(LogFileTest, HugeLineOfBytesThatAreNotUtf8IsCutToValidText)
-{
-    LogFile log(path(), 1000);
-    writeAll(path(), QByteArray(1024 * 1024, '\xff'));
-    log.append("next");
-    const QByteArray kept = readAll(path());
-    EXPECT_LE(kept.size(), 500 + 5);
-    EXPECT_TRUE(kept.endsWith("\xef\xbf\xbdnext\n"));
-    EXPECT_EQ(QString::fromUtf8(kept).toUtf8(), kept);
-}
-
-TEST_F(LogFileTest, CutFarIntoALongFileStillSeesFlagsWhole)
-{
-    // Letters before the kept part must not shift how the flags pair up.
-    const QByteArray flag("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa");
-    writeAll(path(), QByteArray(100000, 'a') + flag.repeated(20) + "\n");
-    LogFile(path(), 100).trim();
-    EXPECT_EQ(readAll(path()), flag.repeated(6) + "\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, LogTrimTest,
+    ::testing::Values(TrimCase{"insideALineMovesToTheNext", "first line\nsecond\nthird\n", 20, "third\n"},
+                      TrimCase{"atALineStartKeepsThatLine", "aaaa\nbbbb\n", 10, "bbbb\n"},
+                      TrimCase{"farIntoALongFileKeepsCharactersWhole", QByteArray(100000, 'a') + '\n' + flag.repeated(20),
+                               100, flag.repeated(5)},
+                      TrimCase{"aLineLongerThanHalfTheLimitGoesWhole", "before\n" + QByteArray(200, 'x') + "\nafter\n",
+                               100, "after\n"},
+                      TrimCase{"withoutALineFeedNothingIsKept", QByteArray(1024 * 1024, '\xff'), 1000, ""},
+                      TrimCase{"bytesThatAreNotUtf8BecomeReplacementCharacters", "old\n\xff ok\n", 16,
+                               "\xef\xbf\xbd ok\n"}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 // --- a full disk ---
 

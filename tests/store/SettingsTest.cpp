@@ -1,3 +1,4 @@
+#include "platform/Application.h"
 #include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
@@ -17,8 +18,14 @@ class SettingsTest : public PlatformTest {
 protected:
     PreferenceDomain& defaults() { return PreferenceDomain::standard(); }
     Settings& settings() { return Settings::shared(); }
-    // A new process: the store and the settings read the files again.
-    void restart() { platform::resetSharedInstances(); }
+    // The app quits and starts again: the store and the settings read the
+    // files again.
+    void restart()
+    {
+        platform::Application::terminate();
+        platform::resetSharedInstances();
+    }
+    static QVariantMap onDisk() { return PreferenceDomain(PreferenceDomain::standardName()).persistentDomain(); }
 };
 
 TEST_F(SettingsTest, FreshAccountReadsEveryDefaultAndWritesNothing)
@@ -97,6 +104,20 @@ TEST_F(SettingsTest, EveryKindOfValueSurvivesARestart)
     EXPECT_FALSE(settings().hoverEnabled());
     EXPECT_EQ(defaults().object("menuBarStyle").typeId(), QMetaType::LongLong);
     EXPECT_EQ(defaults().object("hoverEnabled").typeId(), QMetaType::Bool);
+}
+
+TEST_F(SettingsTest, AChangeIsStoredAtOnceAndTheFileFollowsWithinAMomentOrAtQuit)
+{
+    settings().setMcOffsetY(-3);
+    EXPECT_EQ(defaults().object("mcOffsetY"), QVariant(-3.0));
+    advance(PreferenceDomain::writeInterval);
+    EXPECT_EQ(onDisk().value("mcOffsetY"), QVariant(-3.0));
+
+    settings().setMcOffsetY(-4);
+    settings().setMcOffsetY(-5);
+    EXPECT_EQ(onDisk().value("mcOffsetY"), QVariant(-3.0));
+    platform::Application::terminate();
+    EXPECT_EQ(onDisk().value("mcOffsetY"), QVariant(-5.0));
 }
 
 TEST_F(SettingsTest, NotchStandsInIsStoredUnderItsOwnKey)

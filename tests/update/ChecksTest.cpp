@@ -1,6 +1,7 @@
 #include "UpdateTest.h"
 
 #include "platform/Lifetime.h"
+#include "platform/PreferenceDomain.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/World.h"
 #include "store/Settings.h"
@@ -88,6 +89,7 @@ TEST_F(ChecksTest, ACheckThatHasNotEndedAfterSixtySecondsFailsAndTheNextOneRuns)
     // "Check Now" works again, and a check that ends in time leaves no limit behind.
     EXPECT_EQ(checkAnswered(200, feed(QStringLiteral("1.3"))), QStringLiteral("1.3 is available"));
     EXPECT_EQ(loader_.count(), 2u);
+    advance(platform::PreferenceDomain::writeInterval); // the settings' file write
     EXPECT_EQ(clock().pendingCount(), 0u);
 }
 

@@ -1,5 +1,6 @@
 #include "UpdateTest.h"
 
+#include "platform/PreferenceDomain.h"
 #include "platform/Volumes.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/Tools.h"
@@ -235,6 +236,7 @@ TEST_P(InstallTest, ChecksDownloadsInstallsOverTheRunningCopyAndHandsItToTheRela
     EXPECT_EQ(runsOf(platform::sim::tools::hdiutil), 2); // attach and detach
     EXPECT_EQ(runsOf(platform::sim::tools::ditto), 1);
     EXPECT_EQ(storedImages(), QStringList{QStringLiteral("Tessaroom-1.3.dmg")});
+    advance(platform::PreferenceDomain::writeInterval); // the settings' file write, which quitting also does
     EXPECT_EQ(clock().pendingCount(), 0u); // the tools' time limits are gone
 }
 

@@ -2,6 +2,7 @@
 #include "platform/sim/Application.h"
 
 #include "platform/Lifetime.h"
+#include "platform/PreferenceDomain.h"
 
 #include <QCoreApplication>
 
@@ -89,6 +90,8 @@ void Application::terminate()
     s.terminating = true;
     if (s.delegate)
         s.delegate->applicationWillTerminate();
+    // Preferences still waiting for their write go to disk before the end.
+    PreferenceDomain::synchronizeAll();
     // Does nothing while no main loop runs (tests).
     QCoreApplication::exit(0);
 }
