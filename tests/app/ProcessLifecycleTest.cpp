@@ -171,8 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
         ModeRun{"enableShortcuts", {"--enable-shortcuts"}, {}, {}},
         ModeRun{"mcWatch", {"--mc-watch", "HOME/mc.log"}, "HOME/mc.log", {}, SIGTERM},
         ModeRun{"spaceWatch", {"--space-watch", "HOME/space.log"}, "HOME/space.log", {}, SIGINT},
-        // Waits 10 s for Mission Control, then dumps and ends.
-        ModeRun{"axDump", {"--ax-dump", "HOME/ax.log"}, "HOME/ax.log", {}},
+        // Dumps without waiting for Mission Control, once the pointer it
+        // moved has settled (0.7 s), and ends.
+        ModeRun{"axDump", {"--ax-dump", "HOME/ax.log", "--now", "--mouse", "400,300"}, "HOME/ax.log", {}},
         ModeRun{"statusProbe", {"--status-probe", "HOME/probe.log"}, "HOME/probe.log", {}},
         ModeRun{"render", {"--render", "HOME/render"}, {}, {}},
         ModeRun{"capture", {"--capture", "HOME/capture"}, {}, "wrote ", SIGHUP},

@@ -87,7 +87,10 @@ protected:
     // Ends the process the normal way; true when it exited with 0.
     static bool stop(QProcess& process)
     {
-        ::kill(pid_t(process.processId()), SIGTERM);
+        // No pid (0) once the process is known to have ended: kill(0, ...)
+        // would reach this test's own process group.
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(pid_t(pid), SIGTERM);
         return process.waitForFinished(generous) && process.exitStatus() == QProcess::NormalExit
                && process.exitCode() == 0;
     }
