@@ -158,7 +158,9 @@ UpdateTest::UpdateTest()
     qunsetenv("TESSAROOM_UPDATE_FEED");
     platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
     platform::sim::setOperatingSystemVersion({14, 6, 1});
-    maker_ = makeTeam(makerTeam, true);
+    // Made here, by the library the signing tool uses: every test needs the
+    // maker's key, and starting the tool costs more than most tests do.
+    maker_ = teamWithKey(makerTeam, platform::CodeSignature::generateKey(), true);
 }
 
 UpdateTest::~UpdateTest()
@@ -173,13 +175,18 @@ Team UpdateTest::makeTeam(const QString& id, bool pinned)
     tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")});
     tool.waitForFinished();
     const QList<QByteArray> keys = tool.readAllStandardOutput().trimmed().split(' ');
+    return teamWithKey(id, {QByteArray::fromBase64(keys.value(0)), QByteArray::fromBase64(keys.value(1))}, pinned);
+}
+
+Team UpdateTest::teamWithKey(const QString& id, const platform::CodeSignature::SigningKey& key, bool pinned)
+{
     Team team;
     team.id = id;
-    team.key = {QByteArray::fromBase64(keys.value(0)), QByteArray::fromBase64(keys.value(1))};
+    team.key = key;
     team.keyFile = QDir(home()).filePath(QStringLiteral("key-%1-%2").arg(id).arg(QRandomGenerator::global()->generate()));
     QFile file(team.keyFile);
     file.open(QIODevice::WriteOnly);
-    file.write(keys.value(0));
+    file.write(key.privateKey.toBase64());
     if (pinned)
         platform::sim::pinTeamKey(id, team.key.publicKey);
     return team;

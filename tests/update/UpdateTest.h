@@ -99,6 +99,8 @@ protected:
 
     // A new key pair made by the signing tool; pinned for id when asked.
     Team makeTeam(const QString& id, bool pinned);
+    // The team id with key, written to a key file for the tool.
+    Team teamWithKey(const QString& id, const platform::CodeSignature::SigningKey& key, bool pinned);
     // Runs the signing tool; false (with its error printed) when it fails.
     bool sign(const QString& path, const Team& team);
     // An image of roughly payloadBytes, signed by team unless none.
