@@ -841,19 +841,21 @@ TEST(RelaunchHelperTest, TheHelperWaitsForTheProcessToEnd)
     QTemporaryDir root;
     const QString bundle = makeBundle(root.path() + QStringLiteral("/Tessaroom.app"), {});
     const QString marker = root.path() + QStringLiteral("/marker");
-    QProcess sleeper;
-    sleeper.start(QStringLiteral("/bin/sleep"), {QStringLiteral("0.5")});
-    ASSERT_TRUE(sleeper.waitForStarted());
+    // Lives until its input is closed.
+    QProcess watched;
+    watched.start(QStringLiteral("/bin/cat"), {});
+    ASSERT_TRUE(watched.waitForStarted());
     QProcess helper;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("MARKER"), marker);
     helper.setProcessEnvironment(environment);
-    helper.start(AppDelegate::shell, AppDelegate::relaunchArguments(qint32(sleeper.processId()), bundle));
+    helper.start(AppDelegate::shell, AppDelegate::relaunchArguments(qint32(watched.processId()), bundle));
     ASSERT_TRUE(helper.waitForStarted());
     // Still waiting while the watched process lives (it is our child, so it
     // lingers until reaped; reap it as soon as it exits).
     EXPECT_FALSE(QFileInfo::exists(marker));
-    ASSERT_TRUE(sleeper.waitForFinished(10000));
+    watched.closeWriteChannel();
+    ASSERT_TRUE(watched.waitForFinished(10000));
     ASSERT_TRUE(helper.waitForFinished(20000));
     EXPECT_TRUE(QFileInfo::exists(marker));
 }
