@@ -228,7 +228,7 @@ int main(int argc, char* argv[])
         // Only the user's own copy registers as the opener of links; a mode
         // or a sample session runs beside it and leaves the desktop's files
         // alone.
-        if (delegate.takesLinks()) {
+        if (delegate.servesLinks()) {
             if (const auto failure =
                     platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
                 platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);

@@ -119,10 +119,10 @@ public:
     LaunchEnd launchEnd() const { return launchEnd_; }
     // Why the launch ended as anotherCopy.
     QString anotherCopyProblem() const { return anotherCopyProblem_; }
-    // This is the user's own copy, which takes the links: the launch went to
-    // its end, and not on sample data. A mode or a sample session runs
+    // This is the user's own copy, the one that serves links: the launch went
+    // to its end, and not on sample data. A mode or a sample session runs
     // beside the user's copy and leaves it alone.
-    bool takesLinks() const;
+    bool servesLinks() const;
 
     // --- settings and presentation --------------------------------------------
     void applySettings();
@@ -204,6 +204,8 @@ public:
     bool sawUntrusted() const { return sawUntrusted_; }
 
 private:
+    // Asked to quit: by a signal, or through the application.
+    static bool quitting();
     // Launch steps, in order; each answers false when the launch ends there.
     // A developer mode never writes the user's names or tracked time.
     void keepUserDataFromModes();
