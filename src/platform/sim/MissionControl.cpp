@@ -18,15 +18,10 @@ namespace {
 using namespace MissionControlLayout;
 using Lock = std::lock_guard<std::recursive_mutex>;
 
-std::unique_ptr<MissionControl>& slot()
-{
-    static std::unique_ptr<MissionControl> instance;
-    return instance;
-}
-
 constexpr int windowManagerVersion = 27;
 constexpr qint64 firstWindowNumber = 90000;
 constexpr int screenSizedLayer = 20;
+
 QString id(const char* text)
 {
     return QString::fromLatin1(text);
@@ -49,12 +44,8 @@ QVariantMap buttonAttributes(const ButtonPlace& button, bool windowManager)
 
 MissionControl& MissionControl::shared()
 {
-    auto& instance = slot();
-    if (!instance) {
-        instance = std::make_unique<MissionControl>();
-        registerSharedReset([] { slot().reset(); });
-    }
-    return *instance;
+    static Shared<MissionControl> instance([] { return new MissionControl; });
+    return instance.get();
 }
 
 MissionControl::MissionControl()
