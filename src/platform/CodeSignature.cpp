@@ -91,10 +91,7 @@ Checked checkBundle(const QString& root, const Requirement* requirement)
 // fails or the file is shorter.
 bool addPrefix(int fd, qint64 length, Sha256& sha)
 {
-    const FileIO::Read read = FileIO::readPieces(fd, Sha256::filePieceBytes, length, [&](const char* data, qint64 size) {
-        sha.add(data, size);
-        return true;
-    });
+    const FileIO::Read read = sha.addFrom(fd, length);
     return read.error == 0 && read.bytes == length;
 }
 

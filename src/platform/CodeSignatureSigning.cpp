@@ -81,10 +81,7 @@ std::optional<QString> signImage(const QString& path, const SigningKey& key, QJs
     if (contentLength < 0 || (old && ::ftruncate(fd, contentLength) != 0) || ::lseek(fd, 0, SEEK_SET) != 0)
         return fail(errno);
     Sha256 sha;
-    const FileIO::Read read = FileIO::readPieces(fd, Sha256::filePieceBytes, contentLength, [&](const char* data, qint64 size) {
-        sha.add(data, size);
-        return true;
-    });
+    const FileIO::Read read = sha.addFrom(fd, contentLength);
     if (read.error != 0 || read.bytes != contentLength)
         return fail(read.error != 0 ? read.error : EIO);
     fields.insert(QStringLiteral("kind"), QStringLiteral("image"));

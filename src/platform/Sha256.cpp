@@ -28,17 +28,21 @@ QByteArray Sha256::hex() const
     return QByteArray(reinterpret_cast<const char*>(digest), int(length)).toHex();
 }
 
+FileIO::Read Sha256::addFrom(int fd, qint64 length)
+{
+    return FileIO::readPieces(fd, filePieceBytes, length, [this](const char* data, qint64 size) {
+        add(data, size);
+        return true;
+    });
+}
+
 std::optional<QByteArray> Sha256::ofFile(const QString& path, FileIO::Links links)
 {
     const FileIO::RegularFile file(path, links);
     if (!file.isOpen())
         return std::nullopt;
     Sha256 sha;
-    const FileIO::Read read = FileIO::readPieces(file.fd(), filePieceBytes, -1, [&](const char* data, qint64 length) {
-        sha.add(data, length);
-        return true;
-    });
-    if (read.error != 0)
+    if (sha.addFrom(file.fd()).error != 0)
         return std::nullopt;
     return sha.hex();
 }

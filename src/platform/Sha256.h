@@ -28,6 +28,9 @@ public:
     // The digest of what was added so far as 64 lower-case hex digits; more
     // may be added afterwards.
     QByteArray hex() const;
+    // Adds what the descriptor holds from its offset, to its end or, when
+    // length is not negative, at most length bytes.
+    FileIO::Read addFrom(int fd, qint64 length = -1);
 
     // The digest of a regular file's whole content; none when it is not one,
     // cannot be opened, or a read fails before its end (never the digest of
