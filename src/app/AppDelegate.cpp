@@ -60,6 +60,7 @@ bool AppDelegate::applicationShouldHandleReopen(bool)
 
 void AppDelegate::applicationWillTerminate()
 {
+    reportCommandCutShort();
     // After a developer mode the store is frozen, so this writes nothing.
     engine_.saveTime();
     SpaceStore::shared().flushNow();

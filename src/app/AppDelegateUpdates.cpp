@@ -48,6 +48,7 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         .updates = updates(),
         .out = standardOutput,
         .exit = std::move(exit),
+        .commandStep = [this](const std::optional<QString>& step) { commandStep_ = step; },
         .accessibilityTrusted = [] { return platform::AX::isProcessTrustedWithOptions(false); },
         // Missing before the launch builds the tile ("--diagnose" runs earlier).
         .tileLine = [this] { return statusBar_ ? std::optional<QString>(statusBar_->debugLine()) : std::nullopt; },
@@ -74,6 +75,21 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         .accessibility = &access_,
         .commands = this,
     };
+}
+
+void AppDelegate::reportCommandCutShort()
+{
+    if (!commandStep_)
+        return;
+    // The step never printed its line: this one says why.
+    debugEnvironment().out << *commandStep_ << ": cut short: Tessaroom is quitting" << Qt::endl;
+    commandStep_.reset();
+    commandCutShort_ = true;
+}
+
+int AppDelegate::terminationStatus() const
+{
+    return commandCutShort_ ? 1 : 0;
 }
 
 void AppDelegate::subscribeToUpdates()
