@@ -56,6 +56,8 @@ class AppUpdatesTest : public AppTest {
 protected:
     AppUpdatesTest()
     {
+        // The scripted loader answers for the maker's feed.
+        qunsetenv("TESSAROOM_UPDATE_FEED");
         platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
         platform::sim::setOperatingSystemVersion({14, 6, 1});
         relaunchWith({});
