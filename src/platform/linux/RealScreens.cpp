@@ -1,4 +1,4 @@
-#include "platform/sim/RealScreens.h"
+#include "platform/linux/RealScreens.h"
 
 #include "platform/Lifetime.h"
 
@@ -24,23 +24,10 @@ struct Assignments {
     std::map<QString, DisplaySpec> parked;
 };
 
-Assignments*& assignmentsSlot()
-{
-    static Assignments* assignments = nullptr;
-    return assignments;
-}
-
 Assignments& assignments()
 {
-    auto*& slot = assignmentsSlot();
-    if (!slot) {
-        slot = new Assignments;
-        registerSharedReset([] {
-            delete assignmentsSlot();
-            assignmentsSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<Assignments> current([] { return new Assignments; });
+    return current.get();
 }
 
 // A fixed uuid per screen name, so the same output gets the same display.
