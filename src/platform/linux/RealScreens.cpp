@@ -22,6 +22,11 @@ struct Assignments {
     QStringList spare;
     std::map<QString, QString> uuidOfScreen;
     std::map<QString, DisplaySpec> parked;
+    // Follows the application's screens once asked to; goes with the
+    // application object, or with these assignments.
+    QPointer<QObject> follower;
+
+    ~Assignments() { delete follower; }
 };
 
 Assignments& assignments()
@@ -202,12 +207,12 @@ private:
 
 void followApplicationScreens()
 {
-    static QPointer<ScreenFollower> follower;
-    if (follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || World::shared().loadedFromFile())
+    World& world = World::shared();
+    Assignments& state = assignments();
+    if (state.follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || world.loadedFromFile())
         return;
-    follower = new ScreenFollower(QCoreApplication::instance());
-    registerSharedReset([] { delete follower; });
-    applyWindowSystemScreens(World::shared(), applicationScreens());
+    state.follower = new ScreenFollower(QCoreApplication::instance());
+    applyWindowSystemScreens(world, applicationScreens());
 }
 
 } // namespace platform::sim

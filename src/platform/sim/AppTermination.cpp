@@ -18,15 +18,8 @@ struct TerminationState {
 
 TerminationState& state()
 {
-    static TerminationState* current = nullptr;
-    if (!current) {
-        current = new TerminationState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<TerminationState> current([] { return new TerminationState; });
+    return current.get();
 }
 
 bool isRunning(qint32 pid)

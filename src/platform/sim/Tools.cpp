@@ -50,26 +50,19 @@ sim::ToolOutcome activateSettings(const QStringList&)
     return {};
 }
 
-ToolState*& stateSlot()
+ToolState* makeState()
 {
-    static ToolState* state = nullptr;
-    return state;
+    auto* made = new ToolState;
+    made->handlers[sim::tools::killall] = killall;
+    made->handlers[sim::tools::tccutil] = tccutil;
+    made->handlers[sim::tools::activateSettings] = activateSettings;
+    return made;
 }
 
 ToolState& state()
 {
-    auto*& slot = stateSlot();
-    if (!slot) {
-        slot = new ToolState;
-        slot->handlers[sim::tools::killall] = killall;
-        slot->handlers[sim::tools::tccutil] = tccutil;
-        slot->handlers[sim::tools::activateSettings] = activateSettings;
-        registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<ToolState> current(makeState);
+    return current.get();
 }
 
 // Reports on the main thread's event loop, never inside the caller.
