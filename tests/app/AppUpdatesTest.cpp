@@ -2,8 +2,8 @@
 
 #include "app/LinkClient.h"
 #include "app/LinkServer.h"
+#include "platform/linux/DetachedStarts.h"
 #include "platform/sim/Bundle.h"
-#include "platform/sim/DetachedStarts.h"
 #include "platform/sim/SystemVersion.h"
 #include "update/Updates.h"
 #include "update/UrlLoader.h"
