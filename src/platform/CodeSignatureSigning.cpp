@@ -62,7 +62,10 @@ std::optional<QString> signBundle(const QString& path, const SigningKey& key, QJ
         return QStringLiteral("the signing key is not usable");
     const QJsonObject wrapper{{QStringLiteral("record"), QString::fromLatin1(body->record.toBase64())},
                               {QStringLiteral("signature"), QString::fromLatin1(body->signature.toBase64())}};
-    return AtomicFile::write(QDir(path).filePath(Bundle::signatureFilePath), QJsonDocument(wrapper).toJson());
+    // Part of the bundle, readable as its other files are: whoever runs the
+    // app checks it.
+    return AtomicFile::write(QDir(path).filePath(Bundle::signatureFilePath), QJsonDocument(wrapper).toJson(),
+                             {.newFileMode = 0644});
 }
 
 // The image keeps its bytes; an earlier trailer is cut off and the new one

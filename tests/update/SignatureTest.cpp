@@ -226,6 +226,9 @@ TEST_F(SignatureTest, SignedBundleVerifies)
     const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
     ASSERT_TRUE(sign(bundle, maker_));
     EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+    // Readable by every user of an app installed for all of them.
+    EXPECT_TRUE(QFileInfo(bundle + QStringLiteral("/Contents/_CodeSignature/CodeResources")).permissions()
+                & QFileDevice::ReadOther);
 }
 
 TEST_F(SignatureTest, UnsignedBundleIsNotSigned)

@@ -1,4 +1,4 @@
-#include "platform/sim/KeyFile.h"
+#include "platform/linux/KeyFile.h"
 
 #include "platform/FileIO.h"
 
