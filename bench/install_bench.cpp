@@ -1,7 +1,7 @@
 #include "platform/CodeSignature.h"
+#include "platform/linux/HelperTools.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/CodeSigning.h"
-#include "platform/sim/Tools.h"
 #include "store/Settings.h"
 #include "support/LoopbackServer.h"
 #include "support/PlatformTest.h"

@@ -2,10 +2,12 @@
 """Checks that every file under src/ includes only what its layer may use.
 
 Each folder under src/ is one library; a file may include its own folder and
-the folders its library links (directly or through those). Only the app's
-start-up (src/main.cpp) may include the simulation (platform/sim/); tests,
+the folders its library links (directly or through those). The machine the
+app runs on, the simulation (platform/sim/) and this machine's pieces that
+feed it (platform/linux/, which may use the simulation but not the other way
+round), is included only by the app's start-up (src/main.cpp); tests,
 benches and tools live outside src/ and are not checked. Qt Widgets headers
-are for src/ui and the folders above it (and the simulation).
+are for src/ui and the folders above it (and the machine).
 
 Usage: check_layers.py SRC_DIR [--widgets-headers DIR[;DIR...]]
 Prints one line per broken rule, naming the file, the include and the rule,
@@ -22,6 +24,7 @@ import sys
 LINKS = {
     "platform": [],
     "platform/sim": ["platform"],
+    "platform/linux": ["platform/sim"],
     "store": ["platform"],
     "engine": ["store"],
     "switching": ["engine"],
@@ -38,8 +41,11 @@ LINKS = {
 # Folders that may not see Qt Widgets.
 NO_WIDGETS = {"platform", "store", "engine", "switching"}
 
-# The app's start-up: everything, the simulation included.
+# The app's start-up: everything, the machine included.
 STARTUP = "main.cpp"
+
+# The machine behind the public platform headers; product code never sees it.
+MACHINE = {"platform/sim", "platform/linux"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
@@ -123,9 +129,9 @@ def check(src, widgets):
                     used = folder_of(src, target)
                     if used is None:
                         problems.append(f"{where}: product code may not include the app's start-up")
-                    elif used == "platform/sim" and folder != "platform/sim":
-                        problems.append(f"{where}: product code may not include the simulation "
-                                        f"(platform/sim/); call the public platform headers")
+                    elif used in MACHINE and folder not in MACHINE:
+                        problems.append(f"{where}: product code may not include the machine "
+                                        f"(src/{used}/); call the public platform headers")
                     elif used not in may_use:
                         problems.append(f"{where}: src/{folder} may not include src/{used} "
                                         f"(it may use: {', '.join(sorted(may_use))})")

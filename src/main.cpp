@@ -12,11 +12,11 @@
 #include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
-#include "platform/sim/DesktopIcon.h"
-#include "platform/sim/DesktopSession.h"
-#include "platform/sim/DetachedStarts.h"
-#include "platform/sim/RealCopies.h"
-#include "platform/sim/Tools.h"
+#include "platform/linux/DesktopIcon.h"
+#include "platform/linux/DesktopSession.h"
+#include "platform/linux/DetachedStarts.h"
+#include "platform/linux/HelperTools.h"
+#include "platform/linux/RealCopies.h"
 #include "platform/sim/World.h"
 #include "store/LegacyMigration.h"
 #include "store/Settings.h"
@@ -228,7 +228,7 @@ int main(int argc, char* argv[])
         // Only the user's own copy registers as the opener of links; a mode
         // or a sample session runs beside it and leaves the desktop's files
         // alone.
-        if (delegate.takesLinks()) {
+        if (delegate.servesLinks()) {
             if (const auto failure =
                     platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
                 platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);

@@ -110,6 +110,8 @@ public:
     // Saves tracked time and flushes the names store (nothing after a
     // developer mode).
     void applicationWillTerminate() override;
+    // 1 when quitting cut short a command-line update, else 0.
+    int terminationStatus() const override;
     // Each link in order; a bad one never stops the rest.
     void applicationOpenURLs(const QList<QString>& urls) override;
     // The main menu's settings item.
@@ -119,10 +121,10 @@ public:
     LaunchEnd launchEnd() const { return launchEnd_; }
     // Why the launch ended as anotherCopy.
     QString anotherCopyProblem() const { return anotherCopyProblem_; }
-    // This is the user's own copy, which takes the links: the launch went to
-    // its end, and not on sample data. A mode or a sample session runs
+    // This is the user's own copy, the one that serves links: the launch went
+    // to its end, and not on sample data. A mode or a sample session runs
     // beside the user's copy and leaves it alone.
-    bool takesLinks() const;
+    bool servesLinks() const;
 
     // --- settings and presentation --------------------------------------------
     void applySettings();
@@ -204,6 +206,8 @@ public:
     bool sawUntrusted() const { return sawUntrusted_; }
 
 private:
+    // Asked to quit: by a signal, or through the application.
+    static bool quitting();
     // Launch steps, in order; each answers false when the launch ends there.
     // A developer mode never writes the user's names or tracked time.
     void keepUserDataFromModes();
@@ -232,6 +236,8 @@ private:
     void showWelcome();
     // What the command-line modes and the diagnostics read of this app.
     DebugTools::Environment debugEnvironment();
+    // Says which step of a command-line update quitting cut short.
+    void reportCommandCutShort();
     // What the late command-line modes reach; every surface exists by then.
     LateModeContext lateModeContext();
     Updates& updates();
@@ -283,6 +289,9 @@ private:
     int notUnderstoodWritten_ = 0;
     int notUnderstoodLeftOut_ = 0;
     MoveApp moveApp_;
+    // The step a command-line update is at; none while none runs.
+    std::optional<QString> commandStep_;
+    bool commandCutShort_ = false;
     // The last version the updater offered, for dropping repeats.
     std::optional<QString> lastOffered_;
     std::unique_ptr<NotchName> notch_;

@@ -9,6 +9,7 @@
 #include "missioncontrol/MissionControlDetector.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
+#include "store/LogFile.h"
 #include "store/Settings.h"
 #include "update/Updates.h"
 
@@ -23,6 +24,12 @@ namespace {
 
 // How long "--switch" gives the process on the link socket to say who it is.
 constexpr int switchIdentifyTimeoutMs = 1000;
+
+QString currentVersion()
+{
+    const QString version = platform::Bundle::shortVersion().value_or(QString());
+    return version.isEmpty() ? QStringLiteral("0") : version;
+}
 
 } // namespace
 
@@ -41,6 +48,7 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         .updates = updates(),
         .out = standardOutput,
         .exit = std::move(exit),
+        .commandStep = [this](const std::optional<QString>& step) { commandStep_ = step; },
         .accessibilityTrusted = [] { return platform::AX::isProcessTrustedWithOptions(false); },
         // Missing before the launch builds the tile ("--diagnose" runs earlier).
         .tileLine = [this] { return statusBar_ ? std::optional<QString>(statusBar_->debugLine()) : std::nullopt; },
@@ -67,6 +75,21 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         .accessibility = &access_,
         .commands = this,
     };
+}
+
+void AppDelegate::reportCommandCutShort()
+{
+    if (!commandStep_)
+        return;
+    // The step never printed its line: this one says why.
+    debugEnvironment().out << *commandStep_ << ": cut short: Tessaroom is quitting" << Qt::endl;
+    commandStep_.reset();
+    commandCutShort_ = true;
+}
+
+int AppDelegate::terminationStatus() const
+{
+    return commandCutShort_ ? 1 : 0;
 }
 
 void AppDelegate::subscribeToUpdates()
@@ -124,6 +147,23 @@ void AppDelegate::startUpdates()
     // put back.
     updates().recoverLeftoversAtLaunch();
     updates().start();
+}
+
+void AppDelegate::confirmPendingInstall()
+{
+    const QString expected = settings_.updateInstalling();
+    if (expected.isEmpty())
+        return;
+    settings_.setUpdateInstalling(QString());
+    const QString running = currentVersion();
+    if (expected == running) {
+        LogFile::updates().write(QStringLiteral("running ") + expected + QStringLiteral(" after the install"));
+        toast(QStringLiteral("Tessaroom is now ") + expected + QStringLiteral("."), QStringLiteral("checkmark.circle.fill"),
+              3.0);
+    } else {
+        LogFile::updates().write(QStringLiteral("expected ") + expected + QStringLiteral(" after the install, running ")
+                                 + running);
+    }
 }
 
 LateModeContext AppDelegate::lateModeContext()

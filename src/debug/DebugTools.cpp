@@ -311,22 +311,29 @@ void DebugTools::runUpdateCommand(const QStringList& arguments, Environment& env
     const bool download = hasFlag(QStringLiteral("--download"), arguments);
     const bool install = download && hasFlag(QStringLiteral("--install"), arguments);
     QTextStream& out = environment.out;
-    const auto exit = environment.exit;
+    const auto step = environment.commandStep ? environment.commandStep : [](const std::optional<QString>&) {};
+    const auto exit = [step, end = environment.exit](int status) {
+        step(std::nullopt);
+        end(status);
+    };
     const QString bundle = environment.bundlePath;
-    updates.check([&updates, &out, exit, download, install, bundle](const QString& outcome) {
+    step(QStringLiteral("check"));
+    updates.check([&updates, &out, step, exit, download, install, bundle](const QString& outcome) {
         printLine(out, QStringLiteral("check: ") + outcome);
         const int checkStatus = isGoodOutcome(outcome) ? 0 : 1;
         if (!download || !updates.available()) {
             exit(checkStatus);
             return;
         }
-        updates.download([&updates, &out, exit, install, bundle, checkStatus] {
+        step(QStringLiteral("download"));
+        updates.download([&updates, &out, step, exit, install, bundle, checkStatus] {
             printLine(out, QStringLiteral("download: ") + phaseText(updates.phase()));
             const bool downloadFailed = updates.phase().kind == Updates::Phase::Kind::failed;
             if (!install) {
                 exit(downloadFailed ? 1 : checkStatus);
                 return;
             }
+            step(QStringLiteral("install"));
             updates.install([&updates, &out, exit, bundle, checkStatus] {
                 printLine(out, QStringLiteral("install: %1; the bundle at %2 is now %3")
                                    .arg(phaseText(updates.phase()), bundle, bundleVersionOnDisk(bundle)));

@@ -32,6 +32,9 @@ public:
         QTextStream& out;
         // Ends the process with a status (tests record it instead).
         std::function<void(int status)> exit = {};
+        // Told the step a command that goes on after its start has reached
+        // ("check", "download", "install"), and none once it has ended.
+        std::function<void(const std::optional<QString>& step)> commandStep = {};
         // Whether the process is trusted for Accessibility, asked without a prompt.
         std::function<bool()> accessibilityTrusted = {};
         // The menu-bar tile's one-line description; none while there is no tile.

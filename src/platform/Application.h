@@ -20,6 +20,9 @@ public:
     // application should do its own default handling.
     virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
     virtual void applicationWillTerminate() = 0;
+    // The status the process ends with once will-terminate has run: not 0
+    // when quitting cut short what the process was asked to do.
+    virtual int terminationStatus() const { return 0; }
     // Links opened with the app, as received (not yet parsed), in order.
     virtual void applicationOpenURLs(const QList<QString>& urls) = 0;
 };

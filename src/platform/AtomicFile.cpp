@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/FileIO.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -201,23 +203,6 @@ int putInPlace(const QByteArray& temporary, const QByteArray& target, bool repla
     return 0;
 }
 
-// Writes all of it, going on after short writes; 0 or the error code.
-// `written` grows by the bytes that went in.
-int writeAll(int fd, const char* data, qsizetype size, qint64* written)
-{
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size_t(size));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return done < 0 ? errno : ENOSPC;
-        *written += done;
-        data += done;
-        size -= done;
-    }
-    return 0;
-}
-
 int syncFolder(const QString& folder)
 {
     const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -413,7 +398,7 @@ std::optional<QString> append(const QString& path, const QByteArray& bytes)
         const qsizetype size = std::min(chunkSize, bytes.size() - at);
         if (const int code = attempt.fault(Step::write, index))
             return fail("could not write", code);
-        if (const int code = writeAll(fd, bytes.constData() + at, size, &written))
+        if (const int code = FileIO::writeAll(fd, bytes.constData() + at, size, &written))
             return fail("could not write", code);
     }
     if (const int code = attempt.fault(Step::close))

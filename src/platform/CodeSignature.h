@@ -105,7 +105,7 @@ std::optional<QByteArray> pinnedKey(const QString& team);
 
 // The signature trailer's size in bytes at the end of a signed image, or 0.
 qint64 imageTrailerSize(const QString& path);
-// The same for an image already open for reading (its offset moves).
+// The same for an image already open for reading (its offset stays).
 qint64 imageTrailerSize(int fd);
 
 } // namespace CodeSignature

@@ -1,8 +1,10 @@
 #include "update/Updates.h"
 
 #include "platform/CodeSignature.h"
+#include "platform/FileIO.h"
 #include "platform/Folders.h"
 #include "platform/Scheduler.h"
+#include "platform/Sha256.h"
 #include "store/LogFile.h"
 #include "update/UrlLoader.h"
 
@@ -10,8 +12,6 @@
 #include <QFile>
 #include <QPointer>
 #include <QUuid>
-
-#include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstring>
@@ -32,69 +32,6 @@ QString systemError(int error)
 int createPrivateFile(const QString& path)
 {
     return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-}
-
-// The error number of a failed write, or 0.
-int writeAll(int fd, const char* data, qint64 length)
-{
-    while (length > 0) {
-        const ssize_t written = ::write(fd, data, std::size_t(length));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        length -= written;
-    }
-    return 0;
-}
-
-enum class Links { followed, refused };
-
-// Opens a regular file for reading; -1 for anything else: a pipe put in an
-// image's place must not hang us.
-int openRegularFile(const QString& path, Links links)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::refused ? O_NOFOLLOW : 0));
-    struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-struct Digested {
-    QString hex;        // SHA-256 of what was read, lower-case
-    int writeError = 0; // the copy's, or 0
-};
-
-// SHA-256 of the file at fd read to its end (a failed read ends it like the
-// end of the file), in pieces of digestPieceBytes; every piece is also
-// written to copy unless it is -1.
-Digested digest(int fd, int copy)
-{
-    Digested result;
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr);
-    QByteArray piece(Updates::digestPieceBytes, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t read = ::read(fd, piece.data(), std::size_t(piece.size()));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read <= 0)
-            break;
-        EVP_DigestUpdate(context.get(), piece.constData(), std::size_t(read));
-        if (copy >= 0 && result.writeError == 0)
-            result.writeError = writeAll(copy, piece.constData(), read);
-    }
-    unsigned char bytes[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(context.get(), bytes, &length);
-    result.hex = QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), int(length)).toHex());
-    return result;
 }
 
 std::optional<QString> signatureFailure(platform::OSStatus status)
@@ -235,7 +172,7 @@ void Updates::flushFetchBuffer()
     Fetch& fetch = *fetch_;
     if (fetch.buffer.isEmpty())
         return;
-    const int error = fetch.fd < 0 ? EBADF : writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
+    const int error = fetch.fd < 0 ? EBADF : platform::FileIO::writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
     fetch.buffer.clear();
     if (error != 0)
         endFetch(QStringLiteral("the download could not be written: ") + systemError(error));
@@ -291,45 +228,41 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
 
 std::optional<QString> Updates::sha256Hex(const QString& path)
 {
-    const int fd = openRegularFile(path, Links::followed);
-    if (fd < 0)
-        return std::nullopt;
-    // A failed read ends the reading like the end of the file.
-    const Digested digested = digest(fd, -1);
-    ::close(fd);
-    return digested.hex;
+    const auto digest = platform::Sha256::ofFile(path, platform::FileIO::Links::followed);
+    return digest ? std::optional(QString::fromLatin1(*digest)) : std::nullopt;
 }
 
 Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& entry)
 {
-    const int fd = openRegularFile(path, Links::refused);
+    const platform::FileIO::RegularFile image(path, platform::FileIO::Links::refused);
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || info.st_size != entry.size) {
-        if (fd >= 0)
-            ::close(fd);
-        return Result<QString>::failure(
-            QStringLiteral("the stored image is %1 bytes, not %2").arg(fd < 0 ? -1 : qint64(info.st_size)).arg(entry.size));
-    }
+    if (!image.isOpen() || ::fstat(image.fd(), &info) != 0 || info.st_size != entry.size)
+        return Result<QString>::failure(QStringLiteral("the stored image is %1 bytes, not %2")
+                                            .arg(image.isOpen() ? qint64(info.st_size) : -1)
+                                            .arg(entry.size));
     const QString folder = QDir::tempPath();
     const QString copy =
         folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("Tessaroom-image-%1.dmg").arg(workTag()));
     const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
-    if (out < 0) {
-        const int error = copy.isEmpty() ? ENOENT : errno;
-        ::close(fd);
-        return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ") + systemError(error));
-    }
-    const Digested digested = digest(fd, out);
-    ::close(fd);
+    if (out < 0)
+        return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ")
+                                        + systemError(copy.isEmpty() ? ENOENT : errno));
+    platform::Sha256 sha;
+    int writeError = 0;
+    const platform::FileIO::Read read =
+        platform::FileIO::readPieces(image.fd(), digestPieceBytes, -1, [&](const char* data, qint64 length) {
+            sha.add(data, length);
+            writeError = platform::FileIO::writeAll(out, data, length);
+            return writeError == 0;
+        });
     const int closed = ::close(out) == 0 ? 0 : errno;
     const auto fail = [&](const QString& text) {
         removeFile(copy);
         return Result<QString>::failure(text);
     };
-    if (digested.writeError != 0 || closed != 0)
-        return fail(QStringLiteral("the image could not be copied for mounting: ")
-                    + systemError(digested.writeError != 0 ? digested.writeError : closed));
-    if (digested.hex != entry.sha256)
+    if (const int error = read.error != 0 ? read.error : writeError != 0 ? writeError : closed)
+        return fail(QStringLiteral("the image could not be copied for mounting: ") + systemError(error));
+    if (QString::fromLatin1(sha.hex()) != entry.sha256)
         return fail(QStringLiteral("the stored image's hash is not the announced one"));
     return Result<QString>::success(copy);
 }

@@ -8,11 +8,11 @@
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Workspace.h"
+#include "platform/linux/DetachedStarts.h"
+#include "platform/linux/RealCopies.h"
 #include "platform/sim/AppTermination.h"
 #include "platform/sim/Bundle.h"
-#include "platform/sim/DetachedStarts.h"
 #include "platform/sim/DialogScript.h"
-#include "platform/sim/RealCopies.h"
 #include "platform/sim/Volumes.h"
 #include "platform/sim/World.h"
 #include "settings/SettingsModel.h"
@@ -350,14 +350,14 @@ TEST_F(AppTest, ASampleSessionLeavesOtherCopiesAlone)
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
     EXPECT_TRUE(platform::sim::terminationRequests().isEmpty());
     EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
-    EXPECT_FALSE(delegate->takesLinks());
+    EXPECT_FALSE(delegate->servesLinks());
 }
 
 TEST_F(AppTest, OnlyTheUsersOwnCopyTakesTheLinks)
 {
-    EXPECT_FALSE(delegate->takesLinks());
+    EXPECT_FALSE(delegate->servesLinks());
     delegate->launch();
-    EXPECT_TRUE(delegate->takesLinks());
+    EXPECT_TRUE(delegate->servesLinks());
     std::vector<int> exits;
     for (const QStringList& mode : {QStringList{QStringLiteral("--switch"), QStringLiteral("2")},
                                     QStringList{QStringLiteral("--diagnose")}}) {
@@ -367,7 +367,7 @@ TEST_F(AppTest, OnlyTheUsersOwnCopyTakesTheLinks)
                                  .exit = [&exits](int status) { exits.push_back(status); }});
         delegate->launch();
         EXPECT_NE(delegate->launchEnd(), AppDelegate::LaunchEnd::complete) << qPrintable(mode.join(' '));
-        EXPECT_FALSE(delegate->takesLinks()) << qPrintable(mode.join(' '));
+        EXPECT_FALSE(delegate->servesLinks()) << qPrintable(mode.join(' '));
     }
 }
 

@@ -20,6 +20,8 @@ protected:
 
     AppTest()
     {
+        // The launched updater checks after a minute: never on the network.
+        qputenv("TESSAROOM_UPDATE_FEED", "http://127.0.0.1:9/update.json");
         KitFonts::install();
         DesktopSwitcher::installAsEngineSwitcher();
         // The once-per-installation shortcuts toast would cover the toasts
@@ -28,6 +30,8 @@ protected:
         delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
                                                  AppDelegate::Options{});
     }
+
+    ~AppTest() override { qunsetenv("TESSAROOM_UPDATE_FEED"); }
 
     static QString switchesLog() { return LogFile::switches().tail(1'000'000); }
     static QString updatesLog() { return LogFile::updates().tail(1'000'000); }

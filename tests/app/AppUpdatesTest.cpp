@@ -2,8 +2,8 @@
 
 #include "app/LinkClient.h"
 #include "app/LinkServer.h"
+#include "platform/linux/DetachedStarts.h"
 #include "platform/sim/Bundle.h"
-#include "platform/sim/DetachedStarts.h"
 #include "platform/sim/SystemVersion.h"
 #include "update/Updates.h"
 #include "update/UrlLoader.h"
@@ -56,6 +56,8 @@ class AppUpdatesTest : public AppTest {
 protected:
     AppUpdatesTest()
     {
+        // The scripted loader answers for the maker's feed.
+        qunsetenv("TESSAROOM_UPDATE_FEED");
         platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
         platform::sim::setOperatingSystemVersion({14, 6, 1});
         relaunchWith({});

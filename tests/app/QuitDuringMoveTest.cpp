@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QTcpServer>
 
 #include <csignal>
 #include <ostream>
@@ -75,5 +77,27 @@ INSTANTIATE_TEST_SUITE_P(Signals, QuitDuringMoveTest,
                                            Interruption{"hupDuringTheQuestion", "question", SIGHUP},
                                            Interruption{"termDuringTheMove", "move", SIGTERM}),
                          [](const ::testing::TestParamInfo<Interruption>& when) { return std::string(when.param.name); });
+
+// --- a quit request while a command-line update runs ---
+
+class QuitDuringUpdateTest : public RunningCopiesTest {};
+
+TEST_F(QuitDuringUpdateTest, SaysWhichStepWasCutShortAndExitsOne)
+{
+    // A feed server that takes the request and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    adjust = [port = silent.serverPort()](QProcessEnvironment& environment) {
+        environment.insert(QStringLiteral("TESSAROOM_UPDATE_FEED"),
+                           QStringLiteral("http://127.0.0.1:%1/update.json").arg(port));
+    };
+    QProcess& command = start({QStringLiteral("--check-update"), QStringLiteral("--download"), QStringLiteral("--install")});
+    ASSERT_TRUE(silent.waitForNewConnection(generous));
+    ::kill(pid_t(command.processId()), SIGTERM);
+    ASSERT_TRUE(command.waitForFinished(generous));
+    EXPECT_EQ(command.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(command.exitCode(), 1);
+    EXPECT_EQ(command.readAllStandardOutput(), "check: cut short: Tessaroom is quitting\n");
+}
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "platform/AtomicFile.h"
 #include "platform/LinkHandlers.h"
 #include "platform/LoginItems.h"
-#include "platform/sim/DesktopIcon.h"
-#include "platform/sim/LinkHandlers.h"
-#include "platform/sim/LoginItems.h"
+#include "platform/linux/DesktopIcon.h"
+#include "platform/linux/LinkHandlers.h"
+#include "platform/linux/LoginItems.h"
 #include "support/PlatformTest.h"
 
 #include <QFile>

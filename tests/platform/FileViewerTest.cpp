@@ -1,5 +1,5 @@
 #include "platform/FileViewer.h"
-#include "platform/sim/FileViewer.h"
+#include "platform/linux/FileViewer.h"
 
 #include "support/PlatformTest.h"
 #include "support/UrlCatcher.h"

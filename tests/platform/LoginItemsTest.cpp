@@ -1,6 +1,6 @@
 #include "platform/LoginItems.h"
 #include "platform/SystemLog.h"
-#include "platform/sim/LoginItems.h"
+#include "platform/linux/LoginItems.h"
 #include "support/PlatformTest.h"
 
 #include <QCoreApplication>

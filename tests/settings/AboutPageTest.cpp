@@ -1,9 +1,9 @@
 #include "ScriptedFeedLoader.h"
 #include "SettingsTest.h"
 
+#include "platform/linux/FileViewer.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/DialogScript.h"
-#include "platform/sim/FileViewer.h"
 #include "platform/sim/SystemVersion.h"
 #include "settings/AboutPage.h"
 #include "settings/CopyDiagnosticsButton.h"

@@ -1,8 +1,8 @@
 #include "RecordingCommands.h"
 #include "SettingsTest.h"
 
+#include "platform/linux/LoginItems.h"
 #include "platform/sim/DialogScript.h"
-#include "platform/sim/LoginItems.h"
 #include "settings/GeneralPage.h"
 #include "store/Settings.h"
 #include "ui/AccentButton.h"

@@ -2,7 +2,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
-#include "platform/sim/LoginItems.h"
+#include "platform/linux/LoginItems.h"
 #include "store/Settings.h"
 #include "support/PlatformTest.h"
 

@@ -1,6 +1,6 @@
 #include "SwitcherWorld.h"
 #include "platform/WindowFrame.h"
-#include "platform/sim/RealScreens.h"
+#include "platform/linux/RealScreens.h"
 #include "store/Settings.h"
 #include "surfaces/HUDPanel.h"
 #include "surfaces/HoverPanel.h"

@@ -2,6 +2,7 @@
 
 #include "platform/PreferenceDomain.h"
 #include "platform/Volumes.h"
+#include "platform/linux/HelperTools.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/Tools.h"
 #include "platform/sim/Volumes.h"

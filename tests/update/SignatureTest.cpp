@@ -226,6 +226,9 @@ TEST_F(SignatureTest, SignedBundleVerifies)
     const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
     ASSERT_TRUE(sign(bundle, maker_));
     EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt);
+    // Readable by every user of an app installed for all of them.
+    EXPECT_TRUE(QFileInfo(bundle + QStringLiteral("/Contents/_CodeSignature/CodeResources")).permissions()
+                & QFileDevice::ReadOther);
 }
 
 TEST_F(SignatureTest, UnsignedBundleIsNotSigned)
@@ -531,4 +534,6 @@ TEST_F(SignatureTest, DigestOfAKnownText)
     EXPECT_EQ(Updates::sha256Hex(path),
               QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     EXPECT_EQ(Updates::sha256Hex(home() + QStringLiteral("/missing")), std::nullopt);
+    // Its first read fails: no digest, rather than the digest of what was read.
+    EXPECT_EQ(Updates::sha256Hex(QStringLiteral("/proc/self/mem")), std::nullopt);
 }

@@ -5,6 +5,8 @@
 // write it (an attached image's tree is read-only).
 //
 //   tessaroom-ditto SOURCE DESTINATION
+#include "platform/FileIO.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -20,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t pieceBytes = 1 << 20;
+constexpr qint64 pieceBytes = 1 << 20;
 
 // The mode a copy gets: the source's plain bits, writable by its owner.
 mode_t copyMode(mode_t source)
@@ -37,44 +39,25 @@ bool report(const fs::path& path, const std::string& reason)
 // Copies a regular file's bytes into a new file that is never a link.
 bool copyFile(const fs::path& source, const fs::path& target, mode_t mode)
 {
-    const int in = ::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (in < 0)
-        return report(source, std::strerror(errno));
+    const platform::FileIO::RegularFile in(source.c_str(), platform::FileIO::Links::refused);
+    if (!in.isOpen())
+        return report(source, in.why().toStdString());
     const int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return report(target, std::strerror(error));
-    }
-    std::vector<char> buffer(pieceBytes);
+    if (out < 0)
+        return report(target, std::strerror(errno));
+    int writeError = 0;
+    const platform::FileIO::Read read =
+        platform::FileIO::readPieces(in.fd(), pieceBytes, -1, [&](const char* data, qint64 length) {
+            writeError = platform::FileIO::writeAll(out, data, length);
+            return writeError == 0;
+        });
     std::string failure;
-    for (;;) {
-        ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            failure = source.string() + ": " + std::strerror(errno);
-            break;
-        }
-        if (got == 0)
-            break;
-        for (const char* at = buffer.data(); got > 0;) {
-            const ssize_t put = ::write(out, at, std::size_t(got));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put < 0) {
-                failure = target.string() + ": " + std::strerror(errno);
-                break;
-            }
-            at += put;
-            got -= put;
-        }
-        if (!failure.empty())
-            break;
-    }
-    if (failure.empty() && ::fchmod(out, mode) != 0)
+    if (read.error != 0)
+        failure = source.string() + ": " + std::strerror(read.error);
+    else if (writeError != 0)
+        failure = target.string() + ": " + std::strerror(writeError);
+    else if (::fchmod(out, mode) != 0)
         failure = target.string() + ": " + std::strerror(errno);
-    ::close(in);
     if (::close(out) != 0 && failure.empty())
         failure = target.string() + ": " + std::strerror(errno);
     if (!failure.empty()) {

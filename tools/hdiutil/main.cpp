@@ -16,6 +16,7 @@
 //   tessaroom-hdiutil detach DIR [-force]
 //   tessaroom-hdiutil create -srcfolder DIR IMAGE
 #include "platform/CodeSignature.h"
+#include "platform/FileIO.h"
 #include "platform/FileManager.h"
 
 #include <QFile>
@@ -228,52 +229,39 @@ int attach(const std::vector<std::string>& arguments)
         return usage();
     mountPoint = fs::absolute(mountPoint).lexically_normal().string();
 
-    ImageReader reader;
-    reader.fd = ::open(image.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (reader.fd < 0)
-        return fail("attach", std::strerror(errno));
-    struct stat info {};
-    if (::fstat(reader.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(reader.fd);
+    const platform::FileIO::RegularFile file(image.c_str(), platform::FileIO::Links::followed);
+    if (file.notRegular())
         return fail("attach", "not a disk image file");
-    }
+    struct stat info {};
+    if (!file.isOpen() || ::fstat(file.fd(), &info) != 0)
+        return fail("attach", std::strerror(file.isOpen() ? errno : file.error()));
+    ImageReader reader;
+    reader.fd = file.fd();
     // The trailer from the same open file: the path is not read twice.
     const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(reader.fd);
-    if (::lseek(reader.fd, 0, SEEK_SET) != 0) {
-        ::close(reader.fd);
+    if (::lseek(reader.fd, 0, SEEK_SET) != 0)
         return fail("attach", std::strerror(errno));
-    }
     reader.left = archiveBytes;
     // Every header first, contents skipped: nothing is written before the
     // whole image is known to be allowed.
     if (const std::string refusal = walkImage(reader, info.st_size, [](archive*, archive_entry*) { return std::string(); });
-        !refusal.empty()) {
-        ::close(reader.fd);
+        !refusal.empty())
         return fail("attach", refusal);
-    }
     // Again from the start, for the unpacking.
     reader.left = archiveBytes;
-    if (::lseek(reader.fd, 0, SEEK_SET) != 0) {
-        ::close(reader.fd);
+    if (::lseek(reader.fd, 0, SEEK_SET) != 0)
         return fail("attach", std::strerror(errno));
-    }
 
     std::error_code error;
-    if (fs::exists(mountPoint, error) && !fs::is_empty(mountPoint, error)) {
-        ::close(reader.fd);
+    if (fs::exists(mountPoint, error) && !fs::is_empty(mountPoint, error))
         return fail("attach", "mount point is in use");
-    }
     fs::create_directories(mountPoint, error);
-    if (error) {
-        ::close(reader.fd);
+    if (error)
         return fail("attach", error.message());
-    }
 
     // Entries are extracted relative to the mount point.
-    if (::chdir(mountPoint.c_str()) != 0) {
-        ::close(reader.fd);
+    if (::chdir(mountPoint.c_str()) != 0)
         return fail("attach", std::strerror(errno));
-    }
     archive* out = archive_write_disk_new();
     // The image comes from the network: nothing may land outside the mount
     // point, and no owner, ACL, attribute or flag is taken from it.
@@ -304,7 +292,6 @@ int attach(const std::vector<std::string>& arguments)
     });
     archive_write_close(out);
     archive_write_free(out);
-    ::close(reader.fd);
     if (::chdir("/") != 0)
         failure = std::strerror(errno);
     if (!failure.empty()) {
@@ -363,7 +350,6 @@ int create(const std::vector<std::string>& arguments)
         return fail("create", reason);
     }
     std::string failure;
-    std::vector<char> buffer(pieceBytes);
     for (const fs::path& relative : paths) {
         const fs::path path = source / relative;
         struct stat info {};
@@ -381,15 +367,18 @@ int create(const std::vector<std::string>& arguments)
         if (failure.empty() && archive_write_header(out, entry) != ARCHIVE_OK)
             failure = archive_error_string(out);
         if (failure.empty() && S_ISREG(info.st_mode)) {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0)
-                failure = path.string() + ": " + std::strerror(errno);
-            for (ssize_t got; failure.empty() && (got = ::read(fd, buffer.data(), buffer.size())) > 0;) {
-                if (archive_write_data(out, buffer.data(), std::size_t(got)) < 0)
+            const platform::FileIO::RegularFile file(path.c_str(), platform::FileIO::Links::refused);
+            const auto pack = [&](const char* data, qint64 length) {
+                if (archive_write_data(out, data, std::size_t(length)) < 0)
                     failure = archive_error_string(out);
-            }
-            if (fd >= 0)
-                ::close(fd);
+                return failure.empty();
+            };
+            // A file that cannot be read to its end fails the image rather
+            // than leaving a short entry in it.
+            if (!file.isOpen())
+                failure = path.string() + ": " + file.why().toStdString();
+            else if (const int code = platform::FileIO::readPieces(file.fd(), pieceBytes, -1, pack).error)
+                failure = path.string() + ": " + std::strerror(code);
         }
         archive_entry_free(entry);
         if (!failure.empty())

@@ -2,7 +2,7 @@
 #include "platform/sim/AppTermination.h"
 
 #include "platform/Lifetime.h"
-#include "platform/sim/RealCopies.h"
+#include "platform/sim/OtherCopies.h"
 #include "platform/sim/World.h"
 
 #include <QSet>
@@ -18,15 +18,8 @@ struct TerminationState {
 
 TerminationState& state()
 {
-    static TerminationState* current = nullptr;
-    if (!current) {
-        current = new TerminationState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<TerminationState> current([] { return new TerminationState; });
+    return current.get();
 }
 
 bool isRunning(qint32 pid)
@@ -41,8 +34,8 @@ bool Workspace::terminate(qint32 processIdentifier)
 {
     TerminationState& s = state();
     s.requests.append(QStringLiteral("terminate ") + QString::number(processIdentifier));
-    if (sim::isRealCopy(processIdentifier))
-        return sim::quitRealCopy(processIdentifier);
+    if (const sim::OtherCopies others = sim::otherCopies(); others.isCopy && others.isCopy(processIdentifier))
+        return others.quit && others.quit(processIdentifier);
     if (!isRunning(processIdentifier) || s.refusing.contains(processIdentifier))
         return false;
     sim::World::shared().setAppTerminated(processIdentifier, true);
@@ -52,8 +45,8 @@ bool Workspace::terminate(qint32 processIdentifier)
 bool Workspace::forceTerminate(qint32 processIdentifier)
 {
     state().requests.append(QStringLiteral("force ") + QString::number(processIdentifier));
-    if (sim::isRealCopy(processIdentifier))
-        return sim::killRealCopy(processIdentifier);
+    if (const sim::OtherCopies others = sim::otherCopies(); others.isCopy && others.isCopy(processIdentifier))
+        return others.kill && others.kill(processIdentifier);
     if (!isRunning(processIdentifier))
         return false;
     sim::World::shared().setAppTerminated(processIdentifier, true);

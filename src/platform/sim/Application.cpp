@@ -90,10 +90,11 @@ void Application::terminate()
     s.terminating = true;
     if (s.delegate)
         s.delegate->applicationWillTerminate();
+    const int status = s.delegate ? s.delegate->terminationStatus() : 0;
     // Preferences still waiting for their write go to disk before the end.
     PreferenceDomain::synchronizeAll();
     // Does nothing while no main loop runs (tests).
-    QCoreApplication::exit(0);
+    QCoreApplication::exit(status);
 }
 
 bool Application::isTerminating()

@@ -158,7 +158,6 @@ public:
     // click also reaches the event taps. On by default on a desktop session,
     // off offscreen.
     void setShowsWindows(bool shows);
-    bool showsWindows() const { return showsWindows_; }
     // The windows shown now, one per display in the world's order.
     QList<QWidget*> windows() const;
     // What the user's click at a point (accessibility coordinates) does.
@@ -192,6 +191,8 @@ public:
     bool refusesEventTaps() const { return refuseTaps_; }
 
 private:
+    // Whether the app runs on a desktop session, where Mission Control shows.
+    static bool onDesktopSession();
     void buildTree();
     void removeTree();
     void addWindows();

@@ -8,11 +8,7 @@
 #include "platform/sim/StatusBarState.h"
 
 #include <QFontMetricsF>
-#include <QGuiApplication>
-#include <QIcon>
 #include <QPainter>
-#include <QPixmap>
-#include <QSystemTrayIcon>
 
 #include <cmath>
 #include <limits>
@@ -64,30 +60,16 @@ QString preferredPositionKey(const QString& autosaveName)
     return QStringLiteral("NSStatusItem Preferred Position ") + autosaveName;
 }
 
-void updateTray(StatusItem& item)
+void updateTray(const StatusItem& item)
 {
-    auto& state = StatusBarState::shared();
-    const auto found = state.trays.find(&item);
-    if (found == state.trays.end())
-        return;
-    found->second->setIcon(QIcon(QPixmap::fromImage(sim::trayImage(item))));
-    found->second->setToolTip(item.button()->toolTip());
-    found->second->setVisible(item.isVisible());
+    if (const auto& tray = StatusBarState::shared().tray)
+        tray->update(item);
 }
 
 void makeTray(StatusItem& item)
 {
-    if (!StatusBarState::realSession())
-        return;
-    auto* tray = new QSystemTrayIcon;
-    StatusBarState::shared().trays[&item] = tray;
-    QObject::connect(tray, &QSystemTrayIcon::activated, tray, [&item](QSystemTrayIcon::ActivationReason why) {
-        const bool right = why == QSystemTrayIcon::Context;
-        if (why == QSystemTrayIcon::Trigger || right)
-            sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
-    });
-    updateTray(item);
-    tray->show();
+    if (StatusBarState::realSession())
+        StatusBarState::shared().tray->add(item);
 }
 
 } // namespace
@@ -102,8 +84,6 @@ StatusBarState& StatusBarState::shared()
         current->screens = NotificationCenter::defaultCenter().observe(notifications::screenParametersDidChange,
                                                                        [] { StatusBarState::shared().relayout(); });
         registerSharedReset([] {
-            for (auto& [item, tray] : current->trays)
-                delete tray;
             delete current;
             current = nullptr;
         });
@@ -113,18 +93,13 @@ StatusBarState& StatusBarState::shared()
 
 bool StatusBarState::realSession()
 {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-        && QGuiApplication::platformName() != QLatin1String("offscreen")
-        && QGuiApplication::platformName() != QLatin1String("minimal") && QSystemTrayIcon::isSystemTrayAvailable();
+    const auto& tray = shared().tray;
+    return tray && tray->isAvailable();
 }
 
 bool StatusBarState::isOnTrayIcon(const QPoint& point) const
 {
-    for (const auto& [item, tray] : trays) {
-        if (tray->isVisible() && tray->geometry().contains(point))
-            return true;
-    }
-    return false;
+    return tray && tray->contains(point);
 }
 
 std::optional<QRect> StatusBarState::trayIconAt(const QRectF& anchor) const
@@ -154,12 +129,7 @@ std::optional<QRect> StatusBarState::trayIconAt(const QRectF& anchor) const
         return std::nullopt;
     if (const auto set = trayGeometries.find(best); set != trayGeometries.end())
         return set->second;
-    if (const auto tray = trays.find(best); tray != trays.end()) {
-        const QRect geometry = tray->second->geometry();
-        if (geometry.isValid() && !geometry.isEmpty())
-            return geometry;
-    }
-    return std::nullopt;
+    return tray ? tray->geometry(*best) : std::nullopt;
 }
 
 std::map<const StatusItem*, sim::Placement> StatusBarState::layout() const
@@ -429,11 +399,8 @@ StatusItem::~StatusItem()
     state.placed.erase(this);
     state.windowless.erase(this);
     state.trayGeometries.erase(this);
-    const auto tray = state.trays.find(this);
-    if (tray != state.trays.end()) {
-        delete tray->second;
-        state.trays.erase(tray);
-    }
+    if (state.tray)
+        state.tray->remove(*this);
     state.relayout();
 }
 
@@ -525,6 +492,11 @@ void sim::setWindowless(StatusItem& item, bool windowless)
 void sim::postWindowMove(qint64 windowNumber)
 {
     deliver(WindowNotifications::didMove, windowNumber);
+}
+
+void sim::setTray(std::unique_ptr<Tray> tray)
+{
+    StatusBarState::shared().tray = std::move(tray);
 }
 
 void sim::setTrayIconGeometry(const StatusItem& item, const std::optional<QRect>& geometry)

@@ -3,16 +3,16 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Popover.h"
 #include "platform/StatusBar.h"
+#include "platform/sim/Tray.h"
 
 #include <QList>
 #include <QRect>
 #include <QRectF>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
-
-class QSystemTrayIcon;
 
 namespace platform::sim {
 
@@ -46,7 +46,7 @@ struct StatusBarState {
     QList<Popover*> shownPopovers;
 
     // Real desktop sessions: a tray icon per item.
-    std::map<const StatusItem*, QSystemTrayIcon*> trays;
+    std::unique_ptr<Tray> tray;
     // Tray icon geometries set by tests, in place of the tray icons' own.
     std::map<const StatusItem*, QRect> trayGeometries;
 
@@ -55,6 +55,8 @@ struct StatusBarState {
     std::map<const StatusItem*, Placement> layout() const;
     // Lays the bar out again and announces the windows that moved.
     void relayout();
+    // A desktop session whose tray shows the items: menus open as the
+    // toolkit's own and popovers take the keyboard.
     static bool realSession();
     // Whether a point (Qt's global coordinates) lies on one of the tray icons.
     bool isOnTrayIcon(const QPoint& point) const;

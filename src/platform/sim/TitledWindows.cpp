@@ -7,45 +7,26 @@
 #include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <optional>
 
 namespace platform {
 
 namespace {
 
-// _NET_WM_MOVERESIZE's action that stops a move the window manager started.
-constexpr quint32 moveResizeCancel = 11;
-
 struct TitledWindowState {
     QMargins simulated;
     // What the window system reported for the last titled window on screen.
     QMargins reported;
     QList<sim::WindowDragStep> drags;
+    std::function<void(QWidget*)> cancelMove;
 };
-
-TitledWindowState*& stateSlot()
-{
-    static TitledWindowState* state = nullptr;
-    return state;
-}
 
 TitledWindowState& state()
 {
-    auto*& slot = stateSlot();
-    if (!slot) {
-        slot = new TitledWindowState;
-        registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<TitledWindowState> current([] { return new TitledWindowState; });
+    return current.get();
 }
 
 // The visible frames of the screens, in the window system's geometry.
@@ -81,35 +62,6 @@ std::optional<QRect> areaFor(const QRect& frame)
     return best ? best : mainVisibleArea();
 }
 
-// Stops a move the window manager was asked to start; ignored by a window
-// manager that has no move of this window going.
-void cancelWindowManagerMove(QWidget* window)
-{
-    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    const auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
-    if (!c || !window->windowHandle())
-        return;
-    static const char name[] = "_NET_WM_MOVERESIZE";
-    xcb_intern_atom_reply_t* atom
-        = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof(name) - 1, name), nullptr);
-    if (!atom)
-        return;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = xcb_window_t(window->winId());
-    message.type = atom->atom;
-    message.data.data32[2] = moveResizeCancel;
-    message.data.data32[3] = XCB_BUTTON_INDEX_1;
-    message.data.data32[4] = 1; // asked by an ordinary application
-    std::free(atom);
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(c);
-}
-
 } // namespace
 
 void sim::setTitledWindowDecorations(const QMargins& margins)
@@ -120,6 +72,11 @@ void sim::setTitledWindowDecorations(const QMargins& margins)
 QList<sim::WindowDragStep> sim::windowDragSteps()
 {
     return state().drags;
+}
+
+void sim::setWindowManagerMoveCancel(std::function<void(QWidget* window)> cancel)
+{
+    state().cancelMove = std::move(cancel);
 }
 
 QMargins WindowFrame::decorations(const QWidget* window)
@@ -183,8 +140,10 @@ void WindowFrame::endWindowDrag(QWidget* window)
 {
     if (!window)
         return;
-    state().drags.append(sim::WindowDragStep::endedEarly);
-    cancelWindowManagerMove(window);
+    TitledWindowState& s = state();
+    s.drags.append(sim::WindowDragStep::endedEarly);
+    if (s.cancelMove)
+        s.cancelMove(window);
 }
 
 } // namespace platform

@@ -8,8 +8,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QPointer>
-#include <QProcess>
 
 #include <map>
 
@@ -17,14 +15,9 @@ namespace platform {
 
 namespace {
 
-struct MappedTool {
-    QString executable;
-    sim::ToolAfterward afterward;
-};
-
 struct ToolState {
     std::map<QString, sim::ToolHandler> handlers;
-    std::map<QString, MappedTool> mapped;
+    std::map<QString, sim::OutsideTool> outside;
     std::map<QString, QString> launchFailures;
     std::vector<sim::ToolRun> runs;
 };
@@ -57,31 +50,19 @@ sim::ToolOutcome activateSettings(const QStringList&)
     return {};
 }
 
-ToolState*& stateSlot()
+ToolState* makeState()
 {
-    static ToolState* state = nullptr;
-    return state;
+    auto* made = new ToolState;
+    made->handlers[sim::tools::killall] = killall;
+    made->handlers[sim::tools::tccutil] = tccutil;
+    made->handlers[sim::tools::activateSettings] = activateSettings;
+    return made;
 }
 
 ToolState& state()
 {
-    auto*& slot = stateSlot();
-    if (!slot) {
-        slot = new ToolState;
-        slot->handlers[sim::tools::killall] = killall;
-        slot->handlers[sim::tools::tccutil] = tccutil;
-        slot->handlers[sim::tools::activateSettings] = activateSettings;
-        registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
-        });
-    }
-    return *slot;
-}
-
-QString missingFileDescription(const QString& path)
-{
-    return QStringLiteral("The file \u201C%1\u201D doesn\u2019t exist.").arg(QFileInfo(path).fileName());
+    static Shared<ToolState> current(makeState);
+    return current.get();
 }
 
 // Reports on the main thread's event loop, never inside the caller.
@@ -89,112 +70,6 @@ void later(std::function<void()> work)
 {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
-
-ChildProcess::Result resultOf(QProcess& process)
-{
-    ChildProcess::Result result;
-    if (process.error() == QProcess::FailedToStart) {
-        result.launchError = process.errorString();
-        return result;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.exitStatus = process.exitCode();
-    result.standardError = process.readAllStandardError();
-    return result;
-}
-
-ChildProcess::Result runMapped(const QString& path, const MappedTool& tool, const QStringList& arguments,
-                               const ChildProcess::Options& options)
-{
-    QProcess process;
-    process.setProgram(tool.executable);
-    process.setArguments(arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    if (!options.captureStandardError)
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    if (!options.wait) {
-        ChildProcess::Result result;
-        qint64 pid = 0;
-        if (!QProcess::startDetached(tool.executable, arguments, {}, &pid))
-            result.launchError = missingFileDescription(path);
-        else
-            state().runs.push_back({path, arguments, false});
-        return result;
-    }
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        ChildProcess::Result result;
-        result.launchError = process.errorString();
-        return result;
-    }
-    state().runs.push_back({path, arguments, true});
-    process.waitForFinished(-1);
-    ChildProcess::Result result = resultOf(process);
-    if (tool.afterward)
-        tool.afterward(arguments, result.exitStatus);
-    return result;
-}
-
-// A mapped tool as a child process on the main event loop.
-class ChildRun final : public ChildProcess::Running {
-public:
-    ChildRun(const QString& path, const MappedTool& tool, const QStringList& arguments,
-             std::function<void(const ChildProcess::Result&)> finished)
-        : process_(new QProcess)
-        , reported_(std::make_shared<bool>(false))
-    {
-        auto* process = process_.data();
-        process->setProgram(tool.executable);
-        process->setArguments(arguments);
-        process->setStandardOutputFile(QProcess::nullDevice());
-        const sim::ToolAfterward afterward = tool.afterward;
-        auto report = [process, arguments, afterward, reported = reported_, finished = std::move(finished)]() mutable {
-            if (*reported)
-                return;
-            *reported = true;
-            const ChildProcess::Result result = resultOf(*process);
-            if (result.launched() && afterward)
-                afterward(arguments, result.exitStatus);
-            process->deleteLater();
-            // May drop this run; the process is no longer its own.
-            if (finished)
-                finished(result);
-        };
-        QObject::connect(process, &QProcess::finished, process, report);
-        QObject::connect(process, &QProcess::errorOccurred, process, [process, report](QProcess::ProcessError error) mutable {
-            if (error == QProcess::FailedToStart)
-                report();
-        });
-        // Recorded once it runs: launch failures are not runs.
-        QObject::connect(process, &QProcess::started, process, [path, arguments] {
-            state().runs.push_back({path, arguments, true});
-        });
-        process->start();
-    }
-
-    ~ChildRun() override
-    {
-        if (!process_ || *reported_)
-            return;
-        process_->disconnect();
-        if (process_->state() != QProcess::NotRunning) {
-            process_->kill();
-            process_->waitForFinished(-1);
-        }
-        delete process_.data();
-    }
-
-    void stop() override
-    {
-        if (process_ && !*reported_ && process_->state() != QProcess::NotRunning)
-            process_->kill();
-    }
-
-private:
-    // Deletes itself once it has reported.
-    QPointer<QProcess> process_;
-    std::shared_ptr<bool> reported_;
-};
 
 // A simulated tool, reported from the event loop like a real one.
 class HandlerRun final : public ChildProcess::Running {
@@ -216,8 +91,11 @@ std::unique_ptr<ChildProcess::Running> ChildProcess::start(const QString& execut
                                                            std::function<void(const Result&)> finished)
 {
     ToolState& s = state();
-    if (auto mapped = s.mapped.find(executable); mapped != s.mapped.end() && !s.launchFailures.count(executable))
-        return std::make_unique<ChildRun>(executable, mapped->second, arguments, std::move(finished));
+    if (auto outside = s.outside.find(executable); outside != s.outside.end() && !s.launchFailures.count(executable)) {
+        // What the tool does may install tools; start a copy.
+        const sim::OutsideTool tool = outside->second;
+        return tool.start(arguments, std::move(finished));
+    }
     auto alive = std::make_shared<bool>(true);
     const Result result = run(executable, arguments, Options{.wait = true, .captureStandardError = true});
     later([alive, result, finished = std::move(finished)] {
@@ -236,11 +114,13 @@ ChildProcess::Result ChildProcess::run(const QString& executable, const QStringL
         result.launchError = failure->second;
         return result;
     }
-    if (auto mapped = s.mapped.find(executable); mapped != s.mapped.end())
-        return runMapped(executable, mapped->second, arguments, options);
+    if (auto outside = s.outside.find(executable); outside != s.outside.end()) {
+        const sim::OutsideTool tool = outside->second;
+        return tool.run(arguments, options);
+    }
     auto handler = s.handlers.find(executable);
     if (handler == s.handlers.end()) {
-        result.launchError = missingFileDescription(executable);
+        result.launchError = sim::missingFileDescription(executable);
         return result;
     }
     s.runs.push_back({executable, arguments, options.wait});
@@ -259,16 +139,16 @@ void sim::installTool(const QString& path, ToolHandler handler)
 {
     ToolState& s = state();
     s.launchFailures.erase(path);
-    s.mapped.erase(path);
+    s.outside.erase(path);
     s.handlers[path] = std::move(handler);
 }
 
-void sim::mapTool(const QString& path, const QString& executable, ToolAfterward afterward)
+void sim::installOutsideTool(const QString& path, OutsideTool tool)
 {
     ToolState& s = state();
     s.launchFailures.erase(path);
     s.handlers.erase(path);
-    s.mapped[path] = {executable, std::move(afterward)};
+    s.outside[path] = std::move(tool);
 }
 
 void sim::failToolLaunch(const QString& path, const QString& description)
@@ -284,6 +164,16 @@ void sim::makeToolExit(const QString& path, int status, const QByteArray& standa
 std::vector<sim::ToolRun> sim::toolRuns()
 {
     return state().runs;
+}
+
+void sim::recordToolRun(ToolRun run)
+{
+    state().runs.push_back(std::move(run));
+}
+
+QString sim::missingFileDescription(const QString& path)
+{
+    return QStringLiteral("The file \u201C%1\u201D doesn\u2019t exist.").arg(QFileInfo(path).fileName());
 }
 
 } // namespace platform

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "platform/ChildProcess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace platform::sim {
 
 // The system tools the simulated machine has. Each is a handler run in place
-// of the executable; an unknown path does not exist.
+// of the executable, or a real program outside it; an unknown path does not
+// exist.
 
 struct ToolOutcome {
     int exitStatus = 0;
@@ -41,19 +45,18 @@ void failToolLaunch(const QString& path, const QString& description);
 // standardError.
 void makeToolExit(const QString& path, int status, const QByteArray& standardError);
 
-// After a mapped tool exits: its arguments and exit status (none when it was
-// killed). Runs on the main thread before the caller hears of the end.
-using ToolAfterward = std::function<void(const QStringList& arguments, std::optional<int> exitStatus)>;
+// A tool that runs outside the simulated machine, as a real program
+// (platform/linux/HelperTools.h maps them): run and start do what
+// ChildProcess::run and ChildProcess::start ask of it.
+struct OutsideTool {
+    std::function<ChildProcess::Result(const QStringList& arguments, const ChildProcess::Options& options)> run;
+    std::function<std::unique_ptr<ChildProcess::Running>(const QStringList& arguments,
+                                                         std::function<void(const ChildProcess::Result&)> finished)>
+        start;
+};
 
-// From now on the tool at path is the real executable at executable, started
-// as a child process; afterward, when set, lets the simulated machine follow
-// what the tool did (a mounted volume, for instance).
-void mapTool(const QString& path, const QString& executable, ToolAfterward afterward = {});
-
-// Maps "/usr/bin/hdiutil" and "/usr/bin/ditto" to the project's helper
-// executables; an image attached by the helper is registered as a mounted,
-// read-only volume that is not the root file system until it is detached.
-void installDiskImageTools(const QString& hdiutilExecutable, const QString& dittoExecutable);
+// From now on the tool at path is the outside tool.
+void installOutsideTool(const QString& path, OutsideTool tool);
 
 struct ToolRun {
     QString path;
@@ -63,5 +66,10 @@ struct ToolRun {
 
 // Every started tool, in order (launch failures not included).
 std::vector<ToolRun> toolRuns();
+// Notes a run of an outside tool, once it has started.
+void recordToolRun(ToolRun run);
+
+// The launch error of a program that is not at path.
+QString missingFileDescription(const QString& path);
 
 } // namespace platform::sim

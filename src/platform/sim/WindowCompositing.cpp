@@ -1,8 +1,8 @@
 #include "platform/WindowCompositing.h"
+#include "platform/sim/WindowCompositing.h"
 
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
-#include "platform/sim/DesktopSession.h"
 
 namespace platform {
 
@@ -14,15 +14,8 @@ struct CompositingState {
 
 CompositingState& state()
 {
-    static CompositingState* current = nullptr;
-    if (!current) {
-        current = new CompositingState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<CompositingState> current([] { return new CompositingState; });
+    return current.get();
 }
 
 } // namespace

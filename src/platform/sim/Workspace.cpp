@@ -2,7 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/sim/MissionControl.h"
-#include "platform/sim/RealCopies.h"
+#include "platform/sim/OtherCopies.h"
 #include "platform/sim/WorldState.h"
 
 #include <algorithm>
@@ -49,7 +49,8 @@ QList<RunningApplication> runningApplications(const QString& bundleIdentifier)
         return result;
     // This app's copies that run as real processes beside this one.
     const std::optional<RunningApplication> self = runningApplication(currentProcessIdentifier());
-    for (const sim::RealCopy& copy : sim::findRealCopies()) {
+    const sim::OtherCopies others = sim::otherCopies();
+    for (const sim::RealCopy& copy : others.find ? others.find() : QList<sim::RealCopy>()) {
         if (std::any_of(result.cbegin(), result.cend(),
                         [&](const RunningApplication& app) { return app.processIdentifier == copy.pid; }))
             continue;

@@ -1,4 +1,4 @@
-#include "platform/sim/RealScreens.h"
+#include "platform/linux/RealScreens.h"
 
 #include "platform/Lifetime.h"
 
@@ -22,25 +22,17 @@ struct Assignments {
     QStringList spare;
     std::map<QString, QString> uuidOfScreen;
     std::map<QString, DisplaySpec> parked;
-};
+    // Follows the application's screens once asked to; goes with the
+    // application object, or with these assignments.
+    QPointer<QObject> follower;
 
-Assignments*& assignmentsSlot()
-{
-    static Assignments* assignments = nullptr;
-    return assignments;
-}
+    ~Assignments() { delete follower; }
+};
 
 Assignments& assignments()
 {
-    auto*& slot = assignmentsSlot();
-    if (!slot) {
-        slot = new Assignments;
-        registerSharedReset([] {
-            delete assignmentsSlot();
-            assignmentsSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<Assignments> current([] { return new Assignments; });
+    return current.get();
 }
 
 // A fixed uuid per screen name, so the same output gets the same display.
@@ -215,12 +207,12 @@ private:
 
 void followApplicationScreens()
 {
-    static QPointer<ScreenFollower> follower;
-    if (follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || World::shared().loadedFromFile())
+    World& world = World::shared();
+    Assignments& state = assignments();
+    if (state.follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || world.loadedFromFile())
         return;
-    follower = new ScreenFollower(QCoreApplication::instance());
-    registerSharedReset([] { delete follower; });
-    applyWindowSystemScreens(World::shared(), applicationScreens());
+    state.follower = new ScreenFollower(QCoreApplication::instance());
+    applyWindowSystemScreens(world, applicationScreens());
 }
 
 } // namespace platform::sim

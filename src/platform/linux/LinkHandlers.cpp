@@ -1,9 +1,9 @@
 #include "platform/LinkHandlers.h"
-#include "platform/sim/LinkHandlers.h"
+#include "platform/linux/LinkHandlers.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
-#include "platform/sim/KeyFile.h"
+#include "platform/linux/KeyFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/sim/DesktopIcon.h"
+#include "platform/linux/DesktopIcon.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"

@@ -1,7 +1,8 @@
 #include "platform/ChildProcess.h"
-#include "platform/sim/DetachedStarts.h"
+#include "platform/linux/DetachedStarts.h"
 
 #include "platform/Lifetime.h"
+#include "platform/sim/Tools.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -25,15 +26,8 @@ bool& realStarts()
 
 StartState& state()
 {
-    static StartState* current = nullptr;
-    if (!current) {
-        current = new StartState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<StartState> current([] { return new StartState; });
+    return current.get();
 }
 
 } // namespace
@@ -54,7 +48,7 @@ ChildProcess::Result ChildProcess::startDetached(const QString& executable, cons
         if (!process.startDetached()) {
             result.launchError = QFileInfo::exists(executable)
                 ? QStringLiteral("The program \u201C%1\u201D could not be started.").arg(executable)
-                : QStringLiteral("The file \u201C%1\u201D doesn\u2019t exist.").arg(QFileInfo(executable).fileName());
+                : sim::missingFileDescription(executable);
             return result;
         }
     }

@@ -1,5 +1,5 @@
 #include "platform/FileViewer.h"
-#include "platform/sim/FileViewer.h"
+#include "platform/linux/FileViewer.h"
 
 #include "platform/Lifetime.h"
 
@@ -20,23 +20,10 @@ struct ViewerState {
     std::optional<bool> opensFolders;
 };
 
-ViewerState*& stateSlot()
-{
-    static ViewerState* state = nullptr;
-    return state;
-}
-
 ViewerState& state()
 {
-    auto*& slot = stateSlot();
-    if (!slot) {
-        slot = new ViewerState;
-        registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<ViewerState> current([] { return new ViewerState; });
+    return current.get();
 }
 
 bool desktopSession()

@@ -1,11 +1,11 @@
-#include "platform/sim/LoginItems.h"
+#include "platform/linux/LoginItems.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/SystemLog.h"
-#include "platform/sim/KeyFile.h"
-#include "platform/sim/LinkHandlers.h"
+#include "platform/linux/KeyFile.h"
+#include "platform/linux/LinkHandlers.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,15 +23,8 @@ struct Controls {
 
 Controls& controls()
 {
-    static Controls* current = nullptr;
-    if (!current) {
-        current = new Controls;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<Controls> current([] { return new Controls; });
+    return current.get();
 }
 
 QString executable()

@@ -1,4 +1,4 @@
-#include "platform/sim/RealCopies.h"
+#include "platform/linux/RealCopies.h"
 
 #include "platform/Lifetime.h"
 #include "platform/TerminationSignals.h"
@@ -35,25 +35,10 @@ struct RealCopiesState {
 // Waits look at termination signals this often, milliseconds.
 constexpr int waitSliceMs = 100;
 
-RealCopiesState*& stateSlot()
-{
-    static RealCopiesState* state = nullptr;
-    return state;
-}
-
 RealCopiesState& state()
 {
-    static std::mutex creation;
-    std::lock_guard<std::mutex> lock(creation);
-    auto*& slot = stateSlot();
-    if (!slot) {
-        slot = new RealCopiesState;
-        registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
-        });
-    }
-    return *slot;
+    static Shared<RealCopiesState> current([] { return new RealCopiesState; });
+    return current.get();
 }
 
 // A descriptor that becomes readable when the process ends, whoever its
@@ -81,13 +66,30 @@ bool hasEnded(qint32 pid)
     return close >= 0 && close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
 }
 
-} // namespace
-
-void setRealCopies(RealCopies copies)
+// Waits for a process that is not a child of this one; true once it has
+// ended. Gives up early when this process was asked to quit.
+bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
 {
-    RealCopiesState& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    s.copies = std::move(copies);
+    const QDeadlineTimer deadline(qint64(timeoutSeconds * 1000));
+    const int handle = processHandle(pid);
+    if (handle < 0) {
+        if (errno == ESRCH)
+            return true;
+        // An older kernel: look again every few milliseconds.
+        while (!hasEnded(pid)) {
+            if (deadline.hasExpired() || TerminationSignals::received())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+    pollfd watch{handle, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watch, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, waitSliceMs)));
+    } while (ready <= 0 && !deadline.hasExpired() && !TerminationSignals::received());
+    ::close(handle);
+    return ready > 0;
 }
 
 QList<RealCopy> findRealCopies()
@@ -117,6 +119,8 @@ bool isRealCopy(qint32 pid)
     return s.found.contains(pid);
 }
 
+// True once the copy agreed or was going away already; its process was then
+// waited for (it may outlive the wait, and is still not to be forced).
 bool quitRealCopy(qint32 pid)
 {
     RealCopiesState& s = state();
@@ -134,6 +138,7 @@ bool quitRealCopy(qint32 pid)
     return true;
 }
 
+// False when the process was gone already, or this process is quitting.
 bool killRealCopy(qint32 pid)
 {
     if (TerminationSignals::received())
@@ -154,28 +159,16 @@ bool killRealCopy(qint32 pid)
     return waitForProcessEnd(pid, realCopyEndTimeout);
 }
 
-bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
+} // namespace
+
+void setRealCopies(RealCopies copies)
 {
-    const QDeadlineTimer deadline(qint64(timeoutSeconds * 1000));
-    const int handle = processHandle(pid);
-    if (handle < 0) {
-        if (errno == ESRCH)
-            return true;
-        // An older kernel: look again every few milliseconds.
-        while (!hasEnded(pid)) {
-            if (deadline.hasExpired() || TerminationSignals::received())
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
+    {
+        RealCopiesState& s = state();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.copies = std::move(copies);
     }
-    pollfd watch{handle, POLLIN, 0};
-    int ready = 0;
-    do {
-        ready = ::poll(&watch, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, waitSliceMs)));
-    } while (ready <= 0 && !deadline.hasExpired() && !TerminationSignals::received());
-    ::close(handle);
-    return ready > 0;
+    setOtherCopies({.find = findRealCopies, .isCopy = isRealCopy, .quit = quitRealCopy, .kill = killRealCopy});
 }
 
 } // namespace platform::sim

@@ -5,8 +5,10 @@ namespace platform::sim {
 // What the app takes from the real desktop session it runs on. On the
 // offscreen and minimal platforms nothing: the simulated world stands alone.
 // On a display the default world's displays follow the real screens (a world
-// file keeps its own, see RealScreens.h). On X11 also, through a connection of
-// its own to the X server, event-driven:
+// file keeps its own, see RealScreens.h) and the simulated bar's items show
+// in the session's tray (SystemTray.h). On X11 the window manager is told
+// when a window drag ends early (sim/TitledWindows.h), and through a
+// connection of its own to the X server, event-driven:
 // - whether a compositing manager runs (the owner of "_NET_WM_CM_S<screen>",
 //   watched through XFixes) becomes WindowCompositing::isActive();
 // - the session's pointer moves (XInput2 raw motion on the root window) feed
@@ -19,9 +21,5 @@ namespace platform::sim {
 // A missing extension leaves its part simulated, with one system-log line.
 // Needs the application object; a second call does nothing.
 void joinDesktopSession();
-
-// The compositing state WindowCompositing::isActive() reports (true until
-// set); a change posts its notification.
-void setWindowCompositing(bool active);
 
 } // namespace platform::sim

@@ -1,7 +1,9 @@
-#include "platform/sim/KeyFile.h"
+#include "platform/linux/KeyFile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "platform/FileIO.h"
+
+#include <cerrno>
+#include <cstring>
 
 namespace platform::sim::KeyFile {
 
@@ -25,23 +27,18 @@ bool isGroupHeader(const QByteArray& line)
 
 std::optional<QByteArray> read(const QString& path, QString* why)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QByteArray();
     // A pipe would block the read and a folder is no file: neither is read
     // nor replaced.
-    if (!info.isFile()) {
-        *why = QStringLiteral("it is not a regular file");
+    const FileIO::RegularFile file(path, FileIO::Links::followed);
+    if (file.error() == ENOENT)
+        return QByteArray();
+    if (!file.isOpen()) {
+        *why = file.why();
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return std::nullopt;
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *why = file.errorString();
+    QByteArray bytes;
+    if (const int error = FileIO::readAll(file.fd(), bytes)) {
+        *why = QString::fromLocal8Bit(std::strerror(error));
         return std::nullopt;
     }
     return bytes;

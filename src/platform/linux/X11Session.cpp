@@ -1,4 +1,4 @@
-#include "platform/sim/X11Session.h"
+#include "platform/linux/X11Session.h"
 
 #include "platform/SystemLog.h"
 

@@ -1,0 +1,110 @@
+// The delegate and the other copies of the app: which one is the user's copy,
+// and retiring the others.
+#include "app/AppDelegate.h"
+
+#include "app/CopyLock.h"
+#include "app/LinkClient.h"
+#include "debug/DebugTools.h"
+#include "platform/Bundle.h"
+#include "platform/Workspace.h"
+#include "store/LogFile.h"
+#include "store/SpaceStore.h"
+
+#include <QDeadlineTimer>
+
+#include <thread>
+
+namespace {
+
+// How often a launch looks again for the copy that holds the lock.
+constexpr auto copyLookAgain = std::chrono::milliseconds(50);
+// How long the copy that holds the lock has to say who it is, milliseconds.
+constexpr int copyIdentifyTimeoutMs = 1000;
+
+} // namespace
+
+bool AppDelegate::servesLinks() const
+{
+    return launchEnd_ == LaunchEnd::complete && !onSampleData();
+}
+
+bool AppDelegate::becomeTheOnlyCopy()
+{
+    // A mode or a sample session runs beside the user's copy and leaves it alone.
+    if (DebugTools::selectsMode(options_.arguments))
+        return true;
+    CopyLock* lock = options_.copyLock;
+    if (!lock) {
+        retireOtherCopies();
+        return true;
+    }
+    // Each copy retired gives the next one (a copy started at the same
+    // moment as this one) the same patience.
+    QDeadlineTimer patience(qint64(anotherCopyPatience * 1000));
+    for (;;) {
+        const CopyLock::Take took = lock->take();
+        if (took == CopyLock::Take::failed)
+            LogFile::switches().write(QStringLiteral("which copy runs cannot be told: ") + lock->error());
+        // Whoever answers on the socket as a copy goes: the holder of the
+        // lock, or a copy of an older version, which holds none.
+        const bool retired = retireOtherCopies();
+        if (quitting())
+            return false;
+        if (took != CopyLock::Take::heldElsewhere) {
+            if (options_.becameTheCopy)
+                options_.becameTheCopy();
+            return true;
+        }
+        if (retired) {
+            patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
+            continue;
+        }
+        // The holder does not answer yet: it starts and does not listen, or
+        // quits and is about to let go, or hangs.
+        if (patience.hasExpired()) {
+            yieldToAnotherCopy();
+            return false;
+        }
+        std::this_thread::sleep_for(copyLookAgain);
+    }
+}
+
+void AppDelegate::yieldToAnotherCopy()
+{
+    const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), copyIdentifyTimeoutMs);
+    anotherCopyProblem_ = found.copy    ? QStringLiteral("the copy (pid %1) did not quit").arg(found.copy->pid)
+                          : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
+                                              .arg(options_.copyLock->path(), options_.copyLock->socketPath())
+                                         : found.problem;
+    LogFile::switches().write(QStringLiteral("another copy runs and cannot be retired (") + anotherCopyProblem_
+                              + QStringLiteral("); this copy quits"));
+    // The names and time are the running copy's to write.
+    SpaceStore::shared().freeze();
+}
+
+bool AppDelegate::onSampleData() const
+{
+    return DebugTools::hasFlag(QStringLiteral("--sample"), options_.arguments);
+}
+
+bool AppDelegate::retireOtherCopies()
+{
+    const std::optional<QString> identifier = platform::Bundle::identifier();
+    if (!identifier)
+        return false;
+    const qint32 own = platform::Workspace::currentProcessIdentifier();
+    bool retired = false;
+    for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
+        if (app.processIdentifier == own)
+            continue;
+        LogFile::switches().write(QStringLiteral("retiring running copy pid ") + QString::number(app.processIdentifier)
+                                  + QStringLiteral(" at ") + app.bundlePath.value_or(QStringLiteral("?")));
+        if (!platform::Workspace::terminate(app.processIdentifier))
+            platform::Workspace::forceTerminate(app.processIdentifier);
+        retired = true;
+    }
+    // The copies saved their names on the way out, after this one read them.
+    if (retired)
+        SpaceStore::shared().reload();
+    return retired;
+}

@@ -1,0 +1,111 @@
+#include "platform/FileIO.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::FileIO {
+
+RegularFile::RegularFile(const QString& path, Links links)
+    : RegularFile(QFile::encodeName(path).constData(), links)
+{
+}
+
+RegularFile::RegularFile(const char* nativePath, Links links)
+{
+    // Without O_NONBLOCK opening a pipe waits for a writer; with it the
+    // open returns and the pipe is told apart below.
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (links == Links::refused ? O_NOFOLLOW : 0);
+    const int fd = ::open(nativePath, flags);
+    if (fd < 0) {
+        error_ = errno;
+        // A socket or a refused link fails to open; it still is no file.
+        struct stat info {};
+        const int found = links == Links::refused ? ::lstat(nativePath, &info) : ::stat(nativePath, &info);
+        if (found == 0 && !S_ISREG(info.st_mode)) {
+            notRegular_ = true;
+            error_ = 0;
+        }
+        return;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error_ = errno;
+        ::close(fd);
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        notRegular_ = true;
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+}
+
+RegularFile::~RegularFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QString RegularFile::why() const
+{
+    if (notRegular_)
+        return QStringLiteral("it is not a regular file");
+    return error_ == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error_));
+}
+
+int writeAll(int fd, const char* data, qint64 size, qint64* written)
+{
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, std::size_t(size));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return done < 0 ? errno : ENOSPC;
+        if (written)
+            *written += done;
+        data += done;
+        size -= done;
+    }
+    return 0;
+}
+
+Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bool(const char*, qint64)>& take)
+{
+    Read result;
+    QByteArray piece(std::max<qint64>(pieceBytes, 1), Qt::Uninitialized);
+    while (length < 0 || result.bytes < length) {
+        const qint64 wanted = length < 0 ? piece.size() : std::min<qint64>(piece.size(), length - result.bytes);
+        const ssize_t got = ::read(fd, piece.data(), std::size_t(wanted));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            result.error = errno;
+            break;
+        }
+        if (got == 0)
+            break;
+        result.bytes += got;
+        if (!take(piece.constData(), got))
+            break;
+    }
+    return result;
+}
+
+int readAll(int fd, QByteArray& bytes, qint64 limit)
+{
+    constexpr qint64 pieceBytes = 1 << 16;
+    return readPieces(fd, pieceBytes, limit, [&](const char* data, qint64 length) {
+               bytes.append(data, length);
+               return true;
+           })
+        .error;
+}
+
+} // namespace platform::FileIO
