@@ -11,6 +11,8 @@ void ensureTestApplication()
         return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The app's own fonts only, for this process and the copies it starts.
+    qputenv("FONTCONFIG_FILE", TESSAROOM_TEST_FONTS);
     static int argc = 1;
     static char name[] = "tessaroom-tests";
     static char* argv[] = {name, nullptr};
