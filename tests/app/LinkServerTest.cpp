@@ -851,9 +851,19 @@ TEST(RelaunchHelperTest, TheHelperWaitsForTheProcessToEnd)
     helper.setProcessEnvironment(environment);
     helper.start(AppDelegate::shell, AppDelegate::relaunchArguments(qint32(watched.processId()), bundle));
     ASSERT_TRUE(helper.waitForStarted());
+    // The helper is in its wait loop once it runs a child (the loop's pause),
+    // or it went on at once and the marker appears: whichever comes first.
+    const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(helper.processId());
+    const auto runsAChild = [&] {
+        QFile list(children);
+        return list.open(QIODevice::ReadOnly) && !list.readAll().trimmed().isEmpty();
+    };
+    for (int slice = 0; slice < 1000 && !runsAChild() && !QFileInfo::exists(marker); ++slice)
+        helper.waitForFinished(20);
     // Still waiting while the watched process lives (it is our child, so it
     // lingers until reaped; reap it as soon as it exits).
     EXPECT_FALSE(QFileInfo::exists(marker));
+    EXPECT_EQ(helper.state(), QProcess::Running);
     watched.closeWriteChannel();
     ASSERT_TRUE(watched.waitForFinished(10000));
     ASSERT_TRUE(helper.waitForFinished(20000));
