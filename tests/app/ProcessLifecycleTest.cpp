@@ -117,11 +117,12 @@ struct ModeRun {
     const char* name;
     QStringList arguments;
     // A file the mode writes once it runs (under the home), or text on its
-    // standard output; neither: the mode is over too soon to act during it.
+    // output; neither: the mode is over too soon to act during it.
     QString readyFile;
     QByteArray readyText;
     // Ends by itself (0) or by this signal.
     int signal = 0;
+    QProcess::ProcessChannel readyChannel = QProcess::StandardOutput;
 };
 
 void PrintTo(const ModeRun& run, std::ostream* out)
@@ -145,7 +146,7 @@ TEST_P(ModeProcessTest, TheNamesStoreIsUntouchedAndARenameMadeMeanwhileSurvives)
     if (!mode.readyFile.isEmpty() || !mode.readyText.isEmpty()) {
         QByteArray seen;
         const QString file = QString(mode.readyFile).replace(QStringLiteral("HOME"), home());
-        const bool ready = file.isEmpty() ? waitForText(running, QProcess::StandardOutput, mode.readyText, seen)
+        const bool ready = file.isEmpty() ? waitForText(running, mode.readyChannel, mode.readyText, seen)
                                           : waitUntil(running, [&] { return QFileInfo(file).size() > 0; });
         ASSERT_TRUE(ready) << seen.toStdString();
         ASSERT_EQ(running.state(), QProcess::Running);
@@ -174,12 +175,13 @@ INSTANTIATE_TEST_SUITE_P(
         // Dumps without waiting for Mission Control, once the pointer it
         // moved has settled (0.7 s), and ends.
         ModeRun{"axDump", {"--ax-dump", "HOME/ax.log", "--now", "--mouse", "400,300"}, "HOME/ax.log", {}},
-        ModeRun{"statusProbe", {"--status-probe", "HOME/probe.log"}, "HOME/probe.log", {}},
+        ModeRun{"statusProbe", {"--status-probe", "HOME/probe.log"}, "HOME/probe.log", {}, SIGTERM},
         ModeRun{"render", {"--render", "HOME/render"}, {}, {}},
         ModeRun{"capture", {"--capture", "HOME/capture"}, {}, "wrote ", SIGHUP},
-        ModeRun{"selftest", {"--selftest"}, {}, "selftest: start"},
-        ModeRun{"switchInThisProcess", {"--switch", "2"}, {}, "switching to Desktop 2"},
-        ModeRun{"sample", {"--sample", "--run-for", "3"}, {}, {}}),
+        ModeRun{"selftest", {"--selftest"}, {}, "selftest: start", SIGTERM},
+        ModeRun{"switchInThisProcess", {"--switch", "2"}, {}, "switching to Desktop 2", SIGTERM},
+        // Ends the way a session does, where its names would be saved.
+        ModeRun{"sample", {"--sample"}, {}, "launched", SIGTERM, QProcess::StandardError}),
     [](const ::testing::TestParamInfo<ModeRun>& run) { return std::string(run.param.name); });
 
 TEST_F(SavedDataTest, ASwitchHandedToTheRunningCopyLeavesTheStoreAsItWas)
@@ -247,6 +249,8 @@ TEST_F(RealProcessTest, TheFirstSelfTestOnAFreshHomePassesAllTenChecks)
     EXPECT_EQ(printed.count(QStringLiteral("\nPASS ")), 10) << qPrintable(printed);
     EXPECT_FALSE(printed.contains(QStringLiteral("FAIL "))) << qPrintable(printed);
     EXPECT_TRUE(printed.endsWith(QStringLiteral("selftest: all passed\n"))) << qPrintable(printed);
+    // Its switches and tracked time stayed in memory.
+    EXPECT_EQ(storedNamesDocument(), std::nullopt);
 }
 
 } // namespace
