@@ -38,9 +38,6 @@
 
 namespace {
 
-// How long a running copy has to say who it is; one that stays silent is not
-// taken for a copy.
-constexpr int copyIdentifyTimeoutMs = 1000;
 // How often a process handing over links looks again for a copy that starts.
 constexpr auto handOverLookAgain = std::chrono::milliseconds(50);
 
@@ -200,7 +197,7 @@ int main(int argc, char* argv[])
     // finds this one there and asks it to quit, which it does the normal way.
     platform::sim::setRealCopies({
         .find = [socketPath]() -> QList<platform::sim::RealCopy> {
-            const LinkClient::Found found = LinkClient::find(socketPath, copyIdentifyTimeoutMs);
+            const LinkClient::Found found = LinkClient::find(socketPath, LinkClient::identifyTimeoutMs);
             if (!found.copy)
                 return {};
             return {platform::sim::RealCopy{.pid = found.copy->pid, .bundlePath = found.copy->bundlePath}};

@@ -18,8 +18,6 @@ namespace {
 
 // How often a launch looks again for the copy that holds the lock.
 constexpr auto copyLookAgain = std::chrono::milliseconds(50);
-// How long the copy that holds the lock has to say who it is, milliseconds.
-constexpr int copyIdentifyTimeoutMs = 1000;
 
 } // namespace
 
@@ -71,7 +69,7 @@ bool AppDelegate::becomeTheOnlyCopy()
 
 void AppDelegate::yieldToAnotherCopy()
 {
-    const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), copyIdentifyTimeoutMs);
+    const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), LinkClient::identifyTimeoutMs);
     anotherCopyProblem_ = found.copy    ? QStringLiteral("the copy (pid %1) did not quit").arg(found.copy->pid)
                           : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
                                               .arg(options_.copyLock->path(), options_.copyLock->socketPath())

@@ -22,9 +22,6 @@
 
 namespace {
 
-// How long "--switch" gives the process on the link socket to say who it is.
-constexpr int switchIdentifyTimeoutMs = 1000;
-
 QString currentVersion()
 {
     const QString version = platform::Bundle::shortVersion().value_or(QString());
@@ -66,7 +63,7 @@ DebugTools::Environment AppDelegate::debugEnvironment()
             return delivery.problem;
         },
         .copyUnreachable = []() -> std::optional<QString> {
-            const LinkClient::Found found = LinkClient::find(LinkSocket::defaultPath(), switchIdentifyTimeoutMs);
+            const LinkClient::Found found = LinkClient::find(LinkSocket::defaultPath(), LinkClient::identifyTimeoutMs);
             if (found.copy || found.nobody)
                 return std::nullopt;
             return found.problem;

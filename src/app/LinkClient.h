@@ -18,6 +18,9 @@ public:
 
     // How long a sender waits for its links to be confirmed, milliseconds.
     static constexpr int sendTimeoutMs = 5000;
+    // How long a running copy has to say who it is; one that stays silent is
+    // not taken for a copy.
+    static constexpr int identifyTimeoutMs = 1000;
 
     // A copy of the app found on the socket.
     struct Copy {

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -68,16 +69,6 @@ QByteArray LinkMessage::taken(qint32 pid)
     return message(takenWord + QByteArray::number(pid));
 }
 
-// The answers that carry only the sender's pid.
-std::optional<LinkMessage::Kind> LinkMessage::pidAnswerKind(QByteArrayView body)
-{
-    if (body.startsWith(quittingWord))
-        return Kind::quitting;
-    if (body.startsWith(takenWord))
-        return Kind::taken;
-    return std::nullopt;
-}
-
 LinkMessage LinkMessage::read(const QByteArray& payload)
 {
     LinkMessage result;
@@ -91,12 +82,6 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
         result.kind = Kind::identify;
     } else if (body == quitWord) {
         result.kind = Kind::quit;
-    } else if (const std::optional<Kind> kind = pidAnswerKind(body)) {
-        const QByteArray& word = *kind == Kind::quitting ? quittingWord : takenWord;
-        if (const auto pid = pidFrom(body.sliced(word.size()))) {
-            result.kind = *kind;
-            result.pid = *pid;
-        }
     } else if (body.startsWith(copyWord)) {
         const QByteArrayView rest = body.sliced(copyWord.size());
         const qsizetype lineEnd = rest.indexOf('\n');
@@ -105,6 +90,17 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
             result.kind = Kind::copy;
             result.pid = *pid;
             result.bundlePath = QString::fromUtf8(rest.sliced(lineEnd + 1));
+        }
+    } else {
+        // The answers that carry only the sender's pid.
+        for (const auto& [word, kind] : {std::pair{&quittingWord, Kind::quitting}, std::pair{&takenWord, Kind::taken}}) {
+            if (!body.startsWith(*word))
+                continue;
+            if (const auto pid = pidFrom(body.sliced(word->size()))) {
+                result.kind = kind;
+                result.pid = *pid;
+            }
+            break;
         }
     }
     return result;

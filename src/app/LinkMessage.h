@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
-
-#include <optional>
 
 // What travels over the link socket, one frame at a time: a 4-byte big-endian
 // length, then that many bytes. A frame is either a link (the bytes of its
@@ -55,7 +52,4 @@ public:
     qint32 pid = 0;
     // copy: the sender's bundle path (may be empty).
     QString bundlePath;
-
-private:
-    static std::optional<Kind> pidAnswerKind(QByteArrayView body);
 };
