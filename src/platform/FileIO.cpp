@@ -11,6 +11,11 @@
 
 namespace platform::FileIO {
 
+QString describe(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 RegularFile::RegularFile(const QString& path, Links links)
     : RegularFile(QFile::encodeName(path).constData(), links)
 {
@@ -57,7 +62,7 @@ QString RegularFile::why() const
 {
     if (notRegular_)
         return QStringLiteral("it is not a regular file");
-    return error_ == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error_));
+    return error_ == 0 ? QString() : describe(error_);
 }
 
 int writeAll(int fd, const char* data, qint64 size, qint64* written)

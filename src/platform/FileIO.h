@@ -14,6 +14,9 @@ namespace platform {
 // and interruptions. Nothing here logs; failures are error numbers.
 namespace FileIO {
 
+// The system's words for an error number.
+QString describe(int error);
+
 enum class Links {
     followed, // a link at the path opens the file it leads to
     refused,  // a link at the path counts as something other than a file
