@@ -172,7 +172,9 @@ bool HostedWindow::eventFilter(QObject* watched, QEvent* event)
         // is on screen; the first fit counted with a guess.
         if (window_->isVisible() && platform::WindowFrame::decorations(window_) != fittedWith_) {
             fit();
-            if (centred_)
+            // Only the first real title bar re-centres: a later change (a
+            // screen of another scale) must not undo where the user put it.
+            if (std::exchange(centred_, false))
                 platform::WindowFrame::centreOnScreen(window_);
         }
         if (event->type() == QEvent::Move && window_->isVisible())

@@ -152,6 +152,12 @@ TEST_F(HostedWindowTest, ATitleBarReportedOnlyOnceOnScreenIsMadeRoomFor)
     QApplication::sendEvent(window.window(), &moved);
     const QRect frame = frameOf(window);
     EXPECT_EQ(frame, QRect((960 - 882) / 2, 0, 882, 600));
+
+    // Moved by its title bar, then on a screen of another scale: it stays.
+    window.window()->move(20, 0);
+    useScreen({960, 600}, {0, 0, 960, 600}, {1, 12, 1, 1});
+    QApplication::sendEvent(window.window(), &moved);
+    EXPECT_EQ(frameOf(window).topLeft(), QPoint(20, 0));
 }
 
 TEST_F(HostedWindowTest, EveryControlOfAWindowTallerThanTheScreenIsReachedByTab)
