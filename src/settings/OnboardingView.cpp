@@ -184,8 +184,3 @@ void OnboardingView::dismiss()
     if (close_)
         close_();
 }
-
-bool OnboardingView::focusNextPrevChild(bool next)
-{
-    return KitFocus::moveWithin(*this, next, [this](bool forward) { return QWidget::focusNextPrevChild(forward); });
-}

@@ -36,9 +36,6 @@ public:
 
     QSize sizeHint() const override { return windowSize; }
 
-protected:
-    bool focusNextPrevChild(bool next) override;
-
 private:
     void refresh();
     void pressMain();

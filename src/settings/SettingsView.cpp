@@ -17,7 +17,6 @@
 #include "settings/TimeTrackingPage.h"
 #include "ui/AppIcon.h"
 #include "ui/HintedScrollView.h"
-#include "ui/KitFocus.h"
 #include "ui/RowDivider.h"
 #include "ui/Theme.h"
 
@@ -258,11 +257,6 @@ void SettingsView::showPage(SettingsPage page)
     pageSlot_->addWidget(page_);
     if (QScrollArea* scroll = pageArea_->scrollArea())
         scroll->verticalScrollBar()->setValue(0);
-}
-
-bool SettingsView::focusNextPrevChild(bool next)
-{
-    return KitFocus::moveWithin(*this, next, [this](bool forward) { return QWidget::focusNextPrevChild(forward); });
 }
 
 QString SettingsView::countsLine() const

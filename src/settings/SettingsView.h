@@ -45,9 +45,6 @@ public:
 
     QSize sizeHint() const override { return windowSize; }
 
-protected:
-    bool focusNextPrevChild(bool next) override;
-
 private:
     QWidget* makeHeader();
     QWidget* makeTabs();

@@ -98,7 +98,8 @@ HostedWindow::HostedWindow(QWidget* rootView, std::optional<QSizeF> size, std::o
 
     window_->setWindowTitle(QString());
     window_->setAttribute(Qt::WA_DeleteOnClose, false);
-    window_->setFocusPolicy(Qt::StrongFocus);
+    // Holds the focus when no control has it, but is never a Tab stop.
+    window_->setFocusPolicy(Qt::ClickFocus);
     DarkAppearance::apply(window_);
     QPalette palette = window_->palette();
     palette.setColor(QPalette::Window, Theme::windowBackground());

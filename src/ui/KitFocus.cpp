@@ -3,7 +3,6 @@
 #include "ui/KitShapes.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -47,15 +46,6 @@ bool showsRing(const QWidget& widget)
 void paintRing(QPainter& painter, const QRectF& rect, double radius, const QColor& color)
 {
     KitShapes::strokeBorder(painter, rect, radius, color, ringWidth);
-}
-
-bool moveWithin(QWidget& content, bool next, const std::function<bool(bool next)>& move)
-{
-    const bool moved = move(next);
-    const QWidget* window = content.window();
-    if (moved && window != &content && QApplication::focusWidget() == window)
-        return move(next);
-    return moved;
 }
 
 } // namespace KitFocus

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QRectF>
 
-#include <functional>
 
 class QAbstractButton;
 class QPainter;
@@ -30,11 +29,5 @@ void paintRing(QPainter& painter, const QRectF& rect, double radius, const QColo
 // default button, a shortcut, still takes Return first). For every kit
 // control that is a button.
 void pressesOnReturn(QAbstractButton& button);
-
-// Tab and Shift-Tab for content that fills a window: move (the content's
-// own QWidget::focusNextPrevChild) runs again when it landed on the window
-// itself. The window holds the focus only when no control has it; as a Tab
-// stop it would show no ring, and Space and Return would do nothing there.
-bool moveWithin(QWidget& content, bool next, const std::function<bool(bool next)>& move);
 
 } // namespace KitFocus
