@@ -22,15 +22,8 @@ struct AppState {
 
 AppState& state()
 {
-    static AppState* current = nullptr;
-    if (!current) {
-        current = new AppState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<AppState> current([] { return new AppState; });
+    return current.get();
 }
 
 } // namespace

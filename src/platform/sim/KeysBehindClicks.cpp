@@ -36,20 +36,17 @@ bool appWindowAt(QPoint at)
     return !modal || modal == window || modal->isAncestorOf(window);
 }
 
-KeysBehindClicks* current = nullptr;
+Shared<KeysBehindClicks>& instance()
+{
+    static Shared<KeysBehindClicks> keys([] { return new KeysBehindClicks; });
+    return keys;
+}
 
 } // namespace
 
 KeysBehindClicks& KeysBehindClicks::shared()
 {
-    if (!current) {
-        current = new KeysBehindClicks;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    return instance().get();
 }
 
 void KeysBehindClicks::sessionButtonPressed(quint64 time, int button, QPoint at)
@@ -120,12 +117,10 @@ void KeysBehindClicks::scheduleRelease(double delay)
 {
     if (timeout_)
         Scheduler::current().cancel(timeout_);
-    const quint64 generation = ++generation_;
-    releaseScheduled_ = true;
-    timeout_ = Scheduler::current().schedule(delay, [self = this, generation] {
-        // The instance may have been dropped (a test's reset) since.
-        if (current == self && generation == self->generation_)
-            self->release();
+    // The instance may have been dropped (a test's reset) by then.
+    timeout_ = Scheduler::current().schedule(delay, [self = instance().weak()] {
+        if (const auto keys = self.lock())
+            keys->release();
     });
 }
 
@@ -137,7 +132,6 @@ void sessionButtonPressed(quint64 time, int button, QPoint windowSystemLocation)
 void KeysBehindClicks::release()
 {
     timeout_ = 0;
-    releaseScheduled_ = false;
     holding_ = false;
     pendingClick_.reset();
     std::vector<Held> waiting;

@@ -79,11 +79,8 @@ private:
     std::optional<quint64> lastArrivedClick_;
     std::vector<Held> held_;
     bool holding_ = false;
-    bool releaseScheduled_ = false;
     bool replaying_ = false;
     quint64 replaySerial_ = 0;
-    // Moves on with every release, so an older timed release does nothing.
-    quint64 generation_ = 0;
     TimerToken timeout_ = 0;
 };
 

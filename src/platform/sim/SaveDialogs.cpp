@@ -27,15 +27,8 @@ struct SaveDialogState {
 
 SaveDialogState& state()
 {
-    static SaveDialogState* current = nullptr;
-    if (!current) {
-        current = new SaveDialogState;
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    static Shared<SaveDialogState> current([] { return new SaveDialogState; });
+    return current.get();
 }
 
 // Where the system remembers the folder of the last save.

@@ -78,17 +78,17 @@ void makeTray(StatusItem& item)
 
 StatusBarState& StatusBarState::shared()
 {
-    static StatusBarState* current = nullptr;
-    if (!current) {
-        current = new StatusBarState;
-        current->screens = NotificationCenter::defaultCenter().observe(notifications::screenParametersDidChange,
-                                                                       [] { StatusBarState::shared().relayout(); });
-        registerSharedReset([] {
-            delete current;
-            current = nullptr;
-        });
-    }
-    return *current;
+    // The centre outlives the bar's observation of it.
+    static Shared<StatusBarState> current(SharedOptions<StatusBarState>{
+        .make = [] { return new StatusBarState; },
+        .needs = {[] { NotificationCenter::defaultCenter(); }},
+        .whenMade =
+            [](StatusBarState& bar) {
+                bar.screens = NotificationCenter::defaultCenter().observe(notifications::screenParametersDidChange,
+                                                                          [] { StatusBarState::shared().relayout(); });
+            },
+    });
+    return current.get();
 }
 
 bool StatusBarState::realSession()
