@@ -9,6 +9,7 @@
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/TitledWindows.h"
 #include "platform/sim/WindowCompositing.h"
+#include "platform/sim/WindowSystem.h"
 #include "platform/sim/World.h"
 
 #include <QCursor>
@@ -62,15 +63,12 @@ void cancelWindowManagerMove(QWidget* window)
 void joinDesktopSession()
 {
     static bool joined = false;
-    if (joined || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return;
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+    if (joined || !onWindowSystem())
         return;
     joined = true;
     followApplicationScreens();
     setTray(std::make_unique<SystemTray>());
-    if (platform != QLatin1String("xcb"))
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     setWindowManagerMoveCancel(cancelWindowManagerMove);
     std::unique_ptr<X11Session> connected = X11Session::connect({

@@ -2,11 +2,10 @@
 #include "platform/linux/FileViewer.h"
 
 #include "platform/Lifetime.h"
+#include "platform/sim/WindowSystem.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QGuiApplication>
 
 #include <mutex>
 
@@ -24,13 +23,6 @@ ViewerState& state()
 {
     static Shared<ViewerState> current([] { return new ViewerState; });
     return current.get();
-}
-
-bool desktopSession()
-{
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-        && QGuiApplication::platformName() != QLatin1String("offscreen")
-        && QGuiApplication::platformName() != QLatin1String("minimal");
 }
 
 // The folders holding the files, each once, in order.
@@ -56,7 +48,7 @@ bool FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
         ViewerState& s = state();
         std::lock_guard lock(s.mutex);
         s.selections.append(fileUrls);
-        opens = s.opensFolders.value_or(desktopSession());
+        opens = s.opensFolders.value_or(sim::onWindowSystem());
     }
     if (!opens)
         return true;

@@ -4,6 +4,7 @@
 
 #include "platform/sim/MissionControlLayout.h"
 #include "platform/sim/MissionControlWindow.h"
+#include "platform/sim/WindowSystem.h"
 #include "platform/sim/World.h"
 
 #include <QApplication>
@@ -15,9 +16,8 @@ using namespace MissionControlLayout;
 // Whether the app runs on a desktop session, where Mission Control shows.
 bool MissionControl::onDesktopSession()
 {
-    const QString platform = QGuiApplication::platformName();
-    return qobject_cast<QApplication*>(QCoreApplication::instance()) && platform != QLatin1String("offscreen")
-        && platform != QLatin1String("minimal");
+    // Its windows are widgets.
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) && onWindowSystem();
 }
 
 void MissionControl::setShowsWindows(bool shows)

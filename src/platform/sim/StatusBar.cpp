@@ -5,6 +5,7 @@
 #include "platform/PreferenceDomain.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
+#include "platform/sim/ScreenChoice.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QFontMetricsF>
@@ -218,18 +219,7 @@ bool StatusBarWindow::isVisible() const
 
 std::optional<Screen> StatusBarWindow::screen() const
 {
-    const QRectF window = frame();
-    std::optional<Screen> best;
-    double bestArea = 0;
-    for (const Screen& candidate : Screens::screens()) {
-        const QRectF shared = candidate.frame.intersected(window);
-        const double area = shared.width() * shared.height();
-        if (area > bestArea) {
-            best = candidate;
-            bestArea = area;
-        }
-    }
-    return best;
+    return sim::screenHoldingMostOf(frame(), sim::ScreenPart::frame);
 }
 
 quint64 StatusBarWindow::occlusionState() const

@@ -3,8 +3,9 @@
 #include "platform/Lifetime.h"
 #include "platform/Screens.h"
 #include "platform/WindowFrame.h"
+#include "platform/sim/ScreenChoice.h"
+#include "platform/sim/WindowSystem.h"
 
-#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -29,15 +30,6 @@ TitledWindowState& state()
     return current.get();
 }
 
-// The visible frames of the screens, in the window system's geometry.
-QList<QRect> visibleAreas()
-{
-    QList<QRect> areas;
-    for (const Screen& screen : Screens::screens())
-        areas.append(Screens::windowGeometry(screen.visibleFrame));
-    return areas;
-}
-
 std::optional<QRect> mainVisibleArea()
 {
     const auto main = Screens::mainScreen();
@@ -46,20 +38,12 @@ std::optional<QRect> mainVisibleArea()
     return Screens::windowGeometry(main->visibleFrame);
 }
 
-// The area holding most of frame; the main screen's when none holds any.
+// The visible area of the screen holding most of frame; the main screen's
+// when none holds any.
 std::optional<QRect> areaFor(const QRect& frame)
 {
-    std::optional<QRect> best;
-    qint64 bestShare = 0;
-    for (const QRect& area : visibleAreas()) {
-        const QRect shared = area.intersected(frame);
-        const qint64 share = shared.isEmpty() ? 0 : qint64(shared.width()) * shared.height();
-        if (share > bestShare) {
-            best = area;
-            bestShare = share;
-        }
-    }
-    return best ? best : mainVisibleArea();
+    const auto screen = sim::screenHoldingMostOf(Screens::frameOfWindowGeometry(frame), sim::ScreenPart::visibleFrame);
+    return screen ? Screens::windowGeometry(screen->visibleFrame) : mainVisibleArea();
 }
 
 } // namespace
@@ -83,9 +67,7 @@ QMargins WindowFrame::decorations(const QWidget* window)
 {
     TitledWindowState& s = state();
     // The offscreen platform's own frames are made up.
-    const QString platformName = QGuiApplication::platformName();
-    const bool windowSystem = platformName != QLatin1String("offscreen") && platformName != QLatin1String("minimal");
-    if (windowSystem && window && window->windowHandle()) {
+    if (sim::onWindowSystem() && window && window->windowHandle()) {
         const QMargins reported = window->windowHandle()->frameMargins();
         if (!reported.isNull()) {
             s.reported = reported;
