@@ -22,6 +22,8 @@ namespace {
 // for at most this long.
 constexpr std::chrono::milliseconds idleReuse(1000);
 constexpr quint32 leftButton = 1;
+// _NET_WM_MOVERESIZE's action that stops a move the window manager started.
+constexpr quint32 moveResizeCancel = 11;
 
 struct FreeDeleter {
     void operator()(void* pointer) const { std::free(pointer); }
@@ -41,6 +43,7 @@ struct X11Session::Connection {
     xcb_window_t root = XCB_NONE;
     int screenNumber = 0;
     xcb_atom_t compositorSelection = XCB_NONE;
+    xcb_atom_t moveResize = XCB_NONE;
     // First event number of XFixes; 0 without it.
     quint8 xfixesEvent = 0;
     // Major opcode of XInput; 0 without XInput 2.
@@ -100,6 +103,10 @@ void X11Session::setUp()
     const Reply<xcb_intern_atom_reply_t> atom(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr));
     connection_->compositorSelection = atom ? atom->atom : XCB_NONE;
+    static const char moveResizeName[] = "_NET_WM_MOVERESIZE";
+    const Reply<xcb_intern_atom_reply_t> moveResize(xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, sizeof(moveResizeName) - 1, moveResizeName), nullptr));
+    connection_->moveResize = moveResize ? moveResize->atom : XCB_NONE;
 
     const xcb_query_extension_reply_t* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (xfixes && xfixes->present && connection_->compositorSelection != XCB_NONE) {
@@ -292,6 +299,24 @@ std::optional<double> X11Session::idleSeconds()
     connection_->lastIdle = info->ms_since_user_input / 1000.0;
     connection_->lastIdleAt = now;
     return connection_->lastIdle;
+}
+
+void X11Session::cancelMove(quint32 window)
+{
+    xcb_connection_t* c = connection_->xcb;
+    if (connection_->moveResize == XCB_NONE || xcb_connection_has_error(c))
+        return;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = connection_->moveResize;
+    message.data.data32[2] = moveResizeCancel;
+    message.data.data32[3] = XCB_BUTTON_INDEX_1;
+    message.data.data32[4] = 1; // asked by an ordinary application
+    xcb_send_event(c, 0, connection_->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
 }
 
 } // namespace platform::sim

@@ -42,6 +42,10 @@ public:
     // Reads and handles what the server has sent so far, without waiting;
     // the pointer's moves are reported from the event loop.
     void readPending();
+    // Stops a move of the X window that the window manager was asked to
+    // start (_NET_WM_MOVERESIZE); a window manager with no such move going
+    // ignores it.
+    void cancelMove(quint32 window);
 
 private:
     struct Connection;
