@@ -1,5 +1,6 @@
 #include "platform/Menu.h"
 
+#include "platform/KeyEvents.h"
 #include "platform/Popover.h"
 #include "platform/Scheduler.h"
 #include "platform/sim/StatusBar.h"
@@ -93,12 +94,12 @@ QKeySequence keysOf(const MenuItem& item)
         return {};
     const quint64 mask = item.keyEquivalentModifierMask;
     int modifiers = 0;
-    if (mask & ((1ull << 18) | MenuItem::commandMask))
+    if (mask & (EventFlag::control | EventFlag::command))
         modifiers |= Qt::ControlModifier;
-    if (mask & (1ull << 19))
+    if (mask & EventFlag::option)
         modifiers |= Qt::AltModifier;
     const QChar c = item.keyEquivalent.front();
-    if ((mask & (1ull << 17)) || (c.isLetter() && c.isUpper()))
+    if ((mask & EventFlag::shift) || (c.isLetter() && c.isUpper()))
         modifiers |= Qt::ShiftModifier;
     return QKeySequence(key | modifiers);
 }
@@ -152,13 +153,13 @@ QString sim::shortcutText(const MenuItem& item)
     if (item.keyEquivalent.isEmpty())
         return {};
     QString text;
-    if (item.keyEquivalentModifierMask & (1ull << 18))
+    if (item.keyEquivalentModifierMask & EventFlag::control)
         text += QStringLiteral("\u2303");
-    if (item.keyEquivalentModifierMask & (1ull << 19))
+    if (item.keyEquivalentModifierMask & EventFlag::option)
         text += QStringLiteral("\u2325");
-    if (item.keyEquivalentModifierMask & (1ull << 17))
+    if (item.keyEquivalentModifierMask & EventFlag::shift)
         text += QStringLiteral("\u21E7");
-    if (item.keyEquivalentModifierMask & MenuItem::commandMask)
+    if (item.keyEquivalentModifierMask & EventFlag::command)
         text += QStringLiteral("\u2318");
     return text + keyName(item.keyEquivalent);
 }
