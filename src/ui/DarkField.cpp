@@ -48,9 +48,8 @@ void DarkField::showStart()
 
 bool DarkField::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-        update();
     if (watched == field_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        update();
         // Only when the user moves on or comes back: a window that stops
         // being active, or a menu over it, keeps where the typing was. Coming
         // back by key or from the app, typing goes on at the end; a click
