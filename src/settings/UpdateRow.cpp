@@ -91,7 +91,14 @@ void UpdateRow::refresh()
 void UpdateRow::showModel(const UpdateRowModel& model)
 {
     const bool rebuild = !built_ || !sameShape(model_, model);
-    const std::optional<UpdateRowModel::Action> focused = holdFocus();
+    // Held only when the focused button goes or is disabled: a refresh of
+    // the texts alone (the relative time, twice a minute) leaves it be.
+    bool losesFocus = rebuild;
+    for (qsizetype i = 0; !losesFocus && i < controls_->count() && i < model.buttons.size(); ++i) {
+        const QWidget* button = controls_->itemAt(int(i))->widget();
+        losesFocus = button && button->hasFocus() && !model.buttons[i].enabled;
+    }
+    const std::optional<UpdateRowModel::Action> focused = losesFocus ? holdFocus() : std::nullopt;
     model_ = model;
     titleLabel()->setText(model_.title);
     titleLabel()->setToolTip(model_.toolTip);

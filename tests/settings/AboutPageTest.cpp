@@ -296,6 +296,12 @@ TEST_F(AboutPageTest, CheckNowKeepsTheKeyboardFocusAndThePageWhereTheyAre)
 
     loader_.answer(200, feed(QStringLiteral("1.2")));
     EXPECT_EQ(QApplication::focusWidget(), button(*page, "checkNowButton"));
+    int focusMoves = 0;
+    const QObject watching;
+    QObject::connect(qApp, &QApplication::focusChanged, &watching, [&focusMoves] { ++focusMoves; });
+    advance(60);
+    clock().runPending();
+    EXPECT_EQ(focusMoves, 0) << "the relative time's refresh leaves the focus alone";
     // An offer replaces the button: the focus goes to the new main action.
     click(*button(*page, "checkNowButton"));
     loader_.answer(200, feed(QStringLiteral("1.3")));
