@@ -15,7 +15,6 @@ failure."""
 
 import subprocess
 import sys
-import time
 
 from desktop_session import RETURNING_USER, run_test, wait_until
 
@@ -60,11 +59,15 @@ def open_settings(session, app):
     session.run(app, "tessaroom://settings")
     window, _ = wait_until(lambda: next(iter(windows(session).items()), None), "the settings window never showed")
 
+    last = None
+
+    # Framed, and where the previous poll saw it.
     def settled():
-        first = windows(session).get(window)
+        nonlocal last
+        now = windows(session).get(window)
         framed = b"=" in session.run("xprop", "-id", window, "_NET_FRAME_EXTENTS", check=False)
-        time.sleep(0.2)
-        return (window, first) if framed and first and windows(session).get(window) == first else None
+        previous, last = last, now
+        return (window, now) if framed and now and now == previous else None
     return wait_until(settled, "the settings window never settled")
 
 
