@@ -268,6 +268,18 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
     popover.performClose();
     item.setLength(50);
+    {
+        // Read beside another item before that one widened: the item
+        // overlapping the frame most is the one clicked.
+        StatusItem other{30};
+        sim::setTrayIconGeometry(other, QRect(1600, 0, 24, 24));
+        const QRectF otherButton = other.button()->window()->frame();
+        item.setLength(60);
+        popover.show(otherButton, Popover::Edge::minY);
+        EXPECT_EQ(popover.window()->pos(), QPoint(1611 - 100, 23 + 4));
+        popover.performClose();
+        item.setLength(50);
+    }
 
     // A tray that cannot tell where its icon is: the item's own button.
     sim::setTrayIconGeometry(item, std::nullopt);
