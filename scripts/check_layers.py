@@ -7,7 +7,9 @@ app runs on, the simulation (platform/sim/) and this machine's pieces that
 feed it (platform/linux/, which may use the simulation but not the other way
 round), is included only by the app's start-up (src/main.cpp); tests,
 benches and tools live outside src/ and are not checked. Qt Widgets headers
-are for src/ui and the folders above it (and the machine).
+are for src/ui and the folders above it (and the machine). The simulation
+includes nothing that reaches a real session (processes, the tray, sockets,
+the X server): that is platform/linux's.
 
 Usage: check_layers.py SRC_DIR [--widgets-headers DIR[;DIR...]]
 Prints one line per broken rule, naming the file, the include and the rule,
@@ -46,6 +48,19 @@ STARTUP = "main.cpp"
 
 # The machine behind the public platform headers; product code never sees it.
 MACHINE = {"platform/sim", "platform/linux"}
+
+# What only the real session's pieces may include: the simulation needs no
+# other process, socket, tray or X server.
+SIM = "platform/sim"
+SIM_FORBIDDEN = {"QProcess", "QSystemTrayIcon", "QDesktopServices", "QLocalSocket", "QLocalServer",
+                 "sys/socket.h", "sys/un.h"}
+SIM_FORBIDDEN_PREFIXES = ("xcb/", "X11/")
+
+
+def real_session_only(name):
+    base = name.split("/", 1)[1] if name.startswith("Qt") and "/" in name else name
+    return base in SIM_FORBIDDEN or name.startswith(SIM_FORBIDDEN_PREFIXES)
+
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
@@ -122,6 +137,10 @@ def check(src, widgets):
                     if folder in NO_WIDGETS and name in widgets:
                         problems.append(f"{where}: src/{folder} may not use Qt Widgets "
                                         f"(Widgets start at src/ui)")
+                        continue
+                    if folder == SIM and real_session_only(name):
+                        problems.append(f"{where}: src/{SIM} stays free of real-session code; "
+                                        f"this belongs in src/platform/linux")
                         continue
                     target = resolve(src, path, name)
                     if target is None:
