@@ -57,7 +57,7 @@ private:
 
 QString reason(const char* what, int code)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(code)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), FileIO::describe(code));
 }
 
 // The process's umask, read without changing it (umask() would, for a moment,
@@ -81,18 +81,6 @@ int currentUmask()
 bool sameFile(const struct stat& a, const struct stat& b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Waits for the file's lock. False when the file system has no locks: then
-// the caller goes on without (as every writer there must).
-bool lockFile(int fd)
-{
-    for (;;) {
-        if (::flock(fd, LOCK_EX) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
 }
 
 // The file that really gets the bytes: a link's target, else the path itself.
@@ -165,7 +153,7 @@ Temporary makeTemporary(const QByteArray& pattern)
         // Between its making and its lock a cleaner may take it for a dead
         // writer's and remove it: then it is no longer at its name.
         // Without locks (a file system that has none) there is no telling.
-        lockFile(made.fd);
+        FileIO::lock(made.fd);
         struct stat held {};
         struct stat named {};
         if (::fstat(made.fd, &held) != 0 || ::lstat(made.name.constData(), &named) != 0 || !sameFile(held, named)) {
@@ -240,7 +228,7 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
         log.regular = ::fstat(log.fd, &log.status) == 0 && S_ISREG(log.status.st_mode);
         // Only a regular file is shared with other writers; a terminal or a
         // pipe just gets what is written.
-        if (!log.regular || !lockFile(log.fd))
+        if (!log.regular || !FileIO::lock(log.fd))
             return log;
         struct stat named {};
         if (::stat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
@@ -432,19 +420,9 @@ std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
     if (size <= keepBytes)
         return done(std::nullopt);
     // One byte more than is kept: it tells whether the kept part begins a line.
-    QByteArray tail(keepBytes + 1, Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < tail.size()) {
-        const ssize_t read = ::pread(log.fd, tail.data() + got, size_t(tail.size() - got), off_t(size - tail.size() + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return done(reason("could not read the file", errno));
-        if (read == 0)
-            break;
-        got += read;
-    }
-    tail.truncate(got);
+    QByteArray tail;
+    if (const int code = FileIO::readAt(log.fd, size - (keepBytes + 1), keepBytes + 1, tail))
+        return done(reason("could not read the file", code));
     const qsizetype lineFeed = tail.indexOf('\n');
     const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
     // The lock stays on the old file until the new one is in its place.

@@ -1,6 +1,7 @@
 #include "platform/PreferenceDomain.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
@@ -18,9 +19,7 @@
 #include <memory>
 #include <mutex>
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,8 +199,8 @@ public:
     {
         // Without locks (a file system that has none) the check below still
         // narrows the gap to the write itself.
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        if (fd_ >= 0)
+            FileIO::lock(fd_);
     }
     ~FolderLock()
     {
