@@ -93,7 +93,11 @@ QString resolvedTarget(const QString& path)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-// mkstemp's template: "." + the file's name + "." + six letters or digits.
+// Our temporaries are "." + the file's name + temporaryMark + six letters or
+// digits (mkstemp's); a name that is not ours is never removed as one, however
+// close (a user's ".prefs.json.backup", another tool's temporary).
+constexpr char temporaryMark[] = ".tessaroom-";
+
 bool isTemporaryOf(const char* entry, const QByteArray& prefix)
 {
     const size_t length = std::strlen(entry);
@@ -113,7 +117,7 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& fileName
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
-    const QByteArray prefix = '.' + fileName + '.';
+    const QByteArray prefix = '.' + fileName + temporaryMark;
     QList<QByteArray> candidates;
     while (const dirent* entry = ::readdir(dir)) {
         if (isTemporaryOf(entry->d_name, prefix))
@@ -261,8 +265,8 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
     removeStaleTemporaries(QFile::encodeName(folder), QFile::encodeName(targetInfo.fileName()));
     if (const int code = attempt.fault(Step::create))
         return failed(reason("could not create a temporary file", code));
-    Temporary temporary = makeTemporary(
-        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX")));
+    const QString hidden = folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName();
+    Temporary temporary = makeTemporary(QFile::encodeName(hidden) + temporaryMark + "XXXXXX");
     if (temporary.error)
         return failed(reason("could not create a temporary file", temporary.error));
     int& fd = temporary.fd;
