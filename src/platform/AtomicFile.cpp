@@ -244,6 +244,32 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
     return {.error = EAGAIN};
 }
 
+// keepLastLines(), and for clear() a missing file is made first.
+std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, bool create)
+{
+    keepBytes = std::max<qint64>(keepBytes, 0);
+    const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, create);
+    if (log.fd < 0)
+        return log.error == ENOENT && !create ? std::nullopt : std::optional(reason("could not open the file", log.error));
+    const auto done = [&](std::optional<QString> result) {
+        ::close(log.fd);
+        return result;
+    };
+    if (!log.regular)
+        return done(QStringLiteral("could not cut the file: it is not a regular file"));
+    const qint64 size = log.status.st_size;
+    if (size <= keepBytes)
+        return done(std::nullopt);
+    // One byte more than is kept: it tells whether the kept part begins a line.
+    QByteArray tail;
+    if (const int code = FileIO::readAt(log.fd, size - (keepBytes + 1), keepBytes + 1, tail))
+        return done(reason("could not read the file", code));
+    const qsizetype lineFeed = tail.indexOf('\n');
+    const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
+    // The lock stays on the old file until the new one is in its place.
+    return done(write(path, QString::fromUtf8(kept).toUtf8()));
+}
+
 } // namespace
 
 Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options)
@@ -410,27 +436,20 @@ std::optional<QString> append(const QString& path, const QByteArray& bytes)
 
 std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
 {
-    keepBytes = std::max<qint64>(keepBytes, 0);
-    const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, false);
-    if (log.fd < 0)
-        return log.error == ENOENT ? std::nullopt : std::optional(reason("could not open the file", log.error));
-    const auto done = [&](std::optional<QString> result) {
-        ::close(log.fd);
-        return result;
-    };
-    if (!log.regular)
-        return done(QStringLiteral("could not cut the file: it is not a regular file"));
-    const qint64 size = log.status.st_size;
-    if (size <= keepBytes)
-        return done(std::nullopt);
-    // One byte more than is kept: it tells whether the kept part begins a line.
-    QByteArray tail;
-    if (const int code = FileIO::readAt(log.fd, size - (keepBytes + 1), keepBytes + 1, tail))
-        return done(reason("could not read the file", code));
-    const qsizetype lineFeed = tail.indexOf('\n');
-    const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
-    // The lock stays on the old file until the new one is in its place.
-    return done(write(path, QString::fromUtf8(kept).toUtf8()));
+    return cutToLastLines(path, keepBytes, false);
+}
+
+std::optional<QString> appendTrimming(const QString& path, const QByteArray& bytes, qint64 limit)
+{
+    struct stat status {};
+    if (limit >= 1 && ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit)
+        (void)keepLastLines(path, limit / 2);
+    return append(path, bytes);
+}
+
+std::optional<QString> clear(const QString& path)
+{
+    return cutToLastLines(path, 0, true);
 }
 
 void failNextWrite(const InjectedFailure& failure)
