@@ -463,7 +463,9 @@ void PreferenceDomain::scheduleWrite()
     // A write under way schedules the next one when it is done.
     if (scheduledWrite_ || writing_)
         return;
-    const double delay = std::max(0.0, lastWriteStart_ + writeInterval - now());
+    // Clamped: a wall clock set back must not hold the write for as long as
+    // the jump.
+    const double delay = std::clamp(lastWriteStart_ + writeInterval - now(), 0.0, writeInterval);
     scheduledWrite_ = Scheduler::current().schedule(delay, [writer = writer_] {
         if (PreferenceDomain* domain = writer->domain) {
             domain->scheduledWrite_.reset();
