@@ -57,7 +57,7 @@ private:
 
 QString reason(const char* what, int code)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(code)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), FileIO::describe(code));
 }
 
 // The process's umask, read without changing it (umask() would, for a moment,
@@ -83,18 +83,6 @@ bool sameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Waits for the file's lock. False when the file system has no locks: then
-// the caller goes on without (as every writer there must).
-bool lockFile(int fd)
-{
-    for (;;) {
-        if (::flock(fd, LOCK_EX) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
-}
-
 // The file that really gets the bytes: a link's target, else the path itself.
 QString resolvedTarget(const QString& path)
 {
@@ -105,7 +93,11 @@ QString resolvedTarget(const QString& path)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-// mkstemp's template: "." + the file's name + "." + six letters or digits.
+// Our temporaries are "." + the file's name + temporaryMark + six letters or
+// digits (mkstemp's); a name that is not ours is never removed as one, however
+// close (a user's ".prefs.json.backup", another tool's temporary).
+constexpr char temporaryMark[] = ".tessaroom-";
+
 bool isTemporaryOf(const char* entry, const QByteArray& prefix)
 {
     const size_t length = std::strlen(entry);
@@ -125,7 +117,7 @@ void removeStaleTemporaries(const QByteArray& folder, const QByteArray& fileName
     DIR* dir = ::opendir(folder.constData());
     if (!dir)
         return;
-    const QByteArray prefix = '.' + fileName + '.';
+    const QByteArray prefix = '.' + fileName + temporaryMark;
     QList<QByteArray> candidates;
     while (const dirent* entry = ::readdir(dir)) {
         if (isTemporaryOf(entry->d_name, prefix))
@@ -165,7 +157,7 @@ Temporary makeTemporary(const QByteArray& pattern)
         // Between its making and its lock a cleaner may take it for a dead
         // writer's and remove it: then it is no longer at its name.
         // Without locks (a file system that has none) there is no telling.
-        lockFile(made.fd);
+        FileIO::lock(made.fd);
         struct stat held {};
         struct stat named {};
         if (::fstat(made.fd, &held) != 0 || ::lstat(made.name.constData(), &named) != 0 || !sameFile(held, named)) {
@@ -240,7 +232,7 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
         log.regular = ::fstat(log.fd, &log.status) == 0 && S_ISREG(log.status.st_mode);
         // Only a regular file is shared with other writers; a terminal or a
         // pipe just gets what is written.
-        if (!log.regular || !lockFile(log.fd))
+        if (!log.regular || !FileIO::lock(log.fd))
             return log;
         struct stat named {};
         if (::stat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
@@ -250,6 +242,32 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
         ::close(log.fd);
     }
     return {.error = EAGAIN};
+}
+
+// keepLastLines(), and for clear() a missing file is made first.
+std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, bool create)
+{
+    keepBytes = std::max<qint64>(keepBytes, 0);
+    const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, create);
+    if (log.fd < 0)
+        return log.error == ENOENT && !create ? std::nullopt : std::optional(reason("could not open the file", log.error));
+    const auto done = [&](std::optional<QString> result) {
+        ::close(log.fd);
+        return result;
+    };
+    if (!log.regular)
+        return done(QStringLiteral("could not cut the file: it is not a regular file"));
+    const qint64 size = log.status.st_size;
+    if (size <= keepBytes)
+        return done(std::nullopt);
+    // One byte more than is kept: it tells whether the kept part begins a line.
+    QByteArray tail;
+    if (const int code = FileIO::readAt(log.fd, size - (keepBytes + 1), keepBytes + 1, tail))
+        return done(reason("could not read the file", code));
+    const qsizetype lineFeed = tail.indexOf('\n');
+    const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
+    // The lock stays on the old file until the new one is in its place.
+    return done(write(path, QString::fromUtf8(kept).toUtf8()));
 }
 
 } // namespace
@@ -273,8 +291,8 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
     removeStaleTemporaries(QFile::encodeName(folder), QFile::encodeName(targetInfo.fileName()));
     if (const int code = attempt.fault(Step::create))
         return failed(reason("could not create a temporary file", code));
-    Temporary temporary = makeTemporary(
-        QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX")));
+    const QString hidden = folder + QLatin1Char('/') + QLatin1Char('.') + targetInfo.fileName();
+    Temporary temporary = makeTemporary(QFile::encodeName(hidden) + temporaryMark + "XXXXXX");
     if (temporary.error)
         return failed(reason("could not create a temporary file", temporary.error));
     int& fd = temporary.fd;
@@ -418,37 +436,20 @@ std::optional<QString> append(const QString& path, const QByteArray& bytes)
 
 std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
 {
-    keepBytes = std::max<qint64>(keepBytes, 0);
-    const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, false);
-    if (log.fd < 0)
-        return log.error == ENOENT ? std::nullopt : std::optional(reason("could not open the file", log.error));
-    const auto done = [&](std::optional<QString> result) {
-        ::close(log.fd);
-        return result;
-    };
-    if (!log.regular)
-        return done(QStringLiteral("could not cut the file: it is not a regular file"));
-    const qint64 size = log.status.st_size;
-    if (size <= keepBytes)
-        return done(std::nullopt);
-    // One byte more than is kept: it tells whether the kept part begins a line.
-    QByteArray tail(keepBytes + 1, Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < tail.size()) {
-        const ssize_t read = ::pread(log.fd, tail.data() + got, size_t(tail.size() - got), off_t(size - tail.size() + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return done(reason("could not read the file", errno));
-        if (read == 0)
-            break;
-        got += read;
-    }
-    tail.truncate(got);
-    const qsizetype lineFeed = tail.indexOf('\n');
-    const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
-    // The lock stays on the old file until the new one is in its place.
-    return done(write(path, QString::fromUtf8(kept).toUtf8()));
+    return cutToLastLines(path, keepBytes, false);
+}
+
+std::optional<QString> appendTrimming(const QString& path, const QByteArray& bytes, qint64 limit)
+{
+    struct stat status {};
+    if (limit >= 1 && ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit)
+        (void)keepLastLines(path, limit / 2);
+    return append(path, bytes);
+}
+
+std::optional<QString> clear(const QString& path)
+{
+    return cutToLastLines(path, 0, true);
 }
 
 void failNextWrite(const InjectedFailure& failure)

@@ -88,6 +88,17 @@ struct Outcome {
 // and it is as it was.
 [[nodiscard]] std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes);
 
+// A log's line: when the file is past limit bytes it is first cut to its
+// last lines within limit / 2 (keepLastLines), then the bytes are appended.
+// A limit of 0 or less never cuts. A cut that fails leaves the file whole, to
+// be cut with the next line; the answer is the append's.
+[[nodiscard]] std::optional<QString> appendTrimming(const QString& path, const QByteArray& bytes, qint64 limit);
+
+// Empties a log, making it when missing, in turn with its appends and trims,
+// so a trim under way never brings back what was cleared. None when it is
+// empty; otherwise why not, and it is as it was.
+[[nodiscard]] std::optional<QString> clear(const QString& path);
+
 // Tests only: the next write or append fails at this step (for Step::write, at the
 // write with this 0-based index) as if the system answered errorCode.
 struct InjectedFailure {

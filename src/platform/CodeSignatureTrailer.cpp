@@ -4,9 +4,7 @@
 #include "platform/Ed25519.h"
 #include "platform/FileIO.h"
 
-#include <cerrno>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace platform::CodeSignature {
 
@@ -38,16 +36,9 @@ qint64 fromBigEndian(const QByteArray& bytes)
 // Exactly length bytes at offset, or none.
 std::optional<QByteArray> readAt(int fd, qint64 offset, qint64 length)
 {
-    QByteArray bytes(length, Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < length) {
-        const ssize_t read = ::pread(fd, bytes.data() + got, std::size_t(length - got), off_t(offset + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read <= 0)
-            return std::nullopt;
-        got += read;
-    }
+    QByteArray bytes;
+    if (FileIO::readAt(fd, offset, length, bytes) != 0 || bytes.size() != length)
+        return std::nullopt;
     return bytes;
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,34 @@ int readAll(int fd, QByteArray& bytes, qint64 limit)
                return true;
            })
         .error;
+}
+
+int readAt(int fd, qint64 offset, qint64 length, QByteArray& bytes)
+{
+    const qsizetype start = bytes.size();
+    bytes.resize(start + std::max<qint64>(length, 0));
+    qint64 got = 0;
+    while (got < length) {
+        const ssize_t read = ::pread(fd, bytes.data() + start + got, std::size_t(length - got), off_t(offset + got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read <= 0) {
+            bytes.truncate(start + got);
+            return read < 0 ? errno : 0;
+        }
+        got += read;
+    }
+    return 0;
+}
+
+bool lock(int fd)
+{
+    for (;;) {
+        if (::flock(fd, LOCK_EX) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
 }
 
 } // namespace platform::FileIO

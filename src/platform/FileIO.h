@@ -74,5 +74,15 @@ Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bo
 // read that failed.
 int readAll(int fd, QByteArray& bytes, qint64 limit = -1);
 
+// Appends to bytes the length bytes at offset, fewer when the file ends
+// first, leaving the descriptor's own offset where it is: 0, or the error
+// number of the read that failed.
+int readAt(int fd, qint64 offset, qint64 length, QByteArray& bytes);
+
+// Waits for the exclusive lock (flock) of the open file, through signals.
+// False when the file system has no locks: the caller then goes on without,
+// as every writer there must.
+bool lock(int fd);
+
 } // namespace FileIO
 } // namespace platform

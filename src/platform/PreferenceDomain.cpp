@@ -1,6 +1,7 @@
 #include "platform/PreferenceDomain.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/FileIO.h"
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
@@ -18,9 +19,7 @@
 #include <memory>
 #include <mutex>
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -200,8 +199,8 @@ public:
     {
         // Without locks (a file system that has none) the check below still
         // narrows the gap to the write itself.
-        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        if (fd_ >= 0)
+            FileIO::lock(fd_);
     }
     ~FolderLock()
     {
@@ -404,22 +403,29 @@ void PreferenceDomain::report(const QString& line)
     problem_ = line;
 }
 
-bool PreferenceDomain::save()
+std::optional<PreferenceDomain::NextWrite> PreferenceDomain::nextWrite()
 {
     const QString path = filePath();
+    if (blocked_) {
+        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        return std::nullopt;
+    }
+    QDir().mkpath(QFileInfo(path).path());
+    return NextWrite{.bytes = encoded(), .upToChange = changes_, .number = ++writer_->numbered};
+}
+
+bool PreferenceDomain::save()
+{
     if (scheduledWrite_)
         Scheduler::current().cancel(*std::exchange(scheduledWrite_, std::nullopt));
     for (int attempt = 1;; ++attempt) {
-        if (blocked_) {
-            report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+        const std::optional<NextWrite> next = nextWrite();
+        if (!next)
             return false;
-        }
-        QDir().mkpath(QFileInfo(path).path());
-        const quint64 upTo = changes_;
         // Waits for a write under way: this one is newer.
-        const Written written = writeInTurn(*writer_, path, encoded(), base_, ++writer_->numbered);
+        const Written written = writeInTurn(*writer_, filePath(), next->bytes, base_, next->number);
         if (!written.stale || attempt == staleTries)
-            return finish(written, upTo);
+            return finish(written, next->upToChange);
         reload();
     }
 }
@@ -464,7 +470,9 @@ void PreferenceDomain::scheduleWrite()
     // A write under way schedules the next one when it is done.
     if (scheduledWrite_ || writing_)
         return;
-    const double delay = std::max(0.0, lastWriteStart_ + writeInterval - now());
+    // Clamped: a wall clock set back must not hold the write for as long as
+    // the jump.
+    const double delay = std::clamp(lastWriteStart_ + writeInterval - now(), 0.0, writeInterval);
     scheduledWrite_ = Scheduler::current().schedule(delay, [writer = writer_] {
         if (PreferenceDomain* domain = writer->domain) {
             domain->scheduledWrite_.reset();
@@ -478,21 +486,16 @@ void PreferenceDomain::writeInBackground()
     load();
     if (unsaved_.isEmpty())
         return;
-    const QString path = filePath();
-    if (blocked_) {
-        report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
+    const std::optional<NextWrite> next = nextWrite();
+    if (!next)
         return;
-    }
-    QDir().mkpath(QFileInfo(path).path());
-    const QByteArray bytes = encoded();
-    const quint64 upTo = changes_;
-    const quint64 number = ++writer_->numbered;
     writing_ = true;
     lastWriteStart_ = now();
     Scheduler& scheduler = Scheduler::current();
-    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path, bytes, base = base_, number, upTo] {
-        const Written written = writeInTurn(*writer, path, bytes, base, number);
-        scheduler.schedule(0, [writer, written, upTo] {
+    scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path = filePath(), next = *next,
+                                              base = base_] {
+        const Written written = writeInTurn(*writer, path, next.bytes, base, next.number);
+        scheduler.schedule(0, [writer, written, upTo = next.upToChange] {
             PreferenceDomain* domain = writer->domain;
             if (!domain)
                 return;
@@ -602,31 +605,32 @@ bool PreferenceDomain::exists() const
 
 bool PreferenceDomain::synchronize()
 {
-    loaded_ = false;
-    load();
+    reload();
     return unsaved_.isEmpty() || save();
 }
 
 void PreferenceDomain::synchronizePending()
 {
-    for (auto& [name, domain] : sharedDomains()) {
-        if (domain->unsaved_.isEmpty() || domain->scheduledWrite_ || domain->writing_)
-            continue;
-        domain->load();
-        // A file that could not be read was logged when it was met; it is
-        // tried again once it changes.
-        if (!domain->blocked_)
-            domain->save();
-    }
+    sweep(Sweep::pending);
 }
 
 void PreferenceDomain::synchronizeAll()
 {
+    sweep(Sweep::all);
+}
+
+void PreferenceDomain::sweep(Sweep which)
+{
     for (auto& [name, domain] : sharedDomains()) {
         if (domain->unsaved_.isEmpty())
             continue;
+        if (which == Sweep::pending && (domain->scheduledWrite_ || domain->writing_))
+            continue;
         domain->load();
-        domain->save();
+        // A file that could not be read was logged when it was met; a pending
+        // sweep tries it again once it changes.
+        if (which == Sweep::all || !domain->blocked_)
+            domain->save();
     }
 }
 

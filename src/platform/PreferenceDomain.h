@@ -135,6 +135,15 @@ private:
     // Reads the file whatever its state says.
     void reload() const;
     QVariantMap readFile() const;
+    // What one write puts in the file: the bytes, the newest change they
+    // hold, and the write's number.
+    struct NextWrite {
+        QByteArray bytes;
+        quint64 upToChange = 0;
+        quint64 number = 0;
+    };
+    // The next write, or none (logged) while the file may not be written.
+    std::optional<NextWrite> nextWrite();
     // Writes now, on this thread.
     bool save();
     // The soon write: when its time comes, its bytes go to a background queue.
@@ -145,6 +154,10 @@ private:
     void store(const QString& key, const QVariant& value, Save when);
     // Logs a problem once, until a clean write.
     void report(const QString& line);
+    // Which domains a sweep writes: all with changes, or only those whose
+    // changes wait for no soon write and whose file could be read.
+    enum class Sweep { pending, all };
+    static void sweep(Sweep which);
 
     QString name_;
     mutable bool loaded_ = false;

@@ -66,11 +66,8 @@ void write(const QString& message)
     keep(message);
     const QString path = filePath();
     QDir().mkpath(QFileInfo(path).path());
-    // A line that cannot be written (a full disk) stays in memory only; a
-    // cut that fails leaves the file whole, to be cut with the next line.
-    if (QFileInfo(path).size() > fileLimit)
-        (void)AtomicFile::keepLastLines(path, fileLimit / 2);
-    (void)AtomicFile::append(path, message.toUtf8() + '\n');
+    // A line that cannot be written (a full disk) stays in memory only.
+    (void)AtomicFile::appendTrimming(path, message.toUtf8() + '\n', fileLimit);
 }
 
 QStringList lines()

@@ -1,6 +1,7 @@
 #include "platform/TerminationSignals.h"
 
 #include "platform/Application.h"
+#include "platform/FileIO.h"
 #include "platform/SystemLog.h"
 
 #include <QObject>
@@ -8,9 +9,9 @@
 #include <QString>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,15 +24,16 @@ constexpr std::array<int, 3> handledSignals{SIGTERM, SIGINT, SIGHUP};
 
 // The pipe's write end for the handler; -1 while nothing is installed.
 volatile std::sig_atomic_t writeEnd = -1;
-// Set by the handler once a signal came.
-volatile std::sig_atomic_t signalled = 0;
+// Set by the handler once a signal came; read by waits on any thread.
+std::atomic<bool> signalled = false;
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler may only touch a lock-free atomic");
 
 void onSignal(int signal)
 {
     // Only async-signal-safe calls here; errno belongs to the code we cut into.
     const int savedErrno = errno;
     const int fd = writeEnd;
-    signalled = 1;
+    signalled = true;
     if (fd >= 0) {
         const auto byte = static_cast<unsigned char>(signal);
         // Non-blocking: a full pipe already holds a termination on its way.
@@ -54,7 +56,7 @@ TerminationSignals::TerminationSignals()
     Q_ASSERT(writeEnd < 0);
     if (::pipe2(state_->pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
         SystemLog::write(QStringLiteral("Tessaroom: SIGTERM, SIGINT and SIGHUP keep their default action: ")
-                         + QString::fromLocal8Bit(std::strerror(errno)));
+                         + FileIO::describe(errno));
         state_.reset();
         return;
     }
@@ -68,7 +70,7 @@ TerminationSignals::TerminationSignals()
         Application::terminate();
     });
     writeEnd = state_->pipe[1];
-    signalled = 0;
+    signalled = false;
 
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -85,7 +87,7 @@ TerminationSignals::~TerminationSignals()
     for (std::size_t i = 0; i < handledSignals.size(); ++i)
         ::sigaction(handledSignals[i], &state_->previous[i], nullptr);
     writeEnd = -1;
-    signalled = 0;
+    signalled = false;
     state_->notifier.reset();
     for (const int fd : state_->pipe)
         ::close(fd);
@@ -98,7 +100,7 @@ bool TerminationSignals::isInstalled() const
 
 bool TerminationSignals::received()
 {
-    return signalled != 0;
+    return signalled;
 }
 
 } // namespace platform

@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -84,14 +83,9 @@ void LogFile::write(const QString& message) const
 
 void LogFile::append(const QString& text) const
 {
-    if (limit_ >= 1) {
-        const QFileInfo info(path_);
-        if (info.exists() && info.size() > limit_)
-            trim();
-    }
     // A line that cannot be written whole is dropped: the file keeps the
     // lines it had.
-    (void)platform::AtomicFile::append(path_, text.toUtf8() + '\n');
+    (void)platform::AtomicFile::appendTrimming(path_, text.toUtf8() + '\n', limit_);
 }
 
 void LogFile::trim() const
@@ -105,7 +99,8 @@ void LogFile::trim() const
 
 void LogFile::clear() const
 {
-    (void)platform::AtomicFile::write(path_, QByteArray());
+    // Under the log's lock, so a trim under way cannot bring cleared lines back.
+    (void)platform::AtomicFile::clear(path_);
 }
 
 QString LogFile::tail(qint64 characters) const

@@ -44,10 +44,9 @@ std::optional<bool> PrefValue<bool>::read(const QString& key, const platform::Pr
     return std::nullopt;
 }
 
-void PrefValue<bool>::write(const QString& key, bool value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+void PrefValue<bool>::write(const QString& key, bool value, platform::PreferenceDomain& defaults)
 {
-    defaults.setBool(key, value, when);
+    defaults.setBool(key, value, platform::PreferenceDomain::Save::soon);
 }
 
 std::optional<qint64> PrefValue<qint64>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -65,10 +64,9 @@ std::optional<qint64> PrefValue<qint64>::read(const QString& key, const platform
     return std::nullopt;
 }
 
-void PrefValue<qint64>::write(const QString& key, qint64 value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+void PrefValue<qint64>::write(const QString& key, qint64 value, platform::PreferenceDomain& defaults)
 {
-    defaults.setInteger(key, value, when);
+    defaults.setInteger(key, value, platform::PreferenceDomain::Save::soon);
 }
 
 std::optional<double> PrefValue<double>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -87,10 +85,9 @@ std::optional<double> PrefValue<double>::read(const QString& key, const platform
     return std::nullopt;
 }
 
-void PrefValue<double>::write(const QString& key, double value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+void PrefValue<double>::write(const QString& key, double value, platform::PreferenceDomain& defaults)
 {
-    defaults.setDouble(key, value, when);
+    defaults.setDouble(key, value, platform::PreferenceDomain::Save::soon);
 }
 
 std::optional<QString> PrefValue<QString>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -98,10 +95,9 @@ std::optional<QString> PrefValue<QString>::read(const QString& key, const platfo
     return defaults.string(key);
 }
 
-void PrefValue<QString>::write(const QString& key, const QString& value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+void PrefValue<QString>::write(const QString& key, const QString& value, platform::PreferenceDomain& defaults)
 {
-    defaults.setString(key, value, when);
+    defaults.setString(key, value, platform::PreferenceDomain::Save::soon);
 }
 
 std::optional<quint32> PrefValue<quint32>::read(const QString& key, const platform::PreferenceDomain& defaults)
@@ -113,10 +109,9 @@ std::optional<quint32> PrefValue<quint32>::read(const QString& key, const platfo
     return static_cast<quint32>(std::clamp<qint64>(*integer, 0, largest));
 }
 
-void PrefValue<quint32>::write(const QString& key, quint32 value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+void PrefValue<quint32>::write(const QString& key, quint32 value, platform::PreferenceDomain& defaults)
 {
-    defaults.setInteger(key, static_cast<qint64>(value), when);
+    defaults.setInteger(key, static_cast<qint64>(value), platform::PreferenceDomain::Save::soon);
 }
 
 std::optional<std::optional<Hotkey>> PrefValue<std::optional<Hotkey>>::read(
@@ -130,8 +125,7 @@ std::optional<std::optional<Hotkey>> PrefValue<std::optional<Hotkey>>::read(
 }
 
 void PrefValue<std::optional<Hotkey>>::write(
-    const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults,
-                                platform::PreferenceDomain::Save when)
+    const QString& key, const std::optional<Hotkey>& value, platform::PreferenceDomain& defaults)
 {
-    defaults.setData(key, value ? value->toJsonData() : QByteArray(), when);
+    defaults.setData(key, value ? value->toJsonData() : QByteArray(), platform::PreferenceDomain::Save::soon);
 }

@@ -92,10 +92,8 @@ void Settings::write(Pref<T>& pref, const T& value)
     // Subscribers run before the new value is in place.
     emit objectWillChange();
     pref.cached = value;
-    // In the store at once; the file follows a moment later, so a dragged
-    // slider does not write it on every step.
-    PrefValue<T>::write(pref.key, value, platform::PreferenceDomain::standard(),
-                        platform::PreferenceDomain::Save::soon);
+    // In the store at once; the file follows a moment later.
+    PrefValue<T>::write(pref.key, value, platform::PreferenceDomain::standard());
 }
 
 template <typename T>

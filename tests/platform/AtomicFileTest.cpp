@@ -269,7 +269,10 @@ protected:
         return writer;
     }
 
-    QStringList temporaries() const { return entries().filter(QRegularExpression("^\\.prefs\\.json\\.\\w{6}$")); }
+    QStringList temporaries() const
+    {
+        return entries().filter(QRegularExpression("^\\.prefs\\.json\\.tessaroom-\\w{6}$"));
+    }
 
 private:
     std::vector<std::unique_ptr<QProcess>> writers_;
@@ -287,10 +290,11 @@ TEST_F(AtomicFileWriterProcessTest, TemporariesOfWritersKilledOnTheWayGoWithTheN
     ASSERT_EQ(temporaries().size(), 1) << entries().join(' ').toStdString();
     EXPECT_EQ(read(path()), "kept");
 
-    put(home() + "/.other.json.abc123", "another file's temporary");
+    put(home() + "/.other.json.tessaroom-abc123", "another file's temporary");
+    put(home() + "/.prefs.json.backup", "the user's own");
     ASSERT_EQ(AtomicFile::write(path(), "new"), std::nullopt);
     EXPECT_EQ(read(path()), "new");
-    EXPECT_EQ(entries(), QStringList({".other.json.abc123", "prefs.json"}));
+    EXPECT_EQ(entries(), QStringList({".other.json.tessaroom-abc123", ".prefs.json.backup", "prefs.json"}));
 }
 
 TEST_F(AtomicFileWriterProcessTest, ALiveWriterInAnotherProcessKeepsItsTemporary)
