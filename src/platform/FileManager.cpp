@@ -1,5 +1,7 @@
 #include "platform/FileManager.h"
 
+#include "platform/FileIO.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -66,7 +68,7 @@ public:
 private:
     static QString failure(const char* name)
     {
-        return QFile::decodeName(name) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return QFile::decodeName(name) + QStringLiteral(": ") + FileIO::describe(errno);
     }
 
     void record(const char* name)

@@ -14,7 +14,6 @@
 #include <QUuid>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -22,11 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // Creates a new file only this user can read; the temporary folder is shared.
 int createPrivateFile(const QString& path)
@@ -175,7 +169,7 @@ void Updates::flushFetchBuffer()
     const int error = fetch.fd < 0 ? EBADF : platform::FileIO::writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
     fetch.buffer.clear();
     if (error != 0)
-        endFetch(QStringLiteral("the download could not be written: ") + systemError(error));
+        endFetch(QStringLiteral("the download could not be written: ") + platform::FileIO::describe(error));
 }
 
 void Updates::endFetch(std::optional<QString> failure)
@@ -246,7 +240,7 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
     const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
     if (out < 0)
         return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ")
-                                        + systemError(copy.isEmpty() ? ENOENT : errno));
+                                        + platform::FileIO::describe(copy.isEmpty() ? ENOENT : errno));
     platform::Sha256 sha;
     int writeError = 0;
     const platform::FileIO::Read read =
@@ -261,7 +255,7 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
         return Result<QString>::failure(text);
     };
     if (const int error = read.error != 0 ? read.error : writeError != 0 ? writeError : closed)
-        return fail(QStringLiteral("the image could not be copied for mounting: ") + systemError(error));
+        return fail(QStringLiteral("the image could not be copied for mounting: ") + platform::FileIO::describe(error));
     if (QString::fromLatin1(sha.hex()) != entry.sha256)
         return fail(QStringLiteral("the stored image's hash is not the announced one"));
     return Result<QString>::success(copy);

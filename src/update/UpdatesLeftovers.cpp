@@ -1,6 +1,7 @@
 #include "update/Updates.h"
 
 #include "platform/Bundle.h"
+#include "platform/FileIO.h"
 #include "platform/FileManager.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,7 +127,7 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
                 copies.clear();
             } else if (std::rename(QFile::encodeName(back->path).constData(), QFile::encodeName(target).constData()) != 0) {
                 lines.append(QStringLiteral("%1 is missing and %2 could not be put back: %3")
-                                 .arg(target, back->path, QString::fromLocal8Bit(std::strerror(errno))));
+                                 .arg(target, back->path, platform::FileIO::describe(errno)));
                 copies.clear();
             } else {
                 lines.append(QStringLiteral("put back %1 from %2, left by an interrupted install").arg(target, back->path));
