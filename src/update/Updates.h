@@ -201,10 +201,11 @@ public:
 
     // An install's work carries "<user id>-<process id>-<UUID>" in its names
     // (".Tessaroom-new-…" and ".Tessaroom-old-…" beside the target,
-    // "Tessaroom-mount-…" and "Tessaroom-image-….dmg" in the temporary
-    // folder). Work of this user whose process has ended is a leftover; work
-    // of a live process or another user is never touched. Beside the target,
-    // hidden copies named without the tag and owned by this user count too.
+    // "Tessaroom-mount-…", "Tessaroom-image-….dmg" and
+    // "Tessaroom-download-….dmg" in the temporary folder). Work of this user
+    // whose process has ended is a leftover; work of a live process or
+    // another user is never touched. Beside the target, hidden copies named
+    // without the tag and owned by this user count too.
     //
     // With nothing at target, the most recently changed leftover copy that
     // verifies is put back there; then (or when the app is there) the

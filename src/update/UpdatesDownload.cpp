@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QUuid>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -119,8 +118,8 @@ void Updates::fetchResponse(int status)
         endFetch(QStringLiteral("the download answered %1").arg(status));
         return;
     }
-    const QString name = QStringLiteral("Tessaroom-%1.dmg")
-                             .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    // Tagged, so the next launch removes what a killed download left.
+    const QString name = QStringLiteral("Tessaroom-download-%1.dmg").arg(workTag());
     // Qt answers an empty path for a temporary folder that does not exist;
     // never fall back to the working folder.
     const QString folder = QDir::tempPath();

@@ -28,10 +28,11 @@ const QString uuidPattern =
 // earlier version of this app.
 const QRegularExpression hiddenCopyName(
     QStringLiteral("^\\.Tessaroom-(?:new|old)-(?:(\\d+)-(\\d+)-)?%1\\.app$").arg(uuidPattern));
-// Unpacked images and image copies in the temporary folder, tagged only:
-// that folder may be shared, so an untagged name could be anyone's.
+// Unpacked images, image copies and downloads in the temporary folder,
+// tagged only: that folder may be shared, so an untagged name could be
+// anyone's.
 const QRegularExpression temporaryWorkName(
-    QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|image-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
+    QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|(?:image|download)-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
 
 bool processAlive(qint64 pid)
 {

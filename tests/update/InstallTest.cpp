@@ -946,6 +946,7 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended))),
         makeImage(QStringLiteral("tmp/Tessaroom-image-%1.dmg").arg(tag(ended)), 1000, nullptr),
+        makeImage(QStringLiteral("tmp/Tessaroom-download-%1.dmg").arg(tag(ended)), 1000, nullptr),
     };
     const QStringList kept{
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid()))),          // live
@@ -963,7 +964,7 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_EQ(snapshot(running_), before_);
     const QStringList lines = logLines();
-    EXPECT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an interrupted install").arg(gone[0])));
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an earlier install").arg(gone[2])));
 }
