@@ -242,8 +242,10 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
                                         + platform::FileIO::describe(copy.isEmpty() ? ENOENT : errno));
     platform::Sha256 sha;
     int writeError = 0;
+    // One byte past the size is enough to tell a file that grows since its
+    // size was read; it never fills the disk.
     const platform::FileIO::Read read =
-        platform::FileIO::readPieces(image.fd(), digestPieceBytes, -1, [&](const char* data, qint64 length) {
+        platform::FileIO::readPieces(image.fd(), digestPieceBytes, entry.size + 1, [&](const char* data, qint64 length) {
             sha.add(data, length);
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;
@@ -255,6 +257,8 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
     };
     if (const int error = read.error != 0 ? read.error : writeError != 0 ? writeError : closed)
         return fail(QStringLiteral("the image could not be copied for mounting: ") + platform::FileIO::describe(error));
+    if (read.bytes != entry.size)
+        return fail(QStringLiteral("the stored image changed size while it was copied"));
     if (QString::fromLatin1(sha.hex()) != entry.sha256)
         return fail(QStringLiteral("the stored image's hash is not the announced one"));
     return Result<QString>::success(copy);
