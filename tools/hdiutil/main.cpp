@@ -238,10 +238,9 @@ int attach(const std::vector<std::string>& arguments)
         return fail("attach", std::strerror(file.isOpen() ? errno : file.error()));
     ImageReader reader;
     reader.fd = file.fd();
-    // The trailer from the same open file: the path is not read twice.
+    // The trailer from the same open file: the path is not read twice. It
+    // reads at offsets, so the file stays at its start.
     const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(reader.fd);
-    if (::lseek(reader.fd, 0, SEEK_SET) != 0)
-        return fail("attach", std::strerror(errno));
     reader.left = archiveBytes;
     // Every header first, contents skipped: nothing is written before the
     // whole image is known to be allowed.
