@@ -277,6 +277,19 @@ TEST_F(DiskImageToolsTest, DetachingRemovesFoldersNobodyMayEnter)
     EXPECT_FALSE(QFileInfo::exists(mountPoint_));
 }
 
+TEST_F(DiskImageToolsTest, DetachingThatCannotRemoveAnEntryNamesItFromTheMountPoint)
+{
+    // A folder of another user that a user without privileges cannot change.
+    const QString locked = mountPoint_ + QStringLiteral("/App/Locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile(locked + QStringLiteral("/a")).open(QIODevice::WriteOnly);
+    if (::geteuid() != 0 || ::chown(QFile::encodeName(locked).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    const ToolResult detached = detach(true);
+    EXPECT_EQ(detached.exitCode, 1);
+    EXPECT_EQ(detached.standardError, QStringLiteral("hdiutil: detach failed - %1/a: Permission denied").arg(locked));
+}
+
 TEST_F(DiskImageToolsTest, DetachingRemovesATreeTenThousandFoldersDeepOnASmallStack)
 {
     // Deeper than a path may name: made folder by folder, each relative to
