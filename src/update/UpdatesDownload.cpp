@@ -2,6 +2,7 @@
 
 #include "platform/CodeSignature.h"
 #include "platform/FileIO.h"
+#include "platform/FileManager.h"
 #include "platform/Folders.h"
 #include "platform/Scheduler.h"
 #include "platform/Sha256.h"
@@ -290,10 +291,9 @@ Result<QString> Updates::storeImage(const QString& temporaryPath, const QString&
     fs::create_directories(folder, error);
     if (error)
         return Result<QString>::failure(QString::fromStdString(error.message()));
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        fs::remove_all(it->path(), ignored);
-    }
+    // Never recursing: whatever an earlier version left here, however deep.
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        platform::FileManager::removeItem(QFile::decodeName(it->path().c_str()));
     const fs::path source(QFile::encodeName(temporaryPath).toStdString());
     const fs::path target = folder / QFile::encodeName(name).toStdString();
     error.clear();
