@@ -120,7 +120,9 @@ public:
     // Checks of a downloaded image; each answers the failure or none.
     static std::optional<UpdateFailure> verifyDownload(const QString& path, const UpdateFeed& entry);
     static std::optional<QString> sha256Hex(const QString& path);
-    static std::optional<QString> verifySignature(const QString& path);
+    // Failures are said of subject.
+    static std::optional<QString> verifySignature(const QString& path,
+                                                  const QString& subject = QStringLiteral("the download"));
     // Moves the image into the updates folder (emptied first) under name.
     static Result<QString> storeImage(const QString& temporaryPath, const QString& name);
     static void removeFile(const QString& path);
@@ -282,6 +284,9 @@ private:
     // before it is swapped in.
     enum class StagedCopy { asIs, verified };
     void stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done);
+    // verifySignature off the main thread (a bundle is read whole); done
+    // gets the outcome on it.
+    static void verifyOffMainThread(const QString& path, const QString& subject, StepDone done);
 
     // A system tool under way and the token of its time limit.
     struct ToolRun {

@@ -28,16 +28,17 @@ int createPrivateFile(const QString& path)
     return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
 }
 
-std::optional<QString> signatureFailure(platform::OSStatus status)
+// Why a check answering status fails, said of subject ("the download").
+std::optional<QString> signatureFailure(platform::OSStatus status, const QString& subject)
 {
     using namespace platform::CodeSignature;
     if (status == platform::Status::noErr)
         return std::nullopt;
     if (status == Status::staticCodeNotFound || status == Status::unsigned_)
-        return QStringLiteral("the download is not signed");
+        return subject + QStringLiteral(" is not signed");
     if (status == Status::requirementFailed)
-        return QStringLiteral("the download is signed by someone else");
-    return QStringLiteral("the download's signature is broken");
+        return subject + QStringLiteral(" is signed by someone else");
+    return subject + QStringLiteral("'s signature is broken");
 }
 
 } // namespace
@@ -215,7 +216,7 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
     const platform::OSStatus status = platform::CodeSignature::checkImage(path, *requirement, digest);
     if (digest.isEmpty() || QString::fromLatin1(digest) != entry.sha256)
         return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
-    if (const auto failure = signatureFailure(status))
+    if (const auto failure = signatureFailure(status, QStringLiteral("the download")))
         return UpdateFailure{*failure};
     return std::nullopt;
 }
@@ -265,17 +266,28 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
     return Result<QString>::success(copy);
 }
 
-std::optional<QString> Updates::verifySignature(const QString& path)
+std::optional<QString> Updates::verifySignature(const QString& path, const QString& subject)
 {
     using namespace platform::CodeSignature;
     const auto requirement = parseRequirement(signingRequirement);
     if (!requirement) {
-        if (const auto failure = signatureFailure(checkValidity(path)))
+        if (const auto failure = signatureFailure(checkValidity(path), subject))
             return failure;
         return QStringLiteral("the signing rule did not load");
     }
     // One pass: the signer is checked before any content is hashed.
-    return signatureFailure(checkValidity(path, *requirement));
+    return signatureFailure(checkValidity(path, *requirement), subject);
+}
+
+void Updates::verifyOffMainThread(const QString& path, const QString& subject, StepDone done)
+{
+    // Reading every file of a bundle takes a while.
+    platform::Scheduler::current().runInBackground("update.verify", [path, subject, done] {
+        const auto failure = verifySignature(path, subject);
+        platform::Scheduler::current().schedule(0, [failure, done] {
+            done(failure ? std::optional(UpdateFailure{*failure}) : std::nullopt);
+        });
+    });
 }
 
 QString Updates::updatesFolder()

@@ -159,23 +159,15 @@ void Updates::installFromImage(const QString& imagePath, const QString& target, 
                     finish(UpdateFailure{QStringLiteral("the image holds no Tessaroom")});
                     return;
                 }
-                // Reading every file of the bundle takes a while: off the main thread.
-                platform::Scheduler::current().runInBackground("update.verify", [self, app, target, finish] {
-                    const auto failure = verifySignature(app);
-                    platform::Scheduler::current().schedule(0, [self, app, target, finish, failure] {
-                        if (!self) {
-                            finish(UpdateFailure{QStringLiteral("the installation was abandoned")});
-                            return;
-                        }
-                        if (failure) {
-                            QString text = *failure;
-                            finish(UpdateFailure{text.replace(QStringLiteral("the download"),
-                                                              QStringLiteral("the app in the image"))});
-                            return;
-                        }
-                        self->stageAndSwap(app, target, StagedCopy::verified, finish);
-                    });
-                });
+                verifyOffMainThread(app, QStringLiteral("the app in the image"),
+                                    [self, app, target, finish](const std::optional<UpdateFailure>& failure) {
+                                        if (failure || !self) {
+                                            finish(failure ? failure
+                                                           : UpdateFailure{QStringLiteral("the installation was abandoned")});
+                                            return;
+                                        }
+                                        self->stageAndSwap(app, target, StagedCopy::verified, finish);
+                                    });
             });
 }
 
@@ -222,19 +214,16 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
                     return;
                 }
                 // What goes in place is checked, not only what it was copied
-                // from: off the main thread, as the first check.
-                platform::Scheduler::current().runInBackground("update.verify", [newCopy, swap, done] {
-                    const auto failure = verifySignature(newCopy);
-                    platform::Scheduler::current().schedule(0, [newCopy, swap, done, failure] {
-                        if (!failure) {
-                            swap();
-                            return;
-                        }
-                        removeTree(newCopy);
-                        QString text = *failure;
-                        done(UpdateFailure{text.replace(QStringLiteral("the download"), QStringLiteral("the copied app"))});
-                    });
-                });
+                // from.
+                verifyOffMainThread(newCopy, QStringLiteral("the copied app"),
+                                    [newCopy, swap, done](const std::optional<UpdateFailure>& failure) {
+                                        if (!failure) {
+                                            swap();
+                                            return;
+                                        }
+                                        removeTree(newCopy);
+                                        done(failure);
+                                    });
             });
 }
 
