@@ -210,7 +210,9 @@ public:
     // without the tag and owned by this user count too.
     //
     // With nothing at target, the most recently changed leftover copy that
-    // verifies is put back there; then (or when the app is there) the
+    // verifies is put back there (never over anything that appeared there
+    // meanwhile, and not at all while a live process has a copy beside it:
+    // its install is under way); then (or when the app is there) the
     // leftovers are removed. Leftovers in the temporary folder are removed.
     // Each step is one line of "updates.log". Runs off the main thread; done
     // runs on it when the lines are written. An empty target looks only in

@@ -804,6 +804,28 @@ TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
                           }));
 }
 
+TEST_P(SwapTest, AMissingAppIsNotPutBackWhileAnInstallOfALiveProcessIsUnderWayBesideIt)
+{
+    // A killed install left the old copy aside; a live one is between its
+    // two renames, its new copy about to go in place.
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString live = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1-%2-%3.app")
+                                                  .arg(::geteuid())
+                                                  .arg(::getpid())
+                                                  .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(source_, live));
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_FALSE(QFileInfo::exists(running_));
+    EXPECT_EQ(hiddenSiblings(apps_).size(), 2);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("%1 is missing while %2 of an install under way is beside it; "
+                                                     "nothing is put back and the copies stay")
+                                          .arg(running_, live)});
+}
+
 TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
 {
     // An earlier version's install, killed between its renames, left the old
