@@ -180,6 +180,7 @@ protected:
         EXPECT_EQ(snapshot(running_), before_);
         EXPECT_TRUE(hiddenSiblings(apps_).isEmpty()) << hiddenSiblings(apps_).join(u' ').toStdString();
         EXPECT_TRUE(mountPoints().isEmpty());
+        EXPECT_TRUE(temporaryImages().isEmpty()) << temporaryImages().join(u' ').toStdString(); // nor a private copy
         EXPECT_TRUE(relaunched_.empty());
         EXPECT_TRUE(settings().updateInstalling().isEmpty());
     }
@@ -247,10 +248,14 @@ TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
     // Looks at the volume while the image is attached, from the copy tool's start.
     std::optional<platform::Volumes::Facts> seen;
     QString mountPoint;
+    mode_t attachedMode = 0;
     updates_.renames.exchange = [&, system = Updates::systemRenames()](const QString& first, const QString& second) {
         if (!seen) {
             mountPoint = mountPoints().value(0);
             seen = platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint) + QStringLiteral("/Tessaroom.app"));
+            struct stat info {};
+            ::stat(QFile::encodeName(platform::sim::toolRuns().at(0).arguments.last()).constData(), &info);
+            attachedMode = info.st_mode & 07777;
         }
         return system.exchange(first, second);
     };
@@ -258,6 +263,7 @@ TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->readOnly, true);
     EXPECT_EQ(seen->rootFileSystem, false);
+    EXPECT_EQ(attachedMode, 0600u); // the attached file is this user's alone
     EXPECT_FALSE(mountPoint.isEmpty());
     EXPECT_FALSE(platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint))); // detached
 }
