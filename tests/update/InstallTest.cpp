@@ -982,7 +982,12 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),
         // Untagged in a temporary folder that may be shared: anyone's.
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
+        // A link is never followed: what it leads to stays.
+        QDir(home()).filePath(QStringLiteral("linked/keep.txt")),
     };
+    writeFile(kept.last(), "mine\n");
+    ASSERT_TRUE(QFile::link(QFileInfo(kept.last()).path(),
+                            QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)))));
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
     ASSERT_TRUE(settle(done));
