@@ -1,5 +1,7 @@
 #include "platform/FileManager.h"
 
+#include "platform/FileIO.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -59,30 +61,48 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
         if (!first_ && ::rmdir(root_.constData()) != 0 && errno != ENOENT)
-            record(root_.constData());
+            first_ = failure(root_.constData());
         return first_;
     }
 
 private:
-    static QString failure(const char* name)
+    static QString failure(const char* path, int error = errno)
     {
-        return QFile::decodeName(name) + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+        return QFile::decodeName(path) + QStringLiteral(": ") + FileIO::describe(error);
     }
 
-    void record(const char* name)
+    // The path from the root to name in the folder open at fd_ (to that
+    // folder when name is empty).
+    QByteArray pathTo(const std::string& name) const
     {
-        if (!first_)
-            first_ = failure(name);
+        QByteArray path = root_;
+        for (std::size_t i = 1; i < levels_.size(); ++i)
+            path += '/' + QByteArray::fromStdString(levels_[i].name);
+        if (!name.empty())
+            path += '/' + QByteArray::fromStdString(name);
+        return path;
+    }
+
+    // Keeps the first failure, as errno tells it, of a step on name. An
+    // entry someone else removed meanwhile is no failure: it is gone.
+    void record(const std::string& name)
+    {
+        const int error = errno;
+        if (!first_ && error != ENOENT)
+            first_ = failure(pathTo(name).constData(), error);
     }
 
     // Lists the folder open at fd_ (its names first: the folder changes as
     // they go): files and links go at once, folders are kept for later.
     void enter(std::string name)
     {
+        levels_.push_back({std::move(name), 0, 0, {}});
+        Level& level = levels_.back();
         struct stat info {};
         if (::fstat(fd_, &info) != 0)
-            record(name.c_str());
-        Level level{std::move(name), info.st_dev, info.st_ino, {}};
+            record({});
+        level.device = info.st_dev;
+        level.inode = info.st_ino;
         std::vector<std::string> names;
         const int listing = ::dup(fd_);
         if (DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr) {
@@ -94,27 +114,26 @@ private:
         } else {
             if (listing >= 0)
                 ::close(listing);
-            record(level.name.c_str()); // removing the folder itself fails too
+            record({}); // removing the folder itself fails too
         }
         for (std::string& entry : names) {
             struct stat child {};
             if (::fstatat(fd_, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
-                record(entry.c_str());
+                record(entry);
             } else if (S_ISDIR(child.st_mode)) {
                 ::fchmodat(fd_, entry.c_str(), (child.st_mode & 07777) | S_IRWXU, AT_SYMLINK_NOFOLLOW);
                 level.folders.push_back(std::move(entry));
             } else if (::unlinkat(fd_, entry.c_str(), 0) != 0) {
-                record(entry.c_str());
+                record(entry);
             }
         }
-        levels_.push_back(std::move(level));
     }
 
     void descend(const std::string& name)
     {
         const int child = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) {
-            record(name.c_str());
+            record(name);
             return;
         }
         ::close(fd_);
@@ -143,7 +162,7 @@ private:
         ::close(fd_);
         fd_ = up;
         if (::unlinkat(fd_, levels_.back().name.c_str(), AT_REMOVEDIR) != 0)
-            record(levels_.back().name.c_str());
+            record({}); // named while the folder is still on the stack
         levels_.pop_back();
         return true;
     }

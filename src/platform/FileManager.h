@@ -16,7 +16,8 @@ namespace FileManager {
 // walk keeps its own stack and opens each folder relative to its parent, so
 // neither a deep tree nor a long path exhausts the call stack, the open files
 // or the length a path may have. None when nothing is left at path (also
-// when nothing was there), else the first failure's description.
+// when nothing was there, or someone else removed entries on the way), else
+// the first failure: the entry's path, starting with path, and why.
 std::optional<QString> removeItem(const QString& path);
 
 } // namespace FileManager

@@ -120,7 +120,9 @@ public:
     // Checks of a downloaded image; each answers the failure or none.
     static std::optional<UpdateFailure> verifyDownload(const QString& path, const UpdateFeed& entry);
     static std::optional<QString> sha256Hex(const QString& path);
-    static std::optional<QString> verifySignature(const QString& path);
+    // Failures are said of subject.
+    static std::optional<QString> verifySignature(const QString& path,
+                                                  const QString& subject = QStringLiteral("the download"));
     // Moves the image into the updates folder (emptied first) under name.
     static Result<QString> storeImage(const QString& temporaryPath, const QString& name);
     static void removeFile(const QString& path);
@@ -201,13 +203,16 @@ public:
 
     // An install's work carries "<user id>-<process id>-<UUID>" in its names
     // (".Tessaroom-new-…" and ".Tessaroom-old-…" beside the target,
-    // "Tessaroom-mount-…" and "Tessaroom-image-….dmg" in the temporary
-    // folder). Work of this user whose process has ended is a leftover; work
-    // of a live process or another user is never touched. Beside the target,
-    // hidden copies named without the tag and owned by this user count too.
+    // "Tessaroom-mount-…", "Tessaroom-image-….dmg" and
+    // "Tessaroom-download-….dmg" in the temporary folder). Work of this user
+    // whose process has ended is a leftover; work of a live process or
+    // another user is never touched. Beside the target, hidden copies named
+    // without the tag and owned by this user count too.
     //
     // With nothing at target, the most recently changed leftover copy that
-    // verifies is put back there; then (or when the app is there) the
+    // verifies is put back there (never over anything that appeared there
+    // meanwhile, and not at all while a live process has a copy beside it:
+    // its install is under way); then (or when the app is there) the
     // leftovers are removed. Leftovers in the temporary folder are removed.
     // Each step is one line of "updates.log". Runs off the main thread; done
     // runs on it when the lines are written. An empty target looks only in
@@ -281,6 +286,9 @@ private:
     // before it is swapped in.
     enum class StagedCopy { asIs, verified };
     void stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done);
+    // verifySignature off the main thread (a bundle is read whole); done
+    // gets the outcome on it.
+    static void verifyOffMainThread(const QString& path, const QString& subject, StepDone done);
 
     // A system tool under way and the token of its time limit.
     struct ToolRun {

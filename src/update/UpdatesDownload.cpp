@@ -2,6 +2,7 @@
 
 #include "platform/CodeSignature.h"
 #include "platform/FileIO.h"
+#include "platform/FileManager.h"
 #include "platform/Folders.h"
 #include "platform/Scheduler.h"
 #include "platform/Sha256.h"
@@ -11,10 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
-#include <QUuid>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -23,27 +22,23 @@
 
 namespace {
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Creates a new file only this user can read; the temporary folder is shared.
 int createPrivateFile(const QString& path)
 {
     return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
 }
 
-std::optional<QString> signatureFailure(platform::OSStatus status)
+// Why a check answering status fails, said of subject ("the download").
+std::optional<QString> signatureFailure(platform::OSStatus status, const QString& subject)
 {
     using namespace platform::CodeSignature;
     if (status == platform::Status::noErr)
         return std::nullopt;
     if (status == Status::staticCodeNotFound || status == Status::unsigned_)
-        return QStringLiteral("the download is not signed");
+        return subject + QStringLiteral(" is not signed");
     if (status == Status::requirementFailed)
-        return QStringLiteral("the download is signed by someone else");
-    return QStringLiteral("the download's signature is broken");
+        return subject + QStringLiteral(" is signed by someone else");
+    return subject + QStringLiteral("'s signature is broken");
 }
 
 } // namespace
@@ -125,8 +120,8 @@ void Updates::fetchResponse(int status)
         endFetch(QStringLiteral("the download answered %1").arg(status));
         return;
     }
-    const QString name = QStringLiteral("Tessaroom-%1.dmg")
-                             .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    // Tagged, so the next launch removes what a killed download left.
+    const QString name = QStringLiteral("Tessaroom-download-%1.dmg").arg(workTag());
     // Qt answers an empty path for a temporary folder that does not exist;
     // never fall back to the working folder.
     const QString folder = QDir::tempPath();
@@ -175,7 +170,7 @@ void Updates::flushFetchBuffer()
     const int error = fetch.fd < 0 ? EBADF : platform::FileIO::writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
     fetch.buffer.clear();
     if (error != 0)
-        endFetch(QStringLiteral("the download could not be written: ") + systemError(error));
+        endFetch(QStringLiteral("the download could not be written: ") + platform::FileIO::describe(error));
 }
 
 void Updates::endFetch(std::optional<QString> failure)
@@ -221,7 +216,7 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
     const platform::OSStatus status = platform::CodeSignature::checkImage(path, *requirement, digest);
     if (digest.isEmpty() || QString::fromLatin1(digest) != entry.sha256)
         return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
-    if (const auto failure = signatureFailure(status))
+    if (const auto failure = signatureFailure(status, QStringLiteral("the download")))
         return UpdateFailure{*failure};
     return std::nullopt;
 }
@@ -246,11 +241,13 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
     const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
     if (out < 0)
         return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ")
-                                        + systemError(copy.isEmpty() ? ENOENT : errno));
+                                        + platform::FileIO::describe(copy.isEmpty() ? ENOENT : errno));
     platform::Sha256 sha;
     int writeError = 0;
+    // One byte past the size is enough to tell a file that grows since its
+    // size was read; it never fills the disk.
     const platform::FileIO::Read read =
-        platform::FileIO::readPieces(image.fd(), digestPieceBytes, -1, [&](const char* data, qint64 length) {
+        platform::FileIO::readPieces(image.fd(), digestPieceBytes, entry.size + 1, [&](const char* data, qint64 length) {
             sha.add(data, length);
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;
@@ -261,23 +258,36 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
         return Result<QString>::failure(text);
     };
     if (const int error = read.error != 0 ? read.error : writeError != 0 ? writeError : closed)
-        return fail(QStringLiteral("the image could not be copied for mounting: ") + systemError(error));
+        return fail(QStringLiteral("the image could not be copied for mounting: ") + platform::FileIO::describe(error));
+    if (read.bytes != entry.size)
+        return fail(QStringLiteral("the stored image changed size while it was copied"));
     if (QString::fromLatin1(sha.hex()) != entry.sha256)
         return fail(QStringLiteral("the stored image's hash is not the announced one"));
     return Result<QString>::success(copy);
 }
 
-std::optional<QString> Updates::verifySignature(const QString& path)
+std::optional<QString> Updates::verifySignature(const QString& path, const QString& subject)
 {
     using namespace platform::CodeSignature;
     const auto requirement = parseRequirement(signingRequirement);
     if (!requirement) {
-        if (const auto failure = signatureFailure(checkValidity(path)))
+        if (const auto failure = signatureFailure(checkValidity(path), subject))
             return failure;
         return QStringLiteral("the signing rule did not load");
     }
     // One pass: the signer is checked before any content is hashed.
-    return signatureFailure(checkValidity(path, *requirement));
+    return signatureFailure(checkValidity(path, *requirement), subject);
+}
+
+void Updates::verifyOffMainThread(const QString& path, const QString& subject, StepDone done)
+{
+    // Reading every file of a bundle takes a while.
+    platform::Scheduler::current().runInBackground("update.verify", [path, subject, done] {
+        const auto failure = verifySignature(path, subject);
+        platform::Scheduler::current().schedule(0, [failure, done] {
+            done(failure ? std::optional(UpdateFailure{*failure}) : std::nullopt);
+        });
+    });
 }
 
 QString Updates::updatesFolder()
@@ -293,10 +303,9 @@ Result<QString> Updates::storeImage(const QString& temporaryPath, const QString&
     fs::create_directories(folder, error);
     if (error)
         return Result<QString>::failure(QString::fromStdString(error.message()));
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::error_code ignored;
-        fs::remove_all(it->path(), ignored);
-    }
+    // Never recursing: whatever an earlier version left here, however deep.
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        platform::FileManager::removeItem(QFile::decodeName(it->path().c_str()));
     const fs::path source(QFile::encodeName(temporaryPath).toStdString());
     const fs::path target = folder / QFile::encodeName(name).toStdString();
     error.clear();

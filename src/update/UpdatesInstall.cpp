@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
+#include "platform/FileIO.h"
 #include "platform/FileManager.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,11 +40,6 @@ bool somethingAt(const QString& path)
 void removeTree(const QString& path)
 {
     platform::FileManager::removeItem(path);
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -164,23 +159,15 @@ void Updates::installFromImage(const QString& imagePath, const QString& target, 
                     finish(UpdateFailure{QStringLiteral("the image holds no Tessaroom")});
                     return;
                 }
-                // Reading every file of the bundle takes a while: off the main thread.
-                platform::Scheduler::current().runInBackground("update.verify", [self, app, target, finish] {
-                    const auto failure = verifySignature(app);
-                    platform::Scheduler::current().schedule(0, [self, app, target, finish, failure] {
-                        if (!self) {
-                            finish(UpdateFailure{QStringLiteral("the installation was abandoned")});
-                            return;
-                        }
-                        if (failure) {
-                            QString text = *failure;
-                            finish(UpdateFailure{text.replace(QStringLiteral("the download"),
-                                                              QStringLiteral("the app in the image"))});
-                            return;
-                        }
-                        self->stageAndSwap(app, target, StagedCopy::verified, finish);
-                    });
-                });
+                verifyOffMainThread(app, QStringLiteral("the app in the image"),
+                                    [self, app, target, finish](const std::optional<UpdateFailure>& failure) {
+                                        if (failure || !self) {
+                                            finish(failure ? failure
+                                                           : UpdateFailure{QStringLiteral("the installation was abandoned")});
+                                            return;
+                                        }
+                                        self->stageAndSwap(app, target, StagedCopy::verified, finish);
+                                    });
             });
 }
 
@@ -227,19 +214,16 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
                     return;
                 }
                 // What goes in place is checked, not only what it was copied
-                // from: off the main thread, as the first check.
-                platform::Scheduler::current().runInBackground("update.verify", [newCopy, swap, done] {
-                    const auto failure = verifySignature(newCopy);
-                    platform::Scheduler::current().schedule(0, [newCopy, swap, done, failure] {
-                        if (!failure) {
-                            swap();
-                            return;
-                        }
-                        removeTree(newCopy);
-                        QString text = *failure;
-                        done(UpdateFailure{text.replace(QStringLiteral("the download"), QStringLiteral("the copied app"))});
-                    });
-                });
+                // from.
+                verifyOffMainThread(newCopy, QStringLiteral("the copied app"),
+                                    [newCopy, swap, done](const std::optional<UpdateFailure>& failure) {
+                                        if (!failure) {
+                                            swap();
+                                            return;
+                                        }
+                                        removeTree(newCopy);
+                                        done(failure);
+                                    });
             });
 }
 
@@ -264,7 +248,7 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     if (!somethingAt(target)) {
         if (const int error = renames.rename(newCopy, target)) {
             removeTree(newCopy);
-            return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + systemError(error)};
+            return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error)};
         }
         return std::nullopt;
     }
@@ -277,19 +261,19 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     }
     if (exchanged != EINVAL && exchanged != ENOSYS) {
         removeTree(newCopy);
-        return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + systemError(exchanged)};
+        return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(exchanged)};
     }
     // The file system cannot exchange: two steps. Should the process end
     // between them, the next launch or install puts a copy back.
     const QString oldCopy = QDir(parentFolder(target)).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
     if (const int error = renames.rename(target, oldCopy)) {
         removeTree(newCopy);
-        return UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + systemError(error)};
+        return UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + platform::FileIO::describe(error)};
     }
     if (const int error = renames.rename(newCopy, target)) {
         const int movedBack = renames.rename(oldCopy, target);
         removeTree(newCopy);
-        QString text = QStringLiteral("the new copy could not be put in place: ") + systemError(error);
+        QString text = QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error);
         // The old copy may be the only one left: it stays where it is.
         if (movedBack != 0)
             text += QStringLiteral("; the old copy could not be moved back and is at ") + oldCopy;

@@ -1,6 +1,7 @@
 #include "update/Updates.h"
 
 #include "platform/Bundle.h"
+#include "platform/FileIO.h"
 #include "platform/FileManager.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
@@ -13,7 +14,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,14 +30,24 @@ const QString uuidPattern =
 // earlier version of this app.
 const QRegularExpression hiddenCopyName(
     QStringLiteral("^\\.Tessaroom-(?:new|old)-(?:(\\d+)-(\\d+)-)?%1\\.app$").arg(uuidPattern));
-// Unpacked images and image copies in the temporary folder, tagged only:
-// that folder may be shared, so an untagged name could be anyone's.
+// Unpacked images, image copies and downloads in the temporary folder,
+// tagged only: that folder may be shared, so an untagged name could be
+// anyone's.
 const QRegularExpression temporaryWorkName(
-    QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|image-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
+    QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|(?:image|download)-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
 
 bool processAlive(qint64 pid)
 {
     return pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// Whether the match's tag (groups uidGroup and the one after) names a
+// process that runs.
+bool taggedByLiveProcess(const QRegularExpressionMatch& match, int uidGroup)
+{
+    bool read = false;
+    const qint64 pid = match.captured(uidGroup + 1).toLongLong(&read);
+    return read && pid > 0 && pid <= std::numeric_limits<pid_t>::max() && processAlive(pid);
 }
 
 // Whether the entry named by a match is work of this user whose process has
@@ -106,28 +118,47 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
     if (!target.isEmpty()) {
         const QDir folder(QFileInfo(QDir::cleanPath(target)).path());
         std::vector<HiddenCopy> copies;
+        QString liveWork; // a copy of an install under way in another process
         for (const QString& name : folder.entryList({QStringLiteral(".Tessaroom-*")},
                                                     QDir::AllEntries | QDir::Hidden | QDir::System)) {
             const QString path = folder.filePath(name);
             struct stat info {};
             const auto match = hiddenCopyName.match(name);
-            if (match.hasMatch() && ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+            if (!match.hasMatch())
+                continue;
+            if (taggedByLiveProcess(match, 1))
+                liveWork = path;
+            if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
                 && isLeftover(match, 1, info, true))
                 copies.push_back({path, info.st_mtim});
         }
         struct stat info {};
         if (!copies.empty() && ::lstat(QFile::encodeName(target).constData(), &info) != 0) {
             std::sort(copies.begin(), copies.end(), newer);
-            const auto back = std::find_if(copies.begin(), copies.end(),
-                                           [](const HiddenCopy& copy) { return !verifySignature(copy.path); });
-            if (back == copies.end()) {
+            const auto back = liveWork.isEmpty()
+                ? std::find_if(copies.begin(), copies.end(),
+                               [](const HiddenCopy& copy) { return !verifySignature(copy.path); })
+                : copies.end();
+            // Another install may be between its two renames: its new copy
+            // is about to go in place, so nothing is put there now.
+            if (!liveWork.isEmpty()) {
+                lines.append(QStringLiteral("%1 is missing while %2 of an install under way is beside it; "
+                                            "nothing is put back and the copies stay")
+                                 .arg(target, liveWork));
+                copies.clear();
+            } else if (back == copies.end()) {
                 lines.append(QStringLiteral("%1 is missing and no copy left beside it by an interrupted install "
                                             "verifies; the copies stay")
                                  .arg(target));
                 copies.clear();
-            } else if (std::rename(QFile::encodeName(back->path).constData(), QFile::encodeName(target).constData()) != 0) {
+            } else if (::renameat2(AT_FDCWD, QFile::encodeName(back->path).constData(), AT_FDCWD,
+                                   QFile::encodeName(target).constData(), RENAME_NOREPLACE)
+                       != 0) {
+                // Never in place of something that appeared at target since
+                // (even an empty folder); a file system that cannot promise
+                // that (EINVAL) gets nothing put back.
                 lines.append(QStringLiteral("%1 is missing and %2 could not be put back: %3")
-                                 .arg(target, back->path, QString::fromLocal8Bit(std::strerror(errno))));
+                                 .arg(target, back->path, platform::FileIO::describe(errno)));
                 copies.clear();
             } else {
                 lines.append(QStringLiteral("put back %1 from %2, left by an interrupted install").arg(target, back->path));

@@ -244,6 +244,16 @@ TEST_F(DiskImageToolsTest, PathsTooDeepOrTooLongAreRefusedBeforeAnythingIsWritte
     };
     expectRefused(image(nested(65)), QStringLiteral("a path in the image is more than 64 folders deep"));
     expectRefused(image(longPath(1025)), QStringLiteral("a path in the image is longer than 1024 bytes"));
+    // Packing keeps to the same limit and writes no image.
+    const QString deep = QDir(home()).filePath(QStringLiteral("deep"));
+    ASSERT_TRUE(QDir().mkpath(deep + QStringLiteral("/d").repeated(65)));
+    const QString packed = QDir(home()).filePath(QStringLiteral("deep.dmg"));
+    const ToolResult created = run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                                   {QStringLiteral("create"), QStringLiteral("-srcfolder"), deep, packed});
+    EXPECT_EQ(created.exitCode, 1);
+    EXPECT_TRUE(created.standardError.endsWith(QStringLiteral(": a path in the image is more than 64 folders deep")))
+        << created.standardError.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(packed));
     // At the limits it unpacks.
     for (const auto& entries : {nested(64), longPath(1024)}) {
         const ToolResult attached = attach(image(entries));
@@ -265,6 +275,19 @@ TEST_F(DiskImageToolsTest, DetachingRemovesFoldersNobodyMayEnter)
     const ToolResult detached = detach(true);
     EXPECT_EQ(detached.exitCode, 0) << detached.standardError.toStdString();
     EXPECT_FALSE(QFileInfo::exists(mountPoint_));
+}
+
+TEST_F(DiskImageToolsTest, DetachingThatCannotRemoveAnEntryNamesItFromTheMountPoint)
+{
+    // A folder of another user that a user without privileges cannot change.
+    const QString locked = mountPoint_ + QStringLiteral("/App/Locked");
+    ASSERT_TRUE(QDir().mkpath(locked));
+    QFile(locked + QStringLiteral("/a")).open(QIODevice::WriteOnly);
+    if (::geteuid() != 0 || ::chown(QFile::encodeName(locked).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    const ToolResult detached = detach(true);
+    EXPECT_EQ(detached.exitCode, 1);
+    EXPECT_EQ(detached.standardError, QStringLiteral("hdiutil: detach failed - %1/a: Permission denied").arg(locked));
 }
 
 TEST_F(DiskImageToolsTest, DetachingRemovesATreeTenThousandFoldersDeepOnASmallStack)

@@ -180,6 +180,7 @@ protected:
         EXPECT_EQ(snapshot(running_), before_);
         EXPECT_TRUE(hiddenSiblings(apps_).isEmpty()) << hiddenSiblings(apps_).join(u' ').toStdString();
         EXPECT_TRUE(mountPoints().isEmpty());
+        EXPECT_TRUE(temporaryImages().isEmpty()) << temporaryImages().join(u' ').toStdString(); // nor a private copy
         EXPECT_TRUE(relaunched_.empty());
         EXPECT_TRUE(settings().updateInstalling().isEmpty());
     }
@@ -247,10 +248,14 @@ TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
     // Looks at the volume while the image is attached, from the copy tool's start.
     std::optional<platform::Volumes::Facts> seen;
     QString mountPoint;
+    mode_t attachedMode = 0;
     updates_.renames.exchange = [&, system = Updates::systemRenames()](const QString& first, const QString& second) {
         if (!seen) {
             mountPoint = mountPoints().value(0);
             seen = platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint) + QStringLiteral("/Tessaroom.app"));
+            struct stat info {};
+            ::stat(QFile::encodeName(platform::sim::toolRuns().at(0).arguments.last()).constData(), &info);
+            attachedMode = info.st_mode & 07777;
         }
         return system.exchange(first, second);
     };
@@ -258,6 +263,7 @@ TEST_P(InstallTest, TheAttachedImageIsAReadOnlyVolumeThatIsNotTheRootFileSystem)
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->readOnly, true);
     EXPECT_EQ(seen->rootFileSystem, false);
+    EXPECT_EQ(attachedMode, 0600u); // the attached file is this user's alone
     EXPECT_FALSE(mountPoint.isEmpty());
     EXPECT_FALSE(platform::Volumes::volumeOf(QDir(temporaryFolder()).filePath(mountPoint))); // detached
 }
@@ -742,8 +748,13 @@ TEST_P(SwapTest, WhereTheFileSystemCanTheCopiesChangePlacesInOneStep)
     EXPECT_EQ(failure->text, QStringLiteral("the new copy could not be put in place: Operation not permitted"));
     expectRunningCopyUntouched();
 
-    std::vector<QString> steps;
     const Updates::Renames system = Updates::systemRenames();
+    const QString scratch = QDir(home()).filePath(QStringLiteral("scratch"));
+    ASSERT_TRUE(QDir().mkpath(scratch + QStringLiteral("/a")) && QDir().mkpath(scratch + QStringLiteral("/b")));
+    if (const int error = system.exchange(scratch + QStringLiteral("/a"), scratch + QStringLiteral("/b"));
+        error == EINVAL || error == ENOSYS)
+        GTEST_SKIP() << "this file system cannot exchange two entries in one step";
+    std::vector<QString> steps;
     updates_.renames = {
         .exchange = [&](const QString& first, const QString& second) {
             steps.push_back(QStringLiteral("exchange"));
@@ -802,6 +813,28 @@ TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
                               QStringLiteral("put back %1 from %2, left by an interrupted install").arg(running_, newCopy),
                               QStringLiteral("removed %1, left by an interrupted install").arg(oldCopy),
                           }));
+}
+
+TEST_P(SwapTest, AMissingAppIsNotPutBackWhileAnInstallOfALiveProcessIsUnderWayBesideIt)
+{
+    // A killed install left the old copy aside; a live one is between its
+    // two renames, its new copy about to go in place.
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString live = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1-%2-%3.app")
+                                                  .arg(::geteuid())
+                                                  .arg(::getpid())
+                                                  .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(source_, live));
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_FALSE(QFileInfo::exists(running_));
+    EXPECT_EQ(hiddenSiblings(apps_).size(), 2);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("%1 is missing while %2 of an install under way is beside it; "
+                                                     "nothing is put back and the copies stay")
+                                          .arg(running_, live)});
 }
 
 TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
@@ -946,6 +979,7 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended))),
         makeImage(QStringLiteral("tmp/Tessaroom-image-%1.dmg").arg(tag(ended)), 1000, nullptr),
+        makeImage(QStringLiteral("tmp/Tessaroom-download-%1.dmg").arg(tag(ended)), 1000, nullptr),
     };
     const QStringList kept{
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid()))),          // live
@@ -953,7 +987,12 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),
         // Untagged in a temporary folder that may be shared: anyone's.
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
+        // A link is never followed: what it leads to stays.
+        QDir(home()).filePath(QStringLiteral("linked/keep.txt")),
     };
+    writeFile(kept.last(), "mine\n");
+    ASSERT_TRUE(QFile::link(QFileInfo(kept.last()).path(),
+                            QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)))));
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
     ASSERT_TRUE(settle(done));
@@ -963,7 +1002,7 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_EQ(snapshot(running_), before_);
     const QStringList lines = logLines();
-    EXPECT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an interrupted install").arg(gone[0])));
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an earlier install").arg(gone[2])));
 }

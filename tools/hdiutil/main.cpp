@@ -34,6 +34,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -237,10 +238,9 @@ int attach(const std::vector<std::string>& arguments)
         return fail("attach", std::strerror(file.isOpen() ? errno : file.error()));
     ImageReader reader;
     reader.fd = file.fd();
-    // The trailer from the same open file: the path is not read twice.
+    // The trailer from the same open file: the path is not read twice. It
+    // reads at offsets, so the file stays at its start.
     const off_t archiveBytes = info.st_size - platform::CodeSignature::imageTrailerSize(reader.fd);
-    if (::lseek(reader.fd, 0, SEEK_SET) != 0)
-        return fail("attach", std::strerror(errno));
     reader.left = archiveBytes;
     // Every header first, contents skipped: nothing is written before the
     // whole image is known to be allowed.
@@ -357,6 +357,20 @@ int create(const std::vector<std::string>& arguments)
             failure = path.string() + ": " + std::strerror(errno);
             break;
         }
+        // A file's header and bytes come from one descriptor, opened first:
+        // the size written is the size of what is read.
+        std::unique_ptr<const platform::FileIO::RegularFile> file;
+        if (S_ISREG(info.st_mode)) {
+            file = std::make_unique<const platform::FileIO::RegularFile>(path.c_str(), platform::FileIO::Links::refused);
+            if (!file->isOpen()) {
+                failure = path.string() + ": " + file->why().toStdString();
+                break;
+            }
+            if (::fstat(file->fd(), &info) != 0) {
+                failure = path.string() + ": " + std::strerror(errno);
+                break;
+            }
+        }
         archive_entry* entry = archive_entry_new();
         archive_entry_copy_stat(entry, &info);
         archive_entry_set_pathname(entry, relative.c_str());
@@ -366,19 +380,19 @@ int create(const std::vector<std::string>& arguments)
             failure = path.string() + ": unsupported file type";
         if (failure.empty() && archive_write_header(out, entry) != ARCHIVE_OK)
             failure = archive_error_string(out);
-        if (failure.empty() && S_ISREG(info.st_mode)) {
-            const platform::FileIO::RegularFile file(path.c_str(), platform::FileIO::Links::refused);
+        if (failure.empty() && file) {
             const auto pack = [&](const char* data, qint64 length) {
                 if (archive_write_data(out, data, std::size_t(length)) < 0)
                     failure = archive_error_string(out);
                 return failure.empty();
             };
-            // A file that cannot be read to its end fails the image rather
-            // than leaving a short entry in it.
-            if (!file.isOpen())
-                failure = path.string() + ": " + file.why().toStdString();
-            else if (const int code = platform::FileIO::readPieces(file.fd(), pieceBytes, -1, pack).error)
-                failure = path.string() + ": " + std::strerror(code);
+            // A file that cannot be read to the size in its header fails the
+            // image rather than leaving a padded entry in it.
+            const platform::FileIO::Read read = platform::FileIO::readPieces(file->fd(), pieceBytes, info.st_size, pack);
+            if (read.error != 0)
+                failure = path.string() + ": " + std::strerror(read.error);
+            else if (failure.empty() && read.bytes != info.st_size)
+                failure = path.string() + ": the file changed size while it was packed";
         }
         archive_entry_free(entry);
         if (!failure.empty())
