@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/Bundle.h"
 #include "platform/LinkHandlers.h"
+#include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Workspace.h"
@@ -247,6 +248,8 @@ int main(int argc, char* argv[])
     if (options.runFor)
         runAfter(*options.runFor, [] { platform::Application::terminate(); });
     const int status = app.exec();
+    // Nothing runs on in the background while the process's objects go.
+    platform::Scheduler::current().finishBackgroundWork();
     platform::Application::setDelegate(nullptr);
     receiver = nullptr;
     return delegate.launchEnd() == AppDelegate::LaunchEnd::anotherCopy ? 1 : status;

@@ -17,10 +17,14 @@ QtScheduler::QtScheduler()
 
 QtScheduler::~QtScheduler()
 {
-    for (QThreadPool* pool : std::as_const(queues_)) {
+    finishBackgroundWork();
+    qDeleteAll(queues_);
+}
+
+void QtScheduler::finishBackgroundWork()
+{
+    for (QThreadPool* pool : std::as_const(queues_))
         pool->waitForDone();
-        delete pool;
-    }
 }
 
 double QtScheduler::now() const

@@ -18,6 +18,7 @@ public:
     TimerToken schedule(double delaySeconds, std::function<void()> work) override;
     void cancel(TimerToken token) override;
     void runInBackground(const char* queueLabel, std::function<void()> work) override;
+    void finishBackgroundWork() override;
 
 private:
     void arm(TimerToken token, double due);

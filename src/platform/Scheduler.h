@@ -28,6 +28,11 @@ public:
     // Runs work off the main thread, one item at a time per queue label. The
     // manual scheduler runs it at once on the calling thread.
     virtual void runInBackground(const char* queueLabel, std::function<void()> work) = 0;
+    // Waits until every background item queued so far has run. The app calls
+    // it before it ends: the scheduler is never torn down, so work still
+    // under way would otherwise run on into the teardown of the objects it
+    // reads. Nothing to wait for where background work runs at once.
+    virtual void finishBackgroundWork() {}
 
     static Scheduler& current();
     // Replaces the process-wide scheduler (the previous one is dropped).

@@ -1,9 +1,17 @@
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
+#include "platform/QtScheduler.h"
 #include "platform/Scheduler.h"
 #include "support/PlatformTest.h"
 
+#include <QFile>
 #include <QStringList>
+
+#include <atomic>
+#include <latch>
+#include <thread>
+
+#include <unistd.h>
 
 class SchedulerTest : public PlatformTest {};
 
@@ -82,4 +90,40 @@ TEST_F(SchedulerTest, SubscriptionOutlivingItsCentreIsHarmless)
     subscription.reset();             // must not touch the dropped centre
     platform::NotificationCenter::defaultCenter().post("Y");
     EXPECT_EQ(calls, 0);
+}
+
+// The app's own scheduler: what runs in the background has ended once
+// finishBackgroundWork returns, so nothing runs on into the process's end.
+TEST(QtSchedulerTest, FinishingBackgroundWorkWaitsForTheWorkUnderWay)
+{
+    platform::QtScheduler scheduler;
+    std::latch started(2);
+    std::atomic<bool> released = false;
+    std::atomic<int> done = 0;
+    for (const char* queue : {"first", "second"}) {
+        scheduler.runInBackground(queue, [&] {
+            started.count_down();
+            while (!released)
+                std::this_thread::yield();
+            ++done;
+        });
+    }
+    started.wait();
+    // The work goes on only once this thread waits (the kernel says it sleeps).
+    const pid_t waiting = ::gettid();
+    std::thread release([&] {
+        const QString status = QStringLiteral("/proc/self/task/%1/stat").arg(waiting);
+        for (;;) {
+            QFile file(status);
+            const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            const qsizetype end = line.lastIndexOf(')');
+            if (end < 0 || line.mid(end + 2, 1) != "R")
+                break;
+            std::this_thread::yield();
+        }
+        released = true;
+    });
+    scheduler.finishBackgroundWork();
+    EXPECT_EQ(done, 2);
+    release.join();
 }
