@@ -217,6 +217,32 @@ void verifyLinkChain(benchmark::State& state)
 }
 BENCHMARK(verifyLinkChain)->Arg(16)->Arg(18)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A bundle of K chained links of about 4 KB each: lk names l(k-1) and then
+// 2,000 names below where that leads, so following lk goes through every
+// link before it and K x 2,000 parts. Checking each link follows the chain
+// below it; the bound on a path's parts keeps that from growing with K.
+void verifyLongLinkChain(benchmark::State& state)
+{
+    QTemporaryDir home;
+    startFreshProcess(home.path(), 1777624200.0);
+    const auto key = platform::CodeSignature::generateKey();
+    platform::sim::pinTeamKey(makerTeam, key.publicKey);
+    const QString bundle = home.filePath(QStringLiteral("LongChain.app"));
+    const QString resources = bundle + QStringLiteral("/Contents/Resources");
+    QDir().mkpath(resources);
+    QFile::link(QStringLiteral("."), resources + QStringLiteral("/l0"));
+    const QByteArray below = QByteArray("/a").repeated(2000);
+    for (int k = 1; k <= state.range(0); ++k)
+        ::symlink(("l" + QByteArray::number(k - 1) + below).constData(),
+                  (resources + QStringLiteral("/l%1").arg(k)).toUtf8().constData());
+    platform::CodeSignature::SigningIdentity identity;
+    identity.team = makerTeam;
+    platform::CodeSignature::sign(bundle, key, identity);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Updates::verifySignature(bundle));
+}
+BENCHMARK(verifyLongLinkChain)->Arg(5)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void parseFeed(benchmark::State& state)
 {
     const QByteArray body =

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,11 @@ constexpr qint64 largestSignatureBytes = qint64(64) << 20;
 // as the kernel counts: a chain that doubles at every link is refused after
 // 40 lookups, not 2^n.
 constexpr int linksPerPath = 40;
+// How many parts (names, "." and "..") the texts of one path's links may
+// hold in all, about what one path of the system's longest holds: so each
+// link costs a bounded number of lookups, and a bundle's walk grows with the
+// bundle, however its links are chained.
+constexpr int partsPerPath = 4096;
 
 QByteArray native(const QString& path)
 {
@@ -34,50 +40,129 @@ QString systemError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// The literal text of the link at path; none when it is not a link or its
-// text is not UTF-8.
-std::optional<QString> linkText(const QString& path)
+// The literal text of the link name in folder (a descriptor, or AT_FDCWD
+// for a path); none when it is not a link or its text is not UTF-8.
+std::optional<QByteArray> linkBytes(int folder, const char* name)
 {
     QByteArray text(4096, Qt::Uninitialized);
-    const ssize_t length = ::readlink(native(path).constData(), text.data(), std::size_t(text.size()));
+    const ssize_t length = ::readlinkat(folder, name, text.data(), std::size_t(text.size()));
     if (length < 0 || length >= text.size())
         return std::nullopt;
     text.truncate(length);
-    const QString decoded = QString::fromUtf8(text);
-    if (decoded.toUtf8() != text)
+    if (QString::fromUtf8(text).toUtf8() != text)
         return std::nullopt;
-    return decoded;
+    return text;
 }
 
-// Whether following target from the folder at (relative components, kept
-// up to date) stays inside root. Links met on the way are followed as the
-// system would, each one taken from linksLeft; a component that does not
-// exist is taken as a name.
-bool leadsInside(const QString& root, QStringList& at, const QString& target, int& linksLeft)
+std::optional<QString> linkText(const QString& path)
 {
-    if (target.startsWith(QLatin1Char('/')))
-        return false;
-    for (const QString& part : target.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String("..")) {
-            if (at.isEmpty())
-                return false;
-            at.removeLast();
-            continue;
-        }
-        at.append(part);
-        const QString path = root + QLatin1Char('/') + at.join(QLatin1Char('/'));
-        struct stat info {};
-        if (::lstat(native(path).constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            const auto next = linkText(path);
-            at.removeLast();
-            if (!next || --linksLeft < 0 || !leadsInside(root, at, *next, linksLeft))
-                return false;
-        }
-    }
-    return true;
+    const auto text = linkBytes(AT_FDCWD, native(path).constData());
+    return text ? std::optional<QString>(QString::fromUtf8(*text)) : std::nullopt;
 }
+
+enum class Lead { inside, outside, tooManyLinks, tooManyParts };
+
+// Follows a link's target from the folder that holds the link, part by part
+// as the system would: each part is looked up in the open folder reached so
+// far, so no path is rebuilt and a part costs the same however deep it lies.
+// Links met on the way are followed, each one taken from linksLeft, and every
+// part of every text from partsLeft; a part that names nothing, or something
+// that is not a folder, is taken as a name (only ".." leads back from it).
+class LinkFollower {
+public:
+    // folder: the link's own, depth folders below the root.
+    LinkFollower(int folder, int depth)
+        : folder_(folder)
+        , depth_(depth)
+    {
+    }
+    ~LinkFollower()
+    {
+        if (folder_ >= 0)
+            ::close(folder_);
+    }
+    LinkFollower(const LinkFollower&) = delete;
+    LinkFollower& operator=(const LinkFollower&) = delete;
+
+    Lead follow(const QByteArray& target)
+    {
+        if (folder_ < 0 || target.startsWith('/'))
+            return Lead::outside;
+        for (qsizetype start = 0; start < target.size();) {
+            qsizetype end = target.indexOf('/', start);
+            if (end < 0)
+                end = target.size();
+            const QByteArray part = target.sliced(start, end - start);
+            start = end + 1;
+            if (part.isEmpty())
+                continue;
+            if (--partsLeft_ < 0)
+                return Lead::tooManyParts;
+            if (const Lead lead = step(part); lead != Lead::inside)
+                return lead;
+        }
+        return Lead::inside;
+    }
+
+private:
+    Lead step(const QByteArray& part)
+    {
+        if (part == ".")
+            return Lead::inside;
+        if (part == "..") {
+            if (depth_ == 0)
+                return Lead::outside;
+            --depth_;
+            if (namesPast_ > 0) {
+                --namesPast_;
+                return Lead::inside;
+            }
+            // Folders are entered only by their own names, never through a
+            // link, so the one above is the one the path came from.
+            return enter(::openat(folder_, "..", O_PATH | O_DIRECTORY | O_CLOEXEC)) ? Lead::inside : Lead::outside;
+        }
+        ++depth_;
+        if (namesPast_ > 0) {
+            ++namesPast_;
+            return Lead::inside;
+        }
+        // Looked at by name, never opened: files are not read before the
+        // signer is known.
+        struct stat info {};
+        if (::fstatat(folder_, part.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0
+            || !(S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode))) {
+            ++namesPast_;
+            return Lead::inside;
+        }
+        if (S_ISDIR(info.st_mode))
+            return enter(::openat(folder_, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC))
+                ? Lead::inside
+                : Lead::outside;
+        --depth_;
+        const auto text = linkBytes(folder_, part.constData());
+        if (!text)
+            return Lead::outside;
+        if (--linksLeft_ < 0)
+            return Lead::tooManyLinks;
+        return follow(*text);
+    }
+
+    bool enter(int folder)
+    {
+        if (folder < 0)
+            return false;
+        ::close(folder_);
+        folder_ = folder;
+        return true;
+    }
+
+    int folder_;        // open for lookups only (O_PATH); -1 when it could not be opened
+    int depth_;         // folders below the root, named ones included
+    int namesPast_ = 0; // parts past the last folder that exists
+    // The link itself is the first of the path's links.
+    int linksLeft_ = linksPerPath - 1;
+    int partsLeft_ = partsPerPath;
+};
 
 } // namespace
 
@@ -141,13 +226,19 @@ Walked walk(const QString& root, Rules rules)
                 if (!target)
                     return refuse(relative + QStringLiteral(": the link's text is not UTF-8"));
                 entry.target = *target;
-                QStringList at = relative.split(QLatin1Char('/'));
-                at.removeLast();
-                // The link itself is the first of the path's links.
-                int linksLeft = linksPerPath - 1;
-                if (rules == Rules::verifiable && !leadsInside(root, at, entry.target, linksLeft))
-                    return refuse(relative + (linksLeft < 0 ? QStringLiteral(" goes through more than 40 links")
-                                                            : QStringLiteral(" leads outside the bundle")));
+                if (rules == Rules::verifiable) {
+                    const QString holder = folder.isEmpty() ? root : root + QLatin1Char('/') + folder;
+                    LinkFollower follower(::open(native(holder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC),
+                                          int(relative.count(QLatin1Char('/'))));
+                    switch (follower.follow(entry.target.toUtf8())) {
+                    case Lead::inside: break;
+                    case Lead::outside: return refuse(relative + QStringLiteral(" leads outside the bundle"));
+                    case Lead::tooManyLinks:
+                        return refuse(relative + QStringLiteral(" goes through more than %1 links").arg(linksPerPath));
+                    case Lead::tooManyParts:
+                        return refuse(relative + QStringLiteral(" goes through more than %1 path parts").arg(partsPerPath));
+                    }
+                }
             } else {
                 return refuse(relative + QStringLiteral(" is a pipe, socket or device"));
             }

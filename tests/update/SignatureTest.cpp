@@ -424,6 +424,23 @@ TEST_F(SignatureTest, ALinkChainThatDoublesAtEveryLinkIsRefusedAfterFortyLookups
     EXPECT_TRUE(reason(bundle).endsWith(QStringLiteral(" goes through more than 40 links"))) << reason(bundle).toStdString();
 }
 
+TEST_F(SignatureTest, LinksThatTogetherNameMoreThan4096PartsAreRefused)
+{
+    // Each link leads inside in 1,501 parts; following l3 takes 4,504.
+    const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
+    const QString resources = bundle + QStringLiteral("/Contents/Resources");
+    link(QStringLiteral("."), resources + QStringLiteral("/l0"));
+    for (int k = 1; k <= 3; ++k)
+        link(QStringLiteral("./").repeated(1500) + QStringLiteral("l%1").arg(k - 1), resources + QStringLiteral("/l%1").arg(k));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    EXPECT_EQ(reason(bundle), QStringLiteral("Contents/Resources/l3 goes through more than 4096 path parts"));
+    // Up to l2 it is within the bound.
+    ASSERT_TRUE(QFile::remove(resources + QStringLiteral("/l3")));
+    ASSERT_TRUE(sign(bundle, maker_));
+    EXPECT_EQ(Updates::verifySignature(bundle), std::nullopt) << reason(bundle).toStdString();
+}
+
 TEST_F(SignatureTest, ANamedPipeIsRefusedAtOnceAndNeverOpened)
 {
     const QString bundle = makeBundle(QStringLiteral("Tessaroom.app"));
