@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -191,17 +192,22 @@ TEST_F(DiskImageToolsTest, ATruncatedImageDoesNotMountAndSaysWhy)
 
 // --- what a real release holds ---
 
-TEST_F(DiskImageToolsTest, ABundleWithALinkAndUtf8NamesPacksUnpacksAndVerifies)
+TEST_F(DiskImageToolsTest, ABundleWithALinkAndUtf8NamesPacksUnpacksAndVerifiesWithEveryNameAsItWas)
 {
     const QString release = QDir(home()).filePath(QStringLiteral("release"));
     const QString resources = release + QStringLiteral("/Tessaroom.app/Contents/Resources");
     QDir().mkpath(resources);
-    for (const QString& name : {QStringLiteral("names.txt"), QStringLiteral("caf\u00e9.txt"), QStringLiteral("\u8aac\u660e.txt")}) {
+    // "caf\u00e9" composed and decomposed: two names for the file system,
+    // and for the signature.
+    const QString composed = QStringLiteral("caf\u00e9.txt");
+    const QString decomposed = QStringLiteral("cafe\u0301.txt");
+    for (const QString& name : {QStringLiteral("names.txt"), composed, decomposed, QStringLiteral("\u8aac\u660e.txt")}) {
         QFile made(resources + QLatin1Char('/') + name);
         ASSERT_TRUE(made.open(QIODevice::WriteOnly));
         made.write(name.toUtf8());
     }
     ASSERT_EQ(::symlink("names.txt", QFile::encodeName(resources + QStringLiteral("/alias.txt")).constData()), 0);
+    ASSERT_EQ(::symlink(decomposed.toUtf8().constData(), QFile::encodeName(resources + QStringLiteral("/decomposed")).constData()), 0);
     ASSERT_TRUE(sign(release + QStringLiteral("/Tessaroom.app"), maker_));
     const QString packed = QDir(home()).filePath(QStringLiteral("release.dmg"));
     const ToolResult created = run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
@@ -212,9 +218,13 @@ TEST_F(DiskImageToolsTest, ABundleWithALinkAndUtf8NamesPacksUnpacksAndVerifies)
     const QString app = mountPoint_ + QStringLiteral("/Tessaroom.app");
     EXPECT_EQ(QFile::symLinkTarget(app + QStringLiteral("/Contents/Resources/alias.txt")),
               app + QStringLiteral("/Contents/Resources/names.txt"));
-    QFile unpacked(app + QStringLiteral("/Contents/Resources/\u8aac\u660e.txt"));
-    ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly));
-    EXPECT_EQ(unpacked.readAll(), QStringLiteral("\u8aac\u660e.txt").toUtf8());
+    for (const QString& name : {composed, decomposed, QStringLiteral("\u8aac\u660e.txt")}) {
+        QFile unpacked(app + QStringLiteral("/Contents/Resources/") + name);
+        ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(unpacked.readAll(), name.toUtf8());
+    }
+    EXPECT_EQ(QFile::symLinkTarget(app + QStringLiteral("/Contents/Resources/decomposed")),
+              app + QStringLiteral("/Contents/Resources/") + decomposed);
     EXPECT_EQ(Updates::verifySignature(app), std::nullopt);
     EXPECT_EQ(detach().exitCode, 0);
 }
@@ -259,6 +269,67 @@ TEST_F(DiskImageToolsTest, PathsTooDeepOrTooLongAreRefusedBeforeAnythingIsWritte
         const ToolResult attached = attach(image(entries));
         EXPECT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
         EXPECT_EQ(detach().exitCode, 0);
+    }
+}
+
+// --- packing what changes ---
+
+TEST_F(DiskImageToolsTest, AFileRewrittenOrGrownWhileItIsPackedFailsTheImage)
+{
+    const QString source = QDir(home()).filePath(QStringLiteral("release"));
+    ASSERT_TRUE(QDir().mkpath(source));
+    const QString big = source + QStringLiteral("/big");
+    const QString packed = QDir(home()).filePath(QStringLiteral("release.dmg"));
+    constexpr qint64 bigBytes = 4 << 20;
+    for (const bool grows : {false, true}) {
+        QFile made(big);
+        ASSERT_TRUE(made.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(made.write(QByteArray(bigBytes, 'a')), bigBytes);
+        made.close();
+        // An old time, so the change below shows in the file's times however
+        // coarse the file system's clock is.
+        const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(big).constData(), old, 0), 0);
+        // The image goes into a pipe this test reads: once big's first bytes
+        // come out, its header is written, and the tool waits for the full
+        // pipe long before it has read the rest.
+        ASSERT_EQ(::mkfifo(QFile::encodeName(packed).constData(), 0600), 0);
+        const int image = ::open(QFile::encodeName(packed).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(image, 0);
+        QProcess tool;
+        tool.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), source, packed});
+        // Reads what the pipe holds, waiting for it; false at its end.
+        QByteArray out;
+        const auto readMore = [&] {
+            pollfd ready{.fd = image, .events = POLLIN, .revents = 0};
+            if (::poll(&ready, 1, 60000) != 1)
+                return false;
+            char buffer[65536];
+            const ssize_t got = ::read(image, buffer, sizeof buffer);
+            if (got > 0)
+                out.append(buffer, got);
+            return got > 0 || (got < 0 && errno == EAGAIN);
+        };
+        while (!out.contains(QByteArray(4096, 'a')) && readMore()) {
+        }
+        ASSERT_TRUE(out.contains(QByteArray(4096, 'a')));
+        ASSERT_TRUE(made.open(QIODevice::ReadWrite));
+        if (grows) {
+            ASSERT_TRUE(made.seek(bigBytes));
+            ASSERT_EQ(made.write("more"), 4);
+        } else {
+            ASSERT_EQ(made.write(QByteArray(bigBytes, 'b')), bigBytes);
+        }
+        made.close();
+        while (readMore()) {
+        }
+        ::close(image);
+        ASSERT_TRUE(tool.waitForFinished(60000));
+        EXPECT_EQ(tool.exitCode(), 1) << "grows: " << grows;
+        EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()).trimmed(),
+                  QStringLiteral("hdiutil: create failed - %1: the file changed while it was packed").arg(big));
+        EXPECT_FALSE(QFileInfo::exists(packed));
+        QFile::remove(packed);
     }
 }
 

@@ -9,8 +9,8 @@
 // image that holds more than maximumEntries entries, a path more than
 // maximumDepth folders deep or longer than maximumPathBytes, or would take
 // more than maximumUnpackedBytes or unpackedBytesPerImageByte times its own
-// size. Packing keeps to the same path limits. Names are UTF-8, whatever the
-// environment's locale.
+// size. Packing keeps to the same path limits. Names and link texts keep
+// their bytes exactly, whatever the environment's locale.
 //
 //   tessaroom-hdiutil attach [-nobrowse] [-readonly] [-noautoopen] -mountpoint DIR IMAGE
 //   tessaroom-hdiutil detach DIR [-force]
@@ -121,6 +121,19 @@ std::string pathRefusal(const std::string& path, bool folder)
     if (depth > maximumDepth)
         return "a path in the image is more than " + std::to_string(maximumDepth) + " folders deep";
     return {};
+}
+
+bool sameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether a file was written to between two looks at it (as tar tells a file
+// that changed as it was read).
+bool changed(const struct stat& before, const struct stat& after)
+{
+    return before.st_size != after.st_size || !sameTime(before.st_mtim, after.st_mtim)
+        || !sameTime(before.st_ctim, after.st_ctim);
 }
 
 // Removes a tree the tool made, also where the image made a folder
@@ -344,8 +357,12 @@ int create(const std::vector<std::string>& arguments)
 
     archive* out = archive_write_new();
     archive_write_set_format_pax_restricted(out);
-    if (archive_write_open_filename(out, image.c_str()) != ARCHIVE_OK) {
-        const std::string reason = archive_error_string(out);
+    // Names and link texts go in as their bytes. Marked otherwise, a reader
+    // takes them as UTF-8 and may change them (libarchive's brings them to
+    // one normalization form, so "cafe\u0301" comes out as "caf\u00e9").
+    if (archive_write_set_format_option(out, "pax", "hdrcharset", "BINARY") != ARCHIVE_OK
+        || archive_write_open_filename(out, image.c_str()) != ARCHIVE_OK) {
+        const std::string reason = archive_error_string(out) ? archive_error_string(out) : "cannot be written";
         archive_write_free(out);
         return fail("create", reason);
     }
@@ -358,7 +375,8 @@ int create(const std::vector<std::string>& arguments)
             break;
         }
         // A file's header and bytes come from one descriptor, opened first:
-        // the size written is the size of what is read.
+        // the size written is the size of what is read, and what it says
+        // before and after the reading shows whether the file changed meanwhile.
         std::unique_ptr<const platform::FileIO::RegularFile> file;
         if (S_ISREG(info.st_mode)) {
             file = std::make_unique<const platform::FileIO::RegularFile>(path.c_str(), platform::FileIO::Links::refused);
@@ -386,13 +404,17 @@ int create(const std::vector<std::string>& arguments)
                     failure = archive_error_string(out);
                 return failure.empty();
             };
-            // A file that cannot be read to the size in its header fails the
-            // image rather than leaving a padded entry in it.
+            // A file that cannot be read to the size in its header, or that
+            // changed (size, modification or change time) while it was read,
+            // fails the image rather than leaving a padded or torn entry in it.
             const platform::FileIO::Read read = platform::FileIO::readPieces(file->fd(), pieceBytes, info.st_size, pack);
+            struct stat after {};
             if (read.error != 0)
                 failure = path.string() + ": " + std::strerror(read.error);
-            else if (failure.empty() && read.bytes != info.st_size)
-                failure = path.string() + ": the file changed size while it was packed";
+            else if (failure.empty() && ::fstat(file->fd(), &after) != 0)
+                failure = path.string() + ": " + std::strerror(errno);
+            else if (failure.empty() && (read.bytes != info.st_size || changed(info, after)))
+                failure = path.string() + ": the file changed while it was packed";
         }
         archive_entry_free(entry);
         if (!failure.empty())
