@@ -272,6 +272,52 @@ TEST_F(DiskImageToolsTest, PathsTooDeepOrTooLongAreRefusedBeforeAnythingIsWritte
     }
 }
 
+// --- what packing makes ---
+
+TEST_F(DiskImageToolsTest, WhatPackingMakesAttachingTakes)
+{
+    const QString packed = QDir(home()).filePath(QStringLiteral("packed.dmg"));
+    const auto create = [&](const QString& source) {
+        QFile::remove(packed);
+        return run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), source, packed});
+    };
+    // A folder whose path is exactly as long as a path may be (the archive
+    // ends a folder's name with "/"), and an empty folder.
+    const QString atLimit = QDir(home()).filePath(QStringLiteral("limit"));
+    QString longest = QStringLiteral("App");
+    for (int i = 0; i < 4; ++i)
+        longest += QLatin1Char('/') + QString(200, QLatin1Char('a' + i));
+    longest += QLatin1Char('/') + QString(1024 - longest.size() - 1, QLatin1Char('n'));
+    ASSERT_EQ(longest.toUtf8().size(), 1024);
+    ASSERT_TRUE(QDir().mkpath(atLimit + QLatin1Char('/') + longest));
+    const QString empty = QDir(home()).filePath(QStringLiteral("empty"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    for (const auto& [source, unpacked] : {std::pair{atLimit, QStringList{QStringLiteral("App")}}, std::pair{empty, QStringList()}}) {
+        const ToolResult created = create(source);
+        ASSERT_EQ(created.exitCode, 0) << created.standardError.toStdString();
+        const ToolResult attached = attach(packed);
+        EXPECT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
+        EXPECT_EQ(QDir(mountPoint_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), unpacked);
+        EXPECT_EQ(detach().exitCode, 0);
+    }
+}
+
+TEST_F(DiskImageToolsTest, PackingRefusesMoreBytesThanAttachingTakes)
+{
+    const QString packed = QDir(home()).filePath(QStringLiteral("packed.dmg"));
+    // 4 GiB and a byte, as a hole: refused before any of it is read.
+    const QString huge = QDir(home()).filePath(QStringLiteral("huge"));
+    ASSERT_TRUE(QDir().mkpath(huge));
+    QFile hole(huge + QStringLiteral("/hole"));
+    ASSERT_TRUE(hole.open(QIODevice::WriteOnly) && hole.resize((qint64(4) << 30) + 1));
+    hole.close();
+    const ToolResult created = run(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                                   {QStringLiteral("create"), QStringLiteral("-srcfolder"), huge, packed});
+    EXPECT_EQ(created.exitCode, 1);
+    EXPECT_EQ(created.standardError, QStringLiteral("hdiutil: create failed - the folder holds more than 4294967296 bytes (at most 4 GiB)"));
+    EXPECT_FALSE(QFileInfo::exists(packed));
+}
+
 // --- packing what changes ---
 
 TEST_F(DiskImageToolsTest, AFileRewrittenOrGrownWhileItIsPackedFailsTheImage)

@@ -9,8 +9,10 @@
 // image that holds more than maximumEntries entries, a path more than
 // maximumDepth folders deep or longer than maximumPathBytes, or would take
 // more than maximumUnpackedBytes or unpackedBytesPerImageByte times its own
-// size. Packing keeps to the same path limits. Names and link texts keep
-// their bytes exactly, whatever the environment's locale.
+// size. Packing keeps to the same limits (the image's own size aside: packed
+// bytes are never holes), so what it makes attaches; an empty folder makes an
+// empty image. Names and link texts keep their bytes exactly, whatever the
+// environment's locale.
 //
 //   tessaroom-hdiutil attach [-nobrowse] [-readonly] [-noautoopen] -mountpoint DIR IMAGE
 //   tessaroom-hdiutil detach DIR [-force]
@@ -36,6 +38,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -105,9 +108,13 @@ void makeReadOnly(const fs::path& root)
 }
 
 // Why a path may not be in an image, or nothing. Only the path itself is
-// looked at, so a deep tree costs no more than a shallow one.
-std::string pathRefusal(const std::string& path, bool folder)
+// looked at, so a deep tree costs no more than a shallow one. A folder counts
+// as its name on disk: the "/" the archive ends it with is not counted, so
+// packing and unpacking measure the same bytes.
+std::string pathRefusal(std::string_view path, bool folder)
 {
+    while (!path.empty() && path.back() == '/')
+        path.remove_suffix(1);
     if (path.size() > maximumPathBytes)
         return "a path in the image is longer than " + std::to_string(maximumPathBytes) + " bytes";
     // Folders it lies in, and itself when it is one.
@@ -193,7 +200,8 @@ archive* openImage(ImageReader& reader, std::string& failure)
 
 // Goes through every entry of the image within its limits, handing each to
 // visit (whose answer, when not empty, says why it stops there); answers why
-// the image may not be unpacked, or nothing.
+// the image may not be unpacked, or nothing. An archive without entries is
+// an empty image, as packing an empty folder makes.
 std::string walkImage(ImageReader& reader, std::int64_t imageBytes,
                       const std::function<std::string(archive* in, archive_entry* entry)>& visit)
 {
@@ -202,7 +210,6 @@ std::string walkImage(ImageReader& reader, std::int64_t imageBytes,
     if (!in)
         return failure;
     Limits limits(imageBytes);
-    int entries = 0;
     for (;;) {
         archive_entry* entry = nullptr;
         const int status = archive_read_next_header(in, &entry);
@@ -216,10 +223,7 @@ std::string walkImage(ImageReader& reader, std::int64_t imageBytes,
             break;
         if (failure = visit(in, entry); !failure.empty())
             break;
-        ++entries;
     }
-    if (failure.empty() && entries == 0)
-        failure = "image not recognized";
     archive_read_free(in);
     return failure;
 }
@@ -349,6 +353,8 @@ int create(const std::vector<std::string>& arguments)
         if (const std::string refusal = pathRefusal(relative.string(), it->is_directory(ignored) && !it->is_symlink(ignored));
             !refusal.empty())
             return fail("create", relative.string().substr(0, 100) + ": " + refusal);
+        if (paths.size() == std::size_t(maximumEntries))
+            return fail("create", "the folder holds more than " + std::to_string(maximumEntries) + " entries");
         paths.push_back(relative);
     }
     if (error)
@@ -367,6 +373,7 @@ int create(const std::vector<std::string>& arguments)
         return fail("create", reason);
     }
     std::string failure;
+    std::int64_t packedBytes = 0;
     for (const fs::path& relative : paths) {
         const fs::path path = source / relative;
         struct stat info {};
@@ -386,6 +393,10 @@ int create(const std::vector<std::string>& arguments)
             }
             if (::fstat(file->fd(), &info) != 0) {
                 failure = path.string() + ": " + std::strerror(errno);
+                break;
+            }
+            if ((packedBytes += info.st_size) > maximumUnpackedBytes) {
+                failure = "the folder holds more than " + std::to_string(maximumUnpackedBytes) + " bytes (at most 4 GiB)";
                 break;
             }
         }
