@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <unistd.h>
 
@@ -194,9 +195,9 @@ void downloadImage(benchmark::State& state)
 }
 BENCHMARK(downloadImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
-// A bundle where each link points at the previous one twice (lk ->
-// l(k-1)/l(k-1)): following the last one by hand takes 2^k lookups.
-void verifyLinkChain(benchmark::State& state)
+// Verifies a signed bundle whose Contents/Resources holds l0 -> "." and the
+// links l1 .. lK (K the benchmark's argument), lk holding text(k).
+void verifyChainedLinks(benchmark::State& state, const std::function<QByteArray(int k)>& text)
 {
     QTemporaryDir home;
     startFreshProcess(home.path(), 1777624200.0);
@@ -207,39 +208,32 @@ void verifyLinkChain(benchmark::State& state)
     QDir().mkpath(resources);
     QFile::link(QStringLiteral("."), resources + QStringLiteral("/l0"));
     for (int k = 1; k <= state.range(0); ++k)
-        ::symlink(QStringLiteral("l%1/l%1").arg(k - 1).toUtf8().constData(),
-                  (resources + QStringLiteral("/l%1").arg(k)).toUtf8().constData());
+        ::symlink(text(k).constData(), (resources + QStringLiteral("/l%1").arg(k)).toUtf8().constData());
     platform::CodeSignature::SigningIdentity identity;
     identity.team = makerTeam;
     platform::CodeSignature::sign(bundle, key, identity);
     for (auto _ : state)
         benchmark::DoNotOptimize(Updates::verifySignature(bundle));
 }
+
+// Each link points at the previous one twice (lk -> l(k-1)/l(k-1)):
+// following the last one by hand takes 2^k lookups.
+void verifyLinkChain(benchmark::State& state)
+{
+    verifyChainedLinks(state, [](int k) {
+        const QByteArray previous = "l" + QByteArray::number(k - 1);
+        return previous + "/" + previous;
+    });
+}
 BENCHMARK(verifyLinkChain)->Arg(16)->Arg(18)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// A bundle of K chained links of about 4 KB each: lk names l(k-1) and then
-// 2,000 names below where that leads, so following lk goes through every
-// link before it and K x 2,000 parts. Checking each link follows the chain
-// below it; the bound on a path's parts keeps that from growing with K.
+// Links of about 4 KB each: lk names l(k-1) and then 2,000 names below where
+// that leads, so following lk goes through every link before it and k x 2,000
+// parts. Checking each link follows the chain below it; the bound on a path's
+// parts keeps that from growing with K (from l3 on, a link is refused).
 void verifyLongLinkChain(benchmark::State& state)
 {
-    QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
-    const auto key = platform::CodeSignature::generateKey();
-    platform::sim::pinTeamKey(makerTeam, key.publicKey);
-    const QString bundle = home.filePath(QStringLiteral("LongChain.app"));
-    const QString resources = bundle + QStringLiteral("/Contents/Resources");
-    QDir().mkpath(resources);
-    QFile::link(QStringLiteral("."), resources + QStringLiteral("/l0"));
-    const QByteArray below = QByteArray("/a").repeated(2000);
-    for (int k = 1; k <= state.range(0); ++k)
-        ::symlink(("l" + QByteArray::number(k - 1) + below).constData(),
-                  (resources + QStringLiteral("/l%1").arg(k)).toUtf8().constData());
-    platform::CodeSignature::SigningIdentity identity;
-    identity.team = makerTeam;
-    platform::CodeSignature::sign(bundle, key, identity);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(Updates::verifySignature(bundle));
+    verifyChainedLinks(state, [](int k) { return "l" + QByteArray::number(k - 1) + QByteArray("/a").repeated(2000); });
 }
 BENCHMARK(verifyLongLinkChain)->Arg(5)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond)->UseRealTime();
 
