@@ -25,9 +25,10 @@ constexpr qint64 largestSignatureBytes = qint64(64) << 20;
 // 40 lookups, not 2^n.
 constexpr int linksPerPath = 40;
 // How many parts (names, "." and "..") the texts of one path's links may
-// hold in all, about what one path of the system's longest holds: so each
-// link costs a bounded number of lookups, and a bundle's walk grows with the
-// bundle, however its links are chained.
+// hold in all: two link texts of the longest kind (4,095 bytes name at most
+// 2,048 parts), far more than a real bundle's links take. So each link costs
+// a bounded number of lookups, and a bundle's walk grows with the bundle
+// however its links are chained.
 constexpr int partsPerPath = 4096;
 
 QByteArray native(const QString& path)
@@ -65,9 +66,10 @@ enum class Lead { inside, outside, tooManyLinks, tooManyParts };
 // Follows a link's target from the folder that holds the link, part by part
 // as the system would: each part is looked up in the open folder reached so
 // far, so no path is rebuilt and a part costs the same however deep it lies.
-// Links met on the way are followed, each one taken from linksLeft, and every
-// part of every text from partsLeft; a part that names nothing, or something
-// that is not a folder, is taken as a name (only ".." leads back from it).
+// Links met on the way are followed, each one counted against linksPerPath
+// and every part of every text against partsPerPath; a part that names
+// nothing, or something that is not a folder, is taken as a name (only ".."
+// leads back from it).
 class LinkFollower {
 public:
     // folder: the link's own, depth folders below the root.
@@ -158,7 +160,7 @@ private:
 
     int folder_;        // open for lookups only (O_PATH); -1 when it could not be opened
     int depth_;         // folders below the root, named ones included
-    int namesPast_ = 0; // parts past the last folder that exists
+    int namesPast_ = 0; // parts since the path left the folders that exist
     // The link itself is the first of the path's links.
     int linksLeft_ = linksPerPath - 1;
     int partsLeft_ = partsPerPath;
