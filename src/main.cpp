@@ -24,6 +24,7 @@
 #include "store/Timers.h"
 #include "switching/Accessibility.h"
 #include "switching/DesktopSwitcher.h"
+#include "update/NetworkUrlLoader.h"
 #include "update/Updates.h"
 #include "ui/KitFonts.h"
 
@@ -250,6 +251,9 @@ int main(int argc, char* argv[])
     const int status = app.exec();
     // Nothing runs on in the background while the process's objects go.
     platform::Scheduler::current().finishBackgroundWork();
+    // No queued call runs from here on: a transfer still connecting would
+    // keep its connection thread running into the process's exit.
+    NetworkUrlLoader::endAllTransfers();
     platform::Application::setDelegate(nullptr);
     receiver = nullptr;
     return delegate.launchEnd() == AppDelegate::LaunchEnd::anotherCopy ? 1 : status;

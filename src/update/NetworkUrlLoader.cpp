@@ -9,6 +9,10 @@
 #include <QPointer>
 #include <QSslConfiguration>
 
+#include <set>
+#include <utility>
+#include <vector>
+
 namespace {
 
 const QString timedOut = QStringLiteral("The request timed out.");
@@ -21,6 +25,65 @@ bool isStatusError(QNetworkReply::NetworkError error)
         || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
+class NetworkTransfer;
+
+// The process's transfers, on the main thread. A manager may not go while
+// its reply's signal runs, and once the event loop has ended no queued call
+// runs any more; so ended managers wait here, and the app's end (or the
+// loader's) takes whatever is left before the application object goes.
+struct Transfers {
+    std::set<NetworkTransfer*> open;
+    // Managers of ended transfers, deleted once no reply's signal runs.
+    std::vector<std::unique_ptr<QNetworkAccessManager>> ended;
+    // Depth of the reply signals being handled.
+    int delivering = 0;
+};
+
+Transfers& transfers()
+{
+    // Never destroyed: an owner dropped late at exit still finds it.
+    static auto* registry = new Transfers;
+    return *registry;
+}
+
+// Deletes the ended managers, closing their connections and ending their
+// threads; nothing while a reply's signal runs.
+void deleteEnded()
+{
+    Transfers& registry = transfers();
+    if (registry.delivering > 0)
+        return;
+    // A manager's end runs no code of ours; the list is taken first anyway.
+    auto ended = std::exchange(registry.ended, {});
+    ended.clear();
+}
+
+// Ends a manager at once when no reply's signal runs, else as soon as the
+// signal under way has returned to the event loop.
+void release(std::unique_ptr<QNetworkAccessManager> manager)
+{
+    Transfers& registry = transfers();
+    if (registry.delivering == 0) {
+        manager.reset();
+        return;
+    }
+    registry.ended.push_back(std::move(manager));
+}
+
+// Runs one of a reply's signals; a manager ended meanwhile goes on the
+// event loop's next turn, outside the reply's code that emitted it.
+template <typename Work>
+void deliver(Work work)
+{
+    Transfers& registry = transfers();
+    ++registry.delivering;
+    work(); // may end the transfer it belongs to
+    if (--registry.delivering > 0 || registry.ended.empty())
+        return;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [] { deleteEnded(); }, Qt::QueuedConnection);
+}
+
 class NetworkTransfer final : public UrlTransfer {
 public:
     NetworkTransfer(std::unique_ptr<QNetworkAccessManager> manager, QNetworkReply* reply, double idleTimeout,
@@ -31,27 +94,33 @@ public:
         , handlers_(std::move(handlers))
         , alive_(std::make_shared<bool>(true))
     {
-        QObject::connect(reply_, &QNetworkReply::metaDataChanged, reply_, [this] { reportResponse(); });
-        QObject::connect(reply_, &QNetworkReply::readyRead, reply_, [this] { readAvailable(); });
-        QObject::connect(reply_, &QNetworkReply::finished, reply_, [this] { finish(); });
+        QObject::connect(reply_, &QNetworkReply::metaDataChanged, reply_,
+                         [this] { deliver([this] { reportResponse(); }); });
+        QObject::connect(reply_, &QNetworkReply::readyRead, reply_, [this] { deliver([this] { readAvailable(); }); });
+        QObject::connect(reply_, &QNetworkReply::finished, reply_, [this] { deliver([this] { finish(); }); });
+        transfers().open.insert(this);
         armIdleTimer();
     }
 
     ~NetworkTransfer() override
+    {
+        end();
+        transfers().open.erase(this);
+    }
+
+    // Stops reporting and lets go of the connection: the manager (and the
+    // reply, its child) goes at once, or once the reply's signal that runs
+    // now has returned to the event loop.
+    void end()
     {
         *alive_ = false;
         platform::Scheduler::current().cancel(idleToken_);
         if (reply_)
             QObject::disconnect(reply_, nullptr, nullptr, nullptr);
         // An aborted reply leaves its connection open and stalled; only the
-        // end of its access manager closes it. This may run inside one of
-        // the reply's own signals, so the manager (and the reply, its child)
-        // goes once the event loop is back.
-        QNetworkAccessManager* manager = manager_.release();
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [manager] { delete manager; }, Qt::QueuedConnection);
-        else
-            delete manager; // no event loop will come back
+        // end of its access manager closes it and ends its thread.
+        if (manager_)
+            release(std::move(manager_));
     }
 
 private:
@@ -157,7 +226,19 @@ NetworkUrlLoader::NetworkUrlLoader(Options options)
 {
 }
 
-NetworkUrlLoader::~NetworkUrlLoader() = default;
+NetworkUrlLoader::~NetworkUrlLoader()
+{
+    deleteEnded();
+}
+
+void NetworkUrlLoader::endAllTransfers()
+{
+    // A copy: ending a transfer leaves it in the set until its owner drops it.
+    const std::set<NetworkTransfer*> open = transfers().open;
+    for (NetworkTransfer* transfer : open)
+        transfer->end();
+    deleteEnded();
+}
 
 std::unique_ptr<UrlTransfer> NetworkUrlLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
 {

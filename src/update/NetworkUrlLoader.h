@@ -11,6 +11,10 @@
 // timed out." The time-out runs on the platform scheduler. Each transfer has
 // an access manager of its own, so a transfer that ends early (cancelled,
 // refused, timed out) closes its connection; nothing is shared or kept alive.
+// A transfer's manager, its connection and its thread go when the transfer
+// does, or, when that happens inside one of the transfer's own reports, on
+// the event loop's next turn; whatever is left then goes with the loader or
+// with endAllTransfers().
 class NetworkUrlLoader final : public UrlLoader {
 public:
     struct Options {
@@ -25,6 +29,14 @@ public:
     ~NetworkUrlLoader() override;
 
     std::unique_ptr<UrlTransfer> start(const UrlRequest& request, UrlTransferHandlers handlers) override;
+
+    // Ends every transfer of the process at once: each closes its connection
+    // and reports nothing more; its manager, reply and thread are gone when
+    // this returns. The app calls it once its event loop has ended, before
+    // the application object goes: no queued deletion runs after that, and
+    // a connection thread left running crashes the process's exit. Main
+    // thread, outside the transfers' handlers.
+    static void endAllTransfers();
 
 private:
     Options options_;

@@ -5,6 +5,7 @@
 #include "platform/AppBundles.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
+#include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Workspace.h"
@@ -17,9 +18,12 @@
 #include "platform/sim/World.h"
 #include "settings/SettingsModel.h"
 #include "store/SpaceStore.h"
+#include "support/LoopbackServer.h"
+#include "support/SilentServer.h"
 #include "switching/SystemShortcuts.h"
 #include "ui/AppIcon.h"
 #include "ui/HostedWindow.h"
+#include "update/Updates.h"
 
 #include <QAction>
 #include <QApplication>
@@ -156,6 +160,21 @@ TEST_F(AppTest, ReopenOpensSettingsOnTheSamePageAndAnswersFalse)
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(true));
     EXPECT_FALSE(delegate->applicationShouldHandleReopen(false));
     EXPECT_EQ(delegate->settingsModel().page(), SettingsPage::about);
+}
+
+// --- the end of the app -----------------------------------------------------------------------
+
+TEST_F(AppTest, AFeedCheckStillConnectingWhenTheAppEndsClosesItsConnection)
+{
+    SilentServer feed;
+    qputenv("TESSAROOM_UPDATE_FEED", (feed.origin() + QStringLiteral("/update.json")).toUtf8());
+    delegate->launch();
+    advance(Updates::firstTickDelay);
+    ASSERT_TRUE(waitUntil([&] { return feed.accept(); }));
+    // What ends every test: the event loop does not turn again.
+    delegate.reset();
+    platform::resetSharedInstances();
+    EXPECT_TRUE(feed.closedByClient());
 }
 
 // --- presentation mode and the settings sink ------------------------------------------------

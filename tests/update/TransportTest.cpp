@@ -1,7 +1,9 @@
 #include "UpdateTest.h"
 
 #include "store/Settings.h"
+#include "support/SilentServer.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QTcpServer>
 
@@ -233,4 +235,56 @@ TEST_P(TransportTest, AnUpdaterGoneMidDownloadClosesItsConnection)
     ASSERT_TRUE(waitUntil([&] { return server_.stalled(); }));
     updates.reset();
     EXPECT_TRUE(everyConnectionClosed());
+}
+
+namespace {
+
+// Transfers to servers that accept and never answer, ended as the app ends:
+// after the last turn of the event loop.
+class TransferEndTest : public UpdateTest {
+protected:
+    // A transfer to server, once the server holds its connection.
+    std::unique_ptr<UrlTransfer> connectedTo(SilentServer& server, UrlTransferHandlers handlers = {})
+    {
+        auto transfer = loader_.start(UrlRequest{.url = QUrl(server.origin() + QStringLiteral("/update.json"))},
+                                      std::move(handlers));
+        EXPECT_TRUE(waitUntil([&] { return server.accept(); }));
+        return transfer;
+    }
+
+    SilentServer first_;
+    SilentServer second_;
+    NetworkUrlLoader loader_;
+};
+
+} // namespace
+
+// --- a transfer's connection ends with it, event loop or not ---
+
+TEST_F(TransferEndTest, ATransferDroppedOutsideItsReportsClosesItsConnectionAtOnce)
+{
+    auto transfer = connectedTo(first_);
+    transfer.reset();
+    EXPECT_TRUE(first_.closedByClient());
+}
+
+TEST_F(TransferEndTest, EndingEveryTransferClosesTheirConnectionsAndNothingIsReportedAfter)
+{
+    int reports = 0;
+    auto waiting = connectedTo(first_, {.response = [&](int) { ++reports; },
+                                        .data = [&](QByteArrayView) { ++reports; },
+                                        .finished = [&](const std::optional<QString>&) { ++reports; }});
+    // The other one is dropped inside its own report: its manager cannot go there.
+    std::unique_ptr<UrlTransfer> answered;
+    answered = connectedTo(second_, {.response = [&](int) { answered.reset(); }, .data = {}, .finished = {}});
+    ASSERT_TRUE(second_.send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n"));
+    ASSERT_TRUE(waitUntil([&] { return !answered; }));
+
+    NetworkUrlLoader::endAllTransfers();
+    EXPECT_TRUE(first_.closedByClient());
+    EXPECT_TRUE(second_.closedByClient());
+    QCoreApplication::processEvents();
+    advance(Updates::requestIdleTimeout);
+    waiting.reset();
+    EXPECT_EQ(reports, 0);
 }
