@@ -214,20 +214,22 @@ TEST_P(SignalProcessTest, TheRunningCopySavesItsTimeAndNamesAndExitsZero)
     ASSERT_TRUE(waitForLaunch(running));
 
     // A link moves the running copy to desktop 2; the switch saves desktop 1's
-    // time, and from then on desktop 2's time is counted in memory only.
+    // time (with what a sweep counted on desktop 2 before that save ran), and
+    // from then on desktop 2's time is counted in memory only.
     QProcess link;
     start(link, {QStringLiteral("tessaroom://switch/2")});
     ASSERT_TRUE(endedNormally(link));
     ASSERT_EQ(link.exitCode(), 0);
     ASSERT_TRUE(waitUntil(running, [&] { return storedMeta(managedID(1)).seconds > 0; }));
-    ASSERT_EQ(storedMeta(managedID(2)).seconds, 100);
+    const double mailBefore = storedMeta(managedID(2)).seconds;
+    ASSERT_GE(mailBefore, 100);
 
     send(running, GetParam());
     ASSERT_TRUE(endedNormally(running)) << running.readAllStandardError().toStdString();
     EXPECT_EQ(running.exitCode(), 0);
     const SpaceMeta mail = storedMeta(managedID(2));
     EXPECT_EQ(mail.name, QStringLiteral("Mail"));
-    EXPECT_GT(mail.seconds, 100);
+    EXPECT_GT(mail.seconds, mailBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(TermIntHup, SignalProcessTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
