@@ -19,7 +19,7 @@ namespace {
 
 using namespace platform;
 using sim::World;
-using sim::WindowSystemScreen;
+using host::WindowSystemScreen;
 
 class RealScreensTest : public PlatformTest {
 protected:
@@ -46,7 +46,7 @@ protected:
 
 TEST_F(RealScreensTest, TheDefaultWorldTakesTheRealScreensPrimaryFirst)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     // The default display, with its four desktops, is the primary screen.
@@ -78,7 +78,7 @@ TEST_F(RealScreensTest, APrimaryAwayFromTheWindowSystemsOriginStillHasTheOrigin)
     // The primary is the right-hand screen; the other starts at x = 0.
     const WindowSystemScreen left{QStringLiteral("DP-2"), {0, 0, 1280, 1024}, {0, 0, 1280, 1024}, 1};
     const WindowSystemScreen right{QStringLiteral("DP-1"), {1280, 0, 1920, 1080}, {1280, 0, 1920, 1050}, 1};
-    sim::applyWindowSystemScreens(world(), {right, left});
+    host::applyWindowSystemScreens(world(), {right, left});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     EXPECT_EQ(displays[0].frame, QRectF(0, 0, 1920, 1080));
@@ -96,16 +96,16 @@ TEST_F(RealScreensTest, APrimaryAwayFromTheWindowSystemsOriginStillHasTheOrigin)
 
 TEST_F(RealScreensTest, ScreensComingAndGoingKeepTheirDisplays)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const sim::DisplaySpec added = world().displays()[1];
     world().setCurrentSpace(defaultUUID, 4);
 
-    sim::applyWindowSystemScreens(world(), {laptop()});
+    host::applyWindowSystemScreens(world(), {laptop()});
     ASSERT_EQ(world().displays().size(), 1);
     EXPECT_EQ(world().displays()[0].currentSpaceID, 4u) << "the primary keeps its current desktop";
 
     // The monitor comes back as the same display, with the same desktop.
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     ASSERT_EQ(world().displays().size(), 2);
     EXPECT_EQ(world().displays()[1].uuid, added.uuid);
     EXPECT_EQ(world().displays()[1].spaces, added.spaces);
@@ -113,24 +113,24 @@ TEST_F(RealScreensTest, ScreensComingAndGoingKeepTheirDisplays)
     // A resized screen moves its frame; the same screens again change nothing.
     WindowSystemScreen wider = monitor();
     wider.geometry = wider.availableGeometry = QRect(1920, 0, 2560, 1440);
-    sim::applyWindowSystemScreens(world(), {laptop(), wider});
+    host::applyWindowSystemScreens(world(), {laptop(), wider});
     EXPECT_EQ(world().displays()[1].frame, QRectF(1920, 1200 - 1440, 2560, 1440));
     clock().runPending();
     const int before = announced;
-    sim::applyWindowSystemScreens(world(), {laptop(), wider});
+    host::applyWindowSystemScreens(world(), {laptop(), wider});
     clock().runPending();
     EXPECT_EQ(announced, before);
     // No screens at all (between two layouts) keeps the last ones.
-    sim::applyWindowSystemScreens(world(), {});
+    host::applyWindowSystemScreens(world(), {});
     EXPECT_EQ(world().displays().size(), 2);
 }
 
 TEST_F(RealScreensTest, ANewPrimaryComesFirstAndKeepsItsOwnDesktops)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const QString monitorUUID = world().displays()[1].uuid;
     WindowSystemScreen primary = monitor();
-    sim::applyWindowSystemScreens(world(), {primary, laptop()});
+    host::applyWindowSystemScreens(world(), {primary, laptop()});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     EXPECT_EQ(displays[0].uuid, monitorUUID);
@@ -144,7 +144,7 @@ TEST_F(RealScreensTest, FollowingTakesTheApplicationsScreensNow)
 {
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_TRUE(screen);
-    sim::followApplicationScreens();
+    host::followApplicationScreens();
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), QGuiApplication::screens().size());
     EXPECT_EQ(displays[0].uuid, defaultUUID);
@@ -157,7 +157,7 @@ TEST_F(RealScreensTest, AWorldFileKeepsItsOwnDisplays)
     ASSERT_TRUE(world().loadJson(R"({"displays": [{"uuid": "FILE", "frame": [0, 0, 1000, 800],
                                      "spaces": [{"id": 7}]}]})"));
     EXPECT_TRUE(world().loadedFromFile());
-    sim::followApplicationScreens();
+    host::followApplicationScreens();
     ASSERT_EQ(world().displays().size(), 1);
     EXPECT_EQ(world().displays()[0].uuid, QStringLiteral("FILE"));
     EXPECT_EQ(world().displays()[0].frame, QRectF(0, 0, 1000, 800));

@@ -17,12 +17,12 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace platform::sim {
+namespace platform::host {
 
 void joinDesktopSession()
 {
     static bool joined = false;
-    if (joined || !onWindowSystem())
+    if (joined || !sim::onWindowSystem())
         return;
     joined = true;
     followApplicationScreens();
@@ -30,9 +30,9 @@ void joinDesktopSession()
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     std::unique_ptr<X11Session> connected = X11Session::connect({
-        .compositingChanged = [](bool active) { setWindowCompositing(active); },
-        .pointerMoved = [](bool leftButtonDown) { sessionPointerMoved(QCursor::pos(), leftButtonDown); },
-        .buttonPressed = [](quint32 time, int button) { sessionButtonPressed(time, button, QCursor::pos()); },
+        .compositingChanged = [](bool active) { sim::setWindowCompositing(active); },
+        .pointerMoved = [](bool leftButtonDown) { sim::sessionPointerMoved(QCursor::pos(), leftButtonDown); },
+        .buttonPressed = [](quint32 time, int button) { sim::sessionButtonPressed(time, button, QCursor::pos()); },
     });
     if (!connected)
         return;
@@ -40,19 +40,19 @@ void joinDesktopSession()
     static QPointer<X11Session> session;
     session = connected.release();
     session->setParent(QCoreApplication::instance());
-    setWindowManagerMoveCancel([](QWidget* window) {
+    sim::setWindowManagerMoveCancel([](QWidget* window) {
         if (session && window && window->windowHandle())
             session->cancelMove(quint32(window->winId()));
     });
-    World::shared().setSessionIdleClock([]() -> std::optional<double> {
+    sim::World::shared().setSessionIdleClock([]() -> std::optional<double> {
         return session ? session->idleSeconds() : std::nullopt;
     });
     // Keys typed after a click that the window manager holds back wait for it.
-    KeysBehindClicks::shared().setSessionReader([] {
+    sim::KeysBehindClicks::shared().setSessionReader([] {
         if (session)
             session->readPending();
     });
     QtKeyEvents::routeToLocalMonitors();
 }
 
-} // namespace platform::sim
+} // namespace platform::host

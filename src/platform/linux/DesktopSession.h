@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform::sim {
+namespace platform::host {
 
 // What the app takes from the real desktop session it runs on. On the
 // offscreen and minimal platforms nothing: the simulated world stands alone.
@@ -22,4 +22,4 @@ namespace platform::sim {
 // Needs the application object; a second call does nothing.
 void joinDesktopSession();
 
-} // namespace platform::sim
+} // namespace platform::host
