@@ -7,6 +7,7 @@
 #include "platform/WindowFrame.h"
 #include "platform/linux/RealScreens.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
@@ -225,6 +226,10 @@ class TrayAnchorTest : public SessionPointerTest {
 protected:
     TrayAnchorTest()
     {
+        // The session's real screen is wider than the simulated one.
+        sim::WindowSystemHooks hooks;
+        hooks.availableArea = [](QPoint) { return std::optional(QRect(0, 0, 1920, 1080)); };
+        sim::setWindowSystemHooks(hooks);
         content.setFixedSize(200, 100);
         popover.setContentView(&content);
     }
@@ -242,9 +247,9 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     // The session's tray sits elsewhere: at the top of a wider real screen.
     sim::setTrayIconGeometry(item, QRect(1700, 0, 24, 24));
     popover.show(button, Popover::Edge::minY);
-    // Centred under the icon (its centre pixel is 1711), 4 below its last row.
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
-    EXPECT_EQ(popover.frame(), QRectF(1611, 800 - 27 - 100, 200, 100));
+    // Centred under the icon (its centre pixel is 1711), 4 clear of its last row.
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
+    EXPECT_EQ(popover.frame(), QRectF(1611, 800 - 28 - 100, 200, 100));
     popover.performClose();
 
     // Another anchor (the notch label) keeps to its own rectangle.
@@ -256,16 +261,16 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     // the change still finds the tray icon.
     item.setLength(90);
     popover.show(button, Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     item.setLength(20);
     popover.show(button, Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     // One the bar has no room for lies on no screen; the tray still has it.
     item.setLength(5000);
     popover.show(item.button()->window()->frame(), Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     item.setLength(50);
     {
@@ -276,7 +281,7 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
         const QRectF otherButton = other.button()->window()->frame();
         item.setLength(60);
         popover.show(otherButton, Popover::Edge::minY);
-        EXPECT_EQ(popover.window()->pos(), QPoint(1611 - 100, 23 + 4));
+        EXPECT_EQ(popover.window()->pos(), QPoint(1611 - 100, 24 + 4));
         popover.performClose();
         item.setLength(50);
     }

@@ -1,6 +1,7 @@
 #include "platform/linux/HelperTools.h"
 
 #include "platform/ChildProcess.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/Tools.h"
 #include "platform/sim/Volumes.h"
 

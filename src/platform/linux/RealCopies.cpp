@@ -2,6 +2,7 @@
 
 #include "platform/Lifetime.h"
 #include "platform/TerminationSignals.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
