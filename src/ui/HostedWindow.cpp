@@ -285,5 +285,7 @@ void HostedWindow::saveFrame() const
         + QString::number(window_->height());
     auto& defaults = platform::PreferenceDomain::standard();
     if (defaults.string(frameKey(*autosaveName_)) != text)
-        defaults.setString(frameKey(*autosaveName_), text);
+        // A drag moves the window many times a second: written soon,
+        // coalesced, off the main thread.
+        defaults.setString(frameKey(*autosaveName_), text, platform::PreferenceDomain::Save::soon);
 }

@@ -7,6 +7,7 @@
 #include "ui/HostedWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -139,6 +140,33 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"savedInside", {1920, 1200}, {0, 0, 1920, 1200}, {1, 20, 1, 1}, {880, 640}, 640, QPoint(40, 50),
                   {880, 640}, QPoint(40, 50)}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// --- the remembered frame --------------------------------------------------------------------
+
+TEST_F(HostedWindowTest, MovingTheWindowWritesItsFrameSoonAndOnceNotOnEveryStep)
+{
+    useScreen({1920, 1200}, {0, 0, 1920, 1200}, {1, 20, 1, 1});
+    HostedWindow window(page({400, 300}), std::nullopt, QString::fromLatin1(autosaveName));
+    window.show();
+    advance(1);
+    QFile file(platform::PreferenceDomain::standard().filePath());
+    const auto stored = [&file] {
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        file.close();
+        return bytes;
+    };
+    const QByteArray before = stored();
+    // A drag under a window manager: one move per pointer motion.
+    for (int step = 1; step <= 40; ++step)
+        window.window()->move(100 + step, 200 + step);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stored(), before) << "a move wrote the preferences file at once";
+    advance(platform::PreferenceDomain::writeInterval);
+    EXPECT_TRUE(stored().contains("140 240 400 300"));
+    EXPECT_EQ(platform::PreferenceDomain::standard().string(HostedWindow::frameKey(QString::fromLatin1(autosaveName))),
+              "140 240 400 300");
+}
 
 TEST_F(HostedWindowTest, ATitleBarReportedOnlyOnceOnScreenIsMadeRoomFor)
 {
