@@ -236,7 +236,11 @@ bool HostedWindow::dragByBackground(QEvent* event)
 // A key no control took: the main menu's key equivalents.
 bool HostedWindow::runMenuAction(QEvent* event)
 {
-    auto* key = static_cast<QKeyEvent*>(event);
+    return performMenuKey(static_cast<QKeyEvent*>(event));
+}
+
+bool HostedWindow::performMenuKey(QKeyEvent* key)
+{
     const QKeySequence pressed(key->keyCombination().key()
                                | (key->modifiers() & ~Qt::KeypadModifier).toInt());
     for (const QPointer<QAction>& action : menuActions()) {
