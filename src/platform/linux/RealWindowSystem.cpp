@@ -12,8 +12,9 @@ sim::WindowSystemHooks realWindowSystem()
 {
     return {
         .frameMargins = [](const QWidget* window) -> QMargins {
+            // Only a window on screen has a frame the window manager keeps.
             const QWindow* handle = window->windowHandle();
-            return handle ? handle->frameMargins() : QMargins();
+            return handle && handle->isExposed() ? handle->frameMargins() : QMargins();
         },
         .startMove =
             [](QWidget* window) {

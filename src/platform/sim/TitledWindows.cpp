@@ -62,7 +62,11 @@ QMargins WindowFrame::decorations(const QWidget* window)
     const auto& frameMargins = sim::windowSystemHooks().frameMargins;
     if (frameMargins && window) {
         const QMargins reported = frameMargins(window);
-        if (!reported.isNull()) {
+        // A window the window manager let go of (closed, being mapped again)
+        // may report a frame it does not have: keep the last real one.
+        const bool plausible =
+            reported.left() >= 0 && reported.top() >= 0 && reported.right() >= 0 && reported.bottom() >= 0;
+        if (!reported.isNull() && plausible) {
             s.reported = reported;
             return reported;
         }
