@@ -14,7 +14,7 @@ sim::WindowSystemHooks realWindowSystem()
         .frameMargins = [](const QWidget* window) -> QMargins {
             // Only a window on screen has a frame the window manager keeps.
             const QWindow* handle = window->windowHandle();
-            return handle && handle->isExposed() ? handle->frameMargins() : QMargins();
+            return handle && handle->isVisible() ? handle->frameMargins() : QMargins();
         },
         .startMove =
             [](QWidget* window) {
