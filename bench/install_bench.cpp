@@ -48,7 +48,7 @@ struct Fixture {
     {
         clock = &startFreshProcess(home.path(), 1777624200.0);
         qputenv("TMPDIR", home.path().toUtf8());
-        platform::sim::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+        platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
                                              QStringLiteral(TESSAROOM_DITTO_TOOL));
         const auto key = platform::CodeSignature::generateKey();
         platform::sim::pinTeamKey(makerTeam, key.publicKey);

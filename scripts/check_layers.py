@@ -9,7 +9,9 @@ round), is included only by the app's start-up (src/main.cpp); tests,
 benches and tools live outside src/ and are not checked. Qt Widgets headers
 are for src/ui and the folders above it (and the machine). The simulation
 includes nothing that reaches a real session (processes, the tray, sockets,
-the X server): that is platform/linux's.
+the X server) and calls none of the toolkit's questions to the real window
+system (the pointer, the screens, frame margins, window moves, the window
+under a point): that is platform/linux's, behind sim/SessionHooks.h.
 
 Usage: check_layers.py SRC_DIR [--widgets-headers DIR[;DIR...]]
 Prints one line per broken rule, naming the file, the include and the rule,
@@ -53,8 +55,13 @@ MACHINE = {"platform/sim", "platform/linux"}
 # other process, socket, tray or X server.
 SIM = "platform/sim"
 SIM_FORBIDDEN = {"QProcess", "QSystemTrayIcon", "QDesktopServices", "QLocalSocket", "QLocalServer",
-                 "sys/socket.h", "sys/un.h"}
+                 "QCursor", "QScreen", "sys/socket.h", "sys/un.h"}
 SIM_FORBIDDEN_PREFIXES = ("xcb/", "X11/")
+# The toolkit's calls that ask the real window system, refused in the
+# simulation wherever they appear outside comments.
+SIM_FORBIDDEN_CALLS = re.compile(r"(QCursor::pos|\btopLevelAt\(|(?:->|\.)startSystem(?:Move|Resize)\("
+                                 r"|(?:->|\.)frameMargins\(\)|\bscreenAt\(|(?:->|\.)availableGeometry\(\)"
+                                 r"|QGuiApplication::screens|QGuiApplication::primaryScreen)")
 
 
 def real_session_only(name):
@@ -128,6 +135,11 @@ def check(src, widgets):
             may_use = allowed(folder)
             with open(path, encoding="utf-8", errors="replace") as text:
                 for number, line in enumerate(text, 1):
+                    if folder == SIM:
+                        call = SIM_FORBIDDEN_CALLS.search(line.split("//", 1)[0])
+                        if call:
+                            problems.append(f"{shown}:{number}: {call.group(1)}: src/{SIM} may not ask the real window "
+                                            f"system; platform/linux answers through the hooks in sim/SessionHooks.h")
                     match = INCLUDE.match(line)
                     if not match:
                         continue
@@ -168,7 +180,7 @@ def main():
     for problem in problems:
         print(problem)
     if problems:
-        print(f"{len(problems)} include(s) break the layers (see docs/architecture.md)")
+        print(f"{len(problems)} line(s) break the layers (see docs/architecture.md)")
         return 1
     print("every include follows the layers")
     return 0

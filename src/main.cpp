@@ -147,15 +147,15 @@ int main(int argc, char* argv[])
     KitFonts::install();
     // The simulated machine runs this process: relaunch helpers really start,
     // and the app's own pid is the real one.
-    platform::sim::setDetachedStartsReal(true);
+    platform::host::setDetachedStartsReal(true);
     // The image and copy tools are the project's helpers, built next to the app.
     const QString here = QCoreApplication::applicationDirPath();
-    platform::sim::installDiskImageTools(here + QStringLiteral("/tessaroom-hdiutil"),
+    platform::host::installDiskImageTools(here + QStringLiteral("/tessaroom-hdiutil"),
                                          here + QStringLiteral("/tessaroom-ditto"));
     platform::sim::World& world = platform::sim::World::shared();
     // On a real display the world's screens, compositing, pointer and idle
     // time come from the session.
-    platform::sim::joinDesktopSession();
+    platform::host::joinDesktopSession();
     const qint32 pid = qint32(QCoreApplication::applicationPid());
     if (const auto self = platform::Workspace::runningApplication(world.ownPID())) {
         // The world's entry for this app moves to the real pid.
@@ -197,7 +197,7 @@ int main(int argc, char* argv[])
 
     // This app's other copies are the ones on the link socket: a newer copy
     // finds this one there and asks it to quit, which it does the normal way.
-    platform::sim::setRealCopies({
+    platform::host::setRealCopies({
         .find = [socketPath]() -> QList<platform::sim::RealCopy> {
             const LinkClient::Found found = LinkClient::find(socketPath, LinkClient::identifyTimeoutMs);
             if (!found.copy)
@@ -232,7 +232,7 @@ int main(int argc, char* argv[])
                     platform::LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}))
                 platform::SystemLog::write(QStringLiteral("Tessaroom: ") + *failure);
             // The desktop entries name the app's icon: it goes where the desktop looks for it.
-            if (const auto failure = platform::sim::installDesktopIcon())
+            if (const auto failure = platform::host::installDesktopIcon())
                 platform::SystemLog::write(QStringLiteral("Tessaroom: the app's icon was not installed: ") + *failure);
         }
         const SpaceEngine& engine = SpaceEngine::shared();

@@ -15,6 +15,7 @@
 #include "ui/EditSpaceView.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Glyph.h"
+#include "ui/HostedWindow.h"
 #include "ui/IconButton.h"
 #include "ui/KeyCap.h"
 #include "ui/RowDivider.h"
@@ -27,6 +28,7 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -533,6 +535,20 @@ bool MenuPopoverView::event(QEvent* event)
     if (event->type() == ViewEnvironment::changeEvent())
         setNeedsReload();
     return QWidget::event(event);
+}
+
+void MenuPopoverView::keyPressEvent(QKeyEvent* event)
+{
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    if (returnKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && button && button->isEnabled()
+        && isAncestorOf(button)) {
+        event->accept();
+        button->click();
+        return;
+    }
+    if (!HostedWindow::performMenuKey(event))
+        QWidget::keyPressEvent(event);
 }
 
 void MenuPopoverView::paintEvent(QPaintEvent*)

@@ -60,6 +60,9 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    // Return on a focused button presses it, as Space does; the main menu's
+    // keys work here as in the app's other windows.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     // Paints the header tile's glow on the list page, under the header, so
     // it spreads past the header's edges.

@@ -80,6 +80,9 @@ public:
     // url() (which may still be empty), or cancel.
     ModalResponse runModal();
     const QUrl& url() const { return url_; }
+    // Tells the panel the file went to url(): its folder is the one the next
+    // panel opens in. A folder where a save failed is never remembered.
+    void fileWasSaved() const;
 
 private:
     QUrl url_;

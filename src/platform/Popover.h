@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QScrollArea;
 class QWidget;
 
 namespace platform {
@@ -18,6 +19,10 @@ namespace platform {
 // click on the menu-bar button it hangs from is that button's own. A popover
 // that is not application-defined closes on an Escape that its content
 // leaves alone. Every way of closing runs the did-close callback once.
+// It opens inside the area its screen leaves for windows: on the other side
+// of its anchor when only that side has room, shifted along it as far as it
+// must, and with its content scrolled when even the screen is too small; it
+// is placed again whenever its content changes size.
 class Popover : public QObject {
 public:
     enum class Behavior { applicationDefined, transient, semitransient };
@@ -39,8 +44,8 @@ public:
     void setContentView(QWidget* content);
     QWidget* contentView() const;
 
-    // Shows the popover beside anchor (screen coordinates) on the given edge;
-    // minY: below it.
+    // Shows the popover beside anchor (screen coordinates) on the given edge
+    // (minY: below it), or on the other side where only that one has room.
     void show(const QRectF& anchor, Edge edge);
     // Closes as the user would, animated when animates() is on.
     void performClose();
@@ -58,7 +63,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void place(const QRectF& anchor, Edge edge);
+    void place();
     bool closesOnOutsideClicks() const;
 
     Behavior behavior_ = Behavior::applicationDefined;
@@ -67,6 +72,11 @@ private:
     std::function<void()> onDidClose_;
     QPointer<QWidget> content_;
     QPointer<QWidget> window_;
+    // Holds the content; scrolls it when the screen is too small for it.
+    QPointer<QScrollArea> scroll_;
+    QRectF anchor_;
+    Edge edge_ = Edge::minY;
+    bool placing_ = false;
     bool shown_ = false;
     bool lastCloseAnimated_ = false;
     QRectF frame_;

@@ -8,33 +8,39 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-namespace {
-
-constexpr int arrowGap = 6;
-
-} // namespace
-
 EditorPopover::EditorPopover(const Desktop& desktop, QWidget* anchor, Edge edge, std::function<void()> onClosed)
-    : QWidget(anchor, Qt::Popup | Qt::FramelessWindowHint)
+    : anchor_(anchor)
+    , edge_(edge)
     , onClosed_(std::move(onClosed))
 {
     setObjectName(QStringLiteral("editorPopover"));
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     QPointer<EditorPopover> weak(this);
     editor_ = new EditSpaceView(desktop, false, [weak] {
         if (weak)
-            weak->close();
+            weak->popover_.performClose();
     });
     layout->addWidget(editor_);
-    adjustSize();
-    const QRect anchorRect(anchor->mapToGlobal(QPoint(0, 0)), anchor->size());
-    move(placement(anchorRect, size(), edge));
+    popover_.setBehavior(platform::Popover::Behavior::transient);
+    popover_.setAnimates(false);
+    popover_.setContentView(this);
+    popover_.window()->setAttribute(Qt::WA_TranslucentBackground);
+    popover_.setOnDidClose([this] { closed(); });
 }
 
-EditorPopover::~EditorPopover() = default;
+EditorPopover::~EditorPopover()
+{
+    popover_.setOnDidClose({});
+    popover_.setContentView(nullptr);
+}
+
+void EditorPopover::open()
+{
+    const QRectF anchor = anchor_ ? platform::Popover::screenRect(anchor_) : QRectF();
+    popover_.show(anchor, edge_ == Edge::bottom ? platform::Popover::Edge::minY : platform::Popover::Edge::maxX);
+    popover_.window()->activateWindow();
+}
 
 void EditorPopover::dismissSilently()
 {
@@ -42,18 +48,11 @@ void EditorPopover::dismissSilently()
     delete this;
 }
 
-QPoint EditorPopover::placement(const QRect& anchor, QSize size, Edge edge)
+void EditorPopover::closed()
 {
-    if (edge == Edge::bottom)
-        return {anchor.center().x() - size.width() / 2, anchor.bottom() + 1 + arrowGap};
-    return {anchor.right() + 1 + arrowGap, anchor.center().y() - size.height() / 2};
-}
-
-void EditorPopover::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
     if (onClosed_)
         std::exchange(onClosed_, {})();
+    deleteLater();
 }
 
 void EditorPopover::paintEvent(QPaintEvent*)

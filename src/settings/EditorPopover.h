@@ -2,7 +2,8 @@
 
 #include "engine/Desktop.h"
 
-#include <QPointer>
+#include "platform/Popover.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -10,8 +11,12 @@
 class EditSpaceView;
 
 // The desktop editor in a popover beside the widget it belongs to: below it
-// (the header tiles) or to its right (the Spaces page's tiles). A click
-// outside, Escape or the editor's "Done" closes it; onClosed then runs once.
+// (the header tiles) or to its right (the Spaces page's tiles), or on the
+// other side where only that one has room, and always within the screen
+// (platform::Popover). A click in another of the app's windows, Escape or
+// the editor's "Done" closes it; onClosed then runs once and the popover
+// deletes itself. A click on the emoji palette, which never takes the
+// focus, keeps it open, so the pick reaches the editor's field.
 class EditorPopover : public QWidget {
     Q_OBJECT
 public:
@@ -21,16 +26,22 @@ public:
     ~EditorPopover() override;
 
     EditSpaceView* editor() const { return editor_; }
+    // Shows the popover beside its anchor.
+    void open();
     // Closes without running onClosed: for an owner that is going away.
     void dismissSilently();
-    // Where the popover goes for an anchor rectangle in global coordinates.
-    static QPoint placement(const QRect& anchor, QSize size, Edge edge);
+    // The popover's window.
+    QWidget* popoverWindow() const { return popover_.window(); }
 
 protected:
-    void hideEvent(QHideEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void closed();
+
     EditSpaceView* editor_;
+    QPointer<QWidget> anchor_;
+    Edge edge_;
     std::function<void()> onClosed_;
+    platform::Popover popover_;
 };

@@ -84,7 +84,7 @@ void HeroTile::openEditor()
         weak->editing_ = false;
         weak->update();
     });
-    popover_->show();
+    popover_->open();
 }
 
 void HeroTile::setHovering(bool hovering)

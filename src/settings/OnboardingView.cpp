@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -136,7 +137,8 @@ OnboardingView::OnboardingView(Settings& settings, Accessibility& access, std::f
     connect(main_, &QAbstractButton::clicked, this, &OnboardingView::pressMain);
     buttons->addWidget(main_);
     // The default button: Return presses it wherever the focus is in the
-    // window, from the moment it shows.
+    // window, from the moment it shows (keyPressEvent and the window's
+    // filter take it while the window is not active yet).
     auto* pressesMain = new QShortcut(this);
     pressesMain->setKeys({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     pressesMain->setContext(Qt::WindowShortcut);
@@ -176,6 +178,38 @@ void OnboardingView::pressMain()
         dismiss();
     else
         access_.openSystemSettings();
+}
+
+bool OnboardingView::pressesDefault(QEvent* event)
+{
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool returnKey = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!returnKey || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || !main_->isEnabled())
+        return false;
+    key->accept();
+    main_->click();
+    return true;
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event)
+{
+    if (!pressesDefault(event))
+        QWidget::keyPressEvent(event);
+}
+
+void OnboardingView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // With no control focused, keys go to the window itself.
+    if (window() != this)
+        window()->installEventFilter(this);
+}
+
+bool OnboardingView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == window() && event->type() == QEvent::KeyPress)
+        return pressesDefault(event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void OnboardingView::dismiss()

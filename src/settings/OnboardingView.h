@@ -36,9 +36,17 @@ public:
 
     QSize sizeHint() const override { return windowSize; }
 
+protected:
+    // Return or Enter that no control took, also one that reaches the window
+    // itself before it is active: the default button, as in a dialog.
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void refresh();
     void pressMain();
+    bool pressesDefault(QEvent* event);
 
     Settings& settings_;
     Accessibility& access_;

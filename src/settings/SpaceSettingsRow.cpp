@@ -226,7 +226,7 @@ void SpaceSettingsRow::openEditor()
         weak->editing_ = false;
         weak->QWidget::update();
     });
-    popover_->show();
+    popover_->open();
 }
 
 void SpaceSettingsRow::jump()

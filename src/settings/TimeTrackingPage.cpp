@@ -127,4 +127,6 @@ void TimeTrackingPage::exportCSV()
                           : std::optional<QString>(QStringLiteral("Only files on this computer can be written."));
     if (failure)
         ErrorAlert::show(csvFailureTitle, *failure);
+    else
+        panel.fileWasSaved();
 }

@@ -32,11 +32,13 @@ DarkField::DarkField(QLineEdit* field, QWidget* parent)
     layout->addWidget(field_);
     setFocusProxy(field_);
     field_->installEventFilter(this);
-    // Text set while the field is not being edited (a stored name) shows
-    // its start, as does text the user leaves.
+    // Text set from outside while the field is not being edited (a stored
+    // name, another writer) shows its start, as does text the user leaves;
+    // the user's own keys (modified) type on where the cursor is, even while
+    // the field does not hold the focus.
     showStart();
     connect(field_, &QLineEdit::textChanged, this, [this] {
-        if (!field_->hasFocus())
+        if (!field_->hasFocus() && !field_->isModified())
             showStart();
     });
 }

@@ -236,7 +236,11 @@ bool HostedWindow::dragByBackground(QEvent* event)
 // A key no control took: the main menu's key equivalents.
 bool HostedWindow::runMenuAction(QEvent* event)
 {
-    auto* key = static_cast<QKeyEvent*>(event);
+    return performMenuKey(static_cast<QKeyEvent*>(event));
+}
+
+bool HostedWindow::performMenuKey(QKeyEvent* key)
+{
     const QKeySequence pressed(key->keyCombination().key()
                                | (key->modifiers() & ~Qt::KeypadModifier).toInt());
     for (const QPointer<QAction>& action : menuActions()) {
@@ -285,5 +289,7 @@ void HostedWindow::saveFrame() const
         + QString::number(window_->height());
     auto& defaults = platform::PreferenceDomain::standard();
     if (defaults.string(frameKey(*autosaveName_)) != text)
-        defaults.setString(frameKey(*autosaveName_), text);
+        // A drag moves the window many times a second: written soon,
+        // coalesced, off the main thread.
+        defaults.setString(frameKey(*autosaveName_), text, platform::PreferenceDomain::Save::soon);
 }

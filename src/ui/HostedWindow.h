@@ -11,6 +11,7 @@
 #include <optional>
 
 class QAction;
+class QKeyEvent;
 class QScrollArea;
 class QWidget;
 
@@ -66,6 +67,9 @@ public:
     // active, a key its controls leave alone runs the enabled item whose
     // shortcut it is. Replaces the items set before.
     static void setMenuActions(const QList<QAction*>& actions);
+    // Runs the enabled main-menu item whose shortcut the key is, for any of
+    // the app's windows (the popover too); false when no item has it.
+    static bool performMenuKey(QKeyEvent* key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

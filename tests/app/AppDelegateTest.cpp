@@ -267,9 +267,9 @@ TEST_F(AppTest, AGrantAfterAMissingPermissionRelaunchesOnce)
     ASSERT_TRUE(lastToast());
     EXPECT_EQ(lastToast()->text, QStringLiteral("Accessibility is on. Tessaroom restarts once so switching is instant."));
     advance(1.5);
-    EXPECT_TRUE(platform::sim::detachedStarts().empty());
+    EXPECT_TRUE(platform::host::detachedStarts().empty());
     advance(0.2);
-    ASSERT_EQ(platform::sim::detachedStarts().size(), 1u);
+    ASSERT_EQ(platform::host::detachedStarts().size(), 1u);
     EXPECT_TRUE(platform::Application::isTerminating());
 }
 
@@ -324,7 +324,7 @@ TEST_F(AppTest, NothingIsShownUntilTheOtherCopiesAreRetired)
     ASSERT_TRUE(ended.waitForFinished(10000));
     const qint32 copy = qint32(ended.processId());
     bool tileWhileAsked = true;
-    platform::sim::setRealCopies({
+    platform::host::setRealCopies({
         .find = [copy] { return QList<platform::sim::RealCopy>{{.pid = copy, .bundlePath = std::nullopt}}; },
         .askToQuit =
             [&](qint32, double) {
@@ -404,7 +404,7 @@ TEST_F(AppTest, RelaunchPassesThePidAndPathAsSeparateArguments)
 {
     const QString path = QStringLiteral("/Volumes/Tessaroom \"1\"/Tessaroom.app");
     EXPECT_TRUE(delegate->relaunch(path));
-    const auto starts = platform::sim::detachedStarts();
+    const auto starts = platform::host::detachedStarts();
     ASSERT_EQ(starts.size(), 1u);
     EXPECT_EQ(starts[0].executable, QStringLiteral("/bin/sh"));
     const QStringList& arguments = starts[0].arguments;
@@ -418,7 +418,7 @@ TEST_F(AppTest, RelaunchPassesThePidAndPathAsSeparateArguments)
 
 TEST_F(AppTest, ARelaunchThatCannotStartKeepsTheAppRunning)
 {
-    platform::sim::failDetachedStarts(QStringLiteral("no shell here"));
+    platform::host::failDetachedStarts(QStringLiteral("no shell here"));
     EXPECT_FALSE(delegate->relaunchFromBundle());
     EXPECT_TRUE(switchesLog().contains(QStringLiteral("relaunch failed: no shell here")));
     EXPECT_FALSE(platform::Application::isTerminating());
@@ -484,14 +484,14 @@ TEST_F(MoveTest, AMoveRelaunchesFromTheNewPlaceAndEndsTheLaunch)
     EXPECT_EQ(moves, QStringList{image + QStringLiteral("/Tessaroom.app -> ") + target});
     EXPECT_TRUE(updatesLog().contains(QStringLiteral("moved from ") + image + QStringLiteral("/Tessaroom.app to ") + target
                                       + QStringLiteral(", relaunching from there")));
-    ASSERT_EQ(platform::sim::detachedStarts().size(), 1u);
-    EXPECT_EQ(platform::sim::detachedStarts()[0].arguments.mid(4), platform::AppBundles::openCommand(target));
+    ASSERT_EQ(platform::host::detachedStarts().size(), 1u);
+    EXPECT_EQ(platform::host::detachedStarts()[0].arguments.mid(4), platform::AppBundles::openCommand(target));
 }
 
 TEST_F(MoveTest, AMoveWhoseRelaunchCannotStartLetsTheLaunchGoOn)
 {
     platform::sim::answerNextAlert(platform::ModalResponse::alertFirstButton);
-    platform::sim::failDetachedStarts(QStringLiteral("fork failed"));
+    platform::host::failDetachedStarts(QStringLiteral("fork failed"));
     delegate->launch();
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
     EXPECT_TRUE(switchesLog().contains(QStringLiteral("relaunch failed: fork failed")));

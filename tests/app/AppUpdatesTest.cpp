@@ -112,8 +112,8 @@ TEST_F(AppUpdatesTest, TheUpdaterRelaunchesThroughTheDelegate)
     delegate->launch();
     ASSERT_TRUE(updates.relaunch);
     updates.relaunch(QStringLiteral("/Applications/Tessaroom.app"));
-    ASSERT_EQ(platform::sim::detachedStarts().size(), 1u);
-    EXPECT_TRUE(platform::sim::detachedStarts()[0].arguments.join(QLatin1Char(' ')).contains(QStringLiteral("/Applications/Tessaroom.app")));
+    ASSERT_EQ(platform::host::detachedStarts().size(), 1u);
+    EXPECT_TRUE(platform::host::detachedStarts()[0].arguments.join(QLatin1Char(' ')).contains(QStringLiteral("/Applications/Tessaroom.app")));
 }
 
 TEST_F(AppUpdatesTest, ALaunchRemovesWhatAnEndedInstallLeft)

@@ -12,6 +12,7 @@
 #include "store/Palette.h"
 #include "store/SpaceStore.h"
 #include "switching/Accessibility.h"
+#include "ui/HostedWindow.h"
 #include "ui/AppIconsRow.h"
 #include "ui/EditSpaceView.h"
 #include "ui/Glyph.h"
@@ -21,6 +22,7 @@
 #include "ui/ViewEnvironment.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
@@ -619,6 +621,31 @@ TEST_F(PopoverTest, TheCurrentRowShowsItsDotAndAClickCloses)
     row.click();
     view.rows()[1]->click();
     EXPECT_EQ(commands.calls, (QStringList{QStringLiteral("closePopover"), QStringLiteral("switchTo:12")}));
+}
+
+TEST_F(PopoverTest, ReturnPressesAFocusedTileAndTheMainMenuKeysWorkHere)
+{
+    oneDisplay(2);
+    MenuPopoverView& view = open();
+    QList<QAbstractButton*> tiles;
+    for (QAbstractButton* button : view.findChildren<QAbstractButton*>(QStringLiteral("stripTile")))
+        tiles.append(button);
+    ASSERT_EQ(tiles.size(), 2);
+    tiles[1]->setFocus(Qt::TabFocusReason);
+    QKeyEvent ret(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(tiles[1], &ret);
+    EXPECT_EQ(commands.calls, QStringList{QStringLiteral("switchTo:12")});
+
+    // The main menu's Settings and Quit keys, whatever holds the focus.
+    QAction settings;
+    settings.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    int opened = 0;
+    QObject::connect(&settings, &QAction::triggered, [&opened] { ++opened; });
+    HostedWindow::setMenuActions({&settings});
+    QKeyEvent comma(QEvent::KeyPress, Qt::Key_Comma, Qt::ControlModifier);
+    QApplication::sendEvent(tiles[0], &comma);
+    EXPECT_EQ(opened, 1);
+    HostedWindow::setMenuActions({});
 }
 
 TEST_F(PopoverTest, HoveringOffersSendOnlyForAnotherAppOnAnotherDesktop)

@@ -2,7 +2,7 @@
 
 #include "missioncontrol/OverlayPanel.h"
 #include "missioncontrol/PillsView.h"
-#include "platform/sim/WindowCompositing.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <QApplication>
 #include <QMouseEvent>

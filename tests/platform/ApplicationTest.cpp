@@ -122,7 +122,7 @@ protected:
     // The copy is found; asking it to quit does what answer says.
     void findCopy(std::function<bool(qint32)> answer)
     {
-        sim::setRealCopies({
+        host::setRealCopies({
             .find =
                 [this] {
                     ++finds;
@@ -189,20 +189,20 @@ TEST_F(ApplicationTest, DetachedStartsAreRecordedOrFail)
 {
     EXPECT_TRUE(ChildProcess::startDetached(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("exit 0")})
                     .launched());
-    ASSERT_EQ(sim::detachedStarts().size(), 1u);
-    sim::failDetachedStarts(QStringLiteral("no room"));
+    ASSERT_EQ(host::detachedStarts().size(), 1u);
+    host::failDetachedStarts(QStringLiteral("no room"));
     const ChildProcess::Result failed = ChildProcess::startDetached(QStringLiteral("/bin/sh"), {});
     EXPECT_EQ(failed.launchError, QStringLiteral("no room"));
-    EXPECT_EQ(sim::detachedStarts().size(), 1u);
+    EXPECT_EQ(host::detachedStarts().size(), 1u);
 }
 
 TEST_F(ApplicationTest, ARealStartOfAMissingProgramFails)
 {
-    sim::setDetachedStartsReal(true);
+    host::setDetachedStartsReal(true);
     const ChildProcess::Result result = ChildProcess::startDetached(home() + QStringLiteral("/no-such-program"), {});
-    sim::setDetachedStartsReal(false);
+    host::setDetachedStartsReal(false);
     EXPECT_FALSE(result.launched());
-    EXPECT_TRUE(sim::detachedStarts().empty());
+    EXPECT_TRUE(host::detachedStarts().empty());
 }
 
 // --- bundles and volumes --------------------------------------------------------------------
@@ -237,15 +237,15 @@ TEST_F(ApplicationTest, ReadOnlyFoldersAndApplicationsFolders)
 
 TEST_F(ApplicationTest, TheLinkHandlerEntryNamesBothSchemesAndKeepsOtherDefaults)
 {
-    QDir().mkpath(QFileInfo(sim::mimeAppsListPath()).path());
-    QFile list(sim::mimeAppsListPath());
+    QDir().mkpath(QFileInfo(host::mimeAppsListPath()).path());
+    QFile list(host::mimeAppsListPath());
     list.open(QIODevice::WriteOnly);
     list.write("[Added Associations]\ntext/plain=editor.desktop\n[Default Applications]\n"
                "x-scheme-handler/https=browser.desktop\nx-scheme-handler/tessaroom=old.desktop\n");
     list.close();
 
     EXPECT_FALSE(LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}));
-    QFile entry(sim::linkHandlerEntryPath());
+    QFile entry(host::linkHandlerEntryPath());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("\nMimeType=x-scheme-handler/tessaroom;x-scheme-handler/quorvelin;\n")));
@@ -262,13 +262,13 @@ TEST_F(ApplicationTest, TheLinkHandlerEntryNamesBothSchemesAndKeepsOtherDefaults
 
 TEST_F(ApplicationTest, ProgramPathsAreQuotedForTheEntry)
 {
-    EXPECT_EQ(sim::desktopEntryArgument(QStringLiteral("/opt/my app/tessaroom")),
+    EXPECT_EQ(host::desktopEntryArgument(QStringLiteral("/opt/my app/tessaroom")),
               QStringLiteral("\"/opt/my app/tessaroom\""));
     // ", `, $ and \ are escaped inside the quotes, then backslashes doubled
     // for the entry's string escapes; % is doubled for the field codes.
-    EXPECT_EQ(sim::desktopEntryArgument(QStringLiteral("/a\"b$c`d\\e%f")),
+    EXPECT_EQ(host::desktopEntryArgument(QStringLiteral("/a\"b$c`d\\e%f")),
               QStringLiteral("\"/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f\""));
-    EXPECT_FALSE(sim::desktopEntryArgument(QStringLiteral("/a\nb")));
+    EXPECT_FALSE(host::desktopEntryArgument(QStringLiteral("/a\nb")));
 }
 
 QByteArray fileBytes(const QString& path)
@@ -297,9 +297,9 @@ TEST_F(ApplicationTest, OtherProgramsLinesOfTheDefaultsListAreKeptByteForByte)
                               "\n"
                               "[Added Associations]\n"
                               "x-scheme-handler/quorvelin=other.desktop;\n";
-    putFile(sim::mimeAppsListPath(), before);
+    putFile(host::mimeAppsListPath(), before);
     EXPECT_EQ(LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")}), std::nullopt);
-    EXPECT_EQ(fileBytes(sim::mimeAppsListPath()), QByteArray("# written by hand\n"
+    EXPECT_EQ(fileBytes(host::mimeAppsListPath()), QByteArray("# written by hand\n"
                                                              "[Default Applications]\n"
                                                              "text/plain=caf\xe9.desktop\n"
                                                              "x-scheme-handler/tessaroom=tessaroom-links.desktop\n"
@@ -313,18 +313,18 @@ TEST_F(ApplicationTest, OtherProgramsLinesOfTheDefaultsListAreKeptByteForByte)
 TEST_F(ApplicationTest, ADefaultsListThatCannotBeReadIsLeftAsItIsAndTheRegistrationSaysWhy)
 {
     // A socket at the path exists and cannot be opened, also for root.
-    QDir().mkpath(QFileInfo(sim::mimeAppsListPath()).path());
+    QDir().mkpath(QFileInfo(host::mimeAppsListPath()).path());
     QLocalServer socket;
     socket.setSocketOptions(QLocalServer::UserAccessOption);
-    ASSERT_TRUE(socket.listen(sim::mimeAppsListPath())) << socket.errorString().toStdString();
+    ASSERT_TRUE(socket.listen(host::mimeAppsListPath())) << socket.errorString().toStdString();
 
     const auto failure = LinkHandlers::registerSchemes({QStringLiteral("tessaroom"), QStringLiteral("quorvelin")});
     ASSERT_TRUE(failure.has_value());
-    EXPECT_TRUE(failure->contains(sim::mimeAppsListPath() + QStringLiteral(" could not be read")))
+    EXPECT_TRUE(failure->contains(host::mimeAppsListPath() + QStringLiteral(" could not be read")))
         << failure->toStdString();
     EXPECT_TRUE(failure->contains(QStringLiteral("left as it is"))) << failure->toStdString();
-    EXPECT_TRUE(QFileInfo::exists(sim::mimeAppsListPath()));
-    EXPECT_FALSE(QFileInfo(sim::mimeAppsListPath()).isFile());
+    EXPECT_TRUE(QFileInfo::exists(host::mimeAppsListPath()));
+    EXPECT_FALSE(QFileInfo(host::mimeAppsListPath()).isFile());
 }
 
 } // namespace

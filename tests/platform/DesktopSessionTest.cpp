@@ -7,6 +7,7 @@
 #include "platform/WindowFrame.h"
 #include "platform/linux/RealScreens.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
@@ -19,7 +20,7 @@ namespace {
 
 using namespace platform;
 using sim::World;
-using sim::WindowSystemScreen;
+using host::WindowSystemScreen;
 
 class RealScreensTest : public PlatformTest {
 protected:
@@ -46,7 +47,7 @@ protected:
 
 TEST_F(RealScreensTest, TheDefaultWorldTakesTheRealScreensPrimaryFirst)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     // The default display, with its four desktops, is the primary screen.
@@ -78,7 +79,7 @@ TEST_F(RealScreensTest, APrimaryAwayFromTheWindowSystemsOriginStillHasTheOrigin)
     // The primary is the right-hand screen; the other starts at x = 0.
     const WindowSystemScreen left{QStringLiteral("DP-2"), {0, 0, 1280, 1024}, {0, 0, 1280, 1024}, 1};
     const WindowSystemScreen right{QStringLiteral("DP-1"), {1280, 0, 1920, 1080}, {1280, 0, 1920, 1050}, 1};
-    sim::applyWindowSystemScreens(world(), {right, left});
+    host::applyWindowSystemScreens(world(), {right, left});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     EXPECT_EQ(displays[0].frame, QRectF(0, 0, 1920, 1080));
@@ -96,16 +97,16 @@ TEST_F(RealScreensTest, APrimaryAwayFromTheWindowSystemsOriginStillHasTheOrigin)
 
 TEST_F(RealScreensTest, ScreensComingAndGoingKeepTheirDisplays)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const sim::DisplaySpec added = world().displays()[1];
     world().setCurrentSpace(defaultUUID, 4);
 
-    sim::applyWindowSystemScreens(world(), {laptop()});
+    host::applyWindowSystemScreens(world(), {laptop()});
     ASSERT_EQ(world().displays().size(), 1);
     EXPECT_EQ(world().displays()[0].currentSpaceID, 4u) << "the primary keeps its current desktop";
 
     // The monitor comes back as the same display, with the same desktop.
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     ASSERT_EQ(world().displays().size(), 2);
     EXPECT_EQ(world().displays()[1].uuid, added.uuid);
     EXPECT_EQ(world().displays()[1].spaces, added.spaces);
@@ -113,24 +114,24 @@ TEST_F(RealScreensTest, ScreensComingAndGoingKeepTheirDisplays)
     // A resized screen moves its frame; the same screens again change nothing.
     WindowSystemScreen wider = monitor();
     wider.geometry = wider.availableGeometry = QRect(1920, 0, 2560, 1440);
-    sim::applyWindowSystemScreens(world(), {laptop(), wider});
+    host::applyWindowSystemScreens(world(), {laptop(), wider});
     EXPECT_EQ(world().displays()[1].frame, QRectF(1920, 1200 - 1440, 2560, 1440));
     clock().runPending();
     const int before = announced;
-    sim::applyWindowSystemScreens(world(), {laptop(), wider});
+    host::applyWindowSystemScreens(world(), {laptop(), wider});
     clock().runPending();
     EXPECT_EQ(announced, before);
     // No screens at all (between two layouts) keeps the last ones.
-    sim::applyWindowSystemScreens(world(), {});
+    host::applyWindowSystemScreens(world(), {});
     EXPECT_EQ(world().displays().size(), 2);
 }
 
 TEST_F(RealScreensTest, ANewPrimaryComesFirstAndKeepsItsOwnDesktops)
 {
-    sim::applyWindowSystemScreens(world(), {laptop(), monitor()});
+    host::applyWindowSystemScreens(world(), {laptop(), monitor()});
     const QString monitorUUID = world().displays()[1].uuid;
     WindowSystemScreen primary = monitor();
-    sim::applyWindowSystemScreens(world(), {primary, laptop()});
+    host::applyWindowSystemScreens(world(), {primary, laptop()});
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), 2);
     EXPECT_EQ(displays[0].uuid, monitorUUID);
@@ -144,7 +145,7 @@ TEST_F(RealScreensTest, FollowingTakesTheApplicationsScreensNow)
 {
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_TRUE(screen);
-    sim::followApplicationScreens();
+    host::followApplicationScreens();
     const QList<sim::DisplaySpec> displays = world().displays();
     ASSERT_EQ(displays.size(), QGuiApplication::screens().size());
     EXPECT_EQ(displays[0].uuid, defaultUUID);
@@ -157,7 +158,7 @@ TEST_F(RealScreensTest, AWorldFileKeepsItsOwnDisplays)
     ASSERT_TRUE(world().loadJson(R"({"displays": [{"uuid": "FILE", "frame": [0, 0, 1000, 800],
                                      "spaces": [{"id": 7}]}]})"));
     EXPECT_TRUE(world().loadedFromFile());
-    sim::followApplicationScreens();
+    host::followApplicationScreens();
     ASSERT_EQ(world().displays().size(), 1);
     EXPECT_EQ(world().displays()[0].uuid, QStringLiteral("FILE"));
     EXPECT_EQ(world().displays()[0].frame, QRectF(0, 0, 1000, 800));
@@ -225,6 +226,10 @@ class TrayAnchorTest : public SessionPointerTest {
 protected:
     TrayAnchorTest()
     {
+        // The session's real screen is wider than the simulated one.
+        sim::WindowSystemHooks hooks;
+        hooks.availableArea = [](QPoint) { return std::optional(QRect(0, 0, 1920, 1080)); };
+        sim::setWindowSystemHooks(hooks);
         content.setFixedSize(200, 100);
         popover.setContentView(&content);
     }
@@ -242,9 +247,9 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     // The session's tray sits elsewhere: at the top of a wider real screen.
     sim::setTrayIconGeometry(item, QRect(1700, 0, 24, 24));
     popover.show(button, Popover::Edge::minY);
-    // Centred under the icon (its centre pixel is 1711), 4 below its last row.
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
-    EXPECT_EQ(popover.frame(), QRectF(1611, 800 - 27 - 100, 200, 100));
+    // Centred under the icon (its centre pixel is 1711), 4 clear of its last row.
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
+    EXPECT_EQ(popover.frame(), QRectF(1611, 800 - 28 - 100, 200, 100));
     popover.performClose();
 
     // Another anchor (the notch label) keeps to its own rectangle.
@@ -256,16 +261,16 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
     // the change still finds the tray icon.
     item.setLength(90);
     popover.show(button, Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     item.setLength(20);
     popover.show(button, Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     // One the bar has no room for lies on no screen; the tray still has it.
     item.setLength(5000);
     popover.show(item.button()->window()->frame(), Popover::Edge::minY);
-    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 23 + 4));
+    EXPECT_EQ(popover.window()->pos(), QPoint(1711 - 100, 24 + 4));
     popover.performClose();
     item.setLength(50);
     {
@@ -276,7 +281,7 @@ TEST_F(TrayAnchorTest, APopoverAtAnItemMirroredInTheTrayHangsBelowTheTrayIcon)
         const QRectF otherButton = other.button()->window()->frame();
         item.setLength(60);
         popover.show(otherButton, Popover::Edge::minY);
-        EXPECT_EQ(popover.window()->pos(), QPoint(1611 - 100, 23 + 4));
+        EXPECT_EQ(popover.window()->pos(), QPoint(1611 - 100, 24 + 4));
         popover.performClose();
         item.setLength(50);
     }

@@ -15,13 +15,13 @@ TEST_F(FileViewerTest, OffscreenARequestIsOnlyRecorded)
     UrlCatcher files(QStringLiteral("file"));
     const QList<QUrl> logs{QUrl::fromLocalFile(QStringLiteral("/tmp/logs/mission-control.log"))};
     platform::FileViewer::activateSelecting(logs);
-    EXPECT_EQ(platform::sim::fileViewerSelections(), QList<QList<QUrl>>{logs});
+    EXPECT_EQ(platform::host::fileViewerSelections(), QList<QList<QUrl>>{logs});
     EXPECT_TRUE(files.opened.isEmpty());
 }
 
 TEST_F(FileViewerTest, OnADesktopSessionEachFilesFolderOpensOnceInTheFileManager)
 {
-    platform::sim::setFileViewerOpensFolders(true);
+    platform::host::setFileViewerOpensFolders(true);
     UrlCatcher files(QStringLiteral("file"));
     UrlCatcher web(QStringLiteral("https"));
     const QList<QUrl> chosen{QUrl::fromLocalFile(QStringLiteral("/tmp/a/one.log")),
@@ -32,7 +32,7 @@ TEST_F(FileViewerTest, OnADesktopSessionEachFilesFolderOpensOnceInTheFileManager
     EXPECT_EQ(files.opened, (QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/a")),
                                          QUrl::fromLocalFile(QStringLiteral("/tmp/b"))}));
     EXPECT_TRUE(web.opened.isEmpty()) << "only folders of local files are opened";
-    EXPECT_EQ(platform::sim::fileViewerSelections(), QList<QList<QUrl>>{chosen});
+    EXPECT_EQ(platform::host::fileViewerSelections(), QList<QList<QUrl>>{chosen});
 }
 
 } // namespace

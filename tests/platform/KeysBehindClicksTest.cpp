@@ -1,6 +1,7 @@
 #include "platform/QtKeyEvents.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/KeysBehindClicks.h"
+#include "platform/sim/SessionHooks.h"
 #include "support/PlatformTest.h"
 
 #include <QApplication>

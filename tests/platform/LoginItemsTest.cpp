@@ -15,11 +15,11 @@ class LoginItemsTest : public PlatformTest {};
 
 TEST_F(LoginItemsTest, RegistrationIsAnAutostartEntryInTheConfigFolder)
 {
-    EXPECT_EQ(platform::sim::loginItemEntryPath(), home() + "/config/autostart/tessaroom.desktop");
+    EXPECT_EQ(platform::host::loginItemEntryPath(), home() + "/config/autostart/tessaroom.desktop");
     EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notRegistered);
     EXPECT_EQ(platform::LoginItems::registerMainApp(), std::nullopt);
     EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::enabled);
-    QFile entry(platform::sim::loginItemEntryPath());
+    QFile entry(platform::host::loginItemEntryPath());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\nType=Application\n"));
@@ -33,12 +33,12 @@ TEST_F(LoginItemsTest, RegistrationIsAnAutostartEntryInTheConfigFolder)
 
 TEST_F(LoginItemsTest, ControlsForceAStatusOrAFailure)
 {
-    platform::sim::forceLoginItemStatus(Status::notFound);
+    platform::host::forceLoginItemStatus(Status::notFound);
     EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notFound);
-    platform::sim::forceLoginItemStatus(std::nullopt);
-    platform::sim::failLoginItemChanges(QString("denied"));
+    platform::host::forceLoginItemStatus(std::nullopt);
+    platform::host::failLoginItemChanges(QString("denied"));
     EXPECT_EQ(platform::LoginItems::registerMainApp(), QString("denied"));
-    EXPECT_FALSE(QFile::exists(platform::sim::loginItemEntryPath()));
+    EXPECT_FALSE(QFile::exists(platform::host::loginItemEntryPath()));
 }
 
 TEST_F(LoginItemsTest, ControlsDoNotOutliveATest)
@@ -50,7 +50,7 @@ TEST_F(LoginItemsTest, ControlsDoNotOutliveATest)
 
 TEST_F(LoginItemsTest, RegisteringAgainKeepsEveryOtherLineOfAnEditedEntryByteForByte)
 {
-    const QString path = platform::sim::loginItemEntryPath();
+    const QString path = platform::host::loginItemEntryPath();
     QDir().mkpath(QFileInfo(path).path());
     QFile entry(path);
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
@@ -83,7 +83,7 @@ TEST_F(LoginItemsTest, RegisteringAgainKeepsEveryOtherLineOfAnEditedEntryByteFor
 TEST_F(LoginItemsTest, AnEntryThatCannotBeReadIsLeftAsItIsAndTheFailureIsLogged)
 {
     // A socket at the path exists and cannot be opened, also for root.
-    const QString path = platform::sim::loginItemEntryPath();
+    const QString path = platform::host::loginItemEntryPath();
     QDir().mkpath(QFileInfo(path).path());
     QLocalServer socket;
     socket.setSocketOptions(QLocalServer::UserAccessOption);

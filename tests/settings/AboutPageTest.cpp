@@ -189,8 +189,8 @@ TEST_F(AboutPageTest, RevealSelectsTheLogFileEvenBeforeItExists)
     const QString path = LogFile::missionControl().path();
     ASSERT_FALSE(QFile::exists(path));
     click(*page->findChild<AccentButton*>("revealButton"));
-    ASSERT_EQ(platform::sim::fileViewerSelections().size(), 1);
-    EXPECT_EQ(platform::sim::fileViewerSelections()[0], QList<QUrl>{QUrl::fromLocalFile(path)});
+    ASSERT_EQ(platform::host::fileViewerSelections().size(), 1);
+    EXPECT_EQ(platform::host::fileViewerSelections()[0], QList<QUrl>{QUrl::fromLocalFile(path)});
     EXPECT_TRUE(path.endsWith("mission-control.log"));
 }
 
@@ -208,7 +208,7 @@ TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolderOrSaysWhereItIs)
     AboutPage* page = make();
     auto* reveal = page->findChild<AccentButton*>("revealButton");
     const QString folder = QFileInfo(LogFile::missionControl().path()).absolutePath();
-    platform::sim::setFileViewerOpensFolders(true);
+    platform::host::setFileViewerOpensFolders(true);
     {
         UrlCatcher files(QStringLiteral("file"));
         click(*reveal);
@@ -221,7 +221,7 @@ TEST_F(AboutPageTest, OnADesktopSessionRevealOpensTheLogFolderOrSaysWhereItIs)
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].messageText, "Could not open the log folder");
     EXPECT_EQ(alerts[0].informativeText, "No file manager could show it. The logs are in \u201c" + folder + "\u201d.");
-    EXPECT_EQ(platform::sim::fileViewerSelections().size(), 2);
+    EXPECT_EQ(platform::host::fileViewerSelections().size(), 2);
 }
 
 TEST_F(AboutPageTest, ShowAgainAsksForTheWelcomeWindowAndCopyPutsTheDiagnostics)

@@ -58,11 +58,11 @@ TEST_F(GeneralPageTest, LaunchAtLoginRegistersAndUnregistersTheLoginItem)
     GeneralPage page(services());
     EXPECT_FALSE(page.launchToggle()->isOn());
     click(*page.launchToggle());
-    EXPECT_TRUE(QFileInfo::exists(platform::sim::loginItemEntryPath()));
+    EXPECT_TRUE(QFileInfo::exists(platform::host::loginItemEntryPath()));
     EXPECT_TRUE(page.launchToggle()->isOn());
     EXPECT_TRUE(page.launchAtLogin());
     click(*page.launchToggle());
-    EXPECT_FALSE(QFileInfo::exists(platform::sim::loginItemEntryPath()));
+    EXPECT_FALSE(QFileInfo::exists(platform::host::loginItemEntryPath()));
     EXPECT_FALSE(page.launchToggle()->isOn());
     EXPECT_TRUE(platform::sim::shownAlerts().empty());
 }
@@ -71,7 +71,7 @@ TEST_F(GeneralPageTest, ARefusedChangeShowsTheAlertAndTheSwitchGoesBack)
 {
     layOut({1});
     // The autostart folder cannot be made: a file stands where it should be.
-    const QString folder = QFileInfo(platform::sim::loginItemEntryPath()).path();
+    const QString folder = QFileInfo(platform::host::loginItemEntryPath()).path();
     QDir().mkpath(QFileInfo(folder).path());
     QFile blocker(folder);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
@@ -93,7 +93,7 @@ TEST_F(GeneralPageTest, ChangingToTheRegistrationsOwnStateDoesNothing)
     GeneralPage page(services());
     // Registered elsewhere after the page was made.
     ASSERT_EQ(Settings::shared().setLaunchAtLogin(true), std::nullopt);
-    platform::sim::failLoginItemChanges(QStringLiteral("refused"));
+    platform::host::failLoginItemChanges(QStringLiteral("refused"));
     page.setLaunchAtLogin(true);
     EXPECT_TRUE(platform::sim::shownAlerts().empty());
     EXPECT_TRUE(page.launchToggle()->isOn());

@@ -126,6 +126,21 @@ TEST_F(OnboardingViewTest, ReturnWhileUntrustedOpensTheSettingsPaneAndStays)
     EXPECT_EQ(closes_, 0);
 }
 
+TEST_F(OnboardingViewTest, ReturnReachingTheWindowBeforeItIsActivePressesTheDefaultButton)
+{
+    trust(true);
+    showInWindow();
+    // The window manager has not activated it yet: no control holds the
+    // focus, and the key goes to the window itself.
+    QApplication::setActiveWindow(nullptr);
+    window_->window()->setFocus();
+    window_->window()->clearFocus();
+    QKeyEvent event(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window_->window(), &event);
+    EXPECT_EQ(closes_, 1);
+    EXPECT_TRUE(Settings::shared().onboardingDismissed());
+}
+
 TEST_F(OnboardingViewTest, SkipAndDoneWriteTheFlagFirstThenClose)
 {
     {

@@ -1,6 +1,7 @@
 #include "RecordingCommands.h"
 #include "SettingsTest.h"
 
+#include "platform/sim/CharacterPalette.h"
 #include "platform/sim/DialogScript.h"
 #include "settings/AccessibilityBadge.h"
 #include "settings/CopyDiagnosticsButton.h"
@@ -27,6 +28,8 @@
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace {
 
@@ -290,13 +293,95 @@ TEST_F(SettingsViewTest, ClickingATileOpensItsEditorBelowAndDoneClosesIt)
     ASSERT_TRUE(tile->isEditing());
     EditSpaceView* editor = tile->popover()->editor();
     EXPECT_EQ(editor->desktop().id(), desktop(3).id());
-    EXPECT_GT(tile->popover()->y(), tile->mapToGlobal(QPoint(0, 0)).y());
+    EXPECT_GT(tile->popover()->popoverWindow()->y(), tile->mapToGlobal(QPoint(0, 0)).y());
     editor->done();
     clock().runPending();
     EXPECT_FALSE(tile->isEditing());
     // The caption is no button.
     leftClick(*tile, QPointF(29, tile->height() - 3));
     EXPECT_FALSE(tile->isEditing());
+}
+
+// A settings window on a 1280 x 720 screen (its visible frame, in window
+// coordinates, is 0,37 1280x683) whose header tiles lie by the screen's
+// bottom-left corner.
+TEST_F(SettingsViewTest, TheEditorOpensWithinTheScreenFlippedAndShiftedAndScrollsWhereItMust)
+{
+    world().clear();
+    platform::sim::DisplaySpec small = displaySpec(0, 3, 1);
+    small.frame = QRectF(0, 0, 1280, 720);
+    world().addDisplay(small);
+    engine().refresh(false);
+    const QRect area(0, 37, 1280, 683);
+    SettingsView view(model_, services());
+    view.show();
+    HeroTile* tile = view.heroStrip()->tiles()[0];
+    const QPoint tileAt = tile->mapTo(&view, QPoint(0, 0));
+    view.move(-tileAt.x() - 20, area.bottom() - tileAt.y() - tile->height());
+    leftClick(*tile, tile->tileRect().center());
+    ASSERT_TRUE(tile->isEditing());
+    const QRect below = tile->popover()->popoverWindow()->frameGeometry();
+    EXPECT_TRUE(area.contains(below)) << "the editor at " << below.x() << "," << below.y() << " " << below.width()
+                                      << "x" << below.height();
+    EXPECT_LT(below.bottom(), tile->mapToGlobal(QPoint(0, 0)).y()) << "above the tile: below has no room";
+    tile->popover()->editor()->done();
+    EXPECT_FALSE(tile->isEditing());
+
+    // A screen lower than the editor: it keeps within it and scrolls to Done.
+    world().clear();
+    small.frame = QRectF(0, 0, 1280, 400);
+    world().addDisplay(small);
+    engine().refresh(false);
+    HeroTile* again = view.heroStrip()->tiles()[0];
+    view.move(0, 37);
+    leftClick(*again, again->tileRect().center());
+    ASSERT_TRUE(again->isEditing());
+    const QWidget* window = again->popover()->popoverWindow();
+    EXPECT_TRUE(QRect(0, 37, 1280, 363).contains(window->frameGeometry()));
+    auto* scroll = window->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_GE(scroll->verticalScrollBar()->maximum(), again->popover()->height() - scroll->viewport()->height());
+    EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+    again->popover()->editor()->done();
+}
+
+// The emoji palette's pick, as the window system delivers the click: a
+// press on the palette's window while the editor is open.
+TEST_F(SettingsViewTest, AnEmojiPickedForTheSettingsEditorSetsTheIconAndKeepsTheEditorOpen)
+{
+    layOut({3});
+    SettingsView view(model_, services());
+    view.show();
+    HeroTile* tile = view.heroStrip()->tiles()[1];
+    leftClick(*tile, tile->tileRect().center());
+    ASSERT_TRUE(tile->isEditing());
+    EditSpaceView* editor = tile->popover()->editor();
+    QApplication::setActiveWindow(tile->popover()->popoverWindow());
+    editor->findChild<QAbstractButton*>("emojiButton")->click();
+    advance(0.05);
+    QWidget* palette = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == QStringLiteral("Emoji & Symbols"))
+            palette = window;
+    }
+    ASSERT_NE(palette, nullptr);
+    auto* grid = dynamic_cast<platform::sim::CharacterPalette*>(qobject_cast<QScrollArea*>(palette)->widget());
+    ASSERT_NE(grid, nullptr);
+    const QPoint cell(16 + 32 * 2, 16);
+    const QPointF inWindow = grid->mapTo(palette, cell);
+    QMouseEvent press(QEvent::MouseButtonPress, inWindow, grid->mapToGlobal(QPointF(cell)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&press);
+    QApplication::sendEvent(palette->windowHandle(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, inWindow, grid->mapToGlobal(QPointF(cell)), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&release);
+    QApplication::sendEvent(palette->windowHandle(), &release);
+    clock().runPending();
+    ASSERT_TRUE(tile->isEditing()) << "the pick closed the editor";
+    EXPECT_EQ(editor->icon(), SpaceIcon::emoji(grid->characters()[2]));
+    EXPECT_EQ(store().meta(desktop(2).managedID()).icon, SpaceIcon::emoji(grid->characters()[2]));
+    tile->popover()->editor()->done();
 }
 
 TEST_F(SettingsViewTest, TilesKeepTheirEditorWhileTheListRefreshes)

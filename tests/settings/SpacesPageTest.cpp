@@ -356,7 +356,7 @@ TEST_F(SpacesPageTest, TheTileOpensTheEditorBesideItUntilDone)
     click(*row->tileButton());
     ASSERT_TRUE(row->isEditing());
     EXPECT_EQ(row->popover()->editor()->desktop().id(), spaceID(0, 2));
-    EXPECT_GT(row->popover()->x(), row->tileButton()->mapToGlobal(QPoint(0, 0)).x());
+    EXPECT_GT(row->popover()->popoverWindow()->x(), row->tileButton()->mapToGlobal(QPoint(0, 0)).x());
     // Typing in the editor reaches the row's field.
     row->popover()->editor()->findChild<QLineEdit*>("nameField")->setText("Edited");
     EXPECT_EQ(row->nameField()->text(), "Edited");

@@ -166,6 +166,11 @@ TEST_F(TimeTrackingPageTest, TheSavePanelOpensInTheFolderUsedLastElseTheHomeFold
     page.exportCSV();
     answerSave(exports + "/u.csv");
     page.exportCSV();
+    // A folder where the save failed is not remembered.
+    answerSave("/proc/t.csv");
+    page.exportCSV();
+    platform::sim::answerNextSavePanel({ModalResponse::cancel, {}});
+    page.exportCSV();
     // A folder that is gone is not used.
     ASSERT_TRUE(QDir(exports).removeRecursively());
     platform::sim::answerNextSavePanel({ModalResponse::cancel, {}});
@@ -174,7 +179,7 @@ TEST_F(TimeTrackingPageTest, TheSavePanelOpensInTheFolderUsedLastElseTheHomeFold
     QStringList folders;
     for (const platform::sim::ShownSavePanel& panel : platform::sim::shownSavePanels())
         folders << panel.directory;
-    EXPECT_EQ(folders, QStringList({home(), exports, exports, home()}));
+    EXPECT_EQ(folders, QStringList({home(), exports, exports, exports, exports, home()}));
 }
 
 TEST_F(TimeTrackingPageTest, ExportIncludesTheTimeSinceTheLastSample)

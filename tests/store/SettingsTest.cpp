@@ -303,16 +303,16 @@ TEST_F(SettingsTest, LaunchAtLoginGoesThroughTheLoginItems)
     });
     EXPECT_FALSE(settings().launchAtLogin());
     EXPECT_EQ(settings().setLaunchAtLogin(true), std::nullopt);
-    EXPECT_TRUE(QFileInfo::exists(platform::sim::loginItemEntryPath()));
+    EXPECT_TRUE(QFileInfo::exists(platform::host::loginItemEntryPath()));
     EXPECT_TRUE(settings().launchAtLogin());
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(defaults().persistentDomain().isEmpty());
 
-    platform::sim::forceLoginItemStatus(platform::LoginItems::Status::requiresApproval);
+    platform::host::forceLoginItemStatus(platform::LoginItems::Status::requiresApproval);
     EXPECT_FALSE(settings().launchAtLogin());
-    platform::sim::forceLoginItemStatus(std::nullopt);
+    platform::host::forceLoginItemStatus(std::nullopt);
 
-    platform::sim::failLoginItemChanges(QString("Operation not permitted"));
+    platform::host::failLoginItemChanges(QString("Operation not permitted"));
     EXPECT_EQ(settings().setLaunchAtLogin(false), QString("Operation not permitted"));
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(settings().launchAtLogin());
@@ -322,7 +322,7 @@ TEST_F(SettingsTest, TurningLaunchAtLoginOffRemovesTheEntry)
 {
     ASSERT_EQ(settings().setLaunchAtLogin(true), std::nullopt);
     EXPECT_EQ(settings().setLaunchAtLogin(false), std::nullopt);
-    EXPECT_FALSE(QFileInfo::exists(platform::sim::loginItemEntryPath()));
+    EXPECT_FALSE(QFileInfo::exists(platform::host::loginItemEntryPath()));
     EXPECT_FALSE(settings().launchAtLogin());
     EXPECT_TRUE(settings().setLaunchAtLogin(false).has_value()); // not registered
 }

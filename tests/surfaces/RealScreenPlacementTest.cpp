@@ -10,6 +10,7 @@
 
 namespace {
 
+namespace host = platform::host;
 namespace sim = platform::sim;
 
 // The default world on a desktop session's 1920 x 1200 screen (a 30-pixel
@@ -19,7 +20,7 @@ class RealScreenPlacementTest : public UiTest {
 protected:
     RealScreenPlacementTest()
     {
-        sim::applyWindowSystemScreens(sim::World::shared(),
+        host::applyWindowSystemScreens(sim::World::shared(),
                                       {{QStringLiteral("DP-1"), {0, 0, 1920, 1200}, {0, 0, 1920, 1170}, 1}});
         SpaceEngine::shared().refresh(false);
     }

@@ -1,7 +1,7 @@
 #include "SwitcherWorld.h"
 #include "platform/WindowCompositing.h"
 #include "platform/sim/Input.h"
-#include "platform/sim/WindowCompositing.h"
+#include "platform/sim/SessionHooks.h"
 #include "store/Settings.h"
 #include "surfaces/HUDContent.h"
 #include "surfaces/HUDPanel.h"

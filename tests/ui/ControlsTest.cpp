@@ -14,6 +14,7 @@
 #include "ui/ViewEnvironment.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -310,6 +311,29 @@ TEST_F(ControlsTest, DarkFieldPadsAPlainFieldOnADarkWell)
     const QColor well = over(QColor::fromRgbF(0, 0, 0, 0.32f), Theme::canvas());
     EXPECT_TRUE(sameColor(at(image, {190, dark.height() - 3.0}), well, 1));
     EXPECT_TRUE(sameColor(at(image, {0.2, dark.height() / 2.0}), over(Theme::stroke(), well), 2));
+}
+
+TEST_F(ControlsTest, KeysReachingAFieldWithoutFocusTypeOnWhileTextFromOutsideShowsItsStart)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* other = new QLineEdit;
+    layout->addWidget(other);
+    auto* field = new QLineEdit;
+    layout->addWidget(new DarkField(field));
+    activate(window);
+    other->setFocus();
+    // Keys delivered to the field though it does not hold the focus (a
+    // synthetic key, an accessibility tool).
+    for (const QChar c : QStringLiteral("Code ")) {
+        QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(field, &key);
+    }
+    EXPECT_EQ(field->text(), "Code ");
+    EXPECT_EQ(field->cursorPosition(), 5);
+    // Another writer's text shows its start.
+    field->setText(QStringLiteral("Mail and more"));
+    EXPECT_EQ(field->cursorPosition(), 0);
 }
 
 TEST_F(ControlsTest, ALongTextInAFieldWithoutFocusShowsItsStart)

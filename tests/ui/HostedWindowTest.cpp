@@ -2,11 +2,13 @@
 
 #include "platform/PreferenceDomain.h"
 #include "platform/Screens.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/TitledWindows.h"
 #include "platform/sim/World.h"
 #include "ui/HostedWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -139,6 +141,53 @@ INSTANTIATE_TEST_SUITE_P(
         Placement{"savedInside", {1920, 1200}, {0, 0, 1920, 1200}, {1, 20, 1, 1}, {880, 640}, 640, QPoint(40, 50),
                   {880, 640}, QPoint(40, 50)}),
     [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(HostedWindowTest, AReopenedWindowFitsThoughTheWindowSystemReportsANonsenseFrame)
+{
+    // 1920 x 1200 at scale 2; the title bar is 10 points.
+    useScreen({960, 600}, {0, 0, 960, 600}, {1, 10, 1, 1});
+    QMargins reported(1, 10, 1, 1);
+    platform::sim::WindowSystemHooks hooks;
+    hooks.frameMargins = [&reported](const QWidget*) { return reported; };
+    platform::sim::setWindowSystemHooks(hooks);
+    HostedWindow window(page({880, 640}, 400), std::nullopt, QString::fromLatin1(autosaveName));
+    window.show();
+    EXPECT_TRUE(visibleArea().contains(frameOf(window)));
+    window.close();
+    // Closed and shown again, the window manager's answer is made up.
+    reported = QMargins(0, -40, 0, 0);
+    window.show();
+    EXPECT_TRUE(visibleArea().contains(frameOf(window)))
+        << "frame " << frameOf(window).y() << " tall " << frameOf(window).height();
+    EXPECT_EQ(window.window()->height(), 600 - 11);
+}
+
+// --- the remembered frame --------------------------------------------------------------------
+
+TEST_F(HostedWindowTest, MovingTheWindowWritesItsFrameSoonAndOnceNotOnEveryStep)
+{
+    useScreen({1920, 1200}, {0, 0, 1920, 1200}, {1, 20, 1, 1});
+    HostedWindow window(page({400, 300}), std::nullopt, QString::fromLatin1(autosaveName));
+    window.show();
+    advance(1);
+    QFile file(platform::PreferenceDomain::standard().filePath());
+    const auto stored = [&file] {
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        file.close();
+        return bytes;
+    };
+    const QByteArray before = stored();
+    // A drag under a window manager: one move per pointer motion.
+    for (int step = 1; step <= 40; ++step)
+        window.window()->move(100 + step, 200 + step);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stored(), before) << "a move wrote the preferences file at once";
+    advance(platform::PreferenceDomain::writeInterval);
+    EXPECT_TRUE(stored().contains("140 240 400 300"));
+    EXPECT_EQ(platform::PreferenceDomain::standard().string(HostedWindow::frameKey(QString::fromLatin1(autosaveName))),
+              "140 240 400 300");
+}
 
 TEST_F(HostedWindowTest, ATitleBarReportedOnlyOnceOnScreenIsMadeRoomFor)
 {

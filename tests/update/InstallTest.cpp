@@ -90,7 +90,7 @@ protected:
         : apps_(QDir(home()).filePath(QStringLiteral("Apps")))
         , running_(apps_ + QStringLiteral("/Tessaroom.app"))
     {
-        platform::sim::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+        platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
                                              QStringLiteral(TESSAROOM_DITTO_TOOL));
         makeBundle(running_, QStringLiteral("1.2"), &maker_);
         platform::sim::setBundlePath(running_);
@@ -621,7 +621,7 @@ TEST_P(AttackTest, AFolderNobodyMayEnterDoesNotKeepTheImageAttached)
                   .arg(QStringLiteral(TESSAROOM_HDIUTIL_TOOL))
                   .toUtf8(),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::sim::installDiskImageTools(wrapper, QStringLiteral(TESSAROOM_DITTO_TOOL));
+    platform::host::installDiskImageTools(wrapper, QStringLiteral(TESSAROOM_DITTO_TOOL));
     ASSERT_TRUE(sign(app_, maker_));
     readyFor(imageOfRelease({ArchiveEntry{.path = QStringLiteral("Extras"), .kind = ArchiveEntry::Kind::folder, .mode = 0},
                              ArchiveEntry{.path = QStringLiteral("Extras/readme"), .data = "hidden"}}));
@@ -641,7 +641,7 @@ TEST_P(AttackTest, ACopyChangedOnItsWayInIsRefusedAndTheOldAppStays)
                   .arg(QStringLiteral(TESSAROOM_DITTO_TOOL))
                   .toUtf8(),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::sim::mapTool(platform::sim::tools::ditto, changing);
+    platform::host::mapTool(platform::sim::tools::ditto, changing);
     readyFor(releaseImage(&maker_));
     installNow();
     expectInstallFailed(QStringLiteral("the copied app's signature is broken"));
@@ -661,7 +661,7 @@ TEST_P(AttackTest, AStoredImageSwappedAfterItsCheckIsNotWhatGetsAttached)
                   .arg(older, updates_.phase().imagePath, QStringLiteral(TESSAROOM_HDIUTIL_TOOL))
                   .toUtf8(),
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::sim::installDiskImageTools(swapping, QStringLiteral(TESSAROOM_DITTO_TOOL));
+    platform::host::installDiskImageTools(swapping, QStringLiteral(TESSAROOM_DITTO_TOOL));
     installNow();
     ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
     EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
@@ -914,7 +914,7 @@ TEST_P(SwapTest, AHungCopyToolIsStoppedAfterTwoMinutesAndItsCopyRemoved)
     const QString hanging = QDir(home()).filePath(QStringLiteral("hanging-ditto"));
     writeFile(hanging, "#!/bin/sh\nmkdir -p \"$2/Contents\"\nexec sleep 1000\n",
               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::sim::mapTool(platform::sim::tools::ditto, hanging);
+    platform::host::mapTool(platform::sim::tools::ditto, hanging);
     bool done = false;
     std::optional<UpdateFailure> failure;
     updates_.installCopy(source_, running_, [&](const std::optional<UpdateFailure>& result) {
@@ -1034,7 +1034,7 @@ protected:
     {
         const QString script = QDir(home()).filePath(QStringLiteral("tool.sh"));
         writeFile(script, "#!/bin/sh\n" + body, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        platform::sim::mapTool(platform::sim::tools::ditto, script);
+        platform::host::mapTool(platform::sim::tools::ditto, script);
     }
 
     std::optional<UpdateFailure> runNow()

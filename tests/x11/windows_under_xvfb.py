@@ -6,7 +6,8 @@ with the pointer and keys through XTest:
          motion, leaves the window where it is; pressing, moving and releasing
          drags it, and it opens again where it was left.
   fit WIDTHxHEIGHT SCALE: the settings window, also one remembered almost off
-         screen, opens within the screen's work area, title bar included.
+         screen, opens within the screen's work area, title bar included,
+         and so does the desktop editor of its first header tile.
   keys:  a new user's welcome window takes Ctrl+, (settings opens), the
          settings window Ctrl+W (it closes), and Ctrl+Q quits with status 0.
 
@@ -105,7 +106,7 @@ def check_drag(session, app, failures):
         failures.append("reopened at %s, not where it was left, %s" % (again, moved))
 
 
-def check_fit(session, app, where, failures):
+def check_fit(session, app, where, scale, failures):
     window, _ = open_settings(session, app)
     area = work_area(session)
     # The title bar's size comes once the window is on screen; the window
@@ -119,10 +120,25 @@ def check_fit(session, app, where, failures):
     try:
         frame, top = wait_until(fits, "never fitted", timeout=10)
         print("%s: frame %s, title bar %d, work area %s" % (where, frame, top, area))
+        check_editor(session, window, windows(session)[window], scale, area, where, failures)
     except TimeoutError:
         current = windows(session).get(window)
         failures.append("%s: the frame %s (title bar %d) leaves the work area %s"
                         % ((where,) + frame_of(session, window, current) + (area,)))
+
+
+def check_editor(session, window, client, scale, area, where, failures):
+    """Clicks the first header tile; its editor must lie within the work area."""
+    x, y = client[0] + int(scale * 56.5), client[1] + int(scale * 121)
+    session.run("xdotool", "mousemove", str(x), str(y), "click", "1")
+    editor = wait_until(lambda: next((g for w, g in windows(session).items() if w != window), None),
+                        "%s: the first header tile opened no editor" % where)
+    inside = (editor[0] >= area[0] and editor[1] >= area[1] and editor[0] + editor[2] <= area[0] + area[2]
+              and editor[1] + editor[3] <= area[1] + area[3])
+    if not inside:
+        failures.append("%s: the editor %s leaves the work area %s" % (where, editor, area))
+    else:
+        print("%s: editor %s" % (where, (editor,)))
 
 
 def check_keys(session, process, failures):
@@ -160,7 +176,7 @@ def main():
         elif mode == "fit":
             # Left almost off screen in an earlier run.
             session.start_app(app, dict(RETURNING_USER, **{SETTINGS_KEY: {"string": "1529 -486 880 640"}}))
-            check_fit(session, app, "%s at scale %s" % (size, scale), failures)
+            check_fit(session, app, "%s at scale %s" % (size, scale), float(scale), failures)
         else:
             session.start_app(app, RETURNING_USER)
             check_drag(session, app, failures)

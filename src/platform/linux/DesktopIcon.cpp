@@ -12,7 +12,7 @@
 #include <QImage>
 #include <QPixmap>
 
-namespace platform::sim {
+namespace platform::host {
 
 QString desktopIconPath()
 {
@@ -45,4 +45,4 @@ std::optional<QString> installDesktopIcon()
     return std::nullopt;
 }
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -7,7 +7,7 @@
 // The icon the app's desktop entries name ("Icon=tessaroom", in the link
 // handler and the login item): the app's window icon, written as a PNG into
 // the user's icon theme folder, where the desktop looks up that name.
-namespace platform::sim {
+namespace platform::host {
 
 inline constexpr int desktopIconSide = 256;
 
@@ -18,4 +18,4 @@ QString desktopIconPath();
 // why not (also when the app has no window icon), and nothing is written.
 std::optional<QString> installDesktopIcon();
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -2,13 +2,10 @@
 
 #include "platform/QtKeyEvents.h"
 #include "platform/linux/RealScreens.h"
+#include "platform/linux/RealWindowSystem.h"
 #include "platform/linux/SystemTray.h"
 #include "platform/linux/X11Session.h"
-#include "platform/sim/Input.h"
-#include "platform/sim/KeysBehindClicks.h"
-#include "platform/sim/StatusBar.h"
-#include "platform/sim/TitledWindows.h"
-#include "platform/sim/WindowCompositing.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/WindowSystem.h"
 #include "platform/sim/World.h"
 
@@ -17,22 +14,24 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace platform::sim {
+namespace platform::host {
 
 void joinDesktopSession()
 {
     static bool joined = false;
-    if (joined || !onWindowSystem())
+    if (joined || !sim::onWindowSystem())
         return;
     joined = true;
     followApplicationScreens();
-    setTray(std::make_unique<SystemTray>());
+    sim::WindowSystemHooks hooks = realWindowSystem();
+    sim::setWindowSystemHooks(hooks);
+    sim::setTray(std::make_unique<SystemTray>());
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     std::unique_ptr<X11Session> connected = X11Session::connect({
-        .compositingChanged = [](bool active) { setWindowCompositing(active); },
-        .pointerMoved = [](bool leftButtonDown) { sessionPointerMoved(QCursor::pos(), leftButtonDown); },
-        .buttonPressed = [](quint32 time, int button) { sessionButtonPressed(time, button, QCursor::pos()); },
+        .compositingChanged = [](bool active) { sim::setWindowCompositing(active); },
+        .pointerMoved = [](bool leftButtonDown) { sim::sessionPointerMoved(QCursor::pos(), leftButtonDown); },
+        .buttonPressed = [](quint32 time, int button) { sim::sessionButtonPressed(time, button, QCursor::pos()); },
     });
     if (!connected)
         return;
@@ -40,19 +39,20 @@ void joinDesktopSession()
     static QPointer<X11Session> session;
     session = connected.release();
     session->setParent(QCoreApplication::instance());
-    setWindowManagerMoveCancel([](QWidget* window) {
+    hooks.cancelMove = [](QWidget* window) {
         if (session && window && window->windowHandle())
             session->cancelMove(quint32(window->winId()));
-    });
-    World::shared().setSessionIdleClock([]() -> std::optional<double> {
-        return session ? session->idleSeconds() : std::nullopt;
-    });
+    };
     // Keys typed after a click that the window manager holds back wait for it.
-    KeysBehindClicks::shared().setSessionReader([] {
+    hooks.readPending = [] {
         if (session)
             session->readPending();
+    };
+    sim::setWindowSystemHooks(std::move(hooks));
+    sim::World::shared().setSessionIdleClock([]() -> std::optional<double> {
+        return session ? session->idleSeconds() : std::nullopt;
     });
     QtKeyEvents::routeToLocalMonitors();
 }
 
-} // namespace platform::sim
+} // namespace platform::host

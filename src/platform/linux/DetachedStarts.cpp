@@ -13,7 +13,7 @@ namespace {
 
 struct StartState {
     std::optional<QString> failure;
-    std::vector<sim::DetachedStart> starts;
+    std::vector<host::DetachedStart> starts;
 };
 
 // Outlives the shared reset: whether starts are real is a property of the
@@ -56,17 +56,17 @@ ChildProcess::Result ChildProcess::startDetached(const QString& executable, cons
     return result;
 }
 
-void sim::setDetachedStartsReal(bool real)
+void host::setDetachedStartsReal(bool real)
 {
     realStarts() = real;
 }
 
-void sim::failDetachedStarts(std::optional<QString> description)
+void host::failDetachedStarts(std::optional<QString> description)
 {
     state().failure = std::move(description);
 }
 
-std::vector<sim::DetachedStart> sim::detachedStarts()
+std::vector<host::DetachedStart> host::detachedStarts()
 {
     return state().starts;
 }

@@ -9,7 +9,7 @@
 // Control of programs started to outlive the app. By default the simulated
 // machine records each start and runs nothing, so a test never leaves a
 // program behind; the app's start-up turns real starts on.
-namespace platform::sim {
+namespace platform::host {
 
 struct DetachedStart {
     QString executable;
@@ -24,4 +24,4 @@ void failDetachedStarts(std::optional<QString> description);
 // Every start that went through, in order.
 std::vector<DetachedStart> detachedStarts();
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -60,14 +60,14 @@ bool FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
     return shown;
 }
 
-void sim::setFileViewerOpensFolders(std::optional<bool> opens)
+void host::setFileViewerOpensFolders(std::optional<bool> opens)
 {
     ViewerState& s = state();
     std::lock_guard lock(s.mutex);
     s.opensFolders = opens;
 }
 
-QList<QList<QUrl>> sim::fileViewerSelections()
+QList<QList<QUrl>> host::fileViewerSelections()
 {
     ViewerState& s = state();
     std::lock_guard lock(s.mutex);

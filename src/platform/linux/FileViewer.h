@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace platform::sim {
+namespace platform::host {
 
 // Every request to the simulated file viewer, in order. On a desktop session
 // (a real display) each request also opens the folders of its files in the
@@ -16,4 +16,4 @@ QList<QList<QUrl>> fileViewerSelections();
 // a desktop session.
 void setFileViewerOpensFolders(std::optional<bool> opens);
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -1,6 +1,7 @@
 #include "platform/linux/HelperTools.h"
 
 #include "platform/ChildProcess.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/Tools.h"
 #include "platform/sim/Volumes.h"
 
@@ -9,7 +10,7 @@
 
 #include <memory>
 
-namespace platform::sim {
+namespace platform::host {
 
 namespace {
 
@@ -45,9 +46,9 @@ ChildProcess::Result runMapped(const MappedTool& tool, const QStringList& argume
         ChildProcess::Result result;
         qint64 pid = 0;
         if (!QProcess::startDetached(tool.executable, arguments, {}, &pid))
-            result.launchError = missingFileDescription(tool.path);
+            result.launchError = sim::missingFileDescription(tool.path);
         else
-            recordToolRun({tool.path, arguments, false});
+            sim::recordToolRun({tool.path, arguments, false});
         return result;
     }
     process.start();
@@ -56,7 +57,7 @@ ChildProcess::Result runMapped(const MappedTool& tool, const QStringList& argume
         result.launchError = process.errorString();
         return result;
     }
-    recordToolRun({tool.path, arguments, true});
+    sim::recordToolRun({tool.path, arguments, true});
     process.waitForFinished(-1);
     ChildProcess::Result result = resultOf(process);
     if (tool.afterward)
@@ -96,7 +97,7 @@ public:
         });
         // Recorded once it runs: launch failures are not runs.
         QObject::connect(process, &QProcess::started, process, [path = tool.path, arguments] {
-            recordToolRun({path, arguments, true});
+            sim::recordToolRun({path, arguments, true});
         });
         process->start();
     }
@@ -130,7 +131,7 @@ private:
 void mapTool(const QString& path, const QString& executable, ToolAfterward afterward)
 {
     const MappedTool tool{path, executable, std::move(afterward)};
-    installOutsideTool(path, {
+    sim::installOutsideTool(path, {
         .run = [tool](const QStringList& arguments, const ChildProcess::Options& options) {
             return runMapped(tool, arguments, options);
         },
@@ -143,18 +144,18 @@ void mapTool(const QString& path, const QString& executable, ToolAfterward after
 
 void installDiskImageTools(const QString& hdiutilExecutable, const QString& dittoExecutable)
 {
-    mapTool(tools::hdiutil, hdiutilExecutable, [](const QStringList& arguments, std::optional<int> exitStatus) {
+    mapTool(sim::tools::hdiutil, hdiutilExecutable, [](const QStringList& arguments, std::optional<int> exitStatus) {
         if (exitStatus != 0 || arguments.isEmpty())
             return;
         if (arguments.first() == QLatin1String("attach")) {
             const qsizetype option = arguments.indexOf(QStringLiteral("-mountpoint"));
             if (option >= 0 && option + 1 < arguments.size())
-                mountVolume(arguments[option + 1], arguments.contains(QStringLiteral("-readonly")));
+                sim::mountVolume(arguments[option + 1], arguments.contains(QStringLiteral("-readonly")));
         } else if (arguments.first() == QLatin1String("detach") && arguments.size() >= 2) {
-            unmountVolume(arguments[1]);
+            sim::unmountVolume(arguments[1]);
         }
     });
-    mapTool(tools::ditto, dittoExecutable);
+    mapTool(sim::tools::ditto, dittoExecutable);
 }
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -9,7 +9,7 @@
 // System tools of the simulated machine that are real programs on this one
 // (platform/sim/Tools.h): each runs as a child process, and what it did can
 // be followed in the simulated machine afterwards.
-namespace platform::sim {
+namespace platform::host {
 
 // After a mapped tool exits: its arguments and exit status (none when it was
 // killed). Runs on the main thread before the caller hears of the end.
@@ -25,4 +25,4 @@ void mapTool(const QString& path, const QString& executable, ToolAfterward after
 // read-only volume that is not the root file system until it is detached.
 void installDiskImageTools(const QString& hdiutilExecutable, const QString& dittoExecutable);
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace platform::sim::KeyFile {
+namespace platform::host::KeyFile {
 
 namespace {
 
@@ -85,4 +85,4 @@ QByteArray withValues(const QByteArray& text, const QByteArray& group,
     return lines.join('\n') + '\n';
 }
 
-} // namespace platform::sim::KeyFile
+} // namespace platform::host::KeyFile

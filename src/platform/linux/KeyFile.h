@@ -11,7 +11,7 @@
 // (mimeapps.list, autostart entries). They are edited as bytes: a line the
 // app does not set is kept byte for byte, whatever its encoding, and a file
 // that cannot be read is never rewritten.
-namespace platform::sim::KeyFile {
+namespace platform::host::KeyFile {
 
 // The file's bytes, empty when nothing is at the path. None when something is
 // there but cannot be read (no permission, a folder, a socket), with the
@@ -26,4 +26,4 @@ std::optional<QByteArray> read(const QString& path, QString* why);
 QByteArray withValues(const QByteArray& text, const QByteArray& group,
                       const QList<std::pair<QByteArray, QByteArray>>& values);
 
-} // namespace platform::sim::KeyFile
+} // namespace platform::host::KeyFile

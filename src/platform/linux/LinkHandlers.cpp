@@ -24,18 +24,18 @@ std::optional<QString> writeFile(const QString& path, const QByteArray& contents
 
 } // namespace
 
-QString sim::linkHandlerEntryPath()
+QString host::linkHandlerEntryPath()
 {
     return Folders::applicationSupport() + QStringLiteral("/applications/") + entryName;
 }
 
-QString sim::mimeAppsListPath()
+QString host::mimeAppsListPath()
 {
     // The preferences folder sits in the XDG config folder.
     return QFileInfo(Folders::preferences()).path() + QStringLiteral("/mimeapps.list");
 }
 
-std::optional<QString> sim::desktopEntryArgument(const QString& program)
+std::optional<QString> host::desktopEntryArgument(const QString& program)
 {
     if (program.contains(QLatin1Char('\n')) || program.contains(QLatin1Char('\r')))
         return std::nullopt;
@@ -57,7 +57,7 @@ std::optional<QString> sim::desktopEntryArgument(const QString& program)
 std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
 {
     const QString program = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
-    const std::optional<QString> exec = sim::desktopEntryArgument(program.isEmpty() ? QStringLiteral("tessaroom") : program);
+    const std::optional<QString> exec = host::desktopEntryArgument(program.isEmpty() ? QStringLiteral("tessaroom") : program);
     if (!exec)
         return QStringLiteral("the program path cannot be named in a desktop entry");
     QStringList types;
@@ -66,13 +66,13 @@ std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
     const QByteArray entry = QByteArrayLiteral("[Desktop Entry]\nType=Application\nName=Tessaroom\nIcon=tessaroom\nExec=")
         + exec->toUtf8() + QByteArrayLiteral(" %u\nNoDisplay=true\nTerminal=false\nMimeType=")
         + (types.join(QLatin1Char(';')) + QLatin1Char(';')).toUtf8() + QByteArrayLiteral("\n");
-    if (const auto error = writeFile(sim::linkHandlerEntryPath(), entry))
+    if (const auto error = writeFile(host::linkHandlerEntryPath(), entry))
         return QStringLiteral("The link handler could not be written: ") + *error;
     // The list holds every other program's defaults too: one that cannot be
     // read is left alone rather than replaced by the app's lines only.
-    const QString list = sim::mimeAppsListPath();
+    const QString list = host::mimeAppsListPath();
     QString why;
-    const std::optional<QByteArray> current = sim::KeyFile::read(list, &why);
+    const std::optional<QByteArray> current = host::KeyFile::read(list, &why);
     if (!current)
         return QStringLiteral("The link schemes were not made the default: %1 could not be read (%2) and is left "
                               "as it is")
@@ -80,7 +80,7 @@ std::optional<QString> LinkHandlers::registerSchemes(const QStringList& schemes)
     QList<std::pair<QByteArray, QByteArray>> defaults;
     for (const QString& type : types)
         defaults.append({type.toUtf8(), entryName.toUtf8()});
-    if (const auto error = writeFile(list, sim::KeyFile::withValues(*current, defaultsGroup, defaults)))
+    if (const auto error = writeFile(list, host::KeyFile::withValues(*current, defaultsGroup, defaults)))
         return QStringLiteral("The link defaults could not be written: ") + *error;
     return std::nullopt;
 }

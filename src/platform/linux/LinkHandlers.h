@@ -8,7 +8,7 @@
 // entry naming the schemes as "x-scheme-handler/<scheme>" types, in the
 // applications folder of the user's data folder, made the default opener of
 // those types in the user's "mimeapps.list".
-namespace platform::sim {
+namespace platform::host {
 
 QString linkHandlerEntryPath();
 QString mimeAppsListPath();
@@ -17,4 +17,4 @@ QString mimeAppsListPath();
 // path cannot be written there (a line break).
 std::optional<QString> desktopEntryArgument(const QString& program);
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -46,19 +46,19 @@ QList<std::pair<QByteArray, QByteArray>> entryValues(const QString& exec)
 
 } // namespace
 
-QString sim::loginItemEntryPath()
+QString host::loginItemEntryPath()
 {
     // The preferences folder sits in the XDG config folder.
     const QString config = QFileInfo(Folders::preferences()).path();
     return config + QStringLiteral("/autostart/tessaroom.desktop");
 }
 
-void sim::forceLoginItemStatus(std::optional<LoginItems::Status> status)
+void host::forceLoginItemStatus(std::optional<LoginItems::Status> status)
 {
     controls().forcedStatus = status;
 }
 
-void sim::failLoginItemChanges(std::optional<QString> message)
+void host::failLoginItemChanges(std::optional<QString> message)
 {
     controls().failure = std::move(message);
 }
@@ -67,26 +67,26 @@ LoginItems::Status LoginItems::mainAppStatus()
 {
     if (controls().forcedStatus)
         return *controls().forcedStatus;
-    return QFileInfo::exists(sim::loginItemEntryPath()) ? Status::enabled : Status::notRegistered;
+    return QFileInfo::exists(host::loginItemEntryPath()) ? Status::enabled : Status::notRegistered;
 }
 
 std::optional<QString> LoginItems::registerMainApp()
 {
     if (controls().failure)
         return controls().failure;
-    const QString path = sim::loginItemEntryPath();
-    const std::optional<QString> exec = sim::desktopEntryArgument(executable());
+    const QString path = host::loginItemEntryPath();
+    const std::optional<QString> exec = host::desktopEntryArgument(executable());
     if (!exec)
         return QStringLiteral("The login item could not be written: the app's path holds a line break.");
     QString why;
-    const std::optional<QByteArray> current = sim::KeyFile::read(path, &why);
+    const std::optional<QByteArray> current = host::KeyFile::read(path, &why);
     if (!current) {
         SystemLog::write(QStringLiteral("login items: not registering: %1 could not be read (%2); it is left as it is")
                              .arg(path, why));
         return QStringLiteral("The login item could not be changed: its entry could not be read (%1).").arg(why);
     }
     QDir().mkpath(QFileInfo(path).path());
-    const QByteArray entry = sim::KeyFile::withValues(*current, "[Desktop Entry]", entryValues(*exec));
+    const QByteArray entry = host::KeyFile::withValues(*current, "[Desktop Entry]", entryValues(*exec));
     if (const auto error = AtomicFile::write(path, entry))
         return QStringLiteral("The login item could not be written: ") + *error;
     return std::nullopt;
@@ -96,7 +96,7 @@ std::optional<QString> LoginItems::unregisterMainApp()
 {
     if (controls().failure)
         return controls().failure;
-    const QString path = sim::loginItemEntryPath();
+    const QString path = host::loginItemEntryPath();
     if (!QFileInfo::exists(path))
         return QStringLiteral("The app is not registered as a login item.");
     QFile file(path);

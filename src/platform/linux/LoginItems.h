@@ -9,7 +9,7 @@
 // Control of the simulated login items. The registration itself is an XDG
 // autostart entry, "tessaroom.desktop" in the autostart folder of the user's
 // config folder.
-namespace platform::sim {
+namespace platform::host {
 
 QString loginItemEntryPath();
 
@@ -20,4 +20,4 @@ void forceLoginItemStatus(std::optional<LoginItems::Status> status);
 // Makes register and unregister fail with this message (none: they work).
 void failLoginItemChanges(std::optional<QString> message);
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -2,6 +2,7 @@
 
 #include "platform/Lifetime.h"
 #include "platform/TerminationSignals.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -19,7 +20,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace platform::sim {
+namespace platform::host {
 
 namespace {
 
@@ -92,10 +93,10 @@ bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
     return ready > 0;
 }
 
-QList<RealCopy> findRealCopies()
+QList<sim::RealCopy> findRealCopies()
 {
     RealCopiesState& s = state();
-    std::function<QList<RealCopy>()> find;
+    std::function<QList<sim::RealCopy>()> find;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         find = s.copies.find;
@@ -103,9 +104,9 @@ QList<RealCopy> findRealCopies()
     if (!find)
         return {};
     const QDeadlineTimer due(qint64(realCopyAnswerTimeout * 1000));
-    QList<RealCopy> copies = find();
+    QList<sim::RealCopy> copies = find();
     std::lock_guard<std::mutex> lock(s.mutex);
-    for (const RealCopy& copy : copies) {
+    for (const sim::RealCopy& copy : copies) {
         s.found.insert(copy.pid);
         s.answerDue.insert(copy.pid, due);
     }
@@ -168,7 +169,7 @@ void setRealCopies(RealCopies copies)
         std::lock_guard<std::mutex> lock(s.mutex);
         s.copies = std::move(copies);
     }
-    setOtherCopies({.find = findRealCopies, .isCopy = isRealCopy, .quit = quitRealCopy, .kill = killRealCopy});
+    sim::setOtherCopies({.find = findRealCopies, .isCopy = isRealCopy, .quit = quitRealCopy, .kill = killRealCopy});
 }
 
-} // namespace platform::sim
+} // namespace platform::host

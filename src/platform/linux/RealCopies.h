@@ -16,11 +16,11 @@
 // Nothing is killed once this process was asked to quit: its waits give up at
 // once. How copies are found and asked is given by the app's start-up (on
 // this machine, over the link socket); until then there are none.
-namespace platform::sim {
+namespace platform::host {
 
 struct RealCopies {
     // The copies running now, this process left out.
-    std::function<QList<RealCopy>()> find;
+    std::function<QList<sim::RealCopy>()> find;
     // Asks the copy to quit the normal way; true unless it stayed silent for
     // timeoutSeconds: it answered that it quits, or it is going away already.
     std::function<bool(qint32 pid, double timeoutSeconds)> askToQuit;
@@ -36,4 +36,4 @@ constexpr double realCopyEndTimeout = 10;
 // workspace.
 void setRealCopies(RealCopies copies);
 
-} // namespace platform::sim
+} // namespace platform::host

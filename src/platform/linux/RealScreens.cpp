@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <map>
 
-namespace platform::sim {
+namespace platform::host {
 
 namespace {
 
@@ -21,7 +21,7 @@ struct Assignments {
     // World displays not yet given to a screen, in order.
     QStringList spare;
     std::map<QString, QString> uuidOfScreen;
-    std::map<QString, DisplaySpec> parked;
+    std::map<QString, sim::DisplaySpec> parked;
     // Follows the application's screens once asked to; goes with the
     // application object, or with these assignments.
     QPointer<QObject> follower;
@@ -43,22 +43,22 @@ QString uuidForScreen(const QString& name)
 }
 
 // A display for a screen that has none: one desktop, ids after every id in use.
-DisplaySpec newDisplay(const QString& screenName, const QList<DisplaySpec>& inUse)
+sim::DisplaySpec newDisplay(const QString& screenName, const QList<sim::DisplaySpec>& inUse)
 {
     quint32 displayID = 0;
     quint64 spaceID = 0;
     qint64 managedID = 0;
-    for (const DisplaySpec& display : inUse) {
+    for (const sim::DisplaySpec& display : inUse) {
         displayID = std::max(displayID, display.displayID);
-        for (const SpaceSpec& space : display.spaces) {
+        for (const sim::SpaceSpec& space : display.spaces) {
             spaceID = std::max(spaceID, space.id);
             managedID = std::max(managedID, space.managedID);
         }
     }
-    DisplaySpec display;
+    sim::DisplaySpec display;
     display.uuid = uuidForScreen(screenName);
     display.displayID = displayID + 1;
-    display.spaces = {SpaceSpec{spaceID + 1, managedID + 1, 0, std::nullopt}};
+    display.spaces = {sim::SpaceSpec{spaceID + 1, managedID + 1, 0, std::nullopt}};
     display.currentSpaceID = spaceID + 1;
     return display;
 }
@@ -73,19 +73,19 @@ QRectF screenRect(const QRect& geometry, const QRect& primary)
 
 } // namespace
 
-void applyWindowSystemScreens(World& world, const QList<WindowSystemScreen>& screens)
+void applyWindowSystemScreens(sim::World& world, const QList<WindowSystemScreen>& screens)
 {
     if (screens.isEmpty())
         return;
     Assignments& state = assignments();
-    const QList<DisplaySpec> current = world.displays();
+    const QList<sim::DisplaySpec> current = world.displays();
     if (!state.started) {
         state.started = true;
-        for (const DisplaySpec& display : current)
+        for (const sim::DisplaySpec& display : current)
             state.spare.append(display.uuid);
     }
-    auto find = [&](const QString& uuid) -> std::optional<DisplaySpec> {
-        for (const DisplaySpec& display : current) {
+    auto find = [&](const QString& uuid) -> std::optional<sim::DisplaySpec> {
+        for (const sim::DisplaySpec& display : current) {
             if (display.uuid == uuid)
                 return display;
         }
@@ -105,13 +105,13 @@ void applyWindowSystemScreens(World& world, const QList<WindowSystemScreen>& scr
         it = state.uuidOfScreen.erase(it);
     }
 
-    QList<DisplaySpec> inUse = current;
+    QList<sim::DisplaySpec> inUse = current;
     for (const auto& [name, display] : state.parked)
         inUse.append(display);
     const QRect primary = screens.first().geometry;
-    QList<DisplaySpec> next;
+    QList<sim::DisplaySpec> next;
     for (const WindowSystemScreen& screen : screens) {
-        std::optional<DisplaySpec> display;
+        std::optional<sim::DisplaySpec> display;
         if (auto it = state.uuidOfScreen.find(screen.name); it != state.uuidOfScreen.end())
             display = find(it->second);
         if (!display) {
@@ -195,7 +195,7 @@ private:
             this,
             [this] {
                 queued_ = false;
-                applyWindowSystemScreens(World::shared(), applicationScreens());
+                applyWindowSystemScreens(sim::World::shared(), applicationScreens());
             },
             Qt::QueuedConnection);
     }
@@ -207,7 +207,7 @@ private:
 
 void followApplicationScreens()
 {
-    World& world = World::shared();
+    sim::World& world = sim::World::shared();
     Assignments& state = assignments();
     if (state.follower || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || world.loadedFromFile())
         return;
@@ -215,4 +215,4 @@ void followApplicationScreens()
     applyWindowSystemScreens(world, applicationScreens());
 }
 
-} // namespace platform::sim
+} // namespace platform::host

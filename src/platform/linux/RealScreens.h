@@ -6,7 +6,7 @@
 #include <QRect>
 #include <QString>
 
-namespace platform::sim {
+namespace platform::host {
 
 // The simulated world's displays on the screens of a real desktop session.
 //
@@ -31,7 +31,7 @@ struct WindowSystemScreen {
 
 // Gives the world's displays these screens (primary first); nothing happens
 // for an empty list (a session between screens keeps the last ones).
-void applyWindowSystemScreens(World& world, const QList<WindowSystemScreen>& screens);
+void applyWindowSystemScreens(sim::World& world, const QList<WindowSystemScreen>& screens);
 
 // The application's screens now, primary first.
 QList<WindowSystemScreen> applicationScreens();
@@ -42,4 +42,4 @@ QList<WindowSystemScreen> applicationScreens();
 // displays: then nothing happens. Calling it again does nothing more.
 void followApplicationScreens();
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-namespace platform::sim {
+namespace platform::host {
 
 SystemTray::~SystemTray()
 {
@@ -28,7 +28,7 @@ void SystemTray::add(StatusItem& item)
     QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&item](QSystemTrayIcon::ActivationReason why) {
         const bool right = why == QSystemTrayIcon::Context;
         if (why == QSystemTrayIcon::Trigger || right)
-            clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
+            sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
     });
     update(item);
     icon->show();
@@ -39,7 +39,7 @@ void SystemTray::update(const StatusItem& item)
     const auto found = icons_.find(&item);
     if (found == icons_.end())
         return;
-    found->second->setIcon(QIcon(QPixmap::fromImage(trayImage(item))));
+    found->second->setIcon(QIcon(QPixmap::fromImage(sim::trayImage(item))));
     found->second->setToolTip(item.button()->toolTip());
     found->second->setVisible(item.isVisible());
 }
@@ -73,4 +73,4 @@ bool SystemTray::contains(const QPoint& point) const
     return false;
 }
 
-} // namespace platform::sim
+} // namespace platform::host

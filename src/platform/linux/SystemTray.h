@@ -6,13 +6,13 @@
 
 class QSystemTrayIcon;
 
-namespace platform::sim {
+namespace platform::host {
 
 // The desktop session's system tray: one QSystemTrayIcon per status item,
 // showing the item's tray image (sim::trayImage) with its tool tip; a left
 // click on the icon clicks the item's button with the left button, a right
 // click with the right one.
-class SystemTray final : public Tray {
+class SystemTray final : public sim::Tray {
 public:
     ~SystemTray() override;
 
@@ -27,4 +27,4 @@ private:
     std::map<const StatusItem*, QSystemTrayIcon*> icons_;
 };
 
-} // namespace platform::sim
+} // namespace platform::host

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace platform::sim {
+namespace platform::host {
 
 namespace {
 
@@ -319,4 +319,4 @@ void X11Session::cancelMove(quint32 window)
     xcb_flush(c);
 }
 
-} // namespace platform::sim
+} // namespace platform::host

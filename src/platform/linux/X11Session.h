@@ -8,7 +8,7 @@
 
 class QSocketNotifier;
 
-namespace platform::sim {
+namespace platform::host {
 
 // A connection of its own to the session's X server: it tells whether a
 // compositing manager runs, when the pointer moves, and how long the user
@@ -72,4 +72,4 @@ private:
     bool stashQueued_ = false;
 };
 
-} // namespace platform::sim
+} // namespace platform::host

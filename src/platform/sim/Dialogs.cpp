@@ -2,8 +2,8 @@
 #include "platform/sim/DialogScript.h"
 
 #include "platform/Lifetime.h"
-#include "platform/Screens.h"
 #include "platform/sim/CharacterPalette.h"
+#include "platform/sim/PopupPlacement.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -142,18 +142,6 @@ ModalResponse answer(const Alert& alert)
 // Space between the palette and the window of the field it types into.
 constexpr int paletteGap = 8;
 
-// The visible frame, in Qt's coordinates, of the screen holding point (the
-// first screen when none does).
-QRect usableArea(const QPoint& point)
-{
-    const QList<Screen> screens = Screens::screens();
-    for (const Screen& screen : screens) {
-        if (Screens::windowGeometry(screen.frame).contains(point))
-            return Screens::windowGeometry(screen.visibleFrame);
-    }
-    return screens.isEmpty() ? QRect(point, QSize(1, 1)) : Screens::windowGeometry(screens.first().visibleFrame);
-}
-
 // The palette's window. It opens beside the window of the field it types
 // into and closes when that window goes away.
 class PaletteWindow final : public QScrollArea {
@@ -169,7 +157,8 @@ public:
         resize(grid->width() + 24, 320);
     }
 
-    // Beside field's window (right of it, else left), level with the field.
+    // Beside field's window (right of it, else left), level with the field,
+    // within the screen.
     void attachTo(QWidget* field)
     {
         if (host_)
@@ -179,14 +168,14 @@ public:
             return;
         host_->installEventFilter(this);
         const QRect beside = host_->frameGeometry();
-        const QRect area = usableArea(beside.center());
-        const QSize size = frameGeometry().size();
-        int x = beside.right() + 1 + paletteGap;
-        if (x + size.width() > area.right() + 1 && beside.left() - paletteGap - size.width() >= area.left())
-            x = beside.left() - paletteGap - size.width();
         const int top = field->mapToGlobal(QPoint(0, 0)).y();
-        const int y = std::clamp(top, area.top(), std::max(area.top(), area.bottom() + 1 - size.height()));
-        move(x, y);
+        const std::optional<QRect> area = sim::availableAreaAt(beside.center());
+        if (!area) {
+            move(beside.right() + 1 + paletteGap, top);
+            return;
+        }
+        move(sim::placeBeside(beside, frameGeometry().size(), sim::PopupSide::right, top, *area, paletteGap)
+                 .topLeft());
     }
 
 protected:

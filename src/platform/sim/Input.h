@@ -40,17 +40,7 @@ void movePointer(QPointF location, PointerOver over = PointerOver::otherApp);
 void dragPointer(QPointF location, PointerOver over = PointerOver::otherApp);
 // Puts the pointer somewhere without any event.
 void warpPointer(QPointF location);
-// The real session's pointer is at a point of the window system (the
-// toolkit's global coordinates): a move (a left-mouse drag while the left
-// button is down) for the local monitors when one of the app's own windows
-// that takes the mouse lies there, else for the global monitors. Nothing
-// happens when neither the point nor the button changed since the last one.
-void sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown);
-// The real session's mouse button went down, at the session's time in
-// milliseconds (the clock of the toolkit's input events), with the pointer
-// at a window-system point. Keys stamped after it wait until the click
-// reaches the app (KeysBehindClicks.h).
-void sessionButtonPressed(quint64 time, int button, QPoint windowSystemLocation);
+// The real session's pointer and buttons: SessionHooks.h.
 // An event posted through MouseEvents::postEvent, in display coordinates.
 struct PostedMouseEvent {
     MouseEventType type = MouseEventType::mouseMoved;

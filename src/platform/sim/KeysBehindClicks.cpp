@@ -2,11 +2,14 @@
 
 #include "platform/Lifetime.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <QEvent>
 #include <QGuiApplication>
 #include <QInputEvent>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace platform::sim {
 
@@ -24,16 +27,19 @@ bool isKey(QEvent::Type type)
     return type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::KeyRelease;
 }
 
-// Whether one of the app's windows takes a click at a window-system point
-// (the window system's own stacking decides which window is there).
+// Whether one of the app's windows takes a click at a window-system point:
+// the session's window system decides; without one, a visible window of the
+// app there that no modal window blocks.
 bool appWindowAt(QPoint at)
 {
-    const QWindow* window = QGuiApplication::topLevelAt(at);
-    if (!window || !window->isVisible() || window->flags().testFlag(Qt::WindowTransparentForInput))
-        return false;
-    // A window a modal dialog blocks never gets the click.
+    if (const auto& takesClick = windowSystemHooks().appWindowTakesClickAt)
+        return takesClick(at);
     const QWindow* modal = QGuiApplication::modalWindow();
-    return !modal || modal == window || modal->isAncestorOf(window);
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(), [&](const QWindow* window) {
+        return window->isVisible() && !window->flags().testFlag(Qt::WindowTransparentForInput)
+            && window->frameGeometry().contains(at) && (!modal || modal == window || modal->isAncestorOf(window));
+    });
 }
 
 Shared<KeysBehindClicks>& instance()
@@ -97,8 +103,8 @@ bool KeysBehindClicks::hold(QObject* receiver, QEvent* event)
     if (!isKey(type))
         return false;
     if (!holding_) {
-        if (reader_)
-            reader_();
+        if (const auto& readPending = windowSystemHooks().readPending)
+            readPending();
         if (!clickPendingAt(static_cast<const QInputEvent*>(event)->timestamp()))
             return false;
         holding_ = true;

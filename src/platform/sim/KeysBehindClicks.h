@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,9 +42,6 @@ public:
     // wheel steps and side buttons) at the session's time in milliseconds,
     // where the pointer is (window-system coordinates).
     void sessionButtonPressed(quint64 time, int button, QPoint at);
-    // Reads what the session has sent and the app has not read yet; asked
-    // before each key is delivered.
-    void setSessionReader(std::function<void()> reader) { reader_ = std::move(reader); }
 
     // For the app's key delivery: notes clicks as they arrive and takes the
     // key events that must wait. True: the event is held (the caller
@@ -71,7 +67,6 @@ private:
     void release();
     void replay(Held& held);
 
-    std::function<void()> reader_;
     // The latest session click on one of the app's windows that the app has
     // not received yet.
     std::optional<quint64> pendingClick_;

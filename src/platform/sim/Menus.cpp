@@ -3,12 +3,13 @@
 #include "platform/KeyEvents.h"
 #include "platform/Popover.h"
 #include "platform/Scheduler.h"
+#include "platform/Screens.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QCursor>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -244,7 +245,9 @@ void Menu::popUp(QPointF screenPoint)
         });
     });
     presentation_->menu = shown;
-    shown->popup(QCursor::pos());
+    // At the session's pointer, which opened the menu.
+    const auto& pointer = sim::windowSystemHooks().pointer;
+    shown->popup(pointer ? pointer() : Screens::windowGeometry(QRectF(screenPoint, QSizeF())).topLeft());
 }
 
 void Menu::popUp(const QWidget* view, QPointF pointInView)

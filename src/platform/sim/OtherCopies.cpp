@@ -1,6 +1,7 @@
 #include "platform/sim/OtherCopies.h"
 
 #include "platform/Lifetime.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <mutex>
 

@@ -31,7 +31,7 @@ struct OtherCopies {
     std::function<bool(qint32 pid)> kill;
 };
 
-void setOtherCopies(OtherCopies copies);
+// Set through setOtherCopies (SessionHooks.h).
 // What is set now; an unset member finds nothing and answers false.
 OtherCopies otherCopies();
 

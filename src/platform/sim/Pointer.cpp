@@ -5,6 +5,7 @@
 #include "platform/Screens.h"
 #include "platform/WindowFrame.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/World.h"
 
 #include <QApplication>

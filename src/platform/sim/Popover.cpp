@@ -1,15 +1,21 @@
 #include "platform/Popover.h"
 
 #include "platform/Screens.h"
+#include "platform/sim/PopupPlacement.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMouseEvent>
-#include <QScreen>
+#include <QScopedValueRollback>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace platform {
 
@@ -23,7 +29,81 @@ using sim::StatusBarState;
 namespace {
 
 // Space between the anchor and the popover.
-constexpr double anchorGap = 4;
+constexpr int anchorGap = 4;
+// Where no screen is known.
+constexpr QRect unbounded(-(1 << 22), -(1 << 22), 1 << 23, 1 << 23);
+
+// The popover's content at its own size, scrolled when the popover may not
+// be that large: its size hint is the content's, cut to the limit (with room
+// for a scroll bar across a cut), and follows the content's.
+class FittedScroll final : public QScrollArea {
+public:
+    FittedScroll()
+    {
+        setFrameShape(QFrame::NoFrame);
+        // The keyboard focus rests on controls only; Tab scrolls to them.
+        setFocusPolicy(Qt::NoFocus);
+        setWidgetResizable(true);
+        setAutoFillBackground(false);
+        viewport()->setAutoFillBackground(false);
+    }
+
+    void setContent(QWidget* content)
+    {
+        const bool ownBackground = content->autoFillBackground();
+        setWidget(content);
+        content->setAutoFillBackground(ownBackground);
+        updateGeometry();
+    }
+
+    void setLimit(QSize limit)
+    {
+        if (limit == limit_)
+            return;
+        limit_ = limit;
+        updateGeometry();
+    }
+
+    QSize sizeHint() const override
+    {
+        const QWidget* content = widget();
+        if (!content)
+            return {0, 0};
+        const QSize wanted =
+            content->sizeHint().expandedTo(content->minimumSize()).boundedTo(content->maximumSize());
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        QSize shown = wanted.boundedTo(limit_);
+        if (shown.height() < wanted.height())
+            shown.setWidth(std::min(limit_.width(), wanted.width() + bar));
+        if (shown.width() < wanted.width())
+            shown.setHeight(std::min(limit_.height(), wanted.height() + bar));
+        return shown;
+    }
+
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    QSize limit_{QWIDGETSIZE_MAX, QWIDGETSIZE_MAX};
+};
+
+sim::PopupSide sideFor(Popover::Edge edge)
+{
+    switch (edge) {
+    case Popover::Edge::minY: return sim::PopupSide::below;
+    case Popover::Edge::maxY: return sim::PopupSide::above;
+    case Popover::Edge::minX: return sim::PopupSide::left;
+    case Popover::Edge::maxX: return sim::PopupSide::right;
+    }
+    return sim::PopupSide::below;
+}
 
 } // namespace
 
@@ -44,8 +124,8 @@ Popover::Popover()
 Popover::~Popover()
 {
     StatusBarState::shared().shownPopovers.removeAll(this);
-    if (content_ && window_ && content_->parentWidget() == window_)
-        content_->setParent(nullptr);
+    if (content_ && scroll_ && scroll_->widget() == content_)
+        scroll_->takeWidget();
     delete window_;
 }
 
@@ -64,15 +144,16 @@ void Popover::setContentView(QWidget* content)
         auto* layout = new QVBoxLayout(window_);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSizeConstraint(QLayout::SetFixedSize);
+        scroll_ = new FittedScroll;
+        layout->addWidget(scroll_);
     }
-    if (content_ && content_->parentWidget() == window_) {
-        window_->layout()->removeWidget(content_);
+    if (content_ && scroll_->widget() == content_) {
+        scroll_->takeWidget();
         content_->hide();
-        content_->setParent(nullptr);
     }
     content_ = content;
     if (content) {
-        window_->layout()->addWidget(content);
+        static_cast<FittedScroll*>(scroll_.data())->setContent(content);
         content->show();
     }
 }
@@ -81,7 +162,9 @@ void Popover::show(const QRectF& anchor, Edge edge)
 {
     if (!window_)
         setContentView(nullptr);
-    place(anchor, edge);
+    anchor_ = anchor;
+    edge_ = edge;
+    place();
     if (!shown_) {
         shown_ = true;
         StatusBarState::shared().shownPopovers.append(this);
@@ -91,44 +174,27 @@ void Popover::show(const QRectF& anchor, Edge edge)
         window_->activateWindow();
 }
 
-void Popover::place(const QRectF& anchor, Edge edge)
+void Popover::place()
 {
+    const QScopedValueRollback<bool> placing(placing_, true);
+    // A status item mirrored in a desktop session's tray hangs from its icon.
+    const std::optional<QRect> tray = StatusBarState::shared().trayIconAt(anchor_);
+    const QRect anchor = tray ? *tray : Screens::windowGeometry(anchor_);
+    const sim::PopupSide side = tray ? sim::PopupSide::below : sideFor(edge_);
+    const std::optional<QRect> area = sim::availableAreaAt(anchor.center());
+    static_cast<FittedScroll*>(scroll_.data())
+        ->setLimit(area.value_or(unbounded).size());
     window_->layout()->activate();
     window_->adjustSize();
-    const QSizeF size = window_->size();
-    QPointF topLeftQt;
-    if (const std::optional<QRect> tray = StatusBarState::shared().trayIconAt(anchor)) {
-        // A status item mirrored in a desktop session's tray: under the tray
-        // icon, or above it when the panel sits at the bottom.
-        const QRect icon = *tray;
-        const QScreen* screen = QGuiApplication::screenAt(icon.center());
-        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 4096, 4096);
-        double x = std::clamp(icon.center().x() - size.width() / 2, double(area.left()),
-                              std::max(double(area.left()), area.right() - size.width()));
-        double y = icon.bottom() + anchorGap;
-        if (y + size.height() > area.bottom())
-            y = icon.top() - anchorGap - size.height();
-        topLeftQt = QPointF(x, y);
-    } else {
-        double x = anchor.center().x() - size.width() / 2;
-        double yScreenTop = anchor.bottom() + anchorGap + size.height(); // above the anchor
-        switch (edge) {
-        case Edge::minY: yScreenTop = anchor.top() - anchorGap; break;
-        case Edge::maxY: break;
-        case Edge::minX:
-            x = anchor.left() - anchorGap - size.width();
-            yScreenTop = anchor.center().y() + size.height() / 2;
-            break;
-        case Edge::maxX:
-            x = anchor.right() + anchorGap;
-            yScreenTop = anchor.center().y() + size.height() / 2;
-            break;
-        }
-        topLeftQt = Screens::windowGeometry(QRectF(x, yScreenTop - size.height(), size.width(), size.height()))
-                        .topLeft();
-    }
-    window_->move(topLeftQt.toPoint());
-    frame_ = Screens::frameOfWindowGeometry(QRect(topLeftQt.toPoint(), size.toSize()));
+    const QSize size = window_->size();
+    const bool vertical = side == sim::PopupSide::below || side == sim::PopupSide::above;
+    // A tray icon's centre is its centre pixel.
+    const QPointF centre = tray ? QPointF(tray->center()) : QRectF(anchor).center();
+    const int crossStart = int(std::lround(vertical ? centre.x() - size.width() / 2.0
+                                                    : centre.y() - size.height() / 2.0));
+    const QRect placed = sim::placeBeside(anchor, size, side, crossStart, area.value_or(unbounded), anchorGap);
+    window_->move(placed.topLeft());
+    frame_ = Screens::frameOfWindowGeometry(QRect(placed.topLeft(), size));
 }
 
 void Popover::performClose()
@@ -156,6 +222,9 @@ bool Popover::eventFilter(QObject* watched, QEvent* event)
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || !window_)
         return QObject::eventFilter(watched, event);
+    // Content that changed its size (another page) keeps within the screen.
+    if (event->type() == QEvent::Resize && widget == window_.data() && shown_ && !placing_)
+        place();
     if (event->type() == QEvent::MouseButtonPress && closesOnOutsideClicks()) {
         const QWidget* pressed = widget->window();
         const QPointF at = static_cast<QMouseEvent*>(event)->globalPosition();

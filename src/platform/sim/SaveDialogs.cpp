@@ -46,16 +46,6 @@ QString openingFolder(const SavePanel& panel)
     return Folders::home();
 }
 
-void rememberFolder(const QUrl& saved)
-{
-    if (!saved.isLocalFile())
-        return;
-    const QString folder = QFileInfo(saved.toLocalFile()).absolutePath();
-    PreferenceDomain& defaults = PreferenceDomain::standard();
-    if (defaults.string(lastFolderKey) != folder)
-        defaults.setString(lastFolderKey, folder);
-}
-
 // Nobody can answer a dialog on a screen that does not exist.
 bool unanswerable()
 {
@@ -117,9 +107,18 @@ ModalResponse SavePanel::runModal()
         given = showFileDialog(*this, folder);
     }
     url_ = given.response == ModalResponse::ok ? given.url : QUrl();
-    rememberFolder(url_);
     state().panels.push_back({allowedContentTypes, nameFieldStringValue, folder, given.response});
     return given.response;
+}
+
+void SavePanel::fileWasSaved() const
+{
+    if (!url_.isLocalFile())
+        return;
+    const QString folder = QFileInfo(url_.toLocalFile()).absolutePath();
+    PreferenceDomain& defaults = PreferenceDomain::standard();
+    if (defaults.string(lastFolderKey) != folder)
+        defaults.setString(lastFolderKey, folder, PreferenceDomain::Save::soon);
 }
 
 ModalResponse ConfirmationDialog::runModal()

@@ -6,6 +6,7 @@
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "platform/sim/ScreenChoice.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QFontMetricsF>

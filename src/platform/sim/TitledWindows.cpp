@@ -4,10 +4,9 @@
 #include "platform/Screens.h"
 #include "platform/WindowFrame.h"
 #include "platform/sim/ScreenChoice.h"
-#include "platform/sim/WindowSystem.h"
+#include "platform/sim/SessionHooks.h"
 
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
 #include <optional>
@@ -21,7 +20,6 @@ struct TitledWindowState {
     // What the window system reported for the last titled window on screen.
     QMargins reported;
     QList<sim::WindowDragStep> drags;
-    std::function<void(QWidget*)> cancelMove;
 };
 
 TitledWindowState& state()
@@ -58,18 +56,17 @@ QList<sim::WindowDragStep> sim::windowDragSteps()
     return state().drags;
 }
 
-void sim::setWindowManagerMoveCancel(std::function<void(QWidget* window)> cancel)
-{
-    state().cancelMove = std::move(cancel);
-}
-
 QMargins WindowFrame::decorations(const QWidget* window)
 {
     TitledWindowState& s = state();
-    // The offscreen platform's own frames are made up.
-    if (sim::onWindowSystem() && window && window->windowHandle()) {
-        const QMargins reported = window->windowHandle()->frameMargins();
-        if (!reported.isNull()) {
+    const auto& frameMargins = sim::windowSystemHooks().frameMargins;
+    if (frameMargins && window) {
+        const QMargins reported = frameMargins(window);
+        // A window the window manager let go of (closed, being mapped again)
+        // may report a frame it does not have: keep the last real one.
+        const bool plausible =
+            reported.left() >= 0 && reported.top() >= 0 && reported.right() >= 0 && reported.bottom() >= 0;
+        if (!reported.isNull() && plausible) {
             s.reported = reported;
             return reported;
         }
@@ -114,18 +111,17 @@ void WindowFrame::performWindowDrag(QWidget* window)
     if (!window)
         return;
     state().drags.append(sim::WindowDragStep::started);
-    if (QWindow* handle = window->windowHandle())
-        handle->startSystemMove();
+    if (const auto& startMove = sim::windowSystemHooks().startMove)
+        startMove(window);
 }
 
 void WindowFrame::endWindowDrag(QWidget* window)
 {
     if (!window)
         return;
-    TitledWindowState& s = state();
-    s.drags.append(sim::WindowDragStep::endedEarly);
-    if (s.cancelMove)
-        s.cancelMove(window);
+    state().drags.append(sim::WindowDragStep::endedEarly);
+    if (const auto& cancelMove = sim::windowSystemHooks().cancelMove)
+        cancelMove(window);
 }
 
 } // namespace platform

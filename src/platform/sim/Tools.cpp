@@ -1,4 +1,5 @@
 #include "platform/ChildProcess.h"
+#include "platform/sim/SessionHooks.h"
 #include "platform/sim/Tools.h"
 
 #include "platform/Bundle.h"

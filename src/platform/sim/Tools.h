@@ -55,8 +55,7 @@ struct OutsideTool {
         start;
 };
 
-// From now on the tool at path is the outside tool.
-void installOutsideTool(const QString& path, OutsideTool tool);
+// Installed with installOutsideTool (SessionHooks.h).
 
 struct ToolRun {
     QString path;

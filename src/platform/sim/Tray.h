@@ -33,8 +33,6 @@ public:
     virtual bool contains(const QPoint& point) const = 0;
 };
 
-// The tray the bar's items show in from the next item made; the bar keeps
-// it until the shared instances are dropped.
-void setTray(std::unique_ptr<Tray> tray);
+// Set with setTray (SessionHooks.h).
 
 } // namespace platform::sim

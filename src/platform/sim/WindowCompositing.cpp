@@ -1,5 +1,5 @@
 #include "platform/WindowCompositing.h"
-#include "platform/sim/WindowCompositing.h"
+#include "platform/sim/SessionHooks.h"
 
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"

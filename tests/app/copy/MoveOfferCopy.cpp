@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     QuestionWatch watch;
     if (stage == QStringLiteral("move")) {
         platform::sim::answerNextAlert(platform::ModalResponse::alertFirstButton);
-        platform::sim::mapTool(platform::sim::tools::ditto, argc > 2 ? QString::fromUtf8(argv[2]) : QString());
+        platform::host::mapTool(platform::sim::tools::ditto, argc > 2 ? QString::fromUtf8(argv[2]) : QString());
     } else {
         qApp->installEventFilter(&watch);
     }
@@ -76,6 +76,6 @@ int main(int argc, char* argv[])
     QMetaObject::invokeMethod(qApp, [] { platform::Application::finishLaunching(); }, Qt::QueuedConnection);
     const int status = QCoreApplication::exec();
     platform::Application::setDelegate(nullptr);
-    QTextStream(stdout) << "relaunches " << platform::sim::detachedStarts().size() << Qt::endl;
+    QTextStream(stdout) << "relaunches " << platform::host::detachedStarts().size() << Qt::endl;
     return status;
 }
