@@ -13,6 +13,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace {
 
@@ -130,13 +132,16 @@ TEST_F(OnboardingViewTest, ReturnReachingTheWindowBeforeItIsActivePressesTheDefa
 {
     trust(true);
     showInWindow();
-    // The window manager has not activated it yet: no control holds the
-    // focus, and the key goes to the window itself.
-    QApplication::setActiveWindow(nullptr);
-    window_->window()->setFocus();
-    window_->window()->clearFocus();
+    // The window manager has not activated it yet: another window is active,
+    // so the window's shortcuts do not match, and the key the session hands
+    // the window goes to the window itself.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    ASSERT_EQ(QApplication::activeWindow(), &other);
     QKeyEvent event(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QApplication::sendEvent(window_->window(), &event);
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QApplication::sendEvent(window_->window()->windowHandle(), &event);
     EXPECT_EQ(closes_, 1);
     EXPECT_TRUE(Settings::shared().onboardingDismissed());
 }
