@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QWidget>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 #include <memory>
 #include <utility>
@@ -331,6 +333,30 @@ TEST_F(TileMenuTest, TheKeysShownInAnOpenMenuChooseTheirItem)
     }
     EXPECT_EQ(chosen, (QStringList{QStringLiteral("Settings…"), QStringLiteral("Desktop 3"),
                                    QStringLiteral("Quit Tessaroom")}));
+}
+
+TEST_F(TileMenuTest, TheModifiersOfAKeyShownLeaveTheMenuOpenUntilTheKeyChoosesItsItem)
+{
+    settings().setShowShortcutsInMenu(true);
+    tile().buildMenu();
+    std::unique_ptr<QMenu> shown(platform::sim::makeQtMenu(tile().menu().items()));
+    QStringList chosen;
+    for (QAction* action : shown->actions())
+        QObject::connect(action, &QAction::triggered, [&chosen, action] { chosen << action->text().section('\t', 0, 0); });
+    shown->popup(QPoint(100, 100));
+    // Ctrl+Alt+3 arrives key by key at the menu's window, as the session
+    // hands it over: Control, then Alt, then 3.
+    const auto type = [&](int key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers);
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QCoreApplication::sendEvent(shown->windowHandle(), &event);
+    };
+    type(Qt::Key_Control, Qt::ControlModifier);
+    type(Qt::Key_Alt, Qt::ControlModifier | Qt::AltModifier);
+    ASSERT_TRUE(shown->isVisible()) << "a modifier closed the menu";
+    type(Qt::Key_3, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(chosen, QStringList{QStringLiteral("Desktop 3")});
+    EXPECT_FALSE(shown->isVisible());
 }
 
 TEST_F(TileMenuTest, KeysThatTypeNoCharacterAreNamedAndAmpersandsStayInTheTitle)

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
+#include <QWindow>
 
 namespace platform {
 
@@ -105,6 +106,24 @@ QKeySequence keysOf(const MenuItem& item)
     return QKeySequence(key | modifiers);
 }
 
+bool isModifierKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Meta:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // A key pressed while the menu is open chooses the enabled item it is the
 // key equivalent of, as the system's menus do, before the app's hot keys and
 // shortcuts see it. Installed on the application, so it comes first.
@@ -122,9 +141,15 @@ protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
         const QEvent::Type type = event->type();
-        if (receiver != menu_ || (type != QEvent::ShortcutOverride && type != QEvent::KeyPress))
+        // The menu's window gets the key first, and the hot keys look there.
+        const bool toMenu = receiver == menu_ || (receiver && receiver == menu_->windowHandle());
+        if (!toMenu || (type != QEvent::ShortcutOverride && type != QEvent::KeyPress))
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
+        // A modifier on its way to a key equivalent: left to the menu, Alt
+        // alone closes it before the key arrives.
+        if (isModifierKey(key->key()))
+            return type == QEvent::KeyPress;
         const QKeySequence pressed(key->key() | (key->modifiers() & ~Qt::KeypadModifier).toInt());
         const QList<QAction*> actions = menu_->actions();
         for (qsizetype i = 0; i < keys_.size() && i < actions.size(); ++i) {
