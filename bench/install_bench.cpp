@@ -26,11 +26,11 @@ void writeFile(const QString& path, qint64 bytes, quint32 seed)
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     file.open(QIODevice::WriteOnly);
-    QByteArray piece(1 << 20, '\0');
+    QByteArray chunk(1 << 20, '\0');
     QRandomGenerator random(seed);
-    for (qint64 left = bytes; left > 0; left -= piece.size()) {
-        random.fillRange(reinterpret_cast<quint32*>(piece.data()), piece.size() / 4);
-        file.write(piece.constData(), std::min<qint64>(left, piece.size()));
+    for (qint64 left = bytes; left > 0; left -= chunk.size()) {
+        random.fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+        file.write(chunk.constData(), std::min<qint64>(left, chunk.size()));
     }
 }
 

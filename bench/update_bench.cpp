@@ -45,11 +45,11 @@ Release makeRelease(const QString& folder, const QString& origin)
     release.image = QDir(folder).filePath(QStringLiteral("release.dmg"));
     QFile file(release.image);
     file.open(QIODevice::WriteOnly);
-    QByteArray piece(1 << 20, '\0');
+    QByteArray chunk(1 << 20, '\0');
     QRandomGenerator random(7);
-    for (qint64 left = imageBytes; left > 0; left -= piece.size()) {
-        random.fillRange(reinterpret_cast<quint32*>(piece.data()), piece.size() / 4);
-        file.write(piece);
+    for (qint64 left = imageBytes; left > 0; left -= chunk.size()) {
+        random.fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+        file.write(chunk);
     }
     file.close();
     platform::CodeSignature::SigningIdentity identity;

@@ -82,13 +82,13 @@ int writeAll(int fd, const char* data, qint64 size, qint64* written)
     return 0;
 }
 
-Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bool(const char*, qint64)>& take)
+Read readChunks(int fd, qint64 chunkBytes, qint64 length, const std::function<bool(const char*, qint64)>& take)
 {
     Read result;
-    QByteArray piece(std::max<qint64>(pieceBytes, 1), Qt::Uninitialized);
+    QByteArray chunk(std::max<qint64>(chunkBytes, 1), Qt::Uninitialized);
     while (length < 0 || result.bytes < length) {
-        const qint64 wanted = length < 0 ? piece.size() : std::min<qint64>(piece.size(), length - result.bytes);
-        const ssize_t got = ::read(fd, piece.data(), std::size_t(wanted));
+        const qint64 wanted = length < 0 ? chunk.size() : std::min<qint64>(chunk.size(), length - result.bytes);
+        const ssize_t got = ::read(fd, chunk.data(), std::size_t(wanted));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -98,7 +98,7 @@ Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bo
         if (got == 0)
             break;
         result.bytes += got;
-        if (!take(piece.constData(), got))
+        if (!take(chunk.constData(), got))
             break;
     }
     return result;
@@ -106,8 +106,8 @@ Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bo
 
 int readAll(int fd, QByteArray& bytes, qint64 limit)
 {
-    constexpr qint64 pieceBytes = 1 << 16;
-    return readPieces(fd, pieceBytes, limit, [&](const char* data, qint64 length) {
+    constexpr qint64 chunkBytes = 1 << 16;
+    return readChunks(fd, chunkBytes, limit, [&](const char* data, qint64 length) {
                bytes.append(data, length);
                return true;
            })

@@ -63,11 +63,11 @@ struct Read {
     int error = 0;    // of the read that failed, or 0
 };
 
-// Reads from the descriptor's offset in pieces of at most pieceBytes until
+// Reads from the descriptor's offset in chunks of at most chunkBytes until
 // its end or, when length is not negative, until length bytes, and hands
-// every piece to take in order. A take that answers false stops the reading
+// every chunk to take in order. A take that answers false stops the reading
 // there (no error). Fewer bytes than length means the file ended first.
-Read readPieces(int fd, qint64 pieceBytes, qint64 length, const std::function<bool(const char*, qint64)>& take);
+Read readChunks(int fd, qint64 chunkBytes, qint64 length, const std::function<bool(const char*, qint64)>& take);
 
 // Appends to bytes what the descriptor holds from its offset to its end, at
 // most limit bytes when limit is not negative: 0, or the error number of the

@@ -30,7 +30,7 @@ QByteArray Sha256::hex() const
 
 FileIO::Read Sha256::addFrom(int fd, qint64 length)
 {
-    return FileIO::readPieces(fd, filePieceBytes, length, [this](const char* data, qint64 size) {
+    return FileIO::readChunks(fd, fileChunkBytes, length, [this](const char* data, qint64 size) {
         add(data, size);
         return true;
     });

@@ -15,8 +15,8 @@ namespace platform {
 // A running SHA-256 digest (libcrypto), and the one way to take a file's.
 class Sha256 {
 public:
-    // Files are read in pieces of this many bytes.
-    static constexpr qint64 filePieceBytes = 1 << 20;
+    // Files are read in chunks of this many bytes.
+    static constexpr qint64 fileChunkBytes = 1 << 20;
 
     Sha256();
     ~Sha256();

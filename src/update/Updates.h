@@ -57,8 +57,8 @@ public:
     static constexpr double tickTolerance = 600;       // seconds
     static constexpr double requestIdleTimeout = 15;   // seconds without data
     static constexpr double checkTimeLimit = 60;       // seconds a feed check may take in all
-    static constexpr qint64 downloadPieceBytes = 65536;
-    static constexpr qint64 digestPieceBytes = 1048576;
+    static constexpr qint64 downloadChunkBytes = 65536;
+    static constexpr qint64 digestChunkBytes = 1048576;
     static constexpr double progressStep = 0.05;
     static constexpr double toolTimeLimit = 120; // seconds a system tool may run
 
@@ -248,7 +248,7 @@ private:
         std::unique_ptr<UrlTransfer> transfer;
         QString path; // the temporary file, once created
         int fd = -1;
-        QByteArray buffer; // up to downloadPieceBytes not yet written
+        QByteArray buffer; // up to downloadChunkBytes not yet written
         qint64 received = 0;
         double lastFraction = 0;
     };

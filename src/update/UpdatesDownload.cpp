@@ -105,7 +105,7 @@ void Updates::fetchImage(const UpdateFeed& entry, quint64 run, std::function<voi
     fetch_->entry = entry;
     fetch_->run = run;
     fetch_->done = std::move(done);
-    fetch_->buffer.reserve(downloadPieceBytes);
+    fetch_->buffer.reserve(downloadChunkBytes);
     UrlTransferHandlers handlers;
     handlers.response = [this](int status) { fetchResponse(status); };
     handlers.data = [this](QByteArrayView bytes) { fetchData(bytes); };
@@ -141,13 +141,13 @@ void Updates::fetchData(QByteArrayView bytes)
             endFetch(QStringLiteral("the download is larger than announced"));
             return;
         }
-        const qint64 room = std::min(downloadPieceBytes - qint64(fetch.buffer.size()),
+        const qint64 room = std::min(downloadChunkBytes - qint64(fetch.buffer.size()),
                                      fetch.entry.size - fetch.received);
         const qint64 taken = std::min(room, qint64(bytes.size()));
         fetch.buffer.append(bytes.first(taken));
         fetch.received += taken;
         bytes = bytes.sliced(taken);
-        if (fetch.buffer.size() < downloadPieceBytes)
+        if (fetch.buffer.size() < downloadChunkBytes)
             continue;
         flushFetchBuffer();
         if (!fetch_)
@@ -247,7 +247,7 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
     // One byte past the size is enough to tell a file that grows since its
     // size was read; it never fills the disk.
     const platform::FileIO::Read read =
-        platform::FileIO::readPieces(image.fd(), digestPieceBytes, entry.size + 1, [&](const char* data, qint64 length) {
+        platform::FileIO::readChunks(image.fd(), digestChunkBytes, entry.size + 1, [&](const char* data, qint64 length) {
             sha.add(data, length);
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;

@@ -64,7 +64,7 @@ protected:
         return page;
     }
 
-    static constexpr qint64 imageBytes = 10 * Updates::downloadPieceBytes;
+    static constexpr qint64 imageBytes = 10 * Updates::downloadChunkBytes;
 
     static QByteArray feed(const QString& version, const QString& notes = QStringLiteral(
                                                        "https://updates.tessaroom.app/notes.html"))
@@ -371,7 +371,7 @@ TEST_F(AboutPageTest, DownloadShowsItsProgressThenAFailureWithTryAgain)
     click(*button(*page, "downloadButton"));
     ASSERT_EQ(loader_.count(), 2u);
     EXPECT_EQ(loader_.request(1).url, QUrl("https://updates.tessaroom.app/Tessaroom.dmg"));
-    loader_.respond(200, QByteArray(4 * Updates::downloadPieceBytes, 'x'));
+    loader_.respond(200, QByteArray(4 * Updates::downloadChunkBytes, 'x'));
     EXPECT_EQ(title(*page), "Downloading Tessaroom 1.3");
     EXPECT_EQ(caption(*page), "Checking the size, the hash and the signature before it opens.");
     ASSERT_NE(row(*page).progress(), nullptr);

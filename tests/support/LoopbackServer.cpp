@@ -43,7 +43,7 @@ struct LoopbackServer::Answer {
     qint64 sent = 0;
     qint64 total = 0;
     std::unique_ptr<QFile> file;
-    bool trickling = false; // the next piece waits for the scheduler
+    bool trickling = false; // the next chunk waits for the scheduler
 };
 
 LoopbackServer::LoopbackServer(std::optional<Tls> tls)
@@ -186,10 +186,10 @@ void LoopbackServer::pump(Answer& answer)
             limit = std::min(limit, *route.stallAfter);
         if (route.cutAfter)
             limit = std::min(limit, *route.cutAfter);
-        const qint64 piece = std::min(route.pieceBytes, limit - answer.sent);
-        if (piece <= 0)
+        const qint64 chunk = std::min(route.chunkBytes, limit - answer.sent);
+        if (chunk <= 0)
             break;
-        QByteArray bytes = answer.file ? answer.file->read(piece) : route.body.mid(answer.sent, piece);
+        QByteArray bytes = answer.file ? answer.file->read(chunk) : route.body.mid(answer.sent, chunk);
         socket->write(bytes);
         answer.sent += bytes.size();
         bytesSent_ += bytes.size();
@@ -209,8 +209,8 @@ void LoopbackServer::pump(Answer& answer)
             });
             break;
         }
-        if (route.pieceBytes < 65536)
-            break; // one small piece per turn
+        if (route.chunkBytes < 65536)
+            break; // one small chunk per turn
     }
     if (route.cutAfter && answer.sent >= *route.cutAfter && answer.sent < answer.total) {
         // Cut once what was written has left, outside the socket's own signal.

@@ -39,10 +39,10 @@ public:
         std::optional<qint64> stallAfter{};
         // After this many body bytes the connection is cut.
         std::optional<qint64> cutAfter{};
-        // The body goes out in pieces of this size, each after the previous
+        // The body goes out in chunks of this size, each after the previous
         // one has left.
-        qint64 pieceBytes = 65536;
-        // Each piece after the first also waits this many seconds on the
+        qint64 chunkBytes = 65536;
+        // Each chunk after the first also waits this many seconds on the
         // platform scheduler (the test's manual clock).
         std::optional<double> trickleSeconds{};
         // "Location" of a 3xx answer.
@@ -70,7 +70,7 @@ public:
     qint64 bytesSent() const { return bytesSent_; }
     // Whether some answer is waiting for release().
     bool stalled() const;
-    // Whether some answer waits for the clock before its next piece.
+    // Whether some answer waits for the clock before its next chunk.
     bool trickling() const;
     // Connections accepted and not yet closed by either side.
     int openConnections() const;

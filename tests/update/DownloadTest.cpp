@@ -93,7 +93,7 @@ TEST_P(DownloadTest, TheImageIsVerifiedAndStoredOffTheMainThread)
     EXPECT_EQ(updates_.phase().kind, Updates::Phase::Kind::ready);
 }
 
-TEST_P(DownloadTest, ProgressIsPublishedAtPieceBoundariesOnly)
+TEST_P(DownloadTest, ProgressIsPublishedAtChunkBoundariesOnly)
 {
     serve(QStringLiteral("1.3"), imageOfSize(100000, &maker_));
     checkNow();
@@ -118,7 +118,7 @@ TEST_P(DownloadTest, SmallImagePublishesNoProgress)
 TEST_P(DownloadTest, ProgressStepsAreAtLeastAFifthOfATenth)
 {
     serve(QStringLiteral("1.3"), imageOfSize(4 * 1024 * 1024, &maker_), {},
-          LoopbackServer::Route{.pieceBytes = 3000}); // a slow trickle
+          LoopbackServer::Route{.chunkBytes = 3000}); // a slow trickle
     checkNow();
     phases_.clear();
     EXPECT_EQ(downloadNow().kind, Updates::Phase::Kind::ready);

@@ -92,14 +92,14 @@ TEST_P(TransportTest, ADownloadWhoseConnectionDropsWithoutAnAnswerSaysSo)
 
 TEST_P(TransportTest, AFeedThatDripsEndsAfterSixtySecondsWhileADrippingImageGoesOn)
 {
-    // Every piece, 10 seconds after the one before, restarts the wait for data.
+    // Every chunk, 10 seconds after the one before, restarts the wait for data.
     const QString image = makeImage(QStringLiteral("image.dmg"), 5000, &maker_);
     const QJsonObject feed = feedObject(server_.origin(), QStringLiteral("1.3"), image);
-    serve(QStringLiteral("1.3"), image, {}, LoopbackServer::Route{.pieceBytes = 700, .trickleSeconds = 10});
+    serve(QStringLiteral("1.3"), image, {}, LoopbackServer::Route{.chunkBytes = 700, .trickleSeconds = 10});
     server_.setRoute(QStringLiteral("/update.json"),
-                     LoopbackServer::Route{.body = json(feed), .pieceBytes = 1, .trickleSeconds = 10});
+                     LoopbackServer::Route{.body = json(feed), .chunkBytes = 1, .trickleSeconds = 10});
     // Moves the clock 10 seconds at a time while the server waits to send
-    // its next piece, each step once the updater has every byte sent since
+    // its next chunk, each step once the updater has every byte sent since
     // this began; then waits for done.
     const auto drip = [this](const bool& done, int steps) {
         const qint64 received = counting_.received();

@@ -209,11 +209,11 @@ QString UpdateTest::makeImage(const QString& name, qint64 payloadBytes, const Te
     const QString path = QDir(home()).filePath(name);
     QFile file(path);
     file.open(QIODevice::WriteOnly);
-    QByteArray piece(1 << 16, '\0');
+    QByteArray chunk(1 << 16, '\0');
     QRandomGenerator random(42);
-    for (qint64 left = payloadBytes; left > 0; left -= piece.size()) {
-        random.fillRange(reinterpret_cast<quint32*>(piece.data()), piece.size() / 4);
-        file.write(piece.constData(), std::min<qint64>(left, piece.size()));
+    for (qint64 left = payloadBytes; left > 0; left -= chunk.size()) {
+        random.fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);
+        file.write(chunk.constData(), std::min<qint64>(left, chunk.size()));
     }
     file.close();
     if (team)

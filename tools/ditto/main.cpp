@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr qint64 pieceBytes = 1 << 20;
+constexpr qint64 chunkBytes = 1 << 20;
 
 // The mode a copy gets: the source's plain bits, writable by its owner.
 mode_t copyMode(mode_t source)
@@ -47,7 +47,7 @@ bool copyFile(const fs::path& source, const fs::path& target, mode_t mode)
         return report(target, std::strerror(errno));
     int writeError = 0;
     const platform::FileIO::Read read =
-        platform::FileIO::readPieces(in.fd(), pieceBytes, -1, [&](const char* data, qint64 length) {
+        platform::FileIO::readChunks(in.fd(), chunkBytes, -1, [&](const char* data, qint64 length) {
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;
         });

@@ -47,7 +47,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t pieceBytes = 1 << 20;
+constexpr std::size_t chunkBytes = 1 << 20;
 constexpr std::int64_t maximumUnpackedBytes = std::int64_t(4) << 30; // 4 GiB
 constexpr std::int64_t unpackedBytesPerImageByte = 64;
 constexpr std::int64_t maximumEntries = 100000;
@@ -71,7 +71,7 @@ int usage()
 struct ImageReader {
     int fd = -1;
     off_t left = 0;
-    std::vector<char> buffer = std::vector<char>(pieceBytes);
+    std::vector<char> buffer = std::vector<char>(chunkBytes);
 
     static la_ssize_t read(archive*, void* data, const void** out)
     {
@@ -418,7 +418,7 @@ int create(const std::vector<std::string>& arguments)
             // A file that cannot be read to the size in its header, or that
             // changed (size, modification or change time) while it was read,
             // fails the image rather than leaving a padded or torn entry in it.
-            const platform::FileIO::Read read = platform::FileIO::readPieces(file->fd(), pieceBytes, info.st_size, pack);
+            const platform::FileIO::Read read = platform::FileIO::readChunks(file->fd(), chunkBytes, info.st_size, pack);
             struct stat after {};
             if (read.error != 0)
                 failure = path.string() + ": " + std::strerror(read.error);
