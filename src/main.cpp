@@ -117,6 +117,10 @@ HandOver handOver(const QList<QByteArray>& links, CopyLock& lock, bool mode)
 
 int main(int argc, char* argv[])
 {
+    // First, so a logout while the process starts does not kill it, and a
+    // second signal while it ends (a session sends SIGHUP after SIGTERM)
+    // cannot change its exit status: from here on they wait for the main loop.
+    platform::TerminationSignals::takeOverForTheProcess();
     // Before anything reads the preferences, so every reader sees the imported values.
     LegacyMigration::run();
     QApplication app(argc, argv);

@@ -60,6 +60,13 @@ QString reason(const char* what, int code)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), FileIO::describe(code));
 }
 
+// Why a log could not be opened: its lock kept by another writer (openLocked
+// answers EWOULDBLOCK) or the system's own error.
+QString openingReason(int code)
+{
+    return code == EWOULDBLOCK ? QString::fromLatin1(lockedElsewhere) : reason("could not open the file", code);
+}
+
 // The process's umask, read without changing it (umask() would, for a moment,
 // for every thread).
 int currentUmask()
@@ -232,8 +239,15 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
         log.regular = ::fstat(log.fd, &log.status) == 0 && S_ISREG(log.status.st_mode);
         // Only a regular file is shared with other writers; a terminal or a
         // pipe just gets what is written.
-        if (!log.regular || !FileIO::lock(log.fd))
+        if (!log.regular)
             return log;
+        const FileIO::Lock locked = FileIO::lock(log.fd);
+        if (locked == FileIO::Lock::noLocks)
+            return log;
+        if (locked == FileIO::Lock::busy) {
+            ::close(log.fd);
+            return {.error = EWOULDBLOCK};
+        }
         struct stat named {};
         if (::stat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
             ::fstat(log.fd, &log.status); // its length now that it is ours
@@ -250,7 +264,7 @@ std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, boo
     keepBytes = std::max<qint64>(keepBytes, 0);
     const OpenLog log = openLocked(QFile::encodeName(path), O_RDONLY | O_CLOEXEC, create);
     if (log.fd < 0)
-        return log.error == ENOENT && !create ? std::nullopt : std::optional(reason("could not open the file", log.error));
+        return log.error == ENOENT && !create ? std::nullopt : std::optional(openingReason(log.error));
     const auto done = [&](std::optional<QString> result) {
         ::close(log.fd);
         return result;
@@ -384,7 +398,7 @@ std::optional<QString> append(const QString& path, const QByteArray& bytes)
     // Opened without blocking, so a pipe nobody reads fails instead of hanging.
     OpenLog log = openLocked(name, O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK, true);
     if (log.fd < 0)
-        return reason("could not open the file", log.error);
+        return openingReason(log.error);
     const int fd = log.fd;
     // Writes block as usual once the file is open.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -442,8 +456,11 @@ std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
 std::optional<QString> appendTrimming(const QString& path, const QByteArray& bytes, qint64 limit)
 {
     struct stat status {};
-    if (limit >= 1 && ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit)
-        (void)keepLastLines(path, limit / 2);
+    if (limit >= 1 && ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit) {
+        // A lock kept elsewhere would keep the append waiting as long again.
+        if (auto failure = keepLastLines(path, limit / 2); failure == QLatin1String(lockedElsewhere))
+            return failure;
+    }
     return append(path, bytes);
 }
 

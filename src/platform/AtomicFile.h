@@ -29,7 +29,8 @@ namespace platform {
 // Logs use append(): a growing file is not copied for every line, and a line
 // that cannot be written whole is cut off again, so the file keeps exactly
 // the lines it had. Appends and keepLastLines() of one file, in any process,
-// take turns on a lock of the file.
+// take turns on a lock of the file; one that another process keeps for longer
+// than FileIO::lockWait fails the call (lockedElsewhere).
 namespace AtomicFile {
 
 // Where a write can fail, in the order they happen.
@@ -70,6 +71,11 @@ struct Outcome {
 // place: none when the file holds them (durable or not yet); otherwise why
 // not, and the file is as it was.
 [[nodiscard]] std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options = {});
+
+// The failure of an append, trim or clear whose file another process kept
+// locked for all of FileIO::lockWait: nothing was changed, and the caller
+// was not held up for longer than that.
+inline constexpr char lockedElsewhere[] = "could not take the file's lock: another program holds it";
 
 // Adds the bytes at the end of the file, making it (0600 less the umask) when
 // missing. None when they are all in; otherwise why not, and the bytes that

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -132,13 +134,21 @@ int readAt(int fd, qint64 offset, qint64 length, QByteArray& bytes)
     return 0;
 }
 
-bool lock(int fd)
+Lock lock(int fd)
 {
-    for (;;) {
-        if (::flock(fd, LOCK_EX) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
+    // Polled, not a blocking flock: that one cannot be given a limit.
+    constexpr auto pause = std::chrono::milliseconds(5);
+    constexpr int tries = int(lockWait * 1000) / 5;
+    for (int tried = 1;; ++tried) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return Lock::taken;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return Lock::noLocks;
+        if (tried == tries)
+            return Lock::busy;
+        std::this_thread::sleep_for(pause);
     }
 }
 

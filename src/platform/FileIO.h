@@ -79,10 +79,21 @@ int readAll(int fd, QByteArray& bytes, qint64 limit = -1);
 // number of the read that failed.
 int readAt(int fd, qint64 offset, qint64 length, QByteArray& bytes);
 
-// Waits for the exclusive lock (flock) of the open file, through signals.
-// False when the file system has no locks: the caller then goes on without,
-// as every writer there must.
-bool lock(int fd);
+// How long lock() waits for another holder to let go, in seconds: the main
+// thread takes these locks, and a process that keeps one (stopped mid-write,
+// under a debugger, on a slow network home) must not freeze the app.
+inline constexpr double lockWait = 0.1;
+
+enum class Lock {
+    taken,
+    busy,     // another holder kept it for all of lockWait
+    noLocks,  // the file system has none: the caller goes on without, as
+              // every writer there must
+};
+
+// Takes the exclusive lock (flock) of the open file, trying again for at most
+// lockWait while another open file holds it.
+Lock lock(int fd);
 
 } // namespace FileIO
 } // namespace platform

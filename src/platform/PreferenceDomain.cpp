@@ -200,7 +200,7 @@ public:
         // Without locks (a file system that has none) the check below still
         // narrows the gap to the write itself.
         if (fd_ >= 0)
-            FileIO::lock(fd_);
+            taken_ = FileIO::lock(fd_) != FileIO::Lock::busy;
     }
     ~FolderLock()
     {
@@ -210,8 +210,12 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    // False when another process kept it for all of FileIO::lockWait.
+    bool taken() const { return taken_; }
+
 private:
     int fd_;
+    bool taken_ = true;
 };
 
 // What the file holds: none when it does not exist. An unreadable one reads
@@ -250,6 +254,11 @@ PreferenceDomain::Written PreferenceDomain::writeInTurn(Writer& writer, const QS
     if (number <= writer.newestOnDisk)
         return {.number = number, .superseded = true};
     const FolderLock folder(QFileInfo(path).path());
+    // Nothing waits long for another process: the changes stay in memory
+    // and go with the next change or sweep.
+    if (!folder.taken())
+        return {.number = number,
+                .outcome = {.failure = QStringLiteral("another program holds the preferences folder's lock")}};
     if (contentOf(path) != base)
         return {.number = number, .stale = true};
     Written written{.number = number, .bytes = bytes, .outcome = AtomicFile::writeFile(path, bytes)};
@@ -617,6 +626,14 @@ void PreferenceDomain::synchronizePending()
 void PreferenceDomain::synchronizeAll()
 {
     sweep(Sweep::all);
+    // The process ends next: what is still in memory is lost, whatever was
+    // logged when its write first failed.
+    for (const auto& [name, domain] : sharedDomains()) {
+        if (!domain->unsaved_.isEmpty())
+            SystemLog::write(QStringLiteral("preferences: %1 changed keys of %2 could not be saved")
+                                 .arg(domain->unsaved_.size())
+                                 .arg(domain->filePath()));
+    }
 }
 
 void PreferenceDomain::sweep(Sweep which)

@@ -29,7 +29,9 @@ namespace platform {
 // (synchronizeAll). A write never lands after a newer one of the same domain,
 // and never over what another process wrote since the domain read the file:
 // writes hold the preferences folder's lock, and one that finds the file
-// changed reads it again and goes on top.
+// changed reads it again and goes on top. A write whose lock another process
+// keeps for longer than FileIO::lockWait fails like any other (below), so no
+// process can hold the app up.
 // A file that cannot be parsed is renamed aside with a ".corrupt" suffix and a
 // system-log line. A file that exists but cannot be opened, or cannot be moved
 // aside, is never overwritten: writes to the domain are refused with a log
@@ -88,7 +90,8 @@ public:
     static void synchronizePending();
     // Writes every domain's changes now, those waiting to be saved soon too,
     // after any write under way: what the process holds is on disk when it
-    // ends. Application::terminate() calls it.
+    // ends. Changes that still cannot be written get a system-log line.
+    // Application::terminate() calls it.
     static void synchronizeAll();
 
     // The file this domain lives in.

@@ -16,11 +16,22 @@ namespace platform {
 // wait in the pipe until it does.
 class TerminationSignals {
 public:
-    // Takes the three signals over; needs the application object. One at a
-    // time per process. When the pipe cannot be made, the signals keep their
-    // default action and a system-log line says why.
+    // Takes the three signals over for the rest of the process, before the
+    // application object exists: a signal while the process starts waits in
+    // the pipe, and one that comes after the main loop ended, while the
+    // application object and the static objects go, is absorbed, so the exit
+    // status stays the app's. False when the pipe cannot be made (the
+    // signals keep their default action; the object below tries again).
+    static bool takeOverForTheProcess();
+
+    // Ends the app through the main loop on the signals; needs the
+    // application object. One at a time per process. Unless they are taken
+    // over for the process already, it takes them over for its own lifetime.
+    // When the pipe cannot be made, the signals keep their default action and
+    // a system-log line says why.
     TerminationSignals();
-    // Gives the signals back their earlier handlers.
+    // Stops reading the pipe. Gives the signals back their earlier handlers,
+    // unless they are taken over for the process.
     ~TerminationSignals();
     TerminationSignals(const TerminationSignals&) = delete;
     TerminationSignals& operator=(const TerminationSignals&) = delete;

@@ -4,6 +4,7 @@
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
+#include "platform/SystemLog.h"
 #include "store/Graphemes.h"
 
 #include <QDateTime>
@@ -85,7 +86,11 @@ void LogFile::append(const QString& text) const
 {
     // A line that cannot be written whole is dropped: the file keeps the
     // lines it had.
-    (void)platform::AtomicFile::appendTrimming(path_, text.toUtf8() + '\n', limit_);
+    const auto failure = platform::AtomicFile::appendTrimming(path_, text.toUtf8() + '\n', limit_);
+    // So is one whose file another process keeps locked, rather than hold up
+    // the main thread; unlike a full disk, that is worth a word.
+    if (failure == QLatin1String(platform::AtomicFile::lockedElsewhere))
+        platform::SystemLog::write(QStringLiteral("%1: a line was dropped: %2").arg(path_, *failure));
 }
 
 void LogFile::trim() const

@@ -7,7 +7,8 @@
 // back to its last whole lines within half its byte limit when it grows past
 // that limit. Logging never fails loudly: a file-system error (a full disk)
 // loses the entry and nothing else happens; the file keeps exactly the lines
-// it had. Every write goes through platform::AtomicFile (appends, trims and
+// it had. A file another process keeps locked for longer than
+// platform::FileIO::lockWait loses the entry too, with a system-log line. Every write goes through platform::AtomicFile (appends, trims and
 // clears), so other processes writing the same log take turns with it.
 class LogFile {
 public:

@@ -239,6 +239,24 @@ INSTANTIATE_TEST_SUITE_P(TermIntHup, SignalProcessTest, ::testing::Values(SIGTER
                                                                          : "HUP");
                          });
 
+TEST_F(SavedDataTest, ASignalWhileTheCopyEndsIsAbsorbedUntilTheProcessIsGone)
+{
+    QProcess running;
+    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    ASSERT_TRUE(waitForLaunch(running));
+
+    // A session's logout: SIGTERM, then SIGHUP at any moment of the end,
+    // down to the last static object.
+    send(running, SIGTERM);
+    for (int slice = 0; slice < generousWait && !running.waitForFinished(1); ++slice)
+        send(running, SIGHUP);
+    ASSERT_EQ(running.state(), QProcess::NotRunning);
+    EXPECT_EQ(running.exitStatus(), QProcess::NormalExit) << running.readAllStandardError().toStdString();
+    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_EQ(storedMeta(managedID(2)).name, QStringLiteral("Mail"));
+    EXPECT_GT(storedMeta(managedID(1)).seconds, 0);
+}
+
 // --- the self test on a fresh home ---
 
 TEST_F(RealProcessTest, TheFirstSelfTestOnAFreshHomePassesAllTenChecks)

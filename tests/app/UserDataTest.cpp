@@ -3,14 +3,25 @@
 
 #include "platform/Application.h"
 #include "platform/PreferenceDomain.h"
+#include "platform/SystemLog.h"
 #include "platform/TerminationSignals.h"
+#include "store/SpaceMetaDocument.h"
 #include "store/SpaceStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <ostream>
+#include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // Test names show the arguments.
 static void PrintTo(const QStringList& arguments, std::ostream* out)
@@ -19,6 +30,64 @@ static void PrintTo(const QStringList& arguments, std::ostream* out)
 }
 
 namespace {
+
+// A process of this user, a child of the test, that holds a folder's lock
+// (flock) until it is let go; after a generous while it lets go by itself,
+// so that a test which waits for it fails instead of hanging.
+class FolderLockElsewhere {
+public:
+    static constexpr int generousWait = 10000; // milliseconds
+
+    explicit FolderLockElsewhere(const QString& folder)
+    {
+        const QByteArray path = QFile::encodeName(folder);
+        int ready[2] = {-1, -1};
+        int release[2] = {-1, -1};
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only calls that are safe after fork in a threaded process.
+            const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
+            const char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
+            [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
+            pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};
+            ::poll(&letGo, 1, generousWait);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        release_ = release[1];
+        char byte = 0;
+        held_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
+        ::close(ready[0]);
+    }
+    ~FolderLockElsewhere() { letGo(); }
+    FolderLockElsewhere(const FolderLockElsewhere&) = delete;
+    FolderLockElsewhere& operator=(const FolderLockElsewhere&) = delete;
+
+    // Whether it holds the lock still (it did not let go by itself).
+    bool holding()
+    {
+        if (held_ && ::waitpid(pid_, nullptr, WNOHANG) == pid_)
+            held_ = false;
+        return held_;
+    }
+
+    void letGo()
+    {
+        if (release_ >= 0)
+            ::close(std::exchange(release_, -1));
+        if (pid_ > 0)
+            ::waitpid(std::exchange(pid_, -1), nullptr, 0);
+        held_ = false;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+    bool held_ = false;
+};
 
 // The launched app in this process with the arguments given, as the
 // platform's delegate, over a names store that already holds the user's data.
@@ -53,6 +122,24 @@ protected:
     {
         SpaceStore::shared().change(mail.managedID(), [](SpaceMeta& meta) { meta.name = QStringLiteral("Post"); });
         ASSERT_TRUE(SpaceStore::shared().hasPendingWrite());
+    }
+
+    // A desktop's name in the file, as another process would read it (this
+    // process's domain also holds what it could not write yet).
+    static QString nameOnDisk(qint64 managedID)
+    {
+        platform::PreferenceDomain fromDisk(platform::PreferenceDomain::standardName());
+        const auto decoded = SpaceMetaDocument::decode(fromDisk.data(SpaceStore::documentKey).value_or(QByteArray()));
+        if (!decoded)
+            return {};
+        const auto found = decoded.value().find(managedID);
+        return found == decoded.value().end() ? QString() : found->second.name;
+    }
+
+    void renameMail(const QString& name)
+    {
+        SpaceStore::shared().change(mail.managedID(), [&](SpaceMeta& meta) { meta.name = name; });
+        advance(SpaceStore::saveDelay);
     }
 
     // The main loop's pending work until the app ends.
@@ -129,6 +216,36 @@ TEST_F(UserDataTest, ASignalEndsAModeWithoutWriting)
     runLoopUntilTerminating();
     ASSERT_TRUE(platform::Application::isTerminating());
     EXPECT_EQ(storedNamesDocument(), before);
+}
+
+// --- the preferences folder locked by another program ---
+
+TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
+{
+    launchWith({});
+    advance(2);
+    const QString folder = QFileInfo(platform::PreferenceDomain::standard().filePath()).path();
+    FolderLockElsewhere held(folder);
+    ASSERT_TRUE(held.holding());
+    // The rename's write gives up at once and keeps the rename in memory...
+    renameMail(QStringLiteral("Post"));
+    EXPECT_TRUE(held.holding());
+    EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Mail"));
+    // ...until the engine's next sweep after the lock is let go.
+    held.letGo();
+    advance(1.5);
+    EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
+
+    // A quit while the lock is kept ends, and says what it could not save.
+    FolderLockElsewhere again(folder);
+    ASSERT_TRUE(again.holding());
+    renameMail(QStringLiteral("Inbox"));
+    platform::Application::terminate();
+    EXPECT_TRUE(again.holding());
+    EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
+    const QString lost = QStringLiteral("changed keys of %1 could not be saved")
+                             .arg(platform::PreferenceDomain::standard().filePath());
+    EXPECT_EQ(platform::SystemLog::lines().filter(lost).size(), 1) << qPrintable(platform::SystemLog::lines().join('\n'));
 }
 
 } // namespace
