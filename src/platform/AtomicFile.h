@@ -15,8 +15,9 @@ namespace platform {
 // synced. Any failure removes the temporary file and is returned as a reason
 // ("No space left on device"), for the caller to report its own way.
 //
-// A path that is a symbolic link is written through: the link's target gets
-// the new bytes and the link stays. An existing file keeps its permission
+// A path that is a symbolic link of this user is written through: the link's
+// target gets the new bytes and the link stays. A link of another user is
+// replaced by the new file, never followed. An existing file keeps its permission
 // bits; a new one is the user's alone (0600 less the umask), or gets the given
 // mode. Missing parent folders are not made, and a folder, pipe, socket or
 // device at the path is never replaced.
@@ -29,7 +30,8 @@ namespace platform {
 // Logs use append(): a growing file is not copied for every line, and a line
 // that cannot be written whole is cut off again, so the file keeps exactly
 // the lines it had. Appends and keepLastLines() of one file, in any process,
-// take turns on a lock of the file.
+// take turns on a lock of the file. They never follow a symbolic link at the
+// path, whoever made it: they fail instead.
 namespace AtomicFile {
 
 // Where a write can fail, in the order they happen.
@@ -54,6 +56,8 @@ struct Options {
     // False: a file already at the path is never replaced; the write then
     // fails ("File exists") and leaves it alone.
     bool replaceExisting = true;
+    // False: a link at the path is replaced even when it is this user's.
+    bool followOwnLink = true;
 };
 
 struct Outcome {
