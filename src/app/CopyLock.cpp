@@ -1,6 +1,6 @@
 #include "app/CopyLock.h"
 
-#include "app/LinkSocket.h"
+#include "platform/Folders.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +16,7 @@
 
 CopyLock::CopyLock(QString socketPath)
     : socketPath_(std::move(socketPath))
+    , path_(platform::Folders::preferences() + QStringLiteral("/copy.lock"))
 {
 }
 
@@ -25,19 +26,16 @@ CopyLock::~CopyLock()
         ::close(fd_);
 }
 
-QString CopyLock::path() const
-{
-    return QFileInfo(socketPath_).path() + QStringLiteral("/lock");
-}
-
 CopyLock::Take CopyLock::take()
 {
     if (fd_ >= 0)
         return Take::taken;
     error_.clear();
-    if (!LinkSocket::prepareFolder(QFileInfo(socketPath_).path(), &error_))
+    const QString file = path_;
+    if (!platform::Folders::make(QFileInfo(file).path())) {
+        error_ = QStringLiteral("the folder of the copy lock %1 cannot be made").arg(file);
         return Take::failed;
-    const QString file = path();
+    }
     const int fd = ::open(QFile::encodeName(file).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         error_ = QStringLiteral("the copy lock %1 cannot be opened: %2").arg(file, QString::fromLocal8Bit(strerror(errno)));

@@ -3,7 +3,10 @@
 #include <QString>
 
 // The mark of the user's one running copy: an exclusive lock (flock) on the
-// file "lock" beside the link socket, in its private folder. It is held from
+// file "copy.lock" in the preferences folder, which the copy guards and no
+// other user reaches. It does not depend on the link socket's folder, so
+// whatever that folder holds (another user's folder, a read-only one, one
+// deleted under a running copy) never lets two copies run. It is held from
 // take() until this object goes or the process ends, however it ends, so a
 // copy that crashed leaves nothing behind. A newer copy retires the holder
 // before it takes the lock; a process that only hands over links takes it
@@ -19,6 +22,8 @@ public:
         failed,
     };
 
+    // The socket the copy listens on; the lock's own place is read from the
+    // environment here, once.
     explicit CopyLock(QString socketPath);
     ~CopyLock();
     CopyLock(const CopyLock&) = delete;
@@ -29,10 +34,11 @@ public:
     bool isHeld() const { return fd_ >= 0; }
     QString error() const { return error_; }
     const QString& socketPath() const { return socketPath_; }
-    QString path() const;
+    const QString& path() const { return path_; }
 
 private:
     QString socketPath_;
+    QString path_;
     int fd_ = -1;
     QString error_;
 };

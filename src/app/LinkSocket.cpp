@@ -90,8 +90,10 @@ LinkSocket::Check inspectFolder(const QString& folder, bool* onlyOpen)
 
 QString LinkSocket::defaultPath()
 {
+    // A relative runtime folder is ignored, as the XDG rules say: each
+    // working folder would have one of its own.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
         return runtime + QStringLiteral("/tessaroom/links");
     return QDir::tempPath() + QStringLiteral("/tessaroom-") + QString::number(getuid()) + QStringLiteral("/links");
 }

@@ -16,7 +16,7 @@ public:
     LinkSocket() = delete;
 
     // $XDG_RUNTIME_DIR/tessaroom/links, or a per-user folder in the temporary
-    // folder when the session has no runtime folder.
+    // folder when the session has no runtime folder (or a relative one).
     static QString defaultPath();
 
     // What a check found.

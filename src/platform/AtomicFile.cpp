@@ -90,12 +90,16 @@ bool sameFile(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The file that really gets the bytes: a link's target, else the path itself.
-QString resolvedTarget(const QString& path)
+// The file that really gets the bytes: the target of a link this user made,
+// else the path itself. A link of another user (planted in a folder others
+// may write) is replaced, never written through.
+QString resolvedTarget(const QString& path, bool followOwnLink)
 {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
+    struct stat status {};
+    if (!followOwnLink || ::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISLNK(status.st_mode)
+        || status.st_uid != ::geteuid())
         return path;
+    const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
@@ -225,6 +229,8 @@ struct OpenLog {
 OpenLog openLocked(const QByteArray& name, int flags, bool create)
 {
     OpenLog log;
+    // Never through a link: it may lead to any file of the user.
+    flags |= O_NOFOLLOW;
     for (int tries = 0; tries < openTries; ++tries) {
         log = {};
         log.fd = ::open(name.constData(), flags);
@@ -249,7 +255,7 @@ OpenLog openLocked(const QByteArray& name, int flags, bool create)
             return {.error = EWOULDBLOCK};
         }
         struct stat named {};
-        if (::stat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
+        if (::lstat(name.constData(), &named) == 0 && sameFile(named, log.status)) {
             ::fstat(log.fd, &log.status); // its length now that it is ours
             return log;
         }
@@ -280,8 +286,9 @@ std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, boo
         return done(reason("could not read the file", code));
     const qsizetype lineFeed = tail.indexOf('\n');
     const QByteArray kept = lineFeed < 0 ? QByteArray() : tail.mid(lineFeed + 1);
-    // The lock stays on the old file until the new one is in its place.
-    return done(write(path, QString::fromUtf8(kept).toUtf8()));
+    // The lock stays on the old file until the new one is in its place; a
+    // link put at the path meanwhile is replaced, not written through.
+    return done(write(path, QString::fromUtf8(kept).toUtf8(), {.followOwnLink = false}));
 }
 
 } // namespace
@@ -289,15 +296,17 @@ std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, boo
 Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options)
 {
     Attempt attempt(takeInjected());
-    const QString target = resolvedTarget(path);
+    const QString target = resolvedTarget(path, options.followOwnLink);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
     const auto failed = [](QString why) { return Outcome{.failure = std::move(why)}; };
 
-    // A folder, a pipe, a socket or a device at the path is never replaced by a file.
+    // A folder, a pipe, a socket or a device at the path is never replaced by
+    // a file; a link left there is, and lends the new file nothing.
     struct stat existing {};
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &existing) == 0;
-    if (exists && !S_ISREG(existing.st_mode))
+    const bool exists = ::lstat(QFile::encodeName(target).constData(), &existing) == 0;
+    const bool linkAtPath = exists && S_ISLNK(existing.st_mode);
+    if (exists && !linkAtPath && !S_ISREG(existing.st_mode))
         return failed(QStringLiteral("could not replace the file: it is not a regular file"));
     if (exists && !options.replaceExisting)
         return failed(reason("could not write the file", EEXIST));
@@ -332,7 +341,8 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
         return failed(QStringLiteral("could not write: ") + why);
     };
 
-    const int mode = exists ? int(existing.st_mode & 0777) : options.newFileMode.value_or(0600 & ~currentUmask());
+    const int mode = exists && !linkAtPath ? int(existing.st_mode & 0777)
+                                           : options.newFileMode.value_or(0600 & ~currentUmask());
     if (::fchmod(fd, mode_t(mode)) != 0)
         return fail("could not set the temporary file's permissions", errno);
 
@@ -456,7 +466,7 @@ std::optional<QString> keepLastLines(const QString& path, qint64 keepBytes)
 std::optional<QString> appendTrimming(const QString& path, const QByteArray& bytes, qint64 limit)
 {
     struct stat status {};
-    if (limit >= 1 && ::stat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit) {
+    if (limit >= 1 && ::lstat(QFile::encodeName(path).constData(), &status) == 0 && status.st_size > limit) {
         // A lock kept elsewhere would keep the append waiting as long again.
         if (auto failure = keepLastLines(path, limit / 2); failure == QLatin1String(lockedElsewhere))
             return failure;

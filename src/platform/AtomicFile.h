@@ -15,8 +15,9 @@ namespace platform {
 // synced. Any failure removes the temporary file and is returned as a reason
 // ("No space left on device"), for the caller to report its own way.
 //
-// A path that is a symbolic link is written through: the link's target gets
-// the new bytes and the link stays. An existing file keeps its permission
+// A path that is a symbolic link of this user is written through: the link's
+// target gets the new bytes and the link stays. A link of another user is
+// replaced by the new file, never followed. An existing file keeps its permission
 // bits; a new one is the user's alone (0600 less the umask), or gets the given
 // mode. Missing parent folders are not made, and a folder, pipe, socket or
 // device at the path is never replaced.
@@ -30,7 +31,8 @@ namespace platform {
 // that cannot be written whole is cut off again, so the file keeps exactly
 // the lines it had. Appends and keepLastLines() of one file, in any process,
 // take turns on a lock of the file; one that another process keeps for longer
-// than FileIO::lockWait fails the call (lockedElsewhere).
+// than FileIO::lockWait fails the call (lockedElsewhere). They never follow a
+// symbolic link at the path, whoever made it: they fail instead.
 namespace AtomicFile {
 
 // Where a write can fail, in the order they happen.
@@ -55,6 +57,8 @@ struct Options {
     // False: a file already at the path is never replaced; the write then
     // fails ("File exists") and leaves it alone.
     bool replaceExisting = true;
+    // False: a link at the path is replaced even when it is this user's.
+    bool followOwnLink = true;
 };
 
 struct Outcome {

@@ -104,7 +104,7 @@ private:
         level.device = info.st_dev;
         level.inode = info.st_ino;
         std::vector<std::string> names;
-        const int listing = ::dup(fd_);
+        const int listing = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
         if (DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr) {
             while (const dirent* item = ::readdir(folder)) {
                 if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)

@@ -16,5 +16,10 @@ QString applicationSupport();
 // The app's log folder: $XDG_STATE_HOME/tessaroom/logs.
 QString logs();
 
+// Makes the folder and any missing folder on its way, each one closed to
+// other users (0700) whatever the umask; a folder that exists keeps its mode.
+// True when a folder is at the path afterwards (a link to one counts).
+bool make(const QString& folder);
+
 } // namespace Folders
 } // namespace platform

@@ -7,7 +7,6 @@
 #include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -419,7 +418,7 @@ std::optional<PreferenceDomain::NextWrite> PreferenceDomain::nextWrite()
         report(QStringLiteral("preferences: not writing %1: it exists but could not be read").arg(path));
         return std::nullopt;
     }
-    QDir().mkpath(QFileInfo(path).path());
+    (void)Folders::make(QFileInfo(path).path());
     return NextWrite{.bytes = encoded(), .upToChange = changes_, .number = ++writer_->numbered};
 }
 

@@ -65,7 +65,7 @@ void write(const QString& message)
     QMutexLocker lock(&mutex());
     keep(message);
     const QString path = filePath();
-    QDir().mkpath(QFileInfo(path).path());
+    (void)Folders::make(QFileInfo(path).path());
     // A line that cannot be written (a full disk) stays in memory only.
     (void)AtomicFile::appendTrimming(path, message.toUtf8() + '\n', fileLimit);
 }

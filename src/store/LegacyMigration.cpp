@@ -43,7 +43,7 @@ void copyEntry(const QString& from, const QString& to)
         }
         return;
     }
-    if (!QDir().mkpath(to))
+    if (!platform::Folders::make(to))
         return;
     const QDir folder(from);
     for (const QString& name : folder.entryList(everyEntry))
@@ -112,7 +112,7 @@ void copyIcons(const QString& source, const QString& destination)
     const QStringList names = from.entryList(everyEntry);
     if (names.isEmpty())
         return;
-    QDir().mkpath(destination);
+    (void)platform::Folders::make(destination);
     for (const QString& name : names) {
         const QString target = QDir(destination).filePath(name);
         if (!occupied(target))

@@ -8,14 +8,18 @@
 #include "store/Graphemes.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,12 +43,30 @@ SharedLogs& shared()
     if (!slot) {
         // Made once; a folder that cannot be made is not tried again.
         const QString folder = platform::Folders::logs();
-        QDir().mkpath(folder);
+        (void)platform::Folders::make(folder);
         auto in = [&folder](const char* name) { return LogFile(folder + QLatin1Char('/') + QLatin1String(name)); };
         slot.reset(new SharedLogs{folder, in("switches.log"), in("mission-control.log"), in("updates.log")});
         platform::registerSharedReset([] { sharedSlot().reset(); });
     }
     return *slot;
+}
+
+// A log with a link in its place gets no lines; the system log says so once
+// per file, not once per line.
+void noteLinkInPlace(const QString& path)
+{
+    struct stat status {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+        return;
+    static QMutex mutex;
+    static QSet<QString> noted;
+    {
+        const QMutexLocker lock(&mutex);
+        if (noted.contains(path))
+            return;
+        noted.insert(path);
+    }
+    platform::SystemLog::write(QStringLiteral("log: not writing %1: a symbolic link is in its place").arg(path));
 }
 
 // The file read as UTF-8, or none when it cannot be read. `valid` tells
@@ -87,10 +109,14 @@ void LogFile::append(const QString& text) const
     // A line that cannot be written whole is dropped: the file keeps the
     // lines it had.
     const auto failure = platform::AtomicFile::appendTrimming(path_, text.toUtf8() + '\n', limit_);
+    if (!failure)
+        return;
     // So is one whose file another process keeps locked, rather than hold up
     // the main thread; unlike a full disk, that is worth a word.
-    if (failure == QLatin1String(platform::AtomicFile::lockedElsewhere))
+    if (*failure == QLatin1String(platform::AtomicFile::lockedElsewhere))
         platform::SystemLog::write(QStringLiteral("%1: a line was dropped: %2").arg(path_, *failure));
+    else
+        noteLinkInPlace(path_);
 }
 
 void LogFile::trim() const

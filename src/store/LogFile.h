@@ -8,8 +8,11 @@
 // that limit. Logging never fails loudly: a file-system error (a full disk)
 // loses the entry and nothing else happens; the file keeps exactly the lines
 // it had. A file another process keeps locked for longer than
-// platform::FileIO::lockWait loses the entry too, with a system-log line. Every write goes through platform::AtomicFile (appends, trims and
-// clears), so other processes writing the same log take turns with it.
+// platform::FileIO::lockWait loses the entry too, with a system-log line.
+// Every write goes through platform::AtomicFile (appends, trims and clears),
+// so other processes writing the same log take turns with it. A symbolic link
+// at the path is never followed: lines are dropped, and the system log says
+// so once.
 class LogFile {
 public:
     static constexpr qint64 defaultLimit = 64000;

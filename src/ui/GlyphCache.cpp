@@ -3,7 +3,6 @@
 #include "platform/Folders.h"
 #include "platform/Lifetime.h"
 
-#include <QDir>
 
 #include <memory>
 
@@ -39,7 +38,7 @@ const QString& GlyphCache::iconsFolder()
 {
     if (iconsFolder_.isEmpty()) {
         iconsFolder_ = platform::Folders::applicationSupport() + QStringLiteral("/Tessaroom/icons");
-        QDir().mkpath(iconsFolder_);
+        (void)platform::Folders::make(iconsFolder_);
     }
     return iconsFolder_;
 }

@@ -299,10 +299,9 @@ Result<QString> Updates::storeImage(const QString& temporaryPath, const QString&
 {
     namespace fs = std::filesystem;
     const fs::path folder(QFile::encodeName(updatesFolder()).toStdString());
+    if (!platform::Folders::make(updatesFolder()))
+        return Result<QString>::failure(QStringLiteral("the folder %1 could not be made").arg(updatesFolder()));
     std::error_code error;
-    fs::create_directories(folder, error);
-    if (error)
-        return Result<QString>::failure(QString::fromStdString(error.message()));
     // Never recursing: whatever an earlier version left here, however deep.
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         platform::FileManager::removeItem(QFile::decodeName(it->path().c_str()));

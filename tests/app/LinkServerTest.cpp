@@ -779,7 +779,7 @@ TEST_F(LinkServerTest, OneCopyHoldsTheLockUntilItGoes)
 TEST_F(LinkServerTest, ALinkPlantedInPlaceOfTheLockIsNotFollowed)
 {
     CopyLock lock(socketPath);
-    QDir().mkpath(QFileInfo(socketPath).path());
+    QDir().mkpath(QFileInfo(lock.path()).path());
     const QString elsewhere = folder.path() + QStringLiteral("/elsewhere");
     ASSERT_TRUE(QFile::link(elsewhere, lock.path()));
     EXPECT_EQ(lock.take(), CopyLock::Take::failed);

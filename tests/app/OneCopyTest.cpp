@@ -254,6 +254,121 @@ INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest, ::testing::Bool(),
                              return std::string(running.param ? "besideARunningCopy" : "withNoCopyRunning");
                          });
 
+// --- a link folder that cannot be used ---
+
+enum class Unusable {
+    // No runtime folder: another user made the per-user folder in the shared
+    // temporary folder first.
+    anotherUsersFolder,
+    // In the link folder, where the copy lock used to be.
+    folderAtTheOldLockPath,
+    linkAtTheOldLockPath,
+    linkFolderDeletedUnderTheCopy,
+    // Each launch starts in a folder of its own, with a "run" folder in it.
+    relativeRuntimeFolder,
+};
+
+class UnusableFolderTest : public OneCopyTest, public ::testing::WithParamInterface<Unusable> {
+protected:
+    // A plain launch, or one handing over a link, in a working folder of its
+    // own when the runtime folder is relative.
+    QProcess& launch(const QStringList& arguments, const QString& stateFolder, int index)
+    {
+        if (GetParam() != Unusable::relativeRuntimeFolder)
+            return start(arguments, stateFolder);
+        const QString folder = home() + QStringLiteral("/work%1").arg(index);
+        QDir().mkpath(folder + QStringLiteral("/run"));
+        const QStringList command{QStringLiteral("-c"), QStringLiteral("cd \"$0\" && exec \"$@\""), folder,
+                                  QStringLiteral(TESSAROOM_APP)};
+        return start(command + arguments, stateFolder, QStringLiteral("/bin/sh"));
+    }
+
+    QString linkFolder() const { return home() + QStringLiteral("/tessaroom"); }
+};
+
+TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderIsTakenOrSaysWhy)
+{
+    switch (GetParam()) {
+    case Unusable::anotherUsersFolder: {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "a folder of another user needs root to make";
+        const QString shared = home() + QStringLiteral("/shared");
+        const QString taken = shared + QStringLiteral("/tessaroom-%1").arg(::getuid());
+        ASSERT_TRUE(QDir().mkpath(taken));
+        ::chmod(QFile::encodeName(shared).constData(), 01777);
+        ::chmod(QFile::encodeName(taken).constData(), 0700);
+        ASSERT_EQ(::chown(QFile::encodeName(taken).constData(), 65534, 65534), 0);
+        adjust = [shared](QProcessEnvironment& environment) {
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            environment.insert(QStringLiteral("TMPDIR"), shared);
+        };
+        break;
+    }
+    case Unusable::folderAtTheOldLockPath:
+        ASSERT_TRUE(QDir().mkpath(linkFolder() + QStringLiteral("/lock")));
+        ::chmod(QFile::encodeName(linkFolder()).constData(), 0700);
+        break;
+    case Unusable::linkAtTheOldLockPath:
+        ASSERT_TRUE(QDir().mkpath(linkFolder()));
+        ::chmod(QFile::encodeName(linkFolder()).constData(), 0700);
+        ASSERT_TRUE(QFile::link(home() + QStringLiteral("/elsewhere"), linkFolder() + QStringLiteral("/lock")));
+        break;
+    case Unusable::linkFolderDeletedUnderTheCopy:
+        break;
+    case Unusable::relativeRuntimeFolder: {
+        const QString temporary = home() + QStringLiteral("/tmp");
+        ASSERT_TRUE(QDir().mkpath(temporary));
+        adjust = [temporary](QProcessEnvironment& environment) {
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("run"));
+            environment.insert(QStringLiteral("TMPDIR"), temporary);
+        };
+        break;
+    }
+    }
+    QProcess& first = launch({}, QStringLiteral("state"), 0);
+    ASSERT_TRUE(waitForLaunch(first)) << qPrintable(switchesLog());
+    if (GetParam() == Unusable::linkFolderDeletedUnderTheCopy) {
+        ASSERT_TRUE(QDir(linkFolder()).removeRecursively());
+    }
+
+    std::vector<QProcess*> copies{&first};
+    for (int copy = 1; copy <= 3; ++copy)
+        copies.push_back(&launch({}, QStringLiteral("state"), copy));
+    QProcess& sender = launch({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"), 4);
+    auto running = [&] {
+        return std::count_if(copies.cbegin(), copies.cend(),
+                             [](QProcess* process) { return process->state() != QProcess::NotRunning; });
+    };
+    for (int slice = 0; slice < generous / 50 && running() > 1; ++slice) {
+        for (QProcess* process : copies)
+            process->waitForFinished(10);
+    }
+    EXPECT_EQ(running(), 1) << qPrintable(switchesLog());
+
+    // Taken by the one copy, or refused with the reason; never a copy itself.
+    ASSERT_TRUE(sender.waitForFinished(generous)) << "the sender runs as a copy";
+    const QString told = QString::fromUtf8(sender.readAllStandardError());
+    if (sender.exitCode() != 0) {
+        EXPECT_EQ(sender.exitCode(), 1);
+        EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
+    }
+    EXPECT_FALSE(told.contains(QStringLiteral("launched"))) << qPrintable(told);
+    // Only the copy that listens (or fails to) says so.
+    EXPECT_LE(systemLog().count(QStringLiteral("links from other programs cannot be received")), 1)
+        << qPrintable(systemLog());
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UnusableFolderTest,
+                         ::testing::Values(Unusable::anotherUsersFolder, Unusable::folderAtTheOldLockPath,
+                                           Unusable::linkAtTheOldLockPath, Unusable::linkFolderDeletedUnderTheCopy,
+                                           Unusable::relativeRuntimeFolder),
+                         [](const ::testing::TestParamInfo<Unusable>& unusable) {
+                             const char* names[] = {"anotherUsersFolder", "folderAtTheOldLockPath",
+                                                    "linkAtTheOldLockPath", "linkFolderDeletedUnderTheCopy",
+                                                    "relativeRuntimeFolder"};
+                             return std::string(names[int(unusable.param)]);
+                         });
+
 // --- a process started to hand over a link ---
 
 TEST_F(OneCopyTest, ALinkSenderThatCannotReachTheCopyFailsAndNeverTakesItsPlace)

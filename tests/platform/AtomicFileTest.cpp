@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace AtomicFile = platform::AtomicFile;
 using AtomicFile::Step;
@@ -92,6 +93,20 @@ TEST_F(AtomicFileTest, WritesThroughALinkAndKeepsTheLink)
     ASSERT_EQ(AtomicFile::write(path("mimeapps.list"), "new"), std::nullopt);
     EXPECT_TRUE(QFileInfo(path("mimeapps.list")).isSymLink());
     EXPECT_EQ(read(path("dotfiles/mimeapps.list")), "new");
+}
+
+TEST_F(AtomicFileTest, ALinkOfAnotherUserIsReplacedNotWrittenThrough)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a link of another user needs root to make";
+    put(path("profile"), "the user's own");
+    ASSERT_TRUE(QFile::link(path("profile"), path()));
+    ASSERT_EQ(::lchown(QFile::encodeName(path()).constData(), 65534, 65534), 0);
+    ASSERT_EQ(AtomicFile::write(path(), "new"), std::nullopt);
+    EXPECT_EQ(read(path("profile")), "the user's own");
+    EXPECT_FALSE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(read(path()), "new");
+    EXPECT_EQ(modeOf(path()), 0600u);
 }
 
 // --- failures leave the old file as it was ---

@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
+#include "platform/SystemLog.h"
 #include "store/LogFile.h"
 #include "support/PlatformTest.h"
 
@@ -122,6 +123,24 @@ TEST_F(LogFileTest, UnwritablePathLosesTheEntrySilently)
     log.clear();
     EXPECT_TRUE(QFileInfo(path()).isDir());
     EXPECT_EQ(log.tail(5), "(no log yet)");
+}
+
+TEST_F(LogFileTest, ALinkAtThePathIsNeverWrittenThroughAndTheSystemLogSaysSoOnce)
+{
+    // Another user put it there, pointing at one of the user's own files.
+    const QString profile = home() + "/profile";
+    const QByteArray precious = QByteArray(200, 'p') + "\n";
+    writeAll(profile, precious);
+    ASSERT_TRUE(QFile::link(profile, path()));
+    LogFile log(path(), 100);
+    log.write("switched to 2");
+    log.append("again");
+    log.trim();
+    log.clear();
+    EXPECT_EQ(readAll(profile), precious);
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(platform::SystemLog::lines().filter("a symbolic link is in its place").size(), 1)
+        << platform::SystemLog::lines().join('\n').toStdString();
 }
 
 // --- trimming at line starts ---

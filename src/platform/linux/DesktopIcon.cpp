@@ -4,7 +4,6 @@
 #include "platform/Folders.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -38,7 +37,7 @@ std::optional<QString> installDesktopIcon()
     if (existing.open(QIODevice::ReadOnly) && existing.readAll() == png)
         return std::nullopt;
     existing.close();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    if (!Folders::make(QFileInfo(path).absolutePath()))
         return QStringLiteral("the folder of ") + path + QStringLiteral(" could not be made");
     if (const std::optional<QString> failure = AtomicFile::write(path, png))
         return path + QStringLiteral(": ") + *failure;

@@ -6,7 +6,6 @@
 #include "platform/linux/KeyFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 namespace platform {
@@ -18,7 +17,7 @@ const QByteArray defaultsGroup = QByteArrayLiteral("[Default Applications]");
 
 std::optional<QString> writeFile(const QString& path, const QByteArray& contents)
 {
-    QDir().mkpath(QFileInfo(path).path());
+    (void)Folders::make(QFileInfo(path).path());
     return AtomicFile::write(path, contents);
 }
 

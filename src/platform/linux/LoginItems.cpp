@@ -8,7 +8,6 @@
 #include "platform/linux/LinkHandlers.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -85,7 +84,7 @@ std::optional<QString> LoginItems::registerMainApp()
                              .arg(path, why));
         return QStringLiteral("The login item could not be changed: its entry could not be read (%1).").arg(why);
     }
-    QDir().mkpath(QFileInfo(path).path());
+    (void)Folders::make(QFileInfo(path).path());
     const QByteArray entry = host::KeyFile::withValues(*current, "[Desktop Entry]", entryValues(*exec));
     if (const auto error = AtomicFile::write(path, entry))
         return QStringLiteral("The login item could not be written: ") + *error;
