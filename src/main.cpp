@@ -253,7 +253,8 @@ int main(int argc, char* argv[])
     if (options.runFor)
         runAfter(*options.runFor, [] { platform::Application::terminate(); });
     const int status = app.exec();
-    // Nothing runs on in the background while the process's objects go.
+    // Nothing runs on in the background while the process's objects go;
+    // quitting asked long work there to give up, so this wait is short.
     platform::Scheduler::current().finishBackgroundWork();
     // No queued call runs from here on: a transfer still connecting would
     // keep its connection thread running into the process's exit.

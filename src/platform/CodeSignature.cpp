@@ -1,5 +1,6 @@
 #include "platform/CodeSignature.h"
 
+#include "platform/BackgroundStop.h"
 #include "platform/CodeSignatureBundle.h"
 #include "platform/CodeSignatureRequirement.h"
 #include "platform/CodeSignatureTrailer.h"
@@ -26,6 +27,11 @@ struct Checked {
 Checked refused(OSStatus status, const QString& reason)
 {
     return {status, reason};
+}
+
+Checked cutShort()
+{
+    return {Status::cancelled, QStringLiteral("the check was cut short: the process is quitting")};
 }
 
 // The record's fields when the signature over it is made by the key it names.
@@ -81,18 +87,29 @@ Checked checkBundle(const QString& root, const Requirement* requirement)
     for (const auto& [path, entry] : *recorded) {
         if (entry.type != Bundle::Entry::Type::file)
             continue;
+        // A bundle of tens of thousands of files must not hold up a quit.
+        if (BackgroundStop::requested())
+            return cutShort();
         if (Sha256::ofFile(root + QLatin1Char('/') + path, FileIO::Links::refused) != entry.digest)
-            return refused(Status::signatureFailed, path + QStringLiteral(" is not the recorded content"));
+            return BackgroundStop::requested() ? cutShort()
+                                             : refused(Status::signatureFailed, path + QStringLiteral(" is not the recorded content"));
     }
     return {};
 }
 
 // The first length bytes of the open file go into sha; false when a read
-// fails or the file is shorter.
+// fails or gives up, or the file is shorter.
 bool addPrefix(int fd, qint64 length, Sha256& sha)
 {
     const FileIO::Read read = sha.addFrom(fd, length);
     return read.error == 0 && read.bytes == length;
+}
+
+// Why hashing the image failed: given up, or the image itself.
+Checked unreadable()
+{
+    return BackgroundStop::requested() ? cutShort()
+                                     : refused(Status::signatureFailed, QStringLiteral("the image cannot be read"));
 }
 
 // An image: the record in its trailer covers the bytes before it. fileDigest,
@@ -108,6 +125,8 @@ Checked checkImageFile(const QString& path, const Requirement* requirement, QByt
     if (!trailer) {
         if (Sha256 sha; fileDigest && addPrefix(file.fd(), size, sha))
             *fileDigest = sha.hex();
+        else if (fileDigest && BackgroundStop::requested())
+            return cutShort();
         return refused(Status::unsigned_, QStringLiteral("the image holds no signature"));
     }
     std::optional<QByteArray> covered;
@@ -116,10 +135,12 @@ Checked checkImageFile(const QString& path, const Requirement* requirement, QByt
         // second read.
         Sha256 sha;
         if (!addPrefix(file.fd(), trailer->contentLength, sha))
-            return refused(Status::signatureFailed, QStringLiteral("the image cannot be read"));
+            return unreadable();
         covered = sha.hex();
         if (addPrefix(file.fd(), size - trailer->contentLength, sha))
             *fileDigest = sha.hex();
+        else if (BackgroundStop::requested())
+            return cutShort();
     }
     const auto fields = verifiedRecord(trailer->body);
     if (!fields)
@@ -131,7 +152,7 @@ Checked checkImageFile(const QString& path, const Requirement* requirement, QByt
     if (Sha256 sha; !covered && addPrefix(file.fd(), trailer->contentLength, sha))
         covered = sha.hex();
     if (!covered)
-        return refused(Status::signatureFailed, QStringLiteral("the image cannot be read"));
+        return unreadable();
     if (fields->value(QLatin1String("digest")).toString().toLatin1() != *covered)
         return refused(Status::signatureFailed, QStringLiteral("the image is not the recorded content"));
     return {};

@@ -42,6 +42,7 @@ inline constexpr OSStatus unsigned_ = -67062;
 inline constexpr OSStatus signatureFailed = -67061;
 inline constexpr OSStatus requirementInvalid = -67052;
 inline constexpr OSStatus requirementFailed = -67050;
+inline constexpr OSStatus cancelled = -67006;
 } // namespace Status
 
 // A parsed designated requirement: clauses joined by "and", of the forms
@@ -62,8 +63,10 @@ struct Requirement {
 // None when the text is not a requirement this system understands.
 std::optional<Requirement> parseRequirement(const QString& text);
 
-// noErr, staticCodeNotFound (nothing at path), unsigned_ or signatureFailed.
-// reason, when given, receives why it is not noErr, for people to read.
+// noErr, staticCodeNotFound (nothing at path), unsigned_ or signatureFailed;
+// cancelled when background work was asked to stop before the check ended
+// (between the pieces of a file, or the files of a bundle). reason, when
+// given, receives why it is not noErr, for people to read.
 OSStatus checkValidity(const QString& path, QString* reason = nullptr);
 // The same, or requirementFailed when the signature does not satisfy it; a
 // bundle's files are hashed only once the requirement holds.

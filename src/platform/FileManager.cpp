@@ -1,5 +1,6 @@
 #include "platform/FileManager.h"
 
+#include "platform/BackgroundStop.h"
 #include "platform/FileIO.h"
 
 #include <QFile>
@@ -48,7 +49,7 @@ public:
         if (fd_ < 0)
             return failure(root_.constData());
         enter({});
-        while (!levels_.empty()) {
+        while (!levels_.empty() && !stopped()) {
             Level& level = levels_.back();
             if (!level.folders.empty()) {
                 const std::string name = std::move(level.folders.back());
@@ -66,6 +67,18 @@ public:
     }
 
 private:
+    // A quit waits for the removal: it gives up between entries once asked,
+    // leaving a smaller tree under the same name for a later removal.
+    bool stopped()
+    {
+        if (!stopped_ && BackgroundStop::requested()) {
+            stopped_ = true;
+            if (!first_)
+                first_ = QFile::decodeName(root_) + QStringLiteral(": the removal was cut short: the process is quitting");
+        }
+        return stopped_;
+    }
+
     static QString failure(const char* path, int error = errno)
     {
         return QFile::decodeName(path) + QStringLiteral(": ") + FileIO::describe(error);
@@ -117,6 +130,8 @@ private:
             record({}); // removing the folder itself fails too
         }
         for (std::string& entry : names) {
+            if (stopped())
+                return;
             struct stat child {};
             if (::fstatat(fd_, entry.c_str(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
                 record(entry);
@@ -171,6 +186,7 @@ private:
     int fd_ = -1;
     std::vector<Level> levels_;
     std::optional<QString> first_;
+    bool stopped_ = false;
 };
 
 } // namespace

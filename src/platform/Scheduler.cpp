@@ -1,6 +1,9 @@
 #include "platform/Scheduler.h"
 
+#include "platform/BackgroundStop.h"
 #include "platform/QtScheduler.h"
+
+#include <atomic>
 
 namespace platform {
 
@@ -11,6 +14,8 @@ std::unique_ptr<Scheduler>& slot()
     static auto* scheduler = new std::unique_ptr<Scheduler>;
     return *scheduler;
 }
+
+std::atomic<bool> stopRequested = false;
 } // namespace
 
 Scheduler& Scheduler::current()
@@ -24,11 +29,22 @@ Scheduler& Scheduler::current()
 void Scheduler::install(std::unique_ptr<Scheduler> scheduler)
 {
     slot() = std::move(scheduler);
+    stopRequested = false;
 }
 
 double now()
 {
     return Scheduler::current().now();
+}
+
+void BackgroundStop::request()
+{
+    stopRequested = true;
+}
+
+bool BackgroundStop::requested()
+{
+    return stopRequested;
 }
 
 } // namespace platform

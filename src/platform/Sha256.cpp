@@ -1,6 +1,10 @@
 #include "platform/Sha256.h"
 
+#include "platform/BackgroundStop.h"
+
 #include <openssl/evp.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -30,10 +34,19 @@ QByteArray Sha256::hex() const
 
 FileIO::Read Sha256::addFrom(int fd, qint64 length)
 {
-    return FileIO::readChunks(fd, fileChunkBytes, length, [this](const char* data, qint64 size) {
+    bool stopped = false;
+    FileIO::Read read = FileIO::readChunks(fd, fileChunkBytes, length, [this, &stopped](const char* data, qint64 size) {
+        // A quit waits for this: a large image must not hold it up.
+        if (BackgroundStop::requested()) {
+            stopped = true;
+            return false;
+        }
         add(data, size);
         return true;
     });
+    if (stopped)
+        read.error = ECANCELED;
+    return read;
 }
 
 std::optional<QByteArray> Sha256::ofFile(const QString& path, FileIO::Links links)

@@ -29,12 +29,14 @@ public:
     // may be added afterwards.
     QByteArray hex() const;
     // Adds what the descriptor holds from its offset, to its end or, when
-    // length is not negative, at most length bytes.
+    // length is not negative, at most length bytes. Gives up between chunks,
+    // with the error ECANCELED, once background work is asked to stop
+    // (BackgroundStop.h).
     FileIO::Read addFrom(int fd, qint64 length = -1);
 
     // The digest of a regular file's whole content; none when it is not one,
-    // cannot be opened, or a read fails before its end (never the digest of
-    // a part).
+    // cannot be opened, or a read fails or gives up before its end (never
+    // the digest of a part).
     static std::optional<QByteArray> ofFile(const QString& path, FileIO::Links links);
 
 private:

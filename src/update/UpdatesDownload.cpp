@@ -1,5 +1,6 @@
 #include "update/Updates.h"
 
+#include "platform/BackgroundStop.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileIO.h"
 #include "platform/FileManager.h"
@@ -38,6 +39,8 @@ std::optional<QString> signatureFailure(platform::OSStatus status, const QString
         return subject + QStringLiteral(" is not signed");
     if (status == Status::requirementFailed)
         return subject + QStringLiteral(" is signed by someone else");
+    if (status == Status::cancelled)
+        return QStringLiteral("the check of %1 was cut short: Tessaroom is quitting").arg(subject);
     return subject + QStringLiteral("'s signature is broken");
 }
 
@@ -214,6 +217,10 @@ std::optional<UpdateFailure> Updates::verifyDownload(const QString& path, const 
     // The digest and the signature come from one read of the image.
     QByteArray digest;
     const platform::OSStatus status = platform::CodeSignature::checkImage(path, *requirement, digest);
+    // Given up before the whole image was read: neither its hash nor its
+    // signature says anything.
+    if (status == platform::CodeSignature::Status::cancelled)
+        return UpdateFailure{*signatureFailure(status, QStringLiteral("the download"))};
     if (digest.isEmpty() || QString::fromLatin1(digest) != entry.sha256)
         return UpdateFailure{QStringLiteral("the download's hash is not the announced one")};
     if (const auto failure = signatureFailure(status, QStringLiteral("the download")))
@@ -244,10 +251,16 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
                                         + platform::FileIO::describe(copy.isEmpty() ? ENOENT : errno));
     platform::Sha256 sha;
     int writeError = 0;
+    bool stopped = false;
     // One byte past the size is enough to tell a file that grows since its
     // size was read; it never fills the disk.
     const platform::FileIO::Read read =
         platform::FileIO::readChunks(image.fd(), digestChunkBytes, entry.size + 1, [&](const char* data, qint64 length) {
+            // A quit waits for this queue.
+            if (platform::BackgroundStop::requested()) {
+                stopped = true;
+                return false;
+            }
             sha.add(data, length);
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;
@@ -257,6 +270,8 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
         removeFile(copy);
         return Result<QString>::failure(text);
     };
+    if (stopped)
+        return fail(QStringLiteral("the check of the stored image was cut short: Tessaroom is quitting"));
     if (const int error = read.error != 0 ? read.error : writeError != 0 ? writeError : closed)
         return fail(QStringLiteral("the image could not be copied for mounting: ") + platform::FileIO::describe(error));
     if (read.bytes != entry.size)

@@ -1,5 +1,7 @@
 #include "UpdateTest.h"
 
+#include "platform/Application.h"
+#include "platform/QtScheduler.h"
 #include "platform/sim/CodeSigning.h"
 #include "store/Settings.h"
 
@@ -8,6 +10,8 @@
 #include <QFileInfo>
 #include <QJsonObject>
 
+#include <chrono>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -387,4 +391,60 @@ TEST_P(DownloadTest, SkipDuringADownloadLetsItFinish)
     server_.release();
     ASSERT_TRUE(settle(done));
     EXPECT_EQ(updates_.phase().kind, Updates::Phase::Kind::ready);
+}
+
+// --- quitting ---
+
+namespace {
+
+// How far this process has read the file at path: the offset of a
+// descriptor open on it, -1 while none is.
+qint64 readingOffset(const QString& path)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        if (QFile::symLinkTarget(descriptors.filePath(fd)) != file)
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n')) {
+            if (line.startsWith("pos:"))
+                return line.mid(4).trimmed().toLongLong();
+        }
+    }
+    return -1;
+}
+
+class QuitDuringCheckTest : public UpdateTest {};
+
+} // namespace
+
+TEST_F(QuitDuringCheckTest, AQuitWhileALargeDownloadIsCheckedCutsTheCheckShortAtOnce)
+{
+    // Sparse: hashing it takes seconds, holding it no room.
+    const QString image = QDir(temporaryFolder()).filePath(QStringLiteral("large.dmg"));
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(qint64(8) << 30));
+    file.close();
+    UpdateFeed entry;
+    entry.version = QStringLiteral("1.3");
+    entry.size = file.size();
+    entry.sha256 = QString(64, u'0');
+    // The app's queues, on their own threads, as main waits for them.
+    platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
+    auto failure = std::make_shared<std::optional<UpdateFailure>>();
+    platform::Scheduler::current().runInBackground(
+        "update.download", [image, entry, failure] { *failure = Updates::verifyDownload(image, entry); });
+    ASSERT_TRUE(waitUntil([&] { return readingOffset(image) > 0; }, 30000));
+
+    const auto start = std::chrono::steady_clock::now();
+    platform::Application::terminate();
+    platform::Scheduler::current().finishBackgroundWork();
+    const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - start;
+
+    ASSERT_TRUE(*failure);
+    EXPECT_EQ((*failure)->text, QStringLiteral("the check of the download was cut short: Tessaroom is quitting"));
+    EXPECT_LT(waited.count(), 1.0);
 }

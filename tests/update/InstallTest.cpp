@@ -1,5 +1,7 @@
 #include "UpdateTest.h"
 
+#include "platform/Application.h"
+#include "platform/ManualScheduler.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Volumes.h"
 #include "platform/linux/HelperTools.h"
@@ -1009,6 +1011,24 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
     EXPECT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an interrupted install").arg(gone[0])));
     EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an earlier install").arg(gone[2])));
+}
+
+TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
+{
+    const QString staged = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(endedProcess())));
+    platform::Application::terminate();
+    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder()),
+              QStringList{QStringLiteral("could not remove %1, left by an interrupted install: %1: the removal was cut "
+                                         "short: the process is quitting")
+                              .arg(staged)});
+    EXPECT_TRUE(QFileInfo::exists(staged));
+
+    // The next launch: a new process, whose queues were asked nothing.
+    platform::Scheduler::install(std::make_unique<platform::ManualScheduler>(startTime));
+    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder()),
+              QStringList{QStringLiteral("removed %1, left by an interrupted install").arg(staged)});
+    EXPECT_FALSE(QFileInfo::exists(staged));
+    EXPECT_EQ(snapshot(running_), before_);
 }
 
 TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)

@@ -1,6 +1,7 @@
 #include "platform/Application.h"
 #include "platform/sim/Application.h"
 
+#include "platform/BackgroundStop.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
 
@@ -81,6 +82,8 @@ void Application::terminate()
     if (s.terminating)
         return;
     s.terminating = true;
+    // The end waits for the background queues: long work there gives up now.
+    BackgroundStop::request();
     if (s.delegate)
         s.delegate->applicationWillTerminate();
     const int status = s.delegate ? s.delegate->terminationStatus() : 0;
