@@ -9,9 +9,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -189,7 +191,168 @@ private:
     bool stopped_ = false;
 };
 
+std::mutex injectedMutex;
+std::optional<FileManager::InjectedSyncFailure> injected;
+
+// The error an injected failure gives this sync call, or 0. Syncs run off
+// the main thread, so the count is kept under a lock.
+int injectedFault()
+{
+    std::optional<FileManager::InjectedSyncFailure> met;
+    {
+        const std::lock_guard hold(injectedMutex);
+        if (!injected)
+            return 0;
+        if (injected->callIndex > 0) {
+            --injected->callIndex;
+            return 0;
+        }
+        met = std::exchange(injected, std::nullopt);
+    }
+    if (met->whenMet)
+        met->whenMet();
+    return met->errorCode;
+}
+
+QString syncFailure(const QByteArray& path, int error)
+{
+    return QFile::decodeName(path) + QStringLiteral(": ") + FileIO::describe(error);
+}
+
+// A folder on the way down, open, with the folders in it still to sync.
+struct OpenFolder {
+    int fd = -1;
+    QByteArray path; // for messages only; entries are opened relative to fd
+    std::vector<std::string> folders;
+};
+
+// Syncs the files in the folder open at folder.fd and lists its folders;
+// 0 or the error of the first entry that failed (named in failedPath).
+int syncFilesIn(OpenFolder& folder, QByteArray& failedPath)
+{
+    const int listing = ::dup(folder.fd);
+    DIR* entries = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!entries) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        failedPath = folder.path;
+        return error;
+    }
+    int first = 0;
+    while (const dirent* item = ::readdir(entries)) {
+        const std::string name = item->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info {};
+        if (::fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            first = errno;
+        } else if (S_ISDIR(info.st_mode)) {
+            folder.folders.push_back(name);
+            continue;
+        } else if (S_ISREG(info.st_mode)) {
+            // Non-blocking: a pipe put in the file's place meanwhile does not
+            // hold the walk.
+            const int fd = ::openat(folder.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                first = errno;
+            } else {
+                if (::fsync(fd) != 0)
+                    first = errno;
+                ::close(fd);
+            }
+        }
+        if (first != 0) {
+            failedPath = folder.path + '/' + QByteArray::fromStdString(name);
+            break;
+        }
+    }
+    ::closedir(entries);
+    return first;
+}
+
 } // namespace
+
+std::optional<QString> FileManager::syncItem(const QString& path)
+{
+    const QByteArray root = QFile::encodeName(path);
+    if (const int error = injectedFault())
+        return syncFailure(root, error);
+    struct stat info {};
+    if (::lstat(root.constData(), &info) != 0)
+        return syncFailure(root, errno);
+    if (S_ISLNK(info.st_mode))
+        return std::nullopt; // the link is its folder's to sync
+    const int rootFd = ::open(root.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (rootFd < 0)
+        return syncFailure(root, errno);
+    // One flush of the whole file system writes the tree out far faster than
+    // a sync per entry would; its answer may be about other files, so the
+    // entries' own syncs below are what tells.
+    ::syncfs(rootFd);
+    if (!S_ISDIR(info.st_mode)) {
+        const int error = ::fsync(rootFd) == 0 ? 0 : errno;
+        ::close(rootFd);
+        return error == 0 ? std::nullopt : std::optional(syncFailure(root, error));
+    }
+    // Depth-first with one open folder per level: an installed tree is only
+    // a few dozen folders deep.
+    std::vector<OpenFolder> levels;
+    levels.push_back({rootFd, root, {}});
+    QByteArray failedPath;
+    int error = syncFilesIn(levels.back(), failedPath);
+    while (error == 0 && !levels.empty()) {
+        OpenFolder& top = levels.back();
+        if (top.folders.empty()) {
+            if (::fsync(top.fd) != 0) {
+                error = errno;
+                failedPath = top.path;
+            }
+            ::close(top.fd);
+            levels.pop_back();
+            continue;
+        }
+        const std::string name = std::move(top.folders.back());
+        top.folders.pop_back();
+        OpenFolder child{-1, top.path + '/' + QByteArray::fromStdString(name), {}};
+        child.fd = ::openat(top.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child.fd < 0) {
+            error = errno;
+            failedPath = child.path;
+            break;
+        }
+        levels.push_back(std::move(child));
+        error = syncFilesIn(levels.back(), failedPath);
+    }
+    for (const OpenFolder& level : levels)
+        ::close(level.fd);
+    return error == 0 ? std::nullopt : std::optional(syncFailure(failedPath, error));
+}
+
+std::optional<QString> FileManager::syncFolder(const QString& path)
+{
+    const QByteArray folder = QFile::encodeName(path);
+    if (const int error = injectedFault())
+        return syncFailure(folder, error);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return syncFailure(folder, errno);
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error == 0 ? std::nullopt : std::optional(syncFailure(folder, error));
+}
+
+void FileManager::failSync(const InjectedSyncFailure& failure)
+{
+    const std::lock_guard hold(injectedMutex);
+    injected = failure;
+}
+
+void FileManager::clearInjectedSyncFailure()
+{
+    const std::lock_guard hold(injectedMutex);
+    injected.reset();
+}
 
 std::optional<QString> FileManager::removeItem(const QString& path)
 {

@@ -189,14 +189,19 @@ public:
         // system cannot.
         std::function<int(const QString& first, const QString& second)> exchange;
         std::function<int(const QString& from, const QString& to)> rename;
+        // Moves from to to unless something is at to (EEXIST); EINVAL or
+        // ENOSYS where the file system cannot promise that. Unset counts as
+        // cannot.
+        std::function<int(const QString& from, const QString& to)> renameNoReplace = {};
     };
     static Renames systemRenames();
     // The renames installs use; tests replace them to make a step fail, or
     // to stop the process between two steps.
     Renames renames = systemRenames();
-    // Puts the staged newCopy in place of target and removes the old copy;
-    // on failure newCopy is removed and target is as it was (or, when even
-    // that fails, the failure names where the old copy is).
+    // Puts the staged newCopy (synced already) in place of target, syncs
+    // target's folder and only then removes the old copy; on failure newCopy
+    // is removed and target is as it was (or, when even that fails, the
+    // failure names where the old copy is).
     static std::optional<UpdateFailure> swapIn(const QString& newCopy, const QString& target, const Renames& renames);
 
     // --- leftovers of an install that did not end ---
@@ -204,24 +209,32 @@ public:
     // An install's work carries "<user id>-<process id>-<UUID>" in its names
     // (".Tessaroom-new-…" and ".Tessaroom-old-…" beside the target,
     // "Tessaroom-mount-…", "Tessaroom-image-….dmg" and
-    // "Tessaroom-download-….dmg" in the temporary folder). Work of this user
-    // whose process has ended is a leftover; work of a live process or
-    // another user is never touched. Beside the target, hidden copies named
-    // without the tag and owned by this user count too.
+    // "Tessaroom-download-….dmg" in the temporary folder). An install under
+    // way holds the install lock ("install.lock" in the app's state folder);
+    // while one does, recovery leaves everything as it is. Otherwise the
+    // leftovers are this user's: folders beside the target that this user
+    // owns (tagged for this user, or named without the tag by an earlier
+    // version) and this user's tagged work in the temporary folder (not this
+    // process's own). Files, links and other users' entries are never
+    // touched.
     //
-    // With nothing at target, the most recently changed leftover copy that
-    // verifies is put back there (never over anything that appeared there
-    // meanwhile, and not at all while a live process has a copy beside it:
-    // its install is under way); then (or when the app is there) the
-    // leftovers are removed. Leftovers in the temporary folder are removed.
-    // Each step is one line of "updates.log". Runs off the main thread; done
-    // runs on it when the lines are written. An empty target looks only in
-    // the temporary folder.
+    // When leftover copies are beside it and target is missing or does not
+    // verify, the most recently changed leftover copy that verifies goes in
+    // its place: a target that does not verify is first set aside as
+    // ".Tessaroom-unverified-<tag>.app" (never removed), and the copy is put
+    // there only while nothing else is (the no-replace rename, or where the
+    // file system has none a rename right after seeing the place empty,
+    // under the lock). Then the other leftovers are removed. Each decision is
+    // one line of "updates.log". Runs off the main thread, the renames
+    // through renames; done runs on the main thread when the lines are
+    // written. An empty target looks only in the temporary folder.
     void recoverLeftovers(const QString& target, std::function<void()> done = {});
     // The same for where the running copy would be installed; at launch.
     void recoverLeftoversAtLaunch(std::function<void()> done = {});
     // The work itself: the log lines of what was done.
-    static QStringList tidyLeftovers(const QString& target, const QString& temporaryFolder);
+    static QStringList tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames);
+    // Where installs take turns: "install.lock" in the app's state folder.
+    static QString installLockPath();
 
 signals:
     void availableChanged(const std::optional<UpdateFeed>& available);

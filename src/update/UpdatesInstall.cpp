@@ -193,13 +193,31 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
     }
     const QString newCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(workTag()));
     QPointer<Updates> self(this);
-    const auto swap = [self, newCopy, target, done] {
+    const auto swapIn = [self, newCopy, target, done] {
         if (!self) {
             removeTree(newCopy);
             done(UpdateFailure{QStringLiteral("the installation was abandoned")});
             return;
         }
-        done(swapIn(newCopy, target, self->renames));
+        done(Updates::swapIn(newCopy, target, self->renames));
+    };
+    // The new copy's bytes and names reach the disk before it goes in place:
+    // the copy tool leaves them to the system's write-back, and a power cut
+    // after the swap must not leave an app of empty files.
+    const auto swap = [newCopy, swapIn, done] {
+        platform::Scheduler::current().runInBackground("update.sync", [newCopy, swapIn, done] {
+            std::optional<QString> failure = platform::FileManager::syncItem(newCopy);
+            if (!failure)
+                failure = platform::FileManager::syncFolder(parentFolder(newCopy));
+            platform::Scheduler::current().schedule(0, [newCopy, swapIn, done, failure] {
+                if (!failure) {
+                    swapIn();
+                    return;
+                }
+                removeTree(newCopy);
+                done(UpdateFailure{QStringLiteral("the new copy could not be written to the disk: ") + *failure});
+            });
+        });
     };
     runTool(ditto, {source, newCopy}, QStringLiteral("the copy did not go through"),
             [self, newCopy, check, swap, done](const std::optional<UpdateFailure>& copied) {
@@ -240,15 +258,29 @@ Updates::Renames Updates::systemRenames()
             [result](const QString& from, const QString& to) {
                 return result(std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()));
             },
+        .renameNoReplace =
+            [result](const QString& from, const QString& to) {
+                return result(::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                                          QFile::encodeName(to).constData(), RENAME_NOREPLACE));
+            },
     };
 }
 
 std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QString& target, const Renames& renames)
 {
+    const QString folder = parentFolder(target);
+    const auto notDurable = [](const QString& why) {
+        return QStringLiteral("the new copy could not be written to the disk: ") + why;
+    };
     if (!somethingAt(target)) {
         if (const int error = renames.rename(newCopy, target)) {
             removeTree(newCopy);
             return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error)};
+        }
+        if (const auto failure = platform::FileManager::syncFolder(folder)) {
+            if (renames.rename(target, newCopy) == 0)
+                removeTree(newCopy);
+            return UpdateFailure{notDurable(*failure)};
         }
         return std::nullopt;
     }
@@ -256,6 +288,16 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     // copy ends up under the new copy's hidden name.
     const int exchanged = renames.exchange(newCopy, target);
     if (exchanged == 0) {
+        // The old copy goes only once the exchange is on the disk; until
+        // then it is the copy a power cut may bring back.
+        if (const auto failure = platform::FileManager::syncFolder(folder)) {
+            QString text = notDurable(*failure);
+            if (renames.exchange(newCopy, target) == 0)
+                removeTree(newCopy);
+            else
+                text += QStringLiteral("; the old copy is at ") + newCopy;
+            return UpdateFailure{text};
+        }
         removeTree(newCopy);
         return std::nullopt;
     }
@@ -265,22 +307,32 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     }
     // The file system cannot exchange: two steps. Should the process end
     // between them, the next launch or install puts a copy back.
-    const QString oldCopy = QDir(parentFolder(target)).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
+    const QString oldCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
     if (const int error = renames.rename(target, oldCopy)) {
         removeTree(newCopy);
         return UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + platform::FileIO::describe(error)};
     }
-    if (const int error = renames.rename(newCopy, target)) {
+    QString text;
+    if (const int error = renames.rename(newCopy, target))
+        text = QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error);
+    else if (const auto failure = platform::FileManager::syncFolder(folder))
+        text = notDurable(*failure);
+    else {
+        removeTree(oldCopy);
+        return std::nullopt;
+    }
+    // The new copy leaves the place it may have taken, and the old one goes
+    // back.
+    if (somethingAt(newCopy) || renames.rename(target, newCopy) == 0) {
         const int movedBack = renames.rename(oldCopy, target);
         removeTree(newCopy);
-        QString text = QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error);
         // The old copy may be the only one left: it stays where it is.
         if (movedBack != 0)
             text += QStringLiteral("; the old copy could not be moved back and is at ") + oldCopy;
-        return UpdateFailure{text};
+    } else {
+        text += QStringLiteral("; the old copy is at ") + oldCopy;
     }
-    removeTree(oldCopy);
-    return std::nullopt;
+    return UpdateFailure{text};
 }
 
 void Updates::moveApp(const QString& source, const QString& target, StepDone done)

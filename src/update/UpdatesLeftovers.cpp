@@ -3,6 +3,7 @@
 #include "platform/Bundle.h"
 #include "platform/FileIO.h"
 #include "platform/FileManager.h"
+#include "platform/Folders.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 
@@ -10,13 +11,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUuid>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <limits>
+#include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -36,24 +38,10 @@ const QRegularExpression hiddenCopyName(
 const QRegularExpression temporaryWorkName(
     QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|(?:image|download)-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
 
-bool processAlive(qint64 pid)
-{
-    return pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-}
-
-// Whether the match's tag (groups uidGroup and the one after) names a
-// process that runs.
-bool taggedByLiveProcess(const QRegularExpressionMatch& match, int uidGroup)
-{
-    bool read = false;
-    const qint64 pid = match.captured(uidGroup + 1).toLongLong(&read);
-    return read && pid > 0 && pid <= std::numeric_limits<pid_t>::max() && processAlive(pid);
-}
-
-// Whether the entry named by a match is work of this user whose process has
-// ended. uidGroup and pidGroup are the match's groups for the tag; an entry
-// without them is this user's when untagged entries are allowed.
-bool isLeftover(const QRegularExpressionMatch& match, int uidGroup, const struct stat& info, bool untaggedAllowed)
+// Whether the entry named by a match is this user's work: the user owns it
+// and its tag (groups uidGroup and the one after) names this user, or it has
+// no tag and untagged entries are allowed.
+bool isUsersWork(const QRegularExpressionMatch& match, int uidGroup, const struct stat& info, bool untaggedAllowed)
 {
     const uid_t user = ::geteuid();
     if (info.st_uid != user)
@@ -61,13 +49,55 @@ bool isLeftover(const QRegularExpressionMatch& match, int uidGroup, const struct
     if (match.captured(uidGroup).isEmpty())
         return untaggedAllowed;
     bool uidRead = false;
-    bool pidRead = false;
     const qulonglong uid = match.captured(uidGroup).toULongLong(&uidRead);
-    const qint64 pid = match.captured(uidGroup + 1).toLongLong(&pidRead);
-    if (!uidRead || !pidRead || uid != user || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
-        return false;
-    return !processAlive(pid);
+    return uidRead && uid == user;
 }
+
+// Whether the match's tag names this process: its work may be under way.
+bool isThisProcesss(const QRegularExpressionMatch& match, int uidGroup)
+{
+    bool read = false;
+    const qint64 pid = match.captured(uidGroup + 1).toLongLong(&read);
+    return read && pid == ::getpid();
+}
+
+// Whether an install runs in any process of this user: it holds the install
+// lock. When none does, the check keeps the lock until it goes, so no install
+// starts while recovery works.
+class InstallCheck {
+public:
+    InstallCheck()
+    {
+        const QString path = Updates::installLockPath();
+        QDir().mkpath(QFileInfo(path).path());
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            unknown_ = path + QStringLiteral(": ") + platform::FileIO::describe(errno);
+            return;
+        }
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            return;
+        if (errno == EWOULDBLOCK)
+            live_ = true;
+        // A file system without locks has no install that holds one.
+    }
+    ~InstallCheck()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    InstallCheck(const InstallCheck&) = delete;
+    InstallCheck& operator=(const InstallCheck&) = delete;
+
+    bool live() const { return live_; }
+    // Why it cannot be told, or empty.
+    const QString& unknown() const { return unknown_; }
+
+private:
+    int fd_ = -1;
+    bool live_ = false;
+    QString unknown_;
+};
 
 struct HiddenCopy {
     QString path;
@@ -78,6 +108,26 @@ bool newer(const HiddenCopy& a, const HiddenCopy& b)
 {
     return a.changed.tv_sec != b.changed.tv_sec ? a.changed.tv_sec > b.changed.tv_sec
                                                 : a.changed.tv_nsec > b.changed.tv_nsec;
+}
+
+// Whether anything, even a dangling link, is at path.
+bool somethingAt(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Moves copy to target, never over anything there: 0 or the error number.
+int putBack(const QString& copy, const QString& target, const Updates::Renames& renames)
+{
+    const int error = renames.renameNoReplace ? renames.renameNoReplace(copy, target) : EINVAL;
+    if (error != EINVAL && error != ENOSYS)
+        return error;
+    // The file system cannot refuse to replace. Installs are kept out by the
+    // lock recovery holds, so the place stays empty once seen empty.
+    if (somethingAt(target))
+        return EEXIST;
+    return renames.rename(copy, target);
 }
 
 void remove(const QString& path, const QString& why, QStringList& lines)
@@ -94,8 +144,8 @@ void Updates::recoverLeftovers(const QString& target, std::function<void()> done
 {
     const QString temporary = QDir::tempPath();
     // One at a time: a launch's look and an install's never cross.
-    platform::Scheduler::current().runInBackground("update.leftovers", [target, temporary, done] {
-        const QStringList lines = tidyLeftovers(target, temporary);
+    platform::Scheduler::current().runInBackground("update.leftovers", [target, temporary, done, renames = renames] {
+        const QStringList lines = tidyLeftovers(target, temporary, renames);
         platform::Scheduler::current().schedule(0, [lines, done] {
             for (const QString& line : lines)
                 LogFile::updates().write(line);
@@ -112,59 +162,99 @@ void Updates::recoverLeftoversAtLaunch(std::function<void()> done)
                      std::move(done));
 }
 
-QStringList Updates::tidyLeftovers(const QString& target, const QString& temporaryFolder)
+QString Updates::installLockPath()
+{
+    return QFileInfo(platform::Folders::logs()).path() + QStringLiteral("/install.lock");
+}
+
+namespace {
+
+// The copies beside target an interrupted install left, and what becomes of
+// target: the newest that verifies goes in its place when target is missing
+// or does not verify. Answers the copies still to remove.
+std::vector<HiddenCopy> restoreTarget(const QString& target, std::vector<HiddenCopy> copies,
+                                      const Updates::Renames& renames, QStringList& lines)
+{
+    const bool present = somethingAt(target);
+    std::optional<QString> unverified;
+    if (present) {
+        unverified = Updates::verifySignature(target, QStringLiteral("it"));
+        if (!unverified)
+            return copies; // the app in place verifies: the copies are leftovers
+    }
+    const QString state = present ? QStringLiteral("%1 does not verify (%2)").arg(target, *unverified)
+                                  : QStringLiteral("%1 is missing").arg(target);
+    std::sort(copies.begin(), copies.end(), newer);
+    const auto back = std::find_if(copies.begin(), copies.end(),
+                                   [](const HiddenCopy& copy) { return !Updates::verifySignature(copy.path); });
+    if (back == copies.end()) {
+        lines.append(state + QStringLiteral(" and no copy left beside it by an interrupted install verifies; "
+                                            "the copies stay"));
+        return {};
+    }
+    QString aside;
+    if (present) {
+        // Not trusted, and not removed either: it may be all of something.
+        aside = QDir(QFileInfo(target).path())
+                    .filePath(QStringLiteral(".Tessaroom-unverified-%1-%2-%3.app")
+                                  .arg(::geteuid())
+                                  .arg(::getpid())
+                                  .arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+        if (const int error = putBack(target, aside, renames)) {
+            lines.append(state + QStringLiteral(" and could not be set aside: %1; the copies stay")
+                                     .arg(platform::FileIO::describe(error)));
+            return {};
+        }
+        lines.append(state + QStringLiteral("; set it aside as ") + aside);
+    }
+    if (const int error = putBack(back->path, target, renames)) {
+        lines.append(QStringLiteral("%1 could not be put back from %2: %3; the copies stay")
+                         .arg(target, back->path, platform::FileIO::describe(error)));
+        if (!aside.isEmpty() && putBack(aside, target, renames) == 0)
+            lines.append(QStringLiteral("moved %1 back to %2").arg(aside, target));
+        return {};
+    }
+    lines.append(QStringLiteral("put back %1 from %2, left by an interrupted install").arg(target, back->path));
+    copies.erase(back);
+    return copies;
+}
+
+} // namespace
+
+QStringList Updates::tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames)
 {
     QStringList lines;
+    const InstallCheck install;
+    if (!install.unknown().isEmpty()) {
+        lines.append(QStringLiteral("leftovers of installs stay: whether one is under way cannot be told (%1)")
+                         .arg(install.unknown()));
+        return lines;
+    }
+    if (install.live()) {
+        lines.append(QStringLiteral("an install is under way (it holds %1); its work and the copies stay")
+                         .arg(installLockPath()));
+        return lines;
+    }
     if (!target.isEmpty()) {
         const QDir folder(QFileInfo(QDir::cleanPath(target)).path());
         std::vector<HiddenCopy> copies;
-        QString liveWork; // a copy of an install under way in another process
         for (const QString& name : folder.entryList({QStringLiteral(".Tessaroom-*")},
                                                     QDir::AllEntries | QDir::Hidden | QDir::System)) {
-            const QString path = folder.filePath(name);
-            struct stat info {};
             const auto match = hiddenCopyName.match(name);
             if (!match.hasMatch())
                 continue;
-            if (taggedByLiveProcess(match, 1))
-                liveWork = path;
-            if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
-                && isLeftover(match, 1, info, true))
-                copies.push_back({path, info.st_mtim});
-        }
-        struct stat info {};
-        if (!copies.empty() && ::lstat(QFile::encodeName(target).constData(), &info) != 0) {
-            std::sort(copies.begin(), copies.end(), newer);
-            const auto back = liveWork.isEmpty()
-                ? std::find_if(copies.begin(), copies.end(),
-                               [](const HiddenCopy& copy) { return !verifySignature(copy.path); })
-                : copies.end();
-            // Another install may be between its two renames: its new copy
-            // is about to go in place, so nothing is put there now.
-            if (!liveWork.isEmpty()) {
-                lines.append(QStringLiteral("%1 is missing while %2 of an install under way is beside it; "
-                                            "nothing is put back and the copies stay")
-                                 .arg(target, liveWork));
-                copies.clear();
-            } else if (back == copies.end()) {
-                lines.append(QStringLiteral("%1 is missing and no copy left beside it by an interrupted install "
-                                            "verifies; the copies stay")
-                                 .arg(target));
-                copies.clear();
-            } else if (::renameat2(AT_FDCWD, QFile::encodeName(back->path).constData(), AT_FDCWD,
-                                   QFile::encodeName(target).constData(), RENAME_NOREPLACE)
-                       != 0) {
-                // Never in place of something that appeared at target since
-                // (even an empty folder); a file system that cannot promise
-                // that (EINVAL) gets nothing put back.
-                lines.append(QStringLiteral("%1 is missing and %2 could not be put back: %3")
-                                 .arg(target, back->path, platform::FileIO::describe(errno)));
-                copies.clear();
-            } else {
-                lines.append(QStringLiteral("put back %1 from %2, left by an interrupted install").arg(target, back->path));
-                copies.erase(back);
+            const QString path = folder.filePath(name);
+            struct stat info {};
+            if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+                continue; // gone meanwhile
+            if (!S_ISDIR(info.st_mode) || !isUsersWork(match, 1, info, true)) {
+                lines.append(QStringLiteral("left %1: not a folder of this user").arg(path));
+                continue;
             }
+            copies.push_back({path, info.st_mtim});
         }
+        if (!copies.empty())
+            copies = restoreTarget(QDir::cleanPath(target), std::move(copies), renames, lines);
         for (const HiddenCopy& copy : copies)
             remove(copy.path, QStringLiteral("left by an interrupted install"), lines);
     }
@@ -179,7 +269,13 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
         const QString path = temporary.filePath(name);
         struct stat info {};
         const int uidGroup = match.captured(1).isEmpty() ? 3 : 1;
-        if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && isLeftover(match, uidGroup, info, false))
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+            continue;
+        if (!isUsersWork(match, uidGroup, info, false))
+            lines.append(QStringLiteral("left %1: not this user's").arg(path));
+        else if (isThisProcesss(match, uidGroup))
+            lines.append(QStringLiteral("left %1: this process's own, maybe under way").arg(path));
+        else
             remove(path, QStringLiteral("left by an earlier install"), lines);
     }
     return lines;

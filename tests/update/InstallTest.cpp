@@ -1,6 +1,7 @@
 #include "UpdateTest.h"
 
 #include "platform/Application.h"
+#include "platform/FileManager.h"
 #include "platform/ManualScheduler.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Volumes.h"
@@ -17,11 +18,14 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QUuid>
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -701,6 +705,19 @@ protected:
         return step([&](Updates::StepDone done) { updates_.installCopy(source_, target, std::move(done)); });
     }
 
+    // Takes the install lock as an install under way in another process
+    // holds it: the open descriptor, or -1.
+    static int holdInstallLock()
+    {
+        QDir().mkpath(QFileInfo(Updates::installLockPath()).path());
+        const int fd = ::open(QFile::encodeName(Updates::installLockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
     const QString source_;
     int moves_ = 0;
 };
@@ -821,7 +838,7 @@ TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
                           }));
 }
 
-TEST_P(SwapTest, AMissingAppIsNotPutBackWhileAnInstallOfALiveProcessIsUnderWayBesideIt)
+TEST_P(SwapTest, NothingIsTouchedWhileAnInstallHoldsTheInstallLock)
 {
     // A killed install left the old copy aside; a live one is between its
     // two renames, its new copy about to go in place.
@@ -833,14 +850,17 @@ TEST_P(SwapTest, AMissingAppIsNotPutBackWhileAnInstallOfALiveProcessIsUnderWayBe
                                                   .arg(::getpid())
                                                   .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
     ASSERT_TRUE(QDir().rename(source_, live));
+    const int lock = holdInstallLock();
+    ASSERT_GE(lock, 0);
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
     ASSERT_TRUE(settle(done));
+    ::close(lock);
     EXPECT_FALSE(QFileInfo::exists(running_));
     EXPECT_EQ(hiddenSiblings(apps_).size(), 2);
-    EXPECT_EQ(logLines(), QStringList{QStringLiteral("%1 is missing while %2 of an install under way is beside it; "
-                                                     "nothing is put back and the copies stay")
-                                          .arg(running_, live)});
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("an install is under way (it holds %1); its work and the "
+                                                     "copies stay")
+                                          .arg(Updates::installLockPath())});
 }
 
 TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
@@ -859,6 +879,36 @@ TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
     EXPECT_EQ(logLines(), QStringList{QStringLiteral("%1 is missing and no copy left beside it by an interrupted "
                                                      "install verifies; the copies stay")
                                           .arg(running_)});
+}
+
+TEST_P(SwapTest, ACopyThatDoesNotReachTheDiskNeverReplacesTheOldOne)
+{
+    // The staged tree, its folder before the swap, the folder after it.
+    for (const bool exchange : {true, false}) {
+        for (int call = 0; call < 3; ++call) {
+            SCOPED_TRACE(testing::Message() << (exchange ? "exchange" : "two renames") << ", sync " << call);
+            if (exchange)
+                updates_.renames = Updates::systemRenames();
+            else
+                failMoves({});
+            platform::FileManager::failSync({.callIndex = call});
+            const auto failure = copyTo(running_);
+            platform::FileManager::clearInjectedSyncFailure();
+            ASSERT_TRUE(failure);
+            EXPECT_TRUE(failure->text.startsWith(QStringLiteral("the new copy could not be written to the disk: ")))
+                << failure->text.toStdString();
+            EXPECT_TRUE(failure->text.endsWith(QStringLiteral(": Input/output error"))) << failure->text.toStdString();
+            expectRunningCopyUntouched();
+        }
+    }
+    // The whole install says so and keeps the running copy.
+    readyFor(releaseImage(&maker_));
+    platform::FileManager::failSync({});
+    installNow();
+    platform::FileManager::clearInjectedSyncFailure();
+    EXPECT_TRUE(updates_.phase().failure.startsWith(QStringLiteral("the new copy could not be written to the disk: ")))
+        << updates_.phase().failure.toStdString();
+    expectInstallFailed(updates_.phase().failure);
 }
 
 TEST_P(SwapTest, AFreshPlaceSkipsTheMoveAsideAndLeavesNoHiddenCopy)
@@ -983,22 +1033,23 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
     const QStringList gone{
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended))),
         hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
+        // No install holds the lock: a process that runs is not under way.
+        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(1))),
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended))),
         makeImage(QStringLiteral("tmp/Tessaroom-image-%1.dmg").arg(tag(ended)), 1000, nullptr),
         makeImage(QStringLiteral("tmp/Tessaroom-download-%1.dmg").arg(tag(ended)), 1000, nullptr),
     };
     const QStringList kept{
-        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid()))),          // live
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended, ::geteuid() + 1))), // another user's
-        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),
+        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),               // this process's
         // Untagged in a temporary folder that may be shared: anyone's.
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
         // A link is never followed: what it leads to stays.
         QDir(home()).filePath(QStringLiteral("linked/keep.txt")),
     };
     writeFile(kept.last(), "mine\n");
-    ASSERT_TRUE(QFile::link(QFileInfo(kept.last()).path(),
-                            QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)))));
+    const QString link = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)));
+    ASSERT_TRUE(QFile::link(QFileInfo(kept.last()).path(), link));
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
     ASSERT_TRUE(settle(done));
@@ -1007,10 +1058,95 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
     for (const QString& path : kept)
         EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_EQ(snapshot(running_), before_);
-    const QStringList lines = logLines();
-    EXPECT_EQ(lines.size(), 5) << lines.join(u'\n').toStdString();
-    EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an interrupted install").arg(gone[0])));
-    EXPECT_TRUE(lines.contains(QStringLiteral("removed %1, left by an earlier install").arg(gone[2])));
+    QStringList lines = logLines();
+    lines.sort();
+    QStringList expected{
+        QStringLiteral("left %1: not a folder of this user").arg(kept[0]),
+        QStringLiteral("left %1: not a folder of this user").arg(link),
+        QStringLiteral("left %1: this process's own, maybe under way").arg(kept[1]),
+    };
+    for (int index = 0; index < 3; ++index)
+        expected.append(QStringLiteral("removed %1, left by an interrupted install").arg(gone[index]));
+    for (int index = 3; index < 6; ++index)
+        expected.append(QStringLiteral("removed %1, left by an earlier install").arg(gone[index]));
+    expected.sort();
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_P(LeftoversTest, AFolderAtTheAppsPlaceThatDoesNotVerifyIsSetAsideForTheVerifiedCopy)
+{
+    // An interrupted install left a good copy aside; an empty folder took the
+    // app's place.
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    ASSERT_TRUE(QDir().mkpath(running_));
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_EQ(snapshot(running_), before_);
+    const QStringList unverified = hiddenSiblings(apps_);
+    ASSERT_EQ(unverified.size(), 1) << unverified.join(u' ').toStdString();
+    const QString setAside = QDir(apps_).filePath(unverified[0]);
+    EXPECT_TRUE(unverified[0].startsWith(QStringLiteral(".Tessaroom-unverified-")));
+    EXPECT_TRUE(QDir(setAside).isEmpty()); // kept, not trusted
+    EXPECT_EQ(logLines(), (QStringList{
+                              QStringLiteral("%1 does not verify (it is not signed); set it aside as %2").arg(running_, setAside),
+                              QStringLiteral("put back %1 from %2, left by an interrupted install").arg(running_, aside),
+                          }));
+}
+
+TEST_P(LeftoversTest, NamesOfLiveProcessesAndEntriesThatAreNotTheUsersFoldersDoNotStopTheRepair)
+{
+    // The app is missing; a good copy was left aside. Beside it: a file named
+    // as a live install's copy, and a copy tagged with a process that runs
+    // (another user's, or a pid used again).
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString file = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid())));
+    writeFile(file, "not a copy\n");
+    const QString reused = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(1)));
+    makeBundle(reused, QStringLiteral("1.3"), nullptr); // does not verify
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_EQ(snapshot(running_), before_);
+    EXPECT_EQ(hiddenSiblings(apps_), QStringList{QFileInfo(file).fileName()});
+    QStringList lines = logLines();
+    EXPECT_EQ(lines, (QStringList{
+                         QStringLiteral("left %1: not a folder of this user").arg(file),
+                         QStringLiteral("put back %1 from %2, left by an interrupted install").arg(running_, aside),
+                         QStringLiteral("removed %1, left by an interrupted install").arg(reused),
+                     }));
+}
+
+TEST_P(LeftoversTest, AFileSystemWithoutTheNoReplaceRenameStillGetsItsAppBack)
+{
+    const QString aside = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(running_, aside));
+    std::vector<QString> steps;
+    const Updates::Renames system = Updates::systemRenames();
+    updates_.renames = {
+        .exchange = [](const QString&, const QString&) { return EINVAL; },
+        .rename = [&](const QString& from, const QString& to) {
+            steps.push_back(QStringLiteral("rename"));
+            return system.rename(from, to);
+        },
+        .renameNoReplace = [&](const QString&, const QString&) {
+            steps.push_back(QStringLiteral("no replace"));
+            return EINVAL;
+        },
+    };
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_EQ(steps, (std::vector{QStringLiteral("no replace"), QStringLiteral("rename")}));
+    EXPECT_EQ(snapshot(running_), before_);
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("put back %1 from %2, left by an interrupted install")
+                                          .arg(running_, aside)});
 }
 
 TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
@@ -1043,6 +1179,82 @@ TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
     EXPECT_TRUE(mountPoints().isEmpty());
     EXPECT_TRUE(QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-image-*")}, QDir::Files).isEmpty());
+}
+
+// --- kill -9 at every step ---
+
+// An install in a process of its own dies at each of its steps in turn; the
+// next launch's recovery must leave exactly one app, the newest that
+// verifies, and nothing else.
+class KillPointTest : public InstallTest {
+protected:
+    void expectEveryKillPutRight(const QString& road, const QStringList& steps, const QStringList& afterTheSwap)
+    {
+        const QString image = releaseImage(&maker_);
+        for (const QString& step : steps) {
+            SCOPED_TRACE(step.toStdString());
+            QProcess installer;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("TESSAROOM_TEST_MAKER_KEY"), QString::fromLatin1(maker_.key.publicKey.toBase64()));
+            installer.setProcessEnvironment(environment);
+            installer.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step});
+            ASSERT_TRUE(installer.waitForFinished(120000));
+            ASSERT_EQ(installer.exitStatus(), QProcess::CrashExit) << installer.readAllStandardError().toStdString();
+            ASSERT_EQ(installer.exitCode(), SIGKILL);
+
+            // The next launch, on the same file system.
+            updates_.renames = Updates::systemRenames();
+            if (road == QLatin1String("rename")) {
+                updates_.renames.exchange = [](const QString&, const QString&) { return EINVAL; };
+                updates_.renames.renameNoReplace = [](const QString&, const QString&) { return EINVAL; };
+            }
+            bool done = false;
+            updates_.recoverLeftoversAtLaunch([&] { done = true; });
+            ASSERT_TRUE(settle(done));
+            EXPECT_EQ(QDir(apps_).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                      QStringList{QStringLiteral("Tessaroom.app")})
+                << logLines().join(u'\n').toStdString();
+            EXPECT_EQ(Updates::verifySignature(running_), std::nullopt);
+            EXPECT_EQ(bundleVersion(running_), afterTheSwap.contains(step) ? QStringLiteral("1.3") : QStringLiteral("1.2"));
+            EXPECT_TRUE(QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-*")}, QDir::AllEntries | QDir::Hidden).isEmpty())
+                << QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-*")}, QDir::AllEntries | QDir::Hidden).join(u' ').toStdString();
+
+            // Back to 1.2 for the next step.
+            ASSERT_EQ(platform::FileManager::removeItem(running_), std::nullopt);
+            makeBundle(running_, QStringLiteral("1.2"), &maker_);
+        }
+    }
+
+    static QStringList stepsAround(const QStringList& swap)
+    {
+        return QStringList{QStringLiteral("attach-before"), QStringLiteral("attach-after"), QStringLiteral("ditto-before"),
+                           QStringLiteral("ditto-torn"),    QStringLiteral("ditto-after"),  QStringLiteral("sync0"),
+                           QStringLiteral("sync1")}
+            + swap
+            + QStringList{QStringLiteral("sync2"), QStringLiteral("detach-before"), QStringLiteral("detach-after")};
+    }
+    static QStringList afterTheSwap(const QStringList& swapped)
+    {
+        return swapped + QStringList{QStringLiteral("sync2"), QStringLiteral("detach-before"), QStringLiteral("detach-after")};
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transport, KillPointTest, ::testing::Values(false));
+
+TEST_P(KillPointTest, AKillAtAnyStepOfAnExchangeLeavesOneVerifiedAppAndNoLeftovers)
+{
+    expectEveryKillPutRight(QStringLiteral("exchange"),
+                            stepsAround({QStringLiteral("exchange-before"), QStringLiteral("exchange-after")}),
+                            afterTheSwap({QStringLiteral("exchange-after")}));
+}
+
+TEST_P(KillPointTest, AKillAtAnyStepOfTheTwoRenamesLeavesOneVerifiedAppAndNoLeftovers)
+{
+    expectEveryKillPutRight(QStringLiteral("rename"),
+                            stepsAround({QStringLiteral("rename1-before"), QStringLiteral("rename1-after"),
+                                         QStringLiteral("rename2-before"), QStringLiteral("rename2-after")}),
+                            afterTheSwap({QStringLiteral("rename1-after"), QStringLiteral("rename2-before"),
+                                          QStringLiteral("rename2-after")}));
 }
 
 } // namespace
