@@ -29,19 +29,13 @@
 #include "ui/KitFonts.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QStringList>
 #include <QTextStream>
 
-#include <chrono>
 #include <cmath>
 #include <optional>
-#include <thread>
 
 namespace {
-
-// How often a process handing over links looks again for a copy that starts.
-constexpr auto handOverLookAgain = std::chrono::milliseconds(50);
 
 struct Options {
     // Quit after this many seconds; none: run until quit.
@@ -80,36 +74,32 @@ enum class HandOver { delivered, failed, takeThemHere };
 
 // Hands the links to the user's running copy. Without one this process takes
 // them itself: beside the user's copy for a mode, else as the copy, which it
-// becomes only when it takes the copy lock: a copy that runs, starts or quits
-// holds it, and is never replaced by a process that came to hand it a link.
+// becomes only when it takes the copy lock. While another process holds the
+// lock (a copy that runs, starts or quits), the links are the copy's alone:
+// they are delivered to it or reported not taken.
 HandOver handOver(const QList<QByteArray>& links, CopyLock& lock, bool mode)
 {
-    const QDeadlineTimer deadline(LinkClient::sendTimeoutMs);
-    LinkClient::Delivery delivery;
-    for (;;) {
-        delivery = LinkClient::send(lock.socketPath(), links, int(std::max<qint64>(deadline.remainingTime(), 1)));
-        if (delivery.taken == links.size())
-            return HandOver::delivered;
-        if (!delivery.nobody)
-            break;
-        if (mode)
-            return HandOver::takeThemHere;
-        const CopyLock::Take took = lock.take();
-        // A lock that cannot be used tells nothing: nobody listens, so this
-        // process takes the links as it always did.
-        if (took != CopyLock::Take::heldElsewhere)
-            return HandOver::takeThemHere;
-        if (deadline.hasExpired() || platform::TerminationSignals::received()) {
-            delivery.problem = QStringLiteral("the copy that holds %1 does not take links yet").arg(lock.path());
-            break;
-        }
-        std::this_thread::sleep_for(handOverLookAgain);
-    }
+    // A lock that cannot be used tells nothing: nobody listens, so this
+    // process takes the links as it always did.
+    const LinkClient::Delivery delivery = LinkClient::sendOnceListening(lock.socketPath(), links, [&lock, mode] {
+        return mode ? lock.isHeldElsewhere() : lock.take() == CopyLock::Take::heldElsewhere;
+    });
+    if (delivery.tookAll(links.size()))
+        return HandOver::delivered;
+    if (delivery.nobody)
+        return HandOver::takeThemHere;
     QTextStream err(stderr);
-    err << "could not deliver the link: " << delivery.problem << Qt::endl;
+    for (const LinkClient::Answer& answer : delivery.answers) {
+        if (!answer.taken)
+            err << "could not deliver the link: " << answer.refusal << Qt::endl;
+    }
+    if (delivery.answers.size() < links.size())
+        err << "could not deliver the link: " << delivery.problem << Qt::endl;
     const QString copy = delivery.pid ? QStringLiteral("Tessaroom (pid %1)").arg(delivery.pid) : QStringLiteral("Tessaroom");
-    for (const QByteArray& link : links.mid(delivery.taken))
-        err << copy << " did not take " << QString::fromUtf8(link) << Qt::endl;
+    for (qsizetype at = 0; at < links.size(); ++at) {
+        if (at >= delivery.answers.size() || !delivery.answers[at].taken)
+            err << copy << " did not take " << QString::fromUtf8(links[at]) << Qt::endl;
+    }
     return HandOver::failed;
 }
 
@@ -182,7 +172,10 @@ int main(int argc, char* argv[])
     AppDelegate* receiver = nullptr;
     LinkServer links({.link = [&receiver](const QByteArray& link) { if (receiver) receiver->handleLinkBytes(link); },
                       .oversized = [&receiver](qint64 size) { if (receiver) receiver->handleOversizedLink(size); },
-                      .quit = [] { platform::Application::terminate(); }});
+                      .quit = [] { platform::Application::terminate(); },
+                      .refuse = [&receiver](const QByteArray& link) {
+                          return receiver ? receiver->refuseLink(link) : std::nullopt;
+                      }});
     AppDelegate delegate(SpaceEngine::shared(), Settings::shared(), Accessibility::shared(),
                          AppDelegate::Options{.arguments = QApplication::arguments(),
                                               .copyLock = &copyLock,
@@ -202,11 +195,12 @@ int main(int argc, char* argv[])
     // This app's other copies are the ones on the link socket: a newer copy
     // finds this one there and asks it to quit, which it does the normal way.
     platform::host::setRealCopies({
-        .find = [socketPath]() -> QList<platform::sim::RealCopy> {
+        .find = [socketPath]() -> QList<platform::host::RealCopies::Found> {
             const LinkClient::Found found = LinkClient::find(socketPath, LinkClient::identifyTimeoutMs);
             if (!found.copy)
                 return {};
-            return {platform::sim::RealCopy{.pid = found.copy->pid, .bundlePath = found.copy->bundlePath}};
+            return {{.copy = {.pid = found.copy->pid, .bundlePath = found.copy->bundlePath},
+                     .process = found.copy->process}};
         },
         .askToQuit = [socketPath](qint32 copy, double timeoutSeconds) {
             return LinkClient::askToQuit(socketPath, copy, int(timeoutSeconds * 1000))

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -18,6 +19,7 @@
 #include <vector>
 
 class Accessibility;
+class AppLink;
 class CopyLock;
 class HostedWindow;
 class HotkeyBindings;
@@ -140,13 +142,18 @@ public:
     void handleLink(const QUrl& url);
     // A link as received from outside: checked for size and encoding first.
     void handleLinkBytes(const QByteArray& bytes);
+    // Why a link received from outside is not taken: none when the app
+    // understands it (nothing is done yet: handleLinkBytes follows it);
+    // otherwise it was reported as not understood, and this is what the user
+    // was told.
+    std::optional<QString> refuseLink(const QByteArray& bytes);
     // A link too long to be read (size in bytes).
     void handleOversizedLink(qint64 size);
 
     // --- other copies and relaunch ---------------------------------------------
-    // Each other running copy is asked to quit (forced when it refuses) and
-    // has ended on return; the names it saved on its way out are read again.
-    // True when there was one.
+    // Each other running copy is asked to quit (forced when it stays silent)
+    // and has ended on return, or is remembered as one that stays; the names
+    // the copies saved on their way out are read again. True when one went.
     bool retireOtherCopies();
     // True when the app was moved and its relaunch has started.
     bool offerMoveToApplications();
@@ -253,8 +260,10 @@ private:
     const QWidget* notchLabelView() const;
     bool onSampleData() const;
     void linkFailed(const QString& message);
-    // Logs and toasts the text as shown (cut and escaped), then the note.
-    void linkNotUnderstood(const QString& text, const QString& note = {});
+    void follow(const AppLink& link);
+    // Logs and toasts the text as shown (cut and escaped), then the note;
+    // answers the toast's text.
+    QString linkNotUnderstood(const QString& text, const QString& note = {});
     // Writes the line unless this minute had its share of them.
     void logNotUnderstood(const QString& line);
     // The line counting those left out, if any were.
@@ -283,6 +292,10 @@ private:
     quint64 settingsGeneration_ = 0;
     LaunchEnd launchEnd_ = LaunchEnd::notLaunched;
     QString anotherCopyProblem_;
+    // Copies this launch asked to quit; one found again is not asked twice.
+    QSet<qint32> askedToQuit_;
+    // A copy that was asked to quit and is still there.
+    std::optional<qint32> stayedCopy_;
     // The minute of not-understood lines under way (scheduler seconds), its
     // lines written and left out.
     std::optional<double> notUnderstoodMinute_;

@@ -18,6 +18,8 @@ namespace {
 
 // How often a launch looks again for the copy that holds the lock.
 constexpr auto copyLookAgain = std::chrono::milliseconds(50);
+// How long the last look at a copy that did not answer waits, milliseconds.
+constexpr int lastLookMs = 250;
 
 } // namespace
 
@@ -46,12 +48,21 @@ bool AppDelegate::becomeTheOnlyCopy()
         // Whoever answers on the socket as a copy goes: the holder of the
         // lock, or a copy of an older version, which holds none.
         const bool retired = retireOtherCopies();
-        if (quitting())
+        if (quitting()) {
+            // Never the copy: the names and time are the running copy's to write.
+            SpaceStore::shared().freeze();
             return false;
+        }
         if (took != CopyLock::Take::heldElsewhere) {
             if (options_.becameTheCopy)
                 options_.becameTheCopy();
             return true;
+        }
+        // Asked to quit and still there (it said it quits and did not end
+        // in time, or cannot be ended from here): not asked again.
+        if (stayedCopy_) {
+            yieldToAnotherCopy();
+            return false;
         }
         if (retired) {
             patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
@@ -69,11 +80,18 @@ bool AppDelegate::becomeTheOnlyCopy()
 
 void AppDelegate::yieldToAnotherCopy()
 {
-    const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), LinkClient::identifyTimeoutMs);
-    anotherCopyProblem_ = found.copy    ? QStringLiteral("the copy (pid %1) did not quit").arg(found.copy->pid)
-                          : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
-                                              .arg(options_.copyLock->path(), options_.copyLock->socketPath())
-                                         : found.problem;
+    if (stayedCopy_) {
+        anotherCopyProblem_ = QStringLiteral("the copy (pid %1) was asked to quit and is still running").arg(*stayedCopy_);
+    } else {
+        // The holder had its full time to answer already: this only asks why.
+        const LinkClient::Found found = LinkClient::find(options_.copyLock->socketPath(), lastLookMs);
+        anotherCopyProblem_ = found.copy ? QStringLiteral("the copy (pid %1) did not answer within %2 s")
+                                               .arg(found.copy->pid)
+                                               .arg(LinkClient::identifyTimeoutMs / 1000)
+                              : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
+                                                   .arg(options_.copyLock->path(), options_.copyLock->socketPath())
+                                             : found.problem;
+    }
     LogFile::switches().write(QStringLiteral("another copy runs and cannot be retired (") + anotherCopyProblem_
                               + QStringLiteral("); this copy quits"));
     // The names and time are the running copy's to write.
@@ -93,13 +111,21 @@ bool AppDelegate::retireOtherCopies()
     const qint32 own = platform::Workspace::currentProcessIdentifier();
     bool retired = false;
     for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
-        if (app.processIdentifier == own)
+        const qint32 pid = app.processIdentifier;
+        if (pid == own)
             continue;
-        LogFile::switches().write(QStringLiteral("retiring running copy pid ") + QString::number(app.processIdentifier)
+        if (askedToQuit_.contains(pid)) {
+            stayedCopy_ = pid;
+            continue;
+        }
+        LogFile::switches().write(QStringLiteral("retiring running copy pid ") + QString::number(pid)
                                   + QStringLiteral(" at ") + app.bundlePath.value_or(QStringLiteral("?")));
-        if (!platform::Workspace::terminate(app.processIdentifier))
-            platform::Workspace::forceTerminate(app.processIdentifier);
-        retired = true;
+        askedToQuit_.insert(pid);
+        // One that said it quits is never forced: forceTerminate refuses it.
+        if (platform::Workspace::terminate(pid) || platform::Workspace::forceTerminate(pid))
+            retired = true;
+        else
+            stayedCopy_ = pid;
     }
     // The copies saved their names on the way out, after this one read them.
     if (retired)

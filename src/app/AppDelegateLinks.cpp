@@ -26,6 +26,39 @@ QString shownLink(const QString& text)
     return LinkText::shown(text, AppDelegate::shownLinkCharacters);
 }
 
+QString oversizedLinkText(qint64 size)
+{
+    return QStringLiteral("(a link of %1 bytes, more than the %2 KB a link may have)")
+        .arg(QString::number(size), QString::number(LinkServer::maxLinkBytes / 1024));
+}
+
+// The link bytes received from outside hold; none when the app does not
+// understand them, with the text to show and a note on why.
+std::optional<AppLink> readLinkBytes(const QByteArray& bytes, QString* text, QString* note)
+{
+    // The same limit as the link socket's, for links that come another way.
+    if (bytes.size() > LinkServer::maxLinkBytes) {
+        *text = oversizedLinkText(bytes.size());
+        return std::nullopt;
+    }
+    // Stateless: bytes that stop inside a character are an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *text = decoder(bytes);
+    if (decoder.hasError()) {
+        *note = QStringLiteral(" (not UTF-8 text)");
+        return std::nullopt;
+    }
+    // Names are limited once decoded (AppLink::fromURL), so every link
+    // "--switch" writes is read back whatever its escapes.
+    const QUrl url(*text, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    std::optional<AppLink> link = AppLink::fromURL(url);
+    if (!link)
+        *text = url.toString(QUrl::FullyEncoded);
+    return link;
+}
+
 } // namespace
 
 void AppDelegate::linkFailed(const QString& message)
@@ -34,11 +67,13 @@ void AppDelegate::linkFailed(const QString& message)
     toast(message, linkSymbol, linkToastDuration);
 }
 
-void AppDelegate::linkNotUnderstood(const QString& text, const QString& note)
+QString AppDelegate::linkNotUnderstood(const QString& text, const QString& note)
 {
     const QString shown = shownLink(text) + note;
     logNotUnderstood(QStringLiteral("link not understood: ") + shown);
-    toast(QStringLiteral("Tessaroom doesn't know the link ") + shown, linkSymbol, linkToastDuration);
+    const QString message = QStringLiteral("Tessaroom doesn't know the link ") + shown;
+    toast(message, linkSymbol, linkToastDuration);
+    return message;
 }
 
 void AppDelegate::logNotUnderstood(const QString& line)
@@ -74,34 +109,26 @@ void AppDelegate::logLeftOutNotUnderstood()
 
 void AppDelegate::handleLinkBytes(const QByteArray& bytes)
 {
-    // The same limit as the link socket's, for links that come another way.
-    if (bytes.size() > LinkServer::maxLinkBytes) {
-        handleOversizedLink(bytes.size());
-        return;
-    }
-    // Stateless: bytes that stop inside a character are an error too.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError()) {
-        linkNotUnderstood(text, QStringLiteral(" (not UTF-8 text)"));
-        return;
-    }
-    if (text.size() > AppLink::maxTextLength) {
-        linkNotUnderstood(text);
-        return;
-    }
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid()) {
-        linkNotUnderstood(text);
-        return;
-    }
-    handleLink(url);
+    QString text;
+    QString note;
+    if (const std::optional<AppLink> link = readLinkBytes(bytes, &text, &note))
+        follow(*link);
+    else
+        linkNotUnderstood(text, note);
+}
+
+std::optional<QString> AppDelegate::refuseLink(const QByteArray& bytes)
+{
+    QString text;
+    QString note;
+    if (readLinkBytes(bytes, &text, &note))
+        return std::nullopt;
+    return linkNotUnderstood(text, note);
 }
 
 void AppDelegate::handleOversizedLink(qint64 size)
 {
-    linkNotUnderstood(QStringLiteral("(a link of %1 bytes, more than the %2 KB a link may have)")
-                          .arg(QString::number(size), QString::number(LinkServer::maxLinkBytes / 1024)));
+    linkNotUnderstood(oversizedLinkText(size));
 }
 
 void AppDelegate::handleLink(const QUrl& url)
@@ -111,23 +138,28 @@ void AppDelegate::handleLink(const QUrl& url)
         linkNotUnderstood(url.toString(QUrl::FullyEncoded));
         return;
     }
-    switch (link->kind()) {
+    follow(*link);
+}
+
+void AppDelegate::follow(const AppLink& link)
+{
+    switch (link.kind()) {
     case AppLink::Kind::number:
-        if (const auto desktop = engine_.desktopWithNumber(link->desktopNumber()))
+        if (const auto desktop = engine_.desktopWithNumber(link.desktopNumber()))
             engine_.switchTo(*desktop, QStringLiteral("link"));
         else
-            linkFailed(QStringLiteral("There is no Desktop ") + QString::number(link->desktopNumber()));
+            linkFailed(QStringLiteral("There is no Desktop ") + QString::number(link.desktopNumber()));
         break;
     case AppLink::Kind::named:
-        if (const auto desktop = engine_.bestDesktopMatching(link->text()))
+        if (const auto desktop = engine_.bestDesktopMatching(link.text()))
             engine_.switchTo(*desktop, QStringLiteral("link"));
         else
-            linkFailed(QStringLiteral("No desktop matches \u201C") + shownLink(link->text()) + QStringLiteral("\u201D"));
+            linkFailed(QStringLiteral("No desktop matches \u201C") + shownLink(link.text()) + QStringLiteral("\u201D"));
         break;
     case AppLink::Kind::settingsPage: {
         std::optional<SettingsPage> found;
         for (SettingsPage page : SettingsPages::allCases()) {
-            if (SettingsPages::rawValue(page).toLower() == link->text().toLower()) {
+            if (SettingsPages::rawValue(page).toLower() == link.text().toLower()) {
                 found = page;
                 break;
             }
@@ -135,7 +167,7 @@ void AppDelegate::handleLink(const QUrl& url)
         if (found)
             openSettings(found);
         else
-            linkFailed(QStringLiteral("There is no Settings page called \u201C") + shownLink(link->text())
+            linkFailed(QStringLiteral("There is no Settings page called \u201C") + shownLink(link.text())
                        + QStringLiteral("\u201D"));
         break;
     }

@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppLink.h"
+#include "app/CopyLock.h"
 #include "app/LinkClient.h"
 #include "app/LinkSocket.h"
 #include "engine/SpaceEngine.h"
@@ -28,6 +29,26 @@ QString currentVersion()
     return version.isEmpty() ? QStringLiteral("0") : version;
 }
 
+// The running copy listens on the per-user link socket: the link counts once
+// that copy confirmed it, and while any copy holds the copy lock nothing
+// else stands in for it.
+DebugTools::LinkHandOver handOverLink(const QUrl& link, const CopyLock* given)
+{
+    const QString socketPath = given ? given->socketPath() : LinkSocket::defaultPath();
+    const CopyLock own(socketPath);
+    const CopyLock& lock = given ? *given : own;
+    const LinkClient::Delivery delivery
+        = LinkClient::sendOnceListening(socketPath, {link.toEncoded()}, [&lock] { return lock.isHeldElsewhere(); });
+    if (delivery.nobody)
+        return {.noCopy = true, .pid = 0, .problem = std::nullopt};
+    DebugTools::LinkHandOver handed{.noCopy = false, .pid = delivery.pid, .problem = std::nullopt};
+    if (delivery.tookAll(1))
+        return handed;
+    const bool refused = !delivery.answers.isEmpty();
+    handed.problem = refused ? delivery.answers.first().refusal : delivery.problem;
+    return handed;
+}
+
 } // namespace
 
 Updates& AppDelegate::updates()
@@ -50,24 +71,8 @@ DebugTools::Environment AppDelegate::debugEnvironment()
         // Missing before the launch builds the tile ("--diagnose" runs earlier).
         .tileLine = [this] { return statusBar_ ? std::optional<QString>(statusBar_->debugLine()) : std::nullopt; },
         .missionControlOpen = [] { return MissionControlDetector::isMissionControlOpen(); },
-        // The running applications hold the copies on the link socket too.
-        .otherRunningInstance = [] { return DebugTools::otherRunningInstance(); },
         .switchLink = [](const QString& argument) { return AppLink::fromArgument(argument).url(); },
-        // The running copy listens on the per-user link socket; the link
-        // counts once that very copy confirmed it.
-        .deliverLink = [](qint32 pid, const QUrl& link) -> std::optional<QString> {
-            const LinkClient::Delivery delivery
-                = LinkClient::send(LinkSocket::defaultPath(), {link.toEncoded()}, LinkClient::sendTimeoutMs, pid);
-            if (delivery.taken == 1)
-                return std::nullopt;
-            return delivery.problem;
-        },
-        .copyUnreachable = []() -> std::optional<QString> {
-            const LinkClient::Found found = LinkClient::find(LinkSocket::defaultPath(), LinkClient::identifyTimeoutMs);
-            if (found.copy || found.nobody)
-                return std::nullopt;
-            return found.problem;
-        },
+        .handOverLink = [lock = options_.copyLock](const QUrl& link) { return handOverLink(link, lock); },
         .bundlePath = platform::Bundle::bundlePath(),
         .accessibility = &access_,
         .commands = this,

@@ -61,8 +61,6 @@ std::optional<qint64> AppLink::decimalInteger(const QString& text)
 
 std::optional<AppLink> AppLink::fromURL(const QUrl& url)
 {
-    if (url.toString().size() > maxTextLength)
-        return std::nullopt;
     const QString urlScheme = url.scheme().toLower();
     if (urlScheme.isEmpty() || (urlScheme != scheme && urlScheme != legacyScheme))
         return std::nullopt;

@@ -26,8 +26,9 @@ public:
         settings,
     };
 
-    // A link, name or settings page longer than this many characters is no
-    // link anyone sends: it is not understood.
+    // A name or settings page longer than this many characters, decoded, is
+    // no link anyone sends: it is not understood. url() writes longer ones
+    // all the same, and fromURL refuses them.
     static constexpr qsizetype maxTextLength = 1000;
 
     static inline const QString scheme = QStringLiteral("tessaroom");
@@ -43,8 +44,9 @@ public:
     // "hover", "presentation", "settings".
     static const QHash<QString, Kind>& keywords();
 
-    // None when the URL is not one of the app's links, is longer than
-    // maxTextLength, or its path does not decode to UTF-8 text.
+    // None when the URL is not one of the app's links, its decoded path is
+    // longer than maxTextLength, or it does not decode to UTF-8 text. Reads
+    // back every link url() writes within that length.
     static std::optional<AppLink> fromURL(const QUrl& url);
     // A bare command-line argument: a number when it is a decimal integer,
     // else the text as a name.

@@ -58,3 +58,17 @@ CopyLock::Take CopyLock::take()
     error_ = QStringLiteral("the copy lock %1 cannot be taken: %2").arg(file, QString::fromLocal8Bit(strerror(reason)));
     return Take::failed;
 }
+
+bool CopyLock::isHeldElsewhere() const
+{
+    if (fd_ >= 0)
+        return false;
+    const int fd = ::open(QFile::encodeName(path()).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    // Shared and let go at once: a copy that takes it meanwhile finds it
+    // held and looks again, as it does while any copy holds it.
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}

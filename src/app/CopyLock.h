@@ -32,6 +32,10 @@ public:
     // Never waits.
     Take take();
     bool isHeld() const { return fd_ >= 0; }
+    // Whether another process holds it now (a copy that runs, starts or
+    // quits). Never waits and never keeps it; a lock that cannot be looked
+    // at counts as free.
+    bool isHeldElsewhere() const;
     QString error() const { return error_; }
     const QString& socketPath() const { return socketPath_; }
     const QString& path() const { return path_; }

@@ -13,6 +13,7 @@ const QByteArray quitWord = QByteArrayLiteral("quit");
 const QByteArray copyWord = QByteArrayLiteral("copy ");
 const QByteArray quittingWord = QByteArrayLiteral("quitting ");
 const QByteArray takenWord = QByteArrayLiteral("taken ");
+const QByteArray refusedWord = QByteArrayLiteral("refused ");
 
 QByteArray message(const QByteArray& body)
 {
@@ -69,6 +70,11 @@ QByteArray LinkMessage::taken(qint32 pid)
     return message(takenWord + QByteArray::number(pid));
 }
 
+QByteArray LinkMessage::refused(qint32 pid, const QString& reason)
+{
+    return message(refusedWord + QByteArray::number(pid) + '\n' + reason.toUtf8());
+}
+
 LinkMessage LinkMessage::read(const QByteArray& payload)
 {
     LinkMessage result;
@@ -82,14 +88,16 @@ LinkMessage LinkMessage::read(const QByteArray& payload)
         result.kind = Kind::identify;
     } else if (body == quitWord) {
         result.kind = Kind::quit;
-    } else if (body.startsWith(copyWord)) {
-        const QByteArrayView rest = body.sliced(copyWord.size());
+    } else if (body.startsWith(copyWord) || body.startsWith(refusedWord)) {
+        // A pid, then a line of text.
+        const bool copy = body.startsWith(copyWord);
+        const QByteArrayView rest = body.sliced(copy ? copyWord.size() : refusedWord.size());
         const qsizetype lineEnd = rest.indexOf('\n');
         const auto pid = lineEnd < 0 ? std::nullopt : pidFrom(rest.first(lineEnd));
         if (pid) {
-            result.kind = Kind::copy;
+            result.kind = copy ? Kind::copy : Kind::refused;
             result.pid = *pid;
-            result.bundlePath = QString::fromUtf8(rest.sliced(lineEnd + 1));
+            (copy ? result.bundlePath : result.reason) = QString::fromUtf8(rest.sliced(lineEnd + 1));
         }
     } else {
         // The answers that carry only the sender's pid.

@@ -11,10 +11,11 @@
 //
 // Messages: a newer copy asks "identify" (the running copy answers "copy"
 // with its pid and bundle path) and "quit" (it answers "quitting" with its
-// pid, then quits the normal way). For each link it has taken, the running
-// copy answers "taken" with its pid, so a sender knows the link arrived (a
-// sender that never reads the answer loses nothing). Answers go back on the
-// same connection.
+// pid, then quits the normal way). The running copy answers each link, in
+// order: "taken" with its pid, or "refused" with its pid and why it does not
+// understand the link. A link is followed only once its "taken" went to a
+// sender still connected and reading, so a sender that gave up on its link
+// never has it followed. Answers go back on the same connection.
 class LinkMessage {
 public:
     enum class Kind {
@@ -24,6 +25,7 @@ public:
         copy,
         quitting,
         taken,
+        refused,
         // A message this version does not know; it is ignored.
         unknown,
     };
@@ -40,6 +42,7 @@ public:
     static QByteArray copy(qint32 pid, const QString& bundlePath);
     static QByteArray quitting(qint32 pid);
     static QByteArray taken(qint32 pid);
+    static QByteArray refused(qint32 pid, const QString& reason);
 
     // What one frame's payload says. A message with a malformed body is
     // unknown.
@@ -48,8 +51,10 @@ public:
     Kind kind = Kind::unknown;
     // The link's bytes, as received.
     QByteArray link;
-    // copy, quitting and taken: the sender's process id.
+    // copy, quitting, taken and refused: the sender's process id.
     qint32 pid = 0;
     // copy: the sender's bundle path (may be empty).
     QString bundlePath;
+    // refused: why.
+    QString reason;
 };

@@ -201,7 +201,7 @@ void LinkServer::startServing(QLocalSocket* socket)
             return;
         found->disconnected = true;
         // Its descriptor is closed: nothing more goes out.
-        found->outgoing.clear();
+        forgetAnswers(*found);
         stopWatchingWrites(*found);
         queue(socket);
     });
@@ -292,8 +292,13 @@ bool LinkServer::serveOne(QLocalSocket* socket)
         connection.skipping = size;
         if (handlers_.oversized)
             handlers_.oversized(size);
-        // Reported to the user: taken, as a link not understood is.
-        confirm(socket);
+        // The handler may have run a nested event loop that dropped the socket.
+        if (!connections_.contains(socket))
+            return false;
+        answer(socket, LinkMessage::refused(qint32(QCoreApplication::applicationPid()),
+                                            QStringLiteral("the link has %1 bytes, more than the %2 KB a link may have")
+                                                .arg(size)
+                                                .arg(maxLinkBytes / 1024)));
         return connections_.contains(socket) && socket->bytesAvailable() > 0;
     }
     const qint64 have = connection.buffer.size() - headerBytes;
@@ -316,9 +321,12 @@ void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
     const qint32 pid = qint32(QCoreApplication::applicationPid());
     switch (message.kind) {
     case LinkMessage::Kind::link:
-        if (handlers_.link)
-            handlers_.link(message.link);
-        confirm(socket);
+        if (const std::optional<QString> refusal = handlers_.refuse ? handlers_.refuse(message.link) : std::nullopt) {
+            if (connections_.contains(socket))
+                answer(socket, LinkMessage::refused(pid, *refusal));
+            break;
+        }
+        confirm(socket, message.link);
         break;
     case LinkMessage::Kind::identify:
         answer(socket, LinkMessage::copy(pid, platform::Bundle::bundlePath()));
@@ -331,17 +339,23 @@ void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
     case LinkMessage::Kind::copy:
     case LinkMessage::Kind::quitting:
     case LinkMessage::Kind::taken:
+    case LinkMessage::Kind::refused:
     case LinkMessage::Kind::unknown:
         // Answers are for clients; a newer sender's message is ignored.
         break;
     }
 }
 
-void LinkServer::confirm(QLocalSocket* socket)
+void LinkServer::confirm(QLocalSocket* socket, const QByteArray& link)
 {
     // The handler may have run a nested event loop that dropped the socket.
-    if (connections_.contains(socket))
-        answer(socket, LinkMessage::taken(qint32(QCoreApplication::applicationPid())));
+    const auto found = connections_.find(socket);
+    // A client that left gave up on its link: it is not followed.
+    if (found == connections_.end() || found->disconnected)
+        return;
+    const QByteArray payload = LinkMessage::taken(qint32(QCoreApplication::applicationPid()));
+    found->toFollow.append({found->answered + LinkMessage::frame(payload).size(), link});
+    answer(socket, payload);
 }
 
 void LinkServer::answer(QLocalSocket* socket, const QByteArray& payload)
@@ -349,7 +363,9 @@ void LinkServer::answer(QLocalSocket* socket, const QByteArray& payload)
     Connection& connection = connections_[socket];
     if (connection.disconnected)
         return;
-    connection.outgoing += LinkMessage::frame(payload);
+    const QByteArray frame = LinkMessage::frame(payload);
+    connection.outgoing += frame;
+    connection.answered += frame.size();
     if (connection.outgoing.size() > unreadAnswersLimit) {
         drop(socket);
         return;
@@ -361,14 +377,16 @@ void LinkServer::sendAnswers(QLocalSocket* socket)
 {
     // Straight into the kernel, never through the toolkit's buffer: a failed
     // write there would close the connection and throw away the frames a
-    // client sent before it left, which are still to be handed on.
+    // client sent before it left, which are still to be read.
     Connection& connection = connections_[socket];
     const int fd = int(socket->socketDescriptor());
+    bool waiting = false;
     while (fd >= 0 && !connection.outgoing.isEmpty()) {
         const ssize_t written = ::send(fd, connection.outgoing.constData(), size_t(connection.outgoing.size()),
                                        MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written > 0) {
             connection.outgoing.remove(0, written);
+            connection.delivered += written;
             continue;
         }
         if (written < 0 && errno == EINTR)
@@ -383,13 +401,39 @@ void LinkServer::sendAnswers(QLocalSocket* socket)
                 });
             }
             connection.writable->setEnabled(true);
-            return;
+            waiting = true;
+            break;
         }
-        // The client left; what it sent before is still handed on.
-        connection.outgoing.clear();
+        // The client left, or shut its reading side when it gave up (the
+        // kernel refuses the write then, in step with that shutdown): it
+        // never learns of a link still waiting, which is not followed.
+        forgetAnswers(connection);
     }
-    if (connection.writable)
+    if (connection.writable && !waiting)
         connection.writable->setEnabled(false);
+    followDelivered(socket);
+}
+
+void LinkServer::followDelivered(QLocalSocket* socket)
+{
+    for (;;) {
+        // A handler's nested event loop may drop the socket.
+        const auto found = connections_.find(socket);
+        if (found == connections_.end() || found->toFollow.isEmpty()
+            || found->toFollow.first().first > found->delivered)
+            return;
+        const QByteArray link = found->toFollow.takeFirst().second;
+        if (handlers_.link)
+            handlers_.link(link);
+    }
+}
+
+void LinkServer::forgetAnswers(Connection& connection)
+{
+    connection.outgoing.clear();
+    // A "taken" the kernel has is the client's to read: that link is followed.
+    const qint64 delivered = connection.delivered;
+    connection.toFollow.removeIf([delivered](const QPair<qint64, QByteArray>& link) { return link.first > delivered; });
 }
 
 void LinkServer::stopWatchingWrites(Connection& connection)

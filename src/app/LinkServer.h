@@ -4,18 +4,23 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QLocalServer;
 class QLocalSocket;
 class QSocketNotifier;
 
 // Receives links from other processes of the same user (a second copy
-// started with a link hands it over and exits), confirms each link it takes,
-// and answers a newer copy that asks who this copy is or asks it to quit
+// started with a link hands it over and exits), answers each link as taken
+// or refused, and follows a link only once its "taken" went whole to a sender
+// still connected: a sender that gave up (closed, or stopped reading) never
+// has its link followed, and one that reads its answer knows it was. It also
+// answers a newer copy that asks who this copy is or asks it to quit
 // (LinkMessage has the frames). The socket lives in a folder only the user
 // can enter (LinkSocket), and listening never takes over a socket that is in
 // use.
@@ -25,8 +30,8 @@ class QSocketNotifier;
 // ones waiting in the socket's queue until one goes (a waiting sender is
 // served late or gives up, never told its link arrived when it did not); a
 // connection that goes idleTimeout seconds without a whole
-// frame is closed; a link longer than maxLinkBytes is skipped unread and
-// reported by its size, and a connection never has more than
+// frame is closed; a link longer than maxLinkBytes is skipped unread,
+// reported by its size and refused, and a connection never has more than
 // maxBytesInFlight received and not yet handled. Connections take turns one
 // frame at a time, so a flood on one never holds up a link on another; the
 // frames of one connection are handed on in order. When the socket stops
@@ -47,10 +52,14 @@ public:
     static constexpr double relistenDelay = 1;
 
     struct Handlers {
+        // Follows a link its sender was told is taken.
         std::function<void(const QByteArray& link)> link;
         std::function<void(qint64 size)> oversized;
         // A newer copy asked this one to quit; the answer is on its way.
         std::function<void()> quit = {};
+        // Why a link is not taken (it is not understood); none: it is taken.
+        // Unset: every link is.
+        std::function<std::optional<QString>(const QByteArray& link)> refuse = {};
     };
 
     explicit LinkServer(Handlers handlers, QObject* parent = nullptr);
@@ -83,6 +92,12 @@ private:
         // Answers the client has not taken in yet, and what tells when it can.
         QByteArray outgoing;
         QSocketNotifier* writable = nullptr;
+        // Bytes of answers queued and handed to the kernel so far.
+        qint64 answered = 0;
+        qint64 delivered = 0;
+        // Links taken, each to be followed once the answers up to the end of
+        // its "taken" were delivered.
+        QList<QPair<qint64, QByteArray>> toFollow;
     };
 
     Outcome open(const QString& socketPath, QString* error);
@@ -99,8 +114,14 @@ private:
     bool serveOne(QLocalSocket* socket);
     void handleFrame(QLocalSocket* socket, const QByteArray& payload);
     void answer(QLocalSocket* socket, const QByteArray& payload);
-    // Tells the client its link was taken.
-    void confirm(QLocalSocket* socket);
+    // Tells the client its link was taken, and follows the link once that
+    // answer went whole to the kernel for a client still connected.
+    void confirm(QLocalSocket* socket, const QByteArray& link);
+    // Follows the links whose "taken" was delivered.
+    void followDelivered(QLocalSocket* socket);
+    // The client cannot be told any more: nothing waiting goes out, and no
+    // link waiting for its answer is followed.
+    static void forgetAnswers(Connection& connection);
     // Hands the answers waiting for the client to the kernel, as far as it
     // takes them now.
     void sendAnswers(QLocalSocket* socket);

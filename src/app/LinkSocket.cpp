@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -257,4 +258,33 @@ std::optional<QByteArray> LinkSocket::Connection::readFrame(const QDeadlineTimer
             return std::nullopt;
         readAvailable();
     }
+}
+
+void LinkSocket::Connection::stopReading()
+{
+    if (fd_ < 0)
+        return;
+    ::shutdown(fd_, SHUT_RD);
+    readAvailable();
+}
+
+int LinkSocket::Connection::openPeerHandle() const
+{
+#ifdef SYS_pidfd_open
+    if (fd_ < 0 || peerPid_ <= 0)
+        return -1;
+    const int handle = int(::syscall(SYS_pidfd_open, peerPid_, 0));
+    if (handle < 0)
+        return -1;
+    // The pid is the listener's only while its end is open: a process that
+    // ended and whose pid was taken again has closed it.
+    pollfd watch{fd_, POLLRDHUP, 0};
+    if (::poll(&watch, 1, 0) != 0) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+#else
+    return -1;
+#endif
 }

@@ -61,6 +61,14 @@ public:
         // (closed() tells whether the other end closed the connection).
         std::optional<QByteArray> readFrame(const QDeadlineTimer& deadline);
         bool closed() const { return closed_; }
+        // Takes no more answers: the other end's writes fail from here on
+        // (at once with this call, as the kernel orders them), and what it
+        // wrote before is still there for readFrame.
+        void stopReading();
+        // A pidfd of the listening process, opened while this connection is
+        // open, and kept only when it still is afterwards; -1 when the pid is
+        // 0 (a process in another pid namespace) or no handle can be had.
+        int openPeerHandle() const;
 
     private:
         // Waits until the socket is ready for events; false at the deadline.

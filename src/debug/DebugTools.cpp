@@ -9,9 +9,7 @@
 #include "debug/StatusProbe.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Accessibility.h"
-#include "platform/Bundle.h"
 #include "platform/Screens.h"
-#include "platform/Workspace.h"
 #include "settings/NotchScreens.h"
 #include "store/LogFile.h"
 #include "store/SettingEnums.h"
@@ -201,25 +199,22 @@ bool DebugTools::runEarlyCommand(const QStringList& arguments, Environment& envi
         return true;
     }
     if (const auto target = value(QStringLiteral("--switch"), arguments)) {
-        const auto pid = environment.otherRunningInstance ? environment.otherRunningInstance() : otherRunningInstance();
-        if (pid) {
-            const QUrl link = environment.switchLink(*target);
+        const QUrl link = environment.switchLink(*target);
+        const LinkHandOver handed = environment.handOverLink ? environment.handOverLink(link) : LinkHandOver{.noCopy = true, .pid = 0, .problem = std::nullopt};
+        // Nothing listens and no copy holds the lock: the switch is left to
+        // this process. A copy that runs, starts or quits never has its
+        // switch done here, where it would pass for the copy's.
+        if (!handed.noCopy) {
             const QString url = QString::fromUtf8(link.toEncoded());
-            const auto error = environment.deliverLink(*pid, link);
-            if (error)
-                printLine(environment.out, QStringLiteral("could not deliver the link: ") + *error);
-            printLine(environment.out, error ? QStringLiteral("Tessaroom (pid %1) did not take %2").arg(*pid).arg(url)
-                                             : QStringLiteral("asked Tessaroom (pid %1) to open %2").arg(*pid).arg(url));
-            environment.exit(error ? 1 : 0);
-            return true;
-        }
-        // Something holds the link socket that is not the user's copy: the
-        // switch reaches nobody, and switching here would pass for it.
-        if (const auto why = environment.copyUnreachable ? environment.copyUnreachable() : std::nullopt) {
-            const QString url = QString::fromUtf8(environment.switchLink(*target).toEncoded());
-            printLine(environment.out, QStringLiteral("could not deliver the link: ") + *why);
-            printLine(environment.out, QStringLiteral("Tessaroom did not take %1").arg(url));
-            environment.exit(1);
+            const QString copy = handed.pid ? QStringLiteral("Tessaroom (pid %1)").arg(handed.pid) : QStringLiteral("Tessaroom");
+            if (handed.problem) {
+                for (const QString& reason : handed.problem->split(QLatin1Char('\n')))
+                    printLine(environment.out, QStringLiteral("could not deliver the link: ") + reason);
+                printLine(environment.out, copy + QStringLiteral(" did not take ") + url);
+            } else {
+                printLine(environment.out, QStringLiteral("asked %1 to open %2").arg(copy, url));
+            }
+            environment.exit(handed.problem ? 1 : 0);
             return true;
         }
     }
@@ -357,19 +352,6 @@ QString DebugTools::phaseText(const Updates::Phase& phase)
 }
 
 // --- the other copy ------------------------------------------------------------------------
-
-std::optional<qint32> DebugTools::otherRunningInstance()
-{
-    const auto identifier = platform::Bundle::identifier();
-    if (!identifier)
-        return std::nullopt;
-    const qint32 self = platform::Workspace::currentProcessIdentifier();
-    for (const platform::RunningApplication& app : platform::Workspace::runningApplications(*identifier)) {
-        if (app.processIdentifier != self)
-            return app.processIdentifier;
-    }
-    return std::nullopt;
-}
 
 // --- diagnostics ---------------------------------------------------------------------------
 

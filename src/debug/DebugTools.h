@@ -23,6 +23,17 @@ class DebugTools {
 public:
     DebugTools() = delete;
 
+    // What became of a link handed to the user's running copy.
+    struct LinkHandOver {
+        // Nothing listens and no copy is on its way: the link is this
+        // process's own to follow.
+        bool noCopy = false;
+        // The copy that answered as Tessaroom; 0 when none did.
+        qint32 pid = 0;
+        // Why the link was not taken, one reason a line; none when it was.
+        std::optional<QString> problem;
+    };
+
     // What the modes and the report read of the running app; the app fills it.
     struct Environment {
         const SpaceEngine& engine;
@@ -41,16 +52,11 @@ public:
         std::function<std::optional<QString>()> tileLine = {};
         // Whether Mission Control is open at this moment.
         std::function<bool()> missionControlOpen = {};
-        // Another running copy (its pid); none: the platform's registry is asked.
-        std::function<std::optional<qint32>()> otherRunningInstance = {};
         // The switch link for a bare command-line argument.
         std::function<QUrl(const QString& argument)> switchLink = {};
-        // Hands a link to the running copy with that pid; the error's text on failure.
-        std::function<std::optional<QString>(qint32 pid, const QUrl& link)> deliverLink = {};
-        // Why something that may be the running copy cannot be reached (it is
-        // not the user's, or does not answer as a copy); none when no copy
-        // runs. None: nothing is checked.
-        std::function<std::optional<QString>()> copyUnreachable = {};
+        // Hands a link to the user's running copy and waits for its answer.
+        // None: no copy is reached, the switch is this process's own.
+        std::function<LinkHandOver(const QUrl& link)> handOverLink = {};
         // The running application's bundle folder.
         QString bundlePath = {};
         // The Mission Control watch's Accessibility monitor; none: the shared one.
@@ -89,9 +95,6 @@ public:
     // The phase as printed: idle, downloading(0.5), ready(file:///...),
     // installing, failed("text").
     static QString phaseText(const Updates::Phase& phase);
-
-    // Another running copy of this app (by bundle identifier): its pid.
-    static std::optional<qint32> otherRunningInstance();
 
     // The support snapshot, every line ending with a line break.
     static QString diagnosticsText(const Environment& environment);

@@ -325,7 +325,7 @@ TEST_F(AppTest, NothingIsShownUntilTheOtherCopiesAreRetired)
     const qint32 copy = qint32(ended.processId());
     bool tileWhileAsked = true;
     platform::host::setRealCopies({
-        .find = [copy] { return QList<platform::sim::RealCopy>{{.pid = copy, .bundlePath = std::nullopt}}; },
+        .find = [copy] { return QList<platform::host::RealCopies::Found>{{.copy = {.pid = copy, .bundlePath = std::nullopt}, .process = nullptr}}; },
         .askToQuit =
             [&](qint32, double) {
                 tileWhileAsked = delegate->statusBar() != nullptr;

@@ -74,14 +74,22 @@ TEST(AppLinkTest, LinksThatAreNotUnderstood)
     EXPECT_FALSE(parse(""));
 }
 
-TEST(AppLinkTest, LinksNamesAndPagesOverAThousandCharactersAreNotUnderstood)
+TEST(AppLinkTest, NamesAndPagesOverAThousandCharactersAreNotUnderstoodAndEveryShorterOneReadsBack)
 {
     const QString prefix = QStringLiteral("tessaroom://switch/");
-    const QString name(AppLink::maxTextLength - prefix.size(), QLatin1Char('n'));
-    EXPECT_EQ(AppLink::fromURL(QUrl(prefix + name)), AppLink::named(name));
-    EXPECT_FALSE(AppLink::fromURL(QUrl(prefix + name + QLatin1Char('n'))));
-    const QString page(AppLink::maxTextLength, QLatin1Char('p'));
-    EXPECT_FALSE(AppLink::fromURL(QUrl(QStringLiteral("tessaroom://settings/") + page)));
+    // The limit is the name's, decoded: every link url() writes within it
+    // reads back, however many characters its escapes take.
+    for (const QString& name : {QString(AppLink::maxTextLength, QLatin1Char('n')),
+                                QString(AppLink::maxTextLength, QLatin1Char('%')),
+                                QString(AppLink::maxTextLength / 2, QChar(0x20ac)) + QString(250, QLatin1Char(' '))
+                                    + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(125)}) {
+        EXPECT_EQ(AppLink::fromURL(AppLink::named(name).url()), AppLink::named(name)) << name.size();
+        EXPECT_EQ(AppLink::fromURL(AppLink::settingsPage(name).url()), AppLink::settingsPage(name));
+    }
+    const QString name(AppLink::maxTextLength, QLatin1Char('n'));
+    EXPECT_FALSE(AppLink::fromURL(AppLink::named(name + QLatin1Char('n')).url()));
+    EXPECT_FALSE(AppLink::fromURL(QUrl(prefix + name + QStringLiteral("%25"))));
+    EXPECT_FALSE(AppLink::fromURL(QUrl(QStringLiteral("tessaroom://settings/") + name + QLatin1Char('p'))));
     // Measured in characters, not in the bytes of their escapes.
     const QString wide(300, QChar(0x00e9));
     EXPECT_EQ(AppLink::fromURL(QUrl(prefix + wide)), AppLink::named(wide));

@@ -21,16 +21,24 @@ namespace {
 
 // A program on a link socket path that is not the user's running copy, in
 // Python: it records every frame it gets in a file. "copy" answers the
-// identify request as a copy would and never answers a request to quit; any
-// other mode reads one frame and closes the connection.
+// identify request as a copy would and never answers a request to quit;
+// "quits" answers that it quits, and stays; "slow" answers who it is after
+// 1.2 s, and quits when asked; "late" answers who it is only from 5.5 s
+// after it was first asked (till then it keeps each asker waiting until it
+// goes); any other mode reads one frame and closes the connection. Given a
+// lock path, it holds that lock first.
 const QString squatterScript = QStringLiteral(R"(
-import os, socket, struct, sys
+import fcntl, os, socket, struct, sys, time
 path, record, mode = sys.argv[1], sys.argv[2], sys.argv[3]
 os.makedirs(os.path.dirname(path), mode=0o700, exist_ok=True)
+if len(sys.argv) > 4:
+    lock = open(sys.argv[4], "a")
+    fcntl.flock(lock, fcntl.LOCK_EX)
 server = socket.socket(socket.AF_UNIX)
 server.bind(path)
 server.listen(8)
 print("listening", flush=True)
+first = None
 while True:
     connection, _ = server.accept()
     with connection:
@@ -41,22 +49,39 @@ while True:
             body = connection.recv(struct.unpack(">I", head)[0], socket.MSG_WAITALL)
             with open(record, "ab") as out:
                 out.write(head + body)
-            if mode != "copy":
+            if mode not in ("copy", "quits", "slow", "late"):
                 break
+            if body == b"\xffidentify" and mode == "late":
+                first = first or time.monotonic()
+                if time.monotonic() - first < 5.5:
+                    while connection.recv(4096):
+                        pass
+                    break
             if body == b"\xffidentify":
+                if mode == "slow":
+                    time.sleep(1.2)
                 answer = b"\xffcopy %d\n/opt/Stub.app" % os.getpid()
                 connection.sendall(struct.pack(">I", len(answer)) + answer)
+            if body == b"\xffquit" and mode != "copy":
+                answer = b"\xffquitting %d" % os.getpid()
+                connection.sendall(struct.pack(">I", len(answer)) + answer)
+                if mode == "slow":
+                    os.unlink(path)
+                    sys.exit(0)
 )");
 
 class OneCopyTest : public RunningCopiesTest {
 protected:
     // Starts the squatter (as another user when asUser is set) listening on
     // path; it records in recordPath.
-    QProcess& squat(const QString& path, const QString& mode, const QString& recordPath, const QStringList& asUser = {})
+    QProcess& squat(const QString& path, const QString& mode, const QString& recordPath, const QStringList& asUser = {},
+                    const QString& lockPath = {})
     {
         // Another user cannot run an interpreter from root's own folders.
         const QString interpreter = asUser.isEmpty() ? QStringLiteral("python3") : QStringLiteral("/usr/bin/python3");
-        const QStringList python{interpreter, QStringLiteral("-c"), squatterScript, path, recordPath, mode};
+        QStringList python{interpreter, QStringLiteral("-c"), squatterScript, path, recordPath, mode};
+        if (!lockPath.isEmpty())
+            python.append(lockPath);
         const QStringList command = asUser + python;
         QProcess& squatter = start(command.mid(1), QStringLiteral("squatter-state"), command.first());
         squatter.setReadChannel(QProcess::StandardOutput);
@@ -195,6 +220,8 @@ TEST_P(StubbornCopyTest, IsKilledAfterFiveSecondsUnlessTheNewcomerIsToldToQuitFi
         EXPECT_FALSE(newcomer.readAllStandardError().contains("launched"));
         EXPECT_EQ(stub.state(), QProcess::Running);
         EXPECT_TRUE(recorded(record).contains("\xffquit"));
+        // It never was the copy: the names and their time are not its to write.
+        EXPECT_TRUE(storedNames().isEmpty()) << QJsonDocument(storedNames()).toJson().toStdString();
         return;
     }
     // The answer is due five seconds after the search began; then the copy,
@@ -211,6 +238,92 @@ INSTANTIATE_TEST_SUITE_P(Answers, StubbornCopyTest, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& quit) {
                              return std::string(quit.param ? "quitMeanwhile" : "waitedOut");
                          });
+
+// --- a copy that is slow, stays, or cannot be seen ---
+
+TEST_F(OneCopyTest, ACopyThatNeedsMoreThanASecondToSayWhoItIsIsStillRetired)
+{
+    QProcess& stub = squat(socketPath(), QStringLiteral("slow"), home() + QStringLiteral("/record"));
+    QProcess& newcomer = start({});
+    ASSERT_TRUE(waitForLaunch(newcomer)) << qPrintable(switchesLog());
+    ASSERT_TRUE(stub.waitForFinished(generous));
+    EXPECT_EQ(stub.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(askToSwitch(), asked(newcomer.processId()));
+    EXPECT_TRUE(stop(newcomer));
+}
+
+TEST_F(OneCopyTest, ACopyThatSaysItQuitsAndStaysIsWaitedForThenTheNewcomerGivesUpWithoutKillingIt)
+{
+    QProcess& stub = squat(socketPath(), QStringLiteral("quits"), home() + QStringLiteral("/record"), {},
+                           home() + QStringLiteral("/tessaroom/lock"));
+    const qint64 stubPid = stub.processId();
+    QProcess& newcomer = start({});
+    // Thirty seconds for its save, then the newcomer goes.
+    ASSERT_TRUE(newcomer.waitForFinished(3 * generous)) << qPrintable(switchesLog());
+    EXPECT_EQ(newcomer.exitCode(), 1);
+    const QString told = QString::fromUtf8(newcomer.readAllStandardError());
+    const QString why = QStringLiteral("the copy (pid %1) was asked to quit and is still running").arg(stubPid);
+    EXPECT_TRUE(told.contains(QStringLiteral("Tessaroom is running already and could not be retired: ") + why))
+        << qPrintable(told);
+    EXPECT_FALSE(told.contains(QStringLiteral("launched")));
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("another copy runs and cannot be retired (") + why
+                                       + QStringLiteral("); this copy quits")))
+        << qPrintable(switchesLog());
+    EXPECT_EQ(switchesLog().count(QStringLiteral("retiring running copy pid %1 ").arg(stubPid)), 1);
+    EXPECT_EQ(stub.state(), QProcess::Running);
+}
+
+TEST_F(OneCopyTest, ACopyThatAnswersOnlyAfterItsTimeIsNeverSaidToHaveRefusedToQuit)
+{
+    QProcess& stub = squat(socketPath(), QStringLiteral("late"), home() + QStringLiteral("/record"), {},
+                           home() + QStringLiteral("/tessaroom/lock"));
+    QProcess& newcomer = start({});
+    ASSERT_TRUE(newcomer.waitForFinished(generous));
+    EXPECT_EQ(newcomer.exitCode(), 1);
+    // It was never asked: what the newcomer says is that it did not answer.
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
+    const QString told = QString::fromUtf8(newcomer.readAllStandardError());
+    EXPECT_TRUE(told.contains(QStringLiteral("could not be retired: the ")) && told.contains(QStringLiteral(" did not answer")))
+        << qPrintable(told);
+    EXPECT_FALSE(recorded(home() + QStringLiteral("/record")).contains("\xffquit"));
+    EXPECT_EQ(stub.state(), QProcess::Running);
+}
+
+TEST_F(OneCopyTest, ACopyWhosePidANewcomerInASandboxCannotSeeIsNeverSignalled)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {QStringLiteral("-p"), QStringLiteral("-f"), QStringLiteral("--mount-proc"),
+                                            QStringLiteral("true")});
+    if (QStandardPaths::findExecutable(QStringLiteral("setsid")).isEmpty() || !probe.waitForFinished(generous)
+        || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        GTEST_SKIP() << "no pid namespace can be made here (unshare -p needs root or user namespaces): "
+                     << probe.readAllStandardError().toStdString();
+    const QString record = home() + QStringLiteral("/record");
+    QProcess& stub = squat(socketPath(), QStringLiteral("copy"), record);
+    // The newcomer runs in its own pid namespace, sharing the runtime folder,
+    // in a process group of its own with a bystander in it.
+    const QString bystanderFile = home() + QStringLiteral("/bystander");
+    QProcess& sandbox = start({QStringLiteral("sh"), QStringLiteral("-c"),
+                               QStringLiteral("sleep 120 & echo $! > \"$1\"; exec unshare -p -f --mount-proc --kill-child \"$0\""),
+                               QStringLiteral(TESSAROOM_APP), bystanderFile},
+                              QStringLiteral("state"), QStringLiteral("setsid"));
+    const qint64 group = sandbox.processId();
+    // The copy answers as one and never agrees to quit; its pid reads 0 in
+    // there, and nothing can be signalled through it.
+    const bool launched = waitForLaunch(sandbox);
+    QFile bystander(bystanderFile);
+    const qint64 bystanderPid = bystander.open(QIODevice::ReadOnly) ? bystander.readAll().trimmed().toLongLong() : 0;
+    EXPECT_TRUE(launched) << qPrintable(switchesLog());
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("retiring running copy pid 0 at /opt/Stub.app")))
+        << qPrintable(switchesLog());
+    EXPECT_TRUE(recorded(record).contains("\xffquit"));
+    EXPECT_EQ(stub.state(), QProcess::Running);
+    EXPECT_EQ(sandbox.state(), QProcess::Running);
+    ASSERT_GT(bystanderPid, 0);
+    EXPECT_FALSE(ended(bystanderPid));
+    if (group > 0)
+        ::kill(-pid_t(group), SIGKILL);
+}
 
 // --- copies started together ---
 

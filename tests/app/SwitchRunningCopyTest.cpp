@@ -1,9 +1,12 @@
 #include "RunningCopies.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <csignal>
 #include <ostream>
+
+#include <sys/stat.h>
 
 using SwitchRunningCopyTest = RunningCopiesTest;
 
@@ -93,6 +96,98 @@ TEST_F(SwitchRunningCopyTest, ACopyThatDoesNotAnswerIsLeftAloneAndTheNewcomerQui
     ASSERT_EQ(::kill(pid_t(firstPid), SIGCONT), 0);
     EXPECT_EQ(askToSwitch(), asked(firstPid));
     EXPECT_TRUE(stop(first));
+}
+
+// --- a copy that is slow to answer ---
+
+TEST_F(SwitchRunningCopyTest, ASwitchWaitsForACopyPausedForAMomentAndNeverSwitchesItself)
+{
+    QProcess& running = start({});
+    ASSERT_TRUE(waitForLaunch(running));
+    const qint64 pid = running.processId();
+    // Busy or swapped out for a second and a half.
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
+    asker.waitForFinished(1500);
+    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    ASSERT_TRUE(asker.waitForFinished(generous));
+    EXPECT_EQ(QString::fromUtf8(asker.readAllStandardOutput()), asked(pid));
+    EXPECT_EQ(asker.exitCode(), 0);
+    EXPECT_TRUE(waitUntil(running, [&] { return switchesLog().contains(QStringLiteral("'Desktop 3'")); }))
+        << qPrintable(switchesLog());
+    EXPECT_FALSE(switchesLog(QStringLiteral("asker-state")).contains(QStringLiteral("Desktop 3")));
+    EXPECT_TRUE(stop(running));
+}
+
+TEST_F(SwitchRunningCopyTest, WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverDoneHere)
+{
+    // A copy on its way: it holds the lock and does not listen yet.
+    const QString folder = home() + QStringLiteral("/tessaroom");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+    QProcess& starting = start({folder + QStringLiteral("/lock"), QStringLiteral("-c"),
+                                QStringLiteral("echo held >&2; exec sleep 60")},
+                               QStringLiteral("state"), QStringLiteral("flock"));
+    ASSERT_TRUE(waitForLine(starting, "held"));
+    QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
+    ASSERT_TRUE(asker.waitForFinished(generous));
+    EXPECT_EQ(asker.exitCode(), 1);
+    const QString printed = QString::fromUtf8(asker.readAllStandardOutput());
+    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: a copy of Tessaroom is starting or "
+                                                  "quitting and took no links within 5 s\n")))
+        << qPrintable(printed);
+    EXPECT_TRUE(printed.endsWith(QStringLiteral("\nTessaroom did not take tessaroom://switch/3\n"))) << qPrintable(printed);
+    EXPECT_FALSE(switchesLog(QStringLiteral("asker-state")).contains(QStringLiteral("Desktop 3")));
+}
+
+// --- a sender that gives up ---
+
+TEST_F(SwitchRunningCopyTest, ALinkWhoseSenderGaveUpIsNeverFollowed)
+{
+    QProcess& running = start({});
+    ASSERT_TRUE(waitForLaunch(running));
+    const qint64 pid = running.processId();
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    QProcess& sender = start({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"));
+    ASSERT_TRUE(sender.waitForFinished(generous));
+    EXPECT_EQ(sender.exitCode(), 1);
+    const QString told = QString::fromUtf8(sender.readAllStandardError());
+    EXPECT_TRUE(told.contains(QStringLiteral("did not take tessaroom://switch/2\n"))) << qPrintable(told);
+    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    // The link sent next is taken and followed; the one given up on never is.
+    EXPECT_EQ(askToSwitch(), asked(pid));
+    EXPECT_TRUE(waitUntil(running, [&] { return switchesLog().contains(QStringLiteral("'Desktop 3'")); }))
+        << qPrintable(switchesLog());
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("'Desktop 2'"))) << qPrintable(switchesLog());
+    EXPECT_TRUE(stop(running));
+}
+
+// --- what the copy reads ---
+
+TEST_F(SwitchRunningCopyTest, EveryNameASwitchCanSendIsReadAndALinkNotUnderstoodIsNotTaken)
+{
+    QProcess& running = start({});
+    ASSERT_TRUE(waitForLaunch(running));
+    const qint64 pid = running.processId();
+    // 990 characters, a third of them escaped three times over.
+    const QString name = QString(330, QLatin1Char('%')) + QString(660, QLatin1Char('n'));
+    QProcess& asker = start({QStringLiteral("--switch"), name}, QStringLiteral("asker-state"));
+    ASSERT_TRUE(asker.waitForFinished(generous));
+    EXPECT_EQ(asker.exitCode(), 0);
+    EXPECT_TRUE(asker.readAllStandardOutput().startsWith(QStringLiteral("asked Tessaroom (pid %1) to open ").arg(pid).toUtf8()));
+    EXPECT_TRUE(waitUntil(running, [&] { return switchesLog().contains(QStringLiteral("link: No desktop matches")); }))
+        << qPrintable(switchesLog());
+    EXPECT_FALSE(switchesLog().contains(QStringLiteral("not understood")));
+
+    QProcess& sender = start({QStringLiteral("tessaroom://nowhere")}, QStringLiteral("sender-state"));
+    ASSERT_TRUE(sender.waitForFinished(generous));
+    EXPECT_EQ(sender.exitCode(), 1);
+    const QString told = QString::fromUtf8(sender.readAllStandardError());
+    EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: Tessaroom doesn't know the link tessaroom://nowhere\n")))
+        << qPrintable(told);
+    EXPECT_TRUE(told.contains(QStringLiteral("Tessaroom (pid %1) did not take tessaroom://nowhere\n").arg(pid)))
+        << qPrintable(told);
+    EXPECT_TRUE(stop(running));
 }
 
 // --- modes run beside the running copy and leave its socket alone ---

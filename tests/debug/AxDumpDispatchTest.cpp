@@ -48,11 +48,10 @@ protected:
             .accessibilityTrusted = [] { return true; },
             .tileLine = {},
             .missionControlOpen = [] { return false; },
-            .otherRunningInstance = [] { return std::optional<qint32>(777); },
             .switchLink = [](const QString& argument) { return QUrl(QStringLiteral("tessaroom://switch/") + argument); },
-            .deliverLink = [this](qint32, const QUrl&) -> std::optional<QString> {
+            .handOverLink = [this](const QUrl&) {
                 ++deliveries;
-                return std::nullopt;
+                return DebugTools::LinkHandOver{.noCopy = false, .pid = 777, .problem = std::nullopt};
             },
             .bundlePath = {},
             .accessibility = &access(),

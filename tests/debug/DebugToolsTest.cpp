@@ -86,13 +86,11 @@ protected:
             .accessibilityTrusted = [] { return true; },
             .tileLine = {},
             .missionControlOpen = [] { return false; },
-            .otherRunningInstance = [this] { return otherCopy; },
             .switchLink = [](const QString& argument) { return QUrl(QStringLiteral("tessaroom://switch/") + argument); },
-            .deliverLink = [this](qint32 pid, const QUrl& link) -> std::optional<QString> {
-                delivered.push_back({pid, link});
-                return deliveryError;
+            .handOverLink = [this](const QUrl& link) {
+                delivered.push_back(link);
+                return handOver;
             },
-            .copyUnreachable = [this] { return unreachable; },
             .bundlePath = QDir(home()).filePath(QStringLiteral("Applications/Tessaroom.app")),
         };
     }
@@ -125,10 +123,8 @@ protected:
     QString printed;
     QTextStream out{&printed};
     std::vector<int> exits;
-    std::optional<qint32> otherCopy;
-    std::optional<QString> deliveryError;
-    std::optional<QString> unreachable;
-    std::vector<std::pair<qint32, QUrl>> delivered;
+    DebugTools::LinkHandOver handOver{.noCopy = true, .pid = 0, .problem = std::nullopt};
+    std::vector<QUrl> delivered;
 };
 
 } // namespace
@@ -255,24 +251,23 @@ TEST_F(DebugToolsTest, PhasesPrintInTheirPlainForm)
 TEST_F(DebugToolsTest, SwitchWithoutARunningCopyIsLeftToThisProcess)
 {
     EXPECT_FALSE(early({QStringLiteral("--switch"), QStringLiteral("3")}));
-    EXPECT_TRUE(delivered.empty());
+    EXPECT_EQ(delivered, std::vector<QUrl>{QUrl(QStringLiteral("tessaroom://switch/3"))});
+    EXPECT_TRUE(printed.isEmpty());
     EXPECT_TRUE(exits.empty());
 }
 
 TEST_F(DebugToolsTest, SwitchIsHandedToTheRunningCopy)
 {
-    otherCopy = 4242;
+    handOver = {.noCopy = false, .pid = 4242, .problem = std::nullopt};
     EXPECT_TRUE(early({QStringLiteral("--switch"), QStringLiteral("Mail")}));
-    ASSERT_EQ(delivered.size(), 1u);
-    EXPECT_EQ(delivered[0].first, 4242);
+    EXPECT_EQ(delivered, std::vector<QUrl>{QUrl(QStringLiteral("tessaroom://switch/Mail"))});
     EXPECT_EQ(printed, QStringLiteral("asked Tessaroom (pid 4242) to open tessaroom://switch/Mail\n"));
     EXPECT_EQ(exits, std::vector<int>{0});
 }
 
 TEST_F(DebugToolsTest, ARefusedSwitchPrintsTheErrorAndExitsOne)
 {
-    otherCopy = 4242;
-    deliveryError = QStringLiteral("connection refused");
+    handOver = {.noCopy = false, .pid = 4242, .problem = QStringLiteral("connection refused")};
     EXPECT_TRUE(early({QStringLiteral("--switch"), QStringLiteral("2")}));
     EXPECT_EQ(printed, QStringLiteral("could not deliver the link: connection refused\n"
                                       "Tessaroom (pid 4242) did not take tessaroom://switch/2\n"));
@@ -281,9 +276,8 @@ TEST_F(DebugToolsTest, ARefusedSwitchPrintsTheErrorAndExitsOne)
 
 TEST_F(DebugToolsTest, ASwitchThatOnlyFindsAStrangerOnTheSocketSaysWhyAndExitsOne)
 {
-    unreachable = QStringLiteral("the link folder /tmp/tessaroom-0 belongs to another user");
+    handOver = {.noCopy = false, .pid = 0, .problem = QStringLiteral("the link folder /tmp/tessaroom-0 belongs to another user")};
     EXPECT_TRUE(early({QStringLiteral("--switch"), QStringLiteral("2")}));
-    EXPECT_TRUE(delivered.empty());
     EXPECT_EQ(printed, QStringLiteral("could not deliver the link: the link folder /tmp/tessaroom-0 belongs to another user\n"
                                       "Tessaroom did not take tessaroom://switch/2\n"));
     EXPECT_EQ(exits, std::vector<int>{1});

@@ -22,6 +22,10 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <memory>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -119,14 +123,21 @@ protected:
         copy.waitForFinished(10000);
     }
 
-    // The copy is found; asking it to quit does what answer says.
+    // The copy is found, with a handle on its process; asking it to quit does
+    // what answer says.
     void findCopy(std::function<bool(qint32)> answer)
     {
         host::setRealCopies({
             .find =
                 [this] {
                     ++finds;
-                    return QList<sim::RealCopy>{{.pid = pid, .bundlePath = QStringLiteral("/opt/Tessaroom.app")}};
+                    const int handle = int(::syscall(SYS_pidfd_open, pid, 0));
+                    return QList<host::RealCopies::Found>{
+                        {.copy = {.pid = pid, .bundlePath = QStringLiteral("/opt/Tessaroom.app")},
+                         .process = handle < 0 ? nullptr : std::shared_ptr<const int>(new int(handle), [](const int* fd) {
+                             ::close(*fd);
+                             delete fd;
+                         })}};
                 },
             .askToQuit = [answer = std::move(answer)](qint32 asked, double) { return answer(asked); },
         });

@@ -31,6 +31,10 @@ struct RealCopiesState {
     QSet<qint32> found;
     // When each copy's answer is due: the search that found it started the clock.
     QHash<qint32, QDeadlineTimer> answerDue;
+    // The handle on each copy's process, taken when it was found.
+    QHash<qint32, std::shared_ptr<const int>> handles;
+    // Copies that said they quit: never killed.
+    QSet<qint32> saidTheyQuit;
 };
 
 // Waits look at termination signals this often, milliseconds.
@@ -42,19 +46,7 @@ RealCopiesState& state()
     return current.get();
 }
 
-// A descriptor that becomes readable when the process ends, whoever its
-// parent is; -1 with errno set when there is none.
-int processHandle(qint32 pid)
-{
-#ifdef SYS_pidfd_open
-    return int(::syscall(SYS_pidfd_open, pid, 0));
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
-// Without process handles: gone, or a zombie waiting for its parent.
+// Without a process handle: gone, or a zombie waiting for its parent.
 bool hasEnded(qint32 pid)
 {
     if (::kill(pid, 0) != 0 && errno == ESRCH)
@@ -67,16 +59,15 @@ bool hasEnded(qint32 pid)
     return close >= 0 && close + 2 < line.size() && (line[close + 2] == 'Z' || line[close + 2] == 'X');
 }
 
-// Waits for a process that is not a child of this one; true once it has
+// Waits for the process behind a handle (a pidfd, readable once it ended),
+// or, without one, for a pid above 0 by looking again; true once it has
 // ended. Gives up early when this process was asked to quit.
-bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
+bool waitForProcessEnd(const std::shared_ptr<const int>& handle, qint32 pid, double timeoutSeconds)
 {
     const QDeadlineTimer deadline(qint64(timeoutSeconds * 1000));
-    const int handle = processHandle(pid);
-    if (handle < 0) {
-        if (errno == ESRCH)
-            return true;
-        // An older kernel: look again every few milliseconds.
+    if (!handle) {
+        if (pid <= 0)
+            return false;
         while (!hasEnded(pid)) {
             if (deadline.hasExpired() || TerminationSignals::received())
                 return false;
@@ -84,19 +75,25 @@ bool waitForProcessEnd(qint32 pid, double timeoutSeconds)
         }
         return true;
     }
-    pollfd watch{handle, POLLIN, 0};
+    pollfd watch{*handle, POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&watch, 1, int(std::clamp<qint64>(deadline.remainingTime(), 0, waitSliceMs)));
     } while (ready <= 0 && !deadline.hasExpired() && !TerminationSignals::received());
-    ::close(handle);
     return ready > 0;
+}
+
+std::shared_ptr<const int> handleOf(qint32 pid)
+{
+    RealCopiesState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.handles.value(pid);
 }
 
 QList<sim::RealCopy> findRealCopies()
 {
     RealCopiesState& s = state();
-    std::function<QList<sim::RealCopy>()> find;
+    std::function<QList<RealCopies::Found>()> find;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         find = s.copies.find;
@@ -104,11 +101,15 @@ QList<sim::RealCopy> findRealCopies()
     if (!find)
         return {};
     const QDeadlineTimer due(qint64(realCopyAnswerTimeout * 1000));
-    QList<sim::RealCopy> copies = find();
+    const QList<RealCopies::Found> found = find();
+    QList<sim::RealCopy> copies;
     std::lock_guard<std::mutex> lock(s.mutex);
-    for (const sim::RealCopy& copy : copies) {
-        s.found.insert(copy.pid);
-        s.answerDue.insert(copy.pid, due);
+    for (const RealCopies::Found& each : found) {
+        s.found.insert(each.copy.pid);
+        s.answerDue.insert(each.copy.pid, due);
+        // The newest handle: the process that answered this search.
+        s.handles.insert(each.copy.pid, each.process);
+        copies.append(each.copy);
     }
     return copies;
 }
@@ -120,8 +121,10 @@ bool isRealCopy(qint32 pid)
     return s.found.contains(pid);
 }
 
-// True once the copy agreed or was going away already; its process was then
-// waited for (it may outlive the wait, and is still not to be forced).
+// True once the copy agreed or was going away already and its process ended
+// within realCopyQuitTimeout; a copy whose end cannot be watched (no handle,
+// no pid) is left to the caller, who sees it gone once it lets go of what it
+// holds. A copy that said it quits is never forced, even when it stays.
 bool quitRealCopy(qint32 pid)
 {
     RealCopiesState& s = state();
@@ -134,30 +137,39 @@ bool quitRealCopy(qint32 pid)
     }
     if (!ask || !ask(pid, std::max<qint64>(due.remainingTime(), 0) / 1000.0))
         return false;
-    // On its way out, saving: waited for, never forced.
-    waitForProcessEnd(pid, realCopyEndTimeout);
-    return true;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.saidTheyQuit.insert(pid);
+    }
+    const std::shared_ptr<const int> handle = handleOf(pid);
+    if (!handle && pid <= 0)
+        return true;
+    return waitForProcessEnd(handle, pid, realCopyQuitTimeout);
 }
 
-// False when the process was gone already, or this process is quitting.
+// Only through the handle taken when the copy was found: never a pid, which
+// may have passed to another process since, or be 0 and reach a whole
+// process group. False when it was not sent, or the process did not end.
 bool killRealCopy(qint32 pid)
 {
     if (TerminationSignals::received())
         return false;
-    const int handle = processHandle(pid);
-    if (handle >= 0) {
-#ifdef SYS_pidfd_send_signal
-        // Through the handle: the pid cannot have passed to another process.
-        const bool sent = ::syscall(SYS_pidfd_send_signal, handle, SIGKILL, nullptr, 0) == 0;
-#else
-        const bool sent = ::kill(pid, SIGKILL) == 0;
-#endif
-        ::close(handle);
-        return sent && waitForProcessEnd(pid, realCopyEndTimeout);
+    {
+        RealCopiesState& s = state();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.saidTheyQuit.contains(pid))
+            return false;
     }
-    if (errno == ESRCH || ::kill(pid, SIGKILL) != 0)
+    const std::shared_ptr<const int> handle = handleOf(pid);
+    if (!handle)
         return false;
-    return waitForProcessEnd(pid, realCopyEndTimeout);
+#ifdef SYS_pidfd_send_signal
+    if (::syscall(SYS_pidfd_send_signal, *handle, SIGKILL, nullptr, 0) != 0)
+        return false;
+    return waitForProcessEnd(handle, pid, realCopyEndTimeout);
+#else
+    return false;
+#endif
 }
 
 } // namespace
