@@ -43,11 +43,13 @@ public:
         const QByteArray path = QFile::encodeName(folder);
         int ready[2] = {-1, -1};
         int release[2] = {-1, -1};
-        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
             return;
         pid_ = ::fork();
         if (pid_ == 0) {
             // Only calls that are safe after fork in a threaded process.
+            // The test's end of the release pipe closes only here and there.
+            ::close(release[1]);
             const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
             const char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
             [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
