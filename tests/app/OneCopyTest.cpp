@@ -24,8 +24,7 @@ namespace {
 // identify request as a copy would and never answers a request to quit;
 // "quits" answers that it quits, and stays; "slow" answers who it is after
 // 1.2 s, and quits when asked; "late" answers who it is only from 5.5 s
-// after it was first asked (till then it keeps each asker waiting until it
-// goes); any other mode reads one frame and closes the connection. Given a
+// after it was first asked, to an asker still waiting then; any other mode reads one frame and closes the connection. Given a
 // lock path, it holds that lock first.
 const QString squatterScript = QStringLiteral(R"(
 import fcntl, os, socket, struct, sys, time
@@ -53,10 +52,13 @@ while True:
                 break
             if body == b"\xffidentify" and mode == "late":
                 first = first or time.monotonic()
-                if time.monotonic() - first < 5.5:
-                    while connection.recv(4096):
-                        pass
-                    break
+                connection.settimeout(max(0.0, 5.5 - (time.monotonic() - first)))
+                try:
+                    if not connection.recv(4096):
+                        break
+                except socket.timeout:
+                    pass
+                connection.settimeout(None)
             if body == b"\xffidentify":
                 if mode == "slow":
                     time.sleep(1.2)
