@@ -1153,7 +1153,7 @@ TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
 {
     const QString staged = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(endedProcess())));
     platform::Application::terminate();
-    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder()),
+    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder(), Updates::systemRenames()),
               QStringList{QStringLiteral("could not remove %1, left by an interrupted install: %1: the removal was cut "
                                          "short: the process is quitting")
                               .arg(staged)});
@@ -1161,7 +1161,7 @@ TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
 
     // The next launch: a new process, whose queues were asked nothing.
     platform::Scheduler::install(std::make_unique<platform::ManualScheduler>(startTime));
-    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder()),
+    EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder(), Updates::systemRenames()),
               QStringList{QStringLiteral("removed %1, left by an interrupted install").arg(staged)});
     EXPECT_FALSE(QFileInfo::exists(staged));
     EXPECT_EQ(snapshot(running_), before_);
