@@ -401,7 +401,7 @@ protected:
     QString linkFolder() const { return home() + QStringLiteral("/tessaroom"); }
 };
 
-TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderIsTakenOrSaysWhy)
+TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
 {
     switch (GetParam()) {
     case Unusable::anotherUsersFolder: {
@@ -445,6 +445,8 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderIsTakenOrSaysWhy)
     if (GetParam() == Unusable::linkFolderDeletedUnderTheCopy) {
         ASSERT_TRUE(QDir(linkFolder()).removeRecursively());
     }
+    // Busy: it answers nobody, so only the lock tells that it runs.
+    ASSERT_EQ(::kill(pid_t(first.processId()), SIGSTOP), 0);
 
     std::vector<QProcess*> copies{&first};
     for (int copy = 1; copy <= 3; ++copy)
@@ -460,29 +462,36 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderIsTakenOrSaysWhy)
     }
     EXPECT_EQ(running(), 1) << qPrintable(switchesLog());
 
-    // Taken by the one copy, or refused with the reason; never a copy itself.
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Refused with the reason; never a copy itself.
     ASSERT_TRUE(sender.waitForFinished(generous)) << "the sender runs as a copy";
     const QString told = QString::fromUtf8(sender.readAllStandardError());
-    if (sender.exitCode() != 0) {
-        EXPECT_EQ(sender.exitCode(), 1);
-        EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
-    }
+    EXPECT_EQ(sender.exitCode(), 1);
+    EXPECT_TRUE(told.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(told);
     EXPECT_FALSE(told.contains(QStringLiteral("launched"))) << qPrintable(told);
     // Only the copy that listens (or fails to) says so.
     EXPECT_LE(systemLog().count(QStringLiteral("links from other programs cannot be received")), 1)
         << qPrintable(systemLog());
 }
 
+std::string nameOf(const ::testing::TestParamInfo<Unusable>& unusable)
+{
+    switch (unusable.param) {
+    case Unusable::anotherUsersFolder: return "anotherUsersFolder";
+    case Unusable::folderAtTheOldLockPath: return "folderAtTheOldLockPath";
+    case Unusable::linkAtTheOldLockPath: return "linkAtTheOldLockPath";
+    case Unusable::linkFolderDeletedUnderTheCopy: return "linkFolderDeletedUnderTheCopy";
+    case Unusable::relativeRuntimeFolder: return "relativeRuntimeFolder";
+    }
+    return "unknown";
+}
+
 INSTANTIATE_TEST_SUITE_P(Folders, UnusableFolderTest,
                          ::testing::Values(Unusable::anotherUsersFolder, Unusable::folderAtTheOldLockPath,
                                            Unusable::linkAtTheOldLockPath, Unusable::linkFolderDeletedUnderTheCopy,
                                            Unusable::relativeRuntimeFolder),
-                         [](const ::testing::TestParamInfo<Unusable>& unusable) {
-                             const char* names[] = {"anotherUsersFolder", "folderAtTheOldLockPath",
-                                                    "linkAtTheOldLockPath", "linkFolderDeletedUnderTheCopy",
-                                                    "relativeRuntimeFolder"};
-                             return std::string(names[int(unusable.param)]);
-                         });
+                         nameOf);
 
 // --- a process started to hand over a link ---
 
