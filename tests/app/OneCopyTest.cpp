@@ -31,6 +31,7 @@ import fcntl, os, socket, struct, sys, time
 path, record, mode = sys.argv[1], sys.argv[2], sys.argv[3]
 os.makedirs(os.path.dirname(path), mode=0o700, exist_ok=True)
 if len(sys.argv) > 4:
+    os.makedirs(os.path.dirname(sys.argv[4]), mode=0o700, exist_ok=True)
     lock = open(sys.argv[4], "a")
     fcntl.flock(lock, fcntl.LOCK_EX)
 server = socket.socket(socket.AF_UNIX)
@@ -257,7 +258,7 @@ TEST_F(OneCopyTest, ACopyThatNeedsMoreThanASecondToSayWhoItIsIsStillRetired)
 TEST_F(OneCopyTest, ACopyThatSaysItQuitsAndStaysIsWaitedForThenTheNewcomerGivesUpWithoutKillingIt)
 {
     QProcess& stub = squat(socketPath(), QStringLiteral("quits"), home() + QStringLiteral("/record"), {},
-                           home() + QStringLiteral("/tessaroom/lock"));
+                           copyLockPath());
     const qint64 stubPid = stub.processId();
     QProcess& newcomer = start({});
     // Thirty seconds for its save, then the newcomer goes.
@@ -278,7 +279,7 @@ TEST_F(OneCopyTest, ACopyThatSaysItQuitsAndStaysIsWaitedForThenTheNewcomerGivesU
 TEST_F(OneCopyTest, ACopyThatAnswersOnlyAfterItsTimeIsNeverSaidToHaveRefusedToQuit)
 {
     QProcess& stub = squat(socketPath(), QStringLiteral("late"), home() + QStringLiteral("/record"), {},
-                           home() + QStringLiteral("/tessaroom/lock"));
+                           copyLockPath());
     QProcess& newcomer = start({});
     ASSERT_TRUE(newcomer.waitForFinished(generous));
     EXPECT_EQ(newcomer.exitCode(), 1);

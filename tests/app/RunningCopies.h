@@ -162,6 +162,8 @@ protected:
 
     QString home() const { return home_.path(); }
     QString socketPath() const { return home_.path() + QStringLiteral("/tessaroom/links"); }
+    // In the preferences folder, whatever the link folder holds.
+    QString copyLockPath() const { return home_.path() + QStringLiteral("/config/tessaroom/copy.lock"); }
 
     std::function<void(QProcessEnvironment&)> adjust;
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <ostream>
@@ -122,10 +123,8 @@ TEST_F(SwitchRunningCopyTest, ASwitchWaitsForACopyPausedForAMomentAndNeverSwitch
 TEST_F(SwitchRunningCopyTest, WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverDoneHere)
 {
     // A copy on its way: it holds the lock and does not listen yet.
-    const QString folder = home() + QStringLiteral("/tessaroom");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
-    QProcess& starting = start({folder + QStringLiteral("/lock"), QStringLiteral("-c"),
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(copyLockPath()).path()));
+    QProcess& starting = start({copyLockPath(), QStringLiteral("-c"),
                                 QStringLiteral("echo held >&2; exec sleep 60")},
                                QStringLiteral("state"), QStringLiteral("flock"));
     ASSERT_TRUE(waitForLine(starting, "held"));

@@ -1151,19 +1151,19 @@ TEST_P(LeftoversTest, AFileSystemWithoutTheNoReplaceRenameStillGetsItsAppBack)
 
 TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
 {
-    const QString staged = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(endedProcess())));
+    const QString unpacked = unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(endedProcess())));
     platform::Application::terminate();
     EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder(), Updates::systemRenames()),
-              QStringList{QStringLiteral("could not remove %1, left by an interrupted install: %1: the removal was cut "
+              QStringList{QStringLiteral("could not remove %1, left by an earlier install: %1: the removal was cut "
                                          "short: the process is quitting")
-                              .arg(staged)});
-    EXPECT_TRUE(QFileInfo::exists(staged));
+                              .arg(unpacked)});
+    EXPECT_TRUE(QFileInfo::exists(unpacked));
 
     // The next launch: a new process, whose queues were asked nothing.
     platform::Scheduler::install(std::make_unique<platform::ManualScheduler>(startTime));
     EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder(), Updates::systemRenames()),
-              QStringList{QStringLiteral("removed %1, left by an interrupted install").arg(staged)});
-    EXPECT_FALSE(QFileInfo::exists(staged));
+              QStringList{QStringLiteral("removed %1, left by an earlier install").arg(unpacked)});
+    EXPECT_FALSE(QFileInfo::exists(unpacked));
     EXPECT_EQ(snapshot(running_), before_);
 }
 
