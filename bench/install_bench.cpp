@@ -1,6 +1,8 @@
+#include "StallProbe.h"
 #include "platform/CodeSignature.h"
+#include "platform/FileManager.h"
+#include "platform/QtScheduler.h"
 #include "platform/linux/HelperTools.h"
-#include "platform/sim/Bundle.h"
 #include "platform/sim/CodeSigning.h"
 #include "store/Settings.h"
 #include "support/LoopbackServer.h"
@@ -142,6 +144,52 @@ void installFromImage(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * bundleBytes);
 }
 BENCHMARK(installFromImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// A copy over an installed app of state.range(0) small files, on the app's
+// own scheduler: counter mainThreadStallMs is the longest stretch the main
+// thread could not answer, removing the old copy included.
+void installManyFiles(benchmark::State& state)
+{
+    QTemporaryDir home;
+    startFreshProcess(home.path(), 1777624200.0);
+    platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
+    qputenv("TMPDIR", home.path().toUtf8());
+    platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), QStringLiteral(TESSAROOM_DITTO_TOOL));
+    const QString source = home.filePath(QStringLiteral("release/Tessaroom.app"));
+    writeFile(source + QStringLiteral("/Contents/Info.plist"), 100, 1);
+    const QString target = home.filePath(QStringLiteral("Apps/Tessaroom.app"));
+    NetworkUrlLoader loader;
+    Updates updates(Settings::shared(), loader);
+    double stall = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        platform::FileManager::removeItem(target);
+        for (int i = 0; i < state.range(0); ++i) {
+            if (i % 1000 == 0)
+                QDir().mkpath(target + QStringLiteral("/Contents/Resources/%1").arg(i / 1000));
+            QFile file(target + QStringLiteral("/Contents/Resources/%1/%2.txt").arg(i / 1000).arg(i));
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray::number(i));
+        }
+        state.ResumeTiming();
+        bool done = false;
+        std::optional<UpdateFailure> failure;
+        StallProbe probe;
+        updates.installCopy(source, target, [&](const std::optional<UpdateFailure>& result) {
+            failure = result;
+            done = true;
+        });
+        waitUntil([&] { return done; }, 600000);
+        stall = std::max(stall, probe.finish());
+        if (!done || failure) {
+            state.SkipWithError(failure ? failure->text.toUtf8().constData() : "the install never ended");
+            break;
+        }
+    }
+    state.counters["mainThreadStallMs"] = stall;
+    qunsetenv("TMPDIR");
+}
+BENCHMARK(installManyFiles)->Arg(30000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "StallProbe.h"
 #include "platform/CodeSignature.h"
 #include "platform/QtScheduler.h"
 #include "platform/sim/CodeSigning.h"
@@ -20,10 +21,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <functional>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -90,46 +88,6 @@ void verifyImage(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * release.entry.size);
 }
 BENCHMARK(verifyImage)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The longest the main thread took to get to a call posted to it every 5 ms
-// from another thread: how long it could not answer the user.
-class StallProbe {
-public:
-    StallProbe()
-        : worstNs_(std::make_shared<std::atomic<long long>>(0))
-        , thread_([this] {
-            while (!stop_) {
-                const auto sent = std::chrono::steady_clock::now();
-                QMetaObject::invokeMethod(QCoreApplication::instance(), [worst = worstNs_, sent] {
-                    const long long waited = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                 std::chrono::steady_clock::now() - sent).count();
-                    long long seen = worst->load();
-                    while (waited > seen && !worst->compare_exchange_weak(seen, waited)) {
-                    }
-                }, Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        })
-    {
-    }
-    ~StallProbe() { finish(); }
-
-    // Stops probing; calls still queued are answered and counted.
-    double finish()
-    {
-        if (thread_.joinable()) {
-            stop_ = true;
-            thread_.join();
-            QCoreApplication::processEvents();
-        }
-        return double(worstNs_->load()) / 1e6;
-    }
-
-private:
-    std::shared_ptr<std::atomic<long long>> worstNs_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // A 200 MB download from the loopback server, verified and stored, on the
 // app's own scheduler. Counters: how much the process grew, and the longest

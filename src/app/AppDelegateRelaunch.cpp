@@ -18,7 +18,15 @@ std::optional<QString> AppDelegate::installTarget(const QString& source)
 
 bool AppDelegate::offerMoveToApplications()
 {
-    const QString source = platform::Bundle::bundlePath();
+    const std::optional<QString> bundle = Updates::runningBundle();
+    if (!bundle) {
+        // A bare program on a disk image: there is no bundle to move.
+        const QString program = platform::Bundle::executablePath();
+        if (platform::Volumes::isOnReadOnlyVolume(program))
+            LogFile::updates().write(QStringLiteral("running from %1; ").arg(program) + Updates::notAnAppBundle);
+        return false;
+    }
+    const QString source = *bundle;
     if (!platform::Volumes::isOnReadOnlyVolume(source))
         return false;
     const std::optional<QString> target = installTarget(source);
@@ -91,5 +99,7 @@ bool AppDelegate::relaunch(const QString& bundlePath)
 
 bool AppDelegate::relaunchFromBundle()
 {
-    return relaunch(platform::Bundle::bundlePath());
+    // A program outside a bundle starts itself again.
+    const QString bundle = platform::Bundle::bundlePath();
+    return relaunch(bundle.isEmpty() ? platform::Bundle::executablePath() : bundle);
 }

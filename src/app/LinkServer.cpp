@@ -328,9 +328,12 @@ void LinkServer::handleFrame(QLocalSocket* socket, const QByteArray& payload)
         }
         confirm(socket, message.link);
         break;
-    case LinkMessage::Kind::identify:
-        answer(socket, LinkMessage::copy(pid, platform::Bundle::bundlePath()));
+    case LinkMessage::Kind::identify: {
+        // Where this copy runs: its bundle, or its program outside one.
+        const QString bundle = platform::Bundle::bundlePath();
+        answer(socket, LinkMessage::copy(pid, bundle.isEmpty() ? platform::Bundle::executablePath() : bundle));
         break;
+    }
     case LinkMessage::Kind::quit:
         answer(socket, LinkMessage::quitting(pid));
         if (handlers_.quit)

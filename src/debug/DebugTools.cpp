@@ -330,8 +330,10 @@ void DebugTools::runUpdateCommand(const QStringList& arguments, Environment& env
             }
             step(QStringLiteral("install"));
             updates.install([&updates, &out, exit, bundle, checkStatus] {
-                printLine(out, QStringLiteral("install: %1; the bundle at %2 is now %3")
-                                   .arg(phaseText(updates.phase()), bundle, bundleVersionOnDisk(bundle)));
+                // Outside a bundle the phase says why nothing was installed.
+                printLine(out, bundle.isEmpty() ? QStringLiteral("install: ") + phaseText(updates.phase())
+                                                : QStringLiteral("install: %1; the bundle at %2 is now %3")
+                                                      .arg(phaseText(updates.phase()), bundle, bundleVersionOnDisk(bundle)));
                 exit(updates.phase().kind == Updates::Phase::Kind::failed ? 1 : checkStatus);
             });
         });

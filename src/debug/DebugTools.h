@@ -57,7 +57,7 @@ public:
         // Hands a link to the user's running copy and waits for its answer.
         // None: no copy is reached, the switch is this process's own.
         std::function<LinkHandOver(const QUrl& link)> handOverLink = {};
-        // The running application's bundle folder.
+        // The running application's bundle folder; empty outside a bundle.
         QString bundlePath = {};
         // The Mission Control watch's Accessibility monitor; none: the shared one.
         Accessibility* accessibility = nullptr;

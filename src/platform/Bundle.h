@@ -15,8 +15,12 @@ namespace Bundle {
 std::optional<QString> identifier();
 // "CFBundleShortVersionString" when it is text.
 std::optional<QString> shortVersion();
-// The file path of the application bundle.
+// The folder "<Name>.app" the program runs from when it runs at
+// "<Name>.app/Contents/MacOS/<program>"; empty when the program runs outside
+// a bundle (a build folder, a package).
 QString bundlePath();
+// The file path of the running program.
+QString executablePath();
 
 } // namespace Bundle
 

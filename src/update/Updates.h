@@ -130,6 +130,16 @@ public:
     static QString updatesFolder();
 
     // Where a new copy may go.
+
+    // Why a copy that runs outside an app bundle installs nothing.
+    static const QString notAnAppBundle;
+    // Whether path is an app bundle: a folder (not a link to one) named
+    // "<Name>.app".
+    static bool isAppBundle(const QString& path);
+    // The bundle the app runs from (it may be missing from the disk); none
+    // for a program outside one (a build folder, a package), which has
+    // nothing it may replace.
+    static std::optional<QString> runningBundle();
     using ReplaceTest = std::function<bool(const QString& bundlePath)>;
     // The platform's Applications folders: "/Applications", then
     // "Applications" in the user's home folder.
@@ -157,9 +167,13 @@ public:
     // Installs the verified image of the ready phase and hands the new copy
     // to relaunch; done runs when the phase has settled (also when nothing
     // was started). Refuses an image of another release than the one on
-    // offer, and an image whose size or digest changed since its download.
-    // Leftovers of an earlier install at the target go first.
+    // offer, an image whose size or digest changed since its download, a
+    // copy that does not run from an app bundle, and an install while
+    // another holds the install lock. Leftovers of an earlier install at the
+    // target go first.
     void install(std::function<void()> done = {});
+    // Why an install cannot start while another holds the install lock.
+    static const QString anotherInstall;
     // Copies the stored image to a new private file in the temporary folder,
     // checking its size and SHA-256 against the entry it was downloaded for
     // on the way: the copy's path, or why it is not that image any more. The
@@ -172,9 +186,12 @@ public:
     // Replaces target with a copy of source through a hidden sibling, in one
     // step where the file system can (else the old copy is moved aside first
     // and put back when the new one cannot go in). An old copy that cannot be
-    // put back is never removed; the failure says where it is.
+    // put back is never removed; the failure says where it is. The old copy
+    // is removed off the main thread before done runs. Holds the install
+    // lock throughout.
     void installCopy(const QString& source, const QString& target, StepDone done);
-    // The shell's move of a copy running from a disk image into Applications.
+    // The shell's move of a copy running from a disk image into Applications;
+    // source must be an app bundle.
     void moveApp(const QString& source, const QString& target, StepDone done);
     // Detaches the image at mountPoint, ignoring failures.
     void detach(const QString& mountPoint, std::function<void()> done = {});
@@ -198,11 +215,18 @@ public:
     // The renames installs use; tests replace them to make a step fail, or
     // to stop the process between two steps.
     Renames renames = systemRenames();
-    // Puts the staged newCopy (synced already) in place of target, syncs
-    // target's folder and only then removes the old copy; on failure newCopy
-    // is removed and target is as it was (or, when even that fails, the
-    // failure names where the old copy is).
-    static std::optional<UpdateFailure> swapIn(const QString& newCopy, const QString& target, const Renames& renames);
+    // What a swap did: why it failed, or, after it went through, where the
+    // old copy is now (empty when there was none). Removing that copy is
+    // the caller's, off the main thread.
+    struct Swap {
+        std::optional<UpdateFailure> failure;
+        QString oldCopy;
+    };
+    // Puts the staged newCopy (synced already) in place of target and syncs
+    // target's folder; on failure newCopy is removed and target is as it was
+    // (or, when even that fails, the failure names where the old copy is).
+    // Never puts anything over a target that is not an app bundle.
+    static Swap swapIn(const QString& newCopy, const QString& target, const Renames& renames);
 
     // --- leftovers of an install that did not end ---
 
@@ -299,6 +323,8 @@ private:
     // before it is swapped in.
     enum class StagedCopy { asIs, verified };
     void stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done);
+    // Why nothing may be put at target, or none.
+    static std::optional<UpdateFailure> refusedTarget(const QString& target);
     // verifySignature off the main thread (a bundle is read whole); done
     // gets the outcome on it.
     static void verifyOffMainThread(const QString& path, const QString& subject, StepDone done);

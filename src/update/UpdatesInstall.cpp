@@ -1,12 +1,12 @@
 #include "update/Updates.h"
 
-#include "platform/Bundle.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileIO.h"
 #include "platform/FileManager.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
+#include "update/InstallLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +43,22 @@ void removeTree(const QString& path)
     platform::FileManager::removeItem(path);
 }
 
+// Takes the install lock for an install; none when another has it.
+std::shared_ptr<InstallLock> takeInstallLock(std::optional<UpdateFailure>& refused)
+{
+    auto lock = std::make_shared<InstallLock>(Updates::installLockPath(), InstallLock::Holder::install);
+    if (lock->state() == InstallLock::State::busy)
+        refused = UpdateFailure{Updates::anotherInstall};
+    else if (lock->state() == InstallLock::State::unknown)
+        refused = UpdateFailure{QStringLiteral("the install lock could not be taken: ") + lock->why()};
+    else
+        return lock;
+    return nullptr;
+}
+
 } // namespace
+
+const QString Updates::anotherInstall = QStringLiteral("another install is under way");
 
 void Updates::failInstall(const UpdateFeed& entry, const QString& text)
 {
@@ -68,7 +84,13 @@ void Updates::install(std::function<void()> done)
         finish();
         return;
     }
-    const QString running = QDir::cleanPath(platform::Bundle::bundlePath());
+    const std::optional<QString> bundle = runningBundle();
+    if (!bundle) {
+        failInstall(entry, notAnAppBundle);
+        finish();
+        return;
+    }
+    const QString running = *bundle;
     const auto target = installTarget(running, applicationsFolders(), defaultCanReplace);
     if (!target) {
         failInstall(entry, QStringLiteral("Tessaroom cannot be replaced where it is (%1) and Applications is not "
@@ -78,9 +100,19 @@ void Updates::install(std::function<void()> done)
         finish();
         return;
     }
+    // One install at a time, in this process or another: the lock is held
+    // from the tidy before staging to the end of the swap.
+    std::optional<UpdateFailure> refused;
+    const std::shared_ptr<InstallLock> lock = takeInstallLock(refused);
+    if (!lock) {
+        failInstall(entry, refused->text);
+        finish();
+        return;
+    }
     setPhase(Phase::installing());
     QPointer<Updates> self(this);
-    const auto installed = [self, entry, running, target = *target, finish](const std::optional<UpdateFailure>& failure) {
+    const auto installed = [self, entry, running, target = *target, finish, lock](const std::optional<UpdateFailure>& failure) {
+        lock->release();
         if (!self) {
             finish();
             return;
@@ -181,12 +213,35 @@ QString Updates::workTag()
 
 void Updates::installCopy(const QString& source, const QString& target, StepDone done)
 {
-    stageAndSwap(source, target, StagedCopy::asIs, std::move(done));
+    std::optional<UpdateFailure> refused;
+    const std::shared_ptr<InstallLock> lock = takeInstallLock(refused);
+    if (!lock) {
+        done(refused);
+        return;
+    }
+    stageAndSwap(source, target, StagedCopy::asIs, [lock, done](const std::optional<UpdateFailure>& failure) {
+        lock->release();
+        done(failure);
+    });
+}
+
+std::optional<UpdateFailure> Updates::refusedTarget(const QString& target)
+{
+    // Whatever the caller took for the app, nothing goes over a program
+    // file or anything else that is not a bundle folder.
+    if (!QFileInfo(QDir::cleanPath(target)).fileName().endsWith(QLatin1String(".app"))
+        || (somethingAt(target) && !isAppBundle(target)))
+        return UpdateFailure{QStringLiteral("%1 is not an app bundle; nothing was put in its place").arg(target)};
+    return std::nullopt;
 }
 
 void Updates::stageAndSwap(const QString& source, const QString& target, StagedCopy check, StepDone done)
 {
     const QString folder = parentFolder(target);
+    if (const auto refused = refusedTarget(target)) {
+        done(refused);
+        return;
+    }
     if (!canReplace(target)) {
         done(UpdateFailure{QStringLiteral("no permission to change ") + folder});
         return;
@@ -199,7 +254,18 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
             done(UpdateFailure{QStringLiteral("the installation was abandoned")});
             return;
         }
-        done(Updates::swapIn(newCopy, target, self->renames));
+        const Swap swap = Updates::swapIn(newCopy, target, self->renames);
+        if (swap.failure || swap.oldCopy.isEmpty()) {
+            done(swap.failure);
+            return;
+        }
+        // A big old copy takes long to remove: off the main thread, on the
+        // leftovers' queue so no tidy crosses it. A quit cuts it short and
+        // the next launch's tidy takes the rest.
+        platform::Scheduler::current().runInBackground("update.leftovers", [oldCopy = swap.oldCopy, done] {
+            removeTree(oldCopy);
+            platform::Scheduler::current().schedule(0, [done] { done(std::nullopt); });
+        });
     };
     // The new copy's bytes and names reach the disk before it goes in place:
     // the copy tool leaves them to the system's write-back, and a power cut
@@ -266,8 +332,12 @@ Updates::Renames Updates::systemRenames()
     };
 }
 
-std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QString& target, const Renames& renames)
+Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, const Renames& renames)
 {
+    if (auto refused = refusedTarget(target)) {
+        removeTree(newCopy);
+        return {std::move(refused), {}};
+    }
     const QString folder = parentFolder(target);
     const auto notDurable = [](const QString& why) {
         return QStringLiteral("the new copy could not be written to the disk: ") + why;
@@ -275,14 +345,14 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     if (!somethingAt(target)) {
         if (const int error = renames.rename(newCopy, target)) {
             removeTree(newCopy);
-            return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error)};
+            return {UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error)}, {}};
         }
         if (const auto failure = platform::FileManager::syncFolder(folder)) {
             if (renames.rename(target, newCopy) == 0)
                 removeTree(newCopy);
-            return UpdateFailure{notDurable(*failure)};
+            return {UpdateFailure{notDurable(*failure)}, {}};
         }
-        return std::nullopt;
+        return {};
     }
     // One step: there is never a moment without an app at target. The old
     // copy ends up under the new copy's hidden name.
@@ -296,31 +366,28 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
                 removeTree(newCopy);
             else
                 text += QStringLiteral("; the old copy is at ") + newCopy;
-            return UpdateFailure{text};
+            return {UpdateFailure{text}, {}};
         }
-        removeTree(newCopy);
-        return std::nullopt;
+        return {std::nullopt, newCopy};
     }
     if (exchanged != EINVAL && exchanged != ENOSYS) {
         removeTree(newCopy);
-        return UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(exchanged)};
+        return {UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(exchanged)}, {}};
     }
     // The file system cannot exchange: two steps. Should the process end
     // between them, the next launch or install puts a copy back.
     const QString oldCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
     if (const int error = renames.rename(target, oldCopy)) {
         removeTree(newCopy);
-        return UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + platform::FileIO::describe(error)};
+        return {UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + platform::FileIO::describe(error)}, {}};
     }
     QString text;
     if (const int error = renames.rename(newCopy, target))
         text = QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error);
     else if (const auto failure = platform::FileManager::syncFolder(folder))
         text = notDurable(*failure);
-    else {
-        removeTree(oldCopy);
-        return std::nullopt;
-    }
+    else
+        return {std::nullopt, oldCopy};
     // The new copy leaves the place it may have taken, and the old one goes
     // back.
     if (somethingAt(newCopy) || renames.rename(target, newCopy) == 0) {
@@ -332,11 +399,15 @@ std::optional<UpdateFailure> Updates::swapIn(const QString& newCopy, const QStri
     } else {
         text += QStringLiteral("; the old copy is at ") + oldCopy;
     }
-    return UpdateFailure{text};
+    return {UpdateFailure{text}, {}};
 }
 
 void Updates::moveApp(const QString& source, const QString& target, StepDone done)
 {
+    if (!isAppBundle(source)) {
+        done(UpdateFailure{notAnAppBundle});
+        return;
+    }
     installCopy(source, target, std::move(done));
 }
 

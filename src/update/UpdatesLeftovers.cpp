@@ -1,11 +1,11 @@
 #include "update/Updates.h"
 
-#include "platform/Bundle.h"
 #include "platform/FileIO.h"
 #include "platform/FileManager.h"
 #include "platform/Folders.h"
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
+#include "update/InstallLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,9 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <optional>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -60,44 +58,6 @@ bool isThisProcesss(const QRegularExpressionMatch& match, int uidGroup)
     const qint64 pid = match.captured(uidGroup + 1).toLongLong(&read);
     return read && pid == ::getpid();
 }
-
-// Whether an install runs in any process of this user: it holds the install
-// lock. When none does, the check keeps the lock until it goes, so no install
-// starts while recovery works.
-class InstallCheck {
-public:
-    InstallCheck()
-    {
-        const QString path = Updates::installLockPath();
-        QDir().mkpath(QFileInfo(path).path());
-        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            unknown_ = path + QStringLiteral(": ") + platform::FileIO::describe(errno);
-            return;
-        }
-        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
-            return;
-        if (errno == EWOULDBLOCK)
-            live_ = true;
-        // A file system without locks has no install that holds one.
-    }
-    ~InstallCheck()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    InstallCheck(const InstallCheck&) = delete;
-    InstallCheck& operator=(const InstallCheck&) = delete;
-
-    bool live() const { return live_; }
-    // Why it cannot be told, or empty.
-    const QString& unknown() const { return unknown_; }
-
-private:
-    int fd_ = -1;
-    bool live_ = false;
-    QString unknown_;
-};
 
 struct HiddenCopy {
     QString path;
@@ -157,8 +117,11 @@ void Updates::recoverLeftovers(const QString& target, std::function<void()> done
 
 void Updates::recoverLeftoversAtLaunch(std::function<void()> done)
 {
-    const QString running = QDir::cleanPath(platform::Bundle::bundlePath());
-    recoverLeftovers(installTarget(running, applicationsFolders(), defaultCanReplace).value_or(QString()),
+    // A program outside a bundle has no install target: its folder (a build
+    // folder, say) is never searched.
+    const std::optional<QString> running = runningBundle();
+    recoverLeftovers(running ? installTarget(*running, applicationsFolders(), defaultCanReplace).value_or(QString())
+                             : QString(),
                      std::move(done));
 }
 
@@ -224,13 +187,15 @@ std::vector<HiddenCopy> restoreTarget(const QString& target, std::vector<HiddenC
 QStringList Updates::tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames)
 {
     QStringList lines;
-    const InstallCheck install;
-    if (!install.unknown().isEmpty()) {
+    // Held until the tidy ends, so no install starts meanwhile; this
+    // process's own install shares it (its tidy before staging).
+    const InstallLock install(installLockPath(), InstallLock::Holder::tidy);
+    if (install.state() == InstallLock::State::unknown) {
         lines.append(QStringLiteral("leftovers of installs stay: whether one is under way cannot be told (%1)")
-                         .arg(install.unknown()));
+                         .arg(install.why()));
         return lines;
     }
-    if (install.live()) {
+    if (install.state() == InstallLock::State::busy) {
         lines.append(QStringLiteral("an install is under way (it holds %1); its work and the copies stay")
                          .arg(installLockPath()));
         return lines;

@@ -432,7 +432,7 @@ protected:
         applications = home() + QStringLiteral("/Applications");
         QDir().mkpath(image + QStringLiteral("/Tessaroom.app"));
         QDir().mkpath(applications);
-        platform::sim::setBundlePath(image + QStringLiteral("/Tessaroom.app"));
+        platform::sim::setExecutablePath(image + QStringLiteral("/Tessaroom.app/Contents/MacOS/tessaroom"));
         platform::sim::setReadOnlyFolder(image, true);
         platform::sim::setApplicationsFolders(QStringList{home() + QStringLiteral("/missing"), applications});
         delegate->setMoveApp([this](const QString& source, const QString& target) {
@@ -452,6 +452,19 @@ TEST_F(MoveTest, ACopyOnAWritableVolumeIsNotOffered)
     platform::sim::setReadOnlyFolder(image, false);
     EXPECT_FALSE(delegate->offerMoveToApplications());
     EXPECT_TRUE(platform::sim::shownAlerts().empty());
+}
+
+TEST_F(MoveTest, ABareProgramOnAReadOnlyVolumeIsNotOfferedTheMove)
+{
+    // Only a bundle can be moved; a program outside one says why it stays.
+    const QString program = image + QStringLiteral("/tessaroom");
+    platform::sim::setExecutablePath(program);
+    EXPECT_FALSE(delegate->offerMoveToApplications());
+    EXPECT_TRUE(platform::sim::shownAlerts().empty());
+    EXPECT_TRUE(moves.isEmpty());
+    EXPECT_TRUE(updatesLog().contains(QStringLiteral("running from %1; this copy does not run from an app bundle, so it "
+                                                     "cannot replace itself")
+                                          .arg(program)));
 }
 
 TEST_F(MoveTest, NoWritableApplicationsFolderMeansNoOffer)

@@ -78,7 +78,11 @@ TEST_F(SimToolsTest, MainBundleDescribesThisApp)
     EXPECT_EQ(Bundle::identifier(), QString("app.tessaroom"));
     ASSERT_TRUE(Bundle::shortVersion());
     EXPECT_TRUE(Bundle::shortVersion()->contains('.'));
-    EXPECT_FALSE(Bundle::bundlePath().isEmpty());
+    // A test binary runs outside a bundle: its program is no bundle.
+    EXPECT_TRUE(Bundle::bundlePath().isEmpty());
+    EXPECT_FALSE(Bundle::executablePath().isEmpty());
+    sim::setExecutablePath("/Applications/Tessaroom.app/Contents/MacOS/tessaroom");
+    EXPECT_EQ(Bundle::bundlePath(), "/Applications/Tessaroom.app");
     EXPECT_EQ(LaunchServices::registerURL(Bundle::bundlePath(), true), Status::noErr);
     EXPECT_EQ(sim::registeredApplicationPaths(), QStringList{Bundle::bundlePath()});
 

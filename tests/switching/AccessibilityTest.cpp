@@ -19,6 +19,7 @@ protected:
     {
         World::shared().setTrusted(false);
         platform::sim::setBundleShortVersion(QString("2.1"));
+        platform::sim::setExecutablePath("/Applications/Tessaroom.app/Contents/MacOS/tessaroom");
         Settings::shared().setOnboardingDismissed(true);
         Settings::shared().setAccessibilityRepairedFor("2.0");
     }

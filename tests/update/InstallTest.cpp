@@ -99,7 +99,7 @@ protected:
         platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
                                              QStringLiteral(TESSAROOM_DITTO_TOOL));
         makeBundle(running_, QStringLiteral("1.2"), &maker_);
-        platform::sim::setBundlePath(running_);
+        platform::sim::setExecutablePath(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"));
         before_ = snapshot(running_);
         updates_.relaunch = [this](const QString& path) { relaunched_.push_back(path); };
     }
@@ -718,11 +718,161 @@ protected:
         return fd;
     }
 
+    // Another process holds the install lock, as its install under way does,
+    // until the object goes.
+    class LockInAnotherProcess {
+    public:
+        LockInAnotherProcess()
+        {
+            int ready[2];
+            if (::pipe(ready) != 0 || ::pipe(release_) != 0)
+                return;
+            const QByteArray path = QFile::encodeName(Updates::installLockPath());
+            child_ = ::fork();
+            if (child_ == 0) {
+                ::close(ready[0]);
+                ::close(release_[1]); // else its own end keeps the wait below open
+                const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+                const char held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
+                char end = 0;
+                if (::write(ready[1], &held, 1) == 1)
+                    (void)::read(release_[0], &end, 1); // until the test lets go
+                ::_exit(0);
+            }
+            ::close(ready[1]);
+            ::close(release_[0]);
+            char held = 0;
+            held_ = ::read(ready[0], &held, 1) == 1 && held == '1';
+            ::close(ready[0]);
+        }
+        ~LockInAnotherProcess()
+        {
+            ::close(release_[1]);
+            if (child_ > 0)
+                ::waitpid(child_, nullptr, 0);
+        }
+        bool held() const { return held_; }
+
+    private:
+        pid_t child_ = -1;
+        int release_[2] = {-1, -1};
+        bool held_ = false;
+    };
+
     const QString source_;
     int moves_ = 0;
 };
 
 INSTANTIATE_TEST_SUITE_P(Transport, SwapTest, ::testing::Values(false));
+
+// --- what an install may replace ---
+
+TEST_P(SwapTest, ABareProgramFileIsNeverReplacedNorItsFolderSearched)
+{
+    // A build or a package runs the program itself; beside it lies what
+    // looks like an install's leftover.
+    const QString program = QDir(apps_).filePath(QStringLiteral("tessaroom"));
+    const QByteArray bytes = "#!/bin/sh\necho bare\n";
+    writeFile(program, bytes, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::sim::setExecutablePath(program);
+    const QString lookalike = QDir(apps_).filePath(
+        QStringLiteral(".Tessaroom-new-%1-1-%2.app").arg(::geteuid()).arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    ASSERT_TRUE(QDir().rename(source_, lookalike));
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_TRUE(QFileInfo::exists(lookalike));
+    EXPECT_TRUE(logLines().isEmpty()) << logLines().join(u'\n').toStdString();
+
+    // The check still offers the release; the install refuses.
+    readyFor(releaseImage(&maker_));
+    installNow();
+    EXPECT_EQ(updates_.phase(), Updates::Phase::failed(Updates::notAnAppBundle));
+    EXPECT_EQ(logLines().last(), QStringLiteral("install of 1.3 failed: ") + Updates::notAnAppBundle);
+    EXPECT_TRUE(platform::sim::toolRuns().empty());
+
+    // Nor does the swap itself put a folder over the program.
+    const QString staged = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-staged.app"));
+    makeBundle(staged, QStringLiteral("1.3"), nullptr);
+    const Updates::Swap swap = Updates::swapIn(staged, program, Updates::systemRenames());
+    ASSERT_TRUE(swap.failure);
+    EXPECT_EQ(swap.failure->text, program + QStringLiteral(" is not an app bundle; nothing was put in its place"));
+    EXPECT_FALSE(QFileInfo::exists(staged));
+    QFile file(program);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), bytes);
+    EXPECT_EQ(snapshot(running_), before_);
+}
+
+TEST_P(SwapTest, AnAppRunningFromInsideItsBundleInstallsOverTheBundle)
+{
+    platform::sim::setExecutablePath(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"));
+    readyFor(releaseImage(&maker_));
+    ASSERT_EQ(installNow(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(relaunched_, std::vector{running_});
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(Updates::verifySignature(running_), std::nullopt);
+    // The program stays a file: no bundle went inside the old one.
+    EXPECT_TRUE(QFileInfo(running_ + QStringLiteral("/Contents/MacOS/Tessaroom")).isFile());
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+}
+
+// --- one install at a time ---
+
+TEST_P(SwapTest, AnInstallWhileAnotherProcessInstallsTheSameAppFailsAndSaysSo)
+{
+    readyFor(releaseImage(&maker_));
+    {
+        const LockInAnotherProcess other;
+        ASSERT_TRUE(other.held());
+        installNow();
+        expectInstallFailed(QStringLiteral("another install is under way"));
+        EXPECT_TRUE(platform::sim::toolRuns().empty());
+        const auto refused = copyTo(running_);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->text, QStringLiteral("another install is under way"));
+    }
+    // In this process too: a second copy while the first runs.
+    bool firstDone = false;
+    std::optional<UpdateFailure> first = UpdateFailure{};
+    updates_.installCopy(source_, running_, [&](const std::optional<UpdateFailure>& result) {
+        first = result;
+        firstDone = true;
+    });
+    const auto second = copyTo(running_);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->text, QStringLiteral("another install is under way"));
+    ASSERT_TRUE(settle(firstDone));
+    EXPECT_EQ(first, std::nullopt);
+    EXPECT_EQ(snapshot(running_), snapshot(source_));
+}
+
+// --- the old copy goes off the main thread ---
+
+TEST_P(SwapTest, TheOldCopyIsRemovedOffTheMainThreadBeforeTheCopyReports)
+{
+    clock().holdBackgroundWork(true);
+    bool done = false;
+    updates_.installCopy(source_, running_, [&](const std::optional<UpdateFailure>& failure) {
+        EXPECT_EQ(failure, std::nullopt);
+        done = true;
+    });
+    // Background work runs only when let go: the swap happens on the main
+    // thread, the removal waits for its queue.
+    ASSERT_TRUE(waitUntil([&] {
+        clock().runPending();
+        if (bundleVersion(running_) == QLatin1String("1.3"))
+            return true;
+        clock().runHeldBackgroundWork();
+        return false;
+    }));
+    EXPECT_EQ(hiddenSiblings(apps_).size(), 1);
+    EXPECT_FALSE(done);
+    clock().holdBackgroundWork(false);
+    clock().runHeldBackgroundWork();
+    ASSERT_TRUE(settle(done));
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+}
 
 TEST_P(SwapTest, ANewCopyThatCannotGoInLeavesTheOldOneInPlace)
 {

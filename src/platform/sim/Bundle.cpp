@@ -4,6 +4,8 @@
 #include "platform/Lifetime.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #ifndef TESSAROOM_VERSION
 // The build passes the project version; this keeps a stray build usable.
@@ -17,7 +19,7 @@ namespace {
 struct BundleState {
     std::optional<QString> identifier = QStringLiteral("app.tessaroom");
     std::optional<QString> shortVersion = QStringLiteral(TESSAROOM_VERSION);
-    std::optional<QString> path;
+    std::optional<QString> executable;
     QStringList registered;
 };
 
@@ -54,10 +56,25 @@ std::optional<QString> Bundle::shortVersion()
 
 QString Bundle::bundlePath()
 {
+    const QString program = executablePath();
+    if (program.isEmpty())
+        return {};
+    // A program outside a bundle is not one: nothing may take it for a
+    // folder to replace.
+    const QFileInfo macOS(QFileInfo(QDir::cleanPath(program)).path());
+    const QFileInfo contents(macOS.path());
+    const QFileInfo bundle(contents.path());
+    if (macOS.fileName() != QLatin1String("MacOS") || contents.fileName() != QLatin1String("Contents")
+        || !bundle.fileName().endsWith(QLatin1String(".app")) || bundle.fileName().size() <= 4)
+        return {};
+    return bundle.filePath();
+}
+
+QString Bundle::executablePath()
+{
     const BundleState& s = state();
-    if (s.path)
-        return *s.path;
-    // On Linux the executable stands in for the bundle.
+    if (s.executable)
+        return *s.executable;
     return QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
 }
 
@@ -80,9 +97,9 @@ void sim::setBundleShortVersion(std::optional<QString> version)
     state().shortVersion = std::move(version);
 }
 
-void sim::setBundlePath(const QString& path)
+void sim::setExecutablePath(const QString& path)
 {
-    state().path = path;
+    state().executable = path;
 }
 
 QStringList sim::registeredApplicationPaths()

@@ -11,7 +11,9 @@ namespace platform::sim {
 // version or a bundle without identifier.
 void setBundleIdentifier(std::optional<QString> identifier);
 void setBundleShortVersion(std::optional<QString> version);
-void setBundlePath(const QString& path);
+// Where the program runs: the bundle is worked out from it, as for the
+// real program.
+void setExecutablePath(const QString& path);
 
 // Paths registered with Launch Services, in order.
 QStringList registeredApplicationPaths();

@@ -57,7 +57,7 @@ int main(int argc, char* argv[])
     const QString image = home + QStringLiteral("/Volumes/Tessaroom");
     QDir().mkpath(image + QStringLiteral("/Tessaroom.app"));
     QDir().mkpath(home + QStringLiteral("/Applications"));
-    platform::sim::setBundlePath(image + QStringLiteral("/Tessaroom.app"));
+    platform::sim::setExecutablePath(image + QStringLiteral("/Tessaroom.app/Contents/MacOS/tessaroom"));
     platform::sim::setReadOnlyFolder(image, true);
     platform::sim::setApplicationsFolders(QStringList{home + QStringLiteral("/Applications")});
     QuestionWatch watch;

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     step = arguments[4];
 
     platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
-    platform::sim::setBundlePath(target);
+    platform::sim::setExecutablePath(target + QStringLiteral("/Contents/MacOS/Tessaroom"));
     platform::sim::setBundleShortVersion(QStringLiteral("1.2"));
     platform::sim::setOperatingSystemVersion({14, 6, 1});
     platform::sim::pinTeamKey(QStringLiteral("4HN7QX2LPD"),
