@@ -75,6 +75,20 @@ while True:
 
 class OneCopyTest : public RunningCopiesTest {
 protected:
+    // Waits until at most one of copies runs; answers how many run then.
+    static long waitUntilOneRuns(const std::vector<QProcess*>& copies)
+    {
+        const auto running = [&] {
+            return std::count_if(copies.cbegin(), copies.cend(),
+                                 [](QProcess* process) { return process->state() != QProcess::NotRunning; });
+        };
+        for (int slice = 0; slice < generous / 50 && running() > 1; ++slice) {
+            for (QProcess* process : copies)
+                process->waitForFinished(10);
+        }
+        return running();
+    }
+
     // Starts the squatter (as another user when asUser is set) listening on
     // path; it records in recordPath.
     QProcess& squat(const QString& path, const QString& mode, const QString& recordPath, const QStringList& asUser = {},
@@ -341,16 +355,8 @@ TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
     }
     for (int copy = 0; copy < 3; ++copy)
         copies.push_back(&start({}));
-    auto running = [&] {
-        return std::count_if(copies.cbegin(), copies.cend(),
-                             [](QProcess* process) { return process->state() != QProcess::NotRunning; });
-    };
     // Each newcomer retires the copy before it, or yields to it.
-    for (int slice = 0; slice < generous / 50 && running() > 1; ++slice) {
-        for (QProcess* process : copies)
-            process->waitForFinished(10);
-    }
-    ASSERT_EQ(running(), 1) << qPrintable(switchesLog());
+    ASSERT_EQ(waitUntilOneRuns(copies), 1) << qPrintable(switchesLog());
     QProcess* survivor = *std::find_if(copies.cbegin(), copies.cend(),
                                        [](QProcess* process) { return process->state() != QProcess::NotRunning; });
     // Every copy that went quit the normal way (a retired one saves on its
@@ -453,15 +459,7 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
     for (int copy = 1; copy <= 3; ++copy)
         copies.push_back(&launch({}, QStringLiteral("state"), copy));
     QProcess& sender = launch({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"), 4);
-    auto running = [&] {
-        return std::count_if(copies.cbegin(), copies.cend(),
-                             [](QProcess* process) { return process->state() != QProcess::NotRunning; });
-    };
-    for (int slice = 0; slice < generous / 50 && running() > 1; ++slice) {
-        for (QProcess* process : copies)
-            process->waitForFinished(10);
-    }
-    EXPECT_EQ(running(), 1) << qPrintable(switchesLog());
+    EXPECT_EQ(waitUntilOneRuns(copies), 1) << qPrintable(switchesLog());
 
     EXPECT_EQ(first.state(), QProcess::Running);
 
