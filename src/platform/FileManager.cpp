@@ -20,6 +20,28 @@ namespace platform {
 
 namespace {
 
+// The names in the folder open at fd, "." and ".." left out, read through a
+// descriptor of its own (close-on-exec from the start: a child started
+// meanwhile inherits nothing). False, with errno set, when it cannot be read.
+bool listFolder(int fd, std::vector<std::string>& names)
+{
+    const int listing = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!folder) {
+        const int error = errno;
+        if (listing >= 0)
+            ::close(listing);
+        errno = error;
+        return false;
+    }
+    while (const dirent* item = ::readdir(folder)) {
+        if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
+            names.emplace_back(item->d_name);
+    }
+    ::closedir(folder);
+    return true;
+}
+
 // One folder on the way down: its name in its parent, who it is (to know
 // its parent again on the way up) and the folders in it still to remove.
 struct Level {
@@ -119,18 +141,8 @@ private:
         level.device = info.st_dev;
         level.inode = info.st_ino;
         std::vector<std::string> names;
-        const int listing = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-        if (DIR* folder = listing >= 0 ? ::fdopendir(listing) : nullptr) {
-            while (const dirent* item = ::readdir(folder)) {
-                if (std::strcmp(item->d_name, ".") != 0 && std::strcmp(item->d_name, "..") != 0)
-                    names.emplace_back(item->d_name);
-            }
-            ::closedir(folder);
-        } else {
-            if (listing >= 0)
-                ::close(listing);
+        if (!listFolder(fd_, names))
             record({}); // removing the folder itself fails too
-        }
         for (std::string& entry : names) {
             if (stopped())
                 return;
@@ -230,45 +242,37 @@ struct OpenFolder {
 // 0 or the error of the first entry that failed (named in failedPath).
 int syncFilesIn(OpenFolder& folder, QByteArray& failedPath)
 {
-    const int listing = ::dup(folder.fd);
-    DIR* entries = listing >= 0 ? ::fdopendir(listing) : nullptr;
-    if (!entries) {
-        const int error = errno;
-        if (listing >= 0)
-            ::close(listing);
+    std::vector<std::string> names;
+    if (!listFolder(folder.fd, names)) {
         failedPath = folder.path;
-        return error;
+        return errno;
     }
-    int first = 0;
-    while (const dirent* item = ::readdir(entries)) {
-        const std::string name = item->d_name;
-        if (name == "." || name == "..")
-            continue;
+    for (std::string& name : names) {
+        int error = 0;
         struct stat info {};
         if (::fstatat(folder.fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-            first = errno;
+            error = errno;
         } else if (S_ISDIR(info.st_mode)) {
-            folder.folders.push_back(name);
+            folder.folders.push_back(std::move(name));
             continue;
         } else if (S_ISREG(info.st_mode)) {
             // Non-blocking: a pipe put in the file's place meanwhile does not
             // hold the walk.
             const int fd = ::openat(folder.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0) {
-                first = errno;
+                error = errno;
             } else {
                 if (::fsync(fd) != 0)
-                    first = errno;
+                    error = errno;
                 ::close(fd);
             }
         }
-        if (first != 0) {
+        if (error != 0) {
             failedPath = folder.path + '/' + QByteArray::fromStdString(name);
-            break;
+            return error;
         }
     }
-    ::closedir(entries);
-    return first;
+    return 0;
 }
 
 } // namespace

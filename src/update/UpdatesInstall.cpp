@@ -7,6 +7,7 @@
 #include "store/LogFile.h"
 #include "store/Settings.h"
 #include "update/InstallLock.h"
+#include "update/UpdatePaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,17 +27,8 @@ const QString hdiutil = QStringLiteral("/usr/bin/hdiutil");
 const QString ditto = QStringLiteral("/usr/bin/ditto");
 const QString appName = QStringLiteral("Tessaroom.app");
 
-QString parentFolder(const QString& path)
-{
-    return QFileInfo(QDir::cleanPath(path)).path();
-}
-
-// Whether anything, even a dangling link, is at path.
-bool somethingAt(const QString& path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
+using UpdatePaths::parentFolder;
+using UpdatePaths::somethingAt;
 
 void removeTree(const QString& path)
 {

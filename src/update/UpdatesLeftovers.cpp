@@ -6,6 +6,7 @@
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "update/InstallLock.h"
+#include "update/UpdatePaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,12 +71,7 @@ bool newer(const HiddenCopy& a, const HiddenCopy& b)
                                                 : a.changed.tv_nsec > b.changed.tv_nsec;
 }
 
-// Whether anything, even a dangling link, is at path.
-bool somethingAt(const QString& path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
+using UpdatePaths::somethingAt;
 
 // Moves copy to target, never over anything there: 0 or the error number.
 int putBack(const QString& copy, const QString& target, const Updates::Renames& renames)

@@ -2,6 +2,7 @@
 
 #include "platform/AppBundles.h"
 #include "platform/Bundle.h"
+#include "update/UpdatePaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,14 +10,7 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-QString parentFolder(const QString& bundlePath)
-{
-    return QFileInfo(QDir::cleanPath(bundlePath)).path();
-}
-
-} // namespace
+using UpdatePaths::parentFolder;
 
 const Updates::ReplaceTest Updates::defaultCanReplace = &Updates::canReplace;
 

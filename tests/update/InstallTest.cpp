@@ -687,6 +687,16 @@ protected:
         makeBundle(source_, QStringLiteral("1.3"), &maker_);
     }
 
+    // The app as an install killed between its two renames left it: moved
+    // aside under an old copy's name, untagged as an earlier version names
+    // it. Empty when it could not be moved.
+    QString moveAppAside()
+    {
+        const QString aside = QDir(apps_).filePath(
+            QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+        return QDir().rename(running_, aside) ? aside : QString();
+    }
+
     // The file system cannot exchange in one step; the renames whose
     // numbers (from 1) are listed fail.
     void failMoves(std::vector<int> failing)
@@ -992,9 +1002,8 @@ TEST_P(SwapTest, NothingIsTouchedWhileAnInstallHoldsTheInstallLock)
 {
     // A killed install left the old copy aside; a live one is between its
     // two renames, its new copy about to go in place.
-    const QString aside = QDir(apps_).filePath(
-        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString aside = moveAppAside();
+    ASSERT_FALSE(aside.isEmpty());
     const QString live = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1-%2-%3.app")
                                                   .arg(::geteuid())
                                                   .arg(::getpid())
@@ -1017,9 +1026,8 @@ TEST_P(SwapTest, AMissingAppIsNotReplacedByACopyThatDoesNotVerify)
 {
     // An earlier version's install, killed between its renames, left the old
     // copy aside under its name of then; the copy was changed since.
-    const QString aside = QDir(apps_).filePath(
-        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString aside = moveAppAside();
+    ASSERT_FALSE(aside.isEmpty());
     writeFile(aside + QStringLiteral("/Contents/Resources/strings.txt"), "changed\n");
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
@@ -1227,9 +1235,8 @@ TEST_P(LeftoversTest, AFolderAtTheAppsPlaceThatDoesNotVerifyIsSetAsideForTheVeri
 {
     // An interrupted install left a good copy aside; an empty folder took the
     // app's place.
-    const QString aside = QDir(apps_).filePath(
-        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString aside = moveAppAside();
+    ASSERT_FALSE(aside.isEmpty());
     ASSERT_TRUE(QDir().mkpath(running_));
     bool done = false;
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
@@ -1251,9 +1258,8 @@ TEST_P(LeftoversTest, NamesOfLiveProcessesAndEntriesThatAreNotTheUsersFoldersDoN
     // The app is missing; a good copy was left aside. Beside it: a file named
     // as a live install's copy, and a copy tagged with a process that runs
     // (another user's, or a pid used again).
-    const QString aside = QDir(apps_).filePath(
-        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString aside = moveAppAside();
+    ASSERT_FALSE(aside.isEmpty());
     const QString file = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(::getpid())));
     writeFile(file, "not a copy\n");
     const QString reused = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(1)));
@@ -1273,9 +1279,8 @@ TEST_P(LeftoversTest, NamesOfLiveProcessesAndEntriesThatAreNotTheUsersFoldersDoN
 
 TEST_P(LeftoversTest, AFileSystemWithoutTheNoReplaceRenameStillGetsItsAppBack)
 {
-    const QString aside = QDir(apps_).filePath(
-        QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
-    ASSERT_TRUE(QDir().rename(running_, aside));
+    const QString aside = moveAppAside();
+    ASSERT_FALSE(aside.isEmpty());
     std::vector<QString> steps;
     const Updates::Renames system = Updates::systemRenames();
     updates_.renames = {
