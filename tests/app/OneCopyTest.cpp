@@ -230,7 +230,7 @@ TEST_P(StubbornCopyTest, IsKilledAfterFiveSecondsUnlessTheNewcomerIsToldToQuitFi
         // Told to quit while it waits for the answer: it quits at once, and
         // kills nothing on its way out.
         ASSERT_TRUE(waitUntil(newcomer, [&] { return switchesLog().contains(retiring); })) << qPrintable(switchesLog());
-        ::kill(pid_t(newcomer.processId()), SIGTERM);
+        signal(newcomer, SIGTERM);
         ASSERT_TRUE(newcomer.waitForFinished(generous));
         EXPECT_EQ(newcomer.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(newcomer.exitCode(), 0);
@@ -453,6 +453,7 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
         ASSERT_TRUE(QDir(linkFolder()).removeRecursively());
     }
     // Busy: it answers nobody, so only the lock tells that it runs.
+    ASSERT_GT(first.processId(), 0);
     ASSERT_EQ(::kill(pid_t(first.processId()), SIGSTOP), 0);
 
     std::vector<QProcess*> copies{&first};

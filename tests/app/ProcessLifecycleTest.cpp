@@ -75,7 +75,13 @@ protected:
         return waitForText(process, QProcess::StandardError, "launched", seen);
     }
 
-    static void send(QProcess& process, int signal) { ::kill(pid_t(process.processId()), signal); }
+    // Not once the process is known to have ended: its pid then reads 0, and
+    // kill(0, ...) would reach every test in the process group.
+    static void send(QProcess& process, int signal)
+    {
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(pid_t(pid), signal);
+    }
 
     static bool endedNormally(QProcess& process)
     {

@@ -84,13 +84,19 @@ protected:
         return ready();
     }
 
+    // Sends the signal to the process while it has a pid: once it is known
+    // to have ended it has none (0), and kill(0, ...) would reach the whole
+    // process group, every other test run beside this one included.
+    static void signal(const QProcess& process, int number)
+    {
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(pid_t(pid), number);
+    }
+
     // Ends the process the normal way; true when it exited with 0.
     static bool stop(QProcess& process)
     {
-        // No pid (0) once the process is known to have ended: kill(0, ...)
-        // would reach this test's own process group.
-        if (const qint64 pid = process.processId(); pid > 0)
-            ::kill(pid_t(pid), SIGTERM);
+        signal(process, SIGTERM);
         return process.waitForFinished(generous) && process.exitStatus() == QProcess::NormalExit
                && process.exitCode() == 0;
     }

@@ -8,6 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray readAll(const QString& path)
@@ -215,4 +219,20 @@ TEST_F(LogFileFullDiskTest, ClearingOnAFullDiskKeepsTheLog)
     platform::AtomicFile::failNextWrite({.step = platform::AtomicFile::Step::sync});
     log.clear();
     EXPECT_EQ(readAll(path()), before);
+}
+
+TEST_F(LogFileTest, ALineWhoseFileAnotherHolderKeepsLockedIsDroppedAndTheSystemLogSaysSo)
+{
+    writeAll(path(), "kept\n");
+    // Another open file of the log holds its lock, as a stopped writer would.
+    const int holder = ::open(QFile::encodeName(path()).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    LogFile(path()).append("not now");
+    EXPECT_EQ(readAll(path()), QByteArray("kept\n"));
+    EXPECT_EQ(platform::SystemLog::lines().filter("a line was dropped").size(), 1)
+        << platform::SystemLog::lines().join('\n').toStdString();
+    ::close(holder);
+    LogFile(path()).append("later");
+    EXPECT_EQ(readAll(path()), QByteArray("kept\nlater\n"));
 }

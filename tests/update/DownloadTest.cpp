@@ -448,3 +448,20 @@ TEST_F(QuitDuringCheckTest, AQuitWhileALargeDownloadIsCheckedCutsTheCheckShortAt
     EXPECT_EQ((*failure)->text, QStringLiteral("the check of the download was cut short: Tessaroom is quitting"));
     EXPECT_LT(waited.count(), 1.0);
 }
+
+TEST_F(QuitDuringCheckTest, AQuitWhileTheStoredImageIsCopiedForMountingLeavesNoCopy)
+{
+    const QString image = QDir(temporaryFolder()).filePath(QStringLiteral("stored.dmg"));
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(3 << 20, 'i')) == 3 << 20);
+    file.close();
+    UpdateFeed entry;
+    entry.version = QStringLiteral("1.3");
+    entry.size = file.size();
+    entry.sha256 = QString(64, u'0');
+    platform::Application::terminate();
+    const Result<QString> copy = Updates::copyStoredImage(image, entry);
+    ASSERT_FALSE(copy.ok());
+    EXPECT_EQ(copy.error(), QStringLiteral("the check of the stored image was cut short: Tessaroom is quitting"));
+    EXPECT_EQ(temporaryImages(), QStringList{});
+}
