@@ -254,8 +254,9 @@ private:
     void subscribeToMetadata();
     void subscribeToTrust();
     void subscribeToUpdates();
-    // Where the popover hangs: none when neither the tile nor the notch label
-    // can hold it.
+    // Where the popover hangs: the tile's button while the tile is in the
+    // bar, else the notch label; none when neither can hold it (the settings
+    // window opens instead).
     std::optional<QRectF> popoverAnchor() const;
     const QWidget* notchLabelView() const;
     bool onSampleData() const;

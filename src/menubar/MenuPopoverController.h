@@ -37,6 +37,8 @@ public:
     bool isShown() const { return popover_.isShown(); }
     // Closes a shown popover, else shows the list page.
     void toggle(const QRectF& anchor);
+    // Records the front app, sets the page, refreshes the engine, shows below
+    // the anchor and activates the app; the apps are re-read on the next turn.
     void show(const QRectF& anchor, const PopoverPage& page);
     void close();
     // Right before a switch: gone before the screen changes.

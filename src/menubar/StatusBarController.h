@@ -77,6 +77,9 @@ public:
 
     // --- drawing -------------------------------------------------------------
     void refresh() { render(); }
+    // Touches the button only when the Look changed. Without an active
+    // desktop it shows "Spaces" and forgets the Look, so the same desktop
+    // coming back is drawn again.
     void render();
     platform::StatusBarButton* button();
     platform::StatusItem& item() { return *item_; }
@@ -97,6 +100,10 @@ public:
     static double bottomMargin(int majorVersion);
 
     // --- fit and presence ---------------------------------------------------------
+    // At start and on every screen change: a check after firstCheckDelay and
+    // a full-name retry after fullNameRetryDelay, both dropped by a newer
+    // arming. A full tile found off screen is confirmed confirmDelay later
+    // and made compact; a compact (or icon-only) one off screen is dropped.
     void armFitChecks();
     void screensChanged() { armFitChecks(); }
     // A window moved or its occlusion changed.

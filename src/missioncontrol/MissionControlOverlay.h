@@ -96,6 +96,11 @@ public:
     bool isClickTapEnabled() const;
 
     void refresh();
+    // Reads the bar's rows, maps each button to a desktop (labels are global
+    // numbers, unless a row's labels start at 1 on a display whose first
+    // desktop is not desktop 1: then by position on that display), turns
+    // accessibility into screen coordinates and hands each display's pills to
+    // its panel, redrawn only when what they show changed.
     void layoutPass();
     void handleClick(const QPointF& point);
 

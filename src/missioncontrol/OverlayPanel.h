@@ -14,6 +14,8 @@ class Settings;
 // Mission Control underneath; the panel never becomes key. Without a
 // compositing manager its window is cut to the pills' shapes as they move: a
 // transparent window then shows black, and this one covers its whole screen.
+// No window manager manages it, so on a desktop session it stays above
+// Mission Control's own windows.
 class OverlayPanel final : public FloatingPanel {
     Q_OBJECT
 

@@ -14,6 +14,8 @@ namespace platform {
 // are checked, and only then is it renamed over the old file and the folder
 // synced. Any failure removes the temporary file and is returned as a reason
 // ("No space left on device"), for the caller to report its own way.
+// QSaveFile alone will not do: on Qt 6.4 its commit() reports success on a
+// full disk and leaves an empty file.
 //
 // A path that is a symbolic link of this user is written through: the link's
 // target gets the new bytes and the link stays. A link of another user is

@@ -108,7 +108,8 @@ void beep();
 namespace Application {
 
 // Opens the system's emoji and symbols palette; what the user picks there is
-// typed into the focused text field.
+// typed into the focused text field. It opens beside that field's window and
+// closes with a pick or with that window.
 void orderFrontCharacterPalette();
 
 } // namespace Application

@@ -16,9 +16,11 @@ namespace platform {
 // label), with an arrow-less dark frame. Content is one widget. A transient
 // popover closes when the user clicks outside it: in another window of the
 // app, on the desktop or in another app (the app then loses the focus); the
-// click on the menu-bar button it hangs from is that button's own. A popover
-// that is not application-defined closes on an Escape that its content
-// leaves alone. Every way of closing runs the did-close callback once.
+// click on the menu-bar button it hangs from is that button's own, and a
+// click on a panel that never takes the keyboard (the character palette)
+// keeps it open, so a pick reaches its field. A popover that is not
+// application-defined closes on an Escape that its content leaves alone.
+// Every way of closing runs the did-close callback once.
 // It opens inside the area its screen leaves for windows: on the other side
 // of its anchor when only that side has room, shifted along it as far as it
 // must, and with its content scrolled when even the screen is too small; it

@@ -26,7 +26,8 @@ void orderFrontRegardless(QWidget* window);
 
 // The room the title bar and border take around window's content, in points:
 // as the window system reports it once the window is on screen, else as it
-// reported it for the last titled window that was (none before any).
+// reported it for the last titled window that was (none before any). A report
+// with a negative side, as a window being mapped again may give, is not taken.
 QMargins decorations(const QWidget* window);
 // Fits a titled window, title bar and border included, into the visible frame
 // of a screen, as the window system does when it orders a titled window in:

@@ -24,7 +24,8 @@ public:
     UpdateRow* updateRow() const { return updateRow_; }
 
     // "Reveal": the file viewer with the Mission Control log selected, also
-    // before the log exists.
+    // before the log exists. Without a file manager an alert says where the
+    // logs are.
     void revealLogFolder();
 
 private:

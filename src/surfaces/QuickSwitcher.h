@@ -27,6 +27,10 @@ class SwitcherList;
 // shows, so they are handled before the search field sees them. Losing key
 // status (a click elsewhere) closes the panel, and so does a desktop change
 // while the panel is not key.
+//
+// While shown, the card keeps its top edge and grows or shrinks at the bottom
+// as the rows change. The list is a snapshot from the opening: a desktop gone
+// since is not switched to (one line in "switches.log").
 class QuickSwitcher : public FloatingPanel {
     Q_OBJECT
 public:

@@ -23,6 +23,8 @@ class QWidget;
 // The window never opens larger than its screen's visible frame, title bar
 // included: content that does not fit scrolls inside the window. Every time
 // it opens, its frame is put within that visible frame, moved the least.
+// The window takes the focus only when shown or clicked; neither it nor its
+// scroll area is ever a Tab stop.
 class HostedWindow : public QObject {
     Q_OBJECT
 public:

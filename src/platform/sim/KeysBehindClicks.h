@@ -25,7 +25,8 @@ namespace platform::sim {
 // been handled; then they go where the focus is, in the order typed, through
 // the shortcuts and the local monitors as any key does. Keys typed before
 // the click keep going where the focus was. A click that never arrives (the
-// window manager kept it) lets the keys go after maxHold seconds.
+// window manager kept it) lets the keys go after maxHold seconds. A press on
+// a window that a modal window blocks holds nothing back.
 //
 // Part of the app's key delivery (LocalMonitorRouter); one shared instance.
 class KeysBehindClicks {
