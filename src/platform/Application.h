@@ -63,7 +63,8 @@ void reopen();
 void openURLs(const QList<QString>& urls);
 
 // The normal end of the process: the delegate's will-terminate runs, the
-// preference changes still waiting for their write are written, then the
+// preference changes still waiting for their write are written (waiting a
+// few seconds at most for another process's lock on their folder), then the
 // main loop ends. Later calls do nothing.
 void terminate();
 bool isTerminating();

@@ -136,19 +136,23 @@ int readAt(int fd, qint64 offset, qint64 length, QByteArray& bytes)
 
 Lock lock(int fd)
 {
+    return lock(fd, QDeadlineTimer(qint64(lockWait * 1000)));
+}
+
+Lock lock(int fd, const QDeadlineTimer& deadline)
+{
     // Polled, not a blocking flock: that one cannot be given a limit.
     constexpr auto pause = std::chrono::milliseconds(5);
-    constexpr int tries = int(lockWait * 1000) / 5;
-    for (int tried = 1;; ++tried) {
+    for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             return Lock::taken;
         if (errno == EINTR)
             continue;
         if (errno != EWOULDBLOCK)
             return Lock::noLocks;
-        if (tried == tries)
+        if (deadline.hasExpired())
             return Lock::busy;
-        std::this_thread::sleep_for(pause);
+        std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(pause, deadline.remainingTimeAsDuration()));
     }
 }
 

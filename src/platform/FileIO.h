@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <functional>
@@ -94,6 +95,10 @@ enum class Lock {
 // Takes the exclusive lock (flock) of the open file, trying again for at most
 // lockWait while another open file holds it.
 Lock lock(int fd);
+// The same, trying again until the deadline (busy after it): only for a wait
+// the process may afford, such as its last save as it ends. An expired
+// deadline gets one try.
+Lock lock(int fd, const QDeadlineTimer& deadline);
 
 } // namespace FileIO
 } // namespace platform

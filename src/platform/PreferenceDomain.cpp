@@ -193,13 +193,14 @@ constexpr int staleTries = 3;
 // two processes never both write a domain based on the same contents.
 class FolderLock {
 public:
-    explicit FolderLock(const QString& folder)
+    // Waits FileIO::lockWait, or until the deadline when there is one.
+    FolderLock(const QString& folder, const std::optional<QDeadlineTimer>& deadline)
         : fd_(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
     {
         // Without locks (a file system that has none) the check below still
         // narrows the gap to the write itself.
         if (fd_ >= 0)
-            taken_ = FileIO::lock(fd_) != FileIO::Lock::busy;
+            taken_ = (deadline ? FileIO::lock(fd_, *deadline) : FileIO::lock(fd_)) != FileIO::Lock::busy;
     }
     ~FolderLock()
     {
@@ -209,7 +210,7 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // False when another process kept it for all of FileIO::lockWait.
+    // False when another process kept it for all of the wait.
     bool taken() const { return taken_; }
 
 private:
@@ -245,16 +246,17 @@ PreferenceDomain::~PreferenceDomain()
 }
 
 PreferenceDomain::Written PreferenceDomain::writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
-                                                        const std::optional<QByteArray>& base, quint64 number)
+                                                        const std::optional<QByteArray>& base, quint64 number,
+                                                        const LockDeadline& lockBy)
 {
     // A newer write in place already makes this one needless, so an older
     // value never lands after a newer one, whichever thread runs first.
     const std::lock_guard lock(writer.turn);
     if (number <= writer.newestOnDisk)
         return {.number = number, .superseded = true};
-    const FolderLock folder(QFileInfo(path).path());
-    // Nothing waits long for another process: the changes stay in memory
-    // and go with the next change or sweep.
+    const FolderLock folder(QFileInfo(path).path(), lockBy);
+    // Only the quit waits long for another process: otherwise the changes
+    // stay in memory and go with the next change or sweep.
     if (!folder.taken())
         return {.number = number,
                 .outcome = {.failure = QStringLiteral("another program holds the preferences folder's lock")}};
@@ -422,7 +424,7 @@ std::optional<PreferenceDomain::NextWrite> PreferenceDomain::nextWrite()
     return NextWrite{.bytes = encoded(), .upToChange = changes_, .number = ++writer_->numbered};
 }
 
-bool PreferenceDomain::save()
+bool PreferenceDomain::save(const LockDeadline& lockBy)
 {
     if (scheduledWrite_)
         Scheduler::current().cancel(*std::exchange(scheduledWrite_, std::nullopt));
@@ -431,7 +433,7 @@ bool PreferenceDomain::save()
         if (!next)
             return false;
         // Waits for a write under way: this one is newer.
-        const Written written = writeInTurn(*writer_, filePath(), next->bytes, base_, next->number);
+        const Written written = writeInTurn(*writer_, filePath(), next->bytes, base_, next->number, lockBy);
         if (!written.stale || attempt == staleTries)
             return finish(written, next->upToChange);
         reload();
@@ -502,7 +504,7 @@ void PreferenceDomain::writeInBackground()
     Scheduler& scheduler = Scheduler::current();
     scheduler.runInBackground("preferences", [&scheduler, writer = writer_, path = filePath(), next = *next,
                                               base = base_] {
-        const Written written = writeInTurn(*writer, path, next.bytes, base, next.number);
+        const Written written = writeInTurn(*writer, path, next.bytes, base, next.number, std::nullopt);
         scheduler.schedule(0, [writer, written, upTo = next.upToChange] {
             PreferenceDomain* domain = writer->domain;
             if (!domain)
@@ -619,23 +621,25 @@ bool PreferenceDomain::synchronize()
 
 void PreferenceDomain::synchronizePending()
 {
-    sweep(Sweep::pending);
+    sweep(Sweep::pending, std::nullopt);
 }
 
 void PreferenceDomain::synchronizeAll()
 {
-    sweep(Sweep::all);
+    // One deadline for every domain, so the quit's bound holds however many
+    // wait.
+    sweep(Sweep::all, QDeadlineTimer(qint64(quitLockWait * 1000)));
     // The process ends next: what is still in memory is lost, whatever was
     // logged when its write first failed.
     for (const auto& [name, domain] : sharedDomains()) {
         if (!domain->unsaved_.isEmpty())
-            SystemLog::write(QStringLiteral("preferences: %1 changed keys of %2 could not be saved")
+            SystemLog::write(QStringLiteral("preferences: %1 changed keys of %2 could not be saved: %3")
                                  .arg(domain->unsaved_.size())
-                                 .arg(domain->filePath()));
+                                 .arg(domain->filePath(), domain->unsaved_.keys().join(QStringLiteral(", "))));
     }
 }
 
-void PreferenceDomain::sweep(Sweep which)
+void PreferenceDomain::sweep(Sweep which, const LockDeadline& lockBy)
 {
     for (auto& [name, domain] : sharedDomains()) {
         if (domain->unsaved_.isEmpty())
@@ -646,7 +650,7 @@ void PreferenceDomain::sweep(Sweep which)
         // A file that could not be read was logged when it was met; a pending
         // sweep tries it again once it changes.
         if (which == Sweep::all || !domain->blocked_)
-            domain->save();
+            domain->save(lockBy);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/Scheduler.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QMap>
 #include <QString>
 #include <QVariant>
@@ -31,7 +32,9 @@ namespace platform {
 // writes hold the preferences folder's lock, and one that finds the file
 // changed reads it again and goes on top. A write whose lock another process
 // keeps for longer than FileIO::lockWait fails like any other (below), so no
-// process can hold the app up.
+// process can hold the app up while it runs. Only the last save at quit waits
+// longer (quitLockWait): another copy in the middle of a write lets go within
+// moments, and the process is ending anyway.
 // A file that cannot be parsed is renamed aside with a ".corrupt" suffix and a
 // system-log line. A file that exists but cannot be opened, or cannot be moved
 // aside, is never overwritten: writes to the domain are refused with a log
@@ -49,6 +52,10 @@ public:
     };
     // Changes saved soon are written at most once per this many seconds.
     static constexpr double writeInterval = 0.25;
+    // How long synchronizeAll() waits in all, in seconds, for another process
+    // to let go of the preferences folder's lock: far longer than any write
+    // takes, short enough that a quit still ends within 5 s.
+    static constexpr double quitLockWait = 3.5;
 
     // The app's own domain. Its lookups also see the global domain.
     static PreferenceDomain& standard();
@@ -90,8 +97,9 @@ public:
     static void synchronizePending();
     // Writes every domain's changes now, those waiting to be saved soon too,
     // after any write under way: what the process holds is on disk when it
-    // ends. Changes that still cannot be written get a system-log line.
-    // Application::terminate() calls it.
+    // ends. Blocks for up to quitLockWait while another process holds the
+    // folder's lock. Changes that still cannot be written get a system-log
+    // line naming their keys. Application::terminate() calls it.
     static void synchronizeAll();
 
     // The file this domain lives in.
@@ -127,10 +135,14 @@ private:
         quint64 change = 0;
     };
 
+    // How long a write waits for the preferences folder's lock: none is
+    // FileIO::lockWait from when it tries; else until the deadline.
+    using LockDeadline = std::optional<QDeadlineTimer>;
+
     static DiskState diskStateOf(const QString& path);
     // Any thread.
     static Written writeInTurn(Writer& writer, const QString& path, const QByteArray& bytes,
-                               const std::optional<QByteArray>& base, quint64 number);
+                               const std::optional<QByteArray>& base, quint64 number, const LockDeadline& lockBy);
     QByteArray encoded() const;
     DiskState diskState() const;
     // Reads the file when it changed since it was last read or written.
@@ -148,7 +160,7 @@ private:
     // The next write, or none (logged) while the file may not be written.
     std::optional<NextWrite> nextWrite();
     // Writes now, on this thread.
-    bool save();
+    bool save(const LockDeadline& lockBy = std::nullopt);
     // The soon write: when its time comes, its bytes go to a background queue.
     void scheduleWrite();
     void writeInBackground();
@@ -160,7 +172,7 @@ private:
     // Which domains a sweep writes: all with changes, or only those whose
     // changes wait for no soon write and whose file could be read.
     enum class Sweep { pending, all };
-    static void sweep(Sweep which);
+    static void sweep(Sweep which, const LockDeadline& lockBy);
 
     QString name_;
     mutable bool loaded_ = false;

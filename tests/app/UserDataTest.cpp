@@ -9,6 +9,7 @@
 #include "store/SpaceStore.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -32,13 +33,13 @@ static void PrintTo(const QStringList& arguments, std::ostream* out)
 namespace {
 
 // A process of this user, a child of the test, that holds a folder's lock
-// (flock) until it is let go; after a generous while it lets go by itself,
-// so that a test which waits for it fails instead of hanging.
+// (flock) until it is let go or, by itself, letGoAfter milliseconds after it
+// took it; the generous default keeps a test that waits for it from hanging.
 class FolderLockElsewhere {
 public:
     static constexpr int generousWait = 10000; // milliseconds
 
-    explicit FolderLockElsewhere(const QString& folder)
+    explicit FolderLockElsewhere(const QString& folder, int letGoAfter = generousWait)
     {
         const QByteArray path = QFile::encodeName(folder);
         int ready[2] = {-1, -1};
@@ -54,7 +55,7 @@ public:
             const char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
             [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
             pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};
-            ::poll(&letGo, 1, generousWait);
+            ::poll(&letGo, 1, letGoAfter);
             ::_exit(0);
         }
         ::close(ready[1]);
@@ -126,17 +127,25 @@ protected:
         ASSERT_TRUE(SpaceStore::shared().hasPendingWrite());
     }
 
-    // A desktop's name in the file, as another process would read it (this
-    // process's domain also holds what it could not write yet).
-    static QString nameOnDisk(qint64 managedID)
+    // A desktop's metadata in the file, as another process would read it
+    // (this process's domain also holds what it could not write yet).
+    static SpaceMeta metaOnDisk(qint64 managedID)
     {
         platform::PreferenceDomain fromDisk(platform::PreferenceDomain::standardName());
         const auto decoded = SpaceMetaDocument::decode(fromDisk.data(SpaceStore::documentKey).value_or(QByteArray()));
         if (!decoded)
-            return {};
+            return SpaceMeta::empty();
         const auto found = decoded.value().find(managedID);
-        return found == decoded.value().end() ? QString() : found->second.name;
+        return found == decoded.value().end() ? SpaceMeta::empty() : found->second;
     }
+    static QString nameOnDisk(qint64 managedID) { return metaOnDisk(managedID).name; }
+
+    static QString preferencesFolder()
+    {
+        return QFileInfo(platform::PreferenceDomain::standard().filePath()).path();
+    }
+
+    static QStringList linesWith(const QString& text) { return platform::SystemLog::lines().filter(text); }
 
     void renameMail(const QString& name)
     {
@@ -226,8 +235,7 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
 {
     launchWith({});
     advance(2);
-    const QString folder = QFileInfo(platform::PreferenceDomain::standard().filePath()).path();
-    FolderLockElsewhere held(folder);
+    FolderLockElsewhere held(preferencesFolder());
     ASSERT_TRUE(held.holding());
     // The rename's write gives up at once and keeps the rename in memory...
     renameMail(QStringLiteral("Post"));
@@ -238,16 +246,36 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
     advance(1.5);
     EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
 
-    // A quit while the lock is kept ends, and says what it could not save.
-    FolderLockElsewhere again(folder);
+    // A quit while the lock is never let go ends within its bound, and says
+    // which keys it could not save.
+    FolderLockElsewhere again(preferencesFolder());
     ASSERT_TRUE(again.holding());
     renameMail(QStringLiteral("Inbox"));
+    const QDeadlineTimer quitBound(5000);
     platform::Application::terminate();
+    EXPECT_FALSE(quitBound.hasExpired());
     EXPECT_TRUE(again.holding());
     EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
-    const QString lost = QStringLiteral("changed keys of %1 could not be saved")
-                             .arg(platform::PreferenceDomain::standard().filePath());
-    EXPECT_EQ(platform::SystemLog::lines().filter(lost).size(), 1) << qPrintable(platform::SystemLog::lines().join('\n'));
+    const QString lost = QStringLiteral("1 changed keys of %1 could not be saved: %2")
+                             .arg(platform::PreferenceDomain::standard().filePath(), SpaceStore::documentKey);
+    EXPECT_EQ(linesWith(lost).size(), 1) << qPrintable(platform::SystemLog::lines().join('\n'));
+}
+
+TEST_F(UserDataTest, AQuitWaitsForAFolderLockThatIsLetGoAndSavesTheTimeAndThePendingRename)
+{
+    launchWith({});
+    advance(2);
+    const qint64 active = SpaceEngine::shared().activeDesktop()->managedID();
+    const double secondsOnDisk = metaOnDisk(active).seconds;
+    // Another copy in the middle of a slow write, for far longer than a
+    // write during the run waits.
+    FolderLockElsewhere held(preferencesFolder(), 1000);
+    ASSERT_TRUE(held.holding());
+    renameMailPending();
+    platform::Application::terminate();
+    EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
+    EXPECT_GT(metaOnDisk(active).seconds, secondsOnDisk);
+    EXPECT_TRUE(linesWith(QStringLiteral("could not be saved")).isEmpty());
 }
 
 } // namespace
