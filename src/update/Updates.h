@@ -122,7 +122,8 @@ public:
     // Checks of a downloaded image; each answers the failure or none.
     static std::optional<UpdateFailure> verifyDownload(const QString& path, const UpdateFeed& entry);
     static std::optional<QString> sha256Hex(const QString& path);
-    // Failures are said of subject.
+    // Failures are said of subject ("the download's signature is broken";
+    // of "it": "its signature is broken").
     static std::optional<QString> verifySignature(const QString& path,
                                                   const QString& subject = QStringLiteral("the download"));
     // Moves the image into the updates folder (emptied first) under name.

@@ -107,8 +107,9 @@ void Updates::install(std::function<void()> done)
         finish();
         return;
     }
-    // One install at a time, in this process or another: the lock is held
-    // from the tidy before staging to the end of the swap.
+    // One install into target's folder at a time, in this process or
+    // another, whatever its state folder or user: the lock is held from the
+    // tidy before staging until the install reports.
     std::optional<UpdateFailure> refused;
     const std::shared_ptr<InstallLock> lock = takeInstallLock(*target, refused);
     if (!lock) {
