@@ -25,11 +25,11 @@ bool namesOpenEntry(const QString& path, int fd)
         && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-// Takes the lock without waiting: false only while another holds it. A file
-// system without locks has no holder either.
-bool lock(int fd)
+// Takes the lock without waiting: 0, or the error number (EWOULDBLOCK while
+// another holds it).
+int lock(int fd)
 {
-    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
 }
 
 } // namespace
@@ -66,8 +66,8 @@ Result<std::shared_ptr<TemporaryWork>> TemporaryWork::make(Kind kind, const std:
             return Made::failure(platform::FileIO::describe(error));
         }
         // Another process's tidy found it before it was locked: it is gone,
-        // or going.
-        if (!lock(fd) || !namesOpenEntry(path, fd)) {
+        // or going. A file system without locks has no such tidy either.
+        if (lock(fd) == EWOULDBLOCK || !namesOpenEntry(path, fd)) {
             ::close(fd);
             continue;
         }
@@ -85,9 +85,12 @@ TemporaryWork::Claim TemporaryWork::claim(const QString& path)
         claim.unknown = platform::FileIO::describe(errno);
         return claim;
     }
-    if (!lock(fd)) {
+    // Where it cannot be locked, a live process may still be using it.
+    if (const int error = lock(fd)) {
         ::close(fd);
-        claim.live = true;
+        claim.live = error == EWOULDBLOCK;
+        if (!claim.live)
+            claim.unknown = platform::FileIO::describe(error);
         return claim;
     }
     if (!namesOpenEntry(path, fd)) {

@@ -33,7 +33,8 @@ public:
         std::unique_ptr<TemporaryWork> lock;
         // A live process holds it.
         bool live = false;
-        // Whether it is held cannot be told (it cannot be opened): why.
+        // Whether it is held cannot be told (it cannot be opened, or its
+        // file system has no locks): why.
         QString unknown;
     };
     static Claim claim(const QString& path);

@@ -213,11 +213,11 @@ private:
     std::unordered_set<std::string> places_;
 };
 
-// libarchive takes a pax header's names as UTF-8, converts them to the
-// locale's character set and on the way brings them to one normalization
-// form ("cafe\u0301" comes out as "caf\u00e9"), in every locale. The tool
-// runs in the "C" locale, where that conversion fails for every name that
-// is not plain ASCII and the reader keeps the header's own bytes, saying so
+// libarchive takes a pax header's names as UTF-8 and converts them to the
+// locale's character set, bringing them to one normalization form on the
+// way ("cafe\u0301" comes out as "caf\u00e9" in a UTF-8 locale). In the "C"
+// locale, which the tool runs in, that conversion fails for every name
+// beyond plain ASCII and the reader keeps the header's own bytes, saying so
 // in this warning: it means the name was kept, not that the image is
 // damaged.
 bool keptItsBytes(archive* in)
