@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <optional>
 #include <sys/stat.h>
 
 // Path facts the install, placement and leftover code all ask, kept in one
@@ -22,6 +23,23 @@ inline bool somethingAt(const QString& path)
 {
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Which entry is at path, a link not followed: its device and inode, which
+// a rename keeps. Tells the copy an install put in place from one put there
+// since.
+struct Entry {
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+inline std::optional<Entry> entryAt(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Entry{info.st_dev, info.st_ino};
 }
 
 } // namespace UpdatePaths

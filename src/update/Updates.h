@@ -6,6 +6,7 @@
 #include "store/Result.h"
 #include "update/UpdateFailure.h"
 #include "update/UpdateFeed.h"
+#include "update/UpdatePaths.h"
 #include "update/UrlLoader.h"
 
 #include <QObject>
@@ -20,6 +21,7 @@
 
 class RepeatingTimer;
 class Settings;
+class TemporaryWork;
 
 // The updater: what the app shows about updates (the version on offer, a
 // running check, the download and install phase, when the feed was last read
@@ -120,7 +122,8 @@ public:
     // Checks of a downloaded image; each answers the failure or none.
     static std::optional<UpdateFailure> verifyDownload(const QString& path, const UpdateFeed& entry);
     static std::optional<QString> sha256Hex(const QString& path);
-    // Failures are said of subject.
+    // Failures are said of subject ("the download's signature is broken";
+    // of "it": "its signature is broken").
     static std::optional<QString> verifySignature(const QString& path,
                                                   const QString& subject = QStringLiteral("the download"));
     // Moves the image into the updates folder (emptied first) under name.
@@ -176,9 +179,10 @@ public:
     static const QString anotherInstall;
     // Copies the stored image to a new private file in the temporary folder,
     // checking its size and SHA-256 against the entry it was downloaded for
-    // on the way: the copy's path, or why it is not that image any more. The
-    // copy is what gets attached, so the bytes checked are the bytes mounted.
-    static Result<QString> copyStoredImage(const QString& path, const UpdateFeed& entry);
+    // on the way: the copy, locked as work of this process until the answer
+    // goes, or why it is not that image any more. The copy is what gets
+    // attached, so the bytes checked are the bytes mounted.
+    static Result<std::shared_ptr<TemporaryWork>> copyStoredImage(const QString& path, const UpdateFeed& entry);
     // Attaches the image read-only, checks the app inside, copies it to
     // target, checks the copy and detaches the image again whatever
     // happened.
@@ -187,8 +191,10 @@ public:
     // step where the file system can (else the old copy is moved aside first
     // and put back when the new one cannot go in). An old copy that cannot be
     // put back is never removed; the failure says where it is. The old copy
-    // is removed off the main thread before done runs. Holds the install
-    // lock throughout.
+    // is removed off the main thread before done runs (a removal that fails
+    // is a line of "updates.log" naming what is left); done gets a failure
+    // when what is at target then is not the copy put there. Holds the
+    // install lock of target's folder throughout.
     void installCopy(const QString& source, const QString& target, StepDone done);
     // The shell's move of a copy running from a disk image into Applications;
     // source must be an app bundle.
@@ -234,13 +240,15 @@ public:
     // (".Tessaroom-new-…" and ".Tessaroom-old-…" beside the target,
     // "Tessaroom-mount-…", "Tessaroom-image-….dmg" and
     // "Tessaroom-download-….dmg" in the temporary folder). An install under
-    // way holds the install lock ("install.lock" in the app's state folder);
-    // while one does, recovery leaves everything as it is. Otherwise the
-    // leftovers are this user's: folders beside the target that this user
-    // owns (tagged for this user, or named without the tag by an earlier
-    // version) and this user's tagged work in the temporary folder (not this
-    // process's own). Files, links and other users' entries are never
-    // touched.
+    // way holds the install lock of its target's folder (InstallLock); while
+    // one does, recovery leaves everything beside the target as it is. The
+    // work in the temporary folder is locked by the process that uses it
+    // (TemporaryWork), so what a live process uses stays, whatever folder it
+    // installs into. Otherwise the leftovers are this user's: folders beside
+    // the target that this user owns (named as an install's copies, tagged or
+    // by an earlier version without the tag) and this user's tagged work in
+    // the temporary folder (not this process's own). Files, links and other
+    // users' entries beside the target are never touched.
     //
     // When leftover copies are beside it and target is missing or does not
     // verify, the most recently changed leftover copy that verifies goes in
@@ -257,7 +265,8 @@ public:
     void recoverLeftoversAtLaunch(std::function<void()> done = {});
     // The work itself: the log lines of what was done.
     static QStringList tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames);
-    // Where installs take turns: "install.lock" in the app's state folder.
+    // The state folder's lock, which earlier versions take alone:
+    // "install.lock" in the app's state folder.
     static QString installLockPath();
 
 signals:
@@ -278,13 +287,16 @@ private:
     };
 
     // An image transfer under way, for the entry it started with.
+    // What a fetch hands on: the temporary file, locked as this process's
+    // work until it is stored.
+    using Fetched = Result<std::shared_ptr<TemporaryWork>>;
+
     struct Fetch {
         UpdateFeed entry;
         quint64 run = 0;
-        std::function<void(const Result<QString>&)> done;
+        std::function<void(const Fetched&)> done;
         std::unique_ptr<UrlTransfer> transfer;
-        QString path; // the temporary file, once created
-        int fd = -1;
+        std::shared_ptr<TemporaryWork> file; // the temporary file, once created
         QByteArray buffer; // up to downloadChunkBytes not yet written
         qint64 received = 0;
         double lastFraction = 0;
@@ -297,12 +309,12 @@ private:
     void readFeed(const QByteArray& body);
 
     // Streams entry's image to a new private temporary file; done gets its path.
-    void fetchImage(const UpdateFeed& entry, quint64 run, std::function<void(const Result<QString>&)> done);
+    void fetchImage(const UpdateFeed& entry, quint64 run, std::function<void(const Fetched&)> done);
     void fetchResponse(int status);
     void fetchData(QByteArrayView bytes);
     void flushFetchBuffer();
     void endFetch(std::optional<QString> failure);
-    void downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched, std::function<void()> done);
+    void downloadFetched(const UpdateFeed& entry, const Fetched& fetched, std::function<void()> done);
 
     Settings& settings_;
     UrlLoader& loader_;
@@ -316,6 +328,9 @@ private:
     std::optional<double> lastAttempt_;
 
     void failInstall(const UpdateFeed& entry, const QString& text);
+    // The copy the last swap of this process put in place; an install says
+    // "installed" only while it is still what is at the target.
+    std::optional<UpdatePaths::Entry> placed_;
     // "<user id>-<process id>-<UUID>": the names of an install's work say
     // whose they are.
     static QString workTag();

@@ -8,6 +8,7 @@
 #include "platform/Scheduler.h"
 #include "platform/Sha256.h"
 #include "store/LogFile.h"
+#include "update/TemporaryWork.h"
 #include "update/UrlLoader.h"
 
 #include <QDir>
@@ -15,18 +16,60 @@
 #include <QPointer>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace {
 
-// Creates a new file only this user can read; the temporary folder is shared.
-int createPrivateFile(const QString& path)
+// A new file only this user can read, in the shared temporary folder, named
+// prefix-<tag>.dmg and locked as this process's work.
+Result<std::shared_ptr<TemporaryWork>> makeTemporaryFile(const QString& prefix, const std::function<QString()>& tag)
 {
-    return ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // Qt answers an empty path for a temporary folder that does not exist;
+    // never fall back to the working folder.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        return Result<std::shared_ptr<TemporaryWork>>::failure(platform::FileIO::describe(ENOENT));
+    return TemporaryWork::make(TemporaryWork::Kind::file, [folder, prefix, tag] {
+        return QDir(folder).filePath(QStringLiteral("%1-%2.dmg").arg(prefix, tag()));
+    });
+}
+
+// Copies the file at from to a new file at to (replacing one left there) and
+// syncs it: 0, or the error number of the step that failed.
+int copyFile(const QString& from, const QString& to)
+{
+    const platform::FileIO::RegularFile source(from, platform::FileIO::Links::refused);
+    if (!source.isOpen())
+        return source.notRegular() ? EINVAL : source.error();
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0)
+        return errno;
+    int writeError = 0;
+    const platform::FileIO::Read read =
+        platform::FileIO::readChunks(source.fd(), Updates::digestChunkBytes, -1, [&](const char* data, qint64 length) {
+            writeError = platform::FileIO::writeAll(out, data, length);
+            return writeError == 0;
+        });
+    // A full disk may show only at the sync or the close.
+    int error = read.error != 0 ? read.error : writeError;
+    if (error == 0 && ::fsync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+// "the download's", "its": the subject's possessive, also for a pronoun.
+QString possessive(const QString& subject)
+{
+    return subject == QLatin1String("it") ? QStringLiteral("its") : subject + QStringLiteral("'s");
 }
 
 // Why a check answering status fails, said of subject ("the download").
@@ -41,7 +84,7 @@ std::optional<QString> signatureFailure(platform::OSStatus status, const QString
         return subject + QStringLiteral(" is signed by someone else");
     if (status == Status::cancelled)
         return QStringLiteral("the check of %1 was cut short: Tessaroom is quitting").arg(subject);
-    return subject + QStringLiteral("'s signature is broken");
+    return possessive(subject) + QStringLiteral(" signature is broken");
 }
 
 } // namespace
@@ -62,12 +105,12 @@ void Updates::download(std::function<void()> done)
     const UpdateFeed entry = *available_;
     const quint64 run = ++downloadRun_;
     setPhase(Phase::downloading(0));
-    fetchImage(entry, run, [this, entry, done = std::move(done)](const Result<QString>& fetched) {
+    fetchImage(entry, run, [this, entry, done = std::move(done)](const Fetched& fetched) {
         downloadFetched(entry, fetched, done);
     });
 }
 
-void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fetched, std::function<void()> done)
+void Updates::downloadFetched(const UpdateFeed& entry, const Fetched& fetched, std::function<void()> done)
 {
     QPointer<Updates> self(this);
     const auto settle = [self, entry, done](const Result<QString>& stored) {
@@ -84,12 +127,14 @@ void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fe
             done();
     };
     if (!fetched.ok()) {
-        settle(fetched);
+        settle(Result<QString>::failure(fetched.error()));
         return;
     }
     // Hashing the whole image, and copying it across file systems, take a
-    // while: off the main thread, which only learns the outcome.
-    platform::Scheduler::current().runInBackground("update.download", [temporary = fetched.value(), entry, settle] {
+    // while: off the main thread, which only learns the outcome. The file
+    // stays locked as this process's work until it is stored.
+    platform::Scheduler::current().runInBackground("update.download", [file = fetched.value(), entry, settle] {
+        const QString temporary = file->path();
         const auto failure = verifyDownload(temporary, entry);
         const Result<QString> stored = failure
             ? Result<QString>::failure(failure->text)
@@ -102,7 +147,7 @@ void Updates::downloadFetched(const UpdateFeed& entry, const Result<QString>& fe
 
 // --- streaming ---
 
-void Updates::fetchImage(const UpdateFeed& entry, quint64 run, std::function<void(const Result<QString>&)> done)
+void Updates::fetchImage(const UpdateFeed& entry, quint64 run, std::function<void(const Fetched&)> done)
 {
     fetch_ = std::make_unique<Fetch>();
     fetch_->entry = entry;
@@ -124,16 +169,12 @@ void Updates::fetchResponse(int status)
         return;
     }
     // Tagged, so the next launch removes what a killed download left.
-    const QString name = QStringLiteral("Tessaroom-download-%1.dmg").arg(workTag());
-    // Qt answers an empty path for a temporary folder that does not exist;
-    // never fall back to the working folder.
-    const QString folder = QDir::tempPath();
-    fetch_->path = folder.isEmpty() ? QString() : QDir(folder).filePath(name);
-    fetch_->fd = fetch_->path.isEmpty() ? -1 : createPrivateFile(fetch_->path);
-    if (fetch_->fd < 0) {
-        fetch_->path.clear(); // not ours to remove
+    const auto made = makeTemporaryFile(QStringLiteral("Tessaroom-download"), &Updates::workTag);
+    if (!made.ok()) {
         endFetch(QStringLiteral("no room for the download"));
+        return;
     }
+    fetch_->file = made.value();
 }
 
 void Updates::fetchData(QByteArrayView bytes)
@@ -170,7 +211,8 @@ void Updates::flushFetchBuffer()
     Fetch& fetch = *fetch_;
     if (fetch.buffer.isEmpty())
         return;
-    const int error = fetch.fd < 0 ? EBADF : platform::FileIO::writeAll(fetch.fd, fetch.buffer.constData(), fetch.buffer.size());
+    const int error = !fetch.file ? EBADF
+                                  : platform::FileIO::writeAll(fetch.file->fd(), fetch.buffer.constData(), fetch.buffer.size());
     fetch.buffer.clear();
     if (error != 0)
         endFetch(QStringLiteral("the download could not be written: ") + platform::FileIO::describe(error));
@@ -180,7 +222,7 @@ void Updates::endFetch(std::optional<QString> failure)
 {
     if (!fetch_)
         return;
-    if (!failure && fetch_->fd < 0)
+    if (!failure && !fetch_->file)
         failure = QStringLiteral("the download answered 0");
     if (!failure) {
         flushFetchBuffer();
@@ -188,13 +230,11 @@ void Updates::endFetch(std::optional<QString> failure)
             return; // the write failed and ended the fetch
     }
     std::unique_ptr<Fetch> fetch = std::move(fetch_);
-    if (fetch->fd >= 0)
-        ::close(fetch->fd);
     // A partial file is never left behind in the shared temporary folder.
-    if (failure && !fetch->path.isEmpty())
-        removeFile(fetch->path);
-    const Result<QString> result =
-        failure ? Result<QString>::failure(*failure) : Result<QString>::success(fetch->path);
+    if (failure && fetch->file)
+        removeFile(fetch->file->path());
+    const Fetched result = failure ? Fetched::failure(*failure) : Fetched::success(fetch->file);
+    fetch->file.reset();
     if (fetch->done)
         fetch->done(result);
 }
@@ -234,21 +274,20 @@ std::optional<QString> Updates::sha256Hex(const QString& path)
     return digest ? std::optional(QString::fromLatin1(*digest)) : std::nullopt;
 }
 
-Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& entry)
+Result<std::shared_ptr<TemporaryWork>> Updates::copyStoredImage(const QString& path, const UpdateFeed& entry)
 {
+    using Copied = Result<std::shared_ptr<TemporaryWork>>;
     const platform::FileIO::RegularFile image(path, platform::FileIO::Links::refused);
     struct stat info {};
     if (!image.isOpen() || ::fstat(image.fd(), &info) != 0 || info.st_size != entry.size)
-        return Result<QString>::failure(QStringLiteral("the stored image is %1 bytes, not %2")
-                                            .arg(image.isOpen() ? qint64(info.st_size) : -1)
-                                            .arg(entry.size));
-    const QString folder = QDir::tempPath();
-    const QString copy =
-        folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("Tessaroom-image-%1.dmg").arg(workTag()));
-    const int out = copy.isEmpty() ? -1 : createPrivateFile(copy);
-    if (out < 0)
-        return Result<QString>::failure(QStringLiteral("the image could not be copied for mounting: ")
-                                        + platform::FileIO::describe(copy.isEmpty() ? ENOENT : errno));
+        return Copied::failure(QStringLiteral("the stored image is %1 bytes, not %2")
+                                   .arg(image.isOpen() ? qint64(info.st_size) : -1)
+                                   .arg(entry.size));
+    const Copied made = makeTemporaryFile(QStringLiteral("Tessaroom-image"), &Updates::workTag);
+    if (!made.ok())
+        return Copied::failure(QStringLiteral("the image could not be copied for mounting: ") + made.error());
+    const int out = made.value()->fd();
+    const QString copy = made.value()->path();
     platform::Sha256 sha;
     int writeError = 0;
     bool stopped = false;
@@ -265,10 +304,13 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
             writeError = platform::FileIO::writeAll(out, data, length);
             return writeError == 0;
         });
-    const int closed = ::close(out) == 0 ? 0 : errno;
+    // The copy stays open as the lock; a close of another descriptor of it
+    // still reports what a network file system could not write.
+    const int duplicate = ::fcntl(out, F_DUPFD_CLOEXEC, 0);
+    const int closed = duplicate < 0 ? errno : ::close(duplicate) == 0 ? 0 : errno;
     const auto fail = [&](const QString& text) {
         removeFile(copy);
-        return Result<QString>::failure(text);
+        return Copied::failure(text);
     };
     if (stopped)
         return fail(QStringLiteral("the check of the stored image was cut short: Tessaroom is quitting"));
@@ -278,7 +320,7 @@ Result<QString> Updates::copyStoredImage(const QString& path, const UpdateFeed& 
         return fail(QStringLiteral("the stored image changed size while it was copied"));
     if (QString::fromLatin1(sha.hex()) != entry.sha256)
         return fail(QStringLiteral("the stored image's hash is not the announced one"));
-    return Result<QString>::success(copy);
+    return made;
 }
 
 std::optional<QString> Updates::verifySignature(const QString& path, const QString& subject)
@@ -320,27 +362,30 @@ Result<QString> Updates::storeImage(const QString& temporaryPath, const QString&
     // Never recursing: whatever an earlier version left here, however deep.
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         platform::FileManager::removeItem(QFile::decodeName(it->path().c_str()));
-    const fs::path source(QFile::encodeName(temporaryPath).toStdString());
-    const fs::path target = folder / QFile::encodeName(name).toStdString();
-    error.clear();
-    fs::rename(source, target, error);
-    if (error == std::errc::cross_device_link) {
+    const QString target = QDir(updatesFolder()).filePath(name);
+    const auto renamed = [](const QString& from, const QString& to) {
+        return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
+    };
+    int moved = renamed(temporaryPath, target);
+    if (moved == EXDEV) {
         // The temporary folder may be on another file system: copy beside
         // the target, then rename in place.
-        error.clear();
-        const fs::path partial = folder / (QFile::encodeName(name).toStdString() + ".partial");
-        fs::copy_file(source, partial, fs::copy_options::overwrite_existing, error);
-        if (!error)
-            fs::rename(partial, target, error);
-        std::error_code ignored;
-        if (error)
-            fs::remove(partial, ignored);
+        const QString partial = target + QStringLiteral(".partial");
+        moved = copyFile(temporaryPath, partial);
+        if (moved == 0)
+            moved = renamed(partial, target);
+        if (moved != 0)
+            QFile::remove(partial);
         else
-            fs::remove(source, ignored);
+            QFile::remove(temporaryPath);
     }
-    if (error)
-        return Result<QString>::failure(QString::fromStdString(error.message()));
-    return Result<QString>::success(QFile::decodeName(QByteArray::fromStdString(target.string())));
+    // A full disk is said as such, with the folder: the user has to make
+    // room there, not on the disk of the temporary folder.
+    if (moved == ENOSPC || moved == EDQUOT)
+        return Result<QString>::failure(QStringLiteral("the disk is full: the image does not fit in ") + updatesFolder());
+    if (moved != 0)
+        return Result<QString>::failure(platform::FileIO::describe(moved));
+    return Result<QString>::success(target);
 }
 
 void Updates::removeFile(const QString& path)

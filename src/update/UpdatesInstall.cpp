@@ -7,6 +7,7 @@
 #include "store/LogFile.h"
 #include "store/Settings.h"
 #include "update/InstallLock.h"
+#include "update/TemporaryWork.h"
 #include "update/UpdatePaths.h"
 
 #include <QDir>
@@ -30,15 +31,29 @@ const QString appName = QStringLiteral("Tessaroom.app");
 using UpdatePaths::parentFolder;
 using UpdatePaths::somethingAt;
 
-void removeTree(const QString& path)
+// Removes an install's own work. What cannot be removed is one line of
+// "updates.log" (on the main thread) naming what is left.
+void removeTree(const QString& path, const QString& what)
 {
-    platform::FileManager::removeItem(path);
+    if (const auto failure = platform::FileManager::removeItem(path))
+        LogFile::updates().write(QStringLiteral("could not remove %1, %2: %3").arg(path, what, *failure));
 }
 
-// Takes the install lock for an install; none when another has it.
-std::shared_ptr<InstallLock> takeInstallLock(std::optional<UpdateFailure>& refused)
+const QString stagedCopy = QStringLiteral("the copy this install staged");
+
+// Why what is at target is not the copy an install put there, or none.
+std::optional<UpdateFailure> notInPlace(const QString& target, const std::optional<UpdatePaths::Entry>& placed)
 {
-    auto lock = std::make_shared<InstallLock>(Updates::installLockPath(), InstallLock::Holder::install);
+    if (placed && UpdatePaths::entryAt(target) == placed)
+        return std::nullopt;
+    return UpdateFailure{QStringLiteral("the new copy at %1 was replaced by another before the install ended").arg(target)};
+}
+
+// Takes the install lock of target's folder for an install; none when
+// another has it.
+std::shared_ptr<InstallLock> takeInstallLock(const QString& target, std::optional<UpdateFailure>& refused)
+{
+    auto lock = std::make_shared<InstallLock>(parentFolder(target), InstallLock::Holder::install);
     if (lock->state() == InstallLock::State::busy)
         refused = UpdateFailure{Updates::anotherInstall};
     else if (lock->state() == InstallLock::State::unknown)
@@ -92,18 +107,24 @@ void Updates::install(std::function<void()> done)
         finish();
         return;
     }
-    // One install at a time, in this process or another: the lock is held
-    // from the tidy before staging to the end of the swap.
+    // One install into target's folder at a time, in this process or
+    // another, whatever its state folder or user: the lock is held from the
+    // tidy before staging until the install reports.
     std::optional<UpdateFailure> refused;
-    const std::shared_ptr<InstallLock> lock = takeInstallLock(refused);
+    const std::shared_ptr<InstallLock> lock = takeInstallLock(*target, refused);
     if (!lock) {
         failInstall(entry, refused->text);
         finish();
         return;
     }
     setPhase(Phase::installing());
+    placed_.reset();
     QPointer<Updates> self(this);
-    const auto installed = [self, entry, running, target = *target, finish, lock](const std::optional<UpdateFailure>& failure) {
+    const auto installed = [self, entry, running, target = *target, finish,
+                            lock](std::optional<UpdateFailure> failure) {
+        // Said only of what is in place as it is said, under the lock.
+        if (!failure && self)
+            failure = notInPlace(target, self->placed_);
         lock->release();
         if (!self) {
             finish();
@@ -137,19 +158,22 @@ void Updates::install(std::function<void()> done)
         // checked: a private copy is checked again and attached, never the
         // stored file. Reading it whole takes a while: off the main thread.
         platform::Scheduler::current().runInBackground("update.recheck", [self, image, entry, target, installed, abandoned] {
-            const Result<QString> copy = copyStoredImage(image, entry);
+            const auto copy = copyStoredImage(image, entry);
             platform::Scheduler::current().schedule(0, [self, copy, target, installed, abandoned] {
                 if (!copy.ok()) {
                     installed(UpdateFailure{copy.error()});
                     return;
                 }
+                // The copy stays locked as this process's work until it is removed.
+                const std::shared_ptr<TemporaryWork> file = copy.value();
+                const QString what = QStringLiteral("the image copy this install attached");
                 if (!self) {
-                    removeTree(copy.value());
+                    removeTree(file->path(), what);
                     abandoned();
                     return;
                 }
-                self->installFromImage(copy.value(), target, [copy, installed](const std::optional<UpdateFailure>& failure) {
-                    removeTree(copy.value());
+                self->installFromImage(file->path(), target, [file, what, installed](const std::optional<UpdateFailure>& failure) {
+                    removeTree(file->path(), what);
                     installed(failure);
                 });
             });
@@ -159,23 +183,36 @@ void Updates::install(std::function<void()> done)
 
 void Updates::installFromImage(const QString& imagePath, const QString& target, StepDone done)
 {
-    const QString mountPoint = QDir(QDir::tempPath()).filePath(QStringLiteral("Tessaroom-mount-") + workTag());
+    // Made and locked here, so no other process's tidy takes it for a
+    // leftover while the image is attached at it.
+    const QString temporary = QDir::tempPath();
+    const auto made = TemporaryWork::make(TemporaryWork::Kind::folder, [temporary] {
+        return temporary.isEmpty() ? QString() : QDir(temporary).filePath(QStringLiteral("Tessaroom-mount-") + workTag());
+    });
+    if (!made.ok()) {
+        done(UpdateFailure{QStringLiteral("the image did not mount: ") + made.error()});
+        return;
+    }
+    const std::shared_ptr<TemporaryWork> mount = made.value();
+    const QString mountPoint = mount->path();
     const QStringList attach{QStringLiteral("attach"), QStringLiteral("-nobrowse"),   QStringLiteral("-readonly"),
                              QStringLiteral("-noautoopen"), QStringLiteral("-mountpoint"), mountPoint, imagePath};
     QPointer<Updates> self(this);
     runTool(hdiutil, attach, QStringLiteral("the image did not mount"),
-            [self, mountPoint, target, done](const std::optional<UpdateFailure>& mounted) {
+            [self, mount, mountPoint, target, done](const std::optional<UpdateFailure>& mounted) {
                 if (mounted || !self) {
+                    // The tool removes what it unpacked; the folder is this install's.
+                    removeTree(mountPoint, QStringLiteral("the folder this install attached the image at"));
                     done(mounted ? mounted : UpdateFailure{QStringLiteral("the installation was abandoned")});
                     return;
                 }
                 // From here on the image is detached whatever happens.
-                const auto finish = [self, mountPoint, done](const std::optional<UpdateFailure>& result) {
+                const auto finish = [self, mount, mountPoint, done](const std::optional<UpdateFailure>& result) {
                     if (!self) {
                         done(result);
                         return;
                     }
-                    self->detach(mountPoint, [done, result] { done(result); });
+                    self->detach(mountPoint, [mount, done, result] { done(result); });
                 };
                 const QString app = QDir(mountPoint).filePath(appName);
                 const QFileInfo info(app);
@@ -206,7 +243,7 @@ QString Updates::workTag()
 void Updates::installCopy(const QString& source, const QString& target, StepDone done)
 {
     std::optional<UpdateFailure> refused;
-    const std::shared_ptr<InstallLock> lock = takeInstallLock(refused);
+    const std::shared_ptr<InstallLock> lock = takeInstallLock(target, refused);
     if (!lock) {
         done(refused);
         return;
@@ -239,24 +276,34 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
         return;
     }
     const QString newCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-new-%1.app").arg(workTag()));
+    placed_.reset();
     QPointer<Updates> self(this);
     const auto swapIn = [self, newCopy, target, done] {
         if (!self) {
-            removeTree(newCopy);
+            removeTree(newCopy, stagedCopy);
             done(UpdateFailure{QStringLiteral("the installation was abandoned")});
             return;
         }
+        // A rename keeps the entry: this is what target holds after the swap.
+        const std::optional<UpdatePaths::Entry> placed = UpdatePaths::entryAt(newCopy);
         const Swap swap = Updates::swapIn(newCopy, target, self->renames);
+        if (!swap.failure)
+            self->placed_ = placed;
         if (swap.failure || swap.oldCopy.isEmpty()) {
-            done(swap.failure);
+            done(swap.failure ? swap.failure : notInPlace(target, placed));
             return;
         }
         // A big old copy takes long to remove: off the main thread, on the
         // leftovers' queue so no tidy crosses it. A quit cuts it short and
         // the next launch's tidy takes the rest.
-        platform::Scheduler::current().runInBackground("update.leftovers", [oldCopy = swap.oldCopy, done] {
-            removeTree(oldCopy);
-            platform::Scheduler::current().schedule(0, [done] { done(std::nullopt); });
+        platform::Scheduler::current().runInBackground("update.leftovers", [target, placed, oldCopy = swap.oldCopy, done] {
+            const auto failure = platform::FileManager::removeItem(oldCopy);
+            platform::Scheduler::current().schedule(0, [target, placed, oldCopy, failure, done] {
+                if (failure)
+                    LogFile::updates().write(QStringLiteral("could not remove %1, the copy this install replaced: %2")
+                                                 .arg(oldCopy, *failure));
+                done(notInPlace(target, placed));
+            });
         });
     };
     // The new copy's bytes and names reach the disk before it goes in place:
@@ -272,7 +319,7 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
                     swapIn();
                     return;
                 }
-                removeTree(newCopy);
+                removeTree(newCopy, stagedCopy);
                 done(UpdateFailure{QStringLiteral("the new copy could not be written to the disk: ") + *failure});
             });
         });
@@ -281,7 +328,7 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
             [self, newCopy, check, swap, done](const std::optional<UpdateFailure>& copied) {
                 if (copied || !self) {
                     // A partly written copy is not left behind.
-                    removeTree(newCopy);
+                    removeTree(newCopy, stagedCopy);
                     done(copied ? copied : UpdateFailure{QStringLiteral("the installation was abandoned")});
                     return;
                 }
@@ -297,7 +344,7 @@ void Updates::stageAndSwap(const QString& source, const QString& target, StagedC
                                             swap();
                                             return;
                                         }
-                                        removeTree(newCopy);
+                                        removeTree(newCopy, stagedCopy);
                                         done(failure);
                                     });
             });
@@ -327,7 +374,7 @@ Updates::Renames Updates::systemRenames()
 Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, const Renames& renames)
 {
     if (auto refused = refusedTarget(target)) {
-        removeTree(newCopy);
+        removeTree(newCopy, stagedCopy);
         return {std::move(refused), {}};
     }
     const QString folder = parentFolder(target);
@@ -336,12 +383,12 @@ Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, con
     };
     if (!somethingAt(target)) {
         if (const int error = renames.rename(newCopy, target)) {
-            removeTree(newCopy);
+            removeTree(newCopy, stagedCopy);
             return {UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(error)}, {}};
         }
         if (const auto failure = platform::FileManager::syncFolder(folder)) {
             if (renames.rename(target, newCopy) == 0)
-                removeTree(newCopy);
+                removeTree(newCopy, stagedCopy);
             return {UpdateFailure{notDurable(*failure)}, {}};
         }
         return {};
@@ -355,7 +402,7 @@ Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, con
         if (const auto failure = platform::FileManager::syncFolder(folder)) {
             QString text = notDurable(*failure);
             if (renames.exchange(newCopy, target) == 0)
-                removeTree(newCopy);
+                removeTree(newCopy, stagedCopy);
             else
                 text += QStringLiteral("; the old copy is at ") + newCopy;
             return {UpdateFailure{text}, {}};
@@ -363,14 +410,14 @@ Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, con
         return {std::nullopt, newCopy};
     }
     if (exchanged != EINVAL && exchanged != ENOSYS) {
-        removeTree(newCopy);
+        removeTree(newCopy, stagedCopy);
         return {UpdateFailure{QStringLiteral("the new copy could not be put in place: ") + platform::FileIO::describe(exchanged)}, {}};
     }
     // The file system cannot exchange: two steps. Should the process end
     // between them, the next launch or install puts a copy back.
     const QString oldCopy = QDir(folder).filePath(QStringLiteral(".Tessaroom-old-%1.app").arg(workTag()));
     if (const int error = renames.rename(target, oldCopy)) {
-        removeTree(newCopy);
+        removeTree(newCopy, stagedCopy);
         return {UpdateFailure{QStringLiteral("the old copy could not be moved aside: ") + platform::FileIO::describe(error)}, {}};
     }
     QString text;
@@ -384,7 +431,7 @@ Updates::Swap Updates::swapIn(const QString& newCopy, const QString& target, con
     // back.
     if (somethingAt(newCopy) || renames.rename(target, newCopy) == 0) {
         const int movedBack = renames.rename(oldCopy, target);
-        removeTree(newCopy);
+        removeTree(newCopy, stagedCopy);
         // The old copy may be the only one left: it stays where it is.
         if (movedBack != 0)
             text += QStringLiteral("; the old copy could not be moved back and is at ") + oldCopy;

@@ -6,6 +6,7 @@
 #include "platform/Scheduler.h"
 #include "store/LogFile.h"
 #include "update/InstallLock.h"
+#include "update/TemporaryWork.h"
 #include "update/UpdatePaths.h"
 
 #include <QDir>
@@ -37,16 +38,14 @@ const QRegularExpression hiddenCopyName(
 const QRegularExpression temporaryWorkName(
     QStringLiteral("^Tessaroom-(?:mount-(\\d+)-(\\d+)-%1|(?:image|download)-(\\d+)-(\\d+)-%1\\.dmg)$").arg(uuidPattern));
 
-// Whether the entry named by a match is this user's work: the user owns it
-// and its tag (groups uidGroup and the one after) names this user, or it has
-// no tag and untagged entries are allowed.
-bool isUsersWork(const QRegularExpressionMatch& match, int uidGroup, const struct stat& info, bool untaggedAllowed)
+// Whether the temporary folder's entry named by a match is this user's work:
+// the user owns it and its tag (groups uidGroup and the one after) names
+// this user.
+bool isUsersWork(const QRegularExpressionMatch& match, int uidGroup, const struct stat& info)
 {
     const uid_t user = ::geteuid();
     if (info.st_uid != user)
         return false;
-    if (match.captured(uidGroup).isEmpty())
-        return untaggedAllowed;
     bool uidRead = false;
     const qulonglong uid = match.captured(uidGroup).toULongLong(&uidRead);
     return uidRead && uid == user;
@@ -183,9 +182,11 @@ std::vector<HiddenCopy> restoreTarget(const QString& target, std::vector<HiddenC
 QStringList Updates::tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames)
 {
     QStringList lines;
-    // Held until the tidy ends, so no install starts meanwhile; this
-    // process's own install shares it (its tidy before staging).
-    const InstallLock install(installLockPath(), InstallLock::Holder::tidy);
+    // Held until the tidy ends, so no install into target's folder starts
+    // meanwhile; this process's own install shares it (its tidy before
+    // staging).
+    const InstallLock install(target.isEmpty() ? QString() : UpdatePaths::parentFolder(target),
+                              InstallLock::Holder::tidy);
     if (install.state() == InstallLock::State::unknown) {
         lines.append(QStringLiteral("leftovers of installs stay: whether one is under way cannot be told (%1)")
                          .arg(install.why()));
@@ -193,7 +194,7 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
     }
     if (install.state() == InstallLock::State::busy) {
         lines.append(QStringLiteral("an install is under way (it holds %1); its work and the copies stay")
-                         .arg(installLockPath()));
+                         .arg(install.heldElsewhere()));
         return lines;
     }
     if (!target.isEmpty()) {
@@ -208,7 +209,11 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
             struct stat info {};
             if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
                 continue; // gone meanwhile
-            if (!S_ISDIR(info.st_mode) || !isUsersWork(match, 1, info, true)) {
+            // Whatever user its tag names: a copy another user's install
+            // swapped out of this user's place is this user's files, which
+            // that user could not remove. No install into this folder runs
+            // while the lock is held.
+            if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
                 lines.append(QStringLiteral("left %1: not a folder of this user").arg(path));
                 continue;
             }
@@ -232,12 +237,30 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
         const int uidGroup = match.captured(1).isEmpty() ? 3 : 1;
         if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
             continue;
-        if (!isUsersWork(match, uidGroup, info, false))
+        if (!isUsersWork(match, uidGroup, info)) {
             lines.append(QStringLiteral("left %1: not this user's").arg(path));
-        else if (isThisProcesss(match, uidGroup))
+            continue;
+        }
+        if (isThisProcesss(match, uidGroup)) {
             lines.append(QStringLiteral("left %1: this process's own, maybe under way").arg(path));
-        else
-            remove(path, QStringLiteral("left by an earlier install"), lines);
+            continue;
+        }
+        // Work a live process holds stays, whatever folder it installs into;
+        // the claim keeps it from being taken up while it goes.
+        TemporaryWork::Claim claim;
+        if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) {
+            claim = TemporaryWork::claim(path);
+            if (claim.live) {
+                lines.append(QStringLiteral("left %1: a live process is using it").arg(path));
+                continue;
+            }
+            if (!claim.lock) {
+                lines.append(QStringLiteral("left %1: whether a live process is using it cannot be told (%2)")
+                                 .arg(path, claim.unknown));
+                continue;
+            }
+        }
+        remove(path, QStringLiteral("left by an earlier install"), lines);
     }
     return lines;
 }

@@ -1,6 +1,7 @@
 // What the user stored survives a really full disk: a 64 KB tmpfs, mounted in
 // a private mount namespace, is filled to the last byte, and then the
-// preferences, a log, the CSV export and a picture import each try to write.
+// preferences, a log, the CSV export, a picture import and a downloaded image
+// each try to write.
 // Needs root with mount rights; elsewhere the whole program exits 77
 // (skipped) and says why.
 #include "platform/AtomicFile.h"
@@ -11,6 +12,7 @@
 #include "store/LogFile.h"
 #include "support/PlatformTest.h"
 #include "ui/Glyph.h"
+#include "update/Updates.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,6 +233,24 @@ TEST_F(FullDiskTest, APictureImportSaysWhyAndLeavesNoFile)
     ASSERT_NE(error, nullptr) << "a picture import on a full disk was reported as saved";
     EXPECT_EQ(error->description(), "The picture could not be saved: could not write: No space left on device");
     EXPECT_EQ(entriesOf(folder), QStringList());
+}
+
+// --- a downloaded image ---
+
+TEST_F(FullDiskTest, AnImageThatDoesNotFitInTheDataFolderSaysTheDiskIsFullAndWhere)
+{
+    // Four times the disk: the copy fills it on the way.
+    QTemporaryDir elsewhere; // the temporary folder lies on another disk
+    const QString download = elsewhere.filePath("Tessaroom-download.dmg");
+    QFile file(download);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(256 * 1024, 'i')) == 256 * 1024);
+    file.close();
+
+    const Result<QString> stored = Updates::storeImage(download, "Tessaroom-1.3.dmg");
+    ASSERT_FALSE(stored.ok());
+    EXPECT_EQ(stored.error(), "the disk is full: the image does not fit in " + Updates::updatesFolder());
+    EXPECT_EQ(entriesOf(Updates::updatesFolder()), QStringList());
+    EXPECT_TRUE(QFileInfo::exists(download)); // the caller's to remove
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -227,6 +228,69 @@ TEST_F(DiskImageToolsTest, ABundleWithALinkAndUtf8NamesPacksUnpacksAndVerifiesWi
               app + QStringLiteral("/Contents/Resources/") + decomposed);
     EXPECT_EQ(Updates::verifySignature(app), std::nullopt);
     EXPECT_EQ(detach().exitCode, 0);
+}
+
+// --- images of other tar writers ---
+
+TEST_F(DiskImageToolsTest, ImagesOfOtherTarWritersKeepEveryNameAndLinkTextByteForByte)
+{
+    // "ce\u0301" decomposed and composed, a long name (a GNU long name, a
+    // ustar prefix), and a link to the decomposed one, as Python's tarfile
+    // writes them in its three formats, and libarchive's default writer in a
+    // UTF-8 locale: names in pax headers as UTF-8, not marked as bytes.
+    const QString decomposed = QStringLiteral("ce\u0301");
+    const QString composed = QStringLiteral("c\u00e9");
+    const QString longName = QString(60, u'd') + QLatin1Char('/') + QString(60, u'e') + decomposed;
+    const QString script = QStringLiteral(R"(
+import io, sys, tarfile
+names = [sys.argv[2], sys.argv[3], sys.argv[4]]
+for format, file in ((tarfile.PAX_FORMAT, "pax"), (tarfile.GNU_FORMAT, "gnu"), (tarfile.USTAR_FORMAT, "ustar")):
+    with tarfile.open(sys.argv[1] + "/" + file + ".dmg", "w", format=format, encoding="utf-8") as tar:
+        for name in names:
+            info = tarfile.TarInfo("Names/" + name)
+            info.size = len(name.encode())
+            tar.addfile(info, io.BytesIO(name.encode()))
+        link = tarfile.TarInfo("Names/link")
+        link.type = tarfile.SYMTYPE
+        link.linkname = names[0]
+        tar.addfile(link)
+with tarfile.open(sys.argv[1] + "/twice.dmg", "w", format=tarfile.PAX_FORMAT) as tar:
+    for name in ("Names/a", "./Names//a"):
+        tar.addfile(tarfile.TarInfo(name))
+)");
+    const ToolResult written = run(QStringLiteral(TESSAROOM_PYTHON), {QStringLiteral("-c"), script, home(), decomposed, composed, longName});
+    ASSERT_EQ(written.exitCode, 0) << written.standardError.toStdString();
+    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+    std::vector<ArchiveEntry> entries;
+    for (const QString& name : {decomposed, composed, longName})
+        entries.push_back(file(QStringLiteral("Names/") + name, 0644, name.toUtf8()));
+    entries.push_back({.path = QStringLiteral("Names/link"), .kind = ArchiveEntry::Kind::link, .target = decomposed});
+    image(entries, QStringLiteral("libarchive.dmg"));
+    std::setlocale(LC_CTYPE, locale.c_str());
+
+    for (const QString& writer : {QStringLiteral("pax"), QStringLiteral("gnu"), QStringLiteral("ustar"), QStringLiteral("libarchive")}) {
+        SCOPED_TRACE(writer.toStdString());
+        const ToolResult attached = attach(QDir(home()).filePath(writer + QStringLiteral(".dmg")));
+        ASSERT_EQ(attached.exitCode, 0) << attached.standardError.toStdString();
+        const QString names = mountPoint_ + QStringLiteral("/Names/");
+        QStringList listed = QDir(names).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        listed.sort();
+        EXPECT_EQ(listed, (QStringList{decomposed, composed, QString(60, u'd'), QStringLiteral("link")}));
+        for (const QString& name : {decomposed, composed, longName}) {
+            QFile unpacked(names + name);
+            ASSERT_TRUE(unpacked.open(QIODevice::ReadOnly)) << name.toStdString();
+            EXPECT_EQ(unpacked.readAll(), name.toUtf8());
+        }
+        char text[64] = {};
+        EXPECT_EQ(::readlink(QFile::encodeName(names + QStringLiteral("link")).constData(), text, sizeof text - 1),
+                  decomposed.toUtf8().size());
+        EXPECT_EQ(QByteArray(text), decomposed.toUtf8());
+        EXPECT_EQ(detach().exitCode, 0);
+    }
+    // Two entries for one place: the second is never merged into the first.
+    expectRefused(QDir(home()).filePath(QStringLiteral("twice.dmg")),
+                  QStringLiteral("./Names//a: more than one entry of the image has this name"));
 }
 
 TEST_F(DiskImageToolsTest, PathsTooDeepOrTooLongAreRefusedBeforeAnythingIsWritten)

@@ -460,7 +460,7 @@ TEST_F(QuitDuringCheckTest, AQuitWhileTheStoredImageIsCopiedForMountingLeavesNoC
     entry.size = file.size();
     entry.sha256 = QString(64, u'0');
     platform::Application::terminate();
-    const Result<QString> copy = Updates::copyStoredImage(image, entry);
+    const auto copy = Updates::copyStoredImage(image, entry);
     ASSERT_FALSE(copy.ok());
     EXPECT_EQ(copy.error(), QStringLiteral("the check of the stored image was cut short: Tessaroom is quitting"));
     EXPECT_EQ(temporaryImages(), QStringList{});

@@ -191,6 +191,20 @@ protected:
         EXPECT_TRUE(settings().updateInstalling().isEmpty());
     }
 
+    // An install of image over the running copy in a process of its own
+    // (tests/update/installer) on road, killed or held at step; its
+    // environment is this one's with changes.
+    void startInstaller(QProcess& installer, const QString& image, const QString& road, const QString& step,
+                        const QMap<QString, QString>& changes = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESSAROOM_TEST_MAKER_KEY"), QString::fromLatin1(maker_.key.publicKey.toBase64()));
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            environment.insert(it.key(), it.value());
+        installer.setProcessEnvironment(environment);
+        installer.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step});
+    }
+
     QStringList mountPoints() const
     {
         return QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-mount-*")}, QDir::AllEntries | QDir::Hidden);
@@ -857,7 +871,94 @@ TEST_P(SwapTest, AnInstallWhileAnotherProcessInstallsTheSameAppFailsAndSaysSo)
     EXPECT_EQ(snapshot(running_), snapshot(source_));
 }
 
+TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEveryOther)
+{
+    // The same user installs into this folder from a process with a state
+    // folder of its own; it stops once its copy tool has run.
+    const QString image = releaseImage(&maker_);
+    QProcess other;
+    startInstaller(other, image, QStringLiteral("exchange"), QStringLiteral("hold-ditto-after"),
+                   {{QStringLiteral("XDG_STATE_HOME"), QDir(home()).filePath(QStringLiteral("other-state"))}});
+    QByteArray said;
+    ASSERT_TRUE(waitUntil([&] {
+        said += other.readAllStandardOutput();
+        return said.contains("held at ditto-after\n") || other.state() == QProcess::NotRunning;
+    }, 60000));
+    ASSERT_TRUE(said.contains("held at ditto-after\n")) << other.readAllStandardError().toStdString();
+    const auto temporaryWork = [&] {
+        return QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-*")}, QDir::AllEntries | QDir::Hidden);
+    };
+    const QStringList work = temporaryWork(); // its image copy and where it is attached
+    ASSERT_EQ(work.size(), 2) << work.join(u' ').toStdString();
+    const QStringList staged = hiddenSiblings(apps_);
+    ASSERT_EQ(staged.size(), 1);
+
+    // A launch's tidy of the folder stays out; one of the temporary folder
+    // alone (a program outside a bundle) leaves what a live process uses.
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("an install is under way (it holds %1); its work and the copies stay")
+                                          .arg(apps_)});
+    QStringList left;
+    for (const QString& name : work)
+        left.append(QStringLiteral("left %1/%2: a live process is using it").arg(temporaryFolder(), name));
+    EXPECT_EQ(Updates::tidyLeftovers(QString(), temporaryFolder(), Updates::systemRenames()), left);
+    EXPECT_EQ(temporaryWork(), work);
+    EXPECT_EQ(hiddenSiblings(apps_), staged);
+
+    // An install here is turned away.
+    readyFor(image);
+    installNow();
+    EXPECT_EQ(updates_.phase(), Updates::Phase::failed(QStringLiteral("another install is under way")));
+
+    // The other one goes on to its end.
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished(60000));
+    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
+    EXPECT_TRUE(temporaryWork().isEmpty()) << temporaryWork().join(u' ').toStdString();
+}
+
+TEST_P(SwapTest, AnInstallSaysInstalledOnlyForTheCopyThatIsInPlace)
+{
+    // Something else takes the app's place while the image is detached.
+    const QString replacing = QDir(home()).filePath(QStringLiteral("replacing-hdiutil"));
+    writeFile(replacing,
+              QStringLiteral("#!/bin/sh\n[ \"$1\" = detach ] && mv '%1' '%2' && mkdir '%1'\nexec '%3' \"$@\"\n")
+                  .arg(running_, QDir(home()).filePath(QStringLiteral("moved-away")), QStringLiteral(TESSAROOM_HDIUTIL_TOOL))
+                  .toUtf8(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::host::installDiskImageTools(replacing, QStringLiteral(TESSAROOM_DITTO_TOOL));
+    readyFor(releaseImage(&maker_));
+    installNow();
+    const QString text = QStringLiteral("the new copy at %1 was replaced by another before the install ended").arg(running_);
+    EXPECT_EQ(updates_.phase(), Updates::Phase::failed(text));
+    EXPECT_EQ(logLines().last(), QStringLiteral("install of 1.3 failed: ") + text);
+    EXPECT_TRUE(relaunched_.empty());
+    EXPECT_TRUE(settings().updateInstalling().isEmpty());
+}
+
 // --- the old copy goes off the main thread ---
+
+TEST_P(SwapTest, AnOldCopyThatCannotBeRemovedIsLoggedWithItsPath)
+{
+    // A quit comes as the copies change places: the removal is cut short.
+    const Updates::Renames system = Updates::systemRenames();
+    updates_.renames.exchange = [system](const QString& first, const QString& second) {
+        platform::Application::terminate();
+        return system.exchange(first, second);
+    };
+    EXPECT_EQ(copyTo(running_), std::nullopt);
+    EXPECT_EQ(snapshot(running_), snapshot(source_));
+    const QStringList left = hiddenSiblings(apps_);
+    ASSERT_EQ(left.size(), 1);
+    const QString oldCopy = QDir(apps_).filePath(left[0]);
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral("could not remove %1, the copy this install replaced: %1: the "
+                                                     "removal was cut short: the process is quitting")
+                                          .arg(oldCopy)});
+}
 
 TEST_P(SwapTest, TheOldCopyIsRemovedOffTheMainThreadBeforeTheCopyReports)
 {
@@ -1193,13 +1294,15 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
         hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
         // No install holds the lock: a process that runs is not under way.
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(1))),
+        // This user's copy that another user's install swapped out and could
+        // not remove.
+        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended, ::geteuid() + 1))),
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended))),
         makeImage(QStringLiteral("tmp/Tessaroom-image-%1.dmg").arg(tag(ended)), 1000, nullptr),
         makeImage(QStringLiteral("tmp/Tessaroom-download-%1.dmg").arg(tag(ended)), 1000, nullptr),
     };
     const QStringList kept{
-        hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended, ::geteuid() + 1))), // another user's
-        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))),               // this process's
+        unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(::getpid()))), // this process's
         // Untagged in a temporary folder that may be shared: anyone's.
         unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
         // A link is never followed: what it leads to stays.
@@ -1219,13 +1322,12 @@ TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingEls
     QStringList lines = logLines();
     lines.sort();
     QStringList expected{
-        QStringLiteral("left %1: not a folder of this user").arg(kept[0]),
         QStringLiteral("left %1: not a folder of this user").arg(link),
-        QStringLiteral("left %1: this process's own, maybe under way").arg(kept[1]),
+        QStringLiteral("left %1: this process's own, maybe under way").arg(kept[0]),
     };
-    for (int index = 0; index < 3; ++index)
+    for (int index = 0; index < 4; ++index)
         expected.append(QStringLiteral("removed %1, left by an interrupted install").arg(gone[index]));
-    for (int index = 3; index < 6; ++index)
+    for (int index = 4; index < 7; ++index)
         expected.append(QStringLiteral("removed %1, left by an earlier install").arg(gone[index]));
     expected.sort();
     EXPECT_EQ(lines, expected);
@@ -1349,10 +1451,7 @@ protected:
         for (const QString& step : steps) {
             SCOPED_TRACE(step.toStdString());
             QProcess installer;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("TESSAROOM_TEST_MAKER_KEY"), QString::fromLatin1(maker_.key.publicKey.toBase64()));
-            installer.setProcessEnvironment(environment);
-            installer.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step});
+            startInstaller(installer, image, road, step);
             ASSERT_TRUE(installer.waitForFinished(120000));
             ASSERT_EQ(installer.exitStatus(), QProcess::CrashExit) << installer.readAllStandardError().toStdString();
             ASSERT_EQ(installer.exitCode(), SIGKILL);

@@ -243,6 +243,8 @@ TEST_F(SignatureTest, ChangedAddedOrRemovedBundleFilesBreakTheSignature)
     ASSERT_TRUE(sign(bundle, maker_));
     write(bundle + QStringLiteral("/Contents/MacOS/Tessaroom"), "#!/bin/sh\necho evil\n");
     EXPECT_EQ(Updates::verifySignature(bundle), QStringLiteral("the download's signature is broken"));
+    // As the leftover tidy says it of the app in place.
+    EXPECT_EQ(Updates::verifySignature(bundle, QStringLiteral("it")), QStringLiteral("its signature is broken"));
 
     ASSERT_TRUE(sign(bundle, maker_));
     write(bundle + QStringLiteral("/Contents/Resources/extra.dylib"), "payload");

@@ -9,10 +9,12 @@
 // image that holds more than maximumEntries entries, a path more than
 // maximumDepth folders deep or longer than maximumPathBytes, or would take
 // more than maximumUnpackedBytes or unpackedBytesPerImageByte times its own
-// size. Packing keeps to the same limits (the image's own size aside: packed
-// bytes are never holes), so what it makes attaches; an empty folder makes an
-// empty image. Names and link texts keep their bytes exactly, whatever the
-// environment's locale.
+// size, or names one path twice (the second would replace the first).
+// Packing keeps to the same limits (the image's own size aside: packed bytes
+// are never holes), so what it makes attaches; an empty folder makes an empty
+// image. Names and link texts keep their bytes exactly, whatever the
+// environment's locale and whichever tar writer made the image (pax headers
+// with UTF-8 or binary names, GNU long names, plain ustar).
 //
 //   tessaroom-hdiutil attach [-nobrowse] [-readonly] [-noautoopen] -mountpoint DIR IMAGE
 //   tessaroom-hdiutil detach DIR [-force]
@@ -41,6 +43,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -151,6 +154,24 @@ std::string removeTree(const fs::path& path)
     return failure ? failure->toStdString() : std::string();
 }
 
+// The path a name unpacks to: its parts without empty ones and ".", so
+// "./App//a" and "App/a/" are one place.
+std::string placeOf(std::string_view name)
+{
+    std::string place;
+    for (std::size_t start = 0; start <= name.size();) {
+        const std::size_t slash = std::min(name.find('/', start), name.size());
+        const std::string_view part = name.substr(start, slash - start);
+        if (!part.empty() && part != ".") {
+            if (!place.empty())
+                place += '/';
+            place += part;
+        }
+        start = slash + 1;
+    }
+    return place;
+}
+
 // What an image may hold, counted entry by entry.
 class Limits {
 public:
@@ -162,7 +183,9 @@ public:
     // Why entry may not be unpacked, or nothing.
     std::string refusal(archive_entry* entry)
     {
-        const std::string name = archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "?";
+        if (!archive_entry_pathname(entry))
+            return "the name of an entry of the image cannot be read";
+        const std::string name = archive_entry_pathname(entry);
         const mode_t type = archive_entry_filetype(entry);
         // A hard link names an earlier entry; its type may read as none.
         const bool hardLink = archive_entry_hardlink(entry) != nullptr;
@@ -172,6 +195,9 @@ public:
             return "the image holds more than " + std::to_string(maximumEntries) + " entries";
         if (std::string refusal = pathRefusal(name, type == AE_IFDIR); !refusal.empty())
             return refusal;
+        // Unpacked, the second would replace or merge with the first.
+        if (!places_.insert(placeOf(name)).second)
+            return name + ": more than one entry of the image has this name";
         const std::int64_t size = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : 0;
         if (size < 0 || size > bytes_ - unpacked_)
             return "the image unpacks to more than " + std::to_string(bytes_) + " bytes (at most 4 GiB and "
@@ -184,7 +210,21 @@ private:
     std::int64_t bytes_;
     std::int64_t entries_ = 0;
     std::int64_t unpacked_ = 0;
+    std::unordered_set<std::string> places_;
 };
+
+// libarchive takes a pax header's names as UTF-8 and converts them to the
+// locale's character set, bringing them to one normalization form on the
+// way ("cafe\u0301" comes out as "caf\u00e9" in a UTF-8 locale). In the "C"
+// locale, which the tool runs in, that conversion fails for every name
+// beyond plain ASCII and the reader keeps the header's own bytes, saying so
+// in this warning: it means the name was kept, not that the image is
+// damaged.
+bool keptItsBytes(archive* in)
+{
+    const char* text = archive_error_string(in);
+    return text && std::string_view(text).ends_with(" can't be converted from UTF-8 to current locale.");
+}
 
 archive* openImage(ImageReader& reader, std::string& failure)
 {
@@ -215,7 +255,7 @@ std::string walkImage(ImageReader& reader, std::int64_t imageBytes,
         const int status = archive_read_next_header(in, &entry);
         if (status == ARCHIVE_EOF)
             break;
-        if (status != ARCHIVE_OK) {
+        if (status != ARCHIVE_OK && !(status == ARCHIVE_WARN && keptItsBytes(in))) {
             failure = archive_error_string(in) ? archive_error_string(in) : "image not recognized";
             break;
         }
@@ -446,10 +486,9 @@ int create(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
-    // Names in images and on disk are UTF-8; the C locale would refuse any
-    // that is not plain ASCII.
-    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
-        std::setlocale(LC_CTYPE, "");
+    // Names are bytes on disk and in images; nothing may convert them (see
+    // keptItsBytes), whatever locale the environment names.
+    std::setlocale(LC_ALL, "C");
     if (argc < 2)
         return usage();
     const std::string verb = argv[1];

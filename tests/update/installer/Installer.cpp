@@ -16,6 +16,8 @@
 //                                   folder before the swap, of it after
 //   exchange-before, exchange-after, rename1-before, rename1-after,
 //   rename2-before, rename2-after   around the swap's renames
+// or, as hold-STEP, where it prints "held at STEP" and waits, holding what it
+// holds, until its standard input ends; then it goes on.
 // The test's home comes from HOME, XDG_* and TMPDIR; the maker's public key
 // (base64) from TESSAROOM_TEST_MAKER_KEY. Exits 0 after an install that
 // was not killed, 1 after a failed one, 64 on bad arguments.
@@ -40,6 +42,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +52,13 @@ void reach(const QString& name)
 {
     if (name == step)
         ::raise(SIGKILL);
+    if (QStringLiteral("hold-") + name == step) {
+        std::printf("held at %s\n", qPrintable(name));
+        std::fflush(stdout);
+        char ignored = 0;
+        while (::read(STDIN_FILENO, &ignored, 1) > 0) {
+        }
+    }
 }
 
 // The tool at path becomes a script that dies with this process when its
