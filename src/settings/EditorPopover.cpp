@@ -4,6 +4,7 @@
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -27,6 +28,8 @@ EditorPopover::EditorPopover(const Desktop& desktop, QWidget* anchor, Edge edge,
     popover_.setContentView(this);
     popover_.window()->setAttribute(Qt::WA_TranslucentBackground);
     popover_.setOnDidClose([this] { closed(); });
+    if (anchor)
+        anchor->installEventFilter(this);
 }
 
 EditorPopover::~EditorPopover()
@@ -53,6 +56,14 @@ void EditorPopover::closed()
     if (onClosed_)
         std::exchange(onClosed_, {})();
     deleteLater();
+}
+
+bool EditorPopover::eventFilter(QObject* watched, QEvent* event)
+{
+    // The anchor hides with its window (a child gets the window's hide).
+    if (watched == anchor_ && event->type() == QEvent::Hide && popover_.isShown())
+        editor_->done();
+    return QWidget::eventFilter(watched, event);
 }
 
 void EditorPopover::paintEvent(QPaintEvent*)
