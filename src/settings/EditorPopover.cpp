@@ -1,5 +1,6 @@
 #include "settings/EditorPopover.h"
 
+#include "store/Timers.h"
 #include "ui/EditSpaceView.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
@@ -61,8 +62,15 @@ void EditorPopover::closed()
 bool EditorPopover::eventFilter(QObject* watched, QEvent* event)
 {
     // The anchor hides with its window (a child gets the window's hide).
-    if (watched == anchor_ && event->type() == QEvent::Hide && popover_.isShown())
-        editor_->done();
+    // Done runs on the next turn: its save makes pages rebuild, which must
+    // not happen while the toolkit walks the hiding window's children.
+    if (watched == anchor_ && event->type() == QEvent::Hide && popover_.isShown()) {
+        QPointer<EditorPopover> self(this);
+        runAfter(0, [self] {
+            if (self && self->popover_.isShown())
+                self->editor_->done();
+        });
+    }
     return QWidget::eventFilter(watched, event);
 }
 
