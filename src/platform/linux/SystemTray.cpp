@@ -39,9 +39,10 @@ protected:
         if (!window || !window->isWindow())
             return false;
         const QPoint at = static_cast<QHelpEvent*>(event)->globalPos();
+        const QRect windowShape(window->mapToGlobal(QPoint()), window->size());
         for (const auto& [item, icon] : icons_) {
             const QRect shape = icon->geometry();
-            if (!icon->isVisible() || !shape.contains(at) || QRect(window->mapToGlobal(QPoint()), window->size()) != shape)
+            if (!icon->isVisible() || !shape.contains(at) || windowShape != shape)
                 continue;
             show(icon->toolTip(), at, window, shape);
             return true;
