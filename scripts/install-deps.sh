@@ -10,5 +10,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
   libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
   libssl-dev libarchive-dev xvfb xauth libqt6gui6 \
   libxcb1-dev libxcb-xfixes0-dev libxcb-xinput-dev libxcb-screensaver0-dev \
-  openbox xcompmgr x11-xserver-utils x11-utils imagemagick xdotool \
+  openbox xcompmgr x11-xserver-utils x11-utils imagemagick xdotool trayer \
   fonts-dejavu-core fonts-material-design-icons-iconfont fonts-noto-color-emoji

@@ -13,8 +13,10 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 namespace {
 
@@ -187,7 +189,8 @@ void StatusBarController::render()
         title = look.name;
     tile->setTitle(title);
 
-    QString tip = look.name + QStringLiteral(" · Desktop ") + QString::number(desktop->number);
+    QString tip = QFontMetricsF(QToolTip::font()).elidedText(look.name, Qt::ElideRight, toolTipNameWidth)
+        + QStringLiteral(" · Desktop ") + QString::number(desktop->number);
     if (look.badge)
         tip += QStringLiteral(" · ") + *look.badge + QStringLiteral(" waiting on another desktop");
     tile->setToolTip(tip);

@@ -64,6 +64,9 @@ public:
     static constexpr double tileSize = 17;
     static constexpr double tileRadius = 4.5;
     static constexpr double menuTileSize = 16;
+    // The most of the tooltip's font, in points, a name takes in the tooltip:
+    // a longer one is cut with "…", so the tip keeps within a small screen.
+    static constexpr double toolTipNameWidth = 240;
     // Pixels per point of the images handed to the bar and the menu.
     static constexpr double imageScale = 2;
     // Seconds.

@@ -1,9 +1,11 @@
 #include "settings/EditorPopover.h"
 
+#include "store/Timers.h"
 #include "ui/EditSpaceView.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -27,6 +29,8 @@ EditorPopover::EditorPopover(const Desktop& desktop, QWidget* anchor, Edge edge,
     popover_.setContentView(this);
     popover_.window()->setAttribute(Qt::WA_TranslucentBackground);
     popover_.setOnDidClose([this] { closed(); });
+    if (anchor)
+        anchor->installEventFilter(this);
 }
 
 EditorPopover::~EditorPopover()
@@ -53,6 +57,21 @@ void EditorPopover::closed()
     if (onClosed_)
         std::exchange(onClosed_, {})();
     deleteLater();
+}
+
+bool EditorPopover::eventFilter(QObject* watched, QEvent* event)
+{
+    // The anchor hides with its window (a child gets the window's hide).
+    // Done runs on the next turn: its save makes pages rebuild, which must
+    // not happen while the toolkit walks the hiding window's children.
+    if (watched == anchor_ && event->type() == QEvent::Hide && popover_.isShown()) {
+        QPointer<EditorPopover> self(this);
+        runAfter(0, [self] {
+            if (self && self->popover_.isShown())
+                self->editor_->done();
+        });
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void EditorPopover::paintEvent(QPaintEvent*)

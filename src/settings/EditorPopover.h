@@ -17,6 +17,11 @@ class EditSpaceView;
 // the editor's "Done" closes it; onClosed then runs once and the popover
 // deletes itself. A click on the emoji palette, which never takes the
 // focus, keeps it open, so the pick reaches the editor's field.
+//
+// It follows the widget it belongs to: when that widget hides (its window
+// closed, hidden or minimised by any road), the popover finishes as "Done"
+// does, so what was typed is kept, and the emoji palette it opened goes
+// with it. Nothing is left on screen without its window.
 class EditorPopover : public QWidget {
     Q_OBJECT
 public:
@@ -35,6 +40,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void closed();

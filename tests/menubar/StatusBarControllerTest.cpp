@@ -5,7 +5,9 @@
 #include "store/Palette.h"
 #include "store/SpaceStore.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -221,6 +223,14 @@ TEST_F(TileTest, HugeMultilineRightToLeftAndEmojiNamesStayWithinTheCap)
         const QImage drawn = button().snapshot(2);
         EXPECT_EQ(drawn.height(), 48);
         EXPECT_LE(drawn.width(), 440);
+        // The tooltip cuts the name as the other surfaces do.
+        const QString tip = button().toolTip();
+        ASSERT_TRUE(tip.endsWith(QStringLiteral(" · Desktop 1"))) << tip.left(20).toStdString();
+        const QString shown = tip.chopped(12);
+        EXPECT_LE(QFontMetricsF(QToolTip::font()).horizontalAdvance(shown), StatusBarController::toolTipNameWidth + 1);
+        EXPECT_TRUE(shown == text || (shown.endsWith(QStringLiteral("…")) && text.startsWith(shown.chopped(1))))
+            << shown.toStdString();
+        EXPECT_TRUE(text.size() < 10000 || shown.endsWith(QStringLiteral("…")));
     }
     savePicture(button().snapshot(2), QStringLiteral("tile-emoji.png"));
 }

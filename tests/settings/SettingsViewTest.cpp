@@ -12,6 +12,7 @@
 #include "settings/PageTab.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsView.h"
+#include "settings/SpaceSettingsRow.h"
 #include "store/Settings.h"
 #include "switching/Accessibility.h"
 #include "ui/EditSpaceView.h"
@@ -26,6 +27,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWindow>
@@ -382,6 +384,37 @@ TEST_F(SettingsViewTest, AnEmojiPickedForTheSettingsEditorSetsTheIconAndKeepsThe
     EXPECT_EQ(editor->icon(), SpaceIcon::emoji(grid->characters()[2]));
     EXPECT_EQ(store().meta(desktop(2).managedID()).icon, SpaceIcon::emoji(grid->characters()[2]));
     tile->popover()->editor()->done();
+}
+
+// Closed by its close box or Ctrl+W, or hidden: the editor of a header tile
+// or a Spaces row goes with the window, keeping what was typed as Done
+// does, and so does the emoji palette it opened.
+TEST_F(SettingsViewTest, ClosingOrHidingTheWindowClosesItsEditorsAndTheirPaletteKeepingWhatWasTyped)
+{
+    layOut({3});
+    SettingsView view(model_, services());
+    for (const bool close : {true, false}) {
+        view.show();
+        HeroTile* tile = view.heroStrip()->tiles()[1];
+        SpaceSettingsRow* row = view.findChildren<SpaceSettingsRow*>()[2];
+        tile->openEditor();
+        row->openEditor();
+        ASSERT_TRUE(tile->isEditing() && row->isEditing());
+        const QPointer<QWidget> editorWindow = tile->popover()->popoverWindow();
+        tile->popover()->editor()->findChild<QLineEdit*>("nameField")->setText(QStringLiteral(" Half typed "));
+        QApplication::setActiveWindow(editorWindow);
+        tile->popover()->editor()->findChild<QAbstractButton*>("emojiButton")->click();
+        advance(0.05);
+        ASSERT_TRUE(platform::sim::isCharacterPaletteOpen());
+        if (!close || !view.close())
+            view.hide();
+        clock().runPending();
+        EXPECT_FALSE(tile->isEditing()) << close;
+        EXPECT_FALSE(row->isEditing()) << close;
+        EXPECT_TRUE(!editorWindow || !editorWindow->isVisible()) << close;
+        EXPECT_FALSE(platform::sim::isCharacterPaletteOpen()) << close;
+        EXPECT_EQ(store().meta(desktop(2).managedID()).name, QStringLiteral("Half typed"));
+    }
 }
 
 TEST_F(SettingsViewTest, TilesKeepTheirEditorWhileTheListRefreshes)

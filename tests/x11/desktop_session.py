@@ -34,7 +34,7 @@ class Session:
     env is the environment of the session's clients."""
 
     def __init__(self, width, height, scale=1):
-        self.width, self.height = width, height
+        self.width, self.height, self.scale = width, height, scale
         self.work = tempfile.mkdtemp(prefix="tessaroom-session-")
         self.procs = []
         self.display = None
@@ -53,12 +53,12 @@ class Session:
             self.env["QT_SCALE_FACTOR"] = str(scale)
 
     @staticmethod
-    def missing():
+    def missing(tools=()):
         """Why the session cannot run: "skip" without Xvfb, a failure text
-        for another missing tool, else None."""
+        for another missing tool (TOOLS and tools), else None."""
         if not shutil.which("Xvfb"):
             return "skip"
-        absent = [tool for tool in TOOLS if not shutil.which(tool)]
+        absent = [tool for tool in TOOLS + list(tools) if not shutil.which(tool)]
         if absent:
             return "missing %s (scripts/install-deps.sh installs them)" % ", ".join(absent)
         return None
@@ -81,6 +81,29 @@ class Session:
                 raise TimeoutError("openbox ended with status %d: %s" % (wm.returncode, f.read()[-2000:]))
         subprocess.run(["xsetroot", "-solid", "#%02x%02x%02x" % ROOT], env=self.env, check=True, timeout=30)
 
+    def start_tray(self):
+        """A tray along the top edge (trayer); returns once it has reserved
+        its strip of the screen."""
+        height = str(int(24 * self.scale))
+        self.procs.append(subprocess.Popen(
+            ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", height,
+             "--SetDockType", "true", "--SetPartialStrut", "true"],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+
+        def reserved():
+            values = self.run("xprop", "-root", "_NET_WORKAREA", check=False).decode().partition("=")[2].split(",")
+            return len(values) > 1 and int(values[1]) > 0
+        wait_until(reserved, "trayer never reserved its strip")
+
+    def start_other_program(self):
+        """Another program's window (xmessage), holding the focus."""
+        self.procs.append(subprocess.Popen(["xmessage", "-geometry", "+40+200", "another program"], env=self.env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        window = wait_until(lambda: self.run("xdotool", "search", "--onlyvisible", "--class", "xmessage",
+                                             check=False).split(), "xmessage never showed")[0].decode()
+        self.run("xdotool", "windowactivate", "--sync", window)
+        return window
+
     def start_app(self, app, preferences):
         """The app with these stored preferences ({key: {"bool": true}, ...}),
         up once it listens on its link socket; answers its process."""
@@ -102,6 +125,27 @@ class Session:
         """A client command on the session; answers its standard output."""
         return subprocess.run(list(command), env=self.env, check=check, capture_output=True, timeout=30).stdout
 
+    def app_windows(self):
+        """The app's visible windows, tray icon and menus included: {id: (x,
+        y, width, height)} of each client area."""
+        found = {}
+        # No match is status 1.
+        for line in self.run("xdotool", "search", "--onlyvisible", "--class", "tessaroom", check=False).split():
+            info = self.run("xwininfo", "-id", line.decode(), check=False).decode()
+            value = {}
+            for row in info.splitlines():
+                name, _, number = row.strip().partition(":")
+                if name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                    value[name] = int(number)
+            if len(value) == 4:
+                found[line.decode()] = (value["Absolute upper-left X"], value["Absolute upper-left Y"],
+                                        value["Width"], value["Height"])
+        return found
+
+    def work_area(self):
+        values = self.run("xprop", "-root", "_NET_WORKAREA").decode().split("=")[1].split(",")
+        return tuple(int(part) for part in values[:4])
+
     def stop(self):
         for proc in reversed(self.procs):
             if proc.poll() is None:
@@ -116,11 +160,12 @@ class Session:
 RETURNING_USER = {"onboardingDismissed": {"bool": True}, "autoEnabledShortcuts": {"bool": True}}
 
 
-def run_test(width, height, scale, test):
+def run_test(width, height, scale, test, tools=()):
     """Runs test(session, failures) on a fresh session, which it then ends,
     and prints the failures. Answers the exit status: 77 (skipped) without
-    Xvfb, 1 after a failure (a missing tool or a timeout included), else 0."""
-    missing = Session.missing()
+    Xvfb, 1 after a failure (a missing tool, of TOOLS or tools, or a timeout
+    included), else 0."""
+    missing = Session.missing(tools)
     if missing == "skip":
         print("Xvfb is not installed: skipped")
         return SKIP

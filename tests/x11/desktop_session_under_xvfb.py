@@ -10,13 +10,21 @@ what the user would see.
   hover: the session's pointer resting at the top edge (moved through XTest,
          so it reaches XInput2 like a mouse) shows the hover strip; moving
          away hides it.
+  tray:  on a 1280x720 screen at scale 2 with a tray (trayer) along the top:
+         the tray icon's tool tip, for a desktop named with 200 letters,
+         lies inside the work area; over another program's window, the key
+         the tray menu shows for the Quick Switcher, held past the key
+         repeat delay, opens the switcher, which keeps the focus.
 
 Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
 failure."""
 
+import base64
 import ctypes
+import json
 import subprocess
 import sys
+import time
 
 from desktop_session import ROOT, RETURNING_USER, run_test, wait_until
 
@@ -181,11 +189,55 @@ def check_hover(env):
     return failures
 
 
+def check_tray(app, session):
+    session.start_tray()
+    other = session.start_other_program()
+    meta = {"1": {"name": "abcdefghij" * 20, "icon": "", "color": -1, "seconds": 0}}
+    session.start_app(app, dict(RETURNING_USER, **{
+        "Tessaroom.meta.v2": {"data": base64.b64encode(json.dumps(meta).encode()).decode()}}))
+    small = lambda: {w: g for w, g in session.app_windows().items() if g[2] < 100}
+    large = lambda: {w: g for w, g in session.app_windows().items() if g[2] >= 100}
+    icon = wait_until(lambda: next(iter(small().values()), None), "the tray never showed the icon")
+    area = session.work_area()
+    failures = []
+    # The pointer comes to rest on the icon (a move inside it wakes the tip).
+    x, y = icon[0] + icon[2] // 2, icon[1] + icon[3] // 2
+    session.run("xdotool", "mousemove", str(x - 2), str(y), "mousemove_relative", "2", "0")
+    tip = wait_until(lambda: next(iter(large().values()), None), "resting on the tray icon showed no tool tip")
+    left, top, width, height = tip
+    if left < area[0] or top < area[1] or left + width > area[0] + area[2] or top + height > area[1] + area[3]:
+        failures.append("the tool tip %s leaves the work area %s" % (tip, area))
+    session.run("xdotool", "mousemove", "300", "400")
+    wait_until(lambda: not large(), "the tool tip stayed after the pointer left")
+
+    session.run("xdotool", "windowactivate", "--sync", other)
+    session.run("xdotool", "mousemove", str(x), str(y), "click", "3")
+    wait_until(lambda: large(), "a right click on the tray icon opened no menu")
+    # Held past the delay, the key repeats: the repeats must not close it again.
+    session.run("xdotool", "keydown", "ctrl", "alt", "space")
+    time.sleep(1.0)
+    session.run("xdotool", "keyup", "space", "alt", "ctrl")
+    switcher = lambda: [w for w, g in large().items() if g[2] == int(460 * session.scale)]
+    try:
+        wait_until(switcher, "no switcher was open after the menu's Quick Switcher key")
+        time.sleep(1.0)
+        focus = session.run("xdotool", "getwindowfocus").decode().strip()
+        if not switcher() or focus not in switcher():
+            failures.append("a second after the key the switcher is %s and the focus in %s"
+                            % ("open" if switcher() else "closed", focus))
+    except TimeoutError as error:
+        failures.append(str(error))
+    return failures
+
+
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in ("tag", "hover"):
-        print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover")
+    if len(sys.argv) != 3 or sys.argv[2] not in ("tag", "hover", "tray"):
+        print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover|tray")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
+    if mode == "tray":
+        return run_test(1280, 720, 2, lambda session, failures: failures.extend(check_tray(app, session)),
+                        tools=["trayer", "xmessage"])
 
     def test(session, failures):
         # A tag that stays up while the test looks at it.

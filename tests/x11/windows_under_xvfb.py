@@ -10,10 +10,16 @@ with the pointer and keys through XTest:
          and so does the desktop editor of its first header tile.
   keys:  a new user's welcome window takes Ctrl+, (settings opens), the
          settings window Ctrl+W (it closes), and Ctrl+Q quits with status 0.
+  editor: the desktop editor of a header tile, with the emoji palette it
+         opened, goes with the settings window closed by its close box, by
+         Ctrl+W or by Ctrl+Q, and the name typed in it is kept.
 
 Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
 failure."""
 
+import base64
+import json
+import os
 import subprocess
 import sys
 
@@ -25,19 +31,7 @@ SETTINGS_KEY = "NSWindow Frame Tessaroom.settings.v3"
 def windows(session):
     """The app's visible ordinary windows: {id: (x, y, width, height)} of
     each client area, tray icons left out."""
-    found = {}
-    # No match is status 1.
-    for line in session.run("xdotool", "search", "--onlyvisible", "--class", "tessaroom", check=False).split():
-        info = session.run("xwininfo", "-id", line.decode()).decode()
-        value = {}
-        for row in info.splitlines():
-            name, _, number = row.strip().partition(":")
-            if name in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
-                value[name] = int(number)
-        if value.get("Width", 0) > 200:
-            found[line.decode()] = (value["Absolute upper-left X"], value["Absolute upper-left Y"],
-                                    value["Width"], value["Height"])
-    return found
+    return {window: shape for window, shape in session.app_windows().items() if shape[2] > 200}
 
 
 def frame_of(session, window, client):
@@ -46,12 +40,6 @@ def frame_of(session, window, client):
     left, right, top, bottom = [int(part) for part in extents.split("=")[1].split(",")]
     x, y, width, height = client
     return (x - left, y - top, width + left + right, height + top + bottom), top
-
-
-def work_area(session):
-    values = session.run("xprop", "-root", "_NET_WORKAREA").decode().split("=")[1].split(",")
-    x, y, width, height = [int(part) for part in values[:4]]
-    return x, y, width, height
 
 
 def open_settings(session, app):
@@ -108,7 +96,7 @@ def check_drag(session, app, failures):
 
 def check_fit(session, app, where, scale, failures):
     window, _ = open_settings(session, app)
-    area = work_area(session)
+    area = session.work_area()
     # The title bar's size comes once the window is on screen; the window
     # settles after that.
     def fits():
@@ -160,10 +148,54 @@ def check_keys(session, process, failures):
         failures.append("Ctrl+Q did not quit the app")
 
 
+def stored_names(session):
+    """The desktop names in the names store as written to disk."""
+    try:
+        with open(os.path.join(session.home, ".config", "tessaroom", "app.tessaroom.json")) as f:
+            data = json.load(f)["Tessaroom.meta.v2"]["data"]
+        return [entry.get("name") for entry in json.loads(base64.b64decode(data)).values()]
+    except (OSError, KeyError, ValueError):
+        return []
+
+
+def check_editor_goes(session, app, process, failures):
+    for number, way in enumerate(["close box", "ctrl+w", "ctrl+q"]):
+        window, client = open_settings(session, app)
+        # The second header tile opens its editor; the editor's emoji button
+        # opens the palette.
+        session.run("xdotool", "mousemove", str(client[0] + 122), str(client[1] + 121), "click", "1")
+        editor = wait_until(lambda: next((g for w, g in windows(session).items() if w != window), None),
+                            "the header tile opened no editor")
+        name = "Kept%d" % number
+        key(session, "ctrl+a")
+        session.run("xdotool", "type", name)
+        session.run("xdotool", "mousemove", str(editor[0] + 285), str(editor[1] + 183), "click", "1")
+        wait_until(lambda: len(windows(session)) == 3, "the emoji button opened no palette")
+        frame, top = frame_of(session, window, client)
+        if way == "close box":
+            session.run("xdotool", "mousemove", str(frame[0] + frame[2] - 12), str(frame[1] + top // 2), "click", "1")
+        else:
+            # The title bar gives the settings window the keys; the editor stays.
+            session.run("xdotool", "mousemove", str(frame[0] + frame[2] // 3), str(frame[1] + top // 2), "click", "1")
+            key(session, way)
+        try:
+            if way == "ctrl+q":
+                status = process.wait(timeout=30)
+                if status != 0:
+                    failures.append("Ctrl+Q with the editor open ended the app with status %d" % status)
+            else:
+                wait_until(lambda: not windows(session), "closed by %s, settings left %s on screen"
+                           % (way, windows(session)), timeout=10)
+            wait_until(lambda: name in stored_names(session), "the name typed before %s was not kept" % way,
+                       timeout=10)
+        except (TimeoutError, subprocess.TimeoutExpired) as error:
+            failures.append(str(error))
+
+
 def main():
-    modes = {"drag": 3, "fit": 5, "keys": 3}
+    modes = {"drag": 3, "fit": 5, "keys": 3, "editor": 3}
     if len(sys.argv) < 3 or modes.get(sys.argv[2]) != len(sys.argv):
-        print("usage: windows_under_xvfb.py <path to tessaroom> drag | fit WIDTHxHEIGHT SCALE | keys")
+        print("usage: windows_under_xvfb.py <path to tessaroom> drag | fit WIDTHxHEIGHT SCALE | keys | editor")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
     size, scale = (sys.argv[3], sys.argv[4]) if mode == "fit" else ("1920x1200", "1")
@@ -173,6 +205,8 @@ def main():
         if mode == "keys":
             process = session.start_app(app, {"autoEnabledShortcuts": {"bool": True}})
             check_keys(session, process, failures)
+        elif mode == "editor":
+            check_editor_goes(session, app, session.start_app(app, RETURNING_USER), failures)
         elif mode == "fit":
             # Left almost off screen in an earlier run.
             session.start_app(app, dict(RETURNING_USER, **{SETTINGS_KEY: {"string": "1529 -486 880 640"}}))

@@ -1,15 +1,90 @@
 #include "platform/linux/SystemTray.h"
 
+#include "platform/sim/PopupPlacement.h"
 #include "platform/sim/StatusBar.h"
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QPixmap>
 #include <QSystemTrayIcon>
+#include <QToolTip>
+#include <QWidget>
+
+#include <cmath>
 
 namespace platform::host {
 
+namespace {
+
+// Space between the icon and its tip.
+constexpr int toolTipGap = 2;
+
+// Shows the tip of an embedded icon (the window Qt embeds in the tray asks
+// for it) and puts it beside the icon within the work area.
+class ToolTips final : public QObject {
+public:
+    explicit ToolTips(const std::map<const StatusItem*, QSystemTrayIcon*>& icons)
+        : icons_(icons)
+    {
+        QApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (!window || !window->isWindow())
+            return false;
+        const QPoint at = static_cast<QHelpEvent*>(event)->globalPos();
+        const QRect windowShape(window->mapToGlobal(QPoint()), window->size());
+        for (const auto& [item, icon] : icons_) {
+            const QRect shape = icon->geometry();
+            if (!icon->isVisible() || !shape.contains(at) || windowShape != shape)
+                continue;
+            show(icon->toolTip(), at, window, shape);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    static void show(const QString& text, QPoint at, QWidget* window, const QRect& icon)
+    {
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            return;
+        }
+        QToolTip::showText(at, text, window);
+        // Qt's label, placed by the pointer; without it Qt's place stays.
+        QWidget* label = nullptr;
+        for (QWidget* each : QApplication::topLevelWidgets()) {
+            if (each->isVisible() && each->objectName() == QLatin1String("qtooltip_label"))
+                label = each;
+        }
+        const std::optional<QRect> area = sim::availableAreaAt(icon.center());
+        if (!label || !area)
+            return;
+        const int start = int(std::lround(QRectF(icon).center().x() - label->width() / 2.0));
+        const QRect placed = sim::placeBeside(icon, label->size(), sim::PopupSide::below, start, *area, toolTipGap);
+        label->setGeometry(placed);
+    }
+
+    const std::map<const StatusItem*, QSystemTrayIcon*>& icons_;
+};
+
+} // namespace
+
+SystemTray::SystemTray()
+    : toolTips_(QApplication::instance() ? std::make_unique<ToolTips>(icons_) : nullptr)
+{
+}
+
 SystemTray::~SystemTray()
 {
+    toolTips_.reset();
     for (auto& [item, icon] : icons_)
         delete icon;
 }

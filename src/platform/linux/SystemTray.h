@@ -3,7 +3,9 @@
 #include "platform/sim/Tray.h"
 
 #include <map>
+#include <memory>
 
+class QObject;
 class QSystemTrayIcon;
 
 namespace platform::host {
@@ -12,8 +14,13 @@ namespace platform::host {
 // showing the item's tray image (sim::trayImage) with its tool tip; a left
 // click on the icon clicks the item's button with the left button, a right
 // click with the right one.
+//
+// An icon embedded in the tray shows its tool tip as every popup of the app
+// opens: beside the icon, inside the area the session leaves for windows
+// (Qt's own tip hangs from the pointer and may lie over the tray's panel).
 class SystemTray final : public sim::Tray {
 public:
+    SystemTray();
     ~SystemTray() override;
 
     bool isAvailable() const override;
@@ -25,6 +32,8 @@ public:
 
 private:
     std::map<const StatusItem*, QSystemTrayIcon*> icons_;
+    // Takes the tool tip requests of the embedded icons.
+    std::unique_ptr<QObject> toolTips_;
 };
 
 } // namespace platform::host

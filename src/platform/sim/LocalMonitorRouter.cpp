@@ -87,6 +87,7 @@ bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
     if (!key)
         return false;
     if (key->type == KeyEventType::keyUp) {
+        lastRelease_ = HeldHotKey{key->keyCode, event.timestamp()};
         if (!heldHotKey_ || heldHotKey_->keyCode != key->keyCode)
             return false;
         heldHotKey_.reset();
@@ -100,9 +101,13 @@ bool LocalMonitorRouter::takenByHotKey(const QKeyEvent& event)
     // One press fires once, however often Qt shows it (its shortcut
     // override reaches a widget more than once); repeats only swallow. A
     // press with another time stamp is a new one even when the release of
-    // the last went to another app.
+    // the last went to another app. An X server that repeats a held key
+    // sends a release and a press with one time stamp, which Qt does not
+    // always mark as a repeat: such a press is one too, also when the
+    // first press went elsewhere (an open menu took it).
     const HeldHotKey held{key->keyCode, event.timestamp()};
-    const bool fresh = heldHotKey_ != held && !event.isAutoRepeat();
+    const bool repeat = event.isAutoRepeat() || (held.timestamp != 0 && lastRelease_ == held);
+    const bool fresh = heldHotKey_ != held && !repeat;
     heldHotKey_ = held;
     if (fresh)
         fireHotKey(key->keyCode, modifiers);

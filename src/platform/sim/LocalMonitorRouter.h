@@ -63,6 +63,8 @@ private:
         bool operator==(const HeldHotKey&) const = default;
     };
     std::optional<HeldHotKey> heldHotKey_;
+    // The last key released, by the time stamp of its release.
+    std::optional<HeldHotKey> lastRelease_;
 };
 
 } // namespace platform::sim
