@@ -97,7 +97,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     Delivery delivery;
     if (opened.missing) {
         delivery.nobody = true;
-        delivery.problem = QStringLiteral("no copy of Tessaroom listens on ") + socketPath;
+        delivery.problem = opened.problem;
         return delivery;
     }
     if (!opened.problem.isEmpty()) {
@@ -152,17 +152,25 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
 }
 
 LinkClient::Delivery LinkClient::sendOnceListening(const QString& socketPath, const QList<QByteArray>& links,
-                                                   const std::function<bool()>& copyComing, int timeoutMs)
+                                                   const std::function<CopyLock::Seen()>& whenNobody, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         Delivery delivery = send(socketPath, links, int(std::max<qint64>(deadline.remainingTime(), 1)));
-        if (!delivery.nobody || !copyComing())
+        if (!delivery.nobody)
             return delivery;
+        const CopyLock::Seen seen = whenNobody();
+        if (seen.look == CopyLock::Look::noCopy)
+            return delivery;
+        if (seen.look == CopyLock::Look::cannotTell) {
+            delivery.nobody = false;
+            delivery.problem = seen.found;
+            return delivery;
+        }
         if (deadline.hasExpired() || platform::TerminationSignals::received()) {
             delivery.nobody = false;
-            delivery.problem = QStringLiteral("a copy of Tessaroom is starting or quitting and took no links within %1 s")
-                                   .arg(seconds(timeoutMs));
+            delivery.problem = QStringLiteral("%1, and %2; no link was taken within %3 s")
+                                   .arg(seen.found, delivery.problem, seconds(timeoutMs));
             return delivery;
         }
         std::this_thread::sleep_for(lookAgain);
