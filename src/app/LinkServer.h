@@ -54,7 +54,7 @@ public:
     // within this time of the last new start.
     static constexpr double relistenDelay = 1;
     // File descriptors kept free for the rest of the app.
-    static constexpr int descriptorReserve = 16;
+    static constexpr int descriptorReserve = 8;
     // Seconds between looks for free descriptors while short of them.
     static constexpr double descriptorCheckDelay = 1;
 
