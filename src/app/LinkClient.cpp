@@ -108,6 +108,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     // Links, which may name private desktops, go only to a copy.
     if (!connection.write(LinkMessage::frame(LinkMessage::identify()), deadline)
         || !nextAnswer(connection, {LinkMessage::Kind::copy}, deadline)) {
+        delivery.closedUnanswered = connection.closed();
         delivery.problem = connection.closed()
                                ? QStringLiteral("the process on the link socket (pid %1) closed the connection before "
                                                 "it answered as Tessaroom")
@@ -142,6 +143,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     }
     if (delivery.answers.size() == links.size())
         return delivery;
+    delivery.closedUnanswered = connection.closed() && delivery.answers.isEmpty();
     if (closedBefore)
         delivery.problem = QStringLiteral("Tessaroom (pid %1) closed the connection before it answered the link").arg(pid);
     else
@@ -157,6 +159,12 @@ LinkClient::Delivery LinkClient::sendOnceListening(const QString& socketPath, co
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         Delivery delivery = send(socketPath, links, int(std::max<qint64>(deadline.remainingTime(), 1)));
+        // A copy that quits closes on its senders; the one that follows it
+        // takes the links.
+        if (delivery.closedUnanswered && !deadline.hasExpired() && !platform::TerminationSignals::received()) {
+            std::this_thread::sleep_for(lookAgain);
+            continue;
+        }
         if (!delivery.nobody)
             return delivery;
         const CopyLock::Seen seen = whenNobody();

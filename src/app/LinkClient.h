@@ -73,6 +73,9 @@ public:
         bool nobody = false;
         // Why some links got no answer.
         QString problem;
+        // The listener closed the connection before it answered anything:
+        // none of the links was followed, so they may be sent again.
+        bool closedUnanswered = false;
 
         bool tookAll(qsizetype links) const;
     };
@@ -81,9 +84,9 @@ public:
     // the copy follows exactly the links reported taken.
     static Delivery send(const QString& socketPath, const QList<QByteArray>& links, int timeoutMs = sendTimeoutMs);
     // As send, and while nobody listens and whenNobody() finds a copy that
-    // runs or is on its way (it starts, or quits while a newer one comes),
-    // looks again within the same deadline; then the problem says what was
-    // found. Nobody is left to the caller only when whenNobody() found no
+    // runs or is on its way (it starts, or quits while a newer one comes), or
+    // the listener closed on the links unanswered (it quits), looks again
+    // within the same deadline; then the problem says what was found. Nobody is left to the caller only when whenNobody() found no
     // copy (and claimed the copy lock); when it cannot tell, nothing is sent.
     static Delivery sendOnceListening(const QString& socketPath, const QList<QByteArray>& links,
                                       const std::function<CopyLock::Seen()>& whenNobody, int timeoutMs = sendTimeoutMs);

@@ -770,6 +770,38 @@ TEST_F(LinkServerTest, MessagesAndLinksNeverPassForEachOther)
     EXPECT_FALSE(client.hasInput());
 }
 
+TEST_F(LinkServerTest, ALinkAQuittingCopyClosedOnUnansweredGoesToTheCopyThatFollows)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(socketPath).path()));
+    ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700);
+    const int quitting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = addressOf(socketPath);
+    ASSERT_EQ(::bind(quitting, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(quitting, 4), 0);
+    std::atomic<bool> done = false;
+    LinkClient::Delivery delivery;
+    std::thread sender([&] {
+        delivery = LinkClient::sendOnceListening(socketPath, {"tessaroom://next"}, [] {
+            return CopyLock::Seen{.look = CopyLock::Look::copyRuns, .found = QStringLiteral("a copy")};
+        }, 10000);
+        done = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    });
+    // It quits: closes on the sender before it answers, and its socket goes.
+    pollfd watch{quitting, POLLIN, 0};
+    ASSERT_EQ(::poll(&watch, 1, 10000), 1);
+    ::close(::accept(quitting, nullptr, nullptr));
+    ::close(quitting);
+    ::unlink(QFile::encodeName(socketPath).constData());
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    sender.join();
+    EXPECT_TRUE(delivery.tookAll(1)) << delivery.problem.toStdString();
+    ASSERT_TRUE(pumpUntil([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
+}
+
 TEST_F(LinkServerTest, ThisProcessNeverAsksItself)
 {
     ASSERT_TRUE(server.listen(socketPath, nullptr));
