@@ -139,9 +139,10 @@ int main(int argc, char* argv[])
     // outlives the link socket, so the socket is gone before the lock is free.
     const QString socketPath = LinkSocket::defaultPath();
     CopyLock copyLock(socketPath);
+    const bool mode = DebugTools::selectsMode(QApplication::arguments());
     // A copy already running takes the links, and this one ends.
     if (!options.links.isEmpty()) {
-        switch (handOver(options.links, copyLock, DebugTools::selectsMode(QApplication::arguments()))) {
+        switch (handOver(options.links, copyLock, mode)) {
         case HandOver::delivered: return 0;
         case HandOver::failed: return 1;
         case HandOver::takeThemHere: break;
@@ -218,7 +219,7 @@ int main(int argc, char* argv[])
         },
     });
 
-    runAfter(0, [given = options.links, &delegate] {
+    runAfter(0, [given = options.links, mode, &delegate, &copyLock] {
         platform::Application::finishLaunching();
         switch (delegate.launchEnd()) {
         case AppDelegate::LaunchEnd::earlyMode:
@@ -257,6 +258,9 @@ int main(int argc, char* argv[])
             urls.append(QString::fromUtf8(link));
         if (!urls.isEmpty())
             platform::Application::openURLs(urls);
+        // A mode followed its links in its own world: a copy may start now.
+        if (mode)
+            copyLock.release();
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { platform::Application::terminate(); });
     if (options.runFor)
