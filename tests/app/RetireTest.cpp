@@ -3,43 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <csignal>
-
 namespace {
 
-class RetireTest : public RunningCopiesTest {
-protected:
-    // Runs the app with arguments in a working folder of its own.
-    QProcess& startIn(const QString& folder, const QStringList& arguments, const QString& stateFolder)
-    {
-        QDir().mkpath(folder);
-        const QStringList command{QStringLiteral("-c"), QStringLiteral("cd \"$0\" && exec \"$@\""), folder,
-                                  QStringLiteral(TESSAROOM_APP)};
-        return start(command + arguments, stateFolder, QStringLiteral("/bin/sh"));
-    }
-    static QString printed(QProcess& process) { return QString::fromUtf8(process.readAllStandardOutput()); }
-};
-
-// --- what tells that a copy runs ---
-
-TEST_F(RetireTest, WithAFolderAtTheCopyLockARunningCopyStillKeepsANewcomerOut)
-{
-    ASSERT_TRUE(QDir().mkpath(copyLockPath()));
-    QProcess& first = start({});
-    ASSERT_TRUE(waitForLaunch(first));
-    // Busy: it answers nobody, so only a lock tells that it runs.
-    signal(first, SIGSTOP);
-    QProcess& second = start({});
-    ASSERT_TRUE(second.waitForFinished(generous));
-    const QString told = QString::fromUtf8(second.readAllStandardError());
-    EXPECT_EQ(second.exitCode(), 1);
-    EXPECT_TRUE(told.contains(QStringLiteral("Tessaroom is running already and could not be retired: ")))
-        << qPrintable(told);
-    EXPECT_FALSE(told.contains(QStringLiteral("launched")));
-    signal(first, SIGCONT);
-    EXPECT_EQ(askToSwitch(), asked(first.processId()));
-    EXPECT_TRUE(stop(first));
-}
+using RetireTest = RunningCopiesTest;
 
 // --- a new copy on its way ---
 
@@ -54,9 +20,8 @@ TEST_F(RetireTest, WhileANewCopyIsOnItsWaySendersWaitForItAndNeverActAlone)
     ASSERT_TRUE(waitForLine(newcomer, "held"));
     QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
     QProcess& sender = start({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"));
-    ASSERT_TRUE(asker.waitForFinished(generous));
-    ASSERT_TRUE(sender.waitForFinished(generous));
-    const QString fromAsker = printed(asker);
+    ASSERT_TRUE(asker.waitForFinished(generous) && sender.waitForFinished(generous));
+    const QString fromAsker = QString::fromUtf8(asker.readAllStandardOutput());
     const QString fromSender = QString::fromUtf8(sender.readAllStandardError());
     EXPECT_EQ(asker.exitCode(), 1);
     EXPECT_TRUE(fromAsker.startsWith(QStringLiteral("could not deliver the link: a new copy of Tessaroom")))
@@ -79,17 +44,20 @@ TEST_F(RetireTest, ASenderThatCannotReachTheRunningCopySaysWhatItFound)
 {
     QProcess& running = start({});
     ASSERT_TRUE(waitForLaunch(running));
-    // Another session: its runtime folder, relative, is no runtime folder.
+    // Another session, in a working folder of its own: its runtime folder,
+    // relative, is no runtime folder.
     const QString temporary = home() + QStringLiteral("/tmp");
-    ASSERT_TRUE(QDir().mkpath(temporary));
+    const QString work = home() + QStringLiteral("/work");
+    ASSERT_TRUE(QDir().mkpath(temporary) && QDir().mkpath(work));
     adjust = [temporary](QProcessEnvironment& environment) {
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStringLiteral("relrun"));
         environment.insert(QStringLiteral("TMPDIR"), temporary);
     };
-    const QString work = home() + QStringLiteral("/work");
-    QProcess& asker = startIn(work, {QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
+    QProcess& asker = start({QStringLiteral("-c"), QStringLiteral("cd \"$0\" && exec \"$@\""), work,
+                             QStringLiteral(TESSAROOM_APP), QStringLiteral("--switch"), QStringLiteral("3")},
+                            QStringLiteral("asker-state"), QStringLiteral("/bin/sh"));
     ASSERT_TRUE(asker.waitForFinished(generous));
-    const QString told = printed(asker);
+    const QString told = QString::fromUtf8(asker.readAllStandardOutput());
     EXPECT_EQ(asker.exitCode(), 1);
     EXPECT_TRUE(told.contains(QStringLiteral("Tessaroom (pid %1) holds the copy lock %2, and the link folder %3 does not exist")
                                   .arg(running.processId())
