@@ -29,6 +29,7 @@
 #include "ui/KitFonts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStringList>
 #include <QTextStream>
 
@@ -58,6 +59,13 @@ Options parseOptions(const QStringList& arguments)
         if (isLink(argument))
             options.links.append(argument.toUtf8());
     }
+    // Sent as it stands, it would reach the copy as a link of its own.
+    if (const auto target = DebugTools::value(QStringLiteral("--switch"), arguments); target && isLink(*target)) {
+        options.error = QStringLiteral("--switch takes a desktop number or name, not a link; to open %1, give it on "
+                                       "its own: tessaroom %1")
+                            .arg(*target);
+        return options;
+    }
     const qsizetype at = arguments.indexOf(QStringLiteral("--run-for"));
     if (at < 0)
         return options;
@@ -73,16 +81,14 @@ Options parseOptions(const QStringList& arguments)
 enum class HandOver { delivered, failed, takeThemHere };
 
 // Hands the links to the user's running copy. Without one this process takes
-// them itself: beside the user's copy for a mode, else as the copy, which it
-// becomes only when it takes the copy lock. While another process holds the
-// lock (a copy that runs, starts or quits), the links are the copy's alone:
-// they are delivered to it or reported not taken.
+// them itself: beside the user's copy for a mode, else as the copy. It acts
+// on its own only while it holds the copy lock and no copy runs or is on its
+// way; otherwise the links are the copy's alone: delivered to it once it
+// listens, or reported not taken.
 HandOver handOver(const QList<QByteArray>& links, CopyLock& lock, bool mode)
 {
-    // A lock that cannot be used tells nothing: nobody listens, so this
-    // process takes the links as it always did.
     const LinkClient::Delivery delivery = LinkClient::sendOnceListening(lock.socketPath(), links, [&lock, mode] {
-        return mode ? lock.isHeldElsewhere() : lock.take() == CopyLock::Take::heldElsewhere;
+        return lock.claimUnlessACopyRuns(mode ? CopyLock::Claim::ownWorld : CopyLock::Claim::copy);
     });
     if (delivery.tookAll(links.size()))
         return HandOver::delivered;
@@ -111,6 +117,10 @@ int main(int argc, char* argv[])
     // second signal while it ends (a session sends SIGHUP after SIGTERM)
     // cannot change its exit status: from here on they wait for the main loop.
     platform::TerminationSignals::takeOverForTheProcess();
+    // A relative runtime folder is none, as the XDG rules say; left set, the
+    // toolkit would make it in the working folder.
+    if (const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR"); !runtime.isEmpty() && !QDir::isAbsolutePath(runtime))
+        qunsetenv("XDG_RUNTIME_DIR");
     // Before anything reads the preferences, so every reader sees the imported values.
     LegacyMigration::run();
     QApplication app(argc, argv);
@@ -129,9 +139,10 @@ int main(int argc, char* argv[])
     // outlives the link socket, so the socket is gone before the lock is free.
     const QString socketPath = LinkSocket::defaultPath();
     CopyLock copyLock(socketPath);
+    const bool mode = DebugTools::selectsMode(QApplication::arguments());
     // A copy already running takes the links, and this one ends.
     if (!options.links.isEmpty()) {
-        switch (handOver(options.links, copyLock, DebugTools::selectsMode(QApplication::arguments()))) {
+        switch (handOver(options.links, copyLock, mode)) {
         case HandOver::delivered: return 0;
         case HandOver::failed: return 1;
         case HandOver::takeThemHere: break;
@@ -208,7 +219,7 @@ int main(int argc, char* argv[])
         },
     });
 
-    runAfter(0, [given = options.links, &delegate] {
+    runAfter(0, [given = options.links, mode, &delegate, &copyLock] {
         platform::Application::finishLaunching();
         switch (delegate.launchEnd()) {
         case AppDelegate::LaunchEnd::earlyMode:
@@ -216,6 +227,11 @@ int main(int argc, char* argv[])
             return;
         case AppDelegate::LaunchEnd::anotherCopy:
             QTextStream(stderr) << "Tessaroom is running already and could not be retired: "
+                                << delegate.anotherCopyProblem() << Qt::endl;
+            platform::Application::terminate();
+            return;
+        case AppDelegate::LaunchEnd::noCopyLock:
+            QTextStream(stderr) << "Tessaroom cannot tell whether another copy runs, so it quits: "
                                 << delegate.anotherCopyProblem() << Qt::endl;
             platform::Application::terminate();
             return;
@@ -242,6 +258,9 @@ int main(int argc, char* argv[])
             urls.append(QString::fromUtf8(link));
         if (!urls.isEmpty())
             platform::Application::openURLs(urls);
+        // A mode followed its links in its own world: a copy may start now.
+        if (mode)
+            copyLock.release();
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { platform::Application::terminate(); });
     if (options.runFor)
@@ -255,5 +274,6 @@ int main(int argc, char* argv[])
     NetworkUrlLoader::endAllTransfers();
     platform::Application::setDelegate(nullptr);
     receiver = nullptr;
-    return delegate.launchEnd() == AppDelegate::LaunchEnd::anotherCopy ? 1 : status;
+    const AppDelegate::LaunchEnd end = delegate.launchEnd();
+    return end == AppDelegate::LaunchEnd::anotherCopy || end == AppDelegate::LaunchEnd::noCopyLock ? 1 : status;
 }

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/CopyLock.h"
 #include "debug/DebugTools.h"
 #include "engine/SkyLight.h"
 #include "engine/SpaceEngine.h"
@@ -63,6 +64,8 @@ void AppDelegate::applicationWillTerminate()
     reportCommandCutShort();
     // After a developer mode the store is frozen, so this writes nothing.
     engine_.saveTime();
+    // The copy that follows counts from its own start.
+    engine_.stopCounting();
     SpaceStore::shared().flushNow();
 }
 
@@ -89,8 +92,8 @@ void AppDelegate::launch()
     }
     // Before anything is shown: a copy that waits for another one to go
     // shows nothing meanwhile, and one that yields never showed anything.
-    if (!becomeTheOnlyCopy()) {
-        launchEnd_ = quitting() ? LaunchEnd::quit : LaunchEnd::anotherCopy;
+    if (const std::optional<LaunchEnd> end = becomeTheOnlyCopy()) {
+        launchEnd_ = *end;
         return;
     }
     buildTile();
@@ -227,7 +230,11 @@ void AppDelegate::scheduleFitCheck()
 bool AppDelegate::runLateCommands()
 {
     LateModeContext context = lateModeContext();
-    return DebugTools::runLateCommand(options_.arguments, context);
+    const bool ran = DebugTools::runLateCommand(options_.arguments, context);
+    // A switch in this process's own world is made: a copy may start now.
+    if (ran && options_.copyLock && DebugTools::value(QStringLiteral("--switch"), options_.arguments))
+        options_.copyLock->release();
+    return ran;
 }
 
 bool AppDelegate::moveToApplications()

@@ -73,6 +73,10 @@ public:
         // Another copy holds on and could not be retired; this one quits
         // (anotherCopyProblem() says why).
         anotherCopy,
+        // No place can hold the copy lock, so whether another copy runs
+        // cannot be told; this one quits rather than run unguarded
+        // (anotherCopyProblem() says why).
+        noCopyLock,
         lateMode,
         moved,
         // The app was asked to quit during the launch.
@@ -121,7 +125,7 @@ public:
 
     void launch();
     LaunchEnd launchEnd() const { return launchEnd_; }
-    // Why the launch ended as anotherCopy.
+    // Why the launch ended as anotherCopy or noCopyLock.
     QString anotherCopyProblem() const { return anotherCopyProblem_; }
     // This is the user's own copy, the one that serves links: the launch went
     // to its end, and not on sample data. A mode or a sample session runs
@@ -221,8 +225,8 @@ private:
     void importLegacyNames();
     bool runEarlyCommands();
     // Retires the other copies and takes the copy lock, before anything is
-    // shown; false when the launch ends here.
-    bool becomeTheOnlyCopy();
+    // shown; how the launch ends when it ends here.
+    std::optional<LaunchEnd> becomeTheOnlyCopy();
     // Gives up on a copy that holds the lock and cannot be retired.
     void yieldToAnotherCopy();
     void buildTile();

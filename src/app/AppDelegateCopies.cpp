@@ -28,41 +28,55 @@ bool AppDelegate::servesLinks() const
     return launchEnd_ == LaunchEnd::complete && !onSampleData();
 }
 
-bool AppDelegate::becomeTheOnlyCopy()
+std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
 {
     // A mode or a sample session runs beside the user's copy and leaves it alone.
     if (DebugTools::selectsMode(options_.arguments))
-        return true;
+        return std::nullopt;
     CopyLock* lock = options_.copyLock;
     if (!lock) {
         retireOtherCopies();
-        return true;
+        return std::nullopt;
     }
+    // From before the running copy is asked to quit until this one listens:
+    // a sender meanwhile finds a lock that says a copy comes.
+    if (!lock->announceComing())
+        LogFile::switches().write(QStringLiteral("this copy cannot tell senders it is on its way: ") + lock->error());
     // Each copy retired gives the next one (a copy started at the same
     // moment as this one) the same patience.
     QDeadlineTimer patience(qint64(anotherCopyPatience * 1000));
     for (;;) {
         const CopyLock::Take took = lock->take();
-        if (took == CopyLock::Take::failed)
-            LogFile::switches().write(QStringLiteral("which copy runs cannot be told: ") + lock->error());
+        if (took == CopyLock::Take::failed) {
+            // Run unguarded, it could run beside another copy and write the
+            // same names.
+            anotherCopyProblem_ = lock->error();
+            LogFile::switches().write(QStringLiteral("which copy runs cannot be told (") + anotherCopyProblem_
+                                      + QStringLiteral("); this copy quits"));
+            SpaceStore::shared().freeze();
+            lock->arrived();
+            return LaunchEnd::noCopyLock;
+        }
         // Whoever answers on the socket as a copy goes: the holder of the
         // lock, or a copy of an older version, which holds none.
         const bool retired = retireOtherCopies();
         if (quitting()) {
             // Never the copy: the names and time are the running copy's to write.
             SpaceStore::shared().freeze();
-            return false;
+            lock->arrived();
+            return LaunchEnd::quit;
         }
-        if (took != CopyLock::Take::heldElsewhere) {
+        if (took == CopyLock::Take::taken) {
             if (options_.becameTheCopy)
                 options_.becameTheCopy();
-            return true;
+            lock->arrived();
+            return std::nullopt;
         }
         // Asked to quit and still there (it said it quits and did not end
         // in time, or cannot be ended from here): not asked again.
         if (stayedCopy_) {
             yieldToAnotherCopy();
-            return false;
+            return LaunchEnd::anotherCopy;
         }
         if (retired) {
             patience = QDeadlineTimer(qint64(anotherCopyPatience * 1000));
@@ -72,7 +86,7 @@ bool AppDelegate::becomeTheOnlyCopy()
         // quits and is about to let go, or hangs.
         if (patience.hasExpired()) {
             yieldToAnotherCopy();
-            return false;
+            return LaunchEnd::anotherCopy;
         }
         std::this_thread::sleep_for(copyLookAgain);
     }
@@ -96,6 +110,7 @@ void AppDelegate::yieldToAnotherCopy()
                               + QStringLiteral("); this copy quits"));
     // The names and time are the running copy's to write.
     SpaceStore::shared().freeze();
+    options_.copyLock->arrived();
 }
 
 bool AppDelegate::onSampleData() const

@@ -30,15 +30,16 @@ QString currentVersion()
 }
 
 // The running copy listens on the per-user link socket: the link counts once
-// that copy confirmed it, and while any copy holds the copy lock nothing
-// else stands in for it.
-DebugTools::LinkHandOver handOverLink(const QUrl& link, const CopyLock* given)
+// that copy confirmed it. The switch is this process's own only while it
+// holds the copy lock (shared with other such switches) and no copy runs or
+// is on its way; it lets go once it switched.
+DebugTools::LinkHandOver handOverLink(const QUrl& link, CopyLock* given)
 {
     const QString socketPath = given ? given->socketPath() : LinkSocket::defaultPath();
-    const CopyLock own(socketPath);
-    const CopyLock& lock = given ? *given : own;
-    const LinkClient::Delivery delivery
-        = LinkClient::sendOnceListening(socketPath, {link.toEncoded()}, [&lock] { return lock.isHeldElsewhere(); });
+    CopyLock own(socketPath);
+    CopyLock& lock = given ? *given : own;
+    const LinkClient::Delivery delivery = LinkClient::sendOnceListening(
+        socketPath, {link.toEncoded()}, [&lock] { return lock.claimUnlessACopyRuns(CopyLock::Claim::ownWorld); });
     if (delivery.nobody)
         return {.noCopy = true, .pid = 0, .problem = std::nullopt};
     DebugTools::LinkHandOver handed{.noCopy = false, .pid = delivery.pid, .problem = std::nullopt};

@@ -7,16 +7,35 @@
 
 namespace {
 
-// The percent-decoded path components after the leading "/", joined with
-// "/"; none when the decoded bytes are not UTF-8 text.
+// The path components after the leading "/", each percent-decoded, joined
+// with "/": an escaped "/" stays within its component. None when the decoded
+// bytes are not UTF-8 text.
 std::optional<QString> decodedPath(const QUrl& url)
 {
-    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString path = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return path.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/'));
+    QStringList parts;
+    for (const QString& part : url.path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        // Stateless: bytes that stop inside a character are an error too.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        parts.append(decoder(QByteArray::fromPercentEncoding(part.toLatin1())));
+        if (decoder.hasError())
+            return std::nullopt;
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+// The path of a name or page: every "/" escaped, so fromURL reads the text
+// back as it was, empty parts and all; the other delimiters a path allows
+// stay as they are.
+QString encodedPath(const QString& text)
+{
+    return QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(text, "!$&'()*+,;=:@"));
+}
+
+// Characters as Unicode counts them (code points: an emoji such as U+1F600
+// is one), so every text within the limit also fits a link's frame.
+qsizetype characters(const QString& text)
+{
+    return text.toUcs4().size();
 }
 
 } // namespace
@@ -68,7 +87,7 @@ std::optional<AppLink> AppLink::fromURL(const QUrl& url)
     if (host.isEmpty())
         return std::nullopt;
     const std::optional<QString> decoded = decodedPath(url);
-    if (!decoded || decoded->size() > maxTextLength)
+    if (!decoded || characters(*decoded) > maxTextLength)
         return std::nullopt;
     const QString& path = *decoded;
 
@@ -107,11 +126,11 @@ QUrl AppLink::url() const
         break;
     case Kind::named:
         result.setHost(QStringLiteral("switch"));
-        result.setPath(QLatin1Char('/') + text_, QUrl::DecodedMode);
+        result.setPath(encodedPath(text_), QUrl::StrictMode);
         break;
     case Kind::settingsPage:
         result.setHost(QStringLiteral("settings"));
-        result.setPath(QLatin1Char('/') + text_, QUrl::DecodedMode);
+        result.setPath(encodedPath(text_), QUrl::StrictMode);
         break;
     default:
         for (auto it = keywords().constBegin(); it != keywords().constEnd(); ++it) {

@@ -26,9 +26,10 @@ public:
         settings,
     };
 
-    // A name or settings page longer than this many characters, decoded, is
-    // no link anyone sends: it is not understood. url() writes longer ones
-    // all the same, and fromURL refuses them.
+    // A name or settings page longer than this many characters (Unicode code
+    // points), decoded, is no link anyone sends: it is not understood. url()
+    // writes longer ones all the same, and fromURL refuses them. Within it a
+    // link, escapes and all, stays far below the link socket's frame limit.
     static constexpr qsizetype maxTextLength = 1000;
 
     static inline const QString scheme = QStringLiteral("tessaroom");

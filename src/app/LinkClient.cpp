@@ -97,7 +97,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     Delivery delivery;
     if (opened.missing) {
         delivery.nobody = true;
-        delivery.problem = QStringLiteral("no copy of Tessaroom listens on ") + socketPath;
+        delivery.problem = opened.problem;
         return delivery;
     }
     if (!opened.problem.isEmpty()) {
@@ -108,6 +108,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     // Links, which may name private desktops, go only to a copy.
     if (!connection.write(LinkMessage::frame(LinkMessage::identify()), deadline)
         || !nextAnswer(connection, {LinkMessage::Kind::copy}, deadline)) {
+        delivery.closedUnanswered = connection.closed();
         delivery.problem = connection.closed()
                                ? QStringLiteral("the process on the link socket (pid %1) closed the connection before "
                                                 "it answered as Tessaroom")
@@ -142,6 +143,7 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
     }
     if (delivery.answers.size() == links.size())
         return delivery;
+    delivery.closedUnanswered = connection.closed() && delivery.answers.isEmpty();
     if (closedBefore)
         delivery.problem = QStringLiteral("Tessaroom (pid %1) closed the connection before it answered the link").arg(pid);
     else
@@ -152,17 +154,31 @@ LinkClient::Delivery LinkClient::send(const QString& socketPath, const QList<QBy
 }
 
 LinkClient::Delivery LinkClient::sendOnceListening(const QString& socketPath, const QList<QByteArray>& links,
-                                                   const std::function<bool()>& copyComing, int timeoutMs)
+                                                   const std::function<CopyLock::Seen()>& whenNobody, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
         Delivery delivery = send(socketPath, links, int(std::max<qint64>(deadline.remainingTime(), 1)));
-        if (!delivery.nobody || !copyComing())
+        // A copy that quits closes on its senders; the one that follows it
+        // takes the links.
+        if (delivery.closedUnanswered && !deadline.hasExpired() && !platform::TerminationSignals::received()) {
+            std::this_thread::sleep_for(lookAgain);
+            continue;
+        }
+        if (!delivery.nobody)
             return delivery;
+        const CopyLock::Seen seen = whenNobody();
+        if (seen.look == CopyLock::Look::noCopy)
+            return delivery;
+        if (seen.look == CopyLock::Look::cannotTell) {
+            delivery.nobody = false;
+            delivery.problem = seen.found;
+            return delivery;
+        }
         if (deadline.hasExpired() || platform::TerminationSignals::received()) {
             delivery.nobody = false;
-            delivery.problem = QStringLiteral("a copy of Tessaroom is starting or quitting and took no links within %1 s")
-                                   .arg(seconds(timeoutMs));
+            delivery.problem = QStringLiteral("%1, and %2; no link was taken within %3 s")
+                                   .arg(seen.found, delivery.problem, seconds(timeoutMs));
             return delivery;
         }
         std::this_thread::sleep_for(lookAgain);

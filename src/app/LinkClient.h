@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CopyLock.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -67,10 +69,13 @@ public:
         // The answers to the links, from the first, as far as the copy gave
         // them in time. A link without an answer is never followed.
         QList<Answer> answers;
-        // Nothing listens on the socket.
+        // Nothing listens on the socket (problem says what is missing).
         bool nobody = false;
         // Why some links got no answer.
         QString problem;
+        // The listener closed the connection before it answered anything:
+        // none of the links was followed, so they may be sent again.
+        bool closedUnanswered = false;
 
         bool tookAll(qsizetype links) const;
     };
@@ -78,11 +83,13 @@ public:
     // answer. On its deadline it stops taking answers before it gives up, so
     // the copy follows exactly the links reported taken.
     static Delivery send(const QString& socketPath, const QList<QByteArray>& links, int timeoutMs = sendTimeoutMs);
-    // As send, and while nobody listens and copyComing() says a copy is on
-    // its way (one holds the copy lock: it starts, or quits and a newer one
-    // comes), looks again, within the same deadline.
+    // As send, and while nobody listens and whenNobody() finds a copy that
+    // runs or is on its way (it starts, or quits while a newer one comes), or
+    // the listener closed on the links unanswered (it quits), looks again
+    // within the same deadline; then the problem says what was found. Nobody is left to the caller only when whenNobody() found no
+    // copy (and claimed the copy lock); when it cannot tell, nothing is sent.
     static Delivery sendOnceListening(const QString& socketPath, const QList<QByteArray>& links,
-                                      const std::function<bool()>& copyComing, int timeoutMs = sendTimeoutMs);
+                                      const std::function<CopyLock::Seen()>& whenNobody, int timeoutMs = sendTimeoutMs);
 
     enum class QuitAnswer {
         // It said it quits.

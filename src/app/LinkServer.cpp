@@ -20,7 +20,9 @@
 #include <cstring>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -73,6 +75,26 @@ Probe probe(const QString& socketPath, int* failure)
     case EAGAIN: return Probe::answers;
     default: return Probe::unknown;
     }
+}
+
+// Whether taking one more connection would leave fewer descriptors than the
+// reserve to the rest of the app.
+bool descriptorsShort()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    DIR* listing = ::opendir("/proc/self/fd");
+    if (!listing)
+        return errno == EMFILE || errno == ENFILE;
+    // The listing's own descriptor is among those listed.
+    qint64 open = -1;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (entry->d_name[0] != '.')
+            ++open;
+    }
+    ::closedir(listing);
+    return qint64(limit.rlim_cur) - open <= LinkServer::descriptorReserve;
 }
 
 void log(const QString& message)
@@ -163,7 +185,24 @@ void LinkServer::accept()
     }
     // Past the limit the socket takes no more connections: newcomers wait in
     // its queue, unread, until one goes.
-    pauseAccepting(!waiting_.isEmpty());
+    if (!descriptorsShort()) {
+        pauseAccepting(!waiting_.isEmpty());
+        return;
+    }
+    pauseAccepting(true);
+    // Connections that go give theirs back (drop() looks again), and so may
+    // the rest of the app.
+    if (descriptorCheckScheduled_)
+        return;
+    descriptorCheckScheduled_ = true;
+    QPointer<LinkServer> self(this);
+    runAfter(descriptorCheckDelay, [self] {
+        if (!self)
+            return;
+        self->descriptorCheckScheduled_ = false;
+        if (self->waiting_.isEmpty())
+            self->accept();
+    });
 }
 
 void LinkServer::takeWaiting()

@@ -34,7 +34,10 @@ class QSocketNotifier;
 // reported by its size and refused, and a connection never has more than
 // maxBytesInFlight received and not yet handled. Connections take turns one
 // frame at a time, so a flood on one never holds up a link on another; the
-// frames of one connection are handed on in order. When the socket stops
+// frames of one connection are handed on in order. Near the process's
+// descriptor limit it takes no more connections, leaving descriptorReserve
+// free for the rest of the app (a thread that cannot get one ends the
+// process), and looks again as connections go. When the socket stops
 // listening under it (the toolkit's server closes itself when a connection
 // cannot be accepted, for lack of file descriptors), the server says so in
 // the system log and listens again.
@@ -50,6 +53,10 @@ public:
     // Seconds to wait before listening again when the socket stopped again
     // within this time of the last new start.
     static constexpr double relistenDelay = 1;
+    // File descriptors kept free for the rest of the app.
+    static constexpr int descriptorReserve = 8;
+    // Seconds between looks for free descriptors while short of them.
+    static constexpr double descriptorCheckDelay = 1;
 
     struct Handlers {
         // Follows a link its sender was told is taken.
@@ -142,6 +149,7 @@ private:
     // Accepted past the limit (at most one: accepting stops then), not served yet.
     QList<QPointer<QLocalSocket>> waiting_;
     bool acceptingPaused_ = false;
+    bool descriptorCheckScheduled_ = false;
     bool serveScheduled_ = false;
     bool serving_ = false;
     // Listening stopped and has not come back yet.

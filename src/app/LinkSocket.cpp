@@ -44,9 +44,9 @@ QString kindOf(mode_t mode)
     return QStringLiteral("something else");
 }
 
-LinkSocket::Check missing()
+LinkSocket::Check missing(const QString& what)
 {
-    return {.missing = true, .problem = {}};
+    return {.missing = true, .problem = what};
 }
 
 LinkSocket::Check problem(const QString& text)
@@ -73,7 +73,7 @@ LinkSocket::Check inspectFolder(const QString& folder, bool* onlyOpen)
     struct stat info {};
     if (::lstat(QFile::encodeName(folder).constData(), &info) != 0) {
         if (errno == ENOENT)
-            return missing();
+            return missing(QStringLiteral("the link folder %1 does not exist").arg(folder));
         return problem(QStringLiteral("the link folder %1 cannot be read: %2").arg(folder, reasonOf(errno)));
     }
     if (!S_ISDIR(info.st_mode))
@@ -109,7 +109,7 @@ LinkSocket::Check LinkSocket::checkSocketFile(const QString& socketPath)
 {
     struct stat info {};
     if (::lstat(QFile::encodeName(socketPath).constData(), &info) != 0)
-        return errno == ENOENT ? missing()
+        return errno == ENOENT ? missing(QStringLiteral("there is no socket at %1").arg(socketPath))
                                : problem(QStringLiteral("the link socket %1 cannot be read: %2").arg(socketPath, reasonOf(errno)));
     if (!S_ISSOCK(info.st_mode))
         return problem(QStringLiteral("%1 is %2, not a socket").arg(socketPath, kindOf(info.st_mode)));
@@ -169,8 +169,10 @@ LinkSocket::Check LinkSocket::Connection::open(const QString& socketPath, const 
         if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
             break;
         const int error = errno;
-        if (error == ENOENT || error == ECONNREFUSED)
-            return missing();
+        if (error == ENOENT)
+            return missing(QStringLiteral("there is no socket at %1").arg(socketPath));
+        if (error == ECONNREFUSED)
+            return missing(QStringLiteral("nothing listens on %1").arg(socketPath));
         const bool later = error == EAGAIN || error == EINPROGRESS || error == EINTR;
         if (!later)
             return problem(QStringLiteral("the link socket %1 cannot be reached: %2").arg(socketPath, reasonOf(error)));

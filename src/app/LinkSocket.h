@@ -21,9 +21,11 @@ public:
 
     // What a check found.
     struct Check {
-        // Nothing is there (no folder, or no socket file in it).
+        // Nothing is there (no folder, or no socket file in it, or a socket
+        // nobody listens on); problem then says which.
         bool missing = false;
-        // Why what is there cannot be trusted; empty when it can.
+        // Why what is there cannot be trusted, or what is missing; empty when
+        // it can be trusted.
         QString problem;
 
         bool trusted() const { return !missing && problem.isEmpty(); }

@@ -99,6 +99,8 @@ void SpaceEngine::start()
         center.observe(platform::notifications::screenParametersDidChange, [this] { environmentChanged(); }));
     subscriptions_.push_back(center.observe(SpaceStore::changedNotification, [this] { metaChanged(); }));
     subscriptions_.push_back(center.observe(DockBadges::badgesDidChange, [this] { badgesChanged(); }));
+    lastTimeSample_ = platform::now();
+    lastTimeFlush_ = lastTimeSample_;
     QPointer<SpaceEngine> weak(this);
     sweep_ = RepeatingTimer::start(sweepInterval, sweepTolerance, [weak] {
         if (!weak)
@@ -237,7 +239,7 @@ void SpaceEngine::sampleTime()
     const double elapsed = now - lastTimeSample_;
     lastTimeSample_ = now;
     // Written so that a non-finite amount is never counted either.
-    if (!(elapsed > 0 && elapsed < longestCountedSample))
+    if (!counting_ || !(elapsed > 0 && elapsed < longestCountedSample))
         return;
     const Settings& settings = Settings::shared();
     if (!settings.trackTime())

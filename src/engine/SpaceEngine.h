@@ -65,7 +65,8 @@ public:
 
     // --- life ---------------------------------------------------------------
     // Observes the workspace, screen, metadata and badge notifications and
-    // starts the sweep. Once per process.
+    // starts the sweep; time counts from here (a launch may first wait for
+    // another copy to go, which counts the same seconds). Once per process.
     void start();
     void refresh(bool initial);
     // Debounced refresh: at once and again 0.03 s later.
@@ -76,6 +77,9 @@ public:
     void pollBadges();
     // Samples and persists tracked time (at termination, before an export).
     void saveTime();
+    // Counts no more time: the process quits, and the copy that follows
+    // counts from its own start.
+    void stopCounting() { counting_ = false; }
 
     // Fixed app data in place of the live lists (sample mode).
     const std::optional<AppsMap>& sampleApps() const { return sampleApps_; }
@@ -149,6 +153,7 @@ private:
     double appsCachedAt_;
     double lastTimeSample_;
     double lastTimeFlush_;
+    bool counting_ = true;
     double lastBadgePoll_;
     std::optional<AppsMap> sampleApps_;
     std::vector<platform::NotificationCenter::Subscription> subscriptions_;

@@ -1,10 +1,12 @@
 #include "AppTest.h"
 
+#include "app/CopyLock.h"
 #include "app/MainMenu.h"
 #include "menubar/StatusBarController.h"
 #include "platform/AppBundles.h"
 #include "platform/Application.h"
 #include "platform/Bundle.h"
+#include "platform/Folders.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
@@ -29,6 +31,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
@@ -336,6 +339,74 @@ TEST_F(AppTest, NothingIsShownUntilTheOtherCopiesAreRetired)
     EXPECT_FALSE(tileWhileAsked);
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
     EXPECT_TRUE(switchesLog().contains(QStringLiteral("retiring running copy pid %1 at ?").arg(copy)));
+}
+
+TEST_F(AppTest, ANewcomerIsSeenOnItsWayFromAskingTheCopyToQuitUntilItListens)
+{
+    const QString socketPath = home() + QStringLiteral("/run/links");
+    CopyLock running(socketPath);
+    CopyLock newcomer(socketPath);
+    CopyLock sender(socketPath);
+    ASSERT_EQ(running.take(), CopyLock::Take::taken);
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(ended.waitForFinished(10000));
+    const qint32 copy = qint32(ended.processId());
+    std::vector<CopyLock::Look> seen;
+    const auto look = [&] {
+        seen.push_back(sender.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look);
+        sender.release();
+    };
+    platform::host::setRealCopies({
+        .find = [&] {
+            return running.isHeld() ? QList<platform::host::RealCopies::Found>{{.copy = {.pid = copy, .bundlePath = std::nullopt}, .process = nullptr}}
+                                    : QList<platform::host::RealCopies::Found>{};
+        },
+        // The copy lets go as it ends.
+        .askToQuit =
+            [&](qint32, double) {
+                running.release();
+                look();
+                return true;
+            },
+    });
+    delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), settings, Accessibility::shared(),
+                                             AppDelegate::Options{.arguments = {}, .copyLock = &newcomer});
+    delegate->launch();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::complete);
+    // Listening, it is on its way no more.
+    newcomer.release();
+    look();
+    EXPECT_EQ(seen, (std::vector<CopyLock::Look>{CopyLock::Look::copyComing, CopyLock::Look::noCopy}));
+}
+
+TEST_F(AppTest, ALaunchThatCanHoldTheCopyLockNowhereSaysWhyAndQuits)
+{
+    CopyLock lock(home() + QStringLiteral("/run/links"));
+    const QString stateLock = QFileInfo(platform::Folders::logs()).path() + QStringLiteral("/copy.lock");
+    ASSERT_TRUE(QDir().mkpath(lock.path()) && QDir().mkpath(stateLock));
+    delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), settings, Accessibility::shared(),
+                                             AppDelegate::Options{.arguments = {}, .copyLock = &lock});
+    delegate->launch();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::noCopyLock);
+    EXPECT_EQ(delegate->statusBar(), nullptr);
+    EXPECT_TRUE(delegate->anotherCopyProblem().contains(stateLock)) << qPrintable(delegate->anotherCopyProblem());
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("which copy runs cannot be told (")
+                                       + delegate->anotherCopyProblem() + QStringLiteral("); this copy quits")));
+}
+
+TEST_F(AppTest, TimeCountsOnlyWhileThisLaunchIsTheCopy)
+{
+    const qint64 desktop = SpaceEngine::shared().activeDesktop()->managedID();
+    // Waiting for another copy to go: that copy counts these seconds.
+    advance(10);
+    delegate->launch();
+    advance(3);
+    EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(desktop).seconds, 3.0);
+    // Agreed to quit: the copy that follows counts from here.
+    delegate->applicationWillTerminate();
+    advance(3);
+    EXPECT_DOUBLE_EQ(SpaceStore::shared().meta(desktop).seconds, 3.0);
 }
 
 TEST_F(AppTest, TheNamesARetiredCopySavedOnItsWayOutAreReadAgain)

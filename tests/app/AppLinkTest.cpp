@@ -60,6 +60,9 @@ TEST(AppLinkTest, PathsAreDecodedAndJoined)
 {
     EXPECT_EQ(parse("tessaroom://switch/My%20Desk"), AppLink::named(QStringLiteral("My Desk")));
     EXPECT_EQ(parse("tessaroom://switch/a/b"), AppLink::named(QStringLiteral("a/b")));
+    // Empty parts go; an escaped "/" is part of the name.
+    EXPECT_EQ(parse("tessaroom://switch//a//b/"), AppLink::named(QStringLiteral("a/b")));
+    EXPECT_EQ(parse("tessaroom://switch/Mail%2F%2FWork"), AppLink::named(QStringLiteral("Mail//Work")));
     EXPECT_EQ(parse("tessaroom://next/"), AppLink::keyword(AppLink::Kind::next));
 }
 
@@ -79,7 +82,8 @@ TEST(AppLinkTest, NamesAndPagesOverAThousandCharactersAreNotUnderstoodAndEverySh
     const QString prefix = QStringLiteral("tessaroom://switch/");
     // The limit is the name's, decoded: every link url() writes within it
     // reads back, however many characters its escapes take.
-    for (const QString& name : {QString(AppLink::maxTextLength, QLatin1Char('n')),
+    const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80");
+    for (const QString& name : {QString(AppLink::maxTextLength, QLatin1Char('n')), grin.repeated(AppLink::maxTextLength),
                                 QString(AppLink::maxTextLength, QLatin1Char('%')),
                                 QString(AppLink::maxTextLength / 2, QChar(0x20ac)) + QString(250, QLatin1Char(' '))
                                     + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(125)}) {
@@ -88,6 +92,7 @@ TEST(AppLinkTest, NamesAndPagesOverAThousandCharactersAreNotUnderstoodAndEverySh
     }
     const QString name(AppLink::maxTextLength, QLatin1Char('n'));
     EXPECT_FALSE(AppLink::fromURL(AppLink::named(name + QLatin1Char('n')).url()));
+    EXPECT_FALSE(AppLink::fromURL(AppLink::named(grin.repeated(AppLink::maxTextLength + 1)).url()));
     EXPECT_FALSE(AppLink::fromURL(QUrl(prefix + name + QStringLiteral("%25"))));
     EXPECT_FALSE(AppLink::fromURL(QUrl(QStringLiteral("tessaroom://settings/") + name + QLatin1Char('p'))));
     // Measured in characters, not in the bytes of their escapes.
@@ -135,6 +140,8 @@ TEST(AppLinkTest, EveryLinkSurvivesItsOwnUrl)
         AppLink::number(-1),
         AppLink::named(QStringLiteral("Caf\u00E9 & Bar?#1")),
         AppLink::named(QStringLiteral("100%")),
+        AppLink::named(QStringLiteral("/Mail//Work/")),
+        AppLink::settingsPage(QStringLiteral("a//b")),
         AppLink::settingsPage(QStringLiteral("timeTracking")),
         AppLink::keyword(AppLink::Kind::back),
         AppLink::keyword(AppLink::Kind::next),

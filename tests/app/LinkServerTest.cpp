@@ -5,6 +5,7 @@
 #include "app/LinkServer.h"
 #include "platform/AppBundles.h"
 #include "platform/Bundle.h"
+#include "platform/Folders.h"
 #include "platform/SystemLog.h"
 #include "support/PlatformTest.h"
 
@@ -571,6 +572,36 @@ TEST_F(LinkServerTest, PastSixteenConnectionsNewcomersWaitTheirTurnAndAreConfirm
     EXPECT_EQ(received, (QList<QByteArray>{"tessaroom://switch/1", "tessaroom://switch/2", "tessaroom://switch/3"}));
 }
 
+TEST_F(LinkServerTest, NearTheDescriptorLimitNewcomersWaitAndTheRestOfTheAppKeepsItsShare)
+{
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const auto openNow = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size(); };
+    constexpr int clients = 6;
+    rlimit lowered = saved;
+    lowered.rlim_cur = rlim_t(openNow() + LinkServer::descriptorReserve + clients);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<std::unique_ptr<RawClient>> senders;
+    for (int i = 0; i < clients; ++i) {
+        senders.push_back(std::make_unique<RawClient>(socketPath));
+        senders.back()->send(LinkMessage::frame("tessaroom://switch/" + QByteArray::number(i + 1)));
+    }
+    for (int turn = 0; turn < 200; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_LE(server.connectionCount(), 1);
+    EXPECT_GE(qint64(lowered.rlim_cur) - openNow(), LinkServer::descriptorReserve - 1);
+    // Each sender that goes makes room for the next, in turn.
+    for (auto& sender : senders) {
+        const auto answer = sender->answer();
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(LinkMessage::read(*answer).kind, LinkMessage::Kind::taken);
+        sender.reset();
+    }
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_EQ(received.size(), clients);
+}
+
 TEST_F(LinkServerTest, AConnectionWithoutAWholeFrameForFiveSecondsIsClosed)
 {
     ASSERT_TRUE(server.listen(socketPath, nullptr));
@@ -739,6 +770,38 @@ TEST_F(LinkServerTest, MessagesAndLinksNeverPassForEachOther)
     EXPECT_FALSE(client.hasInput());
 }
 
+TEST_F(LinkServerTest, ALinkAQuittingCopyClosedOnUnansweredGoesToTheCopyThatFollows)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(socketPath).path()));
+    ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700);
+    const int quitting = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_un address = addressOf(socketPath);
+    ASSERT_EQ(::bind(quitting, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(quitting, 4), 0);
+    std::atomic<bool> done = false;
+    LinkClient::Delivery delivery;
+    std::thread sender([&] {
+        delivery = LinkClient::sendOnceListening(socketPath, {"tessaroom://next"}, [] {
+            return CopyLock::Seen{.look = CopyLock::Look::copyRuns, .found = QStringLiteral("a copy")};
+        }, 10000);
+        done = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    });
+    // It quits: closes on the sender before it answers, and its socket goes.
+    pollfd watch{quitting, POLLIN, 0};
+    ASSERT_EQ(::poll(&watch, 1, 10000), 1);
+    ::close(::accept(quitting, nullptr, nullptr));
+    ::close(quitting);
+    ::unlink(QFile::encodeName(socketPath).constData());
+    ASSERT_TRUE(server.listen(socketPath, nullptr));
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    sender.join();
+    EXPECT_TRUE(delivery.tookAll(1)) << delivery.problem.toStdString();
+    ASSERT_TRUE(pumpUntil([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received, QList<QByteArray>{"tessaroom://next"});
+}
+
 TEST_F(LinkServerTest, ThisProcessNeverAsksItself)
 {
     ASSERT_TRUE(server.listen(socketPath, nullptr));
@@ -786,16 +849,62 @@ TEST_F(LinkServerTest, OneCopyHoldsTheLockUntilItGoes)
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST_F(LinkServerTest, ALinkPlantedInPlaceOfTheLockIsNotFollowed)
+class LockSquatterTest : public LinkServerTest, public ::testing::WithParamInterface<Squatter> {};
+
+TEST_P(LockSquatterTest, OneCopyStillHoldsTheLockAndWithNoPlaceLeftNoneDoes)
 {
-    CopyLock lock(socketPath);
-    QDir().mkpath(QFileInfo(lock.path()).path());
-    const QString elsewhere = folder.path() + QStringLiteral("/elsewhere");
-    ASSERT_TRUE(QFile::link(elsewhere, lock.path()));
-    EXPECT_EQ(lock.take(), CopyLock::Take::failed);
-    EXPECT_FALSE(lock.error().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    CopyLock first(socketPath);
+    CopyLock second(socketPath);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(first.path()).path()));
+    if (!GetParam().make(first.path(), folder.path()))
+        GTEST_SKIP() << "a file of another user needs root";
+    EXPECT_EQ(first.take(), CopyLock::Take::taken);
+    EXPECT_EQ(second.take(), CopyLock::Take::heldElsewhere);
+    EXPECT_EQ(second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::copyRuns);
+    EXPECT_FALSE(QFileInfo::exists(folder.path() + QStringLiteral("/elsewhere")));
+    first.release();
+    // Switches in their own worlds share it and keep a copy out.
+    EXPECT_EQ(first.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::noCopy);
+    EXPECT_EQ(second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::noCopy);
+    EXPECT_EQ(CopyLock(socketPath).take(), CopyLock::Take::heldElsewhere);
+    first.release();
+    second.release();
+    // Nothing can hold it in the state folder either.
+    const QString stateLock = QFileInfo(platform::Folders::logs()).path() + QStringLiteral("/copy.lock");
+    ASSERT_TRUE(QFile::remove(stateLock) && QDir().mkpath(stateLock));
+    EXPECT_EQ(first.take(), CopyLock::Take::failed);
+    EXPECT_TRUE(first.error().contains(stateLock)) << first.error().toStdString();
+    EXPECT_EQ(first.claimUnlessACopyRuns(CopyLock::Claim::copy).look, CopyLock::Look::cannotTell);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    AtTheCopyLock, LockSquatterTest,
+    ::testing::Values(
+        Squatter{"folder", [](const QString& path, const QString&) { return QDir().mkpath(path); }},
+        Squatter{"linkToAFileOfTheUser",
+                 [](const QString& path, const QString& folder) {
+                     QFile notes(folder + QStringLiteral("/notes"));
+                     return notes.open(QIODevice::WriteOnly) && QFile::link(notes.fileName(), path);
+                 }},
+        Squatter{"danglingLink",
+                 [](const QString& path, const QString& folder) {
+                     return QFile::link(folder + QStringLiteral("/elsewhere"), path);
+                 }},
+        Squatter{"namedPipe", [](const QString& path, const QString&) {
+                     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+                 }},
+        Squatter{"fileOfAnotherUser",
+                 [](const QString& path, const QString&) {
+                     QFile file(path);
+                     return getuid() == 0 && file.open(QIODevice::WriteOnly)
+                            && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
+                 }},
+        Squatter{"preferencesFolderThatIsAFile",
+                 [](const QString& path, const QString&) {
+                     QFile folder(QFileInfo(path).path());
+                     return QDir(folder.fileName()).removeRecursively() && folder.open(QIODevice::WriteOnly);
+                 }}),
+    [](const ::testing::TestParamInfo<Squatter>& squatter) { return std::string(squatter.param.name); });
 
 // --- the relaunch helper ---------------------------------------------------------------------
 

@@ -132,8 +132,11 @@ TEST_F(SwitchRunningCopyTest, WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverD
     ASSERT_TRUE(asker.waitForFinished(generous));
     EXPECT_EQ(asker.exitCode(), 1);
     const QString printed = QString::fromUtf8(asker.readAllStandardOutput());
-    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: a copy of Tessaroom is starting or "
-                                                  "quitting and took no links within 5 s\n")))
+    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: Tessaroom (pid %1) holds the copy lock %2, "
+                                                  "and the link folder %3/tessaroom does not exist; no link was taken "
+                                                  "within 5 s\n")
+                                       .arg(starting.processId())
+                                       .arg(copyLockPath(), home())))
         << qPrintable(printed);
     EXPECT_TRUE(printed.endsWith(QStringLiteral("\nTessaroom did not take tessaroom://switch/3\n"))) << qPrintable(printed);
     EXPECT_FALSE(switchesLog(QStringLiteral("asker-state")).contains(QStringLiteral("Desktop 3")));
