@@ -5,6 +5,7 @@
 #include "platform/linux/DetachedStarts.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/SystemVersion.h"
+#include "support/TestProcesses.h"
 #include "update/Updates.h"
 #include "update/UrlLoader.h"
 
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUuid>
 
 #include <memory>
@@ -118,11 +118,7 @@ TEST_F(AppUpdatesTest, TheUpdaterRelaunchesThroughTheDelegate)
 
 TEST_F(AppUpdatesTest, ALaunchRemovesWhatAnEndedInstallLeft)
 {
-    QProcess ended;
-    ended.start(QStringLiteral("true"));
-    ended.waitForStarted();
-    const qint64 pid = ended.processId();
-    ended.waitForFinished();
+    const qint64 pid = TestProcesses::endedProcessId();
     const QString temporary = home() + QStringLiteral("/tmp");
     const QString unpacked = temporary + QStringLiteral("/Tessaroom-mount-%1-%2-%3/Tessaroom.app")
                                              .arg(::geteuid())

@@ -7,6 +7,7 @@
 #include "platform/TerminationSignals.h"
 #include "store/SpaceMetaDocument.h"
 #include "store/SpaceStore.h"
+#include "support/LockElsewhere.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,12 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 // Test names show the arguments.
 static void PrintTo(const QStringList& arguments, std::ostream* out)
 {
@@ -30,66 +25,6 @@ static void PrintTo(const QStringList& arguments, std::ostream* out)
 }
 
 namespace {
-
-// A process of this user, a child of the test, that holds a folder's lock
-// (flock) until it is let go; after a generous while it lets go by itself,
-// so that a test which waits for it fails instead of hanging.
-class FolderLockElsewhere {
-public:
-    static constexpr int generousWait = 10000; // milliseconds
-
-    explicit FolderLockElsewhere(const QString& folder)
-    {
-        const QByteArray path = QFile::encodeName(folder);
-        int ready[2] = {-1, -1};
-        int release[2] = {-1, -1};
-        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // Only calls that are safe after fork in a threaded process.
-            // The test's end of the release pipe closes only here and there.
-            ::close(release[1]);
-            const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-            const char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
-            [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
-            pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};
-            ::poll(&letGo, 1, generousWait);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        release_ = release[1];
-        char byte = 0;
-        held_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
-        ::close(ready[0]);
-    }
-    ~FolderLockElsewhere() { letGo(); }
-    FolderLockElsewhere(const FolderLockElsewhere&) = delete;
-    FolderLockElsewhere& operator=(const FolderLockElsewhere&) = delete;
-
-    // Whether it holds the lock still (it did not let go by itself).
-    bool holding()
-    {
-        if (held_ && ::waitpid(pid_, nullptr, WNOHANG) == pid_)
-            held_ = false;
-        return held_;
-    }
-
-    void letGo()
-    {
-        if (release_ >= 0)
-            ::close(std::exchange(release_, -1));
-        if (pid_ > 0)
-            ::waitpid(std::exchange(pid_, -1), nullptr, 0);
-        held_ = false;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int release_ = -1;
-    bool held_ = false;
-};
 
 // The launched app in this process with the arguments given, as the
 // platform's delegate, over a names store that already holds the user's data.
@@ -227,7 +162,7 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
     launchWith({});
     advance(2);
     const QString folder = QFileInfo(platform::PreferenceDomain::standard().filePath()).path();
-    FolderLockElsewhere held(folder);
+    LockElsewhere held(folder);
     ASSERT_TRUE(held.holding());
     // The rename's write gives up at once and keeps the rename in memory...
     renameMail(QStringLiteral("Post"));
@@ -239,7 +174,7 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
     EXPECT_EQ(nameOnDisk(mail.managedID()), QStringLiteral("Post"));
 
     // A quit while the lock is kept ends, and says what it could not save.
-    FolderLockElsewhere again(folder);
+    LockElsewhere again(folder);
     ASSERT_TRUE(again.holding());
     renameMail(QStringLiteral("Inbox"));
     platform::Application::terminate();
