@@ -45,21 +45,15 @@ ProcessHandle::~ProcessHandle()
 }
 
 ProcessHandle::ProcessHandle(ProcessHandle&& other) noexcept
-    : pid_(other.pid_)
-    , fd_(std::exchange(other.fd_, -1))
-    , why_(std::move(other.why_))
 {
+    *this = std::move(other);
 }
 
 ProcessHandle& ProcessHandle::operator=(ProcessHandle&& other) noexcept
 {
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        pid_ = other.pid_;
-        fd_ = std::exchange(other.fd_, -1);
-        why_ = std::move(other.why_);
-    }
+    std::swap(pid_, other.pid_);
+    std::swap(fd_, other.fd_);
+    std::swap(why_, other.why_);
     return *this;
 }
 

@@ -138,6 +138,17 @@ bool TestProcesses::waitUntil(QProcess& process, const std::function<bool()>& re
     return true;
 }
 
+TestProcesses::Ran TestProcesses::run(const QString& program, const QStringList& arguments, int boundMs,
+                                      const QProcessEnvironment& environment)
+{
+    TestProcesses processes;
+    QProcess& process = processes.start(program, arguments, environment);
+    const bool exited = process.waitForFinished(boundMs) && process.exitStatus() == QProcess::NormalExit;
+    return {.exitCode = exited ? process.exitCode() : -1,
+            .output = process.readAllStandardOutput(),
+            .errors = process.readAllStandardError()};
+}
+
 bool TestProcesses::ended(qint64 pid)
 {
     return ProcessState::ended(pid);

@@ -59,6 +59,16 @@ public:
     // Waits, while the process runs, until ready() holds.
     static bool waitUntil(QProcess& process, const std::function<bool()>& ready);
 
+    // What a program run to its end printed, and its exit code: -1 when a
+    // signal ended it or it still ran after the bound, which fails the test.
+    struct Ran {
+        int exitCode = -1;
+        QByteArray output;
+        QByteArray errors;
+    };
+    static Ran run(const QString& program, const QStringList& arguments, int boundMs = generous,
+                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
     // Gone, or a zombie not reaped yet.
     static bool ended(qint64 pid);
     // The pid of a process of this user that has ended and been reaped.

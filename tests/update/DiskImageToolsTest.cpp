@@ -32,20 +32,15 @@ protected:
 
     // As a user who may not pass permission bits: root gives up the
     // capabilities that would let it (CI runs as root).
-    // A tool still running after a minute fails the test as processes go.
     static ToolResult run(const QString& tool, const QStringList& arguments, bool asPlainUser = false)
     {
-        TestProcesses processes;
-        QProcess& process =
-            asPlainUser && ::geteuid() == 0
-                ? processes.start(QStringLiteral("setpriv"),
-                                  QStringList{QStringLiteral("--inh-caps=-all"),
-                                              QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
-                                              QStringLiteral("--"), tool}
-                                      + arguments)
-                : processes.start(tool, arguments);
-        const bool exited = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-        return {exited ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        const QStringList plainUser{QStringLiteral("--inh-caps=-all"),
+                                    QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
+                                    QStringLiteral("--"), tool};
+        const TestProcesses::Ran ran = asPlainUser && ::geteuid() == 0
+                                           ? TestProcesses::run(QStringLiteral("setpriv"), plainUser + arguments, 60000)
+                                           : TestProcesses::run(tool, arguments, 60000);
+        return {ran.exitCode, QString::fromUtf8(ran.errors).trimmed()};
     }
 
     ToolResult attach(const QString& image, bool asPlainUser = false)

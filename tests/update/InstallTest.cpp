@@ -128,10 +128,9 @@ protected:
     QString packImage(const QString& folder, const Team* team, const QString& name = QStringLiteral("release.dmg"))
     {
         const QString image = QDir(home()).filePath(name);
-        QProcess tool;
-        tool.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), folder, image});
-        tool.waitForFinished();
-        EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        const TestProcesses::Ran packed = TestProcesses::run(
+            QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), folder, image});
+        EXPECT_EQ(packed.exitCode, 0) << packed.errors.toStdString();
         if (team)
             sign(image, *team);
         return image;
@@ -241,10 +240,8 @@ TEST_P(InstallOverHttpsTest, ChecksDownloadsInstallsOverTheRunningCopyAndHandsIt
     EXPECT_EQ(logLines().last(), QStringLiteral("installed 1.3 at %1, relaunching").arg(running_));
 
     // The new copy runs.
-    QProcess started;
-    started.start(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"));
-    ASSERT_TRUE(started.waitForFinished());
-    EXPECT_EQ(started.readAllStandardOutput().trimmed(), QByteArray("running 1.3"));
+    EXPECT_EQ(TestProcesses::run(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"), {}).output.trimmed(),
+              QByteArray("running 1.3"));
 
     // Nothing is left behind but the stored image.
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());

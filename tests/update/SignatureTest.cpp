@@ -68,13 +68,10 @@ protected:
     // hanging it); the exit code, or -1 when it did not exit.
     static int runSignTool(const QStringList& arguments, QByteArray* output = nullptr)
     {
-        TestProcesses processes;
-        QProcess& tool = processes.start(QStringLiteral(TESSAROOM_SIGN_TOOL), arguments);
-        if (!tool.waitForFinished(20000))
-            return -1;
+        const TestProcesses::Ran ran = TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), arguments, 20000);
         if (output)
-            *output = tool.readAllStandardOutput() + tool.readAllStandardError();
-        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+            *output = ran.output + ran.errors;
+        return ran.exitCode;
     }
 
     // The refusal's reason from the platform, for the case's own cause.

@@ -5,13 +5,13 @@
 #include "platform/sim/SystemVersion.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRandomGenerator>
 
 #include <archive.h>
@@ -171,10 +171,8 @@ UpdateTest::~UpdateTest()
 
 Team UpdateTest::makeTeam(const QString& id, bool pinned)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")});
-    tool.waitForFinished();
-    const QList<QByteArray> keys = tool.readAllStandardOutput().trimmed().split(' ');
+    const QList<QByteArray> keys =
+        TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")}).output.trimmed().split(' ');
     return teamWithKey(id, {QByteArray::fromBase64(keys.value(0)), QByteArray::fromBase64(keys.value(1))}, pinned);
 }
 
@@ -194,11 +192,10 @@ Team UpdateTest::teamWithKey(const QString& id, const platform::CodeSignature::S
 
 bool UpdateTest::sign(const QString& path, const Team& team)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("sign"), team.keyFile, team.id, path});
-    tool.waitForFinished();
-    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
-        ADD_FAILURE() << "signing failed: " << tool.readAllStandardError().toStdString();
+    const TestProcesses::Ran ran =
+        TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("sign"), team.keyFile, team.id, path});
+    if (ran.exitCode != 0) {
+        ADD_FAILURE() << "signing failed: " << ran.errors.toStdString();
         return false;
     }
     return true;
