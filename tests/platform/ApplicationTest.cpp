@@ -22,6 +22,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <gtest/gtest-spi.h>
+
 #include <csignal>
 #include <memory>
 
@@ -184,6 +186,28 @@ TEST_F(RealCopiesTest, AProcessNeverFoundAsACopyIsNeverKilled)
     EXPECT_FALSE(Workspace::terminate(pid));
     EXPECT_FALSE(Workspace::forceTerminate(pid));
     EXPECT_TRUE(alive());
+}
+
+// The tests' own way to signal a process: never a pid below 1, which reaches a
+// whole process group, nor a process that has ended.
+TEST_F(RealCopiesTest, TestsNeverSignalAPidBelowOneOrAnEndedProcessAndReportWhatTheyLeaveRunning)
+{
+    EXPECT_FALSE(ProcessHandle(0).signal(SIGCONT));
+    EXPECT_FALSE(ProcessHandle(-1).signal(SIGCONT));
+    QProcess& done = start(QStringLiteral("/bin/true"), {});
+    ASSERT_TRUE(endedNormally(done));
+    const ::testing::AssertionResult sent = signal(done, SIGCONT);
+    EXPECT_FALSE(sent);
+    EXPECT_NE(std::string(sent.message()).find("has ended already"), std::string::npos) << sent.message();
+
+    static qint64 leftRunning = 0;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            TestProcesses processes;
+            leftRunning = processes.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")}).processId();
+        },
+        "/bin/sleep 60 (pid ");
+    EXPECT_TRUE(ended(leftRunning));
 }
 
 // --- detached starts -----------------------------------------------------------------------
