@@ -22,6 +22,7 @@
 #include "store/SpaceStore.h"
 #include "support/LoopbackServer.h"
 #include "support/SilentServer.h"
+#include "support/TestProcesses.h"
 #include "switching/SystemShortcuts.h"
 #include "ui/AppIcon.h"
 #include "ui/HostedWindow.h"
@@ -39,7 +40,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QWidget>
 
 namespace {
@@ -322,10 +322,7 @@ TEST_F(AppTest, OtherCopiesAreRetiredAndARefusingOneIsForced)
 TEST_F(AppTest, NothingIsShownUntilTheOtherCopiesAreRetired)
 {
     // A copy that has ended by the time it is waited for.
-    QProcess ended;
-    ended.start(QStringLiteral("/bin/true"));
-    ASSERT_TRUE(ended.waitForFinished(10000));
-    const qint32 copy = qint32(ended.processId());
+    const qint32 copy = qint32(TestProcesses::endedProcessId());
     bool tileWhileAsked = true;
     platform::host::setRealCopies({
         .find = [copy] { return QList<platform::host::RealCopies::Found>{{.copy = {.pid = copy, .bundlePath = std::nullopt}, .process = nullptr}}; },

@@ -5,15 +5,14 @@
 #include "platform/linux/DetachedStarts.h"
 #include "platform/sim/Bundle.h"
 #include "platform/sim/SystemVersion.h"
+#include "support/MakerFeed.h"
+#include "support/ScriptedLoader.h"
+#include "support/TestProcesses.h"
 #include "update/Updates.h"
-#include "update/UrlLoader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QUuid>
 
 #include <memory>
@@ -21,36 +20,6 @@
 #include <vector>
 
 namespace {
-
-// Answers the feed request when the test says so.
-class FeedLoader final : public UrlLoader {
-public:
-    std::unique_ptr<UrlTransfer> start(const UrlRequest&, UrlTransferHandlers handlers) override
-    {
-        handlers_.push_back(std::move(handlers));
-        return std::make_unique<UrlTransfer>();
-    }
-
-    void answer(const QString& version)
-    {
-        const QJsonObject object{
-            {QStringLiteral("version"), version},
-            {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-            {QStringLiteral("dmg"), QStringLiteral("https://updates.tessaroom.app/Tessaroom-") + version + QStringLiteral(".dmg")},
-            {QStringLiteral("size"), 4.0},
-            {QStringLiteral("sha256"), QString(64, QLatin1Char('0'))},
-            {QStringLiteral("notes"), QStringLiteral("https://updates.tessaroom.app/notes.html")},
-            {QStringLiteral("minOS"), QStringLiteral("14.0")},
-        };
-        const UrlTransferHandlers handlers = handlers_.back();
-        handlers.response(200);
-        handlers.data(QJsonDocument(object).toJson(QJsonDocument::Compact));
-        handlers.finished(std::nullopt);
-    }
-
-private:
-    std::vector<UrlTransferHandlers> handlers_;
-};
 
 class AppUpdatesTest : public AppTest {
 protected:
@@ -76,10 +45,10 @@ protected:
     void offer(const QString& version)
     {
         updates.check();
-        loader.answer(version);
+        loader.answer(200, makerFeedBytes(makerFeed(version)));
     }
 
-    FeedLoader loader;
+    ScriptedLoader loader;
     Updates updates{Settings::shared(), loader};
     std::vector<int> exits;
 };
@@ -118,11 +87,7 @@ TEST_F(AppUpdatesTest, TheUpdaterRelaunchesThroughTheDelegate)
 
 TEST_F(AppUpdatesTest, ALaunchRemovesWhatAnEndedInstallLeft)
 {
-    QProcess ended;
-    ended.start(QStringLiteral("true"));
-    ended.waitForStarted();
-    const qint64 pid = ended.processId();
-    ended.waitForFinished();
+    const qint64 pid = TestProcesses::endedProcessId();
     const QString temporary = home() + QStringLiteral("/tmp");
     const QString unpacked = temporary + QStringLiteral("/Tessaroom-mount-%1-%2-%3/Tessaroom.app")
                                              .arg(::geteuid())
@@ -145,7 +110,7 @@ TEST_F(AppUpdatesTest, AnEarlyModeEndsTheLaunchBeforeTheUpdaterStarts)
     delegate->launch();
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::earlyMode);
     EXPECT_FALSE(updates.relaunch);
-    loader.answer(QStringLiteral("1.3"));
+    loader.answer(200, makerFeedBytes(makerFeed(QStringLiteral("1.3"))));
     EXPECT_EQ(exits, std::vector<int>{0});
     // The check's offer is not announced: the launch never subscribed.
     EXPECT_FALSE(lastToast().has_value());

@@ -7,7 +7,9 @@
 #include "platform/Bundle.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
+#include "support/ForkedChild.h"
 #include "support/PlatformTest.h"
+#include "support/TestProcesses.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -169,52 +171,23 @@ private:
     std::vector<int> held_;
 };
 
-// A process of this user, a child of the test, that listens on a socket,
-// reads what a connection brings and closes it without an answer.
-class ListenerElsewhere {
-public:
-    explicit ListenerElsewhere(const QString& socketPath)
-    {
-        const sockaddr_un address = addressOf(socketPath);
-        int ready[2] = {-1, -1};
-        if (::pipe(ready) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // Only calls that are safe after fork in a threaded process.
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            const bool listening = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-                                   && ::listen(fd, 4) == 0;
-            const char byte = listening ? 1 : 0;
-            [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
-            for (;;) {
-                const int connection = ::accept(fd, nullptr, nullptr);
-                char bytes[256];
-                [[maybe_unused]] const ssize_t read = ::read(connection, bytes, sizeof bytes);
-                ::close(connection);
-            }
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        listening_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
-        ::close(ready[0]);
+// A child of the test's own (ForkedChild): listens at address, reads what
+// a connection brings and closes it without an answer. Only calls that are
+// safe after fork in a threaded process.
+int listenWithoutAnswering(const sockaddr_un& address, int ready)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool listening =
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 && ::listen(fd, 4) == 0;
+    const char byte = listening ? 1 : 0;
+    [[maybe_unused]] const ssize_t told = ::write(ready, &byte, 1);
+    for (;;) {
+        const int connection = ::accept(fd, nullptr, nullptr);
+        char bytes[256];
+        [[maybe_unused]] const ssize_t read = ::read(connection, bytes, sizeof bytes);
+        ::close(connection);
     }
-    ~ListenerElsewhere()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    ListenerElsewhere(const ListenerElsewhere&) = delete;
-    ListenerElsewhere& operator=(const ListenerElsewhere&) = delete;
-
-    bool listening() const { return listening_; }
-
-private:
-    pid_t pid_ = -1;
-    bool listening_ = false;
-};
+}
 
 class LinkServerTest : public PlatformTest {
 protected:
@@ -468,8 +441,9 @@ TEST_F(LinkServerTest, ALinkCountsAsDeliveredOnlyOnceTheCopyConfirmedIt)
     ::chmod(QFile::encodeName(QFileInfo(socketPath).path()).constData(), 0700);
     // Another program of this user reads the bytes and goes: the link reached
     // the kernel and that program, and no copy has it.
-    const ListenerElsewhere listener(socketPath);
-    ASSERT_TRUE(listener.listening());
+    const sockaddr_un address = addressOf(socketPath);
+    ForkedChild listener([&](int ready) { return listenWithoutAnswering(address, ready); });
+    ASSERT_TRUE(listener.ready());
     const LinkClient::Delivery delivery = LinkClient::send(socketPath, {"tessaroom://switch/3"}, 10000);
     EXPECT_TRUE(delivery.answers.isEmpty());
     EXPECT_EQ(delivery.pid, 0);
@@ -921,14 +895,13 @@ QString makeBundle(const QString& path, const QString& marker)
     return path;
 }
 
-TEST(RelaunchHelperTest, HostilePathsOpenExactlyAndRunNothingElse)
+class RelaunchHelperTest : public ::testing::Test, protected TestProcesses {};
+
+TEST_F(RelaunchHelperTest, HostilePathsOpenExactlyAndRunNothingElse)
 {
     QTemporaryDir root;
     // A process that has ended: the helper must not wait for it.
-    QProcess finished;
-    finished.start(QStringLiteral("/bin/true"));
-    finished.waitForFinished(10000);
-    const qint32 deadPid = qint32(finished.processId() ? finished.processId() : 999999);
+    const qint32 deadPid = qint32(endedProcessId());
 
     const QStringList names{
         QStringLiteral("Quote\"d.app"),
@@ -940,13 +913,14 @@ TEST(RelaunchHelperTest, HostilePathsOpenExactlyAndRunNothingElse)
         const QString bundle = makeBundle(root.path() + QLatin1Char('/') + name, {});
         const QString marker = root.path() + QStringLiteral("/marker");
         QFile::remove(marker);
-        QProcess helper;
-        helper.setWorkingDirectory(root.path());
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("MARKER"), marker);
-        helper.setProcessEnvironment(environment);
-        helper.start(AppDelegate::shell, AppDelegate::relaunchArguments(deadPid, bundle));
-        ASSERT_TRUE(helper.waitForFinished(20000)) << name.toStdString();
+        // In root, where a command let in would leave its file.
+        const QStringList arguments = QStringList{QStringLiteral("-c"), QStringLiteral("cd \"$0\" && exec \"$@\""),
+                                                  root.path(), AppDelegate::shell}
+                                      + AppDelegate::relaunchArguments(deadPid, bundle);
+        QProcess& helper = start(QStringLiteral("/bin/sh"), arguments, environment);
+        ASSERT_TRUE(helper.waitForFinished(generous)) << name.toStdString();
         QFile written(marker);
         ASSERT_TRUE(written.open(QIODevice::ReadOnly)) << name.toStdString();
         EXPECT_EQ(QString::fromUtf8(written.readAll()),
@@ -955,37 +929,31 @@ TEST(RelaunchHelperTest, HostilePathsOpenExactlyAndRunNothingElse)
     }
 }
 
-TEST(RelaunchHelperTest, TheHelperWaitsForTheProcessToEnd)
+TEST_F(RelaunchHelperTest, TheHelperWaitsForTheProcessToEnd)
 {
     QTemporaryDir root;
     const QString bundle = makeBundle(root.path() + QStringLiteral("/Tessaroom.app"), {});
     const QString marker = root.path() + QStringLiteral("/marker");
     // Lives until its input is closed.
-    QProcess watched;
-    watched.start(QStringLiteral("/bin/cat"), {});
-    ASSERT_TRUE(watched.waitForStarted());
-    QProcess helper;
+    QProcess& watched = start(QStringLiteral("/bin/cat"), {});
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("MARKER"), marker);
-    helper.setProcessEnvironment(environment);
-    helper.start(AppDelegate::shell, AppDelegate::relaunchArguments(qint32(watched.processId()), bundle));
-    ASSERT_TRUE(helper.waitForStarted());
+    QProcess& helper =
+        start(AppDelegate::shell, AppDelegate::relaunchArguments(qint32(watched.processId()), bundle), environment);
     // The helper is in its wait loop once it runs a child (the loop's pause),
     // or it went on at once and the marker appears: whichever comes first.
     const QString children = QStringLiteral("/proc/%1/task/%1/children").arg(helper.processId());
-    const auto runsAChild = [&] {
+    waitUntil(helper, [&] {
         QFile list(children);
-        return list.open(QIODevice::ReadOnly) && !list.readAll().trimmed().isEmpty();
-    };
-    for (int slice = 0; slice < 1000 && !runsAChild() && !QFileInfo::exists(marker); ++slice)
-        helper.waitForFinished(20);
+        return (list.open(QIODevice::ReadOnly) && !list.readAll().trimmed().isEmpty()) || QFileInfo::exists(marker);
+    });
     // Still waiting while the watched process lives (it is our child, so it
     // lingers until reaped; reap it as soon as it exits).
     EXPECT_FALSE(QFileInfo::exists(marker));
     EXPECT_EQ(helper.state(), QProcess::Running);
     watched.closeWriteChannel();
-    ASSERT_TRUE(watched.waitForFinished(10000));
-    ASSERT_TRUE(helper.waitForFinished(20000));
+    ASSERT_TRUE(watched.waitForFinished(generous));
+    ASSERT_TRUE(helper.waitForFinished(generous));
     EXPECT_TRUE(QFileInfo::exists(marker));
 }
 

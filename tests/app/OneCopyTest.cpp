@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -101,11 +102,9 @@ protected:
             python.append(lockPath);
         const QStringList command = asUser + python;
         QProcess& squatter = start(command.mid(1), QStringLiteral("squatter-state"), command.first());
-        squatter.setReadChannel(QProcess::StandardOutput);
-        QByteArray seen;
-        while (!seen.contains("listening") && squatter.waitForReadyRead(generous))
-            seen += squatter.readAllStandardOutput();
-        EXPECT_TRUE(seen.contains("listening")) << squatter.readAllStandardError().toStdString();
+        mayOutlive(squatter);
+        EXPECT_TRUE(waitForLine(squatter, "listening", QProcess::StandardOutput))
+            << squatter.readAllStandardError().toStdString();
         return squatter;
     }
 
@@ -230,7 +229,7 @@ TEST_P(StubbornCopyTest, IsKilledAfterFiveSecondsUnlessTheNewcomerIsToldToQuitFi
         // Told to quit while it waits for the answer: it quits at once, and
         // kills nothing on its way out.
         ASSERT_TRUE(waitUntil(newcomer, [&] { return switchesLog().contains(retiring); })) << qPrintable(switchesLog());
-        signal(newcomer, SIGTERM);
+        ASSERT_TRUE(signal(newcomer, SIGTERM));
         ASSERT_TRUE(newcomer.waitForFinished(generous));
         EXPECT_EQ(newcomer.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(newcomer.exitCode(), 0);
@@ -308,38 +307,39 @@ TEST_F(OneCopyTest, ACopyThatAnswersOnlyAfterItsTimeIsNeverSaidToHaveRefusedToQu
 
 TEST_F(OneCopyTest, ACopyWhosePidANewcomerInASandboxCannotSeeIsNeverSignalled)
 {
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {QStringLiteral("-p"), QStringLiteral("-f"), QStringLiteral("--mount-proc"),
-                                            QStringLiteral("true")});
-    if (QStandardPaths::findExecutable(QStringLiteral("setsid")).isEmpty() || !probe.waitForFinished(generous)
-        || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+    if (QStandardPaths::findExecutable(QStringLiteral("setsid")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+        GTEST_SKIP() << "setsid and unshare are needed";
+    QProcess& probe = start({QStringLiteral("-p"), QStringLiteral("-f"), QStringLiteral("--mount-proc"), QStringLiteral("true")},
+                            QStringLiteral("state"), QStringLiteral("unshare"));
+    if (!endedNormally(probe) || probe.exitCode() != 0)
         GTEST_SKIP() << "no pid namespace can be made here (unshare -p needs root or user namespaces): "
                      << probe.readAllStandardError().toStdString();
     const QString record = home() + QStringLiteral("/record");
     QProcess& stub = squat(socketPath(), QStringLiteral("copy"), record);
     // The newcomer runs in its own pid namespace, sharing the runtime folder,
-    // in a process group of its own with a bystander in it.
+    // in a process group of its own with a bystander in it. Ending the
+    // sandbox ends the newcomer (--kill-child).
     const QString bystanderFile = home() + QStringLiteral("/bystander");
     QProcess& sandbox = start({QStringLiteral("sh"), QStringLiteral("-c"),
                                QStringLiteral("sleep 120 & echo $! > \"$1\"; exec unshare -p -f --mount-proc --kill-child \"$0\""),
                                QStringLiteral(TESSAROOM_APP), bystanderFile},
                               QStringLiteral("state"), QStringLiteral("setsid"));
-    const qint64 group = sandbox.processId();
+    mayOutlive(sandbox);
     // The copy answers as one and never agrees to quit; its pid reads 0 in
     // there, and nothing can be signalled through it.
     const bool launched = waitForLaunch(sandbox);
     QFile bystander(bystanderFile);
     const qint64 bystanderPid = bystander.open(QIODevice::ReadOnly) ? bystander.readAll().trimmed().toLongLong() : 0;
+    // It runs until the test ends it.
+    ASSERT_TRUE(adopt(bystanderPid));
     EXPECT_TRUE(launched) << qPrintable(switchesLog());
     EXPECT_TRUE(switchesLog().contains(QStringLiteral("retiring running copy pid 0 at /opt/Stub.app")))
         << qPrintable(switchesLog());
     EXPECT_TRUE(recorded(record).contains("\xffquit"));
     EXPECT_EQ(stub.state(), QProcess::Running);
     EXPECT_EQ(sandbox.state(), QProcess::Running);
-    ASSERT_GT(bystanderPid, 0);
     EXPECT_FALSE(ended(bystanderPid));
-    if (group > 0)
-        ::kill(-pid_t(group), SIGKILL);
 }
 
 // --- copies started together ---
@@ -453,8 +453,8 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
         ASSERT_TRUE(QDir(linkFolder()).removeRecursively());
     }
     // Busy: it answers nobody, so only the lock tells that it runs.
-    ASSERT_GT(first.processId(), 0);
-    ASSERT_EQ(::kill(pid_t(first.processId()), SIGSTOP), 0);
+    ASSERT_TRUE(signal(first, SIGSTOP));
+    mayOutlive(first);
 
     std::vector<QProcess*> copies{&first};
     for (int copy = 1; copy <= 3; ++copy)
@@ -501,7 +501,7 @@ TEST_F(OneCopyTest, ALinkSenderThatCannotReachTheCopyFailsAndNeverTakesItsPlace)
     ASSERT_TRUE(waitForLaunch(running));
     const qint64 pid = running.processId();
     // Too busy to take a connection: stopped, with its socket's queue full.
-    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    ASSERT_TRUE(signal(running, SIGSTOP));
     std::vector<int> queued;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -521,7 +521,7 @@ TEST_F(OneCopyTest, ALinkSenderThatCannotReachTheCopyFailsAndNeverTakesItsPlace)
 
     for (const int fd : queued)
         ::close(fd);
-    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    ASSERT_TRUE(signal(running, SIGCONT));
     EXPECT_EQ(askToSwitch(), asked(pid));
     EXPECT_TRUE(stop(running));
 }

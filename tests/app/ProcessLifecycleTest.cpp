@@ -3,90 +3,27 @@
 #include "engine/SpaceEngine.h"
 #include "platform/PreferenceDomain.h"
 #include "store/SpaceStore.h"
+#include "support/AppProcesses.h"
 #include "support/PlatformTest.h"
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include <csignal>
-#include <functional>
 #include <ostream>
-
-#include <sys/types.h>
 
 namespace {
 
 // Real processes of the app in this test's home, which this process shares:
 // it reads the names store from disk and writes it as another copy would.
-class RealProcessTest : public PlatformTest {
+class RealProcessTest : public PlatformTest, protected AppProcesses {
 protected:
-    static constexpr int generousWait = 30000; // milliseconds
-
     RealProcessTest()
+        : AppProcesses(QStringLiteral(TESSAROOM_APP), PlatformTest::home())
     {
-        environment_ = QProcessEnvironment::systemEnvironment();
-        environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), home());
-        environment_.insert(QStringLiteral("XDG_CACHE_HOME"), home() + QStringLiteral("/cache"));
-        environment_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment_.remove(QStringLiteral("TESSAROOM_SIM_WORLD"));
-        // The update check must not reach the network: nothing listens there.
-        environment_.insert(QStringLiteral("TESSAROOM_UPDATE_FEED"), QStringLiteral("http://127.0.0.1:9/update.json"));
     }
 
-    void start(QProcess& process, const QStringList& arguments)
-    {
-        process.setProcessEnvironment(environment_);
-        process.start(QStringLiteral(TESSAROOM_APP), arguments);
-        ASSERT_TRUE(process.waitForStarted(generousWait));
-    }
-
-    // Waits, while the process runs, until ready() holds; false when the
-    // process ended first or the wait ran out.
-    static bool waitUntil(QProcess& process, const std::function<bool()>& ready)
-    {
-        for (int slice = 0; slice < generousWait / 50; ++slice) {
-            if (ready())
-                return true;
-            if (process.state() != QProcess::Running)
-                return ready();
-            process.waitForFinished(50);
-        }
-        return ready();
-    }
-
-    // Waits for text on the process's output channel; all that was read
-    // stays in seen.
-    static bool waitForText(QProcess& process, QProcess::ProcessChannel channel, const QByteArray& text,
-                            QByteArray& seen)
-    {
-        process.setReadChannel(channel);
-        while (!seen.contains(text)) {
-            if (!process.waitForReadyRead(generousWait))
-                break;
-            seen += process.readAll();
-        }
-        return seen.contains(text);
-    }
-
-    static bool waitForLaunch(QProcess& process)
-    {
-        QByteArray seen;
-        return waitForText(process, QProcess::StandardError, "launched", seen);
-    }
-
-    // Not once the process is known to have ended: its pid then reads 0, and
-    // kill(0, ...) would reach every test in the process group.
-    static void send(QProcess& process, int signal)
-    {
-        if (const qint64 pid = process.processId(); pid > 0)
-            ::kill(pid_t(pid), signal);
-    }
-
-    static bool endedNormally(QProcess& process)
-    {
-        return process.waitForFinished(generousWait) && process.exitStatus() == QProcess::NormalExit;
-    }
+    using PlatformTest::home;
 
     // The default world is the same in every process, so its ids hold here.
     static qint64 managedID(qint64 number) { return SpaceEngine::shared().desktopWithNumber(number)->managedID(); }
@@ -97,9 +34,6 @@ protected:
         SpaceStore::shared().change(managedID(number), [&](SpaceMeta& meta) { meta.name = name; });
         SpaceStore::shared().flushNow();
     }
-
-private:
-    QProcessEnvironment environment_;
 };
 
 // The user's names and time as a running copy saved them.
@@ -145,24 +79,25 @@ TEST_P(ModeProcessTest, TheNamesStoreIsUntouchedAndARenameMadeMeanwhileSurvives)
     const ModeRun& mode = GetParam();
     QStringList arguments = mode.arguments;
     arguments.replaceInStrings(QStringLiteral("HOME"), home());
-    QProcess running;
-    start(running, arguments);
+    QProcess& running = start(arguments);
 
     std::optional<QByteArray> expected = saved;
     if (!mode.readyFile.isEmpty() || !mode.readyText.isEmpty()) {
-        QByteArray seen;
         const QString file = QString(mode.readyFile).replace(QStringLiteral("HOME"), home());
-        const bool ready = file.isEmpty() ? waitForText(running, mode.readyChannel, mode.readyText, seen)
-                                          : waitUntil(running, [&] { return QFileInfo(file).size() > 0; });
-        ASSERT_TRUE(ready) << seen.toStdString();
+        if (file.isEmpty()) {
+            ASSERT_TRUE(waitForLine(running, mode.readyText, mode.readyChannel));
+        } else {
+            ASSERT_TRUE(waitUntil(running, [&] { return QFileInfo(file).size() > 0; }));
+        }
         ASSERT_EQ(running.state(), QProcess::Running);
         // The user renames a desktop while the mode runs.
         rename(3, QStringLiteral("Focus"));
         expected = storedNamesDocument();
         ASSERT_NE(expected, saved);
     }
-    if (mode.signal)
-        send(running, mode.signal);
+    if (mode.signal) {
+        ASSERT_TRUE(signal(running, mode.signal));
+    }
     ASSERT_TRUE(endedNormally(running)) << running.readAllStandardError().toStdString();
     if (mode.signal) {
         EXPECT_EQ(running.exitCode(), 0);
@@ -192,21 +127,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SavedDataTest, ASwitchHandedToTheRunningCopyLeavesTheStoreAsItWas)
 {
-    QProcess running;
-    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    QProcess& running = start({QStringLiteral("--run-for"), QStringLiteral("60")});
     ASSERT_TRUE(waitForLaunch(running));
 
-    QProcess handing;
     // A desktop the running copy does not have: it only toasts, so its own
     // writes stay out of the picture.
-    start(handing, {QStringLiteral("--switch"), QStringLiteral("99")});
+    QProcess& handing = start({QStringLiteral("--switch"), QStringLiteral("99")});
     ASSERT_TRUE(endedNormally(handing));
     EXPECT_TRUE(handing.readAllStandardOutput().startsWith("asked Tessaroom (pid "));
     EXPECT_EQ(handing.exitCode(), 0);
     EXPECT_EQ(storedNamesDocument(), saved);
 
-    send(running, SIGTERM);
-    EXPECT_TRUE(endedNormally(running));
+    EXPECT_TRUE(stop(running));
 }
 
 // --- ending by a signal ---
@@ -215,22 +147,20 @@ class SignalProcessTest : public SavedDataTest, public ::testing::WithParamInter
 
 TEST_P(SignalProcessTest, TheRunningCopySavesItsTimeAndNamesAndExitsZero)
 {
-    QProcess running;
-    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    QProcess& running = start({QStringLiteral("--run-for"), QStringLiteral("60")});
     ASSERT_TRUE(waitForLaunch(running));
 
     // A link moves the running copy to desktop 2; the switch saves desktop 1's
     // time (with what a sweep counted on desktop 2 before that save ran), and
     // from then on desktop 2's time is counted in memory only.
-    QProcess link;
-    start(link, {QStringLiteral("tessaroom://switch/2")});
+    QProcess& link = start({QStringLiteral("tessaroom://switch/2")});
     ASSERT_TRUE(endedNormally(link));
     ASSERT_EQ(link.exitCode(), 0);
     ASSERT_TRUE(waitUntil(running, [&] { return storedMeta(managedID(1)).seconds > 0; }));
     const double mailBefore = storedMeta(managedID(2)).seconds;
     ASSERT_GE(mailBefore, 100);
 
-    send(running, GetParam());
+    ASSERT_TRUE(signal(running, GetParam()));
     ASSERT_TRUE(endedNormally(running)) << running.readAllStandardError().toStdString();
     EXPECT_EQ(running.exitCode(), 0);
     const SpaceMeta mail = storedMeta(managedID(2));
@@ -247,15 +177,14 @@ INSTANTIATE_TEST_SUITE_P(TermIntHup, SignalProcessTest, ::testing::Values(SIGTER
 
 TEST_F(SavedDataTest, ASignalWhileTheCopyEndsIsAbsorbedUntilTheProcessIsGone)
 {
-    QProcess running;
-    start(running, {QStringLiteral("--run-for"), QStringLiteral("60")});
+    QProcess& running = start({QStringLiteral("--run-for"), QStringLiteral("60")});
     ASSERT_TRUE(waitForLaunch(running));
 
     // A session's logout: SIGTERM, then SIGHUP at any moment of the end,
     // down to the last static object.
-    send(running, SIGTERM);
-    for (int slice = 0; slice < generousWait && !running.waitForFinished(1); ++slice)
-        send(running, SIGHUP);
+    ASSERT_TRUE(signal(running, SIGTERM));
+    for (int slice = 0; slice < generous && !running.waitForFinished(1); ++slice)
+        signalUnlessEnded(running, SIGHUP);
     ASSERT_EQ(running.state(), QProcess::NotRunning);
     EXPECT_EQ(running.exitStatus(), QProcess::NormalExit) << running.readAllStandardError().toStdString();
     EXPECT_EQ(running.exitCode(), 0);
@@ -267,8 +196,7 @@ TEST_F(SavedDataTest, ASignalWhileTheCopyEndsIsAbsorbedUntilTheProcessIsGone)
 
 TEST_F(RealProcessTest, TheFirstSelfTestOnAFreshHomePassesAllTenChecks)
 {
-    QProcess selftest;
-    start(selftest, {QStringLiteral("--selftest")});
+    QProcess& selftest = start({QStringLiteral("--selftest")});
     ASSERT_TRUE(endedNormally(selftest));
     const QString printed = QString::fromUtf8(selftest.readAllStandardOutput());
     EXPECT_EQ(selftest.exitCode(), 0) << qPrintable(printed);

@@ -53,13 +53,13 @@ TEST_P(QuitDuringMoveTest, IsNoAnswerAndNothingIsMovedOrRelaunched)
         ASSERT_TRUE(waitForLine(copy, "asking"));
     } else {
         ASSERT_TRUE(waitUntil(copy, [&] { return QFileInfo(running).size() > 0; }));
+        // While the copy waits for it, so before it can end.
+        QFile toolPid(running);
+        ASSERT_TRUE(toolPid.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(adopt(toolPid.readAll().trimmed().toLongLong()));
     }
-    signal(copy, when.signal);
+    ASSERT_TRUE(signal(copy, when.signal));
     ASSERT_TRUE(copy.waitForFinished(generous));
-    QFile toolPid(running);
-    // A file not written yet reads as 0, which would reach the process group.
-    if (const int pid = toolPid.open(QIODevice::ReadOnly) ? toolPid.readAll().trimmed().toInt() : 0; pid > 0)
-        ::kill(pid_t(pid), SIGKILL);
 
     EXPECT_EQ(copy.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(copy.exitCode(), 0);
@@ -94,7 +94,7 @@ TEST_F(QuitDuringUpdateTest, SaysWhichStepWasCutShortAndExitsOne)
     };
     QProcess& command = start({QStringLiteral("--check-update"), QStringLiteral("--download"), QStringLiteral("--install")});
     ASSERT_TRUE(silent.waitForNewConnection(generous));
-    signal(command, SIGTERM);
+    ASSERT_TRUE(signal(command, SIGTERM));
     ASSERT_TRUE(command.waitForFinished(generous));
     EXPECT_EQ(command.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(command.exitCode(), 1);

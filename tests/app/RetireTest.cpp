@@ -15,8 +15,9 @@ TEST_F(RetireTest, WhileANewCopyIsOnItsWaySendersWaitForItAndNeverActAlone)
     const QString coming = home() + QStringLiteral("/config/tessaroom/coming.lock");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(coming).path()));
     QProcess& newcomer = start({QStringLiteral("-c"),
-                                QStringLiteral("exec 9>>\"$0\" && flock -s 9 && echo held >&2 && exec sleep 60"), coming},
+                                QStringLiteral("exec 9>>\"$0\" && flock -s 9 && echo held >&2 && exec cat"), coming},
                                QStringLiteral("state"), QStringLiteral("/bin/sh"));
+    mayOutlive(newcomer);
     ASSERT_TRUE(waitForLine(newcomer, "held"));
     QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
     QProcess& sender = start({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"));

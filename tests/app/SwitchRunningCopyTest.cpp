@@ -80,7 +80,7 @@ TEST_F(SwitchRunningCopyTest, ACopyThatDoesNotAnswerIsLeftAloneAndTheNewcomerQui
     // Stopped: it holds the lock, its socket takes connections, and nothing
     // answers. Silence is no answer as a copy: it is never asked to quit or
     // killed, and the newcomer goes away, saying why.
-    ASSERT_EQ(::kill(pid_t(firstPid), SIGSTOP), 0);
+    ASSERT_TRUE(signal(first, SIGSTOP));
     QProcess& second = start({});
     ASSERT_TRUE(second.waitForFinished(generous));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
@@ -94,7 +94,7 @@ TEST_F(SwitchRunningCopyTest, ACopyThatDoesNotAnswerIsLeftAloneAndTheNewcomerQui
     EXPECT_FALSE(switchesLog().contains(QStringLiteral("retiring")));
     EXPECT_FALSE(ended(firstPid));
 
-    ASSERT_EQ(::kill(pid_t(firstPid), SIGCONT), 0);
+    ASSERT_TRUE(signal(first, SIGCONT));
     EXPECT_EQ(askToSwitch(), asked(firstPid));
     EXPECT_TRUE(stop(first));
 }
@@ -107,10 +107,10 @@ TEST_F(SwitchRunningCopyTest, ASwitchWaitsForACopyPausedForAMomentAndNeverSwitch
     ASSERT_TRUE(waitForLaunch(running));
     const qint64 pid = running.processId();
     // Busy or swapped out for a second and a half.
-    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    ASSERT_TRUE(signal(running, SIGSTOP));
     QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
     asker.waitForFinished(1500);
-    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    ASSERT_TRUE(signal(running, SIGCONT));
     ASSERT_TRUE(asker.waitForFinished(generous));
     EXPECT_EQ(QString::fromUtf8(asker.readAllStandardOutput()), asked(pid));
     EXPECT_EQ(asker.exitCode(), 0);
@@ -122,11 +122,12 @@ TEST_F(SwitchRunningCopyTest, ASwitchWaitsForACopyPausedForAMomentAndNeverSwitch
 
 TEST_F(SwitchRunningCopyTest, WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverDoneHere)
 {
-    // A copy on its way: it holds the lock and does not listen yet.
+    // A copy on its way: it holds the lock and does not listen yet. Its
+    // child ends once the test closes its input.
     ASSERT_TRUE(QDir().mkpath(QFileInfo(copyLockPath()).path()));
-    QProcess& starting = start({copyLockPath(), QStringLiteral("-c"),
-                                QStringLiteral("echo held >&2; exec sleep 60")},
+    QProcess& starting = start({copyLockPath(), QStringLiteral("-c"), QStringLiteral("echo held >&2; exec cat")},
                                QStringLiteral("state"), QStringLiteral("flock"));
+    mayOutlive(starting);
     ASSERT_TRUE(waitForLine(starting, "held"));
     QProcess& asker = start({QStringLiteral("--switch"), QStringLiteral("3")}, QStringLiteral("asker-state"));
     ASSERT_TRUE(asker.waitForFinished(generous));
@@ -149,13 +150,13 @@ TEST_F(SwitchRunningCopyTest, ALinkWhoseSenderGaveUpIsNeverFollowed)
     QProcess& running = start({});
     ASSERT_TRUE(waitForLaunch(running));
     const qint64 pid = running.processId();
-    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);
+    ASSERT_TRUE(signal(running, SIGSTOP));
     QProcess& sender = start({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"));
     ASSERT_TRUE(sender.waitForFinished(generous));
     EXPECT_EQ(sender.exitCode(), 1);
     const QString told = QString::fromUtf8(sender.readAllStandardError());
     EXPECT_TRUE(told.contains(QStringLiteral("did not take tessaroom://switch/2\n"))) << qPrintable(told);
-    ASSERT_EQ(::kill(pid_t(pid), SIGCONT), 0);
+    ASSERT_TRUE(signal(running, SIGCONT));
     // The link sent next is taken and followed; the one given up on never is.
     EXPECT_EQ(askToSwitch(), asked(pid));
     EXPECT_TRUE(waitUntil(running, [&] { return switchesLog().contains(QStringLiteral("'Desktop 3'")); }))
@@ -254,11 +255,7 @@ TEST_F(SwitchRunningCopyTest, AnInProcessSwitchThatWasRunningFirstLeavesTheNewCo
     // Without a running copy "--switch" switches in its own process; a copy
     // starts meanwhile, and the switch is ended once that copy has launched.
     QProcess& switching = start({QStringLiteral("--switch"), QStringLiteral("2")}, QStringLiteral("mode-state"));
-    switching.setReadChannel(QProcess::StandardOutput);
-    QByteArray printed;
-    while (!printed.contains("switching to Desktop 2") && switching.waitForReadyRead(generous))
-        printed += switching.readAllStandardOutput();
-    ASSERT_TRUE(printed.contains("switching to Desktop 2")) << printed.toStdString();
+    ASSERT_TRUE(waitForLine(switching, "switching to Desktop 2", QProcess::StandardOutput));
     QProcess& running = start({});
     ASSERT_TRUE(waitForLaunch(running));
     const qint64 pid = running.processId();

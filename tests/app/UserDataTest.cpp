@@ -7,6 +7,7 @@
 #include "platform/TerminationSignals.h"
 #include "store/SpaceMetaDocument.h"
 #include "store/SpaceStore.h"
+#include "support/LockElsewhere.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,12 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 // Test names show the arguments.
 static void PrintTo(const QStringList& arguments, std::ostream* out)
 {
@@ -31,66 +26,6 @@ static void PrintTo(const QStringList& arguments, std::ostream* out)
 }
 
 namespace {
-
-// A process of this user, a child of the test, that holds a folder's lock
-// (flock) until it is let go or, by itself, letGoAfter milliseconds after it
-// took it; the generous default keeps a test that waits for it from hanging.
-class FolderLockElsewhere {
-public:
-    static constexpr int generousWait = 10000; // milliseconds
-
-    explicit FolderLockElsewhere(const QString& folder, int letGoAfter = generousWait)
-    {
-        const QByteArray path = QFile::encodeName(folder);
-        int ready[2] = {-1, -1};
-        int release[2] = {-1, -1};
-        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
-            return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            // Only calls that are safe after fork in a threaded process.
-            // The test's end of the release pipe closes only here and there.
-            ::close(release[1]);
-            const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
-            const char byte = fd >= 0 && ::flock(fd, LOCK_EX) == 0 ? 1 : 0;
-            [[maybe_unused]] const ssize_t told = ::write(ready[1], &byte, 1);
-            pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};
-            ::poll(&letGo, 1, letGoAfter);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        release_ = release[1];
-        char byte = 0;
-        held_ = pid_ > 0 && ::read(ready[0], &byte, 1) == 1 && byte == 1;
-        ::close(ready[0]);
-    }
-    ~FolderLockElsewhere() { letGo(); }
-    FolderLockElsewhere(const FolderLockElsewhere&) = delete;
-    FolderLockElsewhere& operator=(const FolderLockElsewhere&) = delete;
-
-    // Whether it holds the lock still (it did not let go by itself).
-    bool holding()
-    {
-        if (held_ && ::waitpid(pid_, nullptr, WNOHANG) == pid_)
-            held_ = false;
-        return held_;
-    }
-
-    void letGo()
-    {
-        if (release_ >= 0)
-            ::close(std::exchange(release_, -1));
-        if (pid_ > 0)
-            ::waitpid(std::exchange(pid_, -1), nullptr, 0);
-        held_ = false;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int release_ = -1;
-    bool held_ = false;
-};
 
 // The launched app in this process with the arguments given, as the
 // platform's delegate, over a names store that already holds the user's data.
@@ -235,7 +170,7 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
 {
     launchWith({});
     advance(2);
-    FolderLockElsewhere held(preferencesFolder());
+    LockElsewhere held(preferencesFolder());
     ASSERT_TRUE(held.holding());
     // The rename's write gives up at once and keeps the rename in memory...
     renameMail(QStringLiteral("Post"));
@@ -248,7 +183,7 @@ TEST_F(UserDataTest, AFolderLockKeptElsewhereHoldsUpNeitherAWriteNorTheQuit)
 
     // A quit while the lock is never let go ends within its bound, and says
     // which keys it could not save.
-    FolderLockElsewhere again(preferencesFolder());
+    LockElsewhere again(preferencesFolder());
     ASSERT_TRUE(again.holding());
     renameMail(QStringLiteral("Inbox"));
     const QDeadlineTimer quitBound(5000);
@@ -269,7 +204,7 @@ TEST_F(UserDataTest, AQuitWaitsForAFolderLockThatIsLetGoAndSavesTheTimeAndThePen
     const double secondsOnDisk = metaOnDisk(active).seconds;
     // Another copy in the middle of a slow write, for far longer than a
     // write during the run waits.
-    FolderLockElsewhere held(preferencesFolder(), 1000);
+    LockElsewhere held(preferencesFolder(), 1000);
     ASSERT_TRUE(held.holding());
     renameMailPending();
     platform::Application::terminate();

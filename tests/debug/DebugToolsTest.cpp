@@ -4,64 +4,18 @@
 #include "platform/sim/Bundle.h"
 #include "platform/sim/SystemVersion.h"
 #include "store/Settings.h"
+#include "support/MakerFeed.h"
 #include "support/PlatformTest.h"
+#include "support/ScriptedLoader.h"
 #include "update/Updates.h"
-#include "update/UrlLoader.h"
 
 #include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTextStream>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
 namespace {
-
-// Answers the updater's requests when the test says so.
-class Loader final : public UrlLoader {
-public:
-    struct Pending {
-        UrlTransferHandlers handlers;
-        bool cancelled = false;
-    };
-    class Transfer final : public UrlTransfer {
-    public:
-        explicit Transfer(std::shared_ptr<Pending> pending)
-            : pending_(std::move(pending))
-        {
-        }
-        ~Transfer() override { pending_->cancelled = true; }
-
-    private:
-        std::shared_ptr<Pending> pending_;
-    };
-
-    std::unique_ptr<UrlTransfer> start(const UrlRequest& request, UrlTransferHandlers handlers) override
-    {
-        urls.push_back(request.url);
-        pending_.push_back(std::make_shared<Pending>(Pending{std::move(handlers), false}));
-        return std::make_unique<Transfer>(pending_.back());
-    }
-
-    void answer(int status, const QByteArray& body)
-    {
-        const auto pending = pending_.back();
-        const UrlTransferHandlers handlers = pending->handlers;
-        if (!pending->cancelled)
-            handlers.response(status);
-        if (!pending->cancelled && !body.isEmpty())
-            handlers.data(body);
-        if (!pending->cancelled)
-            handlers.finished(std::nullopt);
-    }
-
-    std::vector<QUrl> urls;
-
-private:
-    std::vector<std::shared_ptr<Pending>> pending_;
-};
 
 class DebugToolsTest : public PlatformTest {
 protected:
@@ -102,23 +56,11 @@ protected:
                                            env);
     }
 
-    static QByteArray feed(const QString& version)
-    {
-        const QJsonObject object{
-            {QStringLiteral("version"), version},
-            {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-            {QStringLiteral("dmg"), QStringLiteral("https://updates.tessaroom.app/Tessaroom-") + version + QStringLiteral(".dmg")},
-            {QStringLiteral("size"), 4.0},
-            {QStringLiteral("sha256"), QString(64, QLatin1Char('0'))},
-            {QStringLiteral("notes"), QStringLiteral("https://updates.tessaroom.app/notes.html")},
-            {QStringLiteral("minOS"), QStringLiteral("14.0")},
-        };
-        return QJsonDocument(object).toJson(QJsonDocument::Compact);
-    }
+    static QByteArray feed(const QString& version) { return makerFeedBytes(makerFeed(version)); }
 
     QStringList lines() const { return printed.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
 
-    Loader loader;
+    ScriptedLoader loader;
     Updates updates{Settings::shared(), loader};
     QString printed;
     QTextStream out{&printed};
@@ -178,7 +120,7 @@ TEST_F(DebugToolsTest, DiagnoseWinsOverTheUpdateCheckAndExitsZero)
 {
     EXPECT_TRUE(early({QStringLiteral("--check-update"), QStringLiteral("--diagnose")}));
     EXPECT_EQ(exits, std::vector<int>{0});
-    EXPECT_TRUE(loader.urls.empty());
+    EXPECT_EQ(loader.count(), 0u);
     EXPECT_TRUE(printed.startsWith(QStringLiteral("Tessaroom diagnostics\n")));
     EXPECT_TRUE(printed.endsWith(QStringLiteral("\n\n")));
 }
@@ -192,7 +134,7 @@ TEST_F(DebugToolsTest, CheckPrintsTheOutcomeAndAnOfferExitsZero)
     loader.answer(200, feed(QStringLiteral("1.3")));
     EXPECT_EQ(printed, QStringLiteral("check: 1.3 is available\n"));
     EXPECT_EQ(exits, std::vector<int>{0});
-    EXPECT_EQ(loader.urls.size(), 1u); // --install without --download downloads nothing
+    EXPECT_EQ(loader.count(), 1u); // --install without --download downloads nothing
 }
 
 TEST_F(DebugToolsTest, UpToDateAndSkippedExitZero)
@@ -200,7 +142,7 @@ TEST_F(DebugToolsTest, UpToDateAndSkippedExitZero)
     early({QStringLiteral("--check-update"), QStringLiteral("--download")});
     loader.answer(200, feed(QStringLiteral("1.1")));
     EXPECT_EQ(printed, QStringLiteral("check: up to date\n"));
-    EXPECT_EQ(loader.urls.size(), 1u); // nothing on offer: no download line
+    EXPECT_EQ(loader.count(), 1u); // nothing on offer: no download line
     Settings::shared().setUpdateSkipped(QStringLiteral("1.4"));
     early({QStringLiteral("--check-update")});
     loader.answer(200, feed(QStringLiteral("1.4")));
@@ -222,8 +164,8 @@ TEST_F(DebugToolsTest, ADownloadThatFailsVerificationExitsOne)
 {
     early({QStringLiteral("--check-update"), QStringLiteral("--download"), QStringLiteral("--install")});
     loader.answer(200, feed(QStringLiteral("1.3")));
-    ASSERT_EQ(loader.urls.size(), 2u);
-    EXPECT_EQ(loader.urls[1].toString(), QStringLiteral("https://updates.tessaroom.app/Tessaroom-1.3.dmg"));
+    ASSERT_EQ(loader.count(), 2u);
+    EXPECT_EQ(loader.request(1).request.url.toString(), QStringLiteral("https://updates.tessaroom.app/Tessaroom-1.3.dmg"));
     loader.answer(200, QByteArray("abcd")); // the right size, not the announced digest
     clock().runPending(); // the verification's outcome, handed back from the background
     ASSERT_EQ(lines().size(), 3) << printed.toStdString();

@@ -5,11 +5,7 @@
 #include "ui/KitFonts.h"
 
 #include <QDir>
-#include <QLayout>
 #include <QWidget>
-
-#include <cmath>
-#include <cstdlib>
 
 MenuBarTest::MenuBarTest()
 {
@@ -49,16 +45,7 @@ QStringList MenuBarTest::switchLog() const
 
 QImage MenuBarTest::render(QWidget& widget, double scale)
 {
-    if (!widget.testAttribute(Qt::WA_Resized))
-        widget.resize(widget.sizeHint());
-    if (widget.layout())
-        widget.layout()->activate();
-    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(QColor(14, 17, 24));
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
+    return renderLaidOut(widget, QColor(14, 17, 24), scale);
 }
 
 void MenuBarTest::savePicture(const QImage& image, const QString& fileName)

@@ -13,6 +13,7 @@
 #include "platform/sim/Volumes.h"
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,8 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <gtest/gtest-spi.h>
 
 #include <csignal>
 #include <memory>
@@ -97,31 +100,18 @@ TEST_F(ApplicationTest, TerminationCanBeRefusedButNotForced)
 
 // --- copies of this app running as real processes ------------------------------------------
 
-// Running, not a zombie waiting to be reaped.
-bool alive(qint32 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close > 0 && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
 // A real process that stands for another copy of the app.
-class RealCopiesTest : public PlatformTest {
+class RealCopiesTest : public PlatformTest, protected TestProcesses {
 protected:
     RealCopiesTest()
+        : copy(start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")}))
+        , pid(qint32(copy.processId()))
     {
-        copy.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
-        copy.waitForStarted();
-        pid = qint32(copy.processId());
+        mayOutlive(copy);
     }
-    ~RealCopiesTest() override
-    {
-        copy.kill();
-        copy.waitForFinished(10000);
-    }
+
+    // Running, not a zombie waiting to be reaped.
+    bool alive() const { return !ended(pid); }
 
     // The copy is found, with a handle on its process; asking it to quit does
     // what answer says.
@@ -143,8 +133,8 @@ protected:
         });
     }
 
-    QProcess copy;
-    qint32 pid = 0;
+    QProcess& copy;
+    const qint32 pid;
     int finds = 0;
 };
 
@@ -165,11 +155,15 @@ TEST_F(RealCopiesTest, TheyAreListedOnlyUnderThisAppsIdentifier)
 
 TEST_F(RealCopiesTest, TerminateAsksTheCopyAndReturnsOnceItsProcessEnded)
 {
-    findCopy([](qint32 asked) { return ::kill(asked, SIGTERM) == 0; });
+    findCopy([this](qint32 asked) {
+        const ::testing::AssertionResult sent = signal(copy, SIGTERM);
+        EXPECT_TRUE(sent);
+        return asked == pid && sent;
+    });
     Workspace::runningApplications(Bundle::identifier().value());
     EXPECT_TRUE(Workspace::terminate(pid));
     // Ended already: only the reaping is left.
-    EXPECT_FALSE(alive(pid));
+    EXPECT_FALSE(alive());
 }
 
 TEST_F(RealCopiesTest, ACopyThatDoesNotAgreeIsKilled)
@@ -177,10 +171,10 @@ TEST_F(RealCopiesTest, ACopyThatDoesNotAgreeIsKilled)
     findCopy([](qint32) { return false; });
     Workspace::runningApplications(Bundle::identifier().value());
     EXPECT_FALSE(Workspace::terminate(pid));
-    EXPECT_TRUE(alive(pid));
+    EXPECT_TRUE(alive());
     EXPECT_TRUE(Workspace::forceTerminate(pid));
-    EXPECT_FALSE(alive(pid));
-    ASSERT_TRUE(copy.waitForFinished(10000));
+    EXPECT_FALSE(alive());
+    ASSERT_TRUE(copy.waitForFinished(generous));
     EXPECT_EQ(copy.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(sim::terminationRequests(),
               (QList<QString>{QStringLiteral("terminate %1").arg(pid), QStringLiteral("force %1").arg(pid)}));
@@ -191,7 +185,29 @@ TEST_F(RealCopiesTest, AProcessNeverFoundAsACopyIsNeverKilled)
     findCopy([](qint32) { return true; });
     EXPECT_FALSE(Workspace::terminate(pid));
     EXPECT_FALSE(Workspace::forceTerminate(pid));
-    EXPECT_TRUE(alive(pid));
+    EXPECT_TRUE(alive());
+}
+
+// The tests' own way to signal a process: never a pid below 1, which reaches a
+// whole process group, nor a process that has ended.
+TEST_F(RealCopiesTest, TestsNeverSignalAPidBelowOneOrAnEndedProcessAndReportWhatTheyLeaveRunning)
+{
+    EXPECT_FALSE(ProcessHandle(0).signal(SIGCONT));
+    EXPECT_FALSE(ProcessHandle(-1).signal(SIGCONT));
+    QProcess& done = start(QStringLiteral("/bin/true"), {});
+    ASSERT_TRUE(endedNormally(done));
+    const ::testing::AssertionResult sent = signal(done, SIGCONT);
+    EXPECT_FALSE(sent);
+    EXPECT_NE(std::string(sent.message()).find("has ended already"), std::string::npos) << sent.message();
+
+    static qint64 leftRunning = 0;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            TestProcesses processes;
+            leftRunning = processes.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")}).processId();
+        },
+        "/bin/sleep 60 (pid ");
+    EXPECT_TRUE(ended(leftRunning));
 }
 
 // --- detached starts -----------------------------------------------------------------------

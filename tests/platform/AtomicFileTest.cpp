@@ -1,5 +1,6 @@
 #include "platform/AtomicFile.h"
 #include "support/PlatformTest.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,8 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
-#include <memory>
-#include <vector>
+#include <csignal>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -259,28 +259,15 @@ TEST_F(AtomicFileTest, AppendToAPipeNobodyReadsFailsAtOnce)
 
 // --- writers killed on the way ---
 
-class AtomicFileWriterProcessTest : public AtomicFileTest {
+class AtomicFileWriterProcessTest : public AtomicFileTest, protected TestProcesses {
 protected:
-    ~AtomicFileWriterProcessTest() override
-    {
-        for (auto& writer : writers_) {
-            if (writer->state() != QProcess::NotRunning) {
-                writer->kill();
-                writer->waitForFinished(10000);
-            }
-        }
-    }
-
     // A writer in its own process, stopped with its temporary file made,
     // just before the rename.
     QProcess& startHolding(const QByteArray& content)
     {
-        auto& writer = *writers_.emplace_back(std::make_unique<QProcess>());
-        writer.start(QStringLiteral(TESSAROOM_ATOMIC_WRITER), {path(), QString::fromLatin1(content), "--hold"});
-        EXPECT_TRUE(writer.waitForStarted(10000));
-        while (!writer.canReadLine() && writer.waitForReadyRead(10000)) {
-        }
-        EXPECT_EQ(writer.readLine().trimmed(), "holding");
+        QProcess& writer =
+            start(QStringLiteral(TESSAROOM_ATOMIC_WRITER), {path(), QString::fromLatin1(content), "--hold"});
+        EXPECT_TRUE(waitForLine(writer, "holding\n", QProcess::StandardOutput));
         return writer;
     }
 
@@ -288,9 +275,6 @@ protected:
     {
         return entries().filter(QRegularExpression("^\\.prefs\\.json\\.tessaroom-\\w{6}$"));
     }
-
-private:
-    std::vector<std::unique_ptr<QProcess>> writers_;
 };
 
 TEST_F(AtomicFileWriterProcessTest, TemporariesOfWritersKilledOnTheWayGoWithTheNextWrite)
@@ -298,8 +282,8 @@ TEST_F(AtomicFileWriterProcessTest, TemporariesOfWritersKilledOnTheWayGoWithTheN
     put(path(), "kept");
     for (int kill = 0; kill < 3; ++kill) {
         QProcess& writer = startHolding("lost " + QByteArray::number(kill));
-        writer.kill(); // SIGKILL
-        ASSERT_TRUE(writer.waitForFinished(10000));
+        ASSERT_TRUE(signal(writer, SIGKILL));
+        ASSERT_TRUE(writer.waitForFinished(generous));
     }
     // Each writer removed the one its predecessor left.
     ASSERT_EQ(temporaries().size(), 1) << entries().join(' ').toStdString();
@@ -320,7 +304,7 @@ TEST_F(AtomicFileWriterProcessTest, ALiveWriterInAnotherProcessKeepsItsTemporary
     EXPECT_EQ(temporaries().size(), 1);
 
     writer.write("go on\n");
-    ASSERT_TRUE(writer.waitForFinished(10000));
+    ASSERT_TRUE(writer.waitForFinished(generous));
     EXPECT_EQ(writer.exitCode(), 0) << writer.readAll().toStdString();
     EXPECT_EQ(read(path()), "theirs");
     EXPECT_EQ(entries(), QStringList{"prefs.json"});

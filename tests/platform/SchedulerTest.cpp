@@ -3,8 +3,8 @@
 #include "platform/QtScheduler.h"
 #include "platform/Scheduler.h"
 #include "support/PlatformTest.h"
+#include "support/ProcessState.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <atomic>
@@ -112,15 +112,8 @@ TEST(QtSchedulerTest, FinishingBackgroundWorkWaitsForTheWorkUnderWay)
     // The work goes on only once this thread waits (the kernel says it sleeps).
     const pid_t waiting = ::gettid();
     std::thread release([&] {
-        const QString status = QStringLiteral("/proc/self/task/%1/stat").arg(waiting);
-        for (;;) {
-            QFile file(status);
-            const QByteArray line = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            const qsizetype end = line.lastIndexOf(')');
-            if (end < 0 || line.mid(end + 2, 1) != "R")
-                break;
+        while (ProcessState::ofThread(waiting) == 'R')
             std::this_thread::yield();
-        }
         released = true;
     });
     scheduler.finishBackgroundWork();

@@ -1,4 +1,3 @@
-#include "ScriptedFeedLoader.h"
 #include "SettingsTest.h"
 
 #include "platform/linux/FileViewer.h"
@@ -13,6 +12,8 @@
 #include "settings/UpdateRow.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
+#include "support/MakerFeed.h"
+#include "support/ScriptedLoader.h"
 #include "support/UrlCatcher.h"
 #include "switching/Accessibility.h"
 #include "ui/AccentButton.h"
@@ -27,7 +28,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QLabel>
@@ -69,16 +69,10 @@ protected:
     static QByteArray feed(const QString& version, const QString& notes = QStringLiteral(
                                                        "https://updates.tessaroom.app/notes.html"))
     {
-        const QJsonObject object{
-            {QStringLiteral("version"), version},
-            {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-            {QStringLiteral("dmg"), QStringLiteral("https://updates.tessaroom.app/Tessaroom.dmg")},
-            {QStringLiteral("size"), double(imageBytes)},
-            {QStringLiteral("sha256"), QString(64, QLatin1Char('0'))},
-            {QStringLiteral("notes"), notes},
-            {QStringLiteral("minOS"), QStringLiteral("14.0")},
-        };
-        return QJsonDocument(object).toJson(QJsonDocument::Compact);
+        QJsonObject feed = makerFeed(version, imageBytes);
+        feed[QStringLiteral("dmg")] = QStringLiteral("https://updates.tessaroom.app/Tessaroom.dmg");
+        feed[QStringLiteral("notes")] = notes;
+        return makerFeedBytes(feed);
     }
 
     // The page at the page area's width and the height its texts need there.
@@ -128,7 +122,7 @@ protected:
         EXPECT_GT(shown.control()->width(), 0);
     }
 
-    ScriptedFeedLoader loader_;
+    ScriptedLoader loader_;
     Updates updates_{Settings::shared(), loader_};
     WelcomeCounter commands_;
     QWidget root_;
@@ -370,7 +364,7 @@ TEST_F(AboutPageTest, DownloadShowsItsProgressThenAFailureWithTryAgain)
     loader_.answer(200, feed(QStringLiteral("1.3")));
     click(*button(*page, "downloadButton"));
     ASSERT_EQ(loader_.count(), 2u);
-    EXPECT_EQ(loader_.request(1).url, QUrl("https://updates.tessaroom.app/Tessaroom.dmg"));
+    EXPECT_EQ(loader_.request(1).request.url, QUrl("https://updates.tessaroom.app/Tessaroom.dmg"));
     loader_.respond(200, QByteArray(4 * Updates::downloadChunkBytes, 'x'));
     EXPECT_EQ(title(*page), "Downloading Tessaroom 1.3");
     EXPECT_EQ(caption(*page), "Checking the size, the hash and the signature before it opens.");

@@ -1,15 +1,14 @@
 #include "SettingsTest.h"
 
+#include "support/Pixels.h"
 #include "ui/AppIcon.h"
 #include "ui/KitFonts.h"
 #include "ui/Theme.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QMouseEvent>
 
-#include <cmath>
 #include <cstdlib>
 
 SettingsTest::SettingsTest()
@@ -69,16 +68,7 @@ void SettingsTest::leftClick(QWidget& widget, QPointF at)
 
 QImage SettingsTest::render(QWidget& widget, double scale)
 {
-    if (!widget.testAttribute(Qt::WA_Resized))
-        widget.resize(widget.sizeHint());
-    if (widget.layout())
-        widget.layout()->activate();
-    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(Theme::canvas());
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
+    return renderLaidOut(widget, Theme::canvas(), scale);
 }
 
 void SettingsTest::keep(QWidget& widget, const QString& name)

@@ -1,5 +1,6 @@
 #include "support/Pixels.h"
 
+#include <QLayout>
 #include <QWidget>
 
 #include <cmath>
@@ -17,12 +18,30 @@
                                          << e.name(QColor::HexArgb).toStdString();
 }
 
-QImage renderBare(QWidget& widget, double scale)
+namespace {
+
+QImage renderOn(QWidget& widget, const QColor& background, double scale)
 {
     QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
                  QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(scale);
-    image.fill(Qt::transparent);
+    image.fill(background);
     widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return image;
+}
+
+} // namespace
+
+QImage renderBare(QWidget& widget, double scale)
+{
+    return renderOn(widget, Qt::transparent, scale);
+}
+
+QImage renderLaidOut(QWidget& widget, const QColor& background, double scale)
+{
+    if (!widget.testAttribute(Qt::WA_Resized))
+        widget.resize(widget.sizeHint());
+    if (widget.layout())
+        widget.layout()->activate();
+    return renderOn(widget, background, scale);
 }

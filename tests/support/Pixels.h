@@ -15,3 +15,6 @@ class QWidget;
 // The widget and its children drawn on nothing (transparent) at scale pixels
 // per point, so what lies outside its shapes stays empty.
 QImage renderBare(QWidget& widget, double scale);
+// The widget laid out (at its size hint unless it was resized) and drawn with
+// its children on background.
+QImage renderLaidOut(QWidget& widget, const QColor& background, double scale);

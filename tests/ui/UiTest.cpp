@@ -8,12 +8,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QMouseEvent>
 #include <QWidget>
 
 #include <cmath>
-#include <cstdlib>
 
 UiTest::UiTest()
 {
@@ -22,16 +20,7 @@ UiTest::UiTest()
 
 QImage UiTest::render(QWidget& widget, QColor background, double scale)
 {
-    if (!widget.testAttribute(Qt::WA_Resized))
-        widget.resize(widget.sizeHint());
-    if (widget.layout())
-        widget.layout()->activate();
-    QImage image(QSize(int(std::ceil(widget.width() * scale)), int(std::ceil(widget.height() * scale))),
-                 QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(scale);
-    image.fill(background);
-    widget.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
-    return image;
+    return renderLaidOut(widget, background, scale);
 }
 
 QColor UiTest::at(const QImage& image, QPointF point)

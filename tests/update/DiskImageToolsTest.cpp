@@ -1,5 +1,7 @@
 #include "UpdateTest.h"
 
+#include "support/TestProcesses.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,22 +35,13 @@ protected:
     // capabilities that would let it (CI runs as root).
     static ToolResult run(const QString& tool, const QStringList& arguments, bool asPlainUser = false)
     {
-        QProcess process;
-        if (asPlainUser && ::geteuid() == 0) {
-            process.start(QStringLiteral("setpriv"),
-                          QStringList{QStringLiteral("--inh-caps=-all"),
-                                      QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
-                                      QStringLiteral("--"), tool}
-                              + arguments);
-        } else {
-            process.start(tool, arguments);
-        }
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardError()).trimmed()};
+        const QStringList plainUser{QStringLiteral("--inh-caps=-all"),
+                                    QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
+                                    QStringLiteral("--"), tool};
+        const TestProcesses::Ran ran = asPlainUser && ::geteuid() == 0
+                                           ? TestProcesses::run(QStringLiteral("setpriv"), plainUser + arguments, 60000)
+                                           : TestProcesses::run(tool, arguments, 60000);
+        return {ran.exitCode, QString::fromUtf8(ran.errors).trimmed()};
     }
 
     ToolResult attach(const QString& image, bool asPlainUser = false)
@@ -406,8 +399,9 @@ TEST_F(DiskImageToolsTest, AFileRewrittenOrGrownWhileItIsPackedFailsTheImage)
         ASSERT_EQ(::mkfifo(QFile::encodeName(packed).constData(), 0600), 0);
         const int image = ::open(QFile::encodeName(packed).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(image, 0);
-        QProcess tool;
-        tool.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), source, packed});
+        TestProcesses processes;
+        QProcess& tool = processes.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
+                                         {QStringLiteral("create"), QStringLiteral("-srcfolder"), source, packed});
         // Reads what the pipe holds, waiting for it; false at its end.
         QByteArray out;
         const auto readMore = [&] {

@@ -1,5 +1,6 @@
 #include "UpdateTest.h"
 
+#include "support/MakerFeed.h"
 #include "update/AppVersion.h"
 
 #include <QJsonArray>
@@ -11,15 +12,9 @@ const UpdateFeed::Policy makerPolicy{.host = QStringLiteral("updates.tessaroom.a
 
 QJsonObject goodFeed()
 {
-    return QJsonObject{
-        {QStringLiteral("version"), QStringLiteral("1.3")},
-        {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-        {QStringLiteral("dmg"), QStringLiteral("https://updates.tessaroom.app/Tessaroom-1.3.dmg")},
-        {QStringLiteral("size"), 1234567},
-        {QStringLiteral("sha256"), QString(64, QLatin1Char('a'))},
-        {QStringLiteral("notes"), QStringLiteral("https://updates.tessaroom.app/notes/1.3")},
-        {QStringLiteral("minOS"), QStringLiteral("14.0")},
-    };
+    QJsonObject feed = makerFeed(QStringLiteral("1.3"), 1234567, QString(64, QLatin1Char('a')));
+    feed[QStringLiteral("notes")] = QStringLiteral("https://updates.tessaroom.app/notes/1.3");
+    return feed;
 }
 
 std::optional<UpdateFeed> parseWith(const QString& key, const QJsonValue& value,

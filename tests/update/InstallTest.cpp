@@ -10,6 +10,9 @@
 #include "platform/sim/Tools.h"
 #include "platform/sim/Volumes.h"
 #include "store/Settings.h"
+#include "support/ForkedChild.h"
+#include "support/LockElsewhere.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -125,10 +128,9 @@ protected:
     QString packImage(const QString& folder, const Team* team, const QString& name = QStringLiteral("release.dmg"))
     {
         const QString image = QDir(home()).filePath(name);
-        QProcess tool;
-        tool.start(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), folder, image});
-        tool.waitForFinished();
-        EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+        const TestProcesses::Ran packed = TestProcesses::run(
+            QStringLiteral(TESSAROOM_HDIUTIL_TOOL), {QStringLiteral("create"), QStringLiteral("-srcfolder"), folder, image});
+        EXPECT_EQ(packed.exitCode, 0) << packed.errors.toStdString();
         if (team)
             sign(image, *team);
         return image;
@@ -194,15 +196,14 @@ protected:
     // An install of image over the running copy in a process of its own
     // (tests/update/installer) on road, killed or held at step; its
     // environment is this one's with changes.
-    void startInstaller(QProcess& installer, const QString& image, const QString& road, const QString& step,
-                        const QMap<QString, QString>& changes = {}) const
+    QProcess& startInstaller(TestProcesses& processes, const QString& image, const QString& road, const QString& step,
+                             const QMap<QString, QString>& changes = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TESSAROOM_TEST_MAKER_KEY"), QString::fromLatin1(maker_.key.publicKey.toBase64()));
         for (auto it = changes.begin(); it != changes.end(); ++it)
             environment.insert(it.key(), it.value());
-        installer.setProcessEnvironment(environment);
-        installer.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step});
+        return processes.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step}, environment);
     }
 
     QStringList mountPoints() const
@@ -252,10 +253,8 @@ TEST_P(InstallOverHttpsTest, ChecksDownloadsInstallsOverTheRunningCopyAndHandsIt
     EXPECT_EQ(logLines().last(), QStringLiteral("installed 1.3 at %1, relaunching").arg(running_));
 
     // The new copy runs.
-    QProcess started;
-    started.start(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"));
-    ASSERT_TRUE(started.waitForFinished());
-    EXPECT_EQ(started.readAllStandardOutput().trimmed(), QByteArray("running 1.3"));
+    EXPECT_EQ(TestProcesses::run(running_ + QStringLiteral("/Contents/MacOS/Tessaroom"), {}).output.trimmed(),
+              QByteArray("running 1.3"));
 
     // Nothing is left behind but the stored image.
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
@@ -742,47 +741,6 @@ protected:
         return fd;
     }
 
-    // Another process holds the install lock, as its install under way does,
-    // until the object goes.
-    class LockInAnotherProcess {
-    public:
-        LockInAnotherProcess()
-        {
-            int ready[2];
-            if (::pipe(ready) != 0 || ::pipe(release_) != 0)
-                return;
-            const QByteArray path = QFile::encodeName(Updates::installLockPath());
-            child_ = ::fork();
-            if (child_ == 0) {
-                ::close(ready[0]);
-                ::close(release_[1]); // else its own end keeps the wait below open
-                const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-                const char held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
-                char end = 0;
-                if (::write(ready[1], &held, 1) == 1)
-                    (void)::read(release_[0], &end, 1); // until the test lets go
-                ::_exit(0);
-            }
-            ::close(ready[1]);
-            ::close(release_[0]);
-            char held = 0;
-            held_ = ::read(ready[0], &held, 1) == 1 && held == '1';
-            ::close(ready[0]);
-        }
-        ~LockInAnotherProcess()
-        {
-            ::close(release_[1]);
-            if (child_ > 0)
-                ::waitpid(child_, nullptr, 0);
-        }
-        bool held() const { return held_; }
-
-    private:
-        pid_t child_ = -1;
-        int release_[2] = {-1, -1};
-        bool held_ = false;
-    };
-
     const QString source_;
     int moves_ = 0;
 };
@@ -847,8 +805,9 @@ TEST_P(SwapTest, AnInstallWhileAnotherProcessInstallsTheSameAppFailsAndSaysSo)
 {
     readyFor(releaseImage(&maker_));
     {
-        const LockInAnotherProcess other;
-        ASSERT_TRUE(other.held());
+        // As another install under way holds it.
+        const LockElsewhere other(Updates::installLockPath());
+        ASSERT_TRUE(other.holding());
         installNow();
         expectInstallFailed(QStringLiteral("another install is under way"));
         EXPECT_TRUE(platform::sim::toolRuns().empty());
@@ -876,8 +835,8 @@ TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEver
     // The same user installs into this folder from a process with a state
     // folder of its own; it stops once its copy tool has run.
     const QString image = releaseImage(&maker_);
-    QProcess other;
-    startInstaller(other, image, QStringLiteral("exchange"), QStringLiteral("hold-ditto-after"),
+    TestProcesses processes;
+    QProcess& other = startInstaller(processes, image, QStringLiteral("exchange"), QStringLiteral("hold-ditto-after"),
                    {{QStringLiteral("XDG_STATE_HOME"), QDir(home()).filePath(QStringLiteral("other-state"))}});
     QByteArray said;
     ASSERT_TRUE(waitUntil([&] {
@@ -1059,14 +1018,13 @@ TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
 {
     // A process of this user stages the new copy and swaps it in without the
     // one-step exchange; it is killed between the two renames.
-    const pid_t child = ::fork();
-    if (child == 0) {
+    ForkedChild install([&](int) {
         const QString staged = QDir(apps_).filePath(QStringLiteral(".Tessaroom-new-%1-%2-%3.app")
                                                         .arg(::geteuid())
                                                         .arg(::getpid())
                                                         .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
         if (std::rename(QFile::encodeName(source_).constData(), QFile::encodeName(staged).constData()) != 0)
-            ::_exit(2);
+            return 2;
         int renames = 0;
         Updates::swapIn(staged, running_,
                         {.exchange = [](const QString&, const QString&) { return EINVAL; },
@@ -1075,11 +1033,10 @@ TEST_P(SwapTest, AnInstallKilledBetweenItsTwoRenamesIsPutRightAtTheNextLaunch)
                                  ::raise(SIGKILL);
                              return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
                          }});
-        ::_exit(3);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        return 3;
+    });
+    const std::optional<int> status = install.wait();
+    ASSERT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL) << status.value_or(-1);
     ASSERT_FALSE(QFileInfo::exists(running_));
     const QStringList left = hiddenSiblings(apps_);
     ASSERT_EQ(left.size(), 2);
@@ -1251,17 +1208,6 @@ TEST_P(SwapTest, AHungCopyToolIsStoppedAfterTwoMinutesAndItsCopyRemoved)
 
 class LeftoversTest : public SwapTest {
 protected:
-    // A process of this user that has ended.
-    static qint64 endedProcess()
-    {
-        QProcess process;
-        process.start(QStringLiteral("true"));
-        process.waitForStarted();
-        const qint64 pid = process.processId();
-        process.waitForFinished();
-        return pid;
-    }
-
     static QString tag(qint64 pid, uint user = ::geteuid())
     {
         return QStringLiteral("%1-%2-%3").arg(user).arg(pid).arg(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
@@ -1288,7 +1234,7 @@ INSTANTIATE_TEST_SUITE_P(Transport, LeftoversTest, ::testing::Values(false));
 
 TEST_P(LeftoversTest, ALaunchRemovesWhatEndedInstallsOfThisUserLeftAndNothingElse)
 {
-    const qint64 ended = endedProcess();
+    const qint64 ended = TestProcesses::endedProcessId();
     const QStringList gone{
         hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended))),
         hiddenCopy(QStringLiteral(".Tessaroom-old-%1.app").arg(QUuid::createUuid().toString(QUuid::WithoutBraces))),
@@ -1408,7 +1354,7 @@ TEST_P(LeftoversTest, AFileSystemWithoutTheNoReplaceRenameStillGetsItsAppBack)
 
 TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
 {
-    const QString unpacked = unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(endedProcess())));
+    const QString unpacked = unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(TestProcesses::endedProcessId())));
     platform::Application::terminate();
     EXPECT_EQ(Updates::tidyLeftovers(running_, temporaryFolder(), Updates::systemRenames()),
               QStringList{QStringLiteral("could not remove %1, left by an earlier install: %1: the removal was cut "
@@ -1426,7 +1372,7 @@ TEST_P(LeftoversTest, ARemovalThatQuittingCutShortIsFinishedByTheNextLaunch)
 
 TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)
 {
-    const qint64 ended = endedProcess();
+    const qint64 ended = TestProcesses::endedProcessId();
     const QString staged = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(ended)));
     const QString unpacked = unpackedImage(QStringLiteral("Tessaroom-mount-%1").arg(tag(ended)));
     readyFor(releaseImage(&maker_));
@@ -1450,8 +1396,8 @@ protected:
         const QString image = releaseImage(&maker_);
         for (const QString& step : steps) {
             SCOPED_TRACE(step.toStdString());
-            QProcess installer;
-            startInstaller(installer, image, road, step);
+            TestProcesses processes;
+            QProcess& installer = startInstaller(processes, image, road, step);
             ASSERT_TRUE(installer.waitForFinished(120000));
             ASSERT_EQ(installer.exitStatus(), QProcess::CrashExit) << installer.readAllStandardError().toStdString();
             ASSERT_EQ(installer.exitCode(), SIGKILL);

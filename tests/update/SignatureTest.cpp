@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Lifetime.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -63,20 +64,14 @@ protected:
     }
 
     // Runs the signing tool in a child process that may not take longer
-    // than a generous limit (a check that blocks fails instead of hanging
-    // the test); the exit code, or -1 when it had to be stopped.
+    // than a generous limit (a check that blocks fails the test instead of
+    // hanging it); the exit code, or -1 when it did not exit.
     static int runSignTool(const QStringList& arguments, QByteArray* output = nullptr)
     {
-        QProcess tool;
-        tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), arguments);
-        if (!tool.waitForFinished(20000)) {
-            tool.kill();
-            tool.waitForFinished();
-            return -1;
-        }
+        const TestProcesses::Ran ran = TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), arguments, 20000);
         if (output)
-            *output = tool.readAllStandardOutput() + tool.readAllStandardError();
-        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+            *output = ran.output + ran.errors;
+        return ran.exitCode;
     }
 
     // The refusal's reason from the platform, for the case's own cause.

@@ -5,13 +5,14 @@
 #include "platform/sim/SystemVersion.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
+#include "support/MakerFeed.h"
+#include "support/TestProcesses.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QRandomGenerator>
 
 #include <archive.h>
@@ -20,49 +21,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
-
-namespace {
-
-class ScriptedTransfer final : public UrlTransfer {
-public:
-    explicit ScriptedTransfer(std::shared_ptr<ScriptedLoader::Pending> pending)
-        : pending_(std::move(pending))
-    {
-    }
-    ~ScriptedTransfer() override { pending_->cancelled = true; }
-
-private:
-    std::shared_ptr<ScriptedLoader::Pending> pending_;
-};
-
-} // namespace
-
-std::unique_ptr<UrlTransfer> ScriptedLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
-{
-    auto pending = std::make_shared<Pending>(Pending{request, std::move(handlers), false});
-    requests_.push_back(pending);
-    return std::make_unique<ScriptedTransfer>(pending);
-}
-
-void ScriptedLoader::answer(int status, const QByteArray& body, std::optional<std::size_t> index)
-{
-    const auto pending = requests_.at(index.value_or(requests_.size() - 1));
-    const UrlTransferHandlers handlers = pending->handlers;
-    if (!pending->cancelled)
-        handlers.response(status);
-    if (!pending->cancelled && !body.isEmpty())
-        handlers.data(body);
-    if (!pending->cancelled)
-        handlers.finished(std::nullopt);
-}
-
-void ScriptedLoader::fail(const QString& error, std::optional<std::size_t> index)
-{
-    const auto pending = requests_.at(index.value_or(requests_.size() - 1));
-    const UrlTransferHandlers handlers = pending->handlers;
-    if (!pending->cancelled)
-        handlers.finished(error);
-}
 
 std::unique_ptr<UrlTransfer> CountingLoader::start(const UrlRequest& request, UrlTransferHandlers handlers)
 {
@@ -171,10 +129,8 @@ UpdateTest::~UpdateTest()
 
 Team UpdateTest::makeTeam(const QString& id, bool pinned)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")});
-    tool.waitForFinished();
-    const QList<QByteArray> keys = tool.readAllStandardOutput().trimmed().split(' ');
+    const QList<QByteArray> keys =
+        TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("keygen")}).output.trimmed().split(' ');
     return teamWithKey(id, {QByteArray::fromBase64(keys.value(0)), QByteArray::fromBase64(keys.value(1))}, pinned);
 }
 
@@ -194,11 +150,10 @@ Team UpdateTest::teamWithKey(const QString& id, const platform::CodeSignature::S
 
 bool UpdateTest::sign(const QString& path, const Team& team)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("sign"), team.keyFile, team.id, path});
-    tool.waitForFinished();
-    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
-        ADD_FAILURE() << "signing failed: " << tool.readAllStandardError().toStdString();
+    const TestProcesses::Ran ran =
+        TestProcesses::run(QStringLiteral(TESSAROOM_SIGN_TOOL), {QStringLiteral("sign"), team.keyFile, team.id, path});
+    if (ran.exitCode != 0) {
+        ADD_FAILURE() << "signing failed: " << ran.errors.toStdString();
         return false;
     }
     return true;
@@ -225,15 +180,7 @@ QJsonObject UpdateTest::feedObject(const QString& origin, const QString& version
 {
     const qint64 size = imagePath.isEmpty() ? 1 : QFileInfo(imagePath).size();
     const QString digest = imagePath.isEmpty() ? QString(64, QLatin1Char('0')) : Updates::sha256Hex(imagePath).value_or(QString());
-    return QJsonObject{
-        {QStringLiteral("version"), version},
-        {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-        {QStringLiteral("dmg"), origin + QStringLiteral("/Tessaroom-") + version + QStringLiteral(".dmg")},
-        {QStringLiteral("size"), double(size)},
-        {QStringLiteral("sha256"), digest},
-        {QStringLiteral("notes"), origin + QStringLiteral("/notes.html")},
-        {QStringLiteral("minOS"), QStringLiteral("14.0")},
-    };
+    return makerFeed(version, size, digest, origin);
 }
 
 QByteArray UpdateTest::json(const QJsonObject& object)

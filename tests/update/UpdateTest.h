@@ -3,6 +3,7 @@
 #include "platform/CodeSignature.h"
 #include "support/LoopbackServer.h"
 #include "support/PlatformTest.h"
+#include "support/ScriptedLoader.h"
 #include "update/NetworkUrlLoader.h"
 #include "update/UpdateFeed.h"
 #include "update/Updates.h"
@@ -22,27 +23,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 {
     *out << '"' << text.toStdString() << '"';
 }
-
-// Answers requests only when the test says so.
-class ScriptedLoader final : public UrlLoader {
-public:
-    struct Pending {
-        UrlRequest request;
-        UrlTransferHandlers handlers;
-        bool cancelled = false;
-    };
-
-    std::unique_ptr<UrlTransfer> start(const UrlRequest& request, UrlTransferHandlers handlers) override;
-
-    std::size_t count() const { return requests_.size(); }
-    const Pending& request(std::size_t index) const { return *requests_.at(index); }
-    // Delivers a whole answer to request index (the newest by default).
-    void answer(int status, const QByteArray& body, std::optional<std::size_t> index = std::nullopt);
-    void fail(const QString& error, std::optional<std::size_t> index = std::nullopt);
-
-private:
-    std::vector<std::shared_ptr<Pending>> requests_;
-};
 
 // Hands transfers to another loader, counting the body bytes they deliver.
 class CountingLoader final : public UrlLoader {

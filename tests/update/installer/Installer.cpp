@@ -30,6 +30,7 @@
 #include "platform/sim/Volumes.h"
 #include "store/Settings.h"
 #include "support/LoopbackServer.h"
+#include "support/MakerFeed.h"
 #include "update/NetworkUrlLoader.h"
 #include "update/Updates.h"
 
@@ -37,7 +38,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <csignal>
@@ -130,17 +130,9 @@ int main(int argc, char** argv)
     if (!imageFile.open(QIODevice::ReadOnly))
         return 64;
     server.setRoute(QStringLiteral("/Tessaroom-1.3.dmg"), LoopbackServer::Route{.body = imageFile.readAll()});
-    const QJsonObject feed{
-        {QStringLiteral("version"), QStringLiteral("1.3")},
-        {QStringLiteral("released"), QStringLiteral("2026-03-07")},
-        {QStringLiteral("dmg"), server.origin() + QStringLiteral("/Tessaroom-1.3.dmg")},
-        {QStringLiteral("size"), double(imageFile.size())},
-        {QStringLiteral("sha256"), Updates::sha256Hex(image).value_or(QString())},
-        {QStringLiteral("notes"), server.origin() + QStringLiteral("/notes.html")},
-        {QStringLiteral("minOS"), QStringLiteral("14.0")},
-    };
-    server.setRoute(QStringLiteral("/update.json"),
-                    LoopbackServer::Route{.body = QJsonDocument(feed).toJson(QJsonDocument::Compact)});
+    const QJsonObject feed =
+        makerFeed(QStringLiteral("1.3"), imageFile.size(), Updates::sha256Hex(image).value_or(QString()), server.origin());
+    server.setRoute(QStringLiteral("/update.json"), LoopbackServer::Route{.body = makerFeedBytes(feed)});
     qputenv("TESSAROOM_UPDATE_FEED", (server.origin() + QStringLiteral("/update.json")).toUtf8());
 
     NetworkUrlLoader loader;
