@@ -3,6 +3,7 @@ tests that run at the same time never share one."""
 
 import os
 import select
+import signal
 import subprocess
 import time
 
@@ -37,10 +38,11 @@ def start(xvfb, size, timeout):
 
 def stop(process):
     """Ends a process the test started (the server or a client): asked to
-    terminate, killed after 10 s."""
+    terminate, SIGKILL after 10 s. Popen signals only its own child and never
+    one it has reaped, so no other process can be reached."""
     process.terminate()
     try:
         process.wait(timeout=10)
     except subprocess.TimeoutExpired:
-        process.kill()
+        process.send_signal(signal.SIGKILL)
         process.wait()
