@@ -5,7 +5,6 @@
 set_tests_properties(
   OneCopyTest.ACopyThatSaysItQuitsAndStaysIsWaitedForThenTheNewcomerGivesUpWithoutKillingIt
   PROPERTIES COST 31)
-set_tests_properties(x11.CaptureUnderXvfb PROPERTIES COST 27)
 set_tests_properties(
   Transport/KillPointTest.AKillAtAnyStepOfTheTwoRenamesLeavesOneVerifiedAppAndNoLeftovers/false
   PROPERTIES COST 21)
