@@ -1,6 +1,5 @@
 // The "--diagnose" mode from process start to exit, on the default simulated
 // world: one whole run of the app per iteration.
-#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -32,12 +31,3 @@ void BM_DiagnoseProcess(benchmark::State& state)
 BENCHMARK(BM_DiagnoseProcess)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -103,5 +103,3 @@ void BM_AppsPerDesktopRebuild(benchmark::State& state)
 BENCHMARK(BM_AppsPerDesktopRebuild)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

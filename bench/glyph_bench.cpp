@@ -1,12 +1,10 @@
 // Drawing desktop tiles with the tile cache cold: 1,000 distinct tiles (the
 // numbers alone, symbols and emoji, as the surfaces mix them) drawn at the
 // menu bar's 18 points on a Retina screen.
-#include "WidgetBench.h"
 #include "platform/Lifetime.h"
 #include "store/IconCatalog.h"
 #include "support/PlatformTest.h"
 #include "ui/Glyph.h"
-#include "ui/KitFonts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -44,8 +42,3 @@ void drawTilesCold(benchmark::State& state)
 BENCHMARK(drawTilesCold)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    return runWidgetBenchmarks(argc, argv);
-}

@@ -192,12 +192,3 @@ void installManyFiles(benchmark::State& state)
 BENCHMARK(installManyFiles)->Arg(30000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ensureTestApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

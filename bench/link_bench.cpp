@@ -14,7 +14,6 @@
 // Both start the app once per run; the figures are counters.
 #include "app/LinkMessage.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -334,12 +333,3 @@ void BM_ValidLinkDuringAFlood(benchmark::State& state)
 BENCHMARK(BM_ValidLinkDuringAFlood)->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -71,5 +71,3 @@ void BM_AppendToFiftyMegabyteLog(benchmark::State& state)
 BENCHMARK(BM_AppendToFiftyMegabyteLog)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -1,6 +1,5 @@
 // The menu-bar tile, its menu and the popover at realistic sizes, and one
 // switch from the hotkey to the redrawn tile.
-#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "menubar/MenuPopoverController.h"
 #include "menubar/MenuPopoverView.h"
@@ -14,7 +13,6 @@
 #include "switching/DesktopSwitcher.h"
 #include "switching/HotkeyCenter.h"
 #include "ui/AppCommands.h"
-#include "ui/KitFonts.h"
 
 #include <QTemporaryDir>
 
@@ -174,8 +172,3 @@ void BM_SwitchEndToEnd(benchmark::State& state)
 BENCHMARK(BM_SwitchEndToEnd)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    return runWidgetBenchmarks(argc, argv);
-}

@@ -147,5 +147,3 @@ void BM_PainterMissAtScale2(benchmark::State& state)
 BENCHMARK(BM_PainterMissAtScale2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

@@ -1,5 +1,4 @@
 // One notch-label update pass over three notched screens.
-#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "platform/sim/World.h"
@@ -8,7 +7,6 @@
 #include "support/PlatformTest.h"
 #include "surfaces/NotchName.h"
 #include "surfaces/NotchPanel.h"
-#include "ui/KitFonts.h"
 
 #include <QTemporaryDir>
 
@@ -70,8 +68,3 @@ void BM_UpdateRenamedAndShown(benchmark::State& state)
 BENCHMARK(BM_UpdateRenamedAndShown)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    return runWidgetBenchmarks(argc, argv);
-}

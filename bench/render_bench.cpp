@@ -5,7 +5,6 @@
 #include "store/SpaceStore.h"
 #include "support/PlatformTest.h"
 #include "ui/AppCommands.h"
-#include "ui/KitFonts.h"
 
 #include <QTemporaryDir>
 
@@ -43,15 +42,3 @@ void RenderAllFourteenPictures(benchmark::State& state)
 BENCHMARK(RenderAllFourteenPictures)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ensureTestApplication();
-    KitFonts::install();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

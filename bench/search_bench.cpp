@@ -67,5 +67,3 @@ void ScoreTenThousandNamesAccented(benchmark::State& state)
 BENCHMARK(ScoreTenThousandNamesWord)->Unit(benchmark::kMillisecond);
 BENCHMARK(ScoreTenThousandNamesFuzzyMiss)->Unit(benchmark::kMillisecond);
 BENCHMARK(ScoreTenThousandNamesAccented)->Unit(benchmark::kMillisecond);
-
-BENCHMARK_MAIN();

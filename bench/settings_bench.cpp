@@ -1,7 +1,6 @@
 // The settings window: opening it on the Spaces page for the first time with
 // three displays of sixteen desktops (tile cache cold, first frame drawn),
 // switching between its tabs, and the CSV text of 1,000 desktops.
-#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/sim/World.h"
 #include "settings/SettingsModel.h"
@@ -10,7 +9,6 @@
 #include "ui/HintedScrollView.h"
 #include "settings/TimeExport.h"
 #include "support/PlatformTest.h"
-#include "ui/KitFonts.h"
 #include "ui/SettingsPage.h"
 
 #include <QImage>
@@ -148,8 +146,3 @@ void csvOfThousandDesktops(benchmark::State& state)
 BENCHMARK(csvOfThousandDesktops)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    return runWidgetBenchmarks(argc, argv);
-}

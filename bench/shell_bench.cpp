@@ -104,5 +104,3 @@ void BM_ParseTenThousandLinks(benchmark::State& state)
 BENCHMARK(BM_ParseTenThousandLinks)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

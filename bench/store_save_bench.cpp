@@ -94,5 +94,3 @@ void BM_NamesStoreSaveWithFsync(benchmark::State& state)
 BENCHMARK(BM_NamesStoreSaveWithFsync)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

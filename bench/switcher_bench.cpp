@@ -1,4 +1,3 @@
-#include "WidgetBench.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "store/Settings.h"
@@ -127,8 +126,3 @@ void PointerMoveAwayFromTheEdge(benchmark::State& state)
 BENCHMARK(PointerMoveAwayFromTheEdge)->Unit(benchmark::kNanosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    return runWidgetBenchmarks(argc, argv);
-}

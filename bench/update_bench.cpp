@@ -9,7 +9,6 @@
 #include "update/UpdateFeed.h"
 #include "update/Updates.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -211,12 +210,3 @@ void parseFeed(benchmark::State& state)
 BENCHMARK(parseFeed)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    ensureTestApplication();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

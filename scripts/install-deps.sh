@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
-  g++ cmake ninja-build pkg-config ccache python3 \
+  g++ cmake ninja-build pkg-config ccache mold python3 \
   qt6-base-dev qt6-svg-dev libgl-dev \
   libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
   libssl-dev libarchive-dev xvfb xauth libqt6gui6 \

@@ -1,13 +1,12 @@
-#pragma once
-
+// The one benchmark program: every file here registers its benchmarks, and
+// they run on an offscreen application with the app's fonts. Pick some with
+// --benchmark_filter=REGEX; --benchmark_list_tests names them all.
 #include "support/PlatformTest.h"
 #include "ui/KitFonts.h"
 
 #include <benchmark/benchmark.h>
 
-// The main() of a benchmark program that draws widgets: an offscreen
-// application with the app's fonts, then every registered benchmark.
-inline int runWidgetBenchmarks(int argc, char** argv)
+int main(int argc, char** argv)
 {
     ensureTestApplication();
     KitFonts::install();
