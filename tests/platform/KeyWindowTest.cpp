@@ -7,6 +7,7 @@
 #include "platform/sim/World.h"
 #include "support/PlatformTest.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -45,6 +46,27 @@ TEST_F(KeyWindowTest, MakingAnotherWindowKeyResignsTheFirstOnce)
     sim::resignKeyWindow();
     EXPECT_EQ(KeyWindow::current(), nullptr);
     EXPECT_EQ(resigned, 1);
+}
+
+TEST_F(KeyWindowTest, TheFocusLeavingTheAppWhileAWindowOpensIsTakenBackButNotLater)
+{
+    FieldWindow opened;
+    int resigned = 0;
+    KeyWindow::setResignHandler(&opened.window, [&] { ++resigned; });
+    KeyWindow::makeKeyAndOrderFront(&opened.window);
+    // What a closing menu's focus fallback to another program looks like.
+    const auto focusLeavesTheApp = [&] {
+        QApplication::setActiveWindow(&opened.window);
+        QApplication::setActiveWindow(nullptr);
+    };
+    focusLeavesTheApp();
+    EXPECT_EQ(resigned, 0) << "the window takes the focus back";
+    EXPECT_TRUE(KeyWindow::isKey(&opened.window));
+
+    advance(1);
+    focusLeavesTheApp();
+    EXPECT_EQ(resigned, 1) << "once open, a click elsewhere resigns it";
+    EXPECT_FALSE(KeyWindow::isKey(&opened.window));
 }
 
 TEST_F(KeyWindowTest, OrderingOutResignsAfterTheWindowIsHidden)

@@ -1,8 +1,10 @@
 #include "platform/KeyWindow.h"
 
 #include "platform/Lifetime.h"
+#include "platform/Scheduler.h"
 #include "platform/sim/Input.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
@@ -25,8 +27,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// How long a window just made key counts as opening. A menu that closes as
+// the window opens hands the focus back to the program that had it before
+// (the window manager's fallback after the menu's grab), and that can land
+// just after the window took it.
+constexpr double openingSeconds = 0.5;
+constexpr int openingReclaims = 2;
+
 struct KeyWindowState {
     QPointer<QWidget> key;
+    QPointer<QWidget> opening;
+    double openedAt = 0;
+    int reclaims = 0;
     std::map<const QWidget*, std::shared_ptr<std::function<void()>>> handlers;
     std::unique_ptr<DeactivationWatch> watch = std::make_unique<DeactivationWatch>();
 };
@@ -66,11 +78,26 @@ void resign(QWidget* window)
         (*handler)();
 }
 
+// A focus that leaves the app while the window is still opening is the menu's
+// fallback, not the user's click elsewhere: the window takes it back.
+bool reclaimedWhileOpening(QWidget* window)
+{
+    KeyWindowState& s = state();
+    if (window != s.opening || !window->isVisible() || QApplication::activeWindow())
+        return false;
+    if (platform::now() - s.openedAt >= openingSeconds || s.reclaims >= openingReclaims)
+        return false;
+    ++s.reclaims;
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
 bool DeactivationWatch::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::WindowDeactivate) {
         auto* window = qobject_cast<QWidget*>(watched);
-        if (window && !window->isActiveWindow())
+        if (window && !window->isActiveWindow() && !reclaimedWhileOpening(window))
             resign(window);
     }
     return false;
@@ -90,6 +117,9 @@ void KeyWindow::makeKeyAndOrderFront(QWidget* window)
     window->activateWindow();
     if (s.key != window) {
         s.key = window;
+        s.opening = window;
+        s.openedAt = platform::now();
+        s.reclaims = 0;
         window->installEventFilter(s.watch.get());
     }
 }
