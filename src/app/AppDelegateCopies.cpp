@@ -11,6 +11,7 @@
 #include "store/SpaceStore.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 
 #include <thread>
 
@@ -42,6 +43,8 @@ std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
     // a sender meanwhile finds a lock that says a copy comes.
     if (!lock->announceComing())
         LogFile::switches().write(QStringLiteral("this copy cannot tell senders it is on its way: ") + lock->error());
+    // Until this one listens, or knows it never will.
+    const auto arrived = qScopeGuard([lock] { lock->arrived(); });
     // Each copy retired gives the next one (a copy started at the same
     // moment as this one) the same patience.
     QDeadlineTimer patience(qint64(anotherCopyPatience * 1000));
@@ -54,7 +57,6 @@ std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
             LogFile::switches().write(QStringLiteral("which copy runs cannot be told (") + anotherCopyProblem_
                                       + QStringLiteral("); this copy quits"));
             SpaceStore::shared().freeze();
-            lock->arrived();
             return LaunchEnd::noCopyLock;
         }
         // Whoever answers on the socket as a copy goes: the holder of the
@@ -63,13 +65,11 @@ std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
         if (quitting()) {
             // Never the copy: the names and time are the running copy's to write.
             SpaceStore::shared().freeze();
-            lock->arrived();
             return LaunchEnd::quit;
         }
         if (took == CopyLock::Take::taken) {
             if (options_.becameTheCopy)
                 options_.becameTheCopy();
-            lock->arrived();
             return std::nullopt;
         }
         // Asked to quit and still there (it said it quits and did not end
@@ -110,7 +110,6 @@ void AppDelegate::yieldToAnotherCopy()
                               + QStringLiteral("); this copy quits"));
     // The names and time are the running copy's to write.
     SpaceStore::shared().freeze();
-    options_.copyLock->arrived();
 }
 
 bool AppDelegate::onSampleData() const

@@ -156,23 +156,22 @@ const CopyLock::Place* CopyLock::comingElsewhere() const
 
 CopyLock::Seen CopyLock::claimUnlessACopyRuns(Claim claim)
 {
-    switch (hold(claim == Claim::copy ? LOCK_EX : LOCK_SH)) {
-    case Take::failed:
+    const Take took = hold(claim == Claim::copy ? LOCK_EX : LOCK_SH);
+    if (took == Take::failed)
         return {.look = Look::cannotTell, .found = QStringLiteral("which copy runs cannot be told: ") + error_};
-    case Take::heldElsewhere: {
-        const qint32 pid = holderOf(heldAt_);
-        const QString who = pid > 0 ? QStringLiteral("Tessaroom (pid %1)").arg(pid) : QStringLiteral("another process");
-        return {.look = Look::copyRuns, .found = QStringLiteral("%1 holds the copy lock %2").arg(who, heldAt_)};
-    }
-    case Take::taken:
-        break;
-    }
+    // A newcomer on its way is the news, also while the copy lock is held:
+    // by the copy it retires, or for a moment by another sender's look.
     if (const Place* coming = comingElsewhere()) {
         release();
         const qint32 pid = holderOf(coming->coming);
         const QString who = pid > 0 ? QStringLiteral(" (pid %1)").arg(pid) : QString();
         return {.look = Look::copyComing,
                 .found = QStringLiteral("a new copy of Tessaroom%1 is on its way (it holds %2)").arg(who, coming->coming)};
+    }
+    if (took == Take::heldElsewhere) {
+        const qint32 pid = holderOf(heldAt_);
+        const QString who = pid > 0 ? QStringLiteral("Tessaroom (pid %1)").arg(pid) : QStringLiteral("another process");
+        return {.look = Look::copyRuns, .found = QStringLiteral("%1 holds the copy lock %2").arg(who, heldAt_)};
     }
     return {};
 }

@@ -86,8 +86,9 @@ public:
     // As send, and while nobody listens and whenNobody() finds a copy that
     // runs or is on its way (it starts, or quits while a newer one comes), or
     // the listener closed on the links unanswered (it quits), looks again
-    // within the same deadline; then the problem says what was found. Nobody is left to the caller only when whenNobody() found no
-    // copy (and claimed the copy lock); when it cannot tell, nothing is sent.
+    // within the same deadline; then the problem says what was found. Nobody
+    // is left to the caller only when whenNobody() found no copy (and claimed
+    // the copy lock); when it cannot tell, nothing is sent.
     static Delivery sendOnceListening(const QString& socketPath, const QList<QByteArray>& links,
                                       const std::function<CopyLock::Seen()>& whenNobody, int timeoutMs = sendTimeoutMs);
 

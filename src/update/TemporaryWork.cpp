@@ -1,6 +1,7 @@
 #include "update/TemporaryWork.h"
 
 #include "platform/FileIO.h"
+#include "update/UpdatePaths.h"
 
 #include <QFile>
 
@@ -20,9 +21,7 @@ constexpr int attempts = 3;
 bool namesOpenEntry(const QString& path, int fd)
 {
     struct stat open {};
-    struct stat named {};
-    return ::fstat(fd, &open) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0
-        && open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    return ::fstat(fd, &open) == 0 && UpdatePaths::entryAt(path) == UpdatePaths::Entry{open.st_dev, open.st_ino};
 }
 
 // Takes the lock without waiting: 0, or the error number (EWOULDBLOCK while

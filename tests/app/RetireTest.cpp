@@ -1,7 +1,11 @@
 #include "RunningCopies.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -37,6 +41,74 @@ TEST_F(RetireTest, WhileANewCopyIsOnItsWaySendersWaitForItAndNeverActAlone)
     ASSERT_TRUE(waitForLaunch(copy));
     EXPECT_EQ(askToSwitch(), asked(copy.processId()));
     EXPECT_TRUE(stop(copy));
+}
+
+// --- senders all through a retire ---
+
+TEST_F(RetireTest, SendersAllThroughRetiresReachACopyOrSayWhyAndNeverActAlone)
+{
+    QProcess* copy = &start({});
+    ASSERT_TRUE(waitForLaunch(*copy));
+    // Every sender tells what happened: the copy took it, or why not.
+    const auto check = [&](QProcess& sender, bool linkSender, const QList<qint64>& copies) {
+        const QString said = QString::fromUtf8(sender.readAllStandardOutput() + sender.readAllStandardError());
+        EXPECT_FALSE(said.contains(QStringLiteral("switching to")) || said.contains(QStringLiteral("launched")))
+            << "a sender acted on its own: " << qPrintable(said);
+        if (sender.exitCode() == 0) {
+            // A link sender says nothing when the copy took it.
+            EXPECT_TRUE(linkSender || said == asked(copies[0]) || said == asked(copies[1])) << qPrintable(said);
+        } else {
+            EXPECT_EQ(sender.exitCode(), 1) << qPrintable(said);
+            EXPECT_TRUE(said.contains(QStringLiteral("could not deliver the link: "))) << qPrintable(said);
+        }
+    };
+    struct Sender {
+        QProcess* process;
+        bool link;
+    };
+    int started = 0;
+    const auto send = [&] {
+        const bool link = started++ % 3 == 2;
+        return Sender{&start(link ? QStringList{QStringLiteral("tessaroom://switch/2")}
+                                  : QStringList{QStringLiteral("--switch"), QStringLiteral("3")}),
+                      link};
+    };
+    // Each newcomer retires the copy before it while three senders run at
+    // all times, each replaced as it ends, from before the copy is asked to
+    // quit until well after the newcomer listens.
+    for (int retire = 0; retire < 5; ++retire) {
+        QProcess& newcomer = start({});
+        const QList<qint64> copies{copy->processId(), newcomer.processId()};
+        std::vector<Sender> inFlight{send(), send(), send()};
+        QByteArray newcomerSaid;
+        std::optional<int> startedByLaunch;
+        const QDeadlineTimer bound(generous);
+        while (!inFlight.empty() && !bound.hasExpired()) {
+            for (auto it = inFlight.begin(); it != inFlight.end();) {
+                if (!it->process->waitForFinished(5)) {
+                    ++it;
+                    continue;
+                }
+                check(*it->process, it->link, copies);
+                it = inFlight.erase(it);
+                if (!startedByLaunch || started < *startedByLaunch + 6)
+                    it = inFlight.insert(it, send()) + 1;
+            }
+            newcomer.waitForReadyRead(0);
+            newcomerSaid += newcomer.readAllStandardError();
+            if (!startedByLaunch && newcomerSaid.contains("launched"))
+                startedByLaunch = started;
+        }
+        // One that switched in its own world, or became the copy, still runs.
+        ASSERT_TRUE(inFlight.empty()) << "a sender acted on its own, or a retire took over " << generous << " ms";
+        ASSERT_TRUE(startedByLaunch) << newcomerSaid.toStdString();
+        ASSERT_TRUE(copy->waitForFinished(generous));
+        EXPECT_EQ(copy->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(copy->exitCode(), 0);
+        copy = &newcomer;
+    }
+    EXPECT_EQ(askToSwitch(), asked(copy->processId()));
+    EXPECT_TRUE(stop(*copy));
 }
 
 // --- a copy that cannot be reached ---
