@@ -169,7 +169,10 @@ void QuickSwitcher::layout()
         return;
     const QRectF visible = screen->visibleFrame;
     const double x = visible.center().x() - panelWidth / 2;
-    double y = visible.center().y() - height / 2 + liftShare * visible.height();
+    // Lifted above the middle, but never past the top of the visible frame:
+    // on a small screen the lift alone would put the field under the bar.
+    double y = std::min(visible.center().y() - height / 2 + liftShare * visible.height(),
+                        visible.y() + visible.height() - height);
     if (isVisible()) {
         // While the user types, the card grows and shrinks at its bottom:
         // the field stays under the text being typed. Screen y grows

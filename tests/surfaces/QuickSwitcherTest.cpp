@@ -94,6 +94,17 @@ TEST_F(QuickSwitcherTest, OpensKeyWithAnEmptyFieldTheLastDesktopSelectedAndCentr
     EXPECT_DOUBLE_EQ(frame.y(), 763 / 2.0 - 284 / 2.0 + 0.12 * 763);
 }
 
+TEST_F(QuickSwitcherTest, OnASmallScreenTheLiftNeverTakesTheCardPastTheTopOfTheVisibleFrame)
+{
+    // 640 x 360, as 1280 x 720 at scale 2: the visible frame is 323 high.
+    makeDesktops(4, 1, QRectF(0, 0, 640, 360));
+    QuickSwitcher switcher(engine());
+    switcher.show();
+    const QRectF frame = platform::WindowFrame::frame(&switcher);
+    EXPECT_DOUBLE_EQ(frame.height(), 284);
+    EXPECT_DOUBLE_EQ(frame.y() + frame.height(), 323);
+}
+
 TEST_F(QuickSwitcherTest, WithNoDesktopsItIsOneRowHighShowsNoMatchAndReturnCloses)
 {
     makeDesktops(0);
