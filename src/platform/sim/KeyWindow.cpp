@@ -36,7 +36,7 @@ constexpr int openingReclaims = 2;
 
 struct KeyWindowState {
     QPointer<QWidget> key;
-    QPointer<QWidget> opening;
+    // When the key window was made key, and how often it took the focus back.
     double openedAt = 0;
     int reclaims = 0;
     std::map<const QWidget*, std::shared_ptr<std::function<void()>>> handlers;
@@ -83,7 +83,7 @@ void resign(QWidget* window)
 bool reclaimedWhileOpening(QWidget* window)
 {
     KeyWindowState& s = state();
-    if (window != s.opening || !window->isVisible() || QApplication::activeWindow())
+    if (window != s.key || !window->isVisible() || QApplication::activeWindow())
         return false;
     if (platform::now() - s.openedAt >= openingSeconds || s.reclaims >= openingReclaims)
         return false;
@@ -117,7 +117,6 @@ void KeyWindow::makeKeyAndOrderFront(QWidget* window)
     window->activateWindow();
     if (s.key != window) {
         s.key = window;
-        s.opening = window;
         s.openedAt = platform::now();
         s.reclaims = 0;
         window->installEventFilter(s.watch.get());
