@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr int displayCount = 16;
-constexpr int desktopsPerDisplay = 16;
+constexpr int engineDisplayCount = 16;
+constexpr int engineDesktopsPerDisplay = 16;
 constexpr int windowCount = 2000;
 constexpr int appCount = 60;
 
@@ -26,12 +26,12 @@ void buildLargeWorld()
 {
     auto& world = platform::sim::World::shared();
     world.clear();
-    for (int d = 0; d < displayCount; ++d) {
+    for (int d = 0; d < engineDisplayCount; ++d) {
         platform::sim::DisplaySpec display;
         display.uuid = QStringLiteral("DISPLAY-%1").arg(d);
         display.displayID = static_cast<quint32>(d + 1);
         display.frame = QRectF(d * 1920.0, 0, 1920, 1080);
-        for (int s = 0; s < desktopsPerDisplay; ++s)
+        for (int s = 0; s < engineDesktopsPerDisplay; ++s)
             display.spaces.append({spaceID(d, s), static_cast<qint64>(spaceID(d, s)), 0, {}});
         display.currentSpaceID = spaceID(d, 0);
         world.addDisplay(display);
@@ -45,8 +45,8 @@ void buildLargeWorld()
         world.addApp(app);
     }
     for (int w = 0; w < windowCount; ++w) {
-        const int display = w % displayCount;
-        const int desktop = (w / displayCount) % desktopsPerDisplay;
+        const int display = w % engineDisplayCount;
+        const int desktop = (w / engineDisplayCount) % engineDesktopsPerDisplay;
         world.addWindow({w + 1, 1000 + (w * 31) % appCount, 0, QRectF(0, 0, 400 + w % 300, 300 + w % 200),
                          {spaceID(display, desktop)}});
     }
@@ -75,7 +75,7 @@ void BM_SweepRefreshWithoutChanges(benchmark::State& state)
 {
     LargeEngine large;
     SpaceEngine& engine = SpaceEngine::shared();
-    if (engine.desktops().size() != displayCount * desktopsPerDisplay) {
+    if (engine.desktops().size() != engineDisplayCount * engineDesktopsPerDisplay) {
         state.SkipWithError("the large world did not load");
         return;
     }

@@ -1,5 +1,6 @@
 // The menu-bar tile, its menu and the popover at realistic sizes, and one
 // switch from the hotkey to the redrawn tile.
+#include "BenchClock.h"
 #include "engine/SpaceEngine.h"
 #include "menubar/MenuPopoverController.h"
 #include "menubar/MenuPopoverView.h"
@@ -20,13 +21,11 @@
 
 namespace {
 
-constexpr double startTime = 1777624200.0; // 2026-05-01T08:30:00Z
-
 // displays x perDisplay desktops, every third one named, appsPerDesktop apps on each.
 class MenuBarWorld {
 public:
     MenuBarWorld(int displays, int perDisplay, int appsPerDesktop)
-        : clock_(startFreshProcess(home_.path(), startTime))
+        : clock_(startFreshProcess(home_.path(), benchStartTime))
     {
         auto& world = platform::sim::World::shared();
         world.clear();

@@ -1,4 +1,5 @@
 // One notch-label update pass over three notched screens.
+#include "BenchClock.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "platform/sim/World.h"
@@ -13,8 +14,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-constexpr double startTime = 1777624200.0; // 2026-05-01T08:30:00Z
 
 void buildWorld()
 {
@@ -38,7 +37,7 @@ void buildWorld()
 void BM_UpdateUnchanged(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), startTime);
+    startFreshProcess(home.path(), benchStartTime);
     buildWorld();
     NotchName notch(SpaceEngine::shared(), Settings::shared());
     notch.start();
@@ -51,7 +50,7 @@ BENCHMARK(BM_UpdateUnchanged)->Unit(benchmark::kMicrosecond);
 void BM_UpdateRenamedAndShown(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), startTime);
+    startFreshProcess(home.path(), benchStartTime);
     buildWorld();
     NotchName notch(SpaceEngine::shared(), Settings::shared());
     notch.start();

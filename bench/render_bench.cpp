@@ -1,3 +1,4 @@
+#include "BenchClock.h"
 #include "debug/Renders.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
@@ -12,14 +13,12 @@
 
 namespace {
 
-constexpr double startTime = 1777624200.0; // 2026-05-01T08:30:00Z
-
 // The whole "--render" run in the default simulated world, seven desktops
 // named: every picture drawn, encoded and written.
 void RenderAllFourteenPictures(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), startTime);
+    startFreshProcess(home.path(), benchStartTime);
     SpaceEngine& engine = SpaceEngine::shared();
     engine.refresh(false);
     const QStringList names{"Mail", "Code", "Research", "Design", "Music", "Chat", "Deep Work"};

@@ -9,21 +9,21 @@
 
 namespace {
 
-struct Desktop {
+struct SearchDesktop {
     QString name;
     qint64 number;
     QStringList apps;
 };
 
 // Names as people give them, one in ten with accents or emoji.
-std::vector<Desktop> makeDesktops(int count)
+std::vector<SearchDesktop> makeDesktops(int count)
 {
     const QStringList words{"Mail", "Chat", "Design", "Code", "Music", "Research", "Writing", "Finance",
                             "Travel", "Admin", "Photos", "Review"};
     const QStringList unicodeWords{QString::fromUtf8("Caf\u00e9"), QString::fromUtf8("\u00dcbersicht"),
                                    QString::fromUtf8("Launch \U0001F680"), QString::fromUtf8("\u30c7\u30b6\u30a4\u30f3")};
     const QStringList appNames{"Safari", "Xcode", "Mail", "Terminal", "Slack", "Figma", "Notes", "Music"};
-    std::vector<Desktop> desktops;
+    std::vector<SearchDesktop> desktops;
     desktops.reserve(count);
     for (int i = 0; i < count; ++i) {
         QString name = words[i % words.size()] + QLatin1Char(' ') + words[(i / 7) % words.size()];
@@ -36,11 +36,11 @@ std::vector<Desktop> makeDesktops(int count)
 
 void scoreAll(benchmark::State& state, const QString& typed)
 {
-    const std::vector<Desktop> desktops = makeDesktops(10000);
+    const std::vector<SearchDesktop> desktops = makeDesktops(10000);
     const QString query = SpaceSearch::normalize(typed);
     for (auto _ : state) {
         int matched = 0;
-        for (const Desktop& desktop : desktops)
+        for (const SearchDesktop& desktop : desktops)
             matched += SpaceSearch::score(query, desktop.name, desktop.number, desktop.apps).has_value();
         benchmark::DoNotOptimize(matched);
     }

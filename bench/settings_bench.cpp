@@ -20,8 +20,8 @@
 
 namespace {
 
-constexpr int displayCount = 3;
-constexpr int desktopsPerDisplay = 16;
+constexpr int settingsDisplayCount = 3;
+constexpr int settingsDesktopsPerDisplay = 16;
 constexpr int csvDesktops = 1000;
 
 void freshWorld(const QString& home)
@@ -30,12 +30,12 @@ void freshWorld(const QString& home)
     startFreshProcess(home, 1777624200.0);
     platform::sim::World& world = platform::sim::World::shared();
     world.clear();
-    for (int d = 0; d < displayCount; ++d) {
+    for (int d = 0; d < settingsDisplayCount; ++d) {
         platform::sim::DisplaySpec display;
         display.uuid = QStringLiteral("display-%1").arg(d + 1);
         display.displayID = quint32(d + 1);
         display.frame = QRectF(1512.0 * d, 0, 1512, 982);
-        for (int k = 1; k <= desktopsPerDisplay; ++k) {
+        for (int k = 1; k <= settingsDesktopsPerDisplay; ++k) {
             const quint64 id = quint64(100 * (d + 1) + k);
             display.spaces.append({id, qint64(id) + 1000, 0, {}});
         }

@@ -1,3 +1,4 @@
+#include "BenchClock.h"
 #include "engine/SpaceEngine.h"
 #include "platform/Lifetime.h"
 #include "store/Settings.h"
@@ -16,8 +17,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-constexpr double startTime = 1777624200.0; // 2026-05-01T08:30:00Z
 
 // 100 named desktops with 10 apps each, the names and apps as people have them.
 struct SwitcherData {
@@ -53,7 +52,7 @@ struct SwitcherData {
 
 class Fresh {
 public:
-    Fresh() { startFreshProcess(home_.path(), startTime); }
+    Fresh() { startFreshProcess(home_.path(), benchStartTime); }
     ~Fresh() { platform::resetSharedInstances(); }
 
 private:

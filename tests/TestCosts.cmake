@@ -1,7 +1,11 @@
 # Read by ctest after the discovered tests: the slowest tests start first, so
 # they do not end a run alone while the other slots stand idle. A fresh clone
 # has no timings from an earlier run to order by. Seconds each took under the
-# sanitizers; a name that no longer exists is ignored.
+# sanitizers; a name that no longer exists is ignored. The folders that run a
+# suite to a process name the suite.
+set_tests_properties(RendersTest PROPERTIES COST 15)
+set_tests_properties(CaptureTest PROPERTIES COST 12)
+set_tests_properties(AxDumpTest PROPERTIES COST 8)
 set_tests_properties(
   OneCopyTest.ACopyThatSaysItQuitsAndStaysIsWaitedForThenTheNewcomerGivesUpWithoutKillingIt
   PROPERTIES COST 31)
@@ -12,7 +16,6 @@ set_tests_properties(
   Transport/KillPointTest.AKillAtAnyStepOfAnExchangeLeavesOneVerifiedAppAndNoLeftovers/false
   PROPERTIES COST 18)
 set_tests_properties(DiskImageToolsTest.AnImageOfMoreThanAHundredThousandEntriesIsRefused PROPERTIES COST 10)
-set_tests_properties(AxDumpTest.AHundredThousandElementsStopAtTheLimit PROPERTIES COST 8)
 set_tests_properties(
   OneCopyTest.ACopyThatAnswersOnlyAfterItsTimeIsNeverSaidToHaveRefusedToQuit
   DiskImageToolsTest.DetachingRemovesATreeTenThousandFoldersDeepOnASmallStack
@@ -21,6 +24,5 @@ set_tests_properties(
   SwitchRunningCopyTest.ALinkWhoseSenderGaveUpIsNeverFollowed
   OneCopyTest.ACopyWhosePidANewcomerInASandboxCannotSeeIsNeverSignalled
   SwitchRunningCopyTest.WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverDoneHere
-  RendersTest.WritesEveryPictureInOrderWithItsSize
   RealProcessTest.TheFirstSelfTestOnAFreshHomePassesAllTenChecks
   PROPERTIES COST 6)

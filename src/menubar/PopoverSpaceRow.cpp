@@ -25,7 +25,7 @@ namespace {
 constexpr double imageScale = 2;
 constexpr double dotSide = 7;
 
-QLabel* textLabel(const QString& text, const QFont& font, const QColor& color, const QString& name, QWidget* parent)
+QLabel* rowLabel(const QString& text, const QFont& font, const QColor& color, const QString& name, QWidget* parent)
 {
     auto* label = new ElidedLabel(text, parent);
     label->setObjectName(name);
@@ -129,7 +129,7 @@ void PopoverSpaceRow::build()
     text->setSpacing(2);
     text->setContentsMargins(0, 0, 0, 0);
     const bool named = desktop_.hasName();
-    text->addWidget(textLabel(desktop_.displayName(),
+    text->addWidget(rowLabel(desktop_.displayName(),
                               Theme::font(13, desktop_.isCurrent ? QFont::DemiBold : QFont::Medium),
                               desktop_.isCurrent || named ? Theme::text() : Theme::textSecondary(),
                               QStringLiteral("nameLabel"), content_));
@@ -142,7 +142,7 @@ void PopoverSpaceRow::build()
         // The row keeps room for badges around the icons; let it overlap.
         text->addWidget(icons, 0, Qt::AlignLeft);
     } else if (named) {
-        text->addWidget(textLabel(QStringLiteral("Desktop ") + QString::number(desktop_.number), Theme::font(10.5),
+        text->addWidget(rowLabel(QStringLiteral("Desktop ") + QString::number(desktop_.number), Theme::font(10.5),
                                   Theme::textTertiary(), QStringLiteral("numberLabel"), content_));
     }
     row->addLayout(text, 1);

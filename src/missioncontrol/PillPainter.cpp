@@ -36,7 +36,7 @@ QString shortestDecimal(double value)
     return text;
 }
 
-QString whole(double value)
+QString wholeOrZero(double value)
 {
     if (!std::isfinite(value))
         return QStringLiteral("0");
@@ -49,8 +49,8 @@ QString PillPainter::key(const Desktop& desktop, const PillMetrics& metrics, dou
 {
     const QChar bar = QLatin1Char('|');
     return QString::number(desktop.id()) + bar + QString::number(desktop.number) + bar + desktop.displayName() + bar
-        + desktop.icon().stringValue() + bar + QString::number(desktop.color().intValue()) + bar + whole(metrics.width)
-        + bar + whole(metrics.height) + bar + shortestDecimal(metrics.scale) + bar
+        + desktop.icon().stringValue() + bar + QString::number(desktop.color().intValue()) + bar + wholeOrZero(metrics.width)
+        + bar + wholeOrZero(metrics.height) + bar + shortestDecimal(metrics.scale) + bar
         + (showNumber ? QStringLiteral("true") : QStringLiteral("false")) + bar + shortestDecimal(backingScale);
 }
 

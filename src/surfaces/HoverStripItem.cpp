@@ -17,10 +17,10 @@ constexpr double paddingX = 3;
 constexpr double paddingY = 4;
 constexpr double spacing = 5;
 constexpr double tileRadius = 9;
-constexpr double borderWidth = 1.5;
+constexpr double tileBorderWidth = 1.5;
 constexpr double glowRadius = 6;
 constexpr double hoverScale = 1.05;
-constexpr double hoverDuration = 0.12;
+constexpr double tileHoverDuration = 0.12;
 constexpr double otherTileOpacity = 0.78;
 // App icons overlap: each starts this far after the one before.
 constexpr double iconStep = HoverStripAppIcon::backingSide - 5;
@@ -143,7 +143,7 @@ void HoverStripItem::paintEvent(QPaintEvent*)
     fill.setAlphaF(float(fill.alphaF() * (desktop_.isCurrent ? 1.0 : otherTileOpacity)));
     KitShapes::fill(painter, KitShapes::roundedRect(tile, tileRadius), fill);
     if (const auto border = borderColor())
-        KitShapes::strokeBorder(painter, tile, tileRadius, *border, borderWidth);
+        KitShapes::strokeBorder(painter, tile, tileRadius, *border, tileBorderWidth);
     painter.restore();
 
     const QRectF name(0, tile.bottom() + spacing, width(), nameHeight());
@@ -156,14 +156,14 @@ void HoverStripItem::paintEvent(QPaintEvent*)
 void HoverStripItem::enterEvent(QEnterEvent*)
 {
     hovering_ = true;
-    scale_.animateTo(hoverScale, hoverDuration);
+    scale_.animateTo(hoverScale, tileHoverDuration);
     update();
 }
 
 void HoverStripItem::leaveEvent(QEvent*)
 {
     hovering_ = false;
-    scale_.animateTo(1.0, hoverDuration);
+    scale_.animateTo(1.0, tileHoverDuration);
     update();
 }
 

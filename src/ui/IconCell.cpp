@@ -8,7 +8,7 @@
 #include <QPainter>
 
 namespace {
-constexpr double radius = 7;
+constexpr double cornerRadius = 7;
 constexpr double selectionWidth = 1.5;
 } // namespace
 
@@ -48,7 +48,7 @@ void IconCell::paintEvent(QPaintEvent*)
     const QRectF bounds(0, 0, side, side);
     // The editor's cells keep the blue accent whatever tint surrounds them.
     const TintPalette& accent = TintPalette::blue();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius),
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, cornerRadius),
                     selected_ ? accent.soft : Theme::cellWash());
     if (image_) {
         QRectF target(QPointF(0, 0), image_->size());
@@ -56,7 +56,7 @@ void IconCell::paintEvent(QPaintEvent*)
         image_->draw(painter, target);
     }
     if (selected_)
-        KitShapes::strokeBorder(painter, bounds, radius, accent.color, selectionWidth);
+        KitShapes::strokeBorder(painter, bounds, cornerRadius, accent.color, selectionWidth);
     if (KitFocus::showsRing(*this))
-        KitFocus::paintRing(painter, bounds, radius, selected_ ? Theme::focusRingOnAccent() : Theme::focusRing());
+        KitFocus::paintRing(painter, bounds, cornerRadius, selected_ ? Theme::focusRingOnAccent() : Theme::focusRing());
 }

@@ -11,7 +11,7 @@
 namespace {
 constexpr double horizontalPadding = 6;
 constexpr double verticalPadding = 2.5;
-constexpr double radius = 5;
+constexpr double capRadius = 5;
 } // namespace
 
 KeyCap::KeyCap(const QString& text, double size, QWidget* parent)
@@ -39,7 +39,7 @@ void KeyCap::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     const QRectF bounds = rect();
-    KitShapes::fill(painter, KitShapes::roundedRect(bounds, radius), Theme::hairline());
-    KitShapes::strokeBorder(painter, bounds, radius, Theme::stroke());
+    KitShapes::fill(painter, KitShapes::roundedRect(bounds, capRadius), Theme::hairline());
+    KitShapes::strokeBorder(painter, bounds, capRadius, Theme::stroke());
     KitText::drawCentred(painter, text_, labelFont(), Theme::textSecondary(), bounds.center());
 }

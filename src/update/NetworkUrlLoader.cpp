@@ -165,6 +165,7 @@ private:
             const QByteArray bytes = reply_->read(NetworkUrlLoader::readBufferBytes);
             if (bytes.isEmpty())
                 break;
+            received_ += bytes.size();
             if (auto handler = handlers_.data)
                 handler(bytes);
             if (!alive.lock())
@@ -180,10 +181,32 @@ private:
         platform::Scheduler::current().cancel(idleToken_);
         const auto error = reply_->error();
         const bool hasStatus = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (error == QNetworkReply::NoError || (hasStatus && isStatusError(error)))
+        if (error == QNetworkReply::NoError) {
+            if (const auto shortBy = missingBytes())
+                done(QStringLiteral("The connection closed %1 bytes short of the announced %2.")
+                         .arg(*shortBy)
+                         .arg(received_ + *shortBy));
+            else
+                done(std::nullopt);
+        } else if (hasStatus && isStatusError(error)) {
             done(std::nullopt);
-        else
+        } else {
             done(reply_->errorString());
+        }
+    }
+
+    // Qt sometimes ends a reply without an error when the server closes
+    // before the length it announced: a cut answer is a failure. Only an
+    // answer Qt did not decode has that length.
+    std::optional<qint64> missingBytes() const
+    {
+        const QVariant announced = reply_->header(QNetworkRequest::ContentLengthHeader);
+        if (!announced.isValid() || reply_->hasRawHeader("Content-Encoding"))
+            return std::nullopt;
+        const qint64 length = announced.toLongLong();
+        if (received_ >= length)
+            return std::nullopt;
+        return length - received_;
     }
 
     void fail(const QString& error)
@@ -212,6 +235,7 @@ private:
     platform::TimerToken idleToken_ = 0;
     bool responded_ = false;
     bool finished_ = false;
+    qint64 received_ = 0;
 };
 
 } // namespace

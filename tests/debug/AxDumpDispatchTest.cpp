@@ -2,9 +2,9 @@
 // accessibility dump and the tile probe.
 #include "debug/DebugTools.h"
 #include "missioncontrol/MissionControlTest.h"
+#include "support/ScriptedLoader.h"
 #include "ui/AppCommands.h"
 #include "update/Updates.h"
-#include "update/UrlLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,14 +15,6 @@
 #include <vector>
 
 namespace {
-
-class NoNetwork final : public UrlLoader {
-public:
-    std::unique_ptr<UrlTransfer> start(const UrlRequest&, UrlTransferHandlers) override
-    {
-        return std::make_unique<UrlTransfer>();
-    }
-};
 
 class InspectionDispatchTest : public MissionControlTest {
 protected:
@@ -71,7 +63,7 @@ protected:
         return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 
-    NoNetwork loader;
+    ScriptedLoader loader;
     Updates updates{Settings::shared(), loader};
     InertCommands commands;
     QString printed;

@@ -4,20 +4,12 @@
 #include "platform/sim/World.h"
 #include "store/Settings.h"
 #include "support/PlatformTest.h"
+#include "support/ScriptedLoader.h"
 #include "update/Updates.h"
-#include "update/UrlLoader.h"
 
 #include <QTextStream>
 
 namespace {
-
-class NoNetwork final : public UrlLoader {
-public:
-    std::unique_ptr<UrlTransfer> start(const UrlRequest&, UrlTransferHandlers) override
-    {
-        return std::make_unique<UrlTransfer>();
-    }
-};
 
 class DiagnosticsTextTest : public PlatformTest {
 protected:
@@ -55,7 +47,7 @@ protected:
         world.addDisplay(display);
     }
 
-    NoNetwork loader;
+    ScriptedLoader loader;
     Updates updates{Settings::shared(), loader};
 };
 

@@ -3,6 +3,7 @@
 #include "missioncontrol/DockAccess.h"
 #include "missioncontrol/MissionControlHost.h"
 #include "ui/Theme.h"
+#include "support/Literals.h"
 
 #include <QFontMetricsF>
 
@@ -10,15 +11,6 @@
 #include <limits>
 
 namespace AX = platform::AX;
-
-namespace {
-
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 class DockAccessTest : public MissionControlTest {
 protected:

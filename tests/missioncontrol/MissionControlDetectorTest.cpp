@@ -3,13 +3,9 @@
 #include "missioncontrol/DockAccess.h"
 #include "missioncontrol/MissionControlDetector.h"
 #include "missioncontrol/MissionControlHost.h"
+#include "support/Literals.h"
 
 namespace {
-
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 QVariantMap window(const QVariant& owner, const QVariant& layer, const QVariant& width, const QVariant& height)
 {

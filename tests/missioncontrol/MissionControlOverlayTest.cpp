@@ -3,16 +3,12 @@
 #include "missioncontrol/OverlayPanel.h"
 #include "missioncontrol/PillsView.h"
 #include "platform/sim/SessionHooks.h"
+#include "support/Literals.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 
 namespace {
-
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
 
 QStringList names(const QList<Pill>& pills)
 {

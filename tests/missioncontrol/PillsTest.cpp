@@ -5,21 +5,13 @@
 #include "missioncontrol/PillsView.h"
 #include "platform/Transaction.h"
 #include "ui/Theme.h"
+#include "support/Literals.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 
 #include <cmath>
-
-namespace {
-
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 class PillsTest : public MissionControlTest {
 protected:

@@ -3,6 +3,7 @@
 #include "platform/EventTap.h"
 #include "platform/MissionControlPicture.h"
 #include "platform/Workspace.h"
+#include "support/Literals.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -13,15 +14,6 @@
 #include <cmath>
 
 namespace AX = platform::AX;
-
-namespace {
-
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-} // namespace
 
 class SimulatedMissionControlTest : public MissionControlTest {
 protected:

@@ -2,6 +2,7 @@
 #include "store/SpaceMetaDocument.h"
 
 #include "support/PlatformTest.h"
+#include "support/Literals.h"
 
 #include <QLocale>
 
@@ -11,11 +12,6 @@
 #include <string>
 
 namespace {
-
-QString u(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
 
 // Switches the C library and Qt to German number formatting for one scope.
 class GermanLocale {

@@ -1,13 +1,7 @@
 #include "store/Graphemes.h"
 
 #include "support/PlatformTest.h"
-
-namespace {
-QString u(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-} // namespace
+#include "support/Literals.h"
 
 class GraphemesTest : public PlatformTest {};
 

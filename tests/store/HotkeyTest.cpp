@@ -4,6 +4,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/sim/KeyboardLayouts.h"
 #include "support/PlatformTest.h"
+#include "support/Literals.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,11 +21,6 @@ constexpr quint32 keyMinus = 27;    // ß on the German layout
 constexpr quint32 keyEquals = 24;   // a dead key on the German layout
 constexpr quint32 keyGrave = 50;    // a dead key on the German layout
 constexpr quint32 unmappedKey = 70;
-
-QString u(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
 
 } // namespace
 

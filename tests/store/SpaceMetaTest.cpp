@@ -5,6 +5,7 @@
 
 #include "support/PlatformTest.h"
 #include "platform/KeyCodes.h"
+#include "support/Literals.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,11 +16,6 @@
 namespace KeyCode = platform::KeyCode;
 
 namespace {
-
-QString u(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
 
 const QString rocket = u(u"\U0001F680");
 const QString star = u(u"\u2B50");

@@ -1,15 +1,11 @@
 #include "store/SpaceSearch.h"
 
 #include "support/PlatformTest.h"
+#include "support/Literals.h"
 
 using namespace SpaceSearch;
 
 namespace {
-
-QString u(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
 
 std::optional<int> scoreOf(const QString& query, const QString& name, qint64 number = 1,
                            const QStringList& apps = {})

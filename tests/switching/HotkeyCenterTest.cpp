@@ -27,7 +27,7 @@ void press(const Hotkey& hotkey, platform::ManualScheduler& clock)
     clock.runPending();
 }
 
-QList<quint32> registeredIDs()
+QList<quint32> registeredOwnIDs()
 {
     QList<quint32> ids;
     for (const auto& hotkey : platform::sim::registeredHotKeys()) {
@@ -49,7 +49,7 @@ TEST_F(HotkeyCenterTest, RegisteredHotkeyRunsItsActionWhenPressed)
 {
     center().registerHotkey(controlOptionSpace, [this] { fired << "space"; });
     center().registerHotkey(controlOptionA, [this] { fired << "a"; });
-    EXPECT_EQ(registeredIDs(), (QList<quint32>{1, 2}));
+    EXPECT_EQ(registeredOwnIDs(), (QList<quint32>{1, 2}));
     press(controlOptionSpace, clock());
     press(controlOptionA, clock());
     press(Hotkey{KeyCode::space, 0x1000}, clock());
@@ -60,9 +60,9 @@ TEST_F(HotkeyCenterTest, SuspendedRegistryStoresAndResumeRegistersUnderTheSameId
 {
     center().registerHotkey(controlOptionSpace, [this] { fired << "space"; });
     center().suspend();
-    EXPECT_TRUE(registeredIDs().isEmpty());
+    EXPECT_TRUE(registeredOwnIDs().isEmpty());
     center().registerHotkey(controlOptionA, [this] { fired << "a"; });
-    EXPECT_TRUE(registeredIDs().isEmpty());
+    EXPECT_TRUE(registeredOwnIDs().isEmpty());
     EXPECT_EQ(center().entryCount(), 2u);
     press(controlOptionSpace, clock());
     EXPECT_TRUE(fired.isEmpty());
@@ -70,7 +70,7 @@ TEST_F(HotkeyCenterTest, SuspendedRegistryStoresAndResumeRegistersUnderTheSameId
     center().suspend();
     center().resume();
     center().resume();
-    EXPECT_EQ(registeredIDs(), (QList<quint32>{1, 2}));
+    EXPECT_EQ(registeredOwnIDs(), (QList<quint32>{1, 2}));
     EXPECT_FALSE(center().isSuspended());
     press(controlOptionA, clock());
     EXPECT_EQ(fired, QStringList{"a"});
@@ -82,17 +82,17 @@ TEST_F(HotkeyCenterTest, IdsKeepGrowingAfterUnregisterAll)
     center().registerHotkey(controlOptionSpace, [] {});
     center().registerHotkey(controlOptionA, [] {});
     center().unregisterAll();
-    EXPECT_TRUE(registeredIDs().isEmpty());
+    EXPECT_TRUE(registeredOwnIDs().isEmpty());
     EXPECT_EQ(center().entryCount(), 0u);
     center().registerHotkey(controlOptionSpace, [] {});
-    EXPECT_EQ(registeredIDs(), QList<quint32>{3});
+    EXPECT_EQ(registeredOwnIDs(), QList<quint32>{3});
 }
 
 TEST_F(HotkeyCenterTest, SecondRegistrationOfACombinationIsLoggedAndNeverFires)
 {
     center().registerHotkey(controlOptionSpace, [this] { fired << "first"; });
     center().registerHotkey(controlOptionSpace, [this] { fired << "second"; });
-    EXPECT_EQ(registeredIDs(), QList<quint32>{1});
+    EXPECT_EQ(registeredOwnIDs(), QList<quint32>{1});
     EXPECT_EQ(platform::SystemLog::lines(),
               QStringList{QString::fromUtf8("Tessaroom: could not register hotkey \u2303\u2325Space (status -9878)")});
     press(controlOptionSpace, clock());

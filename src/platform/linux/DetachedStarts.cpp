@@ -24,7 +24,7 @@ bool& realStarts()
     return real;
 }
 
-StartState& state()
+StartState& startState()
 {
     static Shared<StartState> current([] { return new StartState; });
     return current.get();
@@ -34,7 +34,7 @@ StartState& state()
 
 ChildProcess::Result ChildProcess::startDetached(const QString& executable, const QStringList& arguments)
 {
-    StartState& s = state();
+    StartState& s = startState();
     Result result;
     if (s.failure) {
         result.launchError = s.failure;
@@ -63,12 +63,12 @@ void host::setDetachedStartsReal(bool real)
 
 void host::failDetachedStarts(std::optional<QString> description)
 {
-    state().failure = std::move(description);
+    startState().failure = std::move(description);
 }
 
 std::vector<host::DetachedStart> host::detachedStarts()
 {
-    return state().starts;
+    return startState().starts;
 }
 
 } // namespace platform

@@ -19,7 +19,7 @@ struct ViewerState {
     std::optional<bool> opensFolders;
 };
 
-ViewerState& state()
+ViewerState& viewerState()
 {
     static Shared<ViewerState> current([] { return new ViewerState; });
     return current.get();
@@ -45,7 +45,7 @@ bool FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
 {
     bool opens = false;
     {
-        ViewerState& s = state();
+        ViewerState& s = viewerState();
         std::lock_guard lock(s.mutex);
         s.selections.append(fileUrls);
         opens = s.opensFolders.value_or(sim::onWindowSystem());
@@ -62,14 +62,14 @@ bool FileViewer::activateSelecting(const QList<QUrl>& fileUrls)
 
 void host::setFileViewerOpensFolders(std::optional<bool> opens)
 {
-    ViewerState& s = state();
+    ViewerState& s = viewerState();
     std::lock_guard lock(s.mutex);
     s.opensFolders = opens;
 }
 
 QList<QList<QUrl>> host::fileViewerSelections()
 {
-    ViewerState& s = state();
+    ViewerState& s = viewerState();
     std::lock_guard lock(s.mutex);
     return s.selections;
 }

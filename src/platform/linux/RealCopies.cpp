@@ -40,7 +40,7 @@ struct RealCopiesState {
 // Waits look at termination signals this often, milliseconds.
 constexpr int waitSliceMs = 100;
 
-RealCopiesState& state()
+RealCopiesState& realCopiesState()
 {
     static Shared<RealCopiesState> current([] { return new RealCopiesState; });
     return current.get();
@@ -85,14 +85,14 @@ bool waitForProcessEnd(const std::shared_ptr<const int>& handle, qint32 pid, dou
 
 std::shared_ptr<const int> handleOf(qint32 pid)
 {
-    RealCopiesState& s = state();
+    RealCopiesState& s = realCopiesState();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.handles.value(pid);
 }
 
 QList<sim::RealCopy> findRealCopies()
 {
-    RealCopiesState& s = state();
+    RealCopiesState& s = realCopiesState();
     std::function<QList<RealCopies::Found>()> find;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
@@ -116,7 +116,7 @@ QList<sim::RealCopy> findRealCopies()
 
 bool isRealCopy(qint32 pid)
 {
-    RealCopiesState& s = state();
+    RealCopiesState& s = realCopiesState();
     std::lock_guard<std::mutex> lock(s.mutex);
     return s.found.contains(pid);
 }
@@ -127,7 +127,7 @@ bool isRealCopy(qint32 pid)
 // holds. A copy that said it quits is never forced, even when it stays.
 bool quitRealCopy(qint32 pid)
 {
-    RealCopiesState& s = state();
+    RealCopiesState& s = realCopiesState();
     std::function<bool(qint32, double)> ask;
     QDeadlineTimer due(qint64(realCopyAnswerTimeout * 1000));
     {
@@ -155,7 +155,7 @@ bool killRealCopy(qint32 pid)
     if (TerminationSignals::received())
         return false;
     {
-        RealCopiesState& s = state();
+        RealCopiesState& s = realCopiesState();
         std::lock_guard<std::mutex> lock(s.mutex);
         if (s.saidTheyQuit.contains(pid))
             return false;
@@ -177,7 +177,7 @@ bool killRealCopy(qint32 pid)
 void setRealCopies(RealCopies copies)
 {
     {
-        RealCopiesState& s = state();
+        RealCopiesState& s = realCopiesState();
         std::lock_guard<std::mutex> lock(s.mutex);
         s.copies = std::move(copies);
     }

@@ -16,7 +16,7 @@ struct TerminationState {
     QList<QString> requests;
 };
 
-TerminationState& state()
+TerminationState& terminationState()
 {
     static Shared<TerminationState> current([] { return new TerminationState; });
     return current.get();
@@ -32,7 +32,7 @@ bool isRunning(qint32 pid)
 
 bool Workspace::terminate(qint32 processIdentifier)
 {
-    TerminationState& s = state();
+    TerminationState& s = terminationState();
     s.requests.append(QStringLiteral("terminate ") + QString::number(processIdentifier));
     if (const sim::OtherCopies others = sim::otherCopies(); others.isCopy && others.isCopy(processIdentifier))
         return others.quit && others.quit(processIdentifier);
@@ -44,7 +44,7 @@ bool Workspace::terminate(qint32 processIdentifier)
 
 bool Workspace::forceTerminate(qint32 processIdentifier)
 {
-    state().requests.append(QStringLiteral("force ") + QString::number(processIdentifier));
+    terminationState().requests.append(QStringLiteral("force ") + QString::number(processIdentifier));
     if (const sim::OtherCopies others = sim::otherCopies(); others.isCopy && others.isCopy(processIdentifier))
         return others.kill && others.kill(processIdentifier);
     if (!isRunning(processIdentifier))
@@ -56,14 +56,14 @@ bool Workspace::forceTerminate(qint32 processIdentifier)
 void sim::setAppRefusesTermination(qint32 pid, bool refuses)
 {
     if (refuses)
-        state().refusing.insert(pid);
+        terminationState().refusing.insert(pid);
     else
-        state().refusing.remove(pid);
+        terminationState().refusing.remove(pid);
 }
 
 QList<QString> sim::terminationRequests()
 {
-    return state().requests;
+    return terminationState().requests;
 }
 
 } // namespace platform

@@ -21,7 +21,7 @@ struct AppState {
     std::optional<CurrentEvent> event;
 };
 
-AppState& state()
+AppState& appState()
 {
     static Shared<AppState> current([] { return new AppState; });
     return current.get();
@@ -31,27 +31,27 @@ AppState& state()
 
 void Application::setActivationPolicy(ActivationPolicy policy)
 {
-    state().policy = policy;
+    appState().policy = policy;
 }
 
 ActivationPolicy Application::activationPolicy()
 {
-    return state().policy;
+    return appState().policy;
 }
 
 void Application::setDelegate(ApplicationDelegate* delegate)
 {
-    state().delegate = delegate;
+    appState().delegate = delegate;
 }
 
 ApplicationDelegate* Application::delegate()
 {
-    return state().delegate;
+    return appState().delegate;
 }
 
 void Application::finishLaunching()
 {
-    AppState& s = state();
+    AppState& s = appState();
     if (s.finishedLaunching)
         return;
     s.finishedLaunching = true;
@@ -61,24 +61,24 @@ void Application::finishLaunching()
 
 bool Application::isFinishedLaunching()
 {
-    return state().finishedLaunching;
+    return appState().finishedLaunching;
 }
 
 void Application::reopen()
 {
-    if (ApplicationDelegate* delegate = state().delegate)
+    if (ApplicationDelegate* delegate = appState().delegate)
         delegate->applicationShouldHandleReopen(false);
 }
 
 void Application::openURLs(const QList<QString>& urls)
 {
-    if (ApplicationDelegate* delegate = state().delegate)
+    if (ApplicationDelegate* delegate = appState().delegate)
         delegate->applicationOpenURLs(urls);
 }
 
 void Application::terminate()
 {
-    AppState& s = state();
+    AppState& s = appState();
     if (s.terminating)
         return;
     s.terminating = true;
@@ -95,35 +95,35 @@ void Application::terminate()
 
 bool Application::isTerminating()
 {
-    return state().terminating;
+    return appState().terminating;
 }
 
 void Application::activate(bool ignoringOtherApps)
 {
     Q_UNUSED(ignoringOtherApps);
-    AppState& s = state();
+    AppState& s = appState();
     s.active = true;
     ++s.activations;
 }
 
 bool Application::isActive()
 {
-    return state().active;
+    return appState().active;
 }
 
 std::optional<CurrentEvent> Application::currentEvent()
 {
-    return state().event;
+    return appState().event;
 }
 
 void sim::setCurrentEvent(std::optional<CurrentEvent> event)
 {
-    state().event = event;
+    appState().event = event;
 }
 
 int sim::activationCount()
 {
-    return state().activations;
+    return appState().activations;
 }
 
 } // namespace platform

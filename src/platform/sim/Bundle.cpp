@@ -23,20 +23,20 @@ struct BundleState {
     QStringList registered;
 };
 
-BundleState*& stateSlot()
+BundleState*& bundleStateSlot()
 {
     static BundleState* state = nullptr;
     return state;
 }
 
-BundleState& state()
+BundleState& bundleState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = bundleStateSlot();
     if (!slot) {
         slot = new BundleState;
         registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete bundleStateSlot();
+            bundleStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -46,12 +46,12 @@ BundleState& state()
 
 std::optional<QString> Bundle::identifier()
 {
-    return state().identifier;
+    return bundleState().identifier;
 }
 
 std::optional<QString> Bundle::shortVersion()
 {
-    return state().shortVersion;
+    return bundleState().shortVersion;
 }
 
 QString Bundle::bundlePath()
@@ -72,7 +72,7 @@ QString Bundle::bundlePath()
 
 QString Bundle::executablePath()
 {
-    const BundleState& s = state();
+    const BundleState& s = bundleState();
     if (s.executable)
         return *s.executable;
     return QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
@@ -83,28 +83,28 @@ OSStatus LaunchServices::registerURL(const QString& path, bool update)
     Q_UNUSED(update);
     if (path.isEmpty())
         return Status::paramErr;
-    state().registered.append(path);
+    bundleState().registered.append(path);
     return Status::noErr;
 }
 
 void sim::setBundleIdentifier(std::optional<QString> identifier)
 {
-    state().identifier = std::move(identifier);
+    bundleState().identifier = std::move(identifier);
 }
 
 void sim::setBundleShortVersion(std::optional<QString> version)
 {
-    state().shortVersion = std::move(version);
+    bundleState().shortVersion = std::move(version);
 }
 
 void sim::setExecutablePath(const QString& path)
 {
-    state().executable = path;
+    bundleState().executable = path;
 }
 
 QStringList sim::registeredApplicationPaths()
 {
-    return state().registered;
+    return bundleState().registered;
 }
 
 } // namespace platform

@@ -40,7 +40,7 @@ struct DockState {
     std::map<QString, Animation> animations;
 };
 
-std::shared_ptr<DockState>& stateSlot()
+std::shared_ptr<DockState>& dockStateSlot()
 {
     static std::shared_ptr<DockState> state;
     return state;
@@ -110,23 +110,23 @@ std::vector<Shortcut> loadShortcuts()
     return shortcuts;
 }
 
-DockState& state()
+DockState& dockState()
 {
-    auto& slot = stateSlot();
+    auto& slot = dockStateSlot();
     if (!slot) {
         slot = std::make_shared<DockState>();
         slot->shortcuts = loadShortcuts();
-        registerSharedReset([] { stateSlot().reset(); });
+        registerSharedReset([] { dockStateSlot().reset(); });
     }
     return *slot;
 }
 
 void animateTo(const QString& uuid, quint64 spaceID)
 {
-    Animation& animation = state().animations[uuid];
+    Animation& animation = dockState().animations[uuid];
     animation.target = spaceID;
     ++animation.running;
-    std::weak_ptr<DockState> weak = stateSlot();
+    std::weak_ptr<DockState> weak = dockStateSlot();
     Scheduler::current().schedule(desktopSwitchAnimation, [weak, uuid, spaceID] {
         auto dock = weak.lock();
         if (!dock)
@@ -161,7 +161,7 @@ void moveOneSpace(int delta)
     const auto display = world.display(uuid);
     if (!display)
         return;
-    const DockState& dock = state();
+    const DockState& dock = dockState();
     auto heading = dock.animations.find(uuid);
     const auto from = heading != dock.animations.end() ? std::optional<quint64>(heading->second.target)
                                                        : world.currentSpace(uuid);
@@ -182,14 +182,14 @@ void moveOneSpace(int delta)
 
 void restartDock()
 {
-    DockState& dock = state();
+    DockState& dock = dockState();
     dock.shortcuts = loadShortcuts();
 }
 
 bool pressDesktopShortcut(quint16 keyCode, EventFlags flags)
 {
     const EventFlags modifiers = flags & modifierFlags;
-    const std::vector<Shortcut> shortcuts = state().shortcuts;
+    const std::vector<Shortcut> shortcuts = dockState().shortcuts;
     for (const Shortcut& shortcut : shortcuts) {
         if (shortcut.keyCode != keyCode || shortcut.modifiers != modifiers)
             continue;

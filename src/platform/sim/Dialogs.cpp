@@ -30,21 +30,21 @@ struct DialogState {
     QPointer<QWidget> palette;
 };
 
-DialogState*& stateSlot()
+DialogState*& dialogStateSlot()
 {
     static DialogState* state = nullptr;
     return state;
 }
 
-DialogState& state()
+DialogState& dialogState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = dialogStateSlot();
     if (!slot) {
         slot = new DialogState;
         registerSharedReset([] {
-            delete stateSlot()->palette;
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete dialogStateSlot()->palette;
+            delete dialogStateSlot();
+            dialogStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -90,7 +90,7 @@ sim::OpenPanelAnswer showFileDialog(const OpenPanel& panel)
 
 sim::OpenPanelAnswer answer(const OpenPanel& panel)
 {
-    DialogState& s = state();
+    DialogState& s = dialogState();
     if (!s.panelAnswers.empty()) {
         sim::OpenPanelAnswer next = s.panelAnswers.front();
         s.panelAnswers.pop_front();
@@ -126,7 +126,7 @@ ModalResponse showMessageBox(const Alert& alert)
 
 ModalResponse answer(const Alert& alert)
 {
-    DialogState& s = state();
+    DialogState& s = dialogState();
     if (!s.alertAnswers.empty()) {
         const ModalResponse next = s.alertAnswers.front();
         s.alertAnswers.pop_front();
@@ -196,26 +196,26 @@ ModalResponse OpenPanel::runModal()
 {
     const sim::OpenPanelAnswer given = answer(*this);
     urls_ = given.response == ModalResponse::ok ? given.urls : QList<QUrl>();
-    state().panels.push_back({allowedContentTypes, message, allowsMultipleSelection, given.response});
+    dialogState().panels.push_back({allowedContentTypes, message, allowsMultipleSelection, given.response});
     return given.response;
 }
 
 ModalResponse Alert::runModal()
 {
     const ModalResponse response = answer(*this);
-    state().alerts.push_back({messageText, informativeText, buttons, response});
+    dialogState().alerts.push_back({messageText, informativeText, buttons, response});
     return response;
 }
 
 void beep()
 {
-    ++state().beeps;
+    ++dialogState().beeps;
     QApplication::beep();
 }
 
 void Application::orderFrontCharacterPalette()
 {
-    DialogState& s = state();
+    DialogState& s = dialogState();
     ++s.paletteRequests;
     if (!s.palette)
         s.palette = new PaletteWindow;
@@ -227,44 +227,44 @@ void Application::orderFrontCharacterPalette()
 
 void sim::answerNextOpenPanel(OpenPanelAnswer next)
 {
-    state().panelAnswers.push_back(std::move(next));
+    dialogState().panelAnswers.push_back(std::move(next));
 }
 
 void sim::answerNextAlert(ModalResponse response)
 {
-    state().alertAnswers.push_back(response);
+    dialogState().alertAnswers.push_back(response);
 }
 
 std::vector<sim::ShownOpenPanel> sim::shownOpenPanels()
 {
-    return state().panels;
+    return dialogState().panels;
 }
 
 std::vector<sim::ShownAlert> sim::shownAlerts()
 {
-    return state().alerts;
+    return dialogState().alerts;
 }
 
 int sim::beepCount()
 {
-    return state().beeps;
+    return dialogState().beeps;
 }
 
 int sim::characterPaletteRequests()
 {
-    return state().paletteRequests;
+    return dialogState().paletteRequests;
 }
 
 bool sim::isCharacterPaletteOpen()
 {
-    return state().palette && state().palette->isVisible();
+    return dialogState().palette && dialogState().palette->isVisible();
 }
 
 void sim::pickFromCharacterPalette(const QString& characters)
 {
     CharacterPalette::type(characters);
-    if (state().palette)
-        state().palette->close();
+    if (dialogState().palette)
+        dialogState().palette->close();
 }
 
 } // namespace platform

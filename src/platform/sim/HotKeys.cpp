@@ -41,20 +41,20 @@ struct HotKeyState {
     EventHandlerRef nextHandler = 1;
 };
 
-HotKeyState*& stateSlot()
+HotKeyState*& hotKeyStateSlot()
 {
     static HotKeyState* state = nullptr;
     return state;
 }
 
-HotKeyState& state()
+HotKeyState& hotKeyState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = hotKeyStateSlot();
     if (!slot) {
         slot = new HotKeyState;
         registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete hotKeyStateSlot();
+            hotKeyStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -76,7 +76,7 @@ void queuePressedEvent(EventTargetRef target, std::optional<EventHotKeyID> id)
     Scheduler::current().schedule(0, [target, id] {
         CarbonEvent event{{kEventClassKeyboard, kEventHotKeyPressed}, id};
         // Handlers may register or unregister while they run; take a copy.
-        const std::vector<InstalledHandler> handlers = state().handlers;
+        const std::vector<InstalledHandler> handlers = hotKeyState().handlers;
         for (const InstalledHandler& installed : handlers) {
             if (accepts(installed, target, event.kind))
                 (*installed.handler)(&event);
@@ -96,7 +96,7 @@ OSStatus HotKeys::installEventHandler(EventTargetRef target, EventHandler handle
 {
     if (target == 0 || !handler)
         return Status::paramErr;
-    HotKeyState& s = state();
+    HotKeyState& s = hotKeyState();
     s.handlers.push_back({target, kinds, std::make_shared<EventHandler>(std::move(handler))});
     if (outRef)
         *outRef = s.nextHandler;
@@ -110,7 +110,7 @@ OSStatus HotKeys::registerEventHotKey(quint32 keyCode, quint32 modifiers, EventH
     Q_UNUSED(options);
     if (target == 0 || !outRef)
         return Status::paramErr;
-    HotKeyState& s = state();
+    HotKeyState& s = hotKeyState();
     for (const auto& [ref, registration] : s.registrations) {
         if (registration.keyCode == keyCode && registration.modifiers == modifiers)
             return Status::eventHotKeyExistsErr;
@@ -126,7 +126,7 @@ OSStatus HotKeys::registerEventHotKey(quint32 keyCode, quint32 modifiers, EventH
 
 OSStatus HotKeys::unregisterEventHotKey(EventHotKeyRef ref)
 {
-    if (state().registrations.erase(ref) == 0)
+    if (hotKeyState().registrations.erase(ref) == 0)
         return Status::eventHotKeyInvalidErr;
     return Status::noErr;
 }
@@ -144,14 +144,14 @@ OSStatus HotKeys::getEventParameter(EventRef event, FourCharCode name, FourCharC
 std::vector<sim::RegisteredHotKey> sim::registeredHotKeys()
 {
     std::vector<RegisteredHotKey> list;
-    for (const auto& [ref, registration] : state().registrations)
+    for (const auto& [ref, registration] : hotKeyState().registrations)
         list.push_back({registration.keyCode, registration.modifiers, registration.id});
     return list;
 }
 
 bool sim::isHotKeyRegistered(quint32 keyCode, quint32 modifiers)
 {
-    const auto& registrations = state().registrations;
+    const auto& registrations = hotKeyState().registrations;
     return std::any_of(registrations.begin(), registrations.end(), [&](const auto& entry) {
         return entry.second.keyCode == keyCode && entry.second.modifiers == modifiers;
     });
@@ -173,7 +173,7 @@ quint32 sim::hotKeyModifiers(EventFlags flags)
 
 bool sim::fireHotKey(quint32 keyCode, quint32 modifiers)
 {
-    for (const auto& [ref, registration] : state().registrations) {
+    for (const auto& [ref, registration] : hotKeyState().registrations) {
         if (registration.keyCode == keyCode && registration.modifiers == modifiers) {
             queuePressedEvent(registration.target, registration.id);
             return true;

@@ -40,7 +40,7 @@ QHash<QString, std::optional<QString>> systemApplications()
     };
 }
 
-InstalledState& state()
+InstalledState& installedState()
 {
     static InstalledState* current = nullptr;
     if (!current) {
@@ -73,7 +73,7 @@ QImage drawnIcon(const QString& path)
 
 std::optional<QUrl> Workspace::urlForApplication(const QString& bundleIdentifier)
 {
-    const auto& bundles = state().bundles;
+    const auto& bundles = installedState().bundles;
     if (const auto found = bundles.constFind(bundleIdentifier); found != bundles.constEnd()) {
         if (!*found)
             return std::nullopt;
@@ -91,7 +91,7 @@ std::optional<QUrl> Workspace::urlForApplication(const QString& bundleIdentifier
 QImage Workspace::icon(const QString& path)
 {
     const QString clean = QDir::cleanPath(path);
-    if (const QImage set = state().icons.value(clean); !set.isNull())
+    if (const QImage set = installedState().icons.value(clean); !set.isNull())
         return set;
     sim::World& world = sim::World::shared();
     {
@@ -106,17 +106,17 @@ QImage Workspace::icon(const QString& path)
 
 void sim::installApp(const QString& bundleIdentifier, const QString& bundlePath)
 {
-    state().bundles.insert(bundleIdentifier, bundlePath);
+    installedState().bundles.insert(bundleIdentifier, bundlePath);
 }
 
 void sim::uninstallApp(const QString& bundleIdentifier)
 {
-    state().bundles.insert(bundleIdentifier, std::nullopt);
+    installedState().bundles.insert(bundleIdentifier, std::nullopt);
 }
 
 void sim::setFileIcon(const QString& path, const QImage& icon)
 {
-    state().icons.insert(QDir::cleanPath(path), icon);
+    installedState().icons.insert(QDir::cleanPath(path), icon);
 }
 
 } // namespace platform

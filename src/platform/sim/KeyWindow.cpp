@@ -43,20 +43,20 @@ struct KeyWindowState {
     std::unique_ptr<DeactivationWatch> watch = std::make_unique<DeactivationWatch>();
 };
 
-KeyWindowState*& stateSlot()
+KeyWindowState*& keyWindowStateSlot()
 {
     static KeyWindowState* state = nullptr;
     return state;
 }
 
-KeyWindowState& state()
+KeyWindowState& keyWindowState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = keyWindowStateSlot();
     if (!slot) {
         slot = new KeyWindowState;
         registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete keyWindowStateSlot();
+            keyWindowStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -64,7 +64,7 @@ KeyWindowState& state()
 
 void resign(QWidget* window)
 {
-    KeyWindowState& s = state();
+    KeyWindowState& s = keyWindowState();
     if (!window || s.key != window)
         return;
     s.key = nullptr;
@@ -82,7 +82,7 @@ void resign(QWidget* window)
 // fallback, not the user's click elsewhere: the window takes it back.
 bool reclaimedWhileOpening(QWidget* window)
 {
-    KeyWindowState& s = state();
+    KeyWindowState& s = keyWindowState();
     if (window != s.key || !window->isVisible() || QApplication::activeWindow())
         return false;
     if (platform::now() - s.openedAt >= openingSeconds || s.reclaims >= openingReclaims)
@@ -109,7 +109,7 @@ void KeyWindow::makeKeyAndOrderFront(QWidget* window)
 {
     if (!window)
         return;
-    KeyWindowState& s = state();
+    KeyWindowState& s = keyWindowState();
     if (s.key && s.key != window)
         resign(s.key);
     window->show();
@@ -125,12 +125,12 @@ void KeyWindow::makeKeyAndOrderFront(QWidget* window)
 
 QWidget* KeyWindow::current()
 {
-    return state().key;
+    return keyWindowState().key;
 }
 
 bool KeyWindow::isKey(const QWidget* window)
 {
-    return window && state().key == window;
+    return window && keyWindowState().key == window;
 }
 
 bool KeyWindow::makeFirstResponder(QWidget* window, QWidget* responder)
@@ -153,13 +153,13 @@ void KeyWindow::setResignHandler(QWidget* window, std::function<void()> handler)
 {
     if (!window)
         return;
-    KeyWindowState& s = state();
+    KeyWindowState& s = keyWindowState();
     const bool known = s.handlers.count(window) > 0;
     s.handlers[window] = std::make_shared<std::function<void()>>(std::move(handler));
     if (!known) {
         QObject::connect(window, &QObject::destroyed, [window] {
-            if (stateSlot())
-                stateSlot()->handlers.erase(window);
+            if (keyWindowStateSlot())
+                keyWindowStateSlot()->handlers.erase(window);
         });
     }
 }
@@ -175,7 +175,7 @@ void KeyWindow::orderOut(QWidget* window)
 
 void sim::resignKeyWindow()
 {
-    resign(state().key);
+    resign(keyWindowState().key);
 }
 
 } // namespace platform

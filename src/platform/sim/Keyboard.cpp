@@ -28,20 +28,20 @@ struct KeyboardState {
     KeyEvents::MonitorToken nextMonitor = 1;
 };
 
-KeyboardState*& stateSlot()
+KeyboardState*& keyboardStateSlot()
 {
     static KeyboardState* state = nullptr;
     return state;
 }
 
-KeyboardState& state()
+KeyboardState& keyboardState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = keyboardStateSlot();
     if (!slot) {
         slot = new KeyboardState;
         registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete keyboardStateSlot();
+            keyboardStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -58,7 +58,7 @@ void routeKeyDown(const KeyEvent& event)
 
 std::optional<KeyEventSource> KeyEvents::createSource(EventSource::StateID stateID)
 {
-    if (state().failingSources)
+    if (keyboardState().failingSources)
         return std::nullopt;
     return KeyEventSource{stateID};
 }
@@ -66,7 +66,7 @@ std::optional<KeyEventSource> KeyEvents::createSource(EventSource::StateID state
 std::optional<KeyEvent> KeyEvents::createKeyboardEvent(const KeyEventSource* source, quint16 keyCode, bool keyDown)
 {
     Q_UNUSED(source);
-    KeyboardState& s = state();
+    KeyboardState& s = keyboardState();
     if (s.failingEvents > 0) {
         --s.failingEvents;
         return std::nullopt;
@@ -83,7 +83,7 @@ void KeyEvents::post(EventTapLocation tap, const KeyEvent& event)
 {
     sim::World& world = sim::World::shared();
     const bool delivered = world.trusted();
-    state().posted.push_back({event, tap, delivered});
+    keyboardState().posted.push_back({event, tap, delivered});
     if (!delivered || event.type != KeyEventType::keyDown)
         return;
     world.noteInputEvent(EventSource::EventType::keyDown);
@@ -94,7 +94,7 @@ KeyEvents::MonitorToken KeyEvents::addLocalMonitor(EventMask mask, MonitorHandle
 {
     // Keys typed into the app's windows reach the monitors before any widget.
     QtKeyEvents::routeToLocalMonitors();
-    KeyboardState& s = state();
+    KeyboardState& s = keyboardState();
     const MonitorToken token = s.nextMonitor++;
     s.monitors[token] = Monitor{mask, std::make_shared<MonitorHandler>(std::move(handler))};
     return token;
@@ -102,33 +102,33 @@ KeyEvents::MonitorToken KeyEvents::addLocalMonitor(EventMask mask, MonitorHandle
 
 void KeyEvents::removeMonitor(MonitorToken token)
 {
-    state().monitors.erase(token);
+    keyboardState().monitors.erase(token);
 }
 
 std::vector<sim::PostedKeyEvent> sim::postedKeyEvents()
 {
-    return state().posted;
+    return keyboardState().posted;
 }
 
 void sim::clearPostedKeyEvents()
 {
-    state().posted.clear();
+    keyboardState().posted.clear();
 }
 
 void sim::failKeyEventCreation(int count)
 {
-    state().failingEvents = count;
+    keyboardState().failingEvents = count;
 }
 
 void sim::failEventSourceCreation(bool fail)
 {
-    state().failingSources = fail;
+    keyboardState().failingSources = fail;
 }
 
 std::optional<KeyEvent> sim::deliverLocalEvent(const KeyEvent& event)
 {
     // A handler may add or remove monitors; walk a copy.
-    const auto monitors = state().monitors;
+    const auto monitors = keyboardState().monitors;
     std::optional<KeyEvent> current = event;
     for (const auto& [token, monitor] : monitors) {
         if ((monitor.mask & KeyEvents::maskFor(current->type)) == 0 || !monitor.handler)
@@ -142,7 +142,7 @@ std::optional<KeyEvent> sim::deliverLocalEvent(const KeyEvent& event)
 
 int sim::localMonitorCount()
 {
-    return int(state().monitors.size());
+    return int(keyboardState().monitors.size());
 }
 
 } // namespace platform

@@ -15,7 +15,7 @@ struct OtherCopiesState {
     OtherCopies copies;
 };
 
-OtherCopiesState& state()
+OtherCopiesState& otherCopiesState()
 {
     static Shared<OtherCopiesState> current([] { return new OtherCopiesState; });
     return current.get();
@@ -25,14 +25,14 @@ OtherCopiesState& state()
 
 void setOtherCopies(OtherCopies copies)
 {
-    OtherCopiesState& s = state();
+    OtherCopiesState& s = otherCopiesState();
     std::lock_guard lock(s.mutex);
     s.copies = std::move(copies);
 }
 
 OtherCopies otherCopies()
 {
-    OtherCopiesState& s = state();
+    OtherCopiesState& s = otherCopiesState();
     std::lock_guard lock(s.mutex);
     return s.copies;
 }

@@ -37,20 +37,20 @@ struct PointerState {
     QList<sim::PostedMouseEvent> posted;
 };
 
-PointerState*& stateSlot()
+PointerState*& pointerStateSlot()
 {
     static PointerState* state = nullptr;
     return state;
 }
 
-PointerState& state()
+PointerState& pointerState()
 {
-    auto*& slot = stateSlot();
+    auto*& slot = pointerStateSlot();
     if (!slot) {
         slot = new PointerState;
         registerSharedReset([] {
-            delete stateSlot();
-            stateSlot() = nullptr;
+            delete pointerStateSlot();
+            pointerStateSlot() = nullptr;
         });
     }
     return *slot;
@@ -60,7 +60,7 @@ void deliver(const MouseEvent& event, sim::PointerOver over)
 {
     sim::World::shared().noteInputEvent(quint32(event.type));
     // A handler may add or remove monitors; walk a copy.
-    const auto monitors = state().monitors;
+    const auto monitors = pointerState().monitors;
     std::optional<MouseEvent> current = event;
     for (const auto& [token, monitor] : monitors) {
         if ((monitor.mask & MouseEvents::maskFor(current->type)) == 0)
@@ -104,7 +104,7 @@ bool acceptsFirstMouse(const QWidget* widget)
 
 MouseEvents::MonitorToken MouseEvents::addGlobalMonitor(EventMask mask, GlobalHandler handler)
 {
-    PointerState& s = state();
+    PointerState& s = pointerState();
     const MonitorToken token = s.nextMonitor++;
     s.monitors[token] = MouseMonitor{mask, std::make_shared<GlobalHandler>(std::move(handler)), nullptr};
     return token;
@@ -112,7 +112,7 @@ MouseEvents::MonitorToken MouseEvents::addGlobalMonitor(EventMask mask, GlobalHa
 
 MouseEvents::MonitorToken MouseEvents::addLocalMonitor(EventMask mask, LocalHandler handler)
 {
-    PointerState& s = state();
+    PointerState& s = pointerState();
     const MonitorToken token = s.nextMonitor++;
     s.monitors[token] = MouseMonitor{mask, nullptr, std::make_shared<LocalHandler>(std::move(handler))};
     return token;
@@ -120,12 +120,12 @@ MouseEvents::MonitorToken MouseEvents::addLocalMonitor(EventMask mask, LocalHand
 
 void MouseEvents::removeMonitor(MonitorToken token)
 {
-    state().monitors.erase(token);
+    pointerState().monitors.erase(token);
 }
 
 QPointF MouseEvents::mouseLocation()
 {
-    return state().location;
+    return pointerState().location;
 }
 
 // Display coordinates (y down from the primary screen's top) to screen ones.
@@ -138,12 +138,12 @@ static QPointF screenPoint(QPointF displayLocation)
 
 void MouseEvents::warpMouseCursorPosition(QPointF displayLocation)
 {
-    state().location = screenPoint(displayLocation);
+    pointerState().location = screenPoint(displayLocation);
 }
 
 void MouseEvents::postEvent(MouseEventType type, QPointF displayLocation)
 {
-    PointerState& s = state();
+    PointerState& s = pointerState();
     s.posted.append({type, displayLocation});
     s.location = screenPoint(displayLocation);
     deliver({type, s.location, 0}, sim::PointerOver::otherApp);
@@ -151,29 +151,29 @@ void MouseEvents::postEvent(MouseEventType type, QPointF displayLocation)
 
 QList<sim::PostedMouseEvent> sim::postedMouseEvents()
 {
-    return state().posted;
+    return pointerState().posted;
 }
 
 void sim::movePointer(QPointF location, PointerOver over)
 {
-    state().location = location;
+    pointerState().location = location;
     deliver({MouseEventType::mouseMoved, location, 0}, over);
 }
 
 void sim::dragPointer(QPointF location, PointerOver over)
 {
-    state().location = location;
+    pointerState().location = location;
     deliver({MouseEventType::leftMouseDragged, location, 0}, over);
 }
 
 void sim::warpPointer(QPointF location)
 {
-    state().location = location;
+    pointerState().location = location;
 }
 
 void sim::sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown)
 {
-    PointerState& s = state();
+    PointerState& s = pointerState();
     const std::pair<QPoint, bool> report(windowSystemLocation, leftButtonDown);
     if (s.sessionPointer == report)
         return;
@@ -188,14 +188,14 @@ void sim::sessionPointerMoved(QPoint windowSystemLocation, bool leftButtonDown)
 
 int sim::mouseMonitorCount()
 {
-    return int(state().monitors.size());
+    return int(pointerState().monitors.size());
 }
 
 bool sim::click(QWidget* window, QPointF location)
 {
     if (!window || !window->isVisible())
         return false;
-    state().location = location;
+    pointerState().location = location;
     const QRectF frame = WindowFrame::frame(window);
     if (!frame.contains(location))
         return false;

@@ -25,7 +25,7 @@ struct SaveDialogState {
     std::vector<sim::ShownConfirmation> confirmations;
 };
 
-SaveDialogState& state()
+SaveDialogState& saveDialogState()
 {
     static Shared<SaveDialogState> current([] { return new SaveDialogState; });
     return current.get();
@@ -95,7 +95,7 @@ ModalResponse showMessageBox(const ConfirmationDialog& dialog)
 
 ModalResponse SavePanel::runModal()
 {
-    SaveDialogState& s = state();
+    SaveDialogState& s = saveDialogState();
     const QString folder = openingFolder(*this);
     sim::SavePanelAnswer given;
     if (!s.panelAnswers.empty()) {
@@ -107,7 +107,7 @@ ModalResponse SavePanel::runModal()
         given = showFileDialog(*this, folder);
     }
     url_ = given.response == ModalResponse::ok ? given.url : QUrl();
-    state().panels.push_back({allowedContentTypes, nameFieldStringValue, folder, given.response});
+    saveDialogState().panels.push_back({allowedContentTypes, nameFieldStringValue, folder, given.response});
     return given.response;
 }
 
@@ -123,7 +123,7 @@ void SavePanel::fileWasSaved() const
 
 ModalResponse ConfirmationDialog::runModal()
 {
-    SaveDialogState& s = state();
+    SaveDialogState& s = saveDialogState();
     ModalResponse response = ModalResponse::cancel;
     if (!s.confirmationAnswers.empty()) {
         response = s.confirmationAnswers.front();
@@ -133,28 +133,28 @@ ModalResponse ConfirmationDialog::runModal()
     } else {
         response = showMessageBox(*this);
     }
-    state().confirmations.push_back({title, message, actionTitle, destructive, response});
+    saveDialogState().confirmations.push_back({title, message, actionTitle, destructive, response});
     return response;
 }
 
 void sim::answerNextSavePanel(SavePanelAnswer answer)
 {
-    state().panelAnswers.push_back(std::move(answer));
+    saveDialogState().panelAnswers.push_back(std::move(answer));
 }
 
 void sim::answerNextConfirmation(ModalResponse response)
 {
-    state().confirmationAnswers.push_back(response);
+    saveDialogState().confirmationAnswers.push_back(response);
 }
 
 std::vector<sim::ShownSavePanel> sim::shownSavePanels()
 {
-    return state().panels;
+    return saveDialogState().panels;
 }
 
 std::vector<sim::ShownConfirmation> sim::shownConfirmations()
 {
-    return state().confirmations;
+    return saveDialogState().confirmations;
 }
 
 } // namespace platform

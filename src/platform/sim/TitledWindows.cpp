@@ -22,7 +22,7 @@ struct TitledWindowState {
     QList<sim::WindowDragStep> drags;
 };
 
-TitledWindowState& state()
+TitledWindowState& titledWindowState()
 {
     static Shared<TitledWindowState> current([] { return new TitledWindowState; });
     return current.get();
@@ -48,17 +48,17 @@ std::optional<QRect> areaFor(const QRect& frame)
 
 void sim::setTitledWindowDecorations(const QMargins& margins)
 {
-    state().simulated = margins;
+    titledWindowState().simulated = margins;
 }
 
 QList<sim::WindowDragStep> sim::windowDragSteps()
 {
-    return state().drags;
+    return titledWindowState().drags;
 }
 
 QMargins WindowFrame::decorations(const QWidget* window)
 {
-    TitledWindowState& s = state();
+    TitledWindowState& s = titledWindowState();
     const auto& frameMargins = sim::windowSystemHooks().frameMargins;
     if (frameMargins && window) {
         const QMargins reported = frameMargins(window);
@@ -110,7 +110,7 @@ void WindowFrame::performWindowDrag(QWidget* window)
 {
     if (!window)
         return;
-    state().drags.append(sim::WindowDragStep::started);
+    titledWindowState().drags.append(sim::WindowDragStep::started);
     if (const auto& startMove = sim::windowSystemHooks().startMove)
         startMove(window);
 }
@@ -119,7 +119,7 @@ void WindowFrame::endWindowDrag(QWidget* window)
 {
     if (!window)
         return;
-    state().drags.append(sim::WindowDragStep::endedEarly);
+    titledWindowState().drags.append(sim::WindowDragStep::endedEarly);
     if (const auto& cancelMove = sim::windowSystemHooks().cancelMove)
         cancelMove(window);
 }

@@ -60,7 +60,7 @@ ToolState* makeState()
     return made;
 }
 
-ToolState& state()
+ToolState& toolState()
 {
     static Shared<ToolState> current(makeState);
     return current.get();
@@ -91,7 +91,7 @@ private:
 std::unique_ptr<ChildProcess::Running> ChildProcess::start(const QString& executable, const QStringList& arguments,
                                                            std::function<void(const Result&)> finished)
 {
-    ToolState& s = state();
+    ToolState& s = toolState();
     if (auto outside = s.outside.find(executable); outside != s.outside.end() && !s.launchFailures.count(executable)) {
         // What the tool does may install tools; start a copy.
         const sim::OutsideTool tool = outside->second;
@@ -109,7 +109,7 @@ std::unique_ptr<ChildProcess::Running> ChildProcess::start(const QString& execut
 ChildProcess::Result ChildProcess::run(const QString& executable, const QStringList& arguments,
                                        const Options& options)
 {
-    ToolState& s = state();
+    ToolState& s = toolState();
     Result result;
     if (auto failure = s.launchFailures.find(executable); failure != s.launchFailures.end()) {
         result.launchError = failure->second;
@@ -138,7 +138,7 @@ ChildProcess::Result ChildProcess::run(const QString& executable, const QStringL
 
 void sim::installTool(const QString& path, ToolHandler handler)
 {
-    ToolState& s = state();
+    ToolState& s = toolState();
     s.launchFailures.erase(path);
     s.outside.erase(path);
     s.handlers[path] = std::move(handler);
@@ -146,7 +146,7 @@ void sim::installTool(const QString& path, ToolHandler handler)
 
 void sim::installOutsideTool(const QString& path, OutsideTool tool)
 {
-    ToolState& s = state();
+    ToolState& s = toolState();
     s.launchFailures.erase(path);
     s.handlers.erase(path);
     s.outside[path] = std::move(tool);
@@ -154,7 +154,7 @@ void sim::installOutsideTool(const QString& path, OutsideTool tool)
 
 void sim::failToolLaunch(const QString& path, const QString& description)
 {
-    state().launchFailures[path] = description;
+    toolState().launchFailures[path] = description;
 }
 
 void sim::makeToolExit(const QString& path, int status, const QByteArray& standardError)
@@ -164,12 +164,12 @@ void sim::makeToolExit(const QString& path, int status, const QByteArray& standa
 
 std::vector<sim::ToolRun> sim::toolRuns()
 {
-    return state().runs;
+    return toolState().runs;
 }
 
 void sim::recordToolRun(ToolRun run)
 {
-    state().runs.push_back(std::move(run));
+    toolState().runs.push_back(std::move(run));
 }
 
 QString sim::missingFileDescription(const QString& path)

@@ -12,7 +12,7 @@ struct CompositingState {
     bool active = true;
 };
 
-CompositingState& state()
+CompositingState& compositingState()
 {
     static Shared<CompositingState> current([] { return new CompositingState; });
     return current.get();
@@ -22,14 +22,14 @@ CompositingState& state()
 
 bool WindowCompositing::isActive()
 {
-    return state().active;
+    return compositingState().active;
 }
 
 void sim::setWindowCompositing(bool active)
 {
-    if (state().active == active)
+    if (compositingState().active == active)
         return;
-    state().active = active;
+    compositingState().active = active;
     NotificationCenter::defaultCenter().post(WindowCompositing::didChangeNotification);
 }
 
