@@ -1,5 +1,6 @@
 #include "ui/HostedWindow.h"
 
+#include "platform/KeyWindow.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/WindowFrame.h"
 #include "platform/Workspace.h"
@@ -129,7 +130,9 @@ void HostedWindow::show()
     if (QWidget* focused = window_->focusWidget())
         focused->clearFocus();
     window_->setFocus(Qt::OtherFocusReason);
-    window_->activateWindow();
+    // Key, so a focus the closing menu hands back to another program as the
+    // window opens comes back to it.
+    platform::KeyWindow::makeKeyAndOrderFront(window_);
     // In front of the other apps, even when it was already showing.
     platform::Workspace::activate(platform::Workspace::currentProcessIdentifier());
 }
@@ -184,6 +187,8 @@ bool HostedWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Hide:
         saveFrame();
         pressedAt_.reset();
+        if (platform::KeyWindow::isKey(window_))
+            platform::KeyWindow::orderOut(window_);
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseMove:

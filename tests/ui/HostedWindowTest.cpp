@@ -1,7 +1,9 @@
 #include "UiTest.h"
 
+#include "platform/KeyWindow.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Screens.h"
+#include "platform/sim/Input.h"
 #include "platform/sim/SessionHooks.h"
 #include "platform/sim/TitledWindows.h"
 #include "platform/sim/World.h"
@@ -160,6 +162,25 @@ TEST_F(HostedWindowTest, AReopenedWindowFitsThoughTheWindowSystemReportsANonsens
     EXPECT_TRUE(visibleArea().contains(frameOf(window)))
         << "frame " << frameOf(window).y() << " tall " << frameOf(window).height();
     EXPECT_EQ(window.window()->height(), 600 - 11);
+}
+
+TEST_F(HostedWindowTest, AShownWindowIsKeyKeepsAFocusThatLeavesAsItOpensAndResignsWhenClosed)
+{
+    useScreen({1920, 1200}, {0, 0, 1920, 1200}, {1, 20, 1, 1});
+    HostedWindow window(page({400, 300}), std::nullopt, QString::fromLatin1(autosaveName));
+    window.show();
+    ASSERT_TRUE(platform::KeyWindow::isKey(window.window()));
+    // A closing menu's focus fallback to the program that had it before.
+    QApplication::setActiveWindow(window.window());
+    QApplication::setActiveWindow(nullptr);
+    EXPECT_TRUE(platform::KeyWindow::isKey(window.window())) << "the opening window takes the focus back";
+    auto* field = window.window()->findChild<QLineEdit*>(QStringLiteral("field"));
+    platform::KeyWindow::makeFirstResponder(window.window(), field);
+    platform::sim::typeText(QStringLiteral("ok"));
+    EXPECT_EQ(field->text(), QStringLiteral("ok"));
+
+    window.close();
+    EXPECT_EQ(platform::KeyWindow::current(), nullptr) << "typing never goes to a closed window";
 }
 
 // --- the remembered frame --------------------------------------------------------------------
