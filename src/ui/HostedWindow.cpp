@@ -125,14 +125,12 @@ HostedWindow::~HostedWindow()
 void HostedWindow::show()
 {
     fit();
-    window_->show();
-    window_->raise();
-    if (QWidget* focused = window_->focusWidget())
-        focused->clearFocus();
-    window_->setFocus(Qt::OtherFocusReason);
     // Key, so a focus the closing menu hands back to another program as the
     // window opens comes back to it.
     platform::KeyWindow::makeKeyAndOrderFront(window_);
+    if (QWidget* focused = window_->focusWidget())
+        focused->clearFocus();
+    window_->setFocus(Qt::OtherFocusReason);
     // In front of the other apps, even when it was already showing.
     platform::Workspace::activate(platform::Workspace::currentProcessIdentifier());
 }
@@ -187,6 +185,7 @@ bool HostedWindow::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Hide:
         saveFrame();
         pressedAt_.reset();
+        // Closed any way (close box, Ctrl+W, a quit): typing never goes to it.
         if (platform::KeyWindow::isKey(window_))
             platform::KeyWindow::orderOut(window_);
         break;

@@ -182,10 +182,11 @@ private:
         const auto error = reply_->error();
         const bool hasStatus = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         if (error == QNetworkReply::NoError) {
-            if (const auto shortBy = missingBytes())
-                done(QStringLiteral("The connection closed %1 bytes short of the announced %2.")
-                         .arg(*shortBy)
-                         .arg(received_ + *shortBy));
+            const std::optional<qint64> length = plainLength();
+            if (length && received_ < *length)
+                done(QStringLiteral("The connection closed after %1 of the %2 bytes announced.")
+                         .arg(received_)
+                         .arg(*length));
             else
                 done(std::nullopt);
         } else if (hasStatus && isStatusError(error)) {
@@ -195,18 +196,16 @@ private:
         }
     }
 
-    // Qt sometimes ends a reply without an error when the server closes
-    // before the length it announced: a cut answer is a failure. Only an
-    // answer Qt did not decode has that length.
-    std::optional<qint64> missingBytes() const
+    // The length the server announced, where it counts what we read: Qt
+    // sometimes ends a reply without an error when the server closes before
+    // that length, and a cut answer is a failure. A decoded answer has
+    // another length.
+    std::optional<qint64> plainLength() const
     {
         const QVariant announced = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (!announced.isValid() || reply_->hasRawHeader("Content-Encoding"))
             return std::nullopt;
-        const qint64 length = announced.toLongLong();
-        if (received_ >= length)
-            return std::nullopt;
-        return length - received_;
+        return announced.toLongLong();
     }
 
     void fail(const QString& error)
