@@ -66,11 +66,11 @@ QMenuBar& MainMenu::install(AppDelegate& delegate)
 
     QMenu* window = bar->addMenu(QStringLiteral("Window"));
     addItem(window, QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), [] {
-        if (QWidget* active = QApplication::activeWindow())
+        if (QWidget* active = HostedWindow::menuKeyWindow())
             active->close();
     });
     addItem(window, QStringLiteral("Minimize"), QKeySequence(Qt::CTRL | Qt::Key_M), [] {
-        QWidget* active = QApplication::activeWindow();
+        QWidget* active = HostedWindow::menuKeyWindow();
         if (active && active->windowFlags().testFlag(Qt::WindowMinimizeButtonHint))
             active->showMinimized();
     });

@@ -2,10 +2,12 @@
 
 #include "store/Timers.h"
 #include "ui/EditSpaceView.h"
+#include "ui/HostedWindow.h"
 #include "ui/KitShapes.h"
 #include "ui/Theme.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -72,6 +74,12 @@ bool EditorPopover::eventFilter(QObject* watched, QEvent* event)
         });
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void EditorPopover::keyPressEvent(QKeyEvent* event)
+{
+    if (!HostedWindow::performMenuKey(event, anchor_ ? anchor_->window() : nullptr))
+        QWidget::keyPressEvent(event);
 }
 
 void EditorPopover::paintEvent(QPaintEvent*)

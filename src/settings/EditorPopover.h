@@ -39,6 +39,10 @@ public:
     QWidget* popoverWindow() const { return popover_.window(); }
 
 protected:
+    // The main menu's keys that nothing in the editor took act for the
+    // window it belongs to: Ctrl+W closes that window, and the editor with
+    // it.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

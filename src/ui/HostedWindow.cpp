@@ -8,6 +8,7 @@
 #include "ui/Theme.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -49,6 +50,13 @@ QList<QPointer<QAction>>& menuActions()
 {
     static QList<QPointer<QAction>> actions;
     return actions;
+}
+
+// The window a menu key runs for, while its item runs.
+QPointer<QWidget>& menuKeyWindowSlot()
+{
+    static QPointer<QWidget> window;
+    return window;
 }
 
 // The size the content asks for (the size it was given, else its hint),
@@ -243,7 +251,7 @@ bool HostedWindow::runMenuAction(QEvent* event)
     return performMenuKey(static_cast<QKeyEvent*>(event));
 }
 
-bool HostedWindow::performMenuKey(QKeyEvent* key)
+bool HostedWindow::performMenuKey(QKeyEvent* key, QWidget* forWindow)
 {
     const QKeySequence pressed(key->keyCombination().key()
                                | (key->modifiers() & ~Qt::KeypadModifier).toInt());
@@ -251,10 +259,19 @@ bool HostedWindow::performMenuKey(QKeyEvent* key)
         if (!action || !action->isEnabled() || !action->shortcuts().contains(pressed))
             continue;
         key->accept();
+        const QPointer<QWidget> before = std::exchange(menuKeyWindowSlot(), forWindow);
         action->trigger();
+        menuKeyWindowSlot() = before;
         return true;
     }
     return false;
+}
+
+QWidget* HostedWindow::menuKeyWindow()
+{
+    if (QWidget* window = menuKeyWindowSlot())
+        return window;
+    return QApplication::activeWindow();
 }
 
 void HostedWindow::fit()

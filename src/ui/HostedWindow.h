@@ -70,8 +70,13 @@ public:
     // shortcut it is. Replaces the items set before.
     static void setMenuActions(const QList<QAction*>& actions);
     // Runs the enabled main-menu item whose shortcut the key is, for any of
-    // the app's windows (the popover too); false when no item has it.
-    static bool performMenuKey(QKeyEvent* key);
+    // the app's windows (the popover too); false when no item has it. A
+    // popup that belongs to a window passes that window: Close and Minimize
+    // then act on it, and the popup goes with it.
+    static bool performMenuKey(QKeyEvent* key, QWidget* forWindow = nullptr);
+    // The window the main menu's Close and Minimize act on: the one a menu
+    // key runs for, else the active window.
+    static QWidget* menuKeyWindow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -18,6 +18,8 @@
 #include "platform/sim/DialogScript.h"
 #include "platform/sim/Volumes.h"
 #include "platform/sim/World.h"
+#include "settings/EditorPopover.h"
+#include "settings/HeroTile.h"
 #include "settings/SettingsModel.h"
 #include "store/SpaceStore.h"
 #include "support/LoopbackServer.h"
@@ -25,6 +27,7 @@
 #include "support/TestProcesses.h"
 #include "switching/SystemShortcuts.h"
 #include "ui/AppIcon.h"
+#include "ui/EditSpaceView.h"
 #include "ui/HostedWindow.h"
 #include "update/Updates.h"
 
@@ -693,6 +696,24 @@ TEST_F(AppTest, TheMainMenusKeysWorkWhileOneOfTheAppsWindowsIsActive)
     pressIn(settingsWindow, Qt::Key_W);
     EXPECT_FALSE(settingsWindow.isVisible());
     EXPECT_TRUE(welcome.isVisible());
+
+    // Typed in a desktop editor, Ctrl+W closes the window the editor belongs
+    // to, and the editor with it, keeping the name.
+    settingsWindow.show();
+    HeroTile* tile = settingsWindow.window()->findChildren<HeroTile*>().value(1);
+    ASSERT_TRUE(tile);
+    tile->openEditor();
+    auto* field = tile->popover()->editor()->findChild<QLineEdit*>(QStringLiteral("nameField"));
+    field->setText(QStringLiteral("Typed"));
+    for (const QEvent::Type type : {QEvent::ShortcutOverride, QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, Qt::Key_W, Qt::ControlModifier);
+        QApplication::sendEvent(field, &event);
+    }
+    clock().runPending();
+    EXPECT_FALSE(settingsWindow.isVisible());
+    EXPECT_FALSE(tile->isEditing());
+    EXPECT_EQ(SpaceStore::shared().meta(SpaceEngine::shared().desktopWithNumber(2)->managedID()).name,
+              QStringLiteral("Typed"));
     EXPECT_FALSE(platform::Application::isTerminating());
     pressIn(welcome, Qt::Key_Q);
     EXPECT_TRUE(platform::Application::isTerminating());

@@ -82,7 +82,7 @@ TEST_F(SwitchRunningCopyTest, ACopyThatDoesNotAnswerIsLeftAloneAndTheNewcomerQui
     // killed, and the newcomer goes away, saying why.
     ASSERT_TRUE(signal(first, SIGSTOP));
     QProcess& second = start({});
-    ASSERT_TRUE(second.waitForFinished(generous));
+    ASSERT_TRUE(second.waitForFinished(generous)) << qPrintable(switchesLog());
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(second.readAllStandardError().contains("Tessaroom is running already and could not be retired: "));

@@ -20,6 +20,10 @@ public:
     // may share (it then reads what the copies write in-process); empty: a
     // private temporary home of the set's own.
     explicit AppProcesses(QString app, const QString& home = {});
+    // The copies end before their home goes.
+    ~AppProcesses() { endLeftOvers(); }
+    AppProcesses(const AppProcesses&) = delete;
+    AppProcesses& operator=(const AppProcesses&) = delete;
 
     // Starts the app (or program) in the home; stateFolder is where the
     // process keeps its logs, under the home.

@@ -33,10 +33,16 @@ std::string channelName(QProcess::ProcessChannel channel)
 
 TestProcesses::~TestProcesses()
 {
+    endLeftOvers();
+}
+
+void TestProcesses::endLeftOvers()
+{
     for (Started& started : started_)
         endLeftOver(started);
     for (const ProcessHandle& handle : adopted_)
         EXPECT_TRUE(handle.end());
+    adopted_.clear();
 }
 
 QProcess& TestProcesses::start(const QString& program, const QStringList& arguments,
@@ -175,7 +181,19 @@ void TestProcesses::endLeftOver(Started& started)
     QProcess& process = *started.process;
     if (process.state() == QProcess::NotRunning)
         return;
-    if (!started.mayOutlive && !started.handle.ended()) {
+    // Ended while the test looked elsewhere: in a failed test, how it ended
+    // is often the cause.
+    if (started.handle.ended()) {
+        process.waitForFinished(generous);
+        if (::testing::Test::HasFailure() && !started.mayOutlive) {
+            const QByteArray unread = process.readAllStandardError().right(reportedOutputBytes);
+            ADD_FAILURE() << describe(process) << " (pid " << started.handle.pid() << ") had ended on its own, "
+                          << (process.exitStatus() == QProcess::NormalExit ? "with exit code " : "by signal ")
+                          << process.exitCode() << ". The end of its standard error: " << unread.toStdString();
+        }
+        return;
+    }
+    if (!started.mayOutlive) {
         const std::chrono::duration<double> ran = std::chrono::steady_clock::now() - started.since;
         const bool stopped = ProcessState::ofProcess(started.handle.pid()) == 'T';
         const QByteArray unread = process.readAllStandardError().right(reportedOutputBytes);

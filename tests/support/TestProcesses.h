@@ -74,6 +74,11 @@ public:
     // The pid of a process of this user that has ended and been reaped.
     static qint64 endedProcessId();
 
+protected:
+    // Ends what still runs, as the set's end does; a set whose processes use
+    // its own files calls it before those go.
+    void endLeftOvers();
+
 private:
     struct Started {
         std::unique_ptr<QProcess> process;
