@@ -227,6 +227,19 @@ def check_tray(app, session):
                             % ("open" if switcher() else "closed", focus))
     except TimeoutError as error:
         failures.append(str(error))
+
+    # Right clicks quicker than a double click: each opens the menu.
+    session.run("xdotool", "key", "Escape")
+    wait_until(lambda: not large(), "the switcher stayed after Escape")
+    for attempt in range(2):
+        session.run("xdotool", "mousemove", str(x), str(y), "click", "3")
+        try:
+            wait_until(lambda: large(), "", timeout=10)
+        except TimeoutError:
+            failures.append("right click %d of two in a row opened no menu" % (attempt + 1))
+            break
+        session.run("xdotool", "key", "Escape")
+        wait_until(lambda: not large(), "the menu stayed after Escape")
     return failures
 
 

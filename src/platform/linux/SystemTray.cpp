@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHelpEvent>
 #include <QIcon>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QSystemTrayIcon>
 #include <QToolTip>
@@ -20,11 +21,14 @@ namespace {
 // Space between the icon and its tip.
 constexpr int toolTipGap = 2;
 
-// Shows the tip of an embedded icon (the window Qt embeds in the tray asks
-// for it) and puts it beside the icon within the work area.
-class ToolTips final : public QObject {
+// What the window Qt embeds in the tray for an icon gets and Qt leaves
+// undone. Its tip shows beside the icon within the work area. A right press
+// that comes soon after another one is a double click to Qt, which drops it:
+// it is a right click all the same (a second right click opens the menu
+// again).
+class IconEvents final : public QObject {
 public:
-    explicit ToolTips(const std::map<const StatusItem*, QSystemTrayIcon*>& icons)
+    explicit IconEvents(const std::map<const StatusItem*, QSystemTrayIcon*>& icons)
         : icons_(icons)
     {
         QApplication::instance()->installEventFilter(this);
@@ -33,18 +37,24 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() != QEvent::ToolTip)
+        const bool rightAgain = event->type() == QEvent::MouseButtonDblClick
+                                && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        if (event->type() != QEvent::ToolTip && !rightAgain)
             return false;
         auto* window = qobject_cast<QWidget*>(watched);
         if (!window || !window->isWindow())
             return false;
-        const QPoint at = static_cast<QHelpEvent*>(event)->globalPos();
+        const QPoint at = rightAgain ? static_cast<QMouseEvent*>(event)->globalPosition().toPoint()
+                                     : static_cast<QHelpEvent*>(event)->globalPos();
         const QRect windowShape(window->mapToGlobal(QPoint()), window->size());
         for (const auto& [item, icon] : icons_) {
             const QRect shape = icon->geometry();
             if (!icon->isVisible() || !shape.contains(at) || windowShape != shape)
                 continue;
-            show(icon->toolTip(), at, window, shape);
+            if (rightAgain)
+                emit icon->activated(QSystemTrayIcon::Context);
+            else
+                show(icon->toolTip(), at, window, shape);
             return true;
         }
         return false;
@@ -78,13 +88,13 @@ private:
 } // namespace
 
 SystemTray::SystemTray()
-    : toolTips_(QApplication::instance() ? std::make_unique<ToolTips>(icons_) : nullptr)
+    : iconEvents_(QApplication::instance() ? std::make_unique<IconEvents>(icons_) : nullptr)
 {
 }
 
 SystemTray::~SystemTray()
 {
-    toolTips_.reset();
+    iconEvents_.reset();
     for (auto& [item, icon] : icons_)
         delete icon;
 }
@@ -101,8 +111,9 @@ void SystemTray::add(StatusItem& item)
     auto* icon = new QSystemTrayIcon;
     icons_[&item] = icon;
     QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&item](QSystemTrayIcon::ActivationReason why) {
+        // Each press of a double click is a click.
         const bool right = why == QSystemTrayIcon::Context;
-        if (why == QSystemTrayIcon::Trigger || right)
+        if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick || right)
             sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
     });
     update(item);

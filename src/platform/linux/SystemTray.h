@@ -13,7 +13,7 @@ namespace platform::host {
 // The desktop session's system tray: one QSystemTrayIcon per status item,
 // showing the item's tray image (sim::trayImage) with its tool tip; a left
 // click on the icon clicks the item's button with the left button, a right
-// click with the right one.
+// click with the right one; each press of a double click is a click.
 //
 // An icon embedded in the tray shows its tool tip as every popup of the app
 // opens: beside the icon, inside the area the session leaves for windows
@@ -32,8 +32,9 @@ public:
 
 private:
     std::map<const StatusItem*, QSystemTrayIcon*> icons_;
-    // Takes the tool tip requests of the embedded icons.
-    std::unique_ptr<QObject> toolTips_;
+    // Takes the tool tip requests and second right presses of the embedded
+    // icons.
+    std::unique_ptr<QObject> iconEvents_;
 };
 
 } // namespace platform::host

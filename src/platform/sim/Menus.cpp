@@ -255,19 +255,22 @@ void Menu::popUp(QPointF screenPoint)
     for (qsizetype i = 0; i < items_.size() && i < actions.size(); ++i) {
         if (items_[i].isSeparator)
             continue;
-        QObject::connect(actions[i], &QAction::triggered, shown, [this, i] {
-            Scheduler::current().schedule(0, [this, i] {
-                if (open_)
-                    choose(i);
+        // The item as shown: the list may be built afresh before it runs.
+        QObject::connect(actions[i], &QAction::triggered, shown, [this, item = items_[i]] {
+            if (open_)
+                didClose();
+            // Once the menu has gone.
+            Scheduler::current().schedule(0, [item] {
+                if (item.enabled && item.action)
+                    item.action(item);
             });
         });
     }
-    QObject::connect(shown, &QMenu::aboutToHide, shown, [this] {
-        // After a triggered action, which is queued first.
-        Scheduler::current().schedule(0.05, [this] {
-            if (open_)
-                dismiss();
-        });
+    // Closed at once, with a choice (its trigger comes next) or without one
+    // (Escape, a click elsewhere), so a click that follows opens it again.
+    QObject::connect(shown, &QMenu::aboutToHide, shown, [this, shown] {
+        if (open_ && presentation_ && presentation_->menu == shown)
+            didClose();
     });
     presentation_->menu = shown;
     // At the session's pointer, which opened the menu.
@@ -309,8 +312,13 @@ void Menu::didClose()
     auto& state = StatusBarState::shared();
     if (state.openMenu == this)
         state.openMenu = nullptr;
-    if (presentation_ && presentation_->menu)
-        presentation_->menu->close();
+    if (presentation_ && presentation_->menu) {
+        // Hiding already (its own close): it goes once that is done.
+        if (presentation_->menu->isVisible())
+            presentation_->menu->close();
+        else
+            presentation_->menu->deleteLater();
+    }
     if (onDidClose_) {
         const auto callback = onDidClose_;
         callback();
