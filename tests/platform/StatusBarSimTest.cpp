@@ -177,5 +177,11 @@ TEST_F(StatusBarSimTest, APopoverClosesOnceByEveryPathAndHangsBelowItsAnchor)
     EXPECT_FALSE(popover.isShown());
     popover.performClose();
     EXPECT_EQ(closed, 1);
+    // Its window closed by another road (Ctrl+W closes the active window).
+    popover.show(QRectF(500, 776, 40, 24), Popover::Edge::minY);
+    popover.window()->close();
+    EXPECT_FALSE(popover.isShown());
+    EXPECT_EQ(sim::shownPopover(), nullptr);
+    EXPECT_EQ(closed, 2);
     popover.setContentView(nullptr);
 }

@@ -225,6 +225,10 @@ bool Popover::eventFilter(QObject* watched, QEvent* event)
     // Content that changed its size (another page) keeps within the screen.
     if (event->type() == QEvent::Resize && widget == window_.data() && shown_ && !placing_)
         place();
+    // Hidden by another road (Ctrl+W closes the active window): closed as
+    // the user closes it, so the next click opens it again.
+    if (event->type() == QEvent::Hide && widget == window_.data() && shown_)
+        performClose();
     if (event->type() == QEvent::MouseButtonPress && closesOnOutsideClicks()) {
         const QWidget* pressed = widget->window();
         const QPointF at = static_cast<QMouseEvent*>(event)->globalPosition();
