@@ -1,3 +1,4 @@
+#include "BenchClock.h"
 #include "StallProbe.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileManager.h"
@@ -48,7 +49,7 @@ struct Fixture {
 
     Fixture()
     {
-        clock = &startFreshProcess(home.path(), 1777624200.0);
+        clock = &startFreshProcess(home.path(), benchStartTime);
         qputenv("TMPDIR", home.path().toUtf8());
         platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL),
                                              QStringLiteral(TESSAROOM_DITTO_TOOL));
@@ -151,7 +152,7 @@ BENCHMARK(installFromImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 void installManyFiles(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
     qputenv("TMPDIR", home.path().toUtf8());
     platform::host::installDiskImageTools(QStringLiteral(TESSAROOM_HDIUTIL_TOOL), QStringLiteral(TESSAROOM_DITTO_TOOL));

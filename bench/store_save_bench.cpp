@@ -1,5 +1,6 @@
 // Writing and reading the names document at sizes far past real use, and the
 // store's whole save (document plus the user-defaults file).
+#include "BenchClock.h"
 #include "platform/Lifetime.h"
 #include "platform/PreferenceDomain.h"
 #include "store/SpaceMetaDocument.h"
@@ -59,7 +60,7 @@ BENCHMARK(BM_DecodeNamesDocument)->Arg(10000)->Unit(benchmark::kMillisecond);
 void BM_StoreSave(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     for (const auto& [id, meta] : makeEntries(int(state.range(0))))
         SpaceStore::shared().change(id, [&meta](SpaceMeta& entry) { entry = meta; });
     SpaceStore::shared().flushNow();
@@ -81,7 +82,7 @@ void BM_NamesStoreSaveWithFsync(benchmark::State& state)
         state.SkipWithError("could not make a folder in the working folder");
         return;
     }
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     for (const auto& [id, meta] : makeEntries(int(state.range(0))))
         SpaceStore::shared().change(id, [&meta](SpaceMeta& entry) { entry = meta; });
     SpaceStore::shared().flushNow();

@@ -1,3 +1,4 @@
+#include "BenchClock.h"
 #include "StallProbe.h"
 #include "platform/CodeSignature.h"
 #include "platform/QtScheduler.h"
@@ -77,7 +78,7 @@ qint64 residentBytes()
 void verifyImage(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     const Release release = makeRelease(home.path(), QStringLiteral("https://updates.tessaroom.app"));
     for (auto _ : state) {
         const auto failure = Updates::verifyDownload(release.image, release.entry);
@@ -95,7 +96,7 @@ BENCHMARK(verifyImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 void downloadImage(benchmark::State& state)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     platform::Scheduler::install(std::make_unique<platform::QtScheduler>());
     QTemporaryDir otherDevice(QStringLiteral("/dev/shm/tessaroom-bench-XXXXXX"));
     if (state.range(0) && !otherDevice.isValid()) {
@@ -157,7 +158,7 @@ BENCHMARK(downloadImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseReal
 void verifyChainedLinks(benchmark::State& state, const std::function<QByteArray(int k)>& text)
 {
     QTemporaryDir home;
-    startFreshProcess(home.path(), 1777624200.0);
+    startFreshProcess(home.path(), benchStartTime);
     const auto key = platform::CodeSignature::generateKey();
     platform::sim::pinTeamKey(makerTeam, key.publicKey);
     const QString bundle = home.filePath(QStringLiteral("Chain.app"));

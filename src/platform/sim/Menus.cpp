@@ -170,6 +170,13 @@ private:
     QList<QKeySequence> keys_;
 };
 
+// What choosing an item does, once the menu has closed.
+void runItem(const MenuItem& item)
+{
+    if (item.enabled && !item.isSeparator && item.action)
+        item.action(item);
+}
+
 } // namespace
 
 // The modifier glyphs in the order Control, Option, Shift, Command, then the
@@ -260,10 +267,7 @@ void Menu::popUp(QPointF screenPoint)
             if (open_)
                 didClose();
             // Once the menu has gone.
-            Scheduler::current().schedule(0, [item] {
-                if (item.enabled && item.action)
-                    item.action(item);
-            });
+            Scheduler::current().schedule(0, [item] { runItem(item); });
         });
     }
     // Closed at once, with a choice (its trigger comes next) or without one
@@ -296,8 +300,7 @@ void Menu::choose(qsizetype index)
         return;
     const MenuItem item = items_[index];
     didClose();
-    if (item.enabled && !item.isSeparator && item.action)
-        item.action(item);
+    runItem(item);
 }
 
 void Menu::dismiss()
