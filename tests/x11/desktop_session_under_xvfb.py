@@ -14,7 +14,8 @@ what the user would see.
          the tray icon's tool tip, for a desktop named with 200 letters,
          lies inside the work area; over another program's window, the key
          the tray menu shows for the Quick Switcher, held past the key
-         repeat delay, opens the switcher, which keeps the focus.
+         repeat delay, opens the switcher, which keeps the focus; a right
+         click just after Escape closed it opens a menu that stays.
 
 Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
 failure."""
@@ -225,6 +226,18 @@ def check_tray(app, session):
         if not switcher() or focus not in switcher():
             failures.append("a second after the key the switcher is %s and the focus in %s"
                             % ("open" if switcher() else "closed", focus))
+    except TimeoutError as error:
+        failures.append(str(error))
+
+    # A right click just after the switcher closes, while the app is still
+    # losing the focus, opens a menu that stays.
+    session.run("xdotool", "key", "Escape", "sleep", "0.05", "mousemove", str(x), str(y), "click", "3")
+    menu = lambda: large() and not switcher()
+    try:
+        wait_until(menu, "a right click just after the switcher closed opened no menu", step=0.01)
+        time.sleep(0.5)
+        if not menu():
+            failures.append("the menu a right click opened just after the switcher closed closed by itself")
     except TimeoutError as error:
         failures.append(str(error))
     return failures
