@@ -292,7 +292,7 @@ QMap<QString, QString> shortcutColumn(const QMenu& menu)
     return keys;
 }
 
-TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNames)
+TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNamesAndKeepsThemInView)
 {
     settings().setShowShortcutsInMenu(true);
     tile().buildMenu();
@@ -309,6 +309,20 @@ TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNames)
         for (const char* qtName : {"Ctrl", "Alt", "Meta", "Shift", "+"})
             EXPECT_FALSE(text.contains(QLatin1String(qtName))) << text.toStdString();
     }
+
+    // Too wide for where it opens: a long name ends in "…", its keys stay.
+    MenuItem longName = itemTitled(QStringLiteral("Mail"));
+    longName.title = QStringLiteral("R&D ") + QString(200, QLatin1Char('m'));
+    const QList<MenuItem> items{longName, itemTitled(QStringLiteral("Quick Switcher"))};
+    std::unique_ptr<QMenu> narrow(platform::sim::makeQtMenu(items, 400));
+    EXPECT_LE(narrow->sizeHint().width(), 400);
+    const QStringList first = narrow->actions().first()->text().split(QLatin1Char('\t'));
+    EXPECT_TRUE(first.first().startsWith(QStringLiteral("R&&D m")) && first.first().endsWith(QStringLiteral("…")))
+        << first.first().toStdString();
+    EXPECT_EQ(first.last(), QStringLiteral("⌃⌥1"));
+    EXPECT_EQ(narrow->actions().last()->text(), QStringLiteral("Quick Switcher\t⌃⌥Space"));
+    std::unique_ptr<QMenu> wide(platform::sim::makeQtMenu(items));
+    EXPECT_GT(wide->sizeHint().width(), 400);
 }
 
 TEST_F(TileMenuTest, TheKeysShownInAnOpenMenuChooseTheirItem)

@@ -4,12 +4,14 @@
 #include "platform/Popover.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
+#include "platform/sim/PopupPlacement.h"
 #include "platform/sim/SessionHooks.h"
 #include "platform/sim/StatusBar.h"
 #include "platform/sim/StatusBarState.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -17,6 +19,8 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -197,8 +201,15 @@ QString sim::shortcutText(const MenuItem& item)
     return text + keyName(item.keyEquivalent);
 }
 
-QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
+QMenu* sim::makeQtMenu(const QList<MenuItem>& items, int widthLimit)
 {
+    // The text after a tab is the menu's shortcut column. The action has no
+    // shortcut of its own: the menu takes its keys only while open.
+    const auto label = [](const MenuItem& item, QString title) {
+        const QString keys = shortcutText(item);
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        return keys.isEmpty() ? title : title + QLatin1Char('\t') + keys;
+    };
     auto* shown = new QMenu;
     QList<QKeySequence> equivalents;
     for (const MenuItem& item : items) {
@@ -207,18 +218,25 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items)
             shown->addSeparator();
             continue;
         }
-        // The text after a tab is the menu's shortcut column. The action has
-        // no shortcut of its own: the menu takes its keys only while open.
-        const QString keys = shortcutText(item);
-        QString title = item.title;
-        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)),
-                                           keys.isEmpty() ? title : title + QLatin1Char('\t') + keys);
+        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)), label(item, item.title));
         action->setEnabled(item.enabled);
         action->setCheckable(item.state == MenuItem::State::on);
         action->setChecked(item.state == MenuItem::State::on);
     }
     new KeyEquivalents(shown, equivalents);
+    const QFontMetrics metrics = shown->fontMetrics();
+    int longest = 0;
+    for (const MenuItem& item : items)
+        longest = std::max(longest, metrics.horizontalAdvance(item.title));
+    const QList<QAction*> actions = shown->actions();
+    // A second round for what the style adds around the titles.
+    for (int round = 0; round < 2 && widthLimit > 0 && shown->sizeHint().width() > widthLimit; ++round) {
+        longest = std::max(0, longest - (shown->sizeHint().width() - widthLimit));
+        for (qsizetype i = 0; i < items.size() && i < actions.size(); ++i) {
+            if (!items[i].isSeparator)
+                actions[i]->setText(label(items[i], metrics.elidedText(items[i].title, Qt::ElideRight, longest)));
+        }
+    }
     return shown;
 }
 
@@ -256,7 +274,11 @@ void Menu::popUp(QPointF screenPoint)
         return;
     if (!presentation_)
         presentation_ = new Presentation;
-    QMenu* shown = sim::makeQtMenu(items_);
+    // At the session's pointer, which opened the menu.
+    const auto& pointer = sim::windowSystemHooks().pointer;
+    const QPoint at = pointer ? pointer() : Screens::windowGeometry(QRectF(screenPoint, QSizeF())).topLeft();
+    const std::optional<QRect> area = sim::availableAreaAt(at);
+    QMenu* shown = sim::makeQtMenu(items_, area ? area->width() : 0);
     shown->setAttribute(Qt::WA_DeleteOnClose);
     const QList<QAction*> actions = shown->actions();
     for (qsizetype i = 0; i < items_.size() && i < actions.size(); ++i) {
@@ -277,9 +299,7 @@ void Menu::popUp(QPointF screenPoint)
             didClose();
     });
     presentation_->menu = shown;
-    // At the session's pointer, which opened the menu.
-    const auto& pointer = sim::windowSystemHooks().pointer;
-    shown->popup(pointer ? pointer() : Screens::windowGeometry(QRectF(screenPoint, QSizeF())).topLeft());
+    shown->popup(at);
 }
 
 void Menu::popUp(const QWidget* view, QPointF pointInView)

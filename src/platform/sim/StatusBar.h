@@ -48,9 +48,10 @@ void postWindowMove(qint64 windowNumber);
 QString shortcutText(const MenuItem& item);
 // The Qt menu a desktop session shows for these items, one action per item
 // (separators included), each item's keys after a tab. While it is open, an
-// item's keys trigger its action (Command and Control are Ctrl). Not shown;
-// the caller owns it.
-QMenu* makeQtMenu(const QList<MenuItem>& items);
+// item's keys trigger its action (Command and Control are Ctrl). Wider than
+// widthLimit (when above 0), its longest titles end in "…" until it fits, so
+// every line keeps its keys in view. Not shown; the caller owns it.
+QMenu* makeQtMenu(const QList<MenuItem>& items, int widthLimit = 0);
 
 // The menu open right now, if any.
 Menu* openMenu();
