@@ -229,7 +229,8 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items, int widthLimit)
     for (const MenuItem& item : items)
         longest = std::max(longest, metrics.horizontalAdvance(item.title));
     const QList<QAction*> actions = shown->actions();
-    // A second round for what the style adds around the titles.
+    // Too wide: the longest titles give up what it overflows by, a second
+    // time should the style's margins keep it over.
     for (int round = 0; round < 2 && widthLimit > 0 && shown->sizeHint().width() > widthLimit; ++round) {
         longest = std::max(0, longest - (shown->sizeHint().width() - widthLimit));
         for (qsizetype i = 0; i < items.size() && i < actions.size(); ++i) {
