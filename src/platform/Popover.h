@@ -48,6 +48,8 @@ public:
 
     // Shows the popover beside anchor (screen coordinates) on the given edge
     // (minY: below it), or on the other side where only that one has room.
+    // It counts as shown at once; on a desktop session its window may come
+    // a moment later, once a focus change under way has landed.
     void show(const QRectF& anchor, Edge edge);
     // Closes as the user would, animated when animates() is on.
     void performClose();

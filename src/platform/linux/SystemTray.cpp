@@ -4,7 +4,6 @@
 #include "platform/sim/StatusBar.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QIcon>
 #include <QMouseEvent>
@@ -12,7 +11,6 @@
 #include <QSystemTrayIcon>
 #include <QToolTip>
 #include <QWidget>
-#include <QWindow>
 
 #include <cmath>
 
@@ -22,19 +20,6 @@ namespace {
 
 // Space between the icon and its tip.
 constexpr int toolTipGap = 2;
-// Longest a click on an icon waits for a focus change Qt has yet to report.
-constexpr double focusSettleSeconds = 0.5;
-
-// A window of the app that hides with the focus stays Qt's focus window until
-// the session's focus change reaches Qt, which on X11 first waits a tenth of a
-// second (longer under load) for another window of the app to take it. Only
-// then is the app deactivated, and that closes every popup, the menu or
-// popover a click on an icon opened in between included.
-bool focusStillLeaving()
-{
-    const QWindow* focus = QGuiApplication::focusWindow();
-    return focus && !focus->isVisible();
-}
 
 // What the window Qt embeds in the tray for an icon gets and Qt leaves
 // undone. Its tip shows beside the icon within the work area. A right press
@@ -109,7 +94,6 @@ SystemTray::SystemTray()
 
 SystemTray::~SystemTray()
 {
-    dropPendingClick();
     iconEvents_.reset();
     for (auto& [item, icon] : icons_)
         delete icon;
@@ -126,42 +110,14 @@ void SystemTray::add(StatusItem& item)
         return;
     auto* icon = new QSystemTrayIcon;
     icons_[&item] = icon;
-    QObject::connect(icon, &QSystemTrayIcon::activated, icon, [this, &item](QSystemTrayIcon::ActivationReason why) {
+    QObject::connect(icon, &QSystemTrayIcon::activated, icon, [&item](QSystemTrayIcon::ActivationReason why) {
         // Each press of a double click is a click.
         const bool right = why == QSystemTrayIcon::Context;
         if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick || right)
-            click(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
+            sim::clickStatusButton(item, right ? EventType::rightMouseUp : EventType::leftMouseUp);
     });
     update(item);
     icon->show();
-}
-
-void SystemTray::click(StatusItem& item, EventType type)
-{
-    dropPendingClick();
-    if (!focusStillLeaving() || !iconEvents_) {
-        sim::clickStatusButton(item, type);
-        return;
-    }
-    const auto run = [this] {
-        const PendingClick click = *pending_;
-        dropPendingClick();
-        sim::clickStatusButton(*click.item, click.type);
-    };
-    pending_ = PendingClick{&item, type, {}, 0};
-    // Qt reports the change once the app's state follows it.
-    pending_->focusChanged =
-        QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, iconEvents_.get(), run);
-    pending_->timeout = Scheduler::current().schedule(focusSettleSeconds, run);
-}
-
-void SystemTray::dropPendingClick()
-{
-    if (!pending_)
-        return;
-    QObject::disconnect(pending_->focusChanged);
-    Scheduler::current().cancel(pending_->timeout);
-    pending_.reset();
 }
 
 void SystemTray::update(const StatusItem& item)
@@ -179,8 +135,6 @@ void SystemTray::remove(const StatusItem& item)
     const auto found = icons_.find(&item);
     if (found == icons_.end())
         return;
-    if (pending_ && pending_->item == &item)
-        dropPendingClick();
     delete found->second;
     icons_.erase(found);
 }

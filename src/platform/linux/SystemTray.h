@@ -1,9 +1,6 @@
 #pragma once
 
-#include "platform/Scheduler.h"
 #include "platform/sim/Tray.h"
-
-#include <QMetaObject>
 
 #include <map>
 #include <memory>
@@ -16,9 +13,7 @@ namespace platform::host {
 // The desktop session's system tray: one QSystemTrayIcon per status item,
 // showing the item's tray image (sim::trayImage) with its tool tip; a left
 // click on the icon clicks the item's button with the left button, a right
-// click with the right one; each press of a double click is a click. A click
-// that comes while the app is still losing the focus waits for that to land,
-// so what it opens is not closed by it.
+// click with the right one; each press of a double click is a click.
 //
 // An icon embedded in the tray shows its tool tip as every popup of the app
 // opens: beside the icon, inside the area the session leaves for windows
@@ -36,20 +31,10 @@ public:
     bool contains(const QPoint& point) const override;
 
 private:
-    void click(StatusItem& item, EventType type);
-    void dropPendingClick();
-
     std::map<const StatusItem*, QSystemTrayIcon*> icons_;
     // Takes the tool tip requests and second right presses of the embedded
     // icons.
     std::unique_ptr<QObject> iconEvents_;
-    struct PendingClick {
-        StatusItem* item = nullptr;
-        EventType type = EventType::leftMouseUp;
-        QMetaObject::Connection focusChanged;
-        TimerToken timeout = 0;
-    };
-    std::optional<PendingClick> pending_;
 };
 
 } // namespace platform::host

@@ -300,7 +300,10 @@ void Menu::popUp(QPointF screenPoint)
             didClose();
     });
     presentation_->menu = shown;
-    shown->popup(at);
+    sim::showOnceFocusSettles(shown, [this, shown, at] {
+        if (open_ && presentation_ && presentation_->menu == shown)
+            shown->popup(at);
+    });
 }
 
 void Menu::popUp(const QWidget* view, QPointF pointInView)

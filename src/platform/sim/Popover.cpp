@@ -115,7 +115,8 @@ Popover::Popover()
     // focus from every window of the app.
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         connect(gui, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationInactive && closesOnOutsideClicks())
+            // Not yet on screen, it waits for that deactivation.
+            if (state == Qt::ApplicationInactive && closesOnOutsideClicks() && window_ && window_->isVisible())
                 performClose();
         });
     }
@@ -169,9 +170,16 @@ void Popover::show(const QRectF& anchor, Edge edge)
         shown_ = true;
         StatusBarState::shared().shownPopovers.append(this);
     }
-    window_->show();
-    if (StatusBarState::realSession())
+    if (!StatusBarState::realSession()) {
+        window_->show();
+        return;
+    }
+    sim::showOnceFocusSettles(window_.data(), [this] {
+        if (!shown_)
+            return;
+        window_->show();
         window_->activateWindow();
+    });
 }
 
 void Popover::place()

@@ -1,10 +1,16 @@
 #include "platform/sim/PopupPlacement.h"
 
+#include "platform/Scheduler.h"
 #include "platform/Screens.h"
 #include "platform/sim/SessionHooks.h"
 
+#include <QGuiApplication>
+#include <QPointer>
+#include <QWindow>
+
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace platform::sim {
 
@@ -67,6 +73,27 @@ std::optional<QRect> availableAreaAt(QPoint at)
         }
     }
     return nearest;
+}
+
+void showOnceFocusSettles(QObject* context, std::function<void()> show)
+{
+    // Longest a popup waits for a focus change Qt has yet to report.
+    constexpr double settleSeconds = 0.5;
+    const QWindow* focus = QGuiApplication::focusWindow();
+    if (!focus || focus->isVisible() || !qGuiApp) {
+        show();
+        return;
+    }
+    auto pending = std::make_shared<std::function<void()>>(std::move(show));
+    auto focusChanged = std::make_shared<QMetaObject::Connection>();
+    const auto run = [pending, focusChanged, guard = QPointer<QObject>(context)] {
+        QObject::disconnect(*focusChanged);
+        if (*pending && guard)
+            std::exchange(*pending, {})();
+    };
+    // Qt reports the change once the app's state has followed it.
+    *focusChanged = QObject::connect(qGuiApp, &QGuiApplication::focusWindowChanged, context, run);
+    Scheduler::current().schedule(settleSeconds, run);
 }
 
 } // namespace platform::sim

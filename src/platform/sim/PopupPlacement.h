@@ -4,7 +4,10 @@
 #include <QRect>
 #include <QSize>
 
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace platform::sim {
 
@@ -26,5 +29,14 @@ QRect placeBeside(const QRect& anchor, QSize size, PopupSide side, int crossStar
 // work area (SessionHooks.h), else the simulated screens' visible frames;
 // the nearest screen's when none holds the point, none without screens.
 std::optional<QRect> availableAreaAt(QPoint at);
+
+// Runs show once Qt has caught up with a focus change still under way, at
+// once when there is none; never once context is gone. A window of the app
+// that hides with the focus stays Qt's focus window until the session's
+// change reaches Qt, which on X11 first waits a tenth of a second (longer
+// under load) for another window of the app to take it. The app's
+// deactivation that follows closes every popup, and one shown in between
+// would go with it.
+void showOnceFocusSettles(QObject* context, std::function<void()> show);
 
 } // namespace platform::sim
