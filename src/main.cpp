@@ -235,6 +235,11 @@ int main(int argc, char* argv[])
                                 << delegate.anotherCopyProblem() << Qt::endl;
             platform::Application::terminate();
             return;
+        case AppDelegate::LaunchEnd::noComingMark:
+            QTextStream(stderr) << "Tessaroom cannot tell senders that it is on its way, so it quits: "
+                                << delegate.anotherCopyProblem() << Qt::endl;
+            platform::Application::terminate();
+            return;
         default:
             break;
         }
@@ -259,7 +264,8 @@ int main(int argc, char* argv[])
         if (!urls.isEmpty())
             platform::Application::openURLs(urls);
         // A mode followed its links in its own world: a copy may start now.
-        if (mode)
+        // "--switch" lets go once its own switch is over.
+        if (mode && !urls.isEmpty() && !DebugTools::value(QStringLiteral("--switch"), QApplication::arguments()))
             copyLock.release();
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { platform::Application::terminate(); });
@@ -275,5 +281,7 @@ int main(int argc, char* argv[])
     platform::Application::setDelegate(nullptr);
     receiver = nullptr;
     const AppDelegate::LaunchEnd end = delegate.launchEnd();
-    return end == AppDelegate::LaunchEnd::anotherCopy || end == AppDelegate::LaunchEnd::noCopyLock ? 1 : status;
+    const bool yielded = end == AppDelegate::LaunchEnd::anotherCopy || end == AppDelegate::LaunchEnd::noCopyLock
+                         || end == AppDelegate::LaunchEnd::noComingMark;
+    return yielded ? 1 : status;
 }

@@ -230,11 +230,7 @@ void AppDelegate::scheduleFitCheck()
 bool AppDelegate::runLateCommands()
 {
     LateModeContext context = lateModeContext();
-    const bool ran = DebugTools::runLateCommand(options_.arguments, context);
-    // A switch in this process's own world is made: a copy may start now.
-    if (ran && options_.copyLock && DebugTools::value(QStringLiteral("--switch"), options_.arguments))
-        options_.copyLock->release();
-    return ran;
+    return DebugTools::runLateCommand(options_.arguments, context);
 }
 
 bool AppDelegate::moveToApplications()

@@ -77,6 +77,10 @@ public:
         // cannot be told; this one quits rather than run unguarded
         // (anotherCopyProblem() says why).
         noCopyLock,
+        // The mark that tells senders a new copy is on its way cannot be
+        // held, so the running copy is left alone and this one quits
+        // (anotherCopyProblem() says why).
+        noComingMark,
         lateMode,
         moved,
         // The app was asked to quit during the launch.
@@ -125,7 +129,7 @@ public:
 
     void launch();
     LaunchEnd launchEnd() const { return launchEnd_; }
-    // Why the launch ended as anotherCopy or noCopyLock.
+    // Why the launch ended as anotherCopy, noCopyLock or noComingMark.
     QString anotherCopyProblem() const { return anotherCopyProblem_; }
     // This is the user's own copy, the one that serves links: the launch went
     // to its end, and not on sample data. A mode or a sample session runs
@@ -219,7 +223,8 @@ public:
 private:
     // Asked to quit: by a signal, or through the application.
     static bool quitting();
-    // Launch steps, in order; each answers false when the launch ends there.
+    // Launch steps, in order; those that answer say true (or how it ends)
+    // when the launch ends there.
     // A developer mode never writes the user's names or tracked time.
     void keepUserDataFromModes();
     void importLegacyNames();

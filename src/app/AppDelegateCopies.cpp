@@ -39,10 +39,6 @@ std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
         retireOtherCopies();
         return std::nullopt;
     }
-    // From before the running copy is asked to quit until this one listens:
-    // a sender meanwhile finds a lock that says a copy comes.
-    if (!lock->announceComing())
-        LogFile::switches().write(QStringLiteral("this copy cannot tell senders it is on its way: ") + lock->error());
     // Until this one listens, or knows it never will.
     const auto arrived = qScopeGuard([lock] { lock->arrived(); });
     // Each copy retired gives the next one (a copy started at the same
@@ -58,6 +54,18 @@ std::optional<AppDelegate::LaunchEnd> AppDelegate::becomeTheOnlyCopy()
                                       + QStringLiteral("); this copy quits"));
             SpaceStore::shared().freeze();
             return LaunchEnd::noCopyLock;
+        }
+        // From before the running copy is asked to quit until this one
+        // listens: a sender meanwhile finds a lock that says a copy comes.
+        // Without it a retire would leave a moment with no copy, so the
+        // running copy stays.
+        if (!lock->announceComing()) {
+            lock->release();
+            anotherCopyProblem_ = lock->error();
+            LogFile::switches().write(QStringLiteral("this copy cannot tell senders it is on its way (")
+                                      + anotherCopyProblem_ + QStringLiteral("); this copy quits"));
+            SpaceStore::shared().freeze();
+            return LaunchEnd::noComingMark;
         }
         // Whoever answers on the socket as a copy goes: the holder of the
         // lock, or a copy of an older version, which holds none.
@@ -102,8 +110,9 @@ void AppDelegate::yieldToAnotherCopy()
         anotherCopyProblem_ = found.copy ? QStringLiteral("the copy (pid %1) did not answer within %2 s")
                                                .arg(found.copy->pid)
                                                .arg(LinkClient::identifyTimeoutMs / 1000)
-                              : found.nobody ? QStringLiteral("the copy that holds %1 does not listen on %2")
-                                                   .arg(options_.copyLock->path(), options_.copyLock->socketPath())
+                              : found.nobody ? QStringLiteral("%1 holds %2 and does not listen on %3")
+                                                   .arg(options_.copyLock->copyHolder(), options_.copyLock->path(),
+                                                        options_.copyLock->socketPath())
                                              : found.problem;
     }
     LogFile::switches().write(QStringLiteral("another copy runs and cannot be retired (") + anotherCopyProblem_

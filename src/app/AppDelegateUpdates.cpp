@@ -191,5 +191,11 @@ LateModeContext AppDelegate::lateModeContext()
         .onboardingWindow = [this] { return onboardingWindow(); },
         .out = standardOutput,
         .exit = std::move(exit),
+        // A copy may start once the switch in this process's own world is
+        // over; until then it would pass for the copy's.
+        .switched = [lock = options_.copyLock] {
+            if (lock)
+                lock->release();
+        },
     };
 }

@@ -15,7 +15,8 @@ std::optional<QString> decodedPath(const QUrl& url)
     QStringList parts;
     for (const QString& part : url.path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         // Stateless: bytes that stop inside a character are an error too.
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // A leading U+FEFF is part of the name, not a byte-order mark.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         parts.append(decoder(QByteArray::fromPercentEncoding(part.toLatin1())));
         if (decoder.hasError())
             return std::nullopt;

@@ -2,10 +2,10 @@
 
 #include "platform/FileIO.h"
 #include "platform/Folders.h"
+#include "store/LogFile.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QStringList>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <chrono>
@@ -23,33 +23,118 @@ namespace {
 // A newcomer tries for its shared mark this many times, a millisecond apart:
 // a sender's look holds the file alone for a moment.
 constexpr int comingTries = 200;
+// Names tried for a thing moved aside before giving up.
+constexpr int asideNames = 100;
+
+constexpr auto copyName = "copy.lock";
+constexpr auto comingName = "coming.lock";
+
+bool isLockFile(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && info.st_uid == ::getuid();
+}
+
+// For the line that says what was moved aside.
+QString kindOf(const struct stat& info)
+{
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("a folder");
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("a link");
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("a named pipe");
+    if (S_ISSOCK(info.st_mode))
+        return QStringLiteral("a socket");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("a device");
+    return QStringLiteral("a file of user %1").arg(info.st_uid);
+}
+
+QString holderName(qint32 pid)
+{
+    return pid > 0 ? QStringLiteral("process %1").arg(pid) : QStringLiteral("another process");
+}
+
+struct Aside {
+    // Where it went; empty when nothing was moved.
+    QString path = {};
+    QString kind = {};
+    // Why it could not be moved; empty when it was, or when nothing was to move.
+    QString why = {};
+};
+
+// Moves what sits at name in folder to a free name beside it, unless nothing
+// is there or it is a lock file of this user. Every process that moves one
+// holds the folder's lock meanwhile, so none moves aside the lock file that
+// another one made in place of what it moved.
+Aside moveAside(const QString& folder, const QByteArray& name)
+{
+    const int at = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0)
+        return {.why = QStringLiteral("the folder %1 cannot be opened: %2").arg(folder, platform::FileIO::describe(errno))};
+    const auto closeFolder = qScopeGuard([at] { ::close(at); });
+    struct stat info {};
+    if (::fstat(at, &info) != 0 || info.st_uid != ::getuid())
+        return {.why = QStringLiteral("the folder %1 is not this user's").arg(folder)};
+    if (platform::FileIO::lock(at) == platform::FileIO::Lock::busy)
+        return {.why = QStringLiteral("another process keeps the folder %1 locked").arg(folder)};
+    if (::fstatat(at, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0 || isLockFile(info))
+        return {};
+    int reason = EEXIST;
+    for (int copy = 1; copy <= asideNames; ++copy) {
+        const QByteArray aside = name + (copy == 1 ? QByteArray() : '.' + QByteArray::number(copy)) + ".aside";
+        struct stat taken {};
+        if (::fstatat(at, aside.constData(), &taken, AT_SYMLINK_NOFOLLOW) == 0)
+            continue;
+        if (::renameat(at, name.constData(), at, aside.constData()) != 0) {
+            reason = errno;
+            break;
+        }
+        return {.path = folder + QLatin1Char('/') + QFile::decodeName(aside), .kind = kindOf(info)};
+    }
+    return {.why = QStringLiteral("it cannot be moved aside: %1").arg(platform::FileIO::describe(reason))};
+}
 
 struct Opened {
     int fd = -1;
     // Why it was not opened; empty when nothing is there and make was not set.
-    QString why;
+    QString why = {};
 };
 
-// The lock file at path, made (0600, its folder 0700) when make is set; only
-// a regular file of this user is used, and no link is followed.
-Opened openLockFile(const QString& path, bool make)
+// The lock file name in folder: a regular file of this user, no link
+// followed. With make the folder (0700) and the file (0600) are made, and
+// whatever else sits there is moved aside first.
+Opened openLockFile(const QString& folder, const char* name, bool make)
 {
-    if (make && !platform::Folders::make(QFileInfo(path).path()))
-        return {.fd = -1, .why = QStringLiteral("the folder of %1 cannot be made").arg(path)};
-    const int flags = (make ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0600);
-    if (fd < 0) {
-        const int reason = errno;
-        if (!make && reason == ENOENT)
-            return {};
-        return {.fd = -1, .why = QStringLiteral("%1 cannot be opened: %2").arg(path, platform::FileIO::describe(reason))};
+    const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+    if (make && !platform::Folders::make(folder))
+        return {.fd = -1, .why = QStringLiteral("the folder %1 cannot be made").arg(folder)};
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (make ? O_CREAT : 0);
+    QString why;
+    for (int round = 0; round < 2; ++round) {
+        const int fd = ::open(QFile::encodeName(path).constData(), flags, 0600);
+        if (fd >= 0) {
+            struct stat info {};
+            if (::fstat(fd, &info) == 0 && isLockFile(info))
+                return {.fd = fd};
+            ::close(fd);
+            why = QStringLiteral("%1 is not a lock file of this user").arg(path);
+        } else {
+            const int reason = errno;
+            if (!make && reason == ENOENT)
+                return {};
+            why = QStringLiteral("%1 cannot be opened: %2").arg(path, platform::FileIO::describe(reason));
+        }
+        if (!make || round > 0)
+            break;
+        const Aside aside = moveAside(folder, QByteArray(name));
+        if (!aside.why.isEmpty())
+            return {.fd = -1, .why = why + QStringLiteral("; ") + aside.why};
+        if (!aside.path.isEmpty())
+            LogFile::switches().write(QStringLiteral("moved %1 at %2 aside to %3: a lock file takes its place")
+                                          .arg(aside.kind, path, aside.path));
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) {
-        ::close(fd);
-        return {.fd = -1, .why = QStringLiteral("%1 is not a file of this user").arg(path)};
-    }
-    return {.fd = fd, .why = {}};
+    return {.fd = -1, .why = why};
 }
 
 void closeHeld(int& fd)
@@ -87,10 +172,10 @@ qint32 holderOf(const QString& path)
 
 CopyLock::CopyLock(QString socketPath)
     : socketPath_(std::move(socketPath))
+    , folder_(platform::Folders::preferences())
+    , copyPath_(folder_ + QLatin1Char('/') + QLatin1String(copyName))
+    , comingPath_(folder_ + QLatin1Char('/') + QLatin1String(comingName))
 {
-    const QString state = QFileInfo(platform::Folders::logs()).path();
-    for (const QString& folder : {platform::Folders::preferences(), state})
-        places_.push_back({.copy = folder + QStringLiteral("/copy.lock"), .coming = folder + QStringLiteral("/coming.lock")});
 }
 
 CopyLock::~CopyLock()
@@ -109,49 +194,35 @@ CopyLock::Take CopyLock::hold(int operation)
     if (isHeld())
         return Take::taken;
     error_.clear();
-    QStringList unusable;
-    for (Place& place : places_) {
-        const Opened opened = openLockFile(place.copy, true);
-        if (opened.fd < 0) {
-            unusable << opened.why;
-            continue;
-        }
-        if (::flock(opened.fd, operation | LOCK_NB) == 0) {
-            place.copyFd = opened.fd;
-            continue;
-        }
-        const int reason = errno;
-        ::close(opened.fd);
-        if (reason == EWOULDBLOCK) {
-            // Not half held: two newcomers must never hold one place each.
-            release();
-            heldAt_ = place.copy;
-            return Take::heldElsewhere;
-        }
-        unusable << QStringLiteral("%1 cannot be locked: %2").arg(place.copy, platform::FileIO::describe(reason));
+    const Opened opened = openLockFile(folder_, copyName, true);
+    if (opened.fd < 0) {
+        error_ = opened.why;
+        return Take::failed;
     }
-    if (isHeld())
+    if (::flock(opened.fd, operation | LOCK_NB) == 0) {
+        copyFd_ = opened.fd;
         return Take::taken;
-    error_ = unusable.join(QStringLiteral("; "));
+    }
+    const int reason = errno;
+    ::close(opened.fd);
+    if (reason == EWOULDBLOCK)
+        return Take::heldElsewhere;
+    error_ = QStringLiteral("%1 cannot be locked: %2").arg(copyPath_, platform::FileIO::describe(reason));
     return Take::failed;
 }
 
-const CopyLock::Place* CopyLock::comingElsewhere() const
+bool CopyLock::comingElsewhere() const
 {
-    for (const Place& place : places_) {
-        // This process's own mark is no other newcomer.
-        if (place.comingFd >= 0)
-            continue;
-        const Opened opened = openLockFile(place.coming, false);
-        if (opened.fd < 0)
-            continue;
-        // Alone and let go at once: any newcomer's shared mark keeps it out.
-        const bool held = ::flock(opened.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-        ::close(opened.fd);
-        if (held)
-            return &place;
-    }
-    return nullptr;
+    // This process's own mark is no other newcomer.
+    if (comingFd_ >= 0)
+        return false;
+    const Opened opened = openLockFile(folder_, comingName, false);
+    if (opened.fd < 0)
+        return false;
+    // Alone and let go at once: any newcomer's shared mark keeps it out.
+    const bool held = ::flock(opened.fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(opened.fd);
+    return held;
 }
 
 CopyLock::Seen CopyLock::claimUnlessACopyRuns(Claim claim)
@@ -161,71 +232,55 @@ CopyLock::Seen CopyLock::claimUnlessACopyRuns(Claim claim)
         return {.look = Look::cannotTell, .found = QStringLiteral("which copy runs cannot be told: ") + error_};
     // A newcomer on its way is the news, also while the copy lock is held:
     // by the copy it retires, or for a moment by another sender's look.
-    if (const Place* coming = comingElsewhere()) {
+    if (comingElsewhere()) {
         release();
-        const qint32 pid = holderOf(coming->coming);
-        const QString who = pid > 0 ? QStringLiteral(" (pid %1)").arg(pid) : QString();
         return {.look = Look::copyComing,
-                .found = QStringLiteral("a new copy of Tessaroom%1 is on its way (it holds %2)").arg(who, coming->coming)};
+                .found = QStringLiteral("a new copy is on its way (%1 holds %2)")
+                             .arg(holderName(holderOf(comingPath_)), comingPath_)};
     }
-    if (took == Take::heldElsewhere) {
-        const qint32 pid = holderOf(heldAt_);
-        const QString who = pid > 0 ? QStringLiteral("Tessaroom (pid %1)").arg(pid) : QStringLiteral("another process");
-        return {.look = Look::copyRuns, .found = QStringLiteral("%1 holds the copy lock %2").arg(who, heldAt_)};
-    }
+    if (took == Take::heldElsewhere)
+        return {.look = Look::copyRuns, .found = QStringLiteral("%1 holds the copy lock %2").arg(copyHolder(), copyPath_)};
     return {};
 }
 
 void CopyLock::release()
 {
-    for (Place& place : places_)
-        closeHeld(place.copyFd);
+    closeHeld(copyFd_);
 }
 
-bool CopyLock::isHeld() const
+QString CopyLock::copyHolder() const
 {
-    for (const Place& place : places_) {
-        if (place.copyFd >= 0)
-            return true;
-    }
-    return false;
+    return holderName(holderOf(copyPath_));
 }
 
 bool CopyLock::announceComing()
 {
-    QStringList unusable;
-    bool held = false;
-    for (Place& place : places_) {
-        if (place.comingFd >= 0) {
-            held = true;
-            continue;
-        }
-        const Opened opened = openLockFile(place.coming, true);
-        if (opened.fd < 0) {
-            unusable << opened.why;
-            continue;
-        }
-        for (int attempt = 0; attempt < comingTries && place.comingFd < 0; ++attempt) {
-            if (::flock(opened.fd, LOCK_SH | LOCK_NB) == 0)
-                place.comingFd = opened.fd;
-            else if (errno == EWOULDBLOCK)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            else
-                break;
-        }
-        if (place.comingFd < 0) {
-            ::close(opened.fd);
-            unusable << QStringLiteral("%1 cannot be locked").arg(place.coming);
-        }
-        held = held || place.comingFd >= 0;
+    if (comingFd_ >= 0)
+        return true;
+    const Opened opened = openLockFile(folder_, comingName, true);
+    if (opened.fd < 0) {
+        error_ = opened.why;
+        return false;
     }
-    if (!held)
-        error_ = unusable.join(QStringLiteral("; "));
-    return held;
+    int reason = 0;
+    for (int attempt = 0; attempt < comingTries; ++attempt) {
+        if (::flock(opened.fd, LOCK_SH | LOCK_NB) == 0) {
+            comingFd_ = opened.fd;
+            return true;
+        }
+        reason = errno;
+        if (reason != EWOULDBLOCK)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::close(opened.fd);
+    error_ = reason == EWOULDBLOCK
+                 ? QStringLiteral("%1 holds %2 alone").arg(holderName(holderOf(comingPath_)), comingPath_)
+                 : QStringLiteral("%1 cannot be locked: %2").arg(comingPath_, platform::FileIO::describe(reason));
+    return false;
 }
 
 void CopyLock::arrived()
 {
-    for (Place& place : places_)
-        closeHeld(place.comingFd);
+    closeHeld(comingFd_);
 }

@@ -2,34 +2,35 @@
 
 #include <QString>
 
-#include <vector>
-
 // Which process is the user's one running copy, told by file locks (flock)
 // that go with their process however it ends, so a copy that crashed leaves
-// nothing behind. The copy holds "copy.lock" exclusively in two places the
-// user alone writes: the preferences folder, where older copies look for it,
-// and the state folder. Whatever sits at one of them (a folder, a link, a
-// pipe, another user's file, a read-only folder) the other still tells, so
-// two copies never run; a place that cannot hold a lock is left out, and with
-// neither this process cannot tell and does not run as the copy.
+// nothing behind. The copy holds "copy.lock" in the preferences folder
+// exclusively: that folder holds what two copies would both write (names,
+// settings), so its lock decides, however the other folders are laid out.
+// Whatever else sits at a lock's path (a folder, a link, a named pipe, a file
+// of another user) is moved aside in that folder, with a line in
+// switches.log, and a lock file takes its place; a lock file of this user is
+// never moved, since a copy may hold it. When the folder cannot be used this
+// process cannot tell, and does not run as the copy.
 //
 // A retire leaves no moment at which a copy seems absent: a newcomer holds
-// "coming.lock" in the same places (shared, so newcomers started together
-// hold it side by side) from before it asks the running copy to quit until it
-// listens itself. A process that finds nobody on the link socket acts on its
-// own only while it holds the copy lock and no newcomer is on its way; it
-// holds the lock until it lets go or ends.
+// "coming.lock" beside it (shared, so newcomers started together hold it side
+// by side) from before it asks the running copy to quit until it listens
+// itself. A process that finds nobody on the link socket acts on its own only
+// while it holds the copy lock and no newcomer is on its way; it holds the
+// lock until it lets go or ends.
 //
-// Nothing here waits longer than a moment, and nothing logs.
+// Nothing here waits longer than a moment. A holder is named by its pid
+// only ("process N"): a lock alone never tells that Tessaroom holds it.
 class CopyLock {
 public:
     enum class Take {
-        // This process holds it, in every place that can hold it.
+        // This process holds it.
         taken,
         // Another process holds it: a copy that runs, starts or quits (or,
         // for take(), a process that switches in its own world).
         heldElsewhere,
-        // No place can hold it (error() says why).
+        // The lock cannot be had (error() says why).
         failed,
     };
 
@@ -52,7 +53,7 @@ public:
         copyRuns,
         // A newcomer is on its way: it retires the copy and listens next.
         copyComing,
-        // No place can hold the copy lock: which copy runs cannot be told.
+        // The copy lock cannot be had: which copy runs cannot be told.
         cannotTell,
     };
     struct Seen {
@@ -61,7 +62,7 @@ public:
         QString found;
     };
 
-    // The socket the copy listens on; the places of the locks are read from
+    // The socket the copy listens on; the preferences folder is read from
     // the environment here, once.
     explicit CopyLock(QString socketPath);
     ~CopyLock();
@@ -75,36 +76,33 @@ public:
     Seen claimUnlessACopyRuns(Claim claim);
     // Lets go of what take() or a claim got.
     void release();
-    bool isHeld() const;
+    bool isHeld() const { return copyFd_ >= 0; }
 
     // A newcomer's mark, from before it asks the running copy to quit until
-    // it listens; false when no place can hold it (error() says why).
+    // it listens; false when it cannot be had (error() says why).
     bool announceComing();
     void arrived();
 
+    // Who holds the copy lock now: "process N", or "another process" when
+    // the system does not tell.
+    QString copyHolder() const;
+
     QString error() const { return error_; }
     const QString& socketPath() const { return socketPath_; }
-    // The copy lock where older copies and peers take it.
-    const QString& path() const { return places_.front().copy; }
+    const QString& path() const { return copyPath_; }
+    const QString& comingPath() const { return comingPath_; }
 
 private:
-    struct Place {
-        QString copy;
-        QString coming;
-        int copyFd = -1;
-        int comingFd = -1;
-    };
-
-    // flock operation (LOCK_EX or LOCK_SH) on the copy lock of every place
-    // that can hold one, all or nothing; heldAt_ names the place held
-    // elsewhere.
+    // flock operation (LOCK_EX or LOCK_SH) on the copy lock.
     Take hold(int operation);
-    // The place whose coming lock another process holds; none when no
-    // newcomer is on its way.
-    const Place* comingElsewhere() const;
+    // Another process holds the coming lock: a newcomer is on its way.
+    bool comingElsewhere() const;
 
     QString socketPath_;
-    std::vector<Place> places_;
-    QString heldAt_;
+    QString folder_;
+    QString copyPath_;
+    QString comingPath_;
+    int copyFd_ = -1;
+    int comingFd_ = -1;
     QString error_;
 };

@@ -254,13 +254,19 @@ void switchInProcess(const QString& argument, LateModeContext& context)
     if (!target)
         target = engine.bestDesktopMatching(argument);
     if (target) {
-        engine.switchTo(*target, QStringLiteral("cli"));
+        engine.switchTo(*target, QStringLiteral("cli"), [switched = context.switched](bool) {
+            if (switched)
+                switched();
+        });
         printLine(context.out,
                   QStringLiteral("switching to Desktop %1 '%2'").arg(QString::number(target->number), target->displayName()));
     } else {
         printLine(context.out, QStringLiteral("no desktop matches '%1'").arg(argument));
+        if (context.switched)
+            context.switched();
     }
-    // The switch is not awaited; a request that matched nothing is a failure.
+    // The process does not wait for the switch to land; a request that
+    // matched nothing is a failure.
     runAfter(switchExitDelay, [exit = context.exit, status = target ? 0 : 1] { exit(status); });
 }
 

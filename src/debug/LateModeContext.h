@@ -46,4 +46,7 @@ struct LateModeContext {
     QTextStream& out;
     // Ends the process with a status (tests record it instead).
     std::function<void(int status)> exit;
+    // "--switch": the switch in this process's own world landed or failed
+    // (or there was none to make); none: nobody waits for it.
+    std::function<void()> switched = {};
 };

@@ -22,6 +22,7 @@
 #include "settings/HeroTile.h"
 #include "settings/SettingsModel.h"
 #include "store/SpaceStore.h"
+#include "support/LockElsewhere.h"
 #include "support/LoopbackServer.h"
 #include "support/SilentServer.h"
 #include "support/TestProcesses.h"
@@ -380,19 +381,38 @@ TEST_F(AppTest, ANewcomerIsSeenOnItsWayFromAskingTheCopyToQuitUntilItListens)
     EXPECT_EQ(seen, (std::vector<CopyLock::Look>{CopyLock::Look::copyComing, CopyLock::Look::noCopy}));
 }
 
-TEST_F(AppTest, ALaunchThatCanHoldTheCopyLockNowhereSaysWhyAndQuits)
+TEST_F(AppTest, ALaunchThatCannotHoldItsLocksLeavesTheRunningCopyAloneSaysWhyAndQuits)
 {
+    addCopy(700, QStringLiteral("/Applications/Tessaroom.app"));
     CopyLock lock(home() + QStringLiteral("/run/links"));
-    const QString stateLock = QFileInfo(platform::Folders::logs()).path() + QStringLiteral("/copy.lock");
-    ASSERT_TRUE(QDir().mkpath(lock.path()) && QDir().mkpath(stateLock));
-    delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), settings, Accessibility::shared(),
-                                             AppDelegate::Options{.arguments = {}, .copyLock = &lock});
-    delegate->launch();
+    // Another process keeps to itself the mark that says a new copy is on its way.
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(lock.comingPath()).path()));
+    LockElsewhere marked(lock.comingPath());
+    ASSERT_TRUE(marked.holding());
+    const auto launchWith = [&] {
+        delegate = std::make_unique<AppDelegate>(SpaceEngine::shared(), settings, Accessibility::shared(),
+                                                 AppDelegate::Options{.arguments = {}, .copyLock = &lock});
+        delegate->launch();
+        EXPECT_EQ(delegate->statusBar(), nullptr);
+        EXPECT_FALSE(lock.isHeld());
+        EXPECT_TRUE(platform::sim::terminationRequests().isEmpty());
+        return delegate->anotherCopyProblem();
+    };
+    QString problem = launchWith();
+    EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::noComingMark);
+    EXPECT_TRUE(problem.contains(lock.comingPath())) << qPrintable(problem);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("this copy cannot tell senders it is on its way (") + problem
+                                       + QStringLiteral("); this copy quits")));
+    marked.letGo();
+
+    // Without a preferences folder no lock can be had.
+    QFile notAFolder(QFileInfo(lock.path()).path());
+    ASSERT_TRUE(QDir(notAFolder.fileName()).removeRecursively() && notAFolder.open(QIODevice::WriteOnly));
+    problem = launchWith();
     EXPECT_EQ(delegate->launchEnd(), AppDelegate::LaunchEnd::noCopyLock);
-    EXPECT_EQ(delegate->statusBar(), nullptr);
-    EXPECT_TRUE(delegate->anotherCopyProblem().contains(stateLock)) << qPrintable(delegate->anotherCopyProblem());
-    EXPECT_TRUE(switchesLog().contains(QStringLiteral("which copy runs cannot be told (")
-                                       + delegate->anotherCopyProblem() + QStringLiteral("); this copy quits")));
+    EXPECT_TRUE(problem.contains(notAFolder.fileName())) << qPrintable(problem);
+    EXPECT_TRUE(switchesLog().contains(QStringLiteral("which copy runs cannot be told (") + problem
+                                       + QStringLiteral("); this copy quits")));
 }
 
 TEST_F(AppTest, TimeCountsOnlyWhileThisLaunchIsTheCopy)

@@ -63,6 +63,8 @@ TEST(AppLinkTest, PathsAreDecodedAndJoined)
     // Empty parts go; an escaped "/" is part of the name.
     EXPECT_EQ(parse("tessaroom://switch//a//b/"), AppLink::named(QStringLiteral("a/b")));
     EXPECT_EQ(parse("tessaroom://switch/Mail%2F%2FWork"), AppLink::named(QStringLiteral("Mail//Work")));
+    // Every code point arrives, a U+FEFF at the start of a part too.
+    EXPECT_EQ(parse("tessaroom://switch/%EF%BB%BFzz/%EF%BB%BFqq"), AppLink::named(QStringLiteral("\uFEFFzz/\uFEFFqq")));
     EXPECT_EQ(parse("tessaroom://next/"), AppLink::keyword(AppLink::Kind::next));
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Bundle.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
+#include "store/LogFile.h"
 #include "support/ForkedChild.h"
 #include "support/PlatformTest.h"
 #include "support/TestProcesses.h"
@@ -825,30 +826,51 @@ TEST_F(LinkServerTest, OneCopyHoldsTheLockUntilItGoes)
 
 class LockSquatterTest : public LinkServerTest, public ::testing::WithParamInterface<Squatter> {};
 
-TEST_P(LockSquatterTest, OneCopyStillHoldsTheLockAndWithNoPlaceLeftNoneDoes)
+TEST_P(LockSquatterTest, WhatSitsAtTheLocksIsMovedAsideAndOneCopyHoldsThem)
 {
     CopyLock first(socketPath);
     CopyLock second(socketPath);
     ASSERT_TRUE(QDir().mkpath(QFileInfo(first.path()).path()));
-    if (!GetParam().make(first.path(), folder.path()))
+    if (!GetParam().make(first.path(), folder.path()) || !GetParam().make(first.comingPath(), folder.path()))
         GTEST_SKIP() << "a file of another user needs root";
-    EXPECT_EQ(first.take(), CopyLock::Take::taken);
-    EXPECT_EQ(second.take(), CopyLock::Take::heldElsewhere);
-    EXPECT_EQ(second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::copyRuns);
+    struct stat planted {};
+    ASSERT_EQ(::lstat(QFile::encodeName(first.path()).constData(), &planted), 0);
+    EXPECT_EQ(first.take(), CopyLock::Take::taken) << first.error().toStdString();
+    EXPECT_TRUE(first.announceComing()) << first.error().toStdString();
+    // Kept as it was under a name of its own, and said where.
+    struct stat aside {};
+    ASSERT_EQ(::lstat(QFile::encodeName(first.path() + QStringLiteral(".aside")).constData(), &aside), 0);
+    EXPECT_EQ(aside.st_ino, planted.st_ino);
+    const QString log = LogFile::switches().tail(100'000);
+    for (const QString& lock : {first.path(), first.comingPath()})
+        EXPECT_TRUE(log.contains(QStringLiteral(" at %1 aside to %1.aside: a lock file takes its place").arg(lock)))
+            << log.toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder.path() + QStringLiteral("/elsewhere")));
+
+    EXPECT_EQ(second.take(), CopyLock::Take::heldElsewhere);
+    EXPECT_EQ(second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::copyComing);
+    first.arrived();
+    // A lock names its holder by pid only.
+    const CopyLock::Seen seen = second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld);
+    EXPECT_EQ(seen.look, CopyLock::Look::copyRuns);
+    EXPECT_EQ(seen.found, QStringLiteral("process %1 holds the copy lock %2").arg(::getpid()).arg(first.path()));
     first.release();
     // Switches in their own worlds share it and keep a copy out.
     EXPECT_EQ(first.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::noCopy);
     EXPECT_EQ(second.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::noCopy);
     EXPECT_EQ(CopyLock(socketPath).take(), CopyLock::Take::heldElsewhere);
-    first.release();
-    second.release();
-    // Nothing can hold it in the state folder either.
-    const QString stateLock = QFileInfo(platform::Folders::logs()).path() + QStringLiteral("/copy.lock");
-    ASSERT_TRUE(QFile::remove(stateLock) && QDir().mkpath(stateLock));
-    EXPECT_EQ(first.take(), CopyLock::Take::failed);
-    EXPECT_TRUE(first.error().contains(stateLock)) << first.error().toStdString();
-    EXPECT_EQ(first.claimUnlessACopyRuns(CopyLock::Claim::copy).look, CopyLock::Look::cannotTell);
+}
+
+TEST_F(LinkServerTest, APreferencesFolderThatCannotBeUsedHoldsNoLock)
+{
+    CopyLock lock(socketPath);
+    QFile notAFolder(QFileInfo(lock.path()).path());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(notAFolder.fileName()).path()) && notAFolder.open(QIODevice::WriteOnly));
+    EXPECT_EQ(lock.take(), CopyLock::Take::failed);
+    EXPECT_TRUE(lock.error().contains(notAFolder.fileName())) << lock.error().toStdString();
+    EXPECT_EQ(lock.claimUnlessACopyRuns(CopyLock::Claim::copy).look, CopyLock::Look::cannotTell);
+    EXPECT_FALSE(lock.announceComing());
+    EXPECT_EQ(notAFolder.size(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -872,11 +894,6 @@ INSTANTIATE_TEST_SUITE_P(
                      QFile file(path);
                      return getuid() == 0 && file.open(QIODevice::WriteOnly)
                             && ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0;
-                 }},
-        Squatter{"preferencesFolderThatIsAFile",
-                 [](const QString& path, const QString&) {
-                     QFile folder(QFileInfo(path).path());
-                     return QDir(folder.fileName()).removeRecursively() && folder.open(QIODevice::WriteOnly);
                  }}),
     [](const ::testing::TestParamInfo<Squatter>& squatter) { return std::string(squatter.param.name); });
 

@@ -344,36 +344,63 @@ TEST_F(OneCopyTest, ACopyWhosePidANewcomerInASandboxCannotSeeIsNeverSignalled)
 
 // --- copies started together ---
 
-class StartedTogetherTest : public OneCopyTest, public ::testing::WithParamInterface<bool> {};
+// Where a launch keeps its state: a folder of its own, the preferences
+// folder itself, or a link to that.
+enum class StateFolder { own, preferences, linkedToPreferences };
+
+struct Together {
+    const char* name;
+    bool besideARunningCopy;
+    StateFolder state;
+};
+
+void PrintTo(const Together& together, std::ostream* out)
+{
+    *out << together.name;
+}
+
+class StartedTogetherTest : public OneCopyTest, public ::testing::WithParamInterface<Together> {};
 
 TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
 {
+    QString state = QStringLiteral("state");
+    if (GetParam().state == StateFolder::preferences) {
+        state = QStringLiteral("config");
+    } else if (GetParam().state == StateFolder::linkedToPreferences) {
+        ASSERT_TRUE(QDir().mkpath(home() + QStringLiteral("/config/tessaroom")) && QDir().mkpath(home() + QStringLiteral("/state")));
+        ASSERT_TRUE(QFile::link(home() + QStringLiteral("/config/tessaroom"), home() + QStringLiteral("/state/tessaroom")));
+    }
     std::vector<QProcess*> copies;
-    if (GetParam()) {
-        copies.push_back(&start({}));
-        ASSERT_TRUE(waitForLaunch(*copies.back()));
+    if (GetParam().besideARunningCopy) {
+        copies.push_back(&start({}, state));
+        ASSERT_TRUE(waitForLaunch(*copies.back())) << qPrintable(switchesLog(state));
     }
     for (int copy = 0; copy < 3; ++copy)
-        copies.push_back(&start({}));
+        copies.push_back(&start({}, state));
     // Each newcomer retires the copy before it, or yields to it.
-    ASSERT_EQ(waitUntilOneRuns(copies), 1) << qPrintable(switchesLog());
+    ASSERT_EQ(waitUntilOneRuns(copies), 1) << qPrintable(switchesLog(state));
     QProcess* survivor = *std::find_if(copies.cbegin(), copies.cend(),
                                        [](QProcess* process) { return process->state() != QProcess::NotRunning; });
     // Every copy that went quit the normal way (a retired one saves on its
     // way out): none was killed.
     for (QProcess* process : copies) {
         if (process != survivor) {
-            EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << qPrintable(switchesLog());
+            EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << qPrintable(switchesLog(state));
         }
     }
-    ASSERT_TRUE(waitForLaunch(*survivor));
+    ASSERT_TRUE(waitForLaunch(*survivor)) << qPrintable(switchesLog(state));
     EXPECT_EQ(askToSwitch(), asked(survivor->processId()));
     EXPECT_TRUE(stop(*survivor));
 }
 
-INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& running) {
-                             return std::string(running.param ? "besideARunningCopy" : "withNoCopyRunning");
+INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest,
+                         ::testing::Values(Together{"withNoCopyRunning", false, StateFolder::own},
+                                           Together{"besideARunningCopy", true, StateFolder::own},
+                                           Together{"stateInThePreferencesFolder", true, StateFolder::preferences},
+                                           Together{"stateLinkedToThePreferencesFolder", true,
+                                                    StateFolder::linkedToPreferences}),
+                         [](const ::testing::TestParamInfo<Together>& together) {
+                             return std::string(together.param.name);
                          });
 
 // --- a link folder that cannot be used ---
@@ -388,6 +415,9 @@ enum class Unusable {
     linkFolderDeletedUnderTheCopy,
     // Each launch starts in a folder of its own, with a "run" folder in it.
     relativeRuntimeFolder,
+    // Each launch is a session of its own (runtime and state folders) that
+    // shares the preferences folder, where a folder sits at the copy lock.
+    folderAtTheSharedCopyLock,
 };
 
 class UnusableFolderTest : public OneCopyTest, public ::testing::WithParamInterface<Unusable> {
@@ -396,6 +426,15 @@ protected:
     // own when the runtime folder is relative.
     QProcess& launch(const QStringList& arguments, const QString& stateFolder, int index)
     {
+        if (GetParam() == Unusable::folderAtTheSharedCopyLock) {
+            const QString runtime = home() + QStringLiteral("/session%1").arg(index);
+            QDir().mkpath(runtime);
+            ::chmod(QFile::encodeName(runtime).constData(), 0700);
+            adjust = [runtime](QProcessEnvironment& environment) {
+                environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+            };
+            return start(arguments, stateFolder + QString::number(index));
+        }
         if (GetParam() != Unusable::relativeRuntimeFolder)
             return start(arguments, stateFolder);
         const QString folder = home() + QStringLiteral("/work%1").arg(index);
@@ -437,6 +476,9 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
         break;
     case Unusable::linkFolderDeletedUnderTheCopy:
         break;
+    case Unusable::folderAtTheSharedCopyLock:
+        ASSERT_TRUE(QDir().mkpath(copyLockPath()));
+        break;
     case Unusable::relativeRuntimeFolder: {
         const QString temporary = home() + QStringLiteral("/tmp");
         ASSERT_TRUE(QDir().mkpath(temporary));
@@ -449,6 +491,11 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
     }
     QProcess& first = launch({}, QStringLiteral("state"), 0);
     ASSERT_TRUE(waitForLaunch(first)) << qPrintable(switchesLog());
+    if (GetParam() == Unusable::folderAtTheSharedCopyLock) {
+        EXPECT_TRUE(switchesLog(QStringLiteral("state0"))
+                        .contains(QStringLiteral("moved a folder at %1 aside to %1.aside").arg(copyLockPath())))
+            << qPrintable(switchesLog(QStringLiteral("state0")));
+    }
     if (GetParam() == Unusable::linkFolderDeletedUnderTheCopy) {
         ASSERT_TRUE(QDir(linkFolder()).removeRecursively());
     }
@@ -483,6 +530,7 @@ std::string nameOf(const ::testing::TestParamInfo<Unusable>& unusable)
     case Unusable::linkAtTheOldLockPath: return "linkAtTheOldLockPath";
     case Unusable::linkFolderDeletedUnderTheCopy: return "linkFolderDeletedUnderTheCopy";
     case Unusable::relativeRuntimeFolder: return "relativeRuntimeFolder";
+    case Unusable::folderAtTheSharedCopyLock: return "folderAtTheSharedCopyLock";
     }
     return "unknown";
 }
@@ -490,7 +538,7 @@ std::string nameOf(const ::testing::TestParamInfo<Unusable>& unusable)
 INSTANTIATE_TEST_SUITE_P(Folders, UnusableFolderTest,
                          ::testing::Values(Unusable::anotherUsersFolder, Unusable::folderAtTheOldLockPath,
                                            Unusable::linkAtTheOldLockPath, Unusable::linkFolderDeletedUnderTheCopy,
-                                           Unusable::relativeRuntimeFolder),
+                                           Unusable::relativeRuntimeFolder, Unusable::folderAtTheSharedCopyLock),
                          nameOf);
 
 // --- a process started to hand over a link ---

@@ -133,7 +133,7 @@ TEST_F(SwitchRunningCopyTest, WhileAnotherProcessHoldsTheCopyLockASwitchIsNeverD
     ASSERT_TRUE(asker.waitForFinished(generous));
     EXPECT_EQ(asker.exitCode(), 1);
     const QString printed = QString::fromUtf8(asker.readAllStandardOutput());
-    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: Tessaroom (pid %1) holds the copy lock %2, "
+    EXPECT_TRUE(printed.startsWith(QStringLiteral("could not deliver the link: process %1 holds the copy lock %2, "
                                                   "and the link folder %3/tessaroom does not exist; no link was taken "
                                                   "within 5 s\n")
                                        .arg(starting.processId())

@@ -73,8 +73,11 @@ TEST_F(LateModeDispatchTest, SwitchByNumberSwitchesAndExitsAfterTwoAndAHalfSecon
 {
     EXPECT_TRUE(runLate({"--switch", "2"}));
     EXPECT_EQ(lines(), QStringList{"switching to Desktop 2 'Desktop 2'"});
+    // Over only once it has landed.
+    EXPECT_EQ(switchesOver, 0);
     advance(0.5);
     EXPECT_EQ(active()->id(), 2u);
+    EXPECT_EQ(switchesOver, 1);
     advance(1.9);
     EXPECT_FALSE(status);
     advance(0.2);
@@ -113,6 +116,7 @@ TEST_F(LateModeDispatchTest, NoMatchSaysSoAndExitsWithAFailure)
 {
     EXPECT_TRUE(runLate({"--switch", "Nowhere"}));
     EXPECT_EQ(lines(), QStringList{"no desktop matches 'Nowhere'"});
+    EXPECT_EQ(switchesOver, 1);
     advance(2.6);
     EXPECT_EQ(status, 1);
     EXPECT_EQ(active()->id(), 1u);

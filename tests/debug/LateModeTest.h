@@ -76,6 +76,7 @@ protected:
             .onboardingWindow = [] { return nullptr; },
             .out = out,
             .exit = [this](int code) { status = code; },
+            .switched = [this] { ++switchesOver; },
         });
         return *context;
     }
@@ -100,6 +101,7 @@ protected:
     QString printed;
     QTextStream out;
     std::optional<int> status;
+    int switchesOver = 0;
     InertCommands commands;
     SettingsModel settingsModel;
     std::unique_ptr<SwitchHUD> hud;
