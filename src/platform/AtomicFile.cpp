@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -291,15 +292,17 @@ std::optional<QString> cutToLastLines(const QString& path, qint64 keepBytes, boo
     return done(write(path, QString::fromUtf8(kept).toUtf8(), {.followOwnLink = false}));
 }
 
-} // namespace
+// Hands a write's bytes, chunk by chunk, to put, which answers false to
+// stop: 0, or the error number of the read that failed.
+using Chunks = std::function<int(const std::function<bool(const char*, qsizetype)>& put)>;
 
-Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options)
+Outcome writeChunks(const QString& path, const Chunks& chunks, const Options& options)
 {
     Attempt attempt(takeInjected());
     const QString target = resolvedTarget(path, options.followOwnLink);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
-    const auto failed = [](QString why) { return Outcome{.failure = std::move(why)}; };
+    const auto failed = [](QString why, int error = 0) { return Outcome{.failure = std::move(why), .error = error}; };
 
     // A folder, a pipe, a socket or a device at the path is never replaced by
     // a file; a link left there is, and lends the new file nothing.
@@ -332,13 +335,15 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
     };
     const auto fail = [&](const char* what, int code) {
         discard();
-        return failed(reason(what, code));
+        return failed(reason(what, code), code);
     };
-    // The buffered file reports the system's own words for what went wrong.
+    // The buffered file reports the system's own words for what went wrong;
+    // its "resource" error is a full disk.
     const auto failWriting = [&] {
         const QString why = file.errorString();
+        const int code = file.error() == QFileDevice::ResourceError ? ENOSPC : EIO;
         discard();
-        return failed(QStringLiteral("could not write: ") + why);
+        return failed(QStringLiteral("could not write: ") + why, code);
     };
 
     const int mode = exists && !linkAtPath ? int(existing.st_mode & 0777)
@@ -351,13 +356,18 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
     if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return fail("could not open the temporary file", EIO);
     int index = 0;
-    for (qsizetype at = 0; at < bytes.size(); at += chunkSize, ++index) {
-        const qsizetype size = std::min(chunkSize, bytes.size() - at);
-        if (const int code = attempt.fault(Step::write, index))
-            return fail("could not write", code);
-        if (file.write(bytes.constData() + at, size) != size)
-            return failWriting();
-    }
+    std::optional<Outcome> stopped;
+    const int unread = chunks([&](const char* data, qsizetype size) {
+        if (const int code = attempt.fault(Step::write, index++))
+            stopped = fail("could not write", code);
+        else if (file.write(data, size) != size)
+            stopped = failWriting();
+        return !stopped;
+    });
+    if (stopped)
+        return *stopped;
+    if (unread)
+        return fail("could not read what is to be written", unread);
     if (const int code = attempt.fault(Step::flush))
         return fail("could not write", code);
     if (!file.flush())
@@ -392,6 +402,38 @@ Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& o
     if (const int code = syncFolder(folder))
         return notDurable(code);
     return {};
+}
+
+} // namespace
+
+Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options)
+{
+    return writeChunks(
+        path,
+        [&bytes](const std::function<bool(const char*, qsizetype)>& put) {
+            for (qsizetype at = 0; at < bytes.size(); at += chunkSize) {
+                if (!put(bytes.constData() + at, std::min(chunkSize, bytes.size() - at)))
+                    break;
+            }
+            return 0;
+        },
+        options);
+}
+
+Outcome copyFile(const QString& source, const QString& path, const Options& options)
+{
+    const FileIO::RegularFile from(source, FileIO::Links::refused);
+    if (!from.isOpen())
+        return Outcome{.failure = QStringLiteral("could not read %1: %2").arg(source, from.why()),
+                       .error = from.notRegular() ? EINVAL : from.error()};
+    return writeChunks(
+        path,
+        [&from](const std::function<bool(const char*, qsizetype)>& put) {
+            return FileIO::readChunks(from.fd(), chunkSize, -1, [&put](const char* data, qint64 length) {
+                       return put(data, qsizetype(length));
+                   }).error;
+        },
+        options);
 }
 
 std::optional<QString> write(const QString& path, const QByteArray& bytes, const Options& options)

@@ -66,12 +66,21 @@ struct Options {
 struct Outcome {
     // The file does not hold the new bytes (it is as it was): why.
     std::optional<QString> failure = std::nullopt;
+    // The system's error number behind failure, where it gave one (ENOSPC:
+    // the disk is full); 0 otherwise.
+    int error = 0;
     // The file holds the new bytes, but its folder could not be synced, so a
     // power loss may still take them: why. Written, not yet durable.
     std::optional<QString> notDurable = std::nullopt;
 };
 
 [[nodiscard]] Outcome writeFile(const QString& path, const QByteArray& bytes, const Options& options = {});
+
+// writeFile() with the bytes of the regular file at source (no link
+// followed), read a chunk at a time: for files too large to hold in memory,
+// such as a disk image moved across file systems. A source that cannot be
+// read fails the write, and the file at path is as it was.
+[[nodiscard]] Outcome copyFile(const QString& source, const QString& path, const Options& options = {});
 
 // writeFile() for callers that only need to know whether the bytes are in
 // place: none when the file holds them (durable or not yet); otherwise why

@@ -1,5 +1,6 @@
 #include "update/Updates.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/BackgroundStop.h"
 #include "platform/CodeSignature.h"
 #include "platform/FileIO.h"
@@ -39,31 +40,6 @@ Result<std::shared_ptr<TemporaryWork>> makeTemporaryFile(const QString& prefix, 
     return TemporaryWork::make(TemporaryWork::Kind::file, [folder, prefix, tag] {
         return QDir(folder).filePath(QStringLiteral("%1-%2.dmg").arg(prefix, tag()));
     });
-}
-
-// Copies the file at from to a new file at to (replacing one left there) and
-// syncs it: 0, or the error number of the step that failed.
-int copyFile(const QString& from, const QString& to)
-{
-    const platform::FileIO::RegularFile source(from, platform::FileIO::Links::refused);
-    if (!source.isOpen())
-        return source.notRegular() ? EINVAL : source.error();
-    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0)
-        return errno;
-    int writeError = 0;
-    const platform::FileIO::Read read =
-        platform::FileIO::readChunks(source.fd(), Updates::digestChunkBytes, -1, [&](const char* data, qint64 length) {
-            writeError = platform::FileIO::writeAll(out, data, length);
-            return writeError == 0;
-        });
-    // A full disk may show only at the sync or the close.
-    int error = read.error != 0 ? read.error : writeError;
-    if (error == 0 && ::fsync(out) != 0)
-        error = errno;
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    return error;
 }
 
 // "the download's", "its": the subject's possessive, also for a pronoun.
@@ -367,24 +343,23 @@ Result<QString> Updates::storeImage(const QString& temporaryPath, const QString&
         return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0 ? 0 : errno;
     };
     int moved = renamed(temporaryPath, target);
+    std::optional<QString> why = moved != 0 ? std::optional(platform::FileIO::describe(moved)) : std::nullopt;
     if (moved == EXDEV) {
-        // The temporary folder may be on another file system: copy beside
-        // the target, then rename in place.
-        const QString partial = target + QStringLiteral(".partial");
-        moved = copyFile(temporaryPath, partial);
-        if (moved == 0)
-            moved = renamed(partial, target);
-        if (moved != 0)
-            QFile::remove(partial);
-        else
+        // The temporary folder may be on another file system: the image is
+        // written in place whole, or not at all.
+        const platform::AtomicFile::Outcome copied =
+            platform::AtomicFile::copyFile(temporaryPath, target, {.followOwnLink = false});
+        moved = copied.error;
+        why = copied.failure;
+        if (!why)
             QFile::remove(temporaryPath);
     }
     // A full disk is said as such, with the folder: the user has to make
     // room there, not on the disk of the temporary folder.
     if (moved == ENOSPC || moved == EDQUOT)
         return Result<QString>::failure(QStringLiteral("the disk is full: the image does not fit in ") + updatesFolder());
-    if (moved != 0)
-        return Result<QString>::failure(platform::FileIO::describe(moved));
+    if (why)
+        return Result<QString>::failure(*why);
     return Result<QString>::success(target);
 }
 

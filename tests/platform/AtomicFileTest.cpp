@@ -66,6 +66,18 @@ TEST_F(AtomicFileTest, WritesLongFilesInSeveralChunksAndEmptyOnes)
     EXPECT_EQ(read(path()), big);
     EXPECT_EQ(AtomicFile::write(path(), QByteArray()), std::nullopt);
     EXPECT_EQ(QFileInfo(path()).size(), 0);
+
+    // A copy is read a chunk at a time; a source it must not read (a link)
+    // leaves the file as it was.
+    QByteArray image(AtomicFile::chunkSize * 2 + 5, 'i');
+    image[AtomicFile::chunkSize] = 'm';
+    put(path(QStringLiteral("image")), image);
+    EXPECT_EQ(AtomicFile::copyFile(path(QStringLiteral("image")), path()).failure, std::nullopt);
+    EXPECT_EQ(read(path()), image);
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("image")), path(QStringLiteral("link"))));
+    const AtomicFile::Outcome refused = AtomicFile::copyFile(path(QStringLiteral("link")), path(QStringLiteral("copy")));
+    EXPECT_TRUE(refused.failure && refused.error != 0);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("copy"))));
 }
 
 TEST_F(AtomicFileTest, NewFilesAreTheUsersAloneAndAnExistingFileKeepsItsMode)
