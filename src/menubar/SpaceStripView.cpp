@@ -1,5 +1,6 @@
 #include "menubar/SpaceStripView.h"
 
+#include "platform/OneLineText.h"
 #include "ui/KitFocus.h"
 #include "ui/SpaceGlyph.h"
 #include "ui/Theme.h"
@@ -28,7 +29,7 @@ public:
         const bool becameCurrent = !glyph_ || isCurrent != isCurrent_;
         desktop_ = desktop;
         isCurrent_ = isCurrent;
-        setToolTip(desktop.displayName());
+        setToolTip(platform::OneLineText::shown(desktop.displayName()));
         if (becameCurrent) {
             // The glyph's opacity is fixed when it is made.
             delete glyph_;

@@ -2,6 +2,7 @@
 
 #include "engine/SpaceEngine.h"
 #include "platform/Bundle.h"
+#include "platform/OneLineText.h"
 #include "platform/SystemInfo.h"
 #include "store/LogFile.h"
 #include "store/Settings.h"
@@ -189,7 +190,7 @@ void StatusBarController::render()
         title = look.name;
     tile->setTitle(title);
 
-    QString tip = QFontMetricsF(QToolTip::font()).elidedText(look.name, Qt::ElideRight, toolTipNameWidth)
+    QString tip = platform::OneLineText::elided(look.name, QFontMetricsF(QToolTip::font()), toolTipNameWidth)
         + QStringLiteral(" · Desktop ") + QString::number(desktop->number);
     if (look.badge)
         tip += QStringLiteral(" · ") + *look.badge + QStringLiteral(" waiting on another desktop");

@@ -1,5 +1,6 @@
 #include "settings/SettingsTexts.h"
 
+#include "platform/OneLineText.h"
 #include "store/KeyNames.h"
 
 #include <cmath>
@@ -18,7 +19,7 @@ QString heroCaption(bool hasName, const QString& displayName, qint64 number)
 
 QString heroTooltip(const QString& displayName)
 {
-    return displayName + QStringLiteral(" \u00b7 click to edit");
+    return platform::OneLineText::shown(displayName) + QStringLiteral(" \u00b7 click to edit");
 }
 
 QString accessibilityBadge(bool trusted)

@@ -16,7 +16,7 @@ namespace SettingsTexts {
 QString countsLine(qint64 desktops, qint64 named);
 // A header tile's caption: the shown name when the desktop has one, else its number.
 QString heroCaption(bool hasName, const QString& displayName, qint64 number);
-// "<name> · click to edit".
+// "<name> · click to edit", the name on one line.
 QString heroTooltip(const QString& displayName);
 QString accessibilityBadge(bool trusted);
 

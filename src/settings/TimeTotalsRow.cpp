@@ -1,5 +1,6 @@
 #include "settings/TimeTotalsRow.h"
 
+#include "platform/OneLineText.h"
 #include "settings/SettingsWidgets.h"
 #include "settings/TimeBar.h"
 #include "store/Format.h"
@@ -62,7 +63,8 @@ TimeTotalsRow::TimeTotalsRow(const Desktop& desktop, double total, QWidget* pare
     name_->setFixedWidth(nameWidth);
     const QString elided = name_->fontMetrics().elidedText(desktop_.displayName(), Qt::ElideRight, nameWidth);
     name_->setText(elided);
-    name_->setToolTip(elided == desktop_.displayName() ? QString() : desktop_.displayName());
+    name_->setToolTip(elided == desktop_.displayName() ? QString()
+                                                       : platform::OneLineText::shown(desktop_.displayName()));
     layout->addWidget(name_, 0, Qt::AlignVCenter);
 
     bar_ = new TimeBar(seconds, total, desktop_.tileColor());

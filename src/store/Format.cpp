@@ -1,7 +1,6 @@
 #include "store/Format.h"
 
-#include "store/Graphemes.h"
-
+#include "platform/Graphemes.h"
 #include "platform/SystemInfo.h"
 
 #include <QStringView>
@@ -65,7 +64,7 @@ QString Format::duration(double seconds)
 QString emojiOnly(const QString& text)
 {
     QString kept;
-    for (const QString& cluster : Graphemes::split(text)) {
+    for (const QString& cluster : platform::Graphemes::split(text)) {
         if (containsEmojiScalar(cluster))
             kept += cluster;
     }

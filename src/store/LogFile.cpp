@@ -2,10 +2,10 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
+#include "platform/Graphemes.h"
 #include "platform/Lifetime.h"
 #include "platform/Scheduler.h"
 #include "platform/SystemLog.h"
-#include "store/Graphemes.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -140,7 +140,7 @@ QString LogFile::tail(qint64 characters) const
     const std::optional<QString> text = readText(path_, &valid);
     if (!text || !valid)
         return QStringLiteral("(no log yet)");
-    return Graphemes::last(*text, std::max<qint64>(characters, 0));
+    return platform::Graphemes::last(*text, std::max<qint64>(characters, 0));
 }
 
 LogFile& LogFile::switches()

@@ -1,7 +1,7 @@
 #include "store/SpaceIcon.h"
 
+#include "platform/Graphemes.h"
 #include "store/Format.h"
-#include "store/Graphemes.h"
 
 #include <utility>
 
@@ -41,7 +41,7 @@ SpaceIcon SpaceIcon::fromString(const QString& text)
     if (text.startsWith(picturePrefix))
         return picture(text.mid(picturePrefix.size()));
     // Unknown kinds from a later version land here too: only emoji survive.
-    const QString kept = Graphemes::first(emojiOnly(text), maximumEmoji);
+    const QString kept = platform::Graphemes::first(emojiOnly(text), maximumEmoji);
     return kept.isEmpty() ? none() : emoji(kept);
 }
 

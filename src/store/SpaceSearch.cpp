@@ -1,8 +1,7 @@
 #include "store/SpaceSearch.h"
 
+#include "platform/Graphemes.h"
 #include "store/Format.h"
-
-#include "store/Graphemes.h"
 
 #include <QStringView>
 
@@ -100,7 +99,7 @@ public:
     {
         text_ = text;
         simple_ = isOneUnitPerCharacter(text);
-        bounds_ = simple_ ? QList<qsizetype>() : Graphemes::boundaries(text);
+        bounds_ = simple_ ? QList<qsizetype>() : platform::Graphemes::boundaries(text);
     }
 
     QStringView text() const { return text_; }

@@ -2,12 +2,12 @@
 
 #include "store/Format.h"
 
+#include "platform/Graphemes.h"
 #include "platform/Lifetime.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/SystemLog.h"
 #include "store/BinaryPropertyList.h"
-#include "store/Graphemes.h"
 #include "store/Pref.h"
 #include "store/XmlPropertyList.h"
 
@@ -72,7 +72,7 @@ std::optional<QString> serverName(quint64 spaceID, const SpaceStore::SpaceNameLo
     if (!raw)
         return std::nullopt;
     const QString name = trimmedBlanks(*raw).toString();
-    if (name.isEmpty() || Graphemes::count(name) > longestServerName || isUUID(name))
+    if (name.isEmpty() || platform::Graphemes::count(name) > longestServerName || isUUID(name))
         return std::nullopt;
     return name;
 }

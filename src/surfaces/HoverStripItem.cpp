@@ -1,5 +1,6 @@
 #include "surfaces/HoverStripItem.h"
 
+#include "platform/OneLineText.h"
 #include "surfaces/HoverStripAppIcon.h"
 #include "ui/KitShapes.h"
 #include "ui/SpaceGlyph.h"
@@ -38,7 +39,7 @@ HoverStripItem::HoverStripItem(const Desktop& desktop, const QList<SpaceApp>& ap
 {
     setObjectName(QStringLiteral("stripItem"));
     setAttribute(Qt::WA_Hover);
-    setToolTip(desktop.displayName() + QStringLiteral(" · Desktop ") + QString::number(desktop.number));
+    setToolTip(platform::OneLineText::shown(desktop.displayName()) + QStringLiteral(" · Desktop ") + QString::number(desktop.number));
     setFixedSize(sizeHint());
 
     const QRectF tile = tileRect();

@@ -1,6 +1,6 @@
 #include "ui/BadgeBubble.h"
 
-#include "store/Graphemes.h"
+#include "platform/Graphemes.h"
 #include "ui/KitText.h"
 #include "ui/KitFonts.h"
 #include "ui/KitShapes.h"
@@ -36,7 +36,7 @@ QSize BadgeBubble::sizeHint() const
 
 QSizeF BadgeBubble::sizeFor(const QString& text)
 {
-    const double padding = Graphemes::count(text) > 1 ? 2.5 : 0;
+    const double padding = platform::Graphemes::count(text) > 1 ? 2.5 : 0;
     const QSizeF measured = KitText::measure(text, badgeFont());
     return {std::max(minimumSide, measured.width() + 2 * padding), std::max(minimumSide, measured.height())};
 }

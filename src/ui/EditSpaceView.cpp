@@ -1,9 +1,9 @@
 #include "ui/EditSpaceView.h"
 
 #include "platform/Dialogs.h"
+#include "platform/Graphemes.h"
 #include "platform/Workspace.h"
 #include "store/Format.h"
-#include "store/Graphemes.h"
 #include "store/IconCatalog.h"
 #include "store/KeyNames.h"
 #include "store/Palette.h"
@@ -406,7 +406,7 @@ void EditSpaceView::setHotkey(std::optional<Hotkey> hotkey)
 
 void EditSpaceView::emojiChanged(const QString& text)
 {
-    const QString filtered = Graphemes::first(emojiOnly(text), emojiLimit);
+    const QString filtered = platform::Graphemes::first(emojiOnly(text), emojiLimit);
     if (filtered != text) {
         // The field's own change brings the filtered text back here.
         emojiField_->setText(filtered);

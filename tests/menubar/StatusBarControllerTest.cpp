@@ -1,6 +1,7 @@
 #include "MenuBarTest.h"
 
 #include "menubar/StatusBarController.h"
+#include "platform/Graphemes.h"
 #include "platform/NotificationCenter.h"
 #include "store/Palette.h"
 #include "store/SpaceStore.h"
@@ -10,6 +11,8 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -212,10 +215,18 @@ TEST_F(TileTest, PaddingAddsOneEmptyPointBelowTheTileFromVersion27On)
 
 TEST_F(TileTest, HugeMultilineRightToLeftAndEmojiNamesStayWithinTheCap)
 {
-    const QStringList names = {QString(10000, u'W'), QStringLiteral("first line\nsecond line\nthird"),
-                               QStringLiteral("שולחן עבודה ראשי עם שם ארוך מאוד באמת"),
-                               QStringLiteral("👩‍👩‍👧‍👦🏳️‍🌈🇩🇪 family flags and more words here")};
-    for (const QString& text : names) {
+    // Each name with its one line as shown.
+    const QString family = QStringLiteral("👩‍👩‍👧‍👦");
+    const QString flags = QStringLiteral("🇩🇪").repeated(30);
+    const std::vector<std::pair<QString, QString>> names = {
+        {QString(10000, u'W'), QString(10000, u'W')},
+        {QStringLiteral("first line\nsecond line\r\nthird"), QStringLiteral("first line second line third")},
+        {QStringLiteral("a\ttab\u009Cand\u2028more"), QStringLiteral("a tab and more")},
+        {QStringLiteral("שולחן עבודה ראשי עם שם ארוך מאוד באמת"), QStringLiteral("שולחן עבודה ראשי עם שם ארוך מאוד באמת")},
+        {QStringLiteral("👩‍👩‍👧‍👦🏳️‍🌈🇩🇪 family flags and more words here"),
+         QStringLiteral("👩‍👩‍👧‍👦🏳️‍🌈🇩🇪 family flags and more words here")},
+        {family + flags, family + flags}};
+    for (const auto& [text, line] : names) {
         name(11, text);
         tile->render();
         EXPECT_LE(tile->item().width(), 220) << text.left(20).toStdString();
@@ -228,7 +239,9 @@ TEST_F(TileTest, HugeMultilineRightToLeftAndEmojiNamesStayWithinTheCap)
         ASSERT_TRUE(tip.endsWith(QStringLiteral(" · Desktop 1"))) << tip.left(20).toStdString();
         const QString shown = tip.chopped(12);
         EXPECT_LE(QFontMetricsF(QToolTip::font()).horizontalAdvance(shown), StatusBarController::toolTipNameWidth + 1);
-        EXPECT_TRUE(shown == text || (shown.endsWith(QStringLiteral("…")) && text.startsWith(shown.chopped(1))))
+        EXPECT_TRUE(shown == line
+                    || (shown.endsWith(QStringLiteral("…")) && line.startsWith(shown.chopped(1))
+                        && platform::Graphemes::isBoundary(line, shown.size() - 1)))
             << shown.toStdString();
         EXPECT_TRUE(text.size() < 10000 || shown.endsWith(QStringLiteral("…")));
     }

@@ -1,7 +1,9 @@
 #include "MenuBarTest.h"
 
 #include "menubar/StatusBarController.h"
+#include "platform/Graphemes.h"
 #include "store/SpaceStore.h"
+#include "support/Literals.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -323,6 +325,63 @@ TEST_F(TileMenuTest, ADesktopSessionsMenuShowsShortcutsInTheAppsOwnKeyNamesAndKe
     EXPECT_EQ(narrow->actions().last()->text(), QStringLiteral("Quick Switcher\t⌃⌥Space"));
     std::unique_ptr<QMenu> wide(platform::sim::makeQtMenu(items));
     EXPECT_GT(wide->sizeHint().width(), 400);
+
+    // Names are stored as given: a line break, tab or control character
+    // shows as a space, opens no key column and empties no other title.
+    const auto texts = [](const QMenu& menu) {
+        QStringList result;
+        for (const QAction* action : menu.actions())
+            result << action->text();
+        return result;
+    };
+    MenuItem odd = itemTitled(QStringLiteral("Mail"));
+    const QList<MenuItem> others{itemTitled(QStringLiteral("Desktop 2")), itemTitled(QStringLiteral("Quick Switcher")),
+                                 itemTitled(QStringLiteral("Quit Tessaroom"))};
+    for (const auto& [title, start] : std::vector<std::pair<QString, QString>>{
+             {QStringLiteral("Work") + QString(110, u'\r'), QStringLiteral("Work \t")},
+             {QStringLiteral("Work") + QString(110, u'\n') + QStringLiteral("Mail"), QStringLiteral("Work Mail\t")},
+             {QStringLiteral("Work\t") + QString(100, u'm'), QStringLiteral("Work mmm")},
+             {QStringLiteral("Work\u009C\u0085"), QStringLiteral("Work \t")},
+             {QStringLiteral("Work\u009C") + QString(100, u'm'), QStringLiteral("Work mmm")},
+             {QStringLiteral("Mail\tWork"), QStringLiteral("Mail Work\t")}}) {
+        odd.title = title;
+        std::unique_ptr<QMenu> menu(platform::sim::makeQtMenu(QList<MenuItem>{odd} + others, 300));
+        const QStringList shownTexts = texts(*menu);
+        EXPECT_TRUE(shownTexts.first().startsWith(start)) << shownTexts.first().toStdString();
+        EXPECT_TRUE(shownTexts.first().endsWith(QStringLiteral("\t⌃⌥1")) && shownTexts.first().count(u'\t') == 1);
+        EXPECT_EQ(shownTexts.mid(1), (QStringList{QStringLiteral("Desktop 2\t⌃⌥2"), QStringLiteral("Quick Switcher\t⌃⌥Space"),
+                                                  QStringLiteral("Quit Tessaroom\t⌘Q")}));
+        EXPECT_LE(menu->sizeHint().width(), 300);
+    }
+
+    // With the tray's own titles and one long name, the shortened menu fits
+    // wherever titles of "…" would, and cuts between graphemes.
+    const QString family = u(u"\U0001F469\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466");
+    for (const QString& longer : {QStringLiteral("R&D ") + QString(200, u'm'), family + u(u"\U0001F1E9\U0001F1EA").repeated(30)}) {
+        name(11, longer);
+        tile().buildMenu();
+        const QList<MenuItem> tray = tile().menu().items();
+        QList<MenuItem> dots = tray;
+        for (MenuItem& item : dots)
+            item.title = QStringLiteral("…");
+        for (int limit = 180; limit <= 400; limit += 20) {
+            std::unique_ptr<QMenu> least(platform::sim::makeQtMenu(dots, limit));
+            std::unique_ptr<QMenu> menu(platform::sim::makeQtMenu(tray, limit));
+            if (least->sizeHint().width() <= limit) {
+                EXPECT_LE(menu->sizeHint().width(), limit) << "at " << limit;
+            }
+            const QStringList shownTexts = texts(*menu);
+            for (qsizetype i = 0; i < tray.size(); ++i) {
+                const QString title = shownTexts[i].section(u'\t', 0, 0).replace(QStringLiteral("&&"), QStringLiteral("&"));
+                EXPECT_FALSE(title.isEmpty() && !tray[i].isSeparator);
+                if (title.endsWith(u'…') && title != tray[i].title) {
+                    EXPECT_TRUE(tray[i].title.startsWith(title.chopped(1))
+                                && platform::Graphemes::isBoundary(tray[i].title, title.size() - 1))
+                        << "at " << limit << ": " << title.toStdString();
+                }
+            }
+        }
+    }
 }
 
 TEST_F(TileMenuTest, TheKeysShownInAnOpenMenuChooseTheirItem)

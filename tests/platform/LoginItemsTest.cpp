@@ -9,16 +9,17 @@
 #include <QFileInfo>
 #include <QLocalServer>
 
-using platform::LoginItems::Status;
+// Not "Status": a test beside it in a unity build may see platform::Status.
+using LoginStatus = platform::LoginItems::Status;
 
 class LoginItemsTest : public PlatformTest {};
 
 TEST_F(LoginItemsTest, RegistrationIsAnAutostartEntryInTheConfigFolder)
 {
     EXPECT_EQ(platform::host::loginItemEntryPath(), home() + "/config/autostart/tessaroom.desktop");
-    EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notRegistered);
+    EXPECT_EQ(platform::LoginItems::mainAppStatus(), LoginStatus::notRegistered);
     EXPECT_EQ(platform::LoginItems::registerMainApp(), std::nullopt);
-    EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::enabled);
+    EXPECT_EQ(platform::LoginItems::mainAppStatus(), LoginStatus::enabled);
     QFile entry(platform::host::loginItemEntryPath());
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QByteArray text = entry.readAll();
@@ -27,14 +28,14 @@ TEST_F(LoginItemsTest, RegistrationIsAnAutostartEntryInTheConfigFolder)
     EXPECT_TRUE(text.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n")) << text.toStdString();
 
     EXPECT_EQ(platform::LoginItems::unregisterMainApp(), std::nullopt);
-    EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notRegistered);
+    EXPECT_EQ(platform::LoginItems::mainAppStatus(), LoginStatus::notRegistered);
     EXPECT_TRUE(platform::LoginItems::unregisterMainApp().has_value());
 }
 
 TEST_F(LoginItemsTest, ControlsForceAStatusOrAFailure)
 {
-    platform::host::forceLoginItemStatus(Status::notFound);
-    EXPECT_EQ(platform::LoginItems::mainAppStatus(), Status::notFound);
+    platform::host::forceLoginItemStatus(LoginStatus::notFound);
+    EXPECT_EQ(platform::LoginItems::mainAppStatus(), LoginStatus::notFound);
     platform::host::forceLoginItemStatus(std::nullopt);
     platform::host::failLoginItemChanges(QString("denied"));
     EXPECT_EQ(platform::LoginItems::registerMainApp(), QString("denied"));

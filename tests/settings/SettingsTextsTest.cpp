@@ -55,6 +55,7 @@ TEST_F(SettingsTextsTest, CountsLineAndHeaderTileTexts)
     EXPECT_EQ(SettingsTexts::heroCaption(true, "Code", 2), "Code");
     EXPECT_EQ(SettingsTexts::heroCaption(false, "Desktop 2", 2), "2");
     EXPECT_EQ(SettingsTexts::heroTooltip("Desktop 4"), QStringLiteral("Desktop 4 \u00b7 click to edit"));
+    EXPECT_EQ(SettingsTexts::heroTooltip("Two\r\nlines\tand"), QStringLiteral("Two lines and \u00b7 click to edit"));
     EXPECT_EQ(SettingsTexts::accessibilityBadge(true), "Mission Control names on");
     EXPECT_EQ(SettingsTexts::accessibilityBadge(false), "Allow Accessibility for Mission Control names");
     EXPECT_EQ(SettingsTexts::displayHeader(0), "Display 1");

@@ -1,6 +1,7 @@
 #include "platform/Menu.h"
 
 #include "platform/KeyEvents.h"
+#include "platform/OneLineText.h"
 #include "platform/Popover.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
@@ -11,13 +12,14 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
+#include <QStringList>
 #include <QWindow>
 
 #include <algorithm>
@@ -203,8 +205,9 @@ QString sim::shortcutText(const MenuItem& item)
 
 QMenu* sim::makeQtMenu(const QList<MenuItem>& items, int widthLimit)
 {
-    // The text after a tab is the menu's shortcut column. The action has no
-    // shortcut of its own: the menu takes its keys only while open.
+    // The text after a tab is the menu's shortcut column, so the title keeps
+    // none of its own. The action has no shortcut of its own: the menu takes
+    // its keys only while open.
     const auto label = [](const MenuItem& item, QString title) {
         const QString keys = shortcutText(item);
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -212,30 +215,46 @@ QMenu* sim::makeQtMenu(const QList<MenuItem>& items, int widthLimit)
     };
     auto* shown = new QMenu;
     QList<QKeySequence> equivalents;
+    QStringList titles;
     for (const MenuItem& item : items) {
         equivalents.append(item.isSeparator ? QKeySequence() : keysOf(item));
+        titles.append(OneLineText::shown(item.title));
         if (item.isSeparator) {
             shown->addSeparator();
             continue;
         }
-        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)), label(item, item.title));
+        QAction* action = shown->addAction(QIcon(QPixmap::fromImage(item.image)), label(item, titles.last()));
         action->setEnabled(item.enabled);
         action->setCheckable(item.state == MenuItem::State::on);
         action->setChecked(item.state == MenuItem::State::on);
     }
     new KeyEquivalents(shown, equivalents);
-    const QFontMetrics metrics = shown->fontMetrics();
-    int longest = 0;
-    for (const MenuItem& item : items)
-        longest = std::max(longest, metrics.horizontalAdvance(item.title));
+    if (widthLimit <= 0)
+        return shown;
+    // Too wide: the widest titles give up what the menu overflows by, until
+    // it fits or every long title is down to "…". The style's margins and
+    // the key column need not shrink as the titles do, hence more rounds,
+    // each taking the overflow from the widest title as now cut.
+    const QFontMetricsF metrics(shown->font());
     const QList<QAction*> actions = shown->actions();
-    // Too wide: the longest titles give up what it overflows by, a second
-    // time should the style's margins keep it over.
-    for (int round = 0; round < 2 && widthLimit > 0 && shown->sizeHint().width() > widthLimit; ++round) {
-        longest = std::max(0, longest - (shown->sizeHint().width() - widthLimit));
+    const double least = metrics.horizontalAdvance(QStringLiteral("\u2026"));
+    const auto widest = [&](const QStringList& texts) {
+        double width = 0;
+        for (const QString& text : texts)
+            width = std::max(width, metrics.horizontalAdvance(text));
+        return width;
+    };
+    QStringList cut = titles;
+    for (double allowance = widest(titles); allowance > least;) {
+        const int overflow = shown->sizeHint().width() - widthLimit;
+        if (overflow <= 0)
+            break;
+        allowance = std::max(least, std::min(allowance, widest(cut)) - overflow);
         for (qsizetype i = 0; i < items.size() && i < actions.size(); ++i) {
-            if (!items[i].isSeparator)
-                actions[i]->setText(label(items[i], metrics.elidedText(items[i].title, Qt::ElideRight, longest)));
+            if (items[i].isSeparator)
+                continue;
+            cut[i] = OneLineText::elided(titles[i], metrics, allowance);
+            actions[i]->setText(label(items[i], cut[i]));
         }
     }
     return shown;

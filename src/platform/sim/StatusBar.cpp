@@ -2,6 +2,7 @@
 #include "platform/sim/Application.h"
 
 #include "platform/Lifetime.h"
+#include "platform/OneLineText.h"
 #include "platform/PreferenceDomain.h"
 #include "platform/Scheduler.h"
 #include "platform/Screens.h"
@@ -33,16 +34,6 @@ double roomOn(const Screen& screen, double appMenus)
         gap = std::max(0.0, screen.frame.width() - screen.auxiliaryTopLeftArea->width()
                                 - screen.auxiliaryTopRightArea->width());
     return std::max(0.0, screen.frame.width() - appMenus - gap);
-}
-
-// The bar draws one line: line breaks show as blanks.
-QString oneLine(QString text)
-{
-    for (QChar& c : text) {
-        if (c == u'\n' || c == u'\r' || c == QChar(0x2028) || c == QChar(0x2029))
-            c = u' ';
-    }
-    return text;
 }
 
 void deliver(const QString& name, qint64 windowNumber)
@@ -297,7 +288,7 @@ double StatusBarButton::intrinsicContentWidth() const
     if (!image_.isNull())
         width += image_.width() / image_.devicePixelRatio();
     if (!title_.isEmpty())
-        width += QFontMetricsF(font_).horizontalAdvance(oneLine(title_));
+        width += QFontMetricsF(font_).horizontalAdvance(OneLineText::shown(title_));
     return std::ceil(width);
 }
 
@@ -308,12 +299,13 @@ QString StatusBarButton::displayedTitle() const
     double room = item_->width() - 2 * buttonPadding;
     if (!image_.isNull())
         room -= image_.width() / image_.devicePixelRatio();
-    const QString line = oneLine(title_);
+    // The bar draws one line.
+    const QString line = OneLineText::shown(title_);
     const QFontMetricsF metrics(font_);
     if (metrics.horizontalAdvance(line) <= room + 0.5)
         return line;
     if (lineBreakMode_ == LineBreakMode::truncatingTail)
-        return metrics.elidedText(line, Qt::ElideRight, std::max(0.0, room));
+        return OneLineText::elided(line, metrics, std::max(0.0, room));
     return line;
 }
 

@@ -1,10 +1,10 @@
-#include "store/Graphemes.h"
+#include "platform/Graphemes.h"
 
 #include <unicode/ubrk.h>
 
 #include <memory>
 
-namespace Graphemes {
+namespace platform::Graphemes {
 
 namespace {
 
@@ -102,4 +102,4 @@ QString last(const QString& text, qsizetype n)
     return text.mid(offsets[clusters - n]);
 }
 
-} // namespace Graphemes
+} // namespace platform::Graphemes

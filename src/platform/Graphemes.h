@@ -7,8 +7,9 @@
 
 // User-perceived characters (extended grapheme clusters): a flag, an emoji
 // joined with zero-width joiners, or a letter with its combining marks counts
-// as one. Offsets are in UTF-16 code units of the QString.
-namespace Graphemes {
+// as one. Offsets are in UTF-16 code units of the QString. Part of the
+// platform, so its menus' cuts keep whole characters too.
+namespace platform::Graphemes {
 
 // Every cluster start in order, then text.size(); {0} for the empty text.
 QList<qsizetype> boundaries(QStringView text);
@@ -21,4 +22,4 @@ qsizetype count(const QString& text);
 QString first(const QString& text, qsizetype n);
 QString last(const QString& text, qsizetype n);
 
-} // namespace Graphemes
+} // namespace platform::Graphemes

@@ -1,7 +1,9 @@
-#include "store/Graphemes.h"
+#include "platform/Graphemes.h"
 
-#include "support/PlatformTest.h"
 #include "support/Literals.h"
+#include "support/PlatformTest.h"
+
+namespace Graphemes = platform::Graphemes;
 
 class GraphemesTest : public PlatformTest {};
 
