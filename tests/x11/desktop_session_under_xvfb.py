@@ -17,6 +17,11 @@ what the user would see.
          repeat delay, opens the switcher, which keeps the focus; a right
          click just after Escape closed it opens a menu that stays, a left
          click the popover.
+  tips:  at scale 1, with the tray and another program holding the focus:
+         the pointer comes to rest on the tray icon again and again, jumping
+         onto the same spot or gliding there, and each time the tool tip
+         shows inside the work area and goes when the pointer leaves; the
+         other program keeps the focus.
 
 Exits 77 (skipped) when Xvfb is not installed; every other missing tool is a
 failure."""
@@ -191,26 +196,64 @@ def check_hover(env):
     return failures
 
 
-def check_tray(app, session):
-    session.start_tray()
-    other = session.start_other_program()
-    meta = {"1": {"name": "abcdefghij" * 20, "icon": "", "color": -1, "seconds": 0}}
-    session.start_app(app, dict(RETURNING_USER, **{
-        "Tessaroom.meta.v2": {"data": base64.b64encode(json.dumps(meta).encode()).decode()}}))
-    small = lambda: {w: g for w, g in session.app_windows().items() if g[2] < 100}
-    large = lambda: {w: g for w, g in session.app_windows().items() if g[2] >= 100}
-    icon = wait_until(lambda: next(iter(small().values()), None), "the tray never showed the icon")
-    area = session.work_area()
+class TraySession:
+    """The tray, another program holding the focus and the app, whose first
+    desktop has a 200-letter name; small windows of the app are its tray
+    icon, large ones its tool tip, menus and panels."""
+
+    def __init__(self, app, session):
+        self.session = session
+        session.start_tray()
+        self.other = session.start_other_program()
+        meta = {"1": {"name": "abcdefghij" * 20, "icon": "", "color": -1, "seconds": 0}}
+        session.start_app(app, dict(RETURNING_USER, **{
+            "Tessaroom.meta.v2": {"data": base64.b64encode(json.dumps(meta).encode()).decode()}}))
+        self.icon = wait_until(lambda: next(iter(self.small().values()), None), "the tray never showed the icon")
+        self.x, self.y = self.icon[0] + self.icon[2] // 2, self.icon[1] + self.icon[3] // 2
+
+    def small(self):
+        return {w: g for w, g in self.session.app_windows().items() if g[2] < 100}
+
+    def large(self):
+        return {w: g for w, g in self.session.app_windows().items() if g[2] >= 100}
+
+    def tip_shows(self, *moves):
+        """Moves the pointer onto the icon with these xdotool moves, lets it
+        rest until the tool tip shows, then leaves; answers the failures."""
+        self.session.run("xdotool", *moves)
+        tip = wait_until(lambda: next(iter(self.large().values()), None),
+                         "resting on the tray icon (%s) showed no tool tip" % " ".join(moves))
+        area, failures = self.session.work_area(), []
+        left, top, width, height = tip
+        if left < area[0] or top < area[1] or left + width > area[0] + area[2] or top + height > area[1] + area[3]:
+            failures.append("the tool tip %s leaves the work area %s" % (tip, area))
+        self.session.run("xdotool", "mousemove", "300", "400")
+        wait_until(lambda: not self.large(), "the tool tip stayed after the pointer left")
+        return failures
+
+
+def check_tips(app, session):
+    tray = TraySession(app, session)
+    x, y = str(tray.x), str(tray.y)
+    # Jumps onto one spot, where Qt, which never saw the pointer leave it,
+    # takes the pointer for unmoved; glides that end there.
+    jump = ("mousemove", x, y)
+    glide = ("mousemove", str(tray.x - 60), y, "mousemove_relative", "20", "0", "mousemove_relative", "20", "0",
+             "mousemove_relative", "20", "0")
     failures = []
-    # The pointer comes to rest on the icon (a move inside it wakes the tip).
-    x, y = icon[0] + icon[2] // 2, icon[1] + icon[3] // 2
-    session.run("xdotool", "mousemove", str(x - 2), str(y), "mousemove_relative", "2", "0")
-    tip = wait_until(lambda: next(iter(large().values()), None), "resting on the tray icon showed no tool tip")
-    left, top, width, height = tip
-    if left < area[0] or top < area[1] or left + width > area[0] + area[2] or top + height > area[1] + area[3]:
-        failures.append("the tool tip %s leaves the work area %s" % (tip, area))
-    session.run("xdotool", "mousemove", "300", "400")
-    wait_until(lambda: not large(), "the tool tip stayed after the pointer left")
+    for moves in (jump, jump, glide, jump):
+        failures += tray.tip_shows(*moves)
+        focus = session.run("xdotool", "getwindowfocus").decode().strip()
+        if focus != tray.other:
+            failures.append("after a hover the focus is in %s, not in the other program %s" % (focus, tray.other))
+    return failures
+
+
+def check_tray(app, session):
+    tray = TraySession(app, session)
+    other, x, y, large = tray.other, tray.x, tray.y, tray.large
+    # The pointer comes to rest on the icon.
+    failures = tray.tip_shows("mousemove", str(x - 2), str(y), "mousemove_relative", "2", "0")
 
     session.run("xdotool", "windowactivate", "--sync", other)
     session.run("xdotool", "mousemove", str(x), str(y), "click", "3")
@@ -251,12 +294,15 @@ def check_tray(app, session):
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in ("tag", "hover", "tray"):
-        print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover|tray")
+    if len(sys.argv) != 3 or sys.argv[2] not in ("tag", "hover", "tray", "tips"):
+        print("usage: desktop_session_under_xvfb.py <path to tessaroom> tag|hover|tray|tips")
         return 2
     app, mode = sys.argv[1], sys.argv[2]
     if mode == "tray":
         return run_test(1280, 720, 2, lambda session, failures: failures.extend(check_tray(app, session)),
+                        tools=["trayer", "xmessage"])
+    if mode == "tips":
+        return run_test(WIDTH, HEIGHT, 1, lambda session, failures: failures.extend(check_tips(app, session)),
                         tools=["trayer", "xmessage"])
 
     def test(session, failures):

@@ -15,9 +15,11 @@ namespace platform::host {
 // click on the icon clicks the item's button with the left button, a right
 // click with the right one; each press of a double click is a click.
 //
-// An icon embedded in the tray shows its tool tip as every popup of the app
-// opens: beside the icon, inside the area the session leaves for windows
-// (Qt's own tip hangs from the pointer and may lie over the tray's panel).
+// An icon embedded in the tray shows its tool tip each time the pointer rests
+// on it, and as every popup of the app opens: beside the icon, inside the
+// area the session leaves for windows (Qt's own tip hangs from the pointer
+// and may lie over the tray's panel, and shows on the first of several
+// hovers that end on one spot only).
 class SystemTray final : public sim::Tray {
 public:
     SystemTray();
@@ -32,8 +34,8 @@ public:
 
 private:
     std::map<const StatusItem*, QSystemTrayIcon*> icons_;
-    // Takes the tool tip requests and second right presses of the embedded
-    // icons.
+    // Takes the tool tip requests, hovers and second right presses of the
+    // embedded icons.
     std::unique_ptr<QObject> iconEvents_;
 };
 
