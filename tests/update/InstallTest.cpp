@@ -13,6 +13,7 @@
 #include "support/ForkedChild.h"
 #include "support/LockElsewhere.h"
 #include "support/TestProcesses.h"
+#include "update/TemporaryWork.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -1464,6 +1465,21 @@ TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
     EXPECT_TRUE(mountPoints().isEmpty());
     EXPECT_TRUE(QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-image-*")}, QDir::Files).isEmpty());
+}
+
+TEST_P(LeftoversTest, AMountFolderAnotherProcesssTidyTakesBeforeItIsLockedIsMadeAgain)
+{
+    readyFor(releaseImage(&maker_));
+    QString taken;
+    TemporaryWork::whenNextFolderIsMade([&taken](const QString& path) {
+        taken = path;
+        QDir().rmdir(path); // as that tidy removes an unlocked leftover
+    });
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_TRUE(QFileInfo(taken).fileName().startsWith(QStringLiteral("Tessaroom-mount-"))) << taken.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(mountPoints().isEmpty());
 }
 
 // --- who may hold up installs ---
