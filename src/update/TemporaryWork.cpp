@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,15 @@ namespace {
 
 // Names tried before giving up on work that other tidies keep taking.
 constexpr int attempts = 3;
+
+std::mutex meanwhileMutex;
+std::function<void(const QString&)> nextMeanwhile;
+
+std::function<void(const QString&)> takeMeanwhile()
+{
+    const std::lock_guard hold(meanwhileMutex);
+    return std::exchange(nextMeanwhile, nullptr);
+}
 
 // Whether path still names the entry open at fd.
 bool namesOpenEntry(const QString& path, int fd)
@@ -52,10 +62,17 @@ Result<std::shared_ptr<TemporaryWork>> TemporaryWork::make(Kind kind, const std:
         const QString path = name();
         const QByteArray native = QFile::encodeName(path);
         int fd = -1;
-        if (kind == Kind::file)
+        if (kind == Kind::file) {
             fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        else if (::mkdir(native.constData(), 0700) == 0)
+        } else if (::mkdir(native.constData(), 0700) == 0) {
+            if (const auto meanwhile = takeMeanwhile())
+                meanwhile(path);
             fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            // Another process's tidy took it before it was locked (and
+            // something else may be at its name since): the next name.
+            if (fd < 0 && (errno == ENOENT || errno == ELOOP || errno == ENOTDIR))
+                continue;
+        }
         if (fd < 0)
             return Made::failure(platform::FileIO::describe(path.isEmpty() ? ENOENT : errno));
         // The mode asked for, whatever the umask took away.
@@ -73,6 +90,12 @@ Result<std::shared_ptr<TemporaryWork>> TemporaryWork::make(Kind kind, const std:
         return Made::success(std::shared_ptr<TemporaryWork>(new TemporaryWork(path, fd)));
     }
     return Made::failure(QStringLiteral("another process kept removing it as it was made"));
+}
+
+void TemporaryWork::whenNextFolderIsMade(std::function<void(const QString& path)> meanwhile)
+{
+    const std::lock_guard hold(meanwhileMutex);
+    nextMeanwhile = std::move(meanwhile);
 }
 
 TemporaryWork::Claim TemporaryWork::claim(const QString& path)

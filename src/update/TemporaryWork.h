@@ -39,6 +39,11 @@ public:
     };
     static Claim claim(const QString& path);
 
+    // Tests only: runs once, with its path, after the next folder is made and
+    // before it is opened and locked: what another process's tidy may do
+    // meanwhile.
+    static void whenNextFolderIsMade(std::function<void(const QString& path)> meanwhile);
+
     ~TemporaryWork();
     TemporaryWork(const TemporaryWork&) = delete;
     TemporaryWork& operator=(const TemporaryWork&) = delete;

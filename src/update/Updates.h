@@ -248,7 +248,8 @@ public:
     // the target that this user owns (named as an install's copies, tagged or
     // by an earlier version without the tag) and this user's tagged work in
     // the temporary folder (not this process's own). Files, links and other
-    // users' entries beside the target are never touched.
+    // users' entries beside the target are never touched, but for what the
+    // install lock sets aside from its own path.
     //
     // When leftover copies are beside it and target is missing or does not
     // verify, the most recently changed leftover copy that verifies goes in

@@ -54,6 +54,8 @@ std::optional<UpdateFailure> notInPlace(const QString& target, const std::option
 std::shared_ptr<InstallLock> takeInstallLock(const QString& target, std::optional<UpdateFailure>& refused)
 {
     auto lock = std::make_shared<InstallLock>(parentFolder(target), InstallLock::Holder::install);
+    if (!lock->setAside().isEmpty())
+        LogFile::updates().write(lock->setAside());
     if (lock->state() == InstallLock::State::busy)
         refused = UpdateFailure{Updates::anotherInstall};
     else if (lock->state() == InstallLock::State::unknown)

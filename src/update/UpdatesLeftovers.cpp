@@ -72,6 +72,18 @@ bool newer(const HiddenCopy& a, const HiddenCopy& b)
 
 using UpdatePaths::somethingAt;
 
+// The names beside a target that are an install's copies.
+QStringList hiddenCopies(const QDir& folder)
+{
+    QStringList names;
+    for (const QString& name :
+         folder.entryList({QStringLiteral(".Tessaroom-*")}, QDir::AllEntries | QDir::Hidden | QDir::System)) {
+        if (hiddenCopyName.match(name).hasMatch())
+            names.append(name);
+    }
+    return names;
+}
+
 // Moves copy to target, never over anything there: 0 or the error number.
 int putBack(const QString& copy, const QString& target, const Updates::Renames& renames)
 {
@@ -182,11 +194,17 @@ std::vector<HiddenCopy> restoreTarget(const QString& target, std::vector<HiddenC
 QStringList Updates::tidyLeftovers(const QString& target, const QString& temporaryFolder, const Renames& renames)
 {
     QStringList lines;
+    const QDir folder(target.isEmpty() ? QString() : UpdatePaths::parentFolder(target));
     // Held until the tidy ends, so no install into target's folder starts
     // meanwhile; this process's own install shares it (its tidy before
-    // staging).
-    const InstallLock install(target.isEmpty() ? QString() : UpdatePaths::parentFolder(target),
-                              InstallLock::Holder::tidy);
+    // staging). Only a folder an install left something in (its copies, its
+    // lock file) needs its lock: a launch makes nothing there otherwise.
+    const bool installWasHere =
+        !target.isEmpty()
+        && (!hiddenCopies(folder).isEmpty() || somethingAt(folder.filePath(QLatin1String(InstallLock::folderLockName))));
+    const InstallLock install(installWasHere ? folder.path() : QString(), InstallLock::Holder::tidy);
+    if (!install.setAside().isEmpty())
+        lines.append(install.setAside());
     if (install.state() == InstallLock::State::unknown) {
         lines.append(QStringLiteral("leftovers of installs stay: whether one is under way cannot be told (%1)")
                          .arg(install.why()));
@@ -197,14 +215,9 @@ QStringList Updates::tidyLeftovers(const QString& target, const QString& tempora
                          .arg(install.heldElsewhere()));
         return lines;
     }
-    if (!target.isEmpty()) {
-        const QDir folder(QFileInfo(QDir::cleanPath(target)).path());
+    if (installWasHere) {
         std::vector<HiddenCopy> copies;
-        for (const QString& name : folder.entryList({QStringLiteral(".Tessaroom-*")},
-                                                    QDir::AllEntries | QDir::Hidden | QDir::System)) {
-            const auto match = hiddenCopyName.match(name);
-            if (!match.hasMatch())
-                continue;
+        for (const QString& name : hiddenCopies(folder)) {
             const QString path = folder.filePath(name);
             struct stat info {};
             if (::lstat(QFile::encodeName(path).constData(), &info) != 0)

@@ -1,7 +1,7 @@
 // What the user stored survives a really full disk: a 64 KB tmpfs, mounted in
 // a private mount namespace, is filled to the last byte, and then the
 // preferences, a log, the CSV export, a picture import and a downloaded image
-// each try to write.
+// each try to write; an image bigger than the disk is unpacked on it.
 // Needs root with mount rights; elsewhere the whole program exits 77
 // (skipped) and says why.
 #include "platform/AtomicFile.h"
@@ -11,6 +11,7 @@
 #include "settings/TimeExport.h"
 #include "store/LogFile.h"
 #include "support/PlatformTest.h"
+#include "support/TestProcesses.h"
 #include "ui/Glyph.h"
 #include "update/Updates.h"
 
@@ -251,6 +252,31 @@ TEST_F(FullDiskTest, AnImageThatDoesNotFitInTheDataFolderSaysTheDiskIsFullAndWhe
     EXPECT_EQ(stored.error(), "the disk is full: the image does not fit in " + Updates::updatesFolder());
     EXPECT_EQ(entriesOf(Updates::updatesFolder()), QStringList());
     EXPECT_TRUE(QFileInfo::exists(download)); // the caller's to remove
+}
+
+// --- an image unpacked ---
+
+TEST_F(FullDiskTest, AnImageThatDoesNotUnpackInTheTemporaryFolderSaysTheDiskIsFullAndWhere)
+{
+    // Four times the disk, packed on another disk.
+    QTemporaryDir elsewhere;
+    const QString app = elsewhere.filePath("release/Tessaroom.app");
+    QDir().mkpath(app);
+    QFile file(app + "/payload");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(256 * 1024, 'i')) == 256 * 1024);
+    file.close();
+    const QString image = elsewhere.filePath("release.dmg");
+    const TestProcesses::Ran packed = TestProcesses::run(
+        TESSAROOM_HDIUTIL_TOOL, {"create", "-srcfolder", elsewhere.filePath("release"), image});
+    ASSERT_EQ(packed.exitCode, 0) << packed.errors.toStdString();
+
+    const QString mountPoint = home() + "/Tessaroom-mount-test";
+    const TestProcesses::Ran attached = TestProcesses::run(
+        TESSAROOM_HDIUTIL_TOOL, {"attach", "-nobrowse", "-readonly", "-mountpoint", mountPoint, image});
+    EXPECT_EQ(attached.exitCode, 1);
+    EXPECT_EQ(attached.errors.trimmed().toStdString(),
+              ("hdiutil: attach failed - the disk is full: the image does not fit in " + home()).toStdString());
+    EXPECT_FALSE(QFileInfo::exists(mountPoint));
 }
 
 } // namespace

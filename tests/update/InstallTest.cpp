@@ -13,6 +13,7 @@
 #include "support/ForkedChild.h"
 #include "support/LockElsewhere.h"
 #include "support/TestProcesses.h"
+#include "update/TemporaryWork.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -23,11 +24,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUuid>
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,6 +88,10 @@ QMap<QString, QByteArray> snapshot(const QString& root)
     }
     return tree;
 }
+
+// The install lock's file in the folder an install writes into, there while
+// an install holds it.
+const QString lockFile = QStringLiteral(".Tessaroom-install.lock");
 
 QStringList hiddenSiblings(const QString& folder)
 {
@@ -195,15 +203,51 @@ protected:
 
     // An install of image over the running copy in a process of its own
     // (tests/update/installer) on road, killed or held at step; its
-    // environment is this one's with changes.
+    // environment is this one's with changes. asUser: a command that runs it
+    // as another user (asAnotherUser()).
     QProcess& startInstaller(TestProcesses& processes, const QString& image, const QString& road, const QString& step,
-                             const QMap<QString, QString>& changes = {}) const
+                             const QMap<QString, QString>& changes = {}, const QStringList& asUser = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TESSAROOM_TEST_MAKER_KEY"), QString::fromLatin1(maker_.key.publicKey.toBase64()));
         for (auto it = changes.begin(); it != changes.end(); ++it)
             environment.insert(it.key(), it.value());
-        return processes.start(QStringLiteral(TESSAROOM_UPDATE_INSTALLER), {running_, image, road, step}, environment);
+        const QStringList installer{QStringLiteral(TESSAROOM_UPDATE_INSTALLER), running_, image, road, step};
+        const QStringList command = asUser + installer;
+        return processes.start(command.first(), command.mid(1), environment);
+    }
+
+    // Another user, who is not in this one's group, as root makes one.
+    static constexpr uid_t otherUser = 65534;
+
+    // The command that runs a program as otherUser; empty unless this
+    // process is root and may hand the installer to that user.
+    static QStringList asAnotherUser()
+    {
+        const QStringList command{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), QStringLiteral("--")};
+        if (::geteuid() != 0 || QStandardPaths::findExecutable(command.first()).isEmpty())
+            return {};
+        // Without arguments the installer says so: it ran.
+        const TestProcesses::Ran probe =
+            TestProcesses::run(command.first(), command.mid(1) + QStringList{QStringLiteral(TESSAROOM_UPDATE_INSTALLER)});
+        return probe.exitCode == 64 ? command : QStringList{};
+    }
+
+    // A home of otherUser's own for an installer it runs (the environment's
+    // changes), and the way there open to it.
+    QMap<QString, QString> homeOfAnotherUser() const
+    {
+        const QString other = QDir(home()).filePath(QStringLiteral("other"));
+        EXPECT_EQ(::chmod(QFile::encodeName(home()).constData(), 0711), 0);
+        QMap<QString, QString> changes{{QStringLiteral("HOME"), other}};
+        for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "TMPDIR"})
+            changes.insert(QLatin1String(variable), other + QLatin1Char('/') + QLatin1String(variable));
+        for (const QString& folder : changes) {
+            QDir().mkpath(folder);
+            EXPECT_EQ(::chown(QFile::encodeName(folder).constData(), otherUser, otherUser), 0);
+        }
+        return changes;
     }
 
     QStringList mountPoints() const
@@ -849,8 +893,9 @@ TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEver
     };
     const QStringList work = temporaryWork(); // its image copy and where it is attached
     ASSERT_EQ(work.size(), 2) << work.join(u' ').toStdString();
-    const QStringList staged = hiddenSiblings(apps_);
-    ASSERT_EQ(staged.size(), 1);
+    const QStringList staged = hiddenSiblings(apps_); // its staged copy and its lock
+    ASSERT_EQ(staged.size(), 2) << staged.join(u' ').toStdString();
+    ASSERT_TRUE(staged.contains(lockFile));
 
     // A launch's tidy of the folder stays out; one of the temporary folder
     // alone (a program outside a bundle) leaves what a live process uses.
@@ -858,7 +903,7 @@ TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEver
     updates_.recoverLeftoversAtLaunch([&] { done = true; });
     ASSERT_TRUE(settle(done));
     EXPECT_EQ(logLines(), QStringList{QStringLiteral("an install is under way (it holds %1); its work and the copies stay")
-                                          .arg(apps_)});
+                                          .arg(QDir(apps_).filePath(lockFile))});
     QStringList left;
     for (const QString& name : work)
         left.append(QStringLiteral("left %1/%2: a live process is using it").arg(temporaryFolder(), name));
@@ -878,6 +923,44 @@ TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEver
     EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
     EXPECT_TRUE(temporaryWork().isEmpty()) << temporaryWork().join(u' ').toStdString();
+}
+
+TEST_P(SwapTest, AnotherUserWhoMayWriteTheFolderTakesTurnsWithThisOne)
+{
+    const QStringList asOther = asAnotherUser();
+    if (asOther.isEmpty())
+        GTEST_SKIP() << "a process of another user needs root and setpriv";
+    ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0777), 0);
+    const QMap<QString, QString> otherHome = homeOfAnotherUser();
+    const QString image = releaseImage(&maker_);
+
+    // While this user's copy goes in, the other's install is turned away.
+    TestProcesses processes;
+    QByteArray refused;
+    const Updates::Renames system = Updates::systemRenames();
+    updates_.renames.exchange = [&](const QString& first, const QString& second) {
+        QProcess& installer = startInstaller(processes, image, QStringLiteral("exchange"), QStringLiteral("none"),
+                                             otherHome, asOther);
+        EXPECT_TRUE(installer.waitForFinished(60000));
+        EXPECT_EQ(installer.exitCode(), 1);
+        refused = installer.readAllStandardError();
+        return system.exchange(first, second);
+    };
+    EXPECT_EQ(copyTo(running_), std::nullopt);
+    EXPECT_TRUE(refused.contains("install: another install is under way\n")) << refused.toStdString();
+
+    // While the other's is under way, this user's is.
+    updates_.renames = system;
+    QProcess& other = startInstaller(processes, image, QStringLiteral("exchange"), QStringLiteral("hold-ditto-after"),
+                                     otherHome, asOther);
+    ASSERT_TRUE(TestProcesses::waitForLine(other, "held at ditto-after\n", QProcess::StandardOutput));
+    const auto turnedAway = copyTo(running_);
+    ASSERT_TRUE(turnedAway);
+    EXPECT_EQ(turnedAway->text, QStringLiteral("another install is under way"));
+    other.closeWriteChannel();
+    ASSERT_TRUE(other.waitForFinished(60000));
+    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    EXPECT_EQ(QFileInfo(running_).ownerId(), otherUser); // the other's copy is in place
 }
 
 TEST_P(SwapTest, AnInstallSaysInstalledOnlyForTheCopyThatIsInPlace)
@@ -936,7 +1019,7 @@ TEST_P(SwapTest, TheOldCopyIsRemovedOffTheMainThreadBeforeTheCopyReports)
         clock().runHeldBackgroundWork();
         return false;
     }));
-    EXPECT_EQ(hiddenSiblings(apps_).size(), 1);
+    EXPECT_EQ(hiddenSiblings(apps_).size(), 2); // the old copy, and the lock until the copy reports
     EXPECT_FALSE(done);
     clock().holdBackgroundWork(false);
     clock().runHeldBackgroundWork();
@@ -1382,6 +1465,123 @@ TEST_P(LeftoversTest, AnInstallFirstRemovesWhatAnEndedInstallLeft)
     EXPECT_TRUE(hiddenSiblings(apps_).isEmpty());
     EXPECT_TRUE(mountPoints().isEmpty());
     EXPECT_TRUE(QDir(temporaryFolder()).entryList({QStringLiteral("Tessaroom-image-*")}, QDir::Files).isEmpty());
+}
+
+TEST_P(LeftoversTest, AMountFolderAnotherProcesssTidyTakesBeforeItIsLockedIsMadeAgain)
+{
+    readyFor(releaseImage(&maker_));
+    QString taken;
+    TemporaryWork::whenNextFolderIsMade([&taken](const QString& path) {
+        taken = path;
+        QDir().rmdir(path); // as that tidy removes an unlocked leftover
+    });
+    installNow();
+    ASSERT_EQ(updates_.phase(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_TRUE(QFileInfo(taken).fileName().startsWith(QStringLiteral("Tessaroom-mount-"))) << taken.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(mountPoints().isEmpty());
+}
+
+// --- who may hold up installs ---
+
+TEST_P(LeftoversTest, AUserWhoMayOnlyReadTheFolderCannotHoldUpInstallsIntoIt)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a process of another user needs root";
+    // The folder is this user's, open to all to read. At the lock path is a
+    // file of another user, left when that user could still write the
+    // folder; an ended install left a copy.
+    ASSERT_EQ(::chmod(QFile::encodeName(home()).constData(), 0711), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0755), 0);
+    const QString planted = QDir(apps_).filePath(lockFile);
+    writeFile(planted, "theirs\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), otherUser, otherUser), 0);
+    const QString leftover = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(TestProcesses::endedProcessId())));
+
+    // That user holds every entry there it can open, and the folder.
+    std::vector<QByteArray> paths{QFile::encodeName(apps_), QFile::encodeName(planted)};
+    for (QDirIterator it(apps_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        paths.push_back(QFile::encodeName(it.next()));
+    int letGo[2] = {-1, -1};
+    ASSERT_EQ(::pipe2(letGo, O_CLOEXEC), 0);
+    ForkedChild reader([&](int ready) {
+        ::close(letGo[1]);
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(otherUser, otherUser, otherUser) != 0
+            || ::setresuid(otherUser, otherUser, otherUser) != 0)
+            return 1;
+        int held = 0;
+        for (const QByteArray& path : paths) {
+            const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            held += fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        }
+        // The folder and the file at the lock path at least.
+        const char byte = held >= 2 ? 1 : 0;
+        if (::write(ready, &byte, 1) != 1)
+            return 1;
+        pollfd wait{.fd = letGo[0], .events = POLLIN, .revents = 0};
+        ::poll(&wait, 1, ForkedChild::generous);
+        return 0;
+    });
+    ::close(letGo[0]);
+    ASSERT_TRUE(reader.ready());
+
+    // A launch sets the file aside, keeps it, and tidies.
+    bool done = false;
+    updates_.recoverLeftoversAtLaunch([&] { done = true; });
+    ASSERT_TRUE(settle(done));
+    const QStringList aside = hiddenSiblings(apps_);
+    const QString setAside = QDir(apps_).filePath(aside.value(0));
+    EXPECT_EQ(logLines(), (QStringList{
+                              QStringLiteral("%1 is not an install lock of this folder (it belongs to user 65534, who "
+                                             "may not write the folder); set it aside as %2")
+                                  .arg(planted, setAside),
+                              QStringLiteral("removed %1, left by an interrupted install").arg(leftover),
+                          }));
+    EXPECT_EQ(aside.size(), 1) << aside.join(u' ').toStdString();
+    QFile kept(setAside);
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("theirs\n"));
+
+    // An install goes through.
+    readyFor(releaseImage(&maker_));
+    EXPECT_EQ(installNow(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_EQ(hiddenSiblings(apps_), aside);
+    ::close(letGo[1]);
+    EXPECT_EQ(reader.wait(), std::optional<int>(0));
+}
+
+TEST_P(LeftoversTest, WhatIsNotAnInstallLockAtItsPathIsSetAsideNeverFollowed)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0755), 0);
+    const QString lock = QDir(apps_).filePath(lockFile);
+    const QByteArray native = QFile::encodeName(lock);
+    const QString outside = QDir(home()).filePath(QStringLiteral("outside.txt"));
+    writeFile(outside, "precious\n");
+    const std::vector<std::pair<QString, std::function<void()>>> odd{
+        {QStringLiteral("it is a link"), [&] { ASSERT_TRUE(QFile::link(outside, lock)); }},
+        {QStringLiteral("it is not a file"), [&] { ASSERT_EQ(::mkfifo(native.constData(), 0600), 0); }},
+        {QStringLiteral("it is not a file"), [&] { writeFile(lock + QStringLiteral("/inside"), "kept\n"); }},
+        {QStringLiteral("users who may not write the folder may open it"),
+         [&] { writeFile(lock, "", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther); }},
+    };
+    for (const auto& [why, plant] : odd) {
+        SCOPED_TRACE(why.toStdString());
+        plant();
+        const QStringList lines = Updates::tidyLeftovers(running_, QString(), Updates::systemRenames());
+        const QStringList aside = hiddenSiblings(apps_);
+        ASSERT_EQ(aside.size(), 1) << aside.join(u' ').toStdString();
+        const QString setAside = QDir(apps_).filePath(aside[0]);
+        EXPECT_EQ(lines, QStringList{QStringLiteral("%1 is not an install lock of this folder (%2); set it aside as %3")
+                                         .arg(lock, why, setAside)});
+        ASSERT_EQ(platform::FileManager::removeItem(setAside), std::nullopt);
+    }
+    QFile file(outside);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
+    EXPECT_EQ(snapshot(running_), before_);
 }
 
 // --- kill -9 at every step ---

@@ -9,7 +9,9 @@
 // image that holds more than maximumEntries entries, a path more than
 // maximumDepth folders deep or longer than maximumPathBytes, or would take
 // more than maximumUnpackedBytes or unpackedBytesPerImageByte times its own
-// size, or names one path twice (the second would replace the first).
+// size, or names one path twice (the second would replace the first). A
+// disk that fills as it unpacks is said as such, with the folder the mount
+// point is in.
 // Packing keeps to the same limits (the image's own size aside: packed bytes
 // are never holes), so what it makes attaches; an empty folder makes an empty
 // image. Names and link texts keep their bytes exactly, whatever the
@@ -325,26 +327,34 @@ int attach(const std::vector<std::string>& arguments)
     archive_write_disk_set_options(out, ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT
                                             | ARCHIVE_EXTRACT_SECURE_SYMLINKS
                                             | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
+    // A full disk is said as such, with the folder that needs room (the mount
+    // point goes again); anything else with the writer's own words.
+    const std::string room = fs::path(mountPoint).parent_path().string();
+    const auto writeFailure = [out, &room](const std::string& prefix, const char* otherwise) {
+        if (archive_errno(out) == ENOSPC || archive_errno(out) == EDQUOT)
+            return "the disk is full: the image does not fit in " + room;
+        return prefix + (archive_error_string(out) ? archive_error_string(out) : otherwise);
+    };
     // Read once more, header by header: the limits hold here too, in case
     // the image changed since the first reading.
-    std::string failure = walkImage(reader, info.st_size, [out](archive* in, archive_entry* entry) -> std::string {
+    std::string failure = walkImage(reader, info.st_size, [out, &writeFailure](archive* in, archive_entry* entry) -> std::string {
         const std::string name = archive_entry_pathname(entry);
         // Plain permission bits only: no setuid, setgid or sticky bit.
         archive_entry_set_perm(entry, archive_entry_perm(entry) & 0777);
         if (archive_write_header(out, entry) != ARCHIVE_OK)
-            return name + ": " + (archive_error_string(out) ? archive_error_string(out) : "cannot be written");
+            return writeFailure(name + ": ", "cannot be written");
         const void* block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
         int read;
         while ((read = archive_read_data_block(in, &block, &size, &offset)) == ARCHIVE_OK) {
             if (archive_write_data_block(out, block, size, offset) != ARCHIVE_OK)
-                return archive_error_string(out) ? archive_error_string(out) : "write failed";
+                return writeFailure({}, "write failed");
         }
         if (read != ARCHIVE_EOF)
             return archive_error_string(in) ? archive_error_string(in) : "image truncated";
         if (archive_write_finish_entry(out) != ARCHIVE_OK)
-            return archive_error_string(out) ? archive_error_string(out) : "write failed";
+            return writeFailure({}, "write failed");
         return {};
     });
     archive_write_close(out);
