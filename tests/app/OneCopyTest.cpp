@@ -509,7 +509,9 @@ TEST_P(UnusableFolderTest, ExactlyOneCopyRunsAndASenderSaysWhyItFailed)
     QProcess& sender = launch({QStringLiteral("tessaroom://switch/2")}, QStringLiteral("sender-state"), 4);
     EXPECT_EQ(waitUntilOneRuns(copies), 1) << qPrintable(switchesLog());
 
-    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(first.state(), QProcess::Running)
+        << "status " << first.exitStatus() << " code " << first.exitCode() << ": "
+        << first.readAllStandardError().toStdString() << qPrintable(switchesLog());
 
     // Refused with the reason; never a copy itself.
     ASSERT_TRUE(sender.waitForFinished(generous)) << "the sender runs as a copy";

@@ -85,15 +85,25 @@ class Session:
         """A tray along the top edge (trayer); returns once it has reserved
         its strip of the screen."""
         height = str(int(24 * self.scale))
-        self.procs.append(subprocess.Popen(
-            ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", height,
-             "--SetDockType", "true", "--SetPartialStrut", "true"],
-            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        log_path = os.path.join(self.work, "trayer.log")
+        with open(log_path, "w") as log:
+            tray = subprocess.Popen(
+                ["trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", height,
+                 "--SetDockType", "true", "--SetPartialStrut", "true"],
+                env=self.env, stdout=log, stderr=subprocess.STDOUT)
+        self.procs.append(tray)
 
         def reserved():
             values = self.run("xprop", "-root", "_NET_WORKAREA", check=False).decode().partition("=")[2].split(",")
             return len(values) > 1 and int(values[1]) > 0
-        wait_until(reserved, "trayer never reserved its strip")
+        try:
+            wait_until(reserved, "trayer never reserved its strip")
+        except TimeoutError:
+            with open(log_path) as log:
+                said = log.read()[-1000:]
+            raise TimeoutError("trayer never reserved its strip (trayer %s; work area %s; it said: %r)" % (
+                "ended with status %s" % tray.poll() if tray.poll() is not None else "runs",
+                self.run("xprop", "-root", "_NET_WORKAREA", check=False).decode().strip(), said))
 
     def start_other_program(self):
         """Another program's window (xmessage), holding the focus."""
