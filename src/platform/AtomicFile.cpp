@@ -9,11 +9,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

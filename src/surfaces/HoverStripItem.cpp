@@ -39,7 +39,8 @@ HoverStripItem::HoverStripItem(const Desktop& desktop, const QList<SpaceApp>& ap
 {
     setObjectName(QStringLiteral("stripItem"));
     setAttribute(Qt::WA_Hover);
-    setToolTip(platform::OneLineText::shown(desktop.displayName()) + QStringLiteral(" · Desktop ") + QString::number(desktop.number));
+    setToolTip(platform::OneLineText::shown(desktop.displayName()) + QStringLiteral(" · Desktop ")
+               + QString::number(desktop.number));
     setFixedSize(sizeHint());
 
     const QRectF tile = tileRect();

@@ -305,7 +305,7 @@ QString StatusBarButton::displayedTitle() const
     if (metrics.horizontalAdvance(line) <= room + 0.5)
         return line;
     if (lineBreakMode_ == LineBreakMode::truncatingTail)
-        return OneLineText::elided(line, metrics, std::max(0.0, room));
+        return OneLineText::elided(title_, metrics, std::max(0.0, room));
     return line;
 }
 
