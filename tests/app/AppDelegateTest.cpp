@@ -413,6 +413,9 @@ TEST_F(AppTest, ALaunchThatCannotHoldItsLocksLeavesTheRunningCopyAloneSaysWhyAnd
     EXPECT_TRUE(problem.contains(notAFolder.fileName())) << qPrintable(problem);
     EXPECT_TRUE(switchesLog().contains(QStringLiteral("which copy runs cannot be told (") + problem
                                        + QStringLiteral("); this copy quits")));
+    EXPECT_EQ(lock.claimUnlessACopyRuns(CopyLock::Claim::ownWorld).look, CopyLock::Look::cannotTell);
+    EXPECT_FALSE(lock.announceComing());
+    EXPECT_EQ(notAFolder.size(), 0);
 }
 
 TEST_F(AppTest, TimeCountsOnlyWhileThisLaunchIsTheCopy)

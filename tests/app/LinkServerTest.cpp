@@ -861,18 +861,6 @@ TEST_P(LockSquatterTest, WhatSitsAtTheLocksIsMovedAsideAndOneCopyHoldsThem)
     EXPECT_EQ(CopyLock(socketPath).take(), CopyLock::Take::heldElsewhere);
 }
 
-TEST_F(LinkServerTest, APreferencesFolderThatCannotBeUsedHoldsNoLock)
-{
-    CopyLock lock(socketPath);
-    QFile notAFolder(QFileInfo(lock.path()).path());
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(notAFolder.fileName()).path()) && notAFolder.open(QIODevice::WriteOnly));
-    EXPECT_EQ(lock.take(), CopyLock::Take::failed);
-    EXPECT_TRUE(lock.error().contains(notAFolder.fileName())) << lock.error().toStdString();
-    EXPECT_EQ(lock.claimUnlessACopyRuns(CopyLock::Claim::copy).look, CopyLock::Look::cannotTell);
-    EXPECT_FALSE(lock.announceComing());
-    EXPECT_EQ(notAFolder.size(), 0);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     AtTheCopyLock, LockSquatterTest,
     ::testing::Values(

@@ -153,8 +153,8 @@ TEST_P(SquatterTest, ItIsNeverAskedToQuitNorKilledAndSendersSaySoAndFail)
     QString record = home() + QStringLiteral("/record");
     QStringList asUser;
     if (place.anotherUser) {
-        if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()
-            || !QFileInfo(QStringLiteral("/usr/bin/python3")).isExecutable())
+        asUser = asAnotherUser();
+        if (asUser.isEmpty() || !QFileInfo(QStringLiteral("/usr/bin/python3")).isExecutable())
             GTEST_SKIP() << "a process of another user needs root, setpriv and /usr/bin/python3";
         // A shared temporary folder, as /tmp is; the other user gets there first.
         const QString shared = home() + QStringLiteral("/shared");
@@ -167,8 +167,6 @@ TEST_P(SquatterTest, ItIsNeverAskedToQuitNorKilledAndSendersSaySoAndFail)
         };
         path = shared + QStringLiteral("/tessaroom-0/links");
         record = shared + QStringLiteral("/record");
-        asUser = {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                  QStringLiteral("--clear-groups")};
     }
     QString listenAt = path;
     if (place.throughALink) {
@@ -352,12 +350,9 @@ struct Together {
     const char* name;
     bool besideARunningCopy;
     StateFolder state;
+    // Folders sit at the locks' paths: the copies move them aside at once.
+    bool planted = false;
 };
-
-void PrintTo(const Together& together, std::ostream* out)
-{
-    *out << together.name;
-}
 
 class StartedTogetherTest : public OneCopyTest, public ::testing::WithParamInterface<Together> {};
 
@@ -369,6 +364,9 @@ TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
     } else if (GetParam().state == StateFolder::linkedToPreferences) {
         ASSERT_TRUE(QDir().mkpath(home() + QStringLiteral("/config/tessaroom")) && QDir().mkpath(home() + QStringLiteral("/state")));
         ASSERT_TRUE(QFile::link(home() + QStringLiteral("/config/tessaroom"), home() + QStringLiteral("/state/tessaroom")));
+    }
+    if (GetParam().planted) {
+        ASSERT_TRUE(QDir().mkpath(copyLockPath()) && QDir().mkpath(home() + QStringLiteral("/config/tessaroom/coming.lock")));
     }
     std::vector<QProcess*> copies;
     if (GetParam().besideARunningCopy) {
@@ -394,7 +392,7 @@ TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest,
-                         ::testing::Values(Together{"withNoCopyRunning", false, StateFolder::own},
+                         ::testing::Values(Together{"withNoCopyRunningAndFoldersAtTheLocks", false, StateFolder::own, true},
                                            Together{"besideARunningCopy", true, StateFolder::own},
                                            Together{"stateInThePreferencesFolder", true, StateFolder::preferences},
                                            Together{"stateLinkedToThePreferencesFolder", true,

@@ -4,29 +4,55 @@
 
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-LockElsewhere::LockElsewhere(const QString& path, int letGoAfter)
+namespace {
+
+bool lock(const QByteArray& name, bool make)
 {
-    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && make)
+        fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+} // namespace
+
+LockElsewhere::LockElsewhere(const Locks& locks)
+{
+    // Encoded here: after the fork only calls safe there are made.
+    std::vector<QByteArray> required;
+    std::vector<QByteArray> optional;
+    for (const QString& path : locks.paths)
+        required.push_back(QFile::encodeName(path));
+    for (const QString& path : locks.alsoWhereItCan)
+        optional.push_back(QFile::encodeName(path));
     int release[2] = {-1, -1};
     if (::pipe2(release, O_CLOEXEC) != 0)
         return;
     child_ = std::make_unique<ForkedChild>([&](int ready) {
         // The test's end closes only here and there.
         ::close(release[1]);
-        int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT)
-            fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        const char byte = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 1 : 0;
+        if (const std::optional<uid_t> user = locks.asUser;
+            user && (::setgroups(0, nullptr) != 0 || ::setresgid(*user, *user, *user) != 0
+                     || ::setresuid(*user, *user, *user) != 0))
+            return 1;
+        bool all = true;
+        for (const QByteArray& name : required)
+            all = lock(name, true) && all;
+        for (const QByteArray& name : optional)
+            lock(name, false);
+        const char byte = all ? 1 : 0;
         if (::write(ready, &byte, 1) != 1)
             return 1;
         pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};
-        ::poll(&letGo, 1, letGoAfter);
+        ::poll(&letGo, 1, locks.letGoAfter);
         return 0;
     });
     ::close(release[0]);

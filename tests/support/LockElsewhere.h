@@ -2,24 +2,41 @@
 
 #include "support/ForkedChild.h"
 
-#include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 
-// A process of this user, a child of the test, that holds the flock of a
-// file or folder (a missing file is made) until it is let go, or by itself
-// letGoAfter milliseconds after it took it; the generous default keeps a test
-// that waits for it from hanging.
+#include <sys/types.h>
+
+// A process, a child of the test, that holds the flock of files or folders
+// (a missing file is made) until it is let go, or by itself letGoAfter
+// milliseconds after it took them; the generous default keeps a test that
+// waits for it from hanging.
 class LockElsewhere {
 public:
     static constexpr int generousWait = 10000; // milliseconds
 
-    explicit LockElsewhere(const QString& path, int letGoAfter = generousWait);
+    struct Locks {
+        // Each must be held for holding() to be true.
+        QStringList paths;
+        // Each is held too where it can be opened.
+        QStringList alsoWhereItCan = {};
+        // Root first becomes this user (its group alike, no other groups).
+        std::optional<uid_t> asUser = std::nullopt;
+        int letGoAfter = generousWait;
+    };
+
+    explicit LockElsewhere(const Locks& locks);
+    explicit LockElsewhere(const QString& path, int letGoAfter = generousWait)
+        : LockElsewhere(Locks{.paths = {path}, .letGoAfter = letGoAfter})
+    {
+    }
     ~LockElsewhere() { letGo(); }
     LockElsewhere(const LockElsewhere&) = delete;
     LockElsewhere& operator=(const LockElsewhere&) = delete;
 
-    // It took the lock and did not let go by itself.
+    // It took the locks of paths and did not let go by itself.
     bool holding() const { return held_ && child_->running(); }
     void letGo();
 

@@ -3,10 +3,13 @@
 #include "support/ProcessState.h"
 
 #include <QDeadlineTimer>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <csignal>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +161,16 @@ TestProcesses::Ran TestProcesses::run(const QString& program, const QStringList&
 bool TestProcesses::ended(qint64 pid)
 {
     return ProcessState::ended(pid);
+}
+
+QStringList TestProcesses::asAnotherUser()
+{
+    const QString user = QString::number(anotherUser);
+    const QStringList command{QStringLiteral("setpriv"), QStringLiteral("--reuid=") + user,
+                              QStringLiteral("--regid=") + user, QStringLiteral("--clear-groups"), QStringLiteral("--")};
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(command.first()).isEmpty())
+        return {};
+    return command;
 }
 
 qint64 TestProcesses::endedProcessId()

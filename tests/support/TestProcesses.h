@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/types.h>
+
 // The real processes a test starts. Each gets a handle as it starts
 // (ProcessHandle), and every signal goes through it; every wait is for an
 // event (a line, a condition, the process's end) within a generous bound.
@@ -68,6 +70,12 @@ public:
     };
     static Ran run(const QString& program, const QStringList& arguments, int boundMs = generous,
                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+
+    // Another user, in none of this one's groups, as root makes one.
+    static constexpr uid_t anotherUser = 65534;
+    // The command to put before a program to run it as anotherUser; empty
+    // unless this process is root and has setpriv.
+    static QStringList asAnotherUser();
 
     // Gone, or a zombie not reaped yet.
     static bool ended(qint64 pid);

@@ -24,14 +24,11 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QUuid>
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -217,16 +214,14 @@ protected:
         return processes.start(command.first(), command.mid(1), environment);
     }
 
-    // Another user, who is not in this one's group, as root makes one.
-    static constexpr uid_t otherUser = 65534;
+    static constexpr uid_t otherUser = TestProcesses::anotherUser;
 
-    // The command that runs a program as otherUser; empty unless this
-    // process is root and may hand the installer to that user.
+    // The command that runs the installer as otherUser; empty unless that
+    // user may run it here.
     static QStringList asAnotherUser()
     {
-        const QStringList command{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                  QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"), QStringLiteral("--")};
-        if (::geteuid() != 0 || QStandardPaths::findExecutable(command.first()).isEmpty())
+        const QStringList command = TestProcesses::asAnotherUser();
+        if (command.isEmpty())
             return {};
         // Without arguments the installer says so: it ran.
         const TestProcesses::Ran probe =
@@ -1499,33 +1494,13 @@ TEST_P(LeftoversTest, AUserWhoMayOnlyReadTheFolderCannotHoldUpInstallsIntoIt)
     const QString leftover = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(TestProcesses::endedProcessId())));
 
     // That user holds every entry there it can open, and the folder.
-    std::vector<QByteArray> paths{QFile::encodeName(apps_), QFile::encodeName(planted)};
+    QStringList entries;
     for (QDirIterator it(apps_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
          it.hasNext();)
-        paths.push_back(QFile::encodeName(it.next()));
-    int letGo[2] = {-1, -1};
-    ASSERT_EQ(::pipe2(letGo, O_CLOEXEC), 0);
-    ForkedChild reader([&](int ready) {
-        ::close(letGo[1]);
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(otherUser, otherUser, otherUser) != 0
-            || ::setresuid(otherUser, otherUser, otherUser) != 0)
-            return 1;
-        int held = 0;
-        for (const QByteArray& path : paths) {
-            const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-            held += fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        }
-        // The folder and the file at the lock path at least.
-        const char byte = held >= 2 ? 1 : 0;
-        if (::write(ready, &byte, 1) != 1)
-            return 1;
-        pollfd wait{.fd = letGo[0], .events = POLLIN, .revents = 0};
-        ::poll(&wait, 1, ForkedChild::generous);
-        return 0;
-    });
-    ::close(letGo[0]);
-    ASSERT_TRUE(reader.ready());
+        entries << it.next();
+    const LockElsewhere reader({.paths = {apps_, planted}, .alsoWhereItCan = entries, .asUser = otherUser});
+    ASSERT_TRUE(reader.holding());
 
     // A launch sets the file aside, keeps it, and tidies.
     bool done = false;
@@ -1549,8 +1524,7 @@ TEST_P(LeftoversTest, AUserWhoMayOnlyReadTheFolderCannotHoldUpInstallsIntoIt)
     EXPECT_EQ(installNow(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
     EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
     EXPECT_EQ(hiddenSiblings(apps_), aside);
-    ::close(letGo[1]);
-    EXPECT_EQ(reader.wait(), std::optional<int>(0));
+    EXPECT_TRUE(reader.holding());
 }
 
 TEST_P(LeftoversTest, WhatIsNotAnInstallLockAtItsPathIsSetAsideNeverFollowed)
