@@ -8,9 +8,6 @@
 #include <optional>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 using RetireTest = RunningCopiesTest;
@@ -78,27 +75,19 @@ TEST_F(RetireTest, SendersAllThroughRetiresReachACopyOrSayWhyAndNeverActAlone)
                                   : QStringList{QStringLiteral("--switch"), QStringLiteral("3")}),
                       link};
     };
-    // What cannot be locked sits where a newcomer marks itself as on its
-    // way, in the preferences and in the state folder, before every retire.
-    const auto plant = [&](int retire) {
-        for (const QString& folder : {home() + QStringLiteral("/config/tessaroom"), home() + QStringLiteral("/state/tessaroom")}) {
-            const QString coming = folder + QStringLiteral("/coming.lock");
-            QDir().mkpath(folder);
-            ::unlink(QFile::encodeName(coming).constData());
-            ::rmdir(QFile::encodeName(coming).constData());
-            if (retire % 3 == 0)
-                ASSERT_TRUE(QDir().mkpath(coming));
-            else if (retire % 3 == 1)
-                ASSERT_TRUE(QFile::link(home() + QStringLiteral("/nowhere"), coming));
-            else
-                ASSERT_EQ(::mkfifo(QFile::encodeName(coming).constData(), 0600), 0);
+    // A folder takes the place where a newcomer marks itself as on its way,
+    // in the preferences and in the state folder, before every retire.
+    const auto plant = [&] {
+        for (const char* coming : {"/config/tessaroom/coming.lock", "/state/tessaroom/coming.lock"}) {
+            QFile::remove(home() + QLatin1String(coming));
+            ASSERT_TRUE(QDir().mkpath(home() + QLatin1String(coming)));
         }
     };
     // Each newcomer retires the copy before it while three senders run at
     // all times, each replaced as it ends, from before the copy is asked to
     // quit until well after the newcomer listens.
     for (int retire = 0; retire < 5; ++retire) {
-        plant(retire);
+        plant();
         QProcess& newcomer = start({});
         const QList<qint64> copies{copy->processId(), newcomer.processId()};
         std::vector<Sender> inFlight{send(), send(), send()};
