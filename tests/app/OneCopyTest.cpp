@@ -153,8 +153,8 @@ TEST_P(SquatterTest, ItIsNeverAskedToQuitNorKilledAndSendersSaySoAndFail)
     QString record = home() + QStringLiteral("/record");
     QStringList asUser;
     if (place.anotherUser) {
-        asUser = asAnotherUser();
-        if (asUser.isEmpty() || !QFileInfo(QStringLiteral("/usr/bin/python3")).isExecutable())
+        asUser = asAnotherUser(QStringLiteral("/usr/bin/python3"));
+        if (asUser.isEmpty())
             GTEST_SKIP() << "a process of another user needs root, setpriv and /usr/bin/python3";
         // A shared temporary folder, as /tmp is; the other user gets there first.
         const QString shared = home() + QStringLiteral("/shared");
@@ -342,14 +342,14 @@ TEST_F(OneCopyTest, ACopyWhosePidANewcomerInASandboxCannotSeeIsNeverSignalled)
 
 // --- copies started together ---
 
-// Where a launch keeps its state: a folder of its own, the preferences
-// folder itself, or a link to that.
-enum class StateFolder { own, preferences, linkedToPreferences };
-
 struct Together {
     const char* name;
     bool besideARunningCopy;
-    StateFolder state;
+    // Where the launches keep their state, under the home: "config" is the
+    // preferences folder itself.
+    const char* state = "state";
+    // Their state folder's "tessaroom" is a link to the preferences one.
+    bool linked = false;
     // Folders sit at the locks' paths: the copies move them aside at once.
     bool planted = false;
 };
@@ -358,10 +358,8 @@ class StartedTogetherTest : public OneCopyTest, public ::testing::WithParamInter
 
 TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
 {
-    QString state = QStringLiteral("state");
-    if (GetParam().state == StateFolder::preferences) {
-        state = QStringLiteral("config");
-    } else if (GetParam().state == StateFolder::linkedToPreferences) {
+    const QString state = QLatin1String(GetParam().state);
+    if (GetParam().linked) {
         ASSERT_TRUE(QDir().mkpath(home() + QStringLiteral("/config/tessaroom")) && QDir().mkpath(home() + QStringLiteral("/state")));
         ASSERT_TRUE(QFile::link(home() + QStringLiteral("/config/tessaroom"), home() + QStringLiteral("/state/tessaroom")));
     }
@@ -392,11 +390,13 @@ TEST_P(StartedTogetherTest, ExactlyOneCopyRemainsAndTakesTheLinks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Launches, StartedTogetherTest,
-                         ::testing::Values(Together{"withNoCopyRunningAndFoldersAtTheLocks", false, StateFolder::own, true},
-                                           Together{"besideARunningCopy", true, StateFolder::own},
-                                           Together{"stateInThePreferencesFolder", true, StateFolder::preferences},
-                                           Together{"stateLinkedToThePreferencesFolder", true,
-                                                    StateFolder::linkedToPreferences}),
+                         ::testing::Values(Together{.name = "withNoCopyRunningAndFoldersAtTheLocks",
+                                                    .besideARunningCopy = false, .planted = true},
+                                           Together{.name = "besideARunningCopy", .besideARunningCopy = true},
+                                           Together{.name = "stateInThePreferencesFolder", .besideARunningCopy = true,
+                                                    .state = "config"},
+                                           Together{.name = "stateLinkedToThePreferencesFolder",
+                                                    .besideARunningCopy = true, .linked = true}),
                          [](const ::testing::TestParamInfo<Together>& together) {
                              return std::string(together.param.name);
                          });

@@ -27,12 +27,9 @@ bool lock(const QByteArray& name, bool make)
 LockElsewhere::LockElsewhere(const Locks& locks)
 {
     // Encoded here: after the fork only calls safe there are made.
-    std::vector<QByteArray> required;
-    std::vector<QByteArray> optional;
+    std::vector<QByteArray> names;
     for (const QString& path : locks.paths)
-        required.push_back(QFile::encodeName(path));
-    for (const QString& path : locks.alsoWhereItCan)
-        optional.push_back(QFile::encodeName(path));
+        names.push_back(QFile::encodeName(path));
     int release[2] = {-1, -1};
     if (::pipe2(release, O_CLOEXEC) != 0)
         return;
@@ -43,12 +40,9 @@ LockElsewhere::LockElsewhere(const Locks& locks)
             user && (::setgroups(0, nullptr) != 0 || ::setresgid(*user, *user, *user) != 0
                      || ::setresuid(*user, *user, *user) != 0))
             return 1;
-        bool all = true;
-        for (const QByteArray& name : required)
-            all = lock(name, true) && all;
-        for (const QByteArray& name : optional)
-            lock(name, false);
-        const char byte = all ? 1 : 0;
+        const char byte = !names.empty() && lock(names[0], true) ? 1 : 0;
+        for (std::size_t at = 1; at < names.size(); ++at)
+            lock(names[at], false);
         if (::write(ready, &byte, 1) != 1)
             return 1;
         pollfd letGo{.fd = release[0], .events = POLLIN, .revents = 0};

@@ -10,7 +10,7 @@
 #include <sys/types.h>
 
 // A process, a child of the test, that holds the flock of files or folders
-// (a missing file is made) until it is let go, or by itself letGoAfter
+// (a missing first one is made) until it is let go, or by itself letGoAfter
 // milliseconds after it took them; the generous default keeps a test that
 // waits for it from hanging.
 class LockElsewhere {
@@ -18,10 +18,9 @@ public:
     static constexpr int generousWait = 10000; // milliseconds
 
     struct Locks {
-        // Each must be held for holding() to be true.
+        // The first must be held for holding() to be true; the others are
+        // held where they can be opened.
         QStringList paths;
-        // Each is held too where it can be opened.
-        QStringList alsoWhereItCan = {};
         // Root first becomes this user (its group alike, no other groups).
         std::optional<uid_t> asUser = std::nullopt;
         int letGoAfter = generousWait;
@@ -36,7 +35,7 @@ public:
     LockElsewhere(const LockElsewhere&) = delete;
     LockElsewhere& operator=(const LockElsewhere&) = delete;
 
-    // It took the locks of paths and did not let go by itself.
+    // It took the first lock and did not let go by itself.
     bool holding() const { return held_ && child_->running(); }
     void letGo();
 

@@ -163,14 +163,15 @@ bool TestProcesses::ended(qint64 pid)
     return ProcessState::ended(pid);
 }
 
-QStringList TestProcesses::asAnotherUser()
+QStringList TestProcesses::asAnotherUser(const QString& program)
 {
     const QString user = QString::number(anotherUser);
     const QStringList command{QStringLiteral("setpriv"), QStringLiteral("--reuid=") + user,
                               QStringLiteral("--regid=") + user, QStringLiteral("--clear-groups"), QStringLiteral("--")};
     if (::geteuid() != 0 || QStandardPaths::findExecutable(command.first()).isEmpty())
         return {};
-    return command;
+    const QStringList test{QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("test -x \"$0\""), program};
+    return run(command.first(), command.mid(1) + test).exitCode == 0 ? command : QStringList{};
 }
 
 qint64 TestProcesses::endedProcessId()

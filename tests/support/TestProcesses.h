@@ -73,9 +73,9 @@ public:
 
     // Another user, in none of this one's groups, as root makes one.
     static constexpr uid_t anotherUser = 65534;
-    // The command to put before a program to run it as anotherUser; empty
-    // unless this process is root and has setpriv.
-    static QStringList asAnotherUser();
+    // The command to put before program to run it as anotherUser; empty
+    // unless this process is root, has setpriv and that user may run it.
+    static QStringList asAnotherUser(const QString& program);
 
     // Gone, or a zombie not reaped yet.
     static bool ended(qint64 pid);

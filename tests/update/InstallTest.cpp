@@ -201,7 +201,7 @@ protected:
     // An install of image over the running copy in a process of its own
     // (tests/update/installer) on road, killed or held at step; its
     // environment is this one's with changes. asUser: a command that runs it
-    // as another user (asAnotherUser()).
+    // as another user (TestProcesses::asAnotherUser()).
     QProcess& startInstaller(TestProcesses& processes, const QString& image, const QString& road, const QString& step,
                              const QMap<QString, QString>& changes = {}, const QStringList& asUser = {}) const
     {
@@ -215,19 +215,6 @@ protected:
     }
 
     static constexpr uid_t otherUser = TestProcesses::anotherUser;
-
-    // The command that runs the installer as otherUser; empty unless that
-    // user may run it here.
-    static QStringList asAnotherUser()
-    {
-        const QStringList command = TestProcesses::asAnotherUser();
-        if (command.isEmpty())
-            return {};
-        // Without arguments the installer says so: it ran.
-        const TestProcesses::Ran probe =
-            TestProcesses::run(command.first(), command.mid(1) + QStringList{QStringLiteral(TESSAROOM_UPDATE_INSTALLER)});
-        return probe.exitCode == 64 ? command : QStringList{};
-    }
 
     // A home of otherUser's own for an installer it runs (the environment's
     // changes), and the way there open to it.
@@ -920,16 +907,17 @@ TEST_P(SwapTest, AnInstallWithAnotherStateFolderKeepsTheFolderAndItsWorkFromEver
     EXPECT_TRUE(temporaryWork().isEmpty()) << temporaryWork().join(u' ').toStdString();
 }
 
-TEST_P(SwapTest, AnotherUserWhoMayWriteTheFolderTakesTurnsWithThisOne)
+TEST_P(SwapTest, AnInstallOfAnotherUserWhoMayWriteTheFolderWaitsItsTurn)
 {
-    const QStringList asOther = asAnotherUser();
+    const QStringList asOther = TestProcesses::asAnotherUser(QStringLiteral(TESSAROOM_UPDATE_INSTALLER));
     if (asOther.isEmpty())
         GTEST_SKIP() << "a process of another user needs root and setpriv";
     ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0777), 0);
     const QMap<QString, QString> otherHome = homeOfAnotherUser();
     const QString image = releaseImage(&maker_);
 
-    // While this user's copy goes in, the other's install is turned away.
+    // While this user's copy goes in, the other's install is turned away:
+    // the lock this user made is one that user may open.
     TestProcesses processes;
     QByteArray refused;
     const Updates::Renames system = Updates::systemRenames();
@@ -943,19 +931,6 @@ TEST_P(SwapTest, AnotherUserWhoMayWriteTheFolderTakesTurnsWithThisOne)
     };
     EXPECT_EQ(copyTo(running_), std::nullopt);
     EXPECT_TRUE(refused.contains("install: another install is under way\n")) << refused.toStdString();
-
-    // While the other's is under way, this user's is.
-    updates_.renames = system;
-    QProcess& other = startInstaller(processes, image, QStringLiteral("exchange"), QStringLiteral("hold-ditto-after"),
-                                     otherHome, asOther);
-    ASSERT_TRUE(TestProcesses::waitForLine(other, "held at ditto-after\n", QProcess::StandardOutput));
-    const auto turnedAway = copyTo(running_);
-    ASSERT_TRUE(turnedAway);
-    EXPECT_EQ(turnedAway->text, QStringLiteral("another install is under way"));
-    other.closeWriteChannel();
-    ASSERT_TRUE(other.waitForFinished(60000));
-    EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
-    EXPECT_EQ(QFileInfo(running_).ownerId(), otherUser); // the other's copy is in place
 }
 
 TEST_P(SwapTest, AnInstallSaysInstalledOnlyForTheCopyThatIsInPlace)
@@ -1479,68 +1454,29 @@ TEST_P(LeftoversTest, AMountFolderAnotherProcesssTidyTakesBeforeItIsLockedIsMade
 
 // --- who may hold up installs ---
 
-TEST_P(LeftoversTest, AUserWhoMayOnlyReadTheFolderCannotHoldUpInstallsIntoIt)
+TEST_P(LeftoversTest, WhatIsNotAnInstallLockAtItsPathIsSetAsideAndHoldsUpNoInstall)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "a process of another user needs root";
-    // The folder is this user's, open to all to read. At the lock path is a
-    // file of another user, left when that user could still write the
-    // folder; an ended install left a copy.
+    // The folder is this user's, open to all to read.
     ASSERT_EQ(::chmod(QFile::encodeName(home()).constData(), 0711), 0);
-    ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0755), 0);
-    const QString planted = QDir(apps_).filePath(lockFile);
-    writeFile(planted, "theirs\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
-    ASSERT_EQ(::chown(QFile::encodeName(planted).constData(), otherUser, otherUser), 0);
-    const QString leftover = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(TestProcesses::endedProcessId())));
-
-    // That user holds every entry there it can open, and the folder.
-    QStringList entries;
-    for (QDirIterator it(apps_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-         it.hasNext();)
-        entries << it.next();
-    const LockElsewhere reader({.paths = {apps_, planted}, .alsoWhereItCan = entries, .asUser = otherUser});
-    ASSERT_TRUE(reader.holding());
-
-    // A launch sets the file aside, keeps it, and tidies.
-    bool done = false;
-    updates_.recoverLeftoversAtLaunch([&] { done = true; });
-    ASSERT_TRUE(settle(done));
-    const QStringList aside = hiddenSiblings(apps_);
-    const QString setAside = QDir(apps_).filePath(aside.value(0));
-    EXPECT_EQ(logLines(), (QStringList{
-                              QStringLiteral("%1 is not an install lock of this folder (it belongs to user 65534, who "
-                                             "may not write the folder); set it aside as %2")
-                                  .arg(planted, setAside),
-                              QStringLiteral("removed %1, left by an interrupted install").arg(leftover),
-                          }));
-    EXPECT_EQ(aside.size(), 1) << aside.join(u' ').toStdString();
-    QFile kept(setAside);
-    EXPECT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("theirs\n"));
-
-    // An install goes through.
-    readyFor(releaseImage(&maker_));
-    EXPECT_EQ(installNow(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
-    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
-    EXPECT_EQ(hiddenSiblings(apps_), aside);
-    EXPECT_TRUE(reader.holding());
-}
-
-TEST_P(LeftoversTest, WhatIsNotAnInstallLockAtItsPathIsSetAsideNeverFollowed)
-{
     ASSERT_EQ(::chmod(QFile::encodeName(apps_).constData(), 0755), 0);
     const QString lock = QDir(apps_).filePath(lockFile);
     const QByteArray native = QFile::encodeName(lock);
     const QString outside = QDir(home()).filePath(QStringLiteral("outside.txt"));
     writeFile(outside, "precious\n");
-    const std::vector<std::pair<QString, std::function<void()>>> odd{
+    // A file of another user, left when that user could still write the folder.
+    const auto theirs = [&] {
+        writeFile(lock, "theirs\n", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        ASSERT_EQ(::chown(native.constData(), otherUser, otherUser), 0);
+    };
+    std::vector<std::pair<QString, std::function<void()>>> odd{
         {QStringLiteral("it is a link"), [&] { ASSERT_TRUE(QFile::link(outside, lock)); }},
         {QStringLiteral("it is not a file"), [&] { ASSERT_EQ(::mkfifo(native.constData(), 0600), 0); }},
         {QStringLiteral("it is not a file"), [&] { writeFile(lock + QStringLiteral("/inside"), "kept\n"); }},
         {QStringLiteral("users who may not write the folder may open it"),
          [&] { writeFile(lock, "", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther); }},
     };
+    if (::geteuid() == 0)
+        odd.emplace_back(QStringLiteral("it belongs to user 65534, who may not write the folder"), theirs);
     for (const auto& [why, plant] : odd) {
         SCOPED_TRACE(why.toStdString());
         plant();
@@ -1556,6 +1492,28 @@ TEST_P(LeftoversTest, WhatIsNotAnInstallLockAtItsPathIsSetAsideNeverFollowed)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
     EXPECT_EQ(snapshot(running_), before_);
+    if (::geteuid() != 0)
+        return;
+
+    // That user, who may only read the folder, holds its file there, the
+    // folder and every entry it can open: a launch's tidy and an install
+    // go on all the same.
+    theirs();
+    const QString leftover = hiddenCopy(QStringLiteral(".Tessaroom-new-%1.app").arg(tag(TestProcesses::endedProcessId())));
+    QStringList held{lock, apps_};
+    for (QDirIterator it(apps_, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+         it.hasNext();)
+        held << it.next();
+    const LockElsewhere reader({.paths = held, .asUser = otherUser});
+    ASSERT_TRUE(reader.holding());
+    const QStringList lines = Updates::tidyLeftovers(running_, QString(), Updates::systemRenames());
+    ASSERT_EQ(lines.size(), 2) << lines.join(u'\n').toStdString();
+    EXPECT_EQ(lines[1], QStringLiteral("removed %1, left by an interrupted install").arg(leftover));
+    readyFor(releaseImage(&maker_));
+    EXPECT_EQ(installNow(), Updates::Phase::installing()) << updates_.phase().failure.toStdString();
+    EXPECT_EQ(bundleVersion(running_), QStringLiteral("1.3"));
+    EXPECT_TRUE(reader.holding());
 }
 
 // --- kill -9 at every step ---
